@@ -1,0 +1,60 @@
+# Front door: `make run` starts the program, `make test` runs every test headless. Both install
+# the Debian packages they need when they are missing.
+
+BUILD_DIR      ?= build
+SANITIZE_DIR   ?= build-sanitize
+BENCH_DIR      ?= build-bench
+JOBS           ?= $(shell nproc 2>/dev/null || echo 2)
+SUDO           := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+BUILD_PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools
+GUI_PACKAGES   := qt6-webengine-dev qt6-multimedia-dev qt6-svg-dev
+BENCH_PACKAGES := nginx wget time
+
+.PHONY: all deps deps-gui deps-bench configure build run test test-sanitize bench clean
+
+all: build
+
+define install_missing
+	@missing=""; for p in $(1); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+endef
+
+deps:
+	$(call install_missing,$(BUILD_PACKAGES))
+
+deps-bench:
+	$(call install_missing,$(BENCH_PACKAGES))
+
+$(BUILD_DIR)/build.ninja: | deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+configure: $(BUILD_DIR)/build.ninja
+
+build: deps configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/bin/corvane-cli --help
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+bench: deps deps-bench
+	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_BUILD_BENCH=ON
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	bench/run.sh $(BENCH_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR)

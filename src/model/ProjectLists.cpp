@@ -1,0 +1,117 @@
+#include "model/ProjectLists.h"
+
+namespace corvane {
+
+LinkingSiteList::LinkingSiteList(QObject* parent)
+    : RecordTableModel({QStringLiteral("Website"), QStringLiteral("#"), QStringLiteral("HTML Link"),
+                        QStringLiteral("HTML Name"), QStringLiteral("Description")},
+                       parent)
+{
+}
+
+LinkingSite LinkingSiteList::site(int row) const
+{
+    return {cell(row, Website), cell(row, Expected), cell(row, HtmlLink), cell(row, HtmlName),
+            cell(row, Description)};
+}
+
+Record LinkingSiteList::toRecord(const LinkingSite& s)
+{
+    return {{s.url, s.expected, s.linkPageUrl, s.linkPageText, s.description},
+            SiteColour::Black, 0};
+}
+
+int LinkingSiteList::appendSite(const LinkingSite& s)
+{
+    return append(toRecord(s));
+}
+
+MainSiteList::MainSiteList(QObject* parent) : RecordTableModel({QStringLiteral("Main Sites")}, parent)
+{
+}
+
+int MainSiteList::appendUrl(const QString& url)
+{
+    return append({{url}, SiteColour::Black, 0});
+}
+
+ResultList::ResultList(QObject* parent)
+    : RecordTableModel({QStringLiteral("Main"), QStringLiteral("Remote"), QStringLiteral("Status"),
+                        QStringLiteral("No."), QStringLiteral("URL")},
+                       parent)
+{
+}
+
+ResultEntry ResultList::entry(int row) const
+{
+    if (row < 0 || row >= count())
+        return {};
+    const Record& r = record(row);
+    return {r.icon,          cell(row, Main),   cell(row, Remote), cell(row, Status),
+            cell(row, Number), cell(row, Url), r.colour};
+}
+
+Record ResultList::toRecord(const ResultEntry& e)
+{
+    return {{e.main, e.remote, e.status, e.number, e.url}, e.colour, e.icon};
+}
+
+int ResultList::appendEntry(const ResultEntry& e)
+{
+    return append(toRecord(e));
+}
+
+ErrorList::ErrorList(QObject* parent)
+    : RecordTableModel({QStringLiteral("Error"), QStringLiteral("URL")}, parent)
+{
+}
+
+int ErrorList::appendEntry(const ErrorEntry& e)
+{
+    return append({{e.error, e.url}, SiteColour::Black, 0});
+}
+
+RuleList::RuleList(QObject* parent)
+    : RecordTableModel({QStringLiteral("MainSite"), QStringLiteral("RemoteSite"),
+                        QStringLiteral("RuleType"), QStringLiteral("RuleValue")},
+                       parent)
+{
+}
+
+CrawlRule RuleList::rule(int row) const
+{
+    return {cell(row, MainSite), cell(row, RemoteSite), cell(row, RuleType), cell(row, RuleValue)};
+}
+
+int RuleList::appendRule(const CrawlRule& r)
+{
+    return append({{r.mainSite, r.remoteSite, r.ruleType, r.ruleValue}, SiteColour::Black, 0});
+}
+
+PostTargetList::PostTargetList(QObject* parent)
+    : RecordTableModel({QStringLiteral("Main Site"), QStringLiteral("Script URL")}, parent)
+{
+}
+
+int PostTargetList::appendTarget(const PostTarget& t)
+{
+    return append({{t.mainSite, t.scriptUrl}, SiteColour::Black, 0});
+}
+
+PageQueue::PageQueue(QObject* parent) : RecordTableModel({QStringLiteral("Page")}, parent) {}
+
+void PageQueue::enqueue(const QString& url)
+{
+    append({{url}, SiteColour::Black, 0});
+}
+
+QString PageQueue::takeFirst()
+{
+    if (isEmpty())
+        return {};
+    QString first = cell(0, 0);
+    removeAt(0);
+    return first;
+}
+
+} // namespace corvane

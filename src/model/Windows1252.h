@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace corvane {
+
+// Project files, page copies and exports are 8-bit Windows-1252 text, so files of the Windows era
+// open unchanged. Qt's own converters do not cover this code page.
+namespace Windows1252 {
+
+QString decode(QByteArrayView bytes);
+// A character with no equivalent in the code page is written as "?".
+QByteArray encode(QStringView text);
+
+} // namespace Windows1252
+
+} // namespace corvane

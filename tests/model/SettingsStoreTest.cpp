@@ -1,0 +1,108 @@
+#include "model/SettingsStore.h"
+#include "support/TestRegistry.h"
+#include "support/TestSupport.h"
+
+#include <QTest>
+
+using namespace corvane;
+
+class SettingsStoreTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void freshUserGetsDefaults_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("page limit index 4") << "cmbAdvance" << "4";
+        QTest::newRow("timeout 60") << "txtTimeout" << "60";
+        QTest::newRow("rule log off") << "chkLog" << "0";
+        QTest::newRow("autosave off") << "chkAutoSave" << "0";
+        QTest::newRow("chkAuto on") << "chkAuto" << "1";
+        QTest::newRow("chkAuto2 on") << "chkAuto2" << "1";
+        QTest::newRow("redirect on") << "chkRedirect" << "1";
+        QTest::newRow("update on") << "chkUpdate" << "1";
+        QTest::newRow("file types on") << "chkFileTypes" << "1";
+        QTest::newRow("sounds on") << "chkAudioFinished" << "1";
+        QTest::newRow("import URL") << "getURL1" << "http://";
+        QTest::newRow("import combo") << "getURLCombo" << "-1";
+        QTest::newRow("last project empty") << "LastProject" << "";
+        QTest::newRow("unknown key") << "noSuchKey" << "";
+    }
+    void freshUserGetsDefaults()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        test::Sandbox box;
+        QCOMPARE(box.settings->ReadSetting(key), expected);
+    }
+
+    void keysIgnoreLetterCase()
+    {
+        test::Sandbox box;
+        box.settings->WriteSetting(QStringLiteral("txtAutoSave"), QStringLiteral("9"));
+        QCOMPARE(box.settings->ReadSetting(QStringLiteral("txtAutosave"), QStringLiteral("5")),
+                 QStringLiteral("9"));
+        box.settings->WriteSetting(QStringLiteral("TXTAUTOSAVE"), QStringLiteral("7"));
+        QCOMPARE(box.settings->ReadSetting(QStringLiteral("txtAutoSave")), QStringLiteral("7"));
+    }
+
+    void valuesPersistAcrossInstances()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("s.ini"));
+        {
+            SettingsStore s(ini);
+            s.WriteSetting(QStringLiteral("chkLog"), QStringLiteral("1"));
+            s.WriteSetting(QStringLiteral("myKey"), QStringLiteral("x|y"));
+        }
+        SettingsStore s(ini);
+        QVERIFY(s.isOn(QStringLiteral("chklog")));
+        QCOMPARE(s.ReadSetting(QStringLiteral("MYKEY"), QString()), QStringLiteral("x|y"));
+    }
+
+    void readerDefaultWinsForUnwrittenKey()
+    {
+        test::Sandbox box;
+        QCOMPARE(box.settings->ReadSetting(QStringLiteral("txtTimeout"), QStringLiteral("5")),
+                 QStringLiteral("5"));
+    }
+
+    void overrideHoldsForThisRunOnly()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("s.ini"));
+        {
+            SettingsStore s(ini);
+            s.setOverride(QStringLiteral("txtTimeout"), QStringLiteral("5"));
+            QCOMPARE(s.readInt(QStringLiteral("TxtTimeout")), 5);
+            s.WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("6"));
+            QCOMPARE(s.readInt(QStringLiteral("txtTimeout")), 6);
+        }
+        SettingsStore s(ini);
+        QCOMPARE(s.readInt(QStringLiteral("txtTimeout")), 60);
+    }
+
+    void numbersConvertLikeTheReaders_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("plain") << "12" << 12;
+        QTest::newRow("blanks and trailing text") << "  7 sec" << 7;
+        QTest::newRow("negative") << "-1" << -1;
+        QTest::newRow("not a number") << "abc" << 42;
+        QTest::newRow("empty") << "" << 42;
+    }
+    void numbersConvertLikeTheReaders()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, expected);
+        test::Sandbox box;
+        box.settings->WriteSetting(QStringLiteral("n"), text);
+        QCOMPARE(box.settings->readInt(QStringLiteral("n"), 42), expected);
+    }
+};
+
+CORVANE_TEST_CLASS(SettingsStoreTest);
+#include "SettingsStoreTest.moc"

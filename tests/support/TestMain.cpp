@@ -1,0 +1,31 @@
+#include "support/TestRegistry.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace corvane::test {
+
+std::vector<TestFactory>& registeredTests()
+{
+    static std::vector<TestFactory> tests;
+    return tests;
+}
+
+} // namespace corvane::test
+
+int main(int argc, char** argv)
+{
+    // Keeps QStandardPaths (and with it any settings a test forgets to redirect) away from the
+    // user's real folders.
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("CorvaneTest"));
+    QCoreApplication::setApplicationName(QStringLiteral("CorvaneTest"));
+    int failures = 0;
+    for (const auto& factory : corvane::test::registeredTests()) {
+        std::unique_ptr<QObject> test = factory();
+        failures += QTest::qExec(test.get(), argc, argv);
+    }
+    return failures == 0 ? 0 : 1;
+}
