@@ -22,9 +22,14 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("CorvaneTest"));
     QCoreApplication::setApplicationName(QStringLiteral("CorvaneTest"));
+    // CORVANE_TEST_ONLY=ClassName runs one test class of the area (its functions can then be
+    // named on the command line as usual).
+    const QByteArray only = qgetenv("CORVANE_TEST_ONLY");
     int failures = 0;
     for (const auto& factory : corvane::test::registeredTests()) {
         std::unique_ptr<QObject> test = factory();
+        if (!only.isEmpty() && only != test->metaObject()->className())
+            continue;
         failures += QTest::qExec(test.get(), argc, argv);
     }
     return failures == 0 ? 0 : 1;
