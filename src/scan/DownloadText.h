@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QUrl>
 
 class QNetworkReply;
 
@@ -13,10 +14,14 @@ class NetworkContext;
 
 struct DownloadResult {
     QString url;     // as asked for
-    QByteArray body; // the whole body; empty on any failure
+    QByteArray body; // the whole body (at most DownloadText::kBodyCap bytes); empty on any failure
     QString text;    // the body as 8-bit (Windows-1252) text; empty on any failure
     int httpStatus = 0;
     QString error;   // empty on success
+    bool truncated = false; // the body passed the cap: the rest was not read
+    // An answer with an error status (404, 500...) is a success: its body is the page's text,
+    // and httpStatus tells the caller what it was. Only a download that got no answer (a refused
+    // URL, no connection, a dropped or stalled transfer, a refused redirect) is a failure.
     bool ok() const { return error.isEmpty(); }
 };
 
@@ -24,30 +29,53 @@ struct DownloadResult {
 // user agent "Mozilla". Only http and https URLs are ever fetched; any other scheme yields an empty
 // text at once. It never blocks: the result arrives with finished(), on a later turn of the event
 // loop even for a refused URL. One download at a time per object; start() cancels the previous.
+//
+// Redirects are followed as long as they stay http or https and do not step down from https to
+// http. A body larger than kBodyCap is cut there: the rest is not read, the first kBodyCap bytes
+// are the text and the result is marked truncated.
 class DownloadText final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DownloadText)
 
 public:
+    static constexpr qint64 kBodyCap = 16 * 1024 * 1024;
+    static constexpr int kDefaultIdleTimeoutMs = 60000;
+
     explicit DownloadText(NetworkContext& network, QObject* parent = nullptr);
     ~DownloadText() override;
 
+    // The URL that start() fetches for a text, or an invalid QUrl when the text is refused. A text
+    // that does not begin with a scheme is taken as http; anything that is not then an http or
+    // https URL with a host is refused.
+    static QUrl fetchableUrl(const QString& text);
+
     // A URL without a scheme is taken as http.
     void start(const QString& url);
+    // Cancels the running download; finished() is not emitted for it.
     void abort();
     bool isRunning() const;
+
+    // A transfer that receives nothing for this long is dropped (a failure).
+    void setIdleTimeout(int milliseconds) { m_idleTimeoutMs = milliseconds; }
+    int idleTimeout() const { return m_idleTimeoutMs; }
 
 Q_SIGNALS:
     void finished(const corvane::DownloadResult& result);
 
 private:
+    void onReadyRead();
     void onReplyFinished();
+    void detachReply();
+    void complete(DownloadResult result);
 
     NetworkContext& m_network;
     QPointer<QNetworkReply> m_reply;
     QString m_url;
+    QByteArray m_body;
     quint64 m_generation = 0;
+    bool m_refusalPending = false;
+    int m_idleTimeoutMs = kDefaultIdleTimeoutMs;
 };
 
 } // namespace corvane

@@ -1,0 +1,189 @@
+#include "scan/DownloadText.h"
+
+#include "model/Windows1252.h"
+#include "scan/NetworkContext.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace corvane {
+
+namespace {
+
+// An error the manager reports for an answer whose status is 400 or more; the answer itself
+// (status line, headers, body) arrived in full.
+bool isStatusError(QNetworkReply::NetworkError error)
+{
+    const int code = int(error);
+    return (code >= QNetworkReply::ContentAccessDenied
+            && code <= QNetworkReply::UnknownContentError)
+        || (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError)
+        || error == QNetworkReply::ProtocolInvalidOperationError; // 400 Bad Request
+}
+
+} // namespace
+
+DownloadText::DownloadText(NetworkContext& network, QObject* parent)
+    : QObject(parent), m_network(network)
+{
+}
+
+DownloadText::~DownloadText()
+{
+    detachReply();
+}
+
+QUrl DownloadText::fetchableUrl(const QString& text)
+{
+    QString candidate = text.trimmed();
+    // Only a scheme at the very start counts as one: "example.com/go?to=http://x" has none and
+    // is taken as http, "file:///etc/passwd?http://" has one and is refused.
+    static const QRegularExpression schemeAtStart(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    if (!schemeAtStart.match(candidate).hasMatch())
+        candidate.prepend(QStringLiteral("http://"));
+    const QUrl url(candidate, QUrl::TolerantMode);
+    const QString scheme = url.scheme();
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return {};
+    return url;
+}
+
+void DownloadText::start(const QString& url)
+{
+    detachReply();
+    ++m_generation;
+    m_refusalPending = false;
+    m_url = url;
+    m_body.clear();
+
+    const QUrl target = fetchableUrl(url);
+    if (!target.isValid()) {
+        // Callers continue their work from finished(), so even a refusal is reported from the
+        // event loop, never from inside start().
+        m_refusalPending = true;
+        const quint64 generation = m_generation;
+        QTimer::singleShot(0, this, [this, generation] {
+            if (generation != m_generation || !m_refusalPending)
+                return;
+            m_refusalPending = false;
+            DownloadResult result;
+            result.url = m_url;
+            result.error = QStringLiteral("Not an http or https URL");
+            complete(std::move(result));
+        });
+        return;
+    }
+
+    QNetworkRequest request(target);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Mozilla"));
+    // Always from the server: no cached copy here, and caches on the way are told so too.
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setRawHeader(QByteArrayLiteral("Pragma"), QByteArrayLiteral("no-cache"));
+    request.setRawHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(m_idleTimeoutMs);
+
+    QNetworkReply* reply = m_network.manager().get(request);
+    m_reply = reply;
+    connect(reply, &QNetworkReply::readyRead, this, &DownloadText::onReadyRead);
+    connect(reply, &QNetworkReply::finished, this, &DownloadText::onReplyFinished);
+    // A redirect is followed only to another http or https URL.
+    connect(reply, &QNetworkReply::redirected, this, [this, reply](const QUrl& next) {
+        if (reply != m_reply)
+            return;
+        if (next.scheme() != QLatin1String("http") && next.scheme() != QLatin1String("https"))
+            reply->abort();
+    });
+#if QT_CONFIG(ssl)
+    if (m_network.ignoreSslErrors()) {
+        connect(reply, &QNetworkReply::sslErrors, this,
+                [reply](const QList<QSslError>&) { reply->ignoreSslErrors(); });
+    }
+#endif
+}
+
+void DownloadText::abort()
+{
+    detachReply();
+    m_refusalPending = false;
+    ++m_generation;
+}
+
+bool DownloadText::isRunning() const
+{
+    return m_reply || m_refusalPending;
+}
+
+void DownloadText::onReadyRead()
+{
+    QNetworkReply* reply = m_reply;
+    if (!reply || sender() != reply)
+        return;
+    // Read one byte past the cap to know that the body goes on beyond it.
+    m_body += reply->read(kBodyCap + 1 - m_body.size());
+    if (m_body.size() <= kBodyCap)
+        return;
+
+    DownloadResult result;
+    result.url = m_url;
+    result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.body = m_body.left(kBodyCap);
+    result.truncated = true;
+    detachReply();
+    m_body.clear();
+    complete(std::move(result));
+}
+
+void DownloadText::onReplyFinished()
+{
+    QNetworkReply* reply = m_reply;
+    if (!reply || sender() != reply)
+        return;
+
+    DownloadResult result;
+    result.url = m_url;
+    result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QNetworkReply::NetworkError error = reply->error();
+    // The status is not looked at: an error page's body is the text like any other page's.
+    if (error == QNetworkReply::NoError || (result.httpStatus >= 400 && isStatusError(error))) {
+        m_body += reply->read(kBodyCap + 1 - m_body.size());
+        result.truncated = m_body.size() > kBodyCap;
+        result.body = m_body.left(kBodyCap);
+    } else {
+        result.error = reply->errorString();
+        if (result.error.isEmpty())
+            result.error = QStringLiteral("Download failed");
+    }
+    detachReply();
+    m_body.clear();
+    complete(std::move(result));
+}
+
+void DownloadText::detachReply()
+{
+    QNetworkReply* reply = m_reply;
+    m_reply = nullptr;
+    if (!reply)
+        return;
+    disconnect(reply, nullptr, this, nullptr);
+    reply->abort();
+    reply->deleteLater();
+}
+
+void DownloadText::complete(DownloadResult result)
+{
+    if (result.ok())
+        result.text = Windows1252::decode(result.body);
+    else
+        result.body.clear();
+    Q_EMIT finished(result);
+}
+
+} // namespace corvane

@@ -1,0 +1,253 @@
+#include "scan/UrlTools.h"
+#include "support/TestRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+
+namespace {
+const QString kHost = QStringLiteral("www.example.com");
+const QString kCurDir = QStringLiteral("www.example.com/a/b/");
+} // namespace
+
+class UrlToolsTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void normalizeMainSite_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "example.com" << "example.com";
+        QTest::newRow("scheme and www in capitals") << "HTTP://WWW.Example.com" << "Example.com";
+        QTest::newRow("https and www") << "https://www.example.com/dir" << "example.com/dir";
+        QTest::newRow("www without dot kept") << "wwwexample.com" << "wwwexample.com";
+        QTest::newRow("bare www. kept (not longer than 4)") << "www." << "www.";
+        QTest::newRow("only the leading www goes") << "www.www.example.com" << "www.example.com";
+        QTest::newRow("every scheme occurrence goes") << "http://example.com/http://x"
+                                                      << "example.com/x";
+    }
+    void normalizeMainSite()
+    {
+        QFETCH(QString, site);
+        QFETCH(QString, expected);
+        QCOMPARE(UrlTools::NormalizeMainSite(site), expected);
+    }
+
+    void parentDirectory_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("page") << "example.com/a/b.htm" << "example.com/a/";
+        QTest::newRow("directory") << "example.com/a/" << "example.com/";
+        QTest::newRow("root with slash") << "example.com/" << "example.com/";
+        QTest::newRow("host only is its own directory") << "example.com" << "example.com/";
+        QTest::newRow("scheme kept") << "http://example.com/a/" << "http://example.com/";
+        QTest::newRow("scheme dropped when no directory") << "http://example.com"
+                                                          << "example.com/";
+        QTest::newRow("https kept") << "https://example.com/a/b/" << "https://example.com/a/";
+        // The scheme is noticed in any letter case but removed only in lower case, so a capital
+        // one stays in the path and a lower-case one is put in front as well.
+        QTest::newRow("capital scheme stays in the path") << "HTTP://example.com/a/"
+                                                          << "http://HTTP://example.com/";
+        QTest::newRow("empty") << "" << "/";
+    }
+    void parentDirectory()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, expected);
+        QCOMPARE(UrlTools::ParentDirectory(url), expected);
+    }
+
+    void resolveLink_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("curDir");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const char* value, const char* expected) {
+            QTest::newRow(name) << QString::fromLatin1(value) << kHost << kCurDir
+                                << QString::fromLatin1(expected);
+        };
+        row("absolute http", "http://www.example.org/x.htm", "www.example.org/x.htm");
+        row("root relative", "/x.htm", "www.example.com/x.htm");
+        row("parent", "../x.htm", "www.example.com/a/x.htm");
+        row("grandparent", "../../x.htm", "www.example.com/x.htm");
+        row("above the root stays at the root", "../../../../x.htm", "www.example.com/x.htm");
+        row("dot slash from host root", "./x.htm", "www.example.com/x.htm");
+        row("relative", "x.htm", "www.example.com/a/b/x.htm");
+        row("host alone gets a slash", "www.example.org", "www.example.org/");
+        row("host without marker is relative", "other.example.org/links.htm",
+            "www.example.com/a/b/other.example.org/links.htm");
+        row("cut htm repaired", "page.ht", "www.example.com/a/b/page.htm");
+        row("cut asp repaired everywhere", "http://www.aspen.example.com/p.as",
+            "www.asppen.example.com/p.asp");
+        row("cut php repaired", "http://www.example.com/index.ph", "www.example.com/index.php");
+        row("https is not absolute", "https://secure.example.org/x",
+            "www.example.com/a/b/secure.example.org/x");
+        row("https with marker", "https://secure.example.com/x", "secure.example.com/x");
+        row("capital scheme removed", "HTTP://www.example.org/x.htm", "www.example.org/x.htm");
+        row("marker ignores case", "WWW.EXAMPLE.ORG/x", "WWW.EXAMPLE.ORG/x");
+        row("protocol relative folds", "//cdn.example.org/x.js",
+            "www.example.com/cdn.example.org/x.js");
+        row("doubled slashes folded", "http://www.example.net//a///b.htm",
+            "www.example.net/a/b.htm");
+        row("trailing href dropped", "http://www.example.com/dir/href", "www.example.com/dir");
+        row("trailing hre dropped", "http://www.example.com/dir/hre", "www.example.com/dir");
+        row("trailing http: dropped", "http://www.example.com/dir/http:", "www.example.com/dir");
+        row("short value not repaired", "http://a/b.ht", "a/b.ht");
+        row("query kept", "page.php?id=3", "www.example.com/a/b/page.php?id=3");
+        row("dot dot alone is skipped", "..", "");
+        row("dot dot pair is skipped", "../..", "");
+        row("trailing dot dot is skipped", "../a/..", "");
+        row("absolute trailing dot dot is skipped", "http://www.example.com/a/..", "");
+        // A host that carries no marker sends "./" values back through the relative rule.
+        QTest::newRow("dot slash on unmarked host")
+            << "./x.htm" << "example.org" << "example.org/a/" << "example.org/a/example.org/x.htm";
+    }
+    void resolveLink()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, host);
+        QFETCH(QString, curDir);
+        QFETCH(QString, expected);
+        QCOMPARE(UrlTools::ResolveLink(value, host, curDir), expected);
+    }
+
+    void bareHost_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("full url") << "http://www.example.com/links.htm" << "example.com";
+        QTest::newRow("https") << "https://shop.example.com/x" << "shop.example.com";
+        QTest::newRow("capital www kept") << "WWW.example.com" << "WWW.example.com";
+        QTest::newRow("capital scheme removed") << "HTTP://www.example.com" << "example.com";
+        QTest::newRow("bare www. kept") << "www." << "www.";
+        QTest::newRow("empty") << "" << "";
+    }
+    void bareHost()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, expected);
+        QCOMPARE(UrlTools::BareHost(url), expected);
+    }
+
+    void directLink_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("mainSite");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("page on the site") << "www.example.com/x.htm" << "example.com" << true;
+        QTest::newRow("substring of another host") << "www.notexample.com" << "example.com" << true;
+        QTest::newRow("in a query") << "other.example.org/out?to=example.com" << "example.com"
+                                    << true;
+        QTest::newRow("ignores case") << "WWW.EXAMPLE.COM/x" << "example.com" << true;
+        QTest::newRow("other site") << "www.example.org/" << "example.com" << false;
+        QTest::newRow("directory site needs the directory") << "www.example.com/other/"
+                                                           << "example.com/shop" << false;
+    }
+    void directLink()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, mainSite);
+        QFETCH(bool, expected);
+        QCOMPARE(UrlTools::IsDirectLink(url, mainSite), expected);
+    }
+
+    void domainLink_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("mainSite");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("sub-domain main site") << "www.example.com/contact.htm"
+                                              << "blog.example.com" << true;
+        QTest::newRow("directory main site") << "http://www.example.com/index.htm"
+                                             << "example.com/shop" << true;
+        QTest::newRow("exact comparison") << "WWW.EXAMPLE.COM/x" << "example.com" << false;
+        QTest::newRow("other domain") << "www.example.org/" << "example.com" << false;
+        QTest::newRow("longer host is not the domain") << "www.notexample.com/" << "example.com"
+                                                       << false;
+        QTest::newRow("country suffix folds to its two labels") << "www.other.co.uk/"
+                                                                << "www.mine.co.uk" << true;
+    }
+    void domainLink()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, mainSite);
+        QFETCH(bool, expected);
+        QCOMPARE(UrlTools::IsDomainLink(url, mainSite), expected);
+    }
+
+    void inLinkingSite_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("linkingSite");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("page of the site")
+            << "www.partner.com/a/x.htm" << "www.partner.com/links.htm" << true;
+        QTest::newRow("other sub-domain of the site") << "shop.partner.com/"
+                                                      << "http://www.partner.com" << true;
+        QTest::newRow("ignores case") << "WWW.PARTNER.COM/x" << "partner.com" << true;
+        QTest::newRow("site contains the url") << "partner" << "www.partner.com" << true;
+        QTest::newRow("other site") << "www.example.com/" << "www.partner.com" << false;
+        QTest::newRow("country suffix takes in the whole suffix") << "www.anyone.co.uk/x"
+                                                                  << "www.partner.co.uk" << true;
+    }
+    void inLinkingSite()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, linkingSite);
+        QFETCH(bool, expected);
+        QCOMPARE(UrlTools::IsInLinkingSite(url, linkingSite), expected);
+    }
+
+    void fileNamePart_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("slash path") << "/home/u/app/rules.log" << "rules.log";
+        QTest::newRow("backslash path") << "C:\\app\\sounds\\finished.wav" << "finished.wav";
+        QTest::newRow("mixed") << "app\\sounds/next.wav" << "next.wav";
+        QTest::newRow("bare name") << "filetypes.txt" << "filetypes.txt";
+        QTest::newRow("folder") << "/home/u/" << "";
+        QTest::newRow("empty") << "" << "";
+    }
+    void fileNamePart()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QCOMPARE(UrlTools::FileNamePart(path), expected);
+    }
+
+    void fileExists_data()
+    {
+        QTest::addColumn<QString>("relative");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("normal file") << "html0.txt" << true;
+        QTest::newRow("missing file") << "html20.txt" << false;
+        QTest::newRow("folder") << "sounds" << false;
+        QTest::newRow("hidden file") << ".hidden" << false;
+        QTest::newRow("wildcard is no listing") << "*.txt" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void fileExists()
+    {
+        QFETCH(QString, relative);
+        QFETCH(bool, expected);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sounds")));
+        for (const char* name : {"html0.txt", ".hidden"}) {
+            QFile f(dir.filePath(QString::fromLatin1(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const QString path = relative.isEmpty() ? QString() : dir.filePath(relative);
+        QCOMPARE(UrlTools::xfileExists(path), expected);
+    }
+};
+
+CORVANE_TEST_CLASS(UrlToolsTest);
+#include "UrlToolsTest.moc"
