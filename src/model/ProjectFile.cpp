@@ -1,0 +1,574 @@
+#include "model/ProjectFile.h"
+
+#include "model/Project.h"
+#include "model/SettingsStore.h"
+#include "model/Windows1252.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+namespace corvane {
+
+const QString ProjectFile::kUnnamed = QStringLiteral("Unnamed.prj");
+const QString ProjectFile::kRetryName = QStringLiteral("unnamed.prj");
+// "generate" (not "generated") is what a new project has always shown; the settings default of
+// the same text differs by that one letter.
+const QString ProjectFile::kPageText[3] = {
+    QStringLiteral("Paste all the HTML that you want to come before the links on your page here.  "
+                   "This will be the first part of your generated webpage."),
+    QStringLiteral("Your link HTML will be generate here.  This will be the second part of your "
+                   "generated webpage."),
+    QStringLiteral("Paste all the HTML that you want to come after the links on your page here.  "
+                   "This will be the third part of your generated webpage."),
+};
+const QString ProjectFile::kExitQuestionTitle = QStringLiteral("Save Project?");
+const QString ProjectFile::kExitQuestionText
+    = QStringLiteral("The current project has been edited but has not been saved.\n"
+                     "Would you like to save now?");
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kBreak = QStringLiteral("|||");
+const QString kHtml[3]
+    = {QStringLiteral("HTML01:"), QStringLiteral("HTML02:"), QStringLiteral("HTML03:")};
+const QString kResult = QStringLiteral("RESULT:");
+const QString kNextSite = QStringLiteral("NEXTSITE:");
+const QString kRule = QStringLiteral("RULE:");
+const QString kPostSingle = QStringLiteral("POSTSINGLE:");
+const QString kPostMulti = QStringLiteral("POSTMULTI:");
+const QString kQuickSave = QStringLiteral("quicksave.qsv");
+const QString kProjectFiles = QStringLiteral("Project Files");
+const QString kAutoSaved = QStringLiteral("projects/AutoSaved.prj");
+const QString kLastProject = QStringLiteral("LastProject");
+
+// iCurrentMain is a 16-bit number: a file with more Main Sites than it can address is read up to
+// that point.
+constexpr int kMaxMainSites = std::numeric_limits<qint16>::max();
+
+// A value of a one-line field never holds a line break: one would split its record and turn the
+// rest into a record of its own.
+QString oneLine(const QString& value)
+{
+    if (!value.contains(u'\r') && !value.contains(u'\n'))
+        return value;
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        if (c == u'\r' && i + 1 < value.size() && value[i + 1] == u'\n')
+            continue; // CR LF becomes one blank, at its LF
+        out += c == u'\r' || c == u'\n' ? QChar(u' ') : c;
+    }
+    return out;
+}
+
+// Page-builder texts keep their line breaks as "|||". Lone LF and CR (texts edited on this
+// platform) are written the same way, so no break can end the record early. One pass over the
+// text: QString::replace moves the tail once per block of matches, which a text of millions of
+// breaks turns into quadratic time.
+QString escapeBreaks(QStringView text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 2);
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            out += kBreak;
+            if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
+                ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Every "|||" back to CR LF, in one pass for the same reason.
+QString unescapeBreaks(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf(kBreak); at >= 0; at = text.indexOf(kBreak, from)) {
+        out += text.mid(from, at - from);
+        out += kCrLf;
+        from = at + kBreak.size();
+    }
+    out += text.mid(from);
+    return out;
+}
+
+void appendFields(QString& out, std::initializer_list<QString> fields)
+{
+    bool first = true;
+    for (const QString& f : fields) {
+        if (!first)
+            out += u'|';
+        out += oneLine(f);
+        first = false;
+    }
+    out += kCrLf;
+}
+
+// Up to N fields of a "|"-separated text; further fields are not even looked at, so a line of a
+// million "|" costs no more than its length. Returns how many fields were found (at most N).
+template <std::size_t N> int splitFields(QStringView text, std::array<QStringView, N>& fields)
+{
+    int count = 0;
+    qsizetype start = 0;
+    while (count < int(N)) {
+        const qsizetype bar = text.indexOf(u'|', start);
+        if (bar < 0) {
+            fields[std::size_t(count++)] = text.mid(start);
+            break;
+        }
+        fields[std::size_t(count++)] = text.mid(start, bar - start);
+        start = bar + 1;
+    }
+    return count;
+}
+
+// A result icon "read as a whole number": blanks around it, an optional sign, digits, within the
+// 16-bit range.
+bool parseIcon(QStringView text, int* icon)
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (!ok || v < std::numeric_limits<qint16>::min() || v > std::numeric_limits<qint16>::max())
+        return false;
+    *icon = v;
+    return true;
+}
+
+bool hasPrefix(QStringView line)
+{
+    for (const QString& p : kHtml) {
+        if (line.startsWith(p))
+            return true;
+    }
+    return line.startsWith(kResult) || line.startsWith(kNextSite) || line.startsWith(kRule)
+        || line.startsWith(kPostSingle) || line.startsWith(kPostMulti);
+}
+
+bool appendMainSite(Project& project, QStringView url)
+{
+    if (project.mainSiteCount() >= kMaxMainSites)
+        return false;
+    project.mainSites().appendUrl(url.toString());
+    // The list whose number is the new Main Site count, whatever lists exist already.
+    while (project.linkingSiteListCount() <= project.mainSiteCount())
+        project.addList();
+    project.state().iCurrentMain = qint16(project.mainSiteCount());
+    return true;
+}
+
+// One line after the first. False when the line cannot be read as its record.
+bool readLine(Project& project, QStringView line)
+{
+    if (line.isEmpty() || line == u" ")
+        return true;
+    for (int part = 0; part < 3; ++part) {
+        if (line.startsWith(kHtml[part])) {
+            project.setPageText(part + 1, unescapeBreaks(line.mid(kHtml[part].size())));
+            return true;
+        }
+    }
+    if (line.startsWith(kResult)) {
+        std::array<QStringView, 6> f;
+        const int n = splitFields(line.mid(kResult.size()), f);
+        ResultEntry e;
+        if (n < 5 || !parseIcon(f[0], &e.icon))
+            return false;
+        if (n >= 6) {
+            e.main = f[1].toString();
+            e.remote = f[2].toString();
+            e.status = f[3].toString();
+            e.number = f[4].toString();
+            e.url = f[5].toString();
+        } else {
+            e.remote = f[1].toString();
+            e.status = f[2].toString();
+            e.number = f[3].toString();
+            e.url = f[4].toString();
+        }
+        e.colour = e.icon == 2 ? SiteColour::Blue : SiteColour::Red;
+        project.results().appendEntry(e);
+        return true;
+    }
+    if (line.startsWith(kNextSite))
+        return appendMainSite(project, line.mid(kNextSite.size()));
+    if (line.startsWith(kRule)) {
+        std::array<QStringView, 4> f;
+        if (splitFields(line.mid(kRule.size()), f) < 4)
+            return false;
+        project.rules().appendRule(
+            {f[0].toString(), f[1].toString(), f[2].toString(), f[3].toString()});
+        return true;
+    }
+    if (line.startsWith(kPostSingle)) {
+        project.setPostSingle(line.mid(kPostSingle.size()).toString());
+        return true;
+    }
+    if (line.startsWith(kPostMulti)) {
+        std::array<QStringView, 2> f;
+        if (splitFields(line.mid(kPostMulti.size()), f) < 2)
+            return false;
+        project.postTargets().appendTarget({f[0].toString(), f[1].toString()});
+        return true;
+    }
+    // Anything else is a Linking Site of the current Main Site.
+    std::array<QStringView, 5> f;
+    const int n = splitFields(line, f);
+    const int k = project.state().iCurrentMain;
+    LinkingSiteList* list = k >= 1 ? project.linkingSites(k) : nullptr;
+    if (n < 2 || list == nullptr)
+        return false;
+    LinkingSite site;
+    site.url = f[0].toString();
+    site.expected = f[1].toString();
+    if (n > 2)
+        site.linkPageUrl = f[2].toString();
+    if (n > 3)
+        site.linkPageText = f[3].toString();
+    if (n > 4)
+        site.description = f[4].toString();
+    list->appendSite(site);
+    return true;
+}
+
+QString fileError(const QFileDevice& file)
+{
+    return QString::number(int(file.error())) + u' ' + file.errorString();
+}
+
+FileOutcome writeWhole(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    // Unbuffered, so a short write (a full disk) shows in write()'s count: through the buffer,
+    // commit() can report success for a file that was cut short.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return FileOutcome::failure(fileError(file));
+    if (file.write(bytes) != bytes.size()) {
+        const QString error = file.error() != QFileDevice::NoError
+            ? fileError(file)
+            : QString::number(int(QFileDevice::WriteError)) + u' '
+                + QStringLiteral("The file could not be written completely.");
+        file.cancelWriting();
+        return FileOutcome::failure(error);
+    }
+    if (!file.commit())
+        return FileOutcome::failure(fileError(file));
+    return FileOutcome::success();
+}
+
+// The text after the last "/" or "\".
+QString fileNamePart(const QString& path)
+{
+    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+    return path.mid(cut + 1);
+}
+
+} // namespace
+
+ProjectFile::ProjectFile(Project& project, SettingsStore& settings, AppFolder app, QObject* parent)
+    : QObject(parent), m_project(project), m_settings(settings), m_app(std::move(app))
+{ }
+
+ProjectFile::~ProjectFile() = default;
+
+QByteArray ProjectFile::serialize(const Project& project, int leaveOutIndex)
+{
+    QString out;
+    bool firstMain = true;
+    for (int i = 0; i < project.mainSiteCount(); ++i) {
+        if (i == leaveOutIndex)
+            continue;
+        if (!firstMain)
+            out += kNextSite;
+        out += oneLine(project.mainSites().url(i)) + kCrLf;
+        firstMain = false;
+        if (const LinkingSiteList* list = project.linkingSites(i + 1)) {
+            for (int row = 0; row < list->count(); ++row) {
+                const LinkingSite s = list->site(row);
+                appendFields(
+                    out, {s.url, s.expected, s.linkPageUrl, s.linkPageText, s.description});
+            }
+        }
+    }
+    for (int part = 0; part < 3; ++part)
+        out += kHtml[part] + escapeBreaks(project.pageText(part + 1)) + kCrLf;
+    const ResultList& results = project.results();
+    for (int row = 0; row < results.count(); ++row) {
+        const ResultEntry e = results.entry(row);
+        out += kResult;
+        appendFields(out, {QString::number(e.icon), e.main, e.remote, e.status, e.number, e.url});
+    }
+    const RuleList& rules = project.rules();
+    for (int row = 0; row < rules.count(); ++row) {
+        const CrawlRule r = rules.rule(row);
+        out += kRule;
+        appendFields(out, {r.mainSite, r.remoteSite, r.ruleType, r.ruleValue});
+    }
+    if (!project.postSingle().isEmpty())
+        out += kPostSingle + oneLine(project.postSingle()) + kCrLf;
+    const PostTargetList& targets = project.postTargets();
+    for (int row = 0; row < targets.count(); ++row) {
+        const PostTarget t = targets.target(row);
+        out += kPostMulti;
+        appendFields(out, {t.mainSite, t.scriptUrl});
+    }
+    out += kCrLf;
+    return Windows1252::encode(out);
+}
+
+ReadOutcome ProjectFile::deserialize(Project& project, QByteArrayView bytes)
+{
+    ReadOutcome outcome;
+    const QString text = Windows1252::decode(bytes);
+    const QChar* const data = text.constData();
+    const qsizetype size = text.size();
+    qsizetype pos = 0;
+    int lineNumber = 0;
+    // A line ends at CR LF, LF or a lone CR (files edited on this platform); a final line break
+    // does not start another line.
+    while (pos < size) {
+        const QChar* const stop = std::find_if(
+            data + pos, data + size, [](QChar c) { return c == u'\r' || c == u'\n'; });
+        const qsizetype end = stop - data;
+        const QStringView line = QStringView(text).mid(pos, end - pos);
+        pos = end;
+        if (pos < size)
+            pos += data[pos] == u'\r' && pos + 1 < size && data[pos + 1] == u'\n' ? 2 : 1;
+        ++lineNumber;
+        outcome.anyLine = true;
+
+        bool ok = false;
+        if (lineNumber == 1 && !hasPrefix(line))
+            ok = appendMainSite(project, line);
+        else
+            ok = readLine(project, line);
+        if (!ok) {
+            outcome.failedLine = lineNumber;
+            return outcome;
+        }
+    }
+    outcome.complete = true;
+    return outcome;
+}
+
+void ProjectFile::clearProject(Project& project)
+{
+    project.clearLists();
+    project.state().iCurrentMain = 1;
+    project.pageQueue().clear();
+    project.mainSites().clear();
+    project.rules().clear();
+    project.results().clear();
+    project.postTargets().clear();
+    project.setPostSingle(QStringLiteral("http://"));
+    for (int part = 0; part < 3; ++part)
+        project.setPageText(part + 1, kPageText[part]);
+}
+
+QString ProjectFile::suggestedFileName(const QString& firstMainSiteUrl)
+{
+    if (firstMainSiteUrl.isEmpty())
+        return kUnnamed;
+    QString name = firstMainSiteUrl;
+    name.remove(u'.');
+    name.remove(QStringLiteral("http://"), Qt::CaseInsensitive);
+    name.remove(QStringLiteral("https://"), Qt::CaseInsensitive);
+    // A "/" in first place is kept: only a host followed by a path is cut.
+    const qsizetype slash = name.indexOf(u'/');
+    if (slash >= 1)
+        name.truncate(slash);
+    return name + QStringLiteral(".prj");
+}
+
+QString ProjectFile::reportFileName(const QString& projectPath)
+{
+    QString name = fileNamePart(projectPath);
+    name.replace(QStringLiteral(".prj"), QStringLiteral(".html"), Qt::CaseInsensitive);
+    return name;
+}
+
+QString ProjectFile::projectFilesFolder() const
+{
+    return m_app.file(kProjectFiles);
+}
+
+QString ProjectFile::quickSavePath() const
+{
+    return m_app.file(kQuickSave);
+}
+
+QString ProjectFile::autosavePath() const
+{
+    const QString last = m_settings.ReadSetting(kLastProject, QString());
+    if (last.isEmpty() || last == u" ")
+        return m_app.file(kAutoSaved);
+    return last;
+}
+
+void ProjectFile::emptyProject()
+{
+    clearProject(m_project);
+    Q_EMIT projectCleared();
+}
+
+void ProjectFile::cmdNew_Click()
+{
+    emptyProject();
+    m_settings.WriteSetting(kLastProject, QString());
+}
+
+FileOutcome ProjectFile::SaveProjectFile(const QString& path)
+{
+    const FileOutcome outcome = writeWhole(path, serialize(m_project));
+    if (!outcome)
+        return outcome;
+    m_project.state().bProjectSaved = true;
+    m_settings.WriteSetting(kLastProject, path);
+    return outcome;
+}
+
+FileOutcome ProjectFile::readFile(const QString& path, bool* complete)
+{
+    *complete = false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileOutcome::failure(fileError(file));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    if (bytes.isEmpty())
+        return FileOutcome::failure(QStringLiteral("0 The file is empty."));
+    ScanState& state = m_project.state();
+    state.bProjectSaved = true;
+    state.bSkipDomainChange = true;
+    const ReadOutcome read = deserialize(m_project, bytes);
+    if (!read.complete)
+        return FileOutcome::failure(
+            QStringLiteral("0 Line %1 could not be read.").arg(read.failedLine));
+    *complete = true;
+    return FileOutcome::success();
+}
+
+void ProjectFile::selectFirstMainSite()
+{
+    if (m_project.mainSiteCount() == 0)
+        return;
+    m_project.state().iCurrentMain = 1;
+    Q_EMIT mainSiteSelected(1);
+}
+
+FileOutcome ProjectFile::LoadProjectFile(const QString& path)
+{
+    emptyProject();
+    m_settings.WriteSetting(kLastProject, path);
+    bool complete = false;
+    const FileOutcome outcome = readFile(path, &complete);
+    if (!complete)
+        return outcome;
+    selectFirstMainSite();
+    Q_EMIT projectReportShown(ShowProjectReport(path));
+    return outcome;
+}
+
+QString ProjectFile::ShowProjectReport(const QString& path) const
+{
+    const QString report = m_app.file(kProjectFiles + u'/' + reportFileName(path));
+    return QFileInfo(report).isFile() ? report : QStringLiteral("about:blank");
+}
+
+FileOutcome ProjectFile::QuickSave(int leaveOutIndex)
+{
+    return writeWhole(quickSavePath(), serialize(m_project, leaveOutIndex));
+}
+
+FileOutcome ProjectFile::QuickLoad()
+{
+    emptyProject();
+    bool complete = false;
+    const FileOutcome outcome = readFile(quickSavePath(), &complete);
+    if (complete) {
+        selectFirstMainSite();
+        Q_EMIT reportRegenerationRequested();
+    }
+    m_project.state().bProjectSaved = false;
+    return outcome;
+}
+
+std::optional<FileOutcome> ProjectFile::Timer1_Timer()
+{
+    if (!m_project.state().bScanRunning) {
+        m_iSecondsRunning = 0;
+        return std::nullopt;
+    }
+    if (m_settings.ReadSetting(QStringLiteral("chkAutoSave"), QStringLiteral("0"))
+        != QStringLiteral("1"))
+        return std::nullopt;
+    if (++m_iSecondsRunning <= 299)
+        return std::nullopt;
+    m_iSecondsRunning = 0;
+    const QString path = autosavePath();
+    if (path == m_app.file(kAutoSaved))
+        QDir(m_app.path()).mkpath(QStringLiteral("projects"));
+    const FileOutcome outcome = SaveProjectFile(path);
+    if (!outcome)
+        Q_EMIT autosaveFailed(path, outcome.error);
+    return outcome;
+}
+
+SaveOutcome ProjectFile::cmdSave_Click(const PathChooser& askSavePath)
+{
+    const QString suggestion = suggestedFileName(m_project.mainSiteUrl(1));
+    QString path = askSavePath(projectFilesFolder(), suggestion);
+    if (path.isEmpty())
+        return {SaveOutcome::Cancelled, {}, {}};
+    FileOutcome outcome = SaveProjectFile(path);
+    if (outcome)
+        return {SaveOutcome::Saved, path, {}};
+    const QString firstError = outcome.error;
+    const QString retry = askSavePath(projectFilesFolder(), kRetryName);
+    if (retry.isEmpty())
+        return {SaveOutcome::Failed, path, firstError};
+    outcome = SaveProjectFile(retry);
+    if (outcome)
+        return {SaveOutcome::Saved, retry, {}};
+    return {SaveOutcome::Failed, retry, outcome.error};
+}
+
+std::optional<FileOutcome> ProjectFile::cmdOpen_Click(const PathChooser& askOpenPath)
+{
+    const QString path = askOpenPath(projectFilesFolder(), QString());
+    if (path.isEmpty())
+        return std::nullopt;
+    return LoadProjectFile(path);
+}
+
+ProjectFile::CloseDecision ProjectFile::closeDecision(
+    bool bProjectSaved, ExitAnswer answer, SaveOutcome::Status saveStatus)
+{
+    if (!exitNeedsQuestion(bProjectSaved))
+        return CloseDecision::Exit;
+    switch (answer) {
+    case ExitAnswer::No:
+        return CloseDecision::Exit;
+    case ExitAnswer::Yes:
+        return saveStatus == SaveOutcome::Saved ? CloseDecision::Exit : CloseDecision::Stay;
+    case ExitAnswer::NotAsked:
+        break;
+    }
+    // Unsaved edits and no answer yet: the question has to be asked first.
+    return CloseDecision::Stay;
+}
+
+} // namespace corvane

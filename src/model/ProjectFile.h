@@ -1,0 +1,178 @@
+#pragma once
+
+#include "model/AppFolder.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace corvane {
+
+class Project;
+class SettingsStore;
+
+// The outcome of a file operation: success, or the reason it failed as "<number> <description>"
+// (the number is the QFileDevice error code).
+struct FileOutcome {
+    bool ok = false;
+    QString error;
+
+    explicit operator bool() const { return ok; }
+    static FileOutcome success() { return {true, {}}; }
+    static FileOutcome failure(QString error) { return {false, std::move(error)}; }
+};
+
+// What reading a project text achieved. Reading stops at the first line it cannot read and keeps
+// everything read before it.
+struct ReadOutcome {
+    bool complete = false; // every line was read
+    int failedLine = 0;    // 1-based number of the line that stopped the reading, else 0
+    bool anyLine = false;  // the text had a first line at all (an empty text has none)
+};
+
+// How the Save command ended, for the caller and for the exit question.
+struct SaveOutcome {
+    enum Status { Saved, Cancelled, Failed };
+    Status status = Cancelled;
+    QString path;  // the file written (Saved) or tried last (Failed)
+    QString error; // Failed: why, as in FileOutcome
+};
+
+// Moves a project between memory and its ".prj" file, and keeps the bookkeeping around that:
+// bProjectSaved, bSkipDomainChange, the setting "LastProject", the autosave counter.
+//
+// The line format (one format for project files, the autosave file and the quick-save file):
+// 8-bit Windows-1252 text, one record per line, CR LF line ends and one extra CR LF at the end.
+// Fields are separated by "|" and never escaped. In order:
+//   the first Main Site's URL alone; after it its Linking Sites as
+//   "Website|#|HTML Link|HTML Name|Description"; every further Main Site as "NEXTSITE:" URL,
+//   followed by its Linking Sites; "HTML01:", "HTML02:", "HTML03:" with the page-builder texts
+//   (line breaks written as "|||"); "RESULT:icon|Main|Remote|Status|No.|URL" per result row;
+//   "RULE:MainSite|RemoteSite|RuleType|RuleValue" per rule; "POSTSINGLE:" URL when there is one;
+//   "POSTMULTI:Main Site|Script URL" per post target.
+// The reader also accepts five-field results (no Main column) and LF or lone CR line ends, skips
+// empty and single-blank lines, and stops silently at the first line it cannot read (too few
+// fields for its kind, a result icon that is not a number, a Linking Site without a Main Site).
+//
+// File dialogs and message boxes belong to the window: every operation takes the chosen path and
+// returns its outcome; the commands that need a dialog take a PathChooser.
+class ProjectFile final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ProjectFile)
+
+public:
+    ProjectFile(
+        Project& project, SettingsStore& settings, AppFolder app, QObject* parent = nullptr);
+    ~ProjectFile() override;
+
+    // --- The format, on any Project ---
+
+    // The bytes of the project file. leaveOutIndex (0-based) names a Main Site that is left out
+    // together with its Linking Sites (the quick-save); -1 writes every Main Site.
+    static QByteArray serialize(const Project& project, int leaveOutIndex = -1);
+    // Reads a project text into the project, which the caller has emptied. The Main Site being
+    // read is kept in iCurrentMain.
+    static ReadOutcome deserialize(Project& project, QByteArrayView bytes);
+    // The New step on the containers: every Linking Site list but the template, the page queue,
+    // the Main Sites, rules, results and post targets emptied; iCurrentMain 1; the single post
+    // URL "http://"; the default page-builder texts. The error list stays.
+    static void clearProject(Project& project);
+    // The name the save dialog suggests for a project whose first Main Site has this URL.
+    static QString suggestedFileName(const QString& firstMainSiteUrl);
+    // The file name of a project's report: the project file's name without its folders, every
+    // ".prj" (any letter case) replaced by ".html".
+    static QString reportFileName(const QString& projectPath);
+
+    static const QString kUnnamed;     // "Unnamed.prj", the suggestion without a Main Site
+    static const QString kRetryName;   // "unnamed.prj", the suggestion after a failed save
+    static const QString kPageText[3]; // the page-builder texts of a new project
+
+    // --- Operations on the program's project ---
+
+    // New: clearProject, and "LastProject" is forgotten so that the autosave of the new project
+    // goes to projects/AutoSaved.prj instead of overwriting the previous file. bProjectSaved stays.
+    // Emits projectCleared for the window's entry boxes and panels.
+    void cmdNew_Click();
+    // Writes the project to path (through a temporary file, so a failed save leaves the old file
+    // as it was). On success bProjectSaved becomes true and the path is stored as "LastProject".
+    FileOutcome SaveProjectFile(const QString& path);
+    // Empties the project, stores path as "LastProject" (before opening it, so a file that fails
+    // to open is still remembered) and reads the file. bProjectSaved and bSkipDomainChange are
+    // set once a first line was read. A complete read selects the first Main Site
+    // (mainSiteSelected) and shows the project's report (projectReportShown); a read that stops
+    // early does neither and shows nothing: the outcome tells the caller.
+    FileOutcome LoadProjectFile(const QString& path);
+    // What the Reports view shows for the project at path: the local path of its report in
+    // "Project Files/" when that exists, else "about:blank".
+    QString ShowProjectReport(const QString& path) const;
+    // Writes the project to quicksave.qsv, leaving out the Main Site at the 0-based position.
+    // Changes neither bProjectSaved nor "LastProject".
+    FileOutcome QuickSave(int leaveOutIndex);
+    // Rebuilds the project from quicksave.qsv as LoadProjectFile reads (without touching
+    // "LastProject"), selects the first Main Site and asks for the report to be regenerated
+    // (reportRegenerationRequested). A rebuild is an edit: bProjectSaved is false afterwards.
+    FileOutcome QuickLoad();
+
+    // The one-second autosave tick: while a scan runs and "chkAutoSave" is "1", every 300th tick
+    // writes the project to "LastProject", or to projects/AutoSaved.prj when that is empty.
+    // Returns the outcome when it wrote (or tried to), nothing otherwise. A failed autosave is
+    // signalled (autosaveFailed) and the scan goes on.
+    std::optional<FileOutcome> Timer1_Timer();
+    // Starting a scan counts the five minutes afresh. The tick also restarts the count whenever
+    // it finds no scan running.
+    void resetAutosaveCount() { m_iSecondsRunning = 0; }
+    int iSecondsRunning() const { return m_iSecondsRunning; }
+
+    // Asks the window for a path: the folder the dialog opens in, the name it suggests. An empty
+    // answer means the user cancelled.
+    using PathChooser = std::function<QString(const QString& folder, const QString& suggestedName)>;
+    // Save: suggests a name from the first Main Site, writes the chosen file; when that fails,
+    // asks once more suggesting "unnamed.prj" and writes that.
+    SaveOutcome cmdSave_Click(const PathChooser& askSavePath);
+    // Open: asks for a file in "Project Files" and loads it; nullopt when the user cancelled.
+    std::optional<FileOutcome> cmdOpen_Click(const PathChooser& askOpenPath);
+
+    // The exit question: asked when the project holds unsaved edits.
+    static const QString kExitQuestionTitle; // "Save Project?"
+    static const QString kExitQuestionText;  // two lines
+    enum class ExitAnswer { NotAsked, Yes, No };
+    enum class CloseDecision { Exit, Stay };
+    static bool exitNeedsQuestion(bool bProjectSaved) { return !bProjectSaved; }
+    // Whether the program may close: a saved project, or the answer "No", closes; after "Yes"
+    // only a save that succeeded closes, while a cancelled save dialog or a failed save keeps the
+    // program open with its edits. Unsaved edits without an answer yet stay (ask first).
+    static CloseDecision closeDecision(
+        bool bProjectSaved, ExitAnswer answer, SaveOutcome::Status saveStatus);
+
+    QString projectFilesFolder() const;
+    QString quickSavePath() const;
+    QString autosavePath() const; // where the next autosave goes
+
+Q_SIGNALS:
+    // The project was emptied by New, Open or a rebuild: the window empties its entry boxes and
+    // site selector, puts "http://" into the per-site script URL and hides the Linking Site panel.
+    void projectCleared();
+    // A load or rebuild selected the Main Site at 1-based position k.
+    void mainSiteSelected(int k);
+    // The Reports view should show this local file, or "about:blank".
+    void projectReportShown(const QString& location);
+    // The project was rebuilt: the HTML report must be generated anew.
+    void reportRegenerationRequested();
+    void autosaveFailed(const QString& path, const QString& error);
+
+private:
+    void emptyProject();
+    FileOutcome readFile(const QString& path, bool* complete);
+    void selectFirstMainSite();
+
+    Project& m_project;
+    SettingsStore& m_settings;
+    AppFolder m_app;
+    int m_iSecondsRunning = 0;
+};
+
+} // namespace corvane
