@@ -1,0 +1,422 @@
+#include "scan/PageFetcher.h"
+
+#include "model/Project.h"
+#include "model/SettingsStore.h"
+#include "model/Windows1252.h"
+#include "scan/NetworkContext.h"
+#include "scan/ScanStatistics.h"
+#include "scan/UrlTools.h"
+
+#include <QHash>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace corvane {
+
+namespace {
+
+const QString kHttp = QStringLiteral("http://");
+const QString kHttps = QStringLiteral("https://");
+const QString kHeadEnd = QStringLiteral("\r\n\r\n");
+constexpr quint16 kHttpPort = 80;
+
+const QHash<QString, QString>& statusTable()
+{
+    static const QHash<QString, QString> table = {
+        {QStringLiteral("400"), QStringLiteral("400 Bad request")},
+        {QStringLiteral("401"), QStringLiteral("401 Unauthorized")},
+        {QStringLiteral("402"), QStringLiteral("402 PaymentRequired")},
+        {QStringLiteral("403"), QStringLiteral("403 Forbidden")},
+        {QStringLiteral("404"), QStringLiteral("404 Not found")},
+        {QStringLiteral("405"), QStringLiteral("405 Method Not Allowed")},
+        {QStringLiteral("406"), QStringLiteral("406 Not Acceptable")},
+        {QStringLiteral("407"), QStringLiteral("407 Proxy Authentication Required")},
+        {QStringLiteral("408"), QStringLiteral("408 request timeout")},
+        {QStringLiteral("409"), QStringLiteral("409 Conflict")},
+        {QStringLiteral("410"), QStringLiteral("410 Gone")},
+        {QStringLiteral("411"), QStringLiteral("411 Length Required")},
+        {QStringLiteral("412"), QStringLiteral("412 Precondition Failed")},
+        {QStringLiteral("413"), QStringLiteral("413 Request Entity Too Large")},
+        {QStringLiteral("414"), QStringLiteral("414 Request-URI Too Long")},
+        {QStringLiteral("415"), QStringLiteral("415 Unsupported Media Type")},
+        {QStringLiteral("500"), QStringLiteral("500 Internal Error")},
+        {QStringLiteral("501"), QStringLiteral("501 Not implemented")},
+        {QStringLiteral("502"), QStringLiteral("502 Bad Gateway")},
+        {QStringLiteral("503"), QStringLiteral("503 Service Unavailable")},
+        {QStringLiteral("504"), QStringLiteral("504 Gateway timeout")},
+        {QStringLiteral("505"), QStringLiteral("505 HTTP Not Version")},
+    };
+    return table;
+}
+
+QString trimSpaces(const QString& text)
+{
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    while (from < to && text.at(from) == u' ')
+        ++from;
+    while (to > from && text.at(to - 1) == u' ')
+        --to;
+    return text.mid(from, to - from);
+}
+
+// Characters a host name may hold once it is in ASCII form. Anything else (a port, a user name,
+// blanks, a stray quote) cannot name a host, and would only leave the request waiting for the
+// resolver to give up.
+bool isHostName(const QString& host)
+{
+    if (host.isEmpty())
+        return false;
+    for (const QChar c : host) {
+        const char16_t u = c.unicode();
+        const bool ok = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z')
+                        || (u >= u'0' && u <= u'9') || u == u'-' || u == u'.' || u == u'_';
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// The number after the first blank of a header line, read the way the header reader always has:
+// leading digits only; 0 when there are none.
+qint32 contentLengthOf(const QString& line)
+{
+    const qsizetype space = line.indexOf(u' ');
+    const QString rest = space >= 0 ? line.mid(space + 1) : line;
+    qint64 value = 0;
+    if (!parseLeadingInt(rest, &value))
+        return 0;
+    return qint32(std::clamp<qint64>(value, 0, std::numeric_limits<qint32>::max()));
+}
+
+} // namespace
+
+PageFetcher::PageFetcher(Project& project, ScanStatistics& statistics, NetworkContext& network,
+                         QObject* parent)
+    : QObject(parent), m_project(project), m_statistics(statistics), m_network(network)
+{
+}
+
+PageFetcher::~PageFetcher()
+{
+    closeAll();
+}
+
+bool PageFetcher::scanRunning() const
+{
+    return m_project.state().bScanRunning;
+}
+
+UrlSplit PageFetcher::splitUrl(const QString& url)
+{
+    UrlSplit u;
+    QString s = url;
+
+    bool trailing = false;
+    if (s.endsWith(u'/')) {
+        // Counted before the scheme goes: "http://host/" keeps its slash flag, "host/" does not.
+        trailing = s.split(u'/').size() > 2;
+        s.chop(1);
+    }
+    s.remove(kHttp, Qt::CaseInsensitive);
+    s.remove(kHttps, Qt::CaseInsensitive);
+
+    u.strURL = s;
+    u.strCurUrl = s;
+    QString dir = s;
+    const qsizetype lastSlash = dir.lastIndexOf(u'/');
+    if (lastSlash >= 0) {
+        const QString segment = dir.mid(lastSlash);
+        if (!segment.contains(u'.') && segment != QStringLiteral("/"))
+            dir += u'/';
+    }
+    if (!dir.endsWith(u'/'))
+        dir = UrlTools::ParentDirectory(dir);
+    u.strCurDir = dir;
+
+    const qsizetype firstSlash = u.strCurUrl.indexOf(u'/');
+    if (firstSlash >= 0) {
+        const QString hostPart = u.strCurUrl.left(firstSlash + 1);
+        u.strHost = hostPart;
+        u.strPath = QString(s).remove(hostPart, Qt::CaseSensitive);
+        if (trailing)
+            u.strPath += u'/';
+    } else {
+        u.strHost = u.strCurUrl;
+        u.strPath = QStringLiteral("/");
+    }
+    u.strHost.remove(u'/');
+    if (u.strPath.isEmpty())
+        u.strPath = QStringLiteral("/");
+    if (!u.strPath.startsWith(u'/'))
+        u.strPath.prepend(u'/');
+
+    if (u.strHost.isEmpty()) {
+        u.problem = QStringLiteral("Invalid URL");
+        return u;
+    }
+    u.connectHost = u.strHost;
+    bool ascii = true;
+    for (const QChar c : u.strHost)
+        ascii = ascii && c.unicode() < 128;
+    if (!ascii)
+        u.connectHost = QString::fromLatin1(QUrl::toAce(u.strHost));
+    if (!isHostName(u.connectHost))
+        u.problem = QStringLiteral("Invalid Host");
+    return u;
+}
+
+QByteArray PageFetcher::requestBytes(const QString& host, const QString& path)
+{
+    const QString request = QStringLiteral("GET ") + path + QStringLiteral(" HTTP/1.1\r\n")
+                            + QStringLiteral("Host: ") + host + QStringLiteral("\r\n")
+                            + QStringLiteral("Connection: close\r\n")
+                            + QStringLiteral("Accept: */*\r\n") + QStringLiteral("\r\n");
+    return Windows1252::encode(request);
+}
+
+QString PageFetcher::statusText(const QString& code)
+{
+    return statusTable().value(code);
+}
+
+PageFetcher::Start PageFetcher::FetchPage(int slot)
+{
+    if (slot < 0 || slot >= kSlotCount || !scanRunning())
+        return Start::Abandoned;
+
+    const UrlSplit u = splitUrl(strURL);
+    strURL = u.strURL;
+    strCurUrl = u.strCurUrl;
+    strCurDir = u.strCurDir;
+    if (!u.ok()) {
+        m_lastProblem = u.problem;
+        return Start::Failed;
+    }
+
+    Slot& s = m_slots.at(std::size_t(slot));
+    dropSocket(s);
+    s.state = FetchSlot{};
+    s.state.strHost = u.strHost;
+    s.state.strPath = u.strPath;
+    s.headSearchFrom = 0;
+
+    Q_EMIT statusChanged(1, QStringLiteral("Downloading: ") + s.state.strHost + s.state.strPath);
+    // Whoever shows the status may have stopped the scan in the meantime: then nothing may be
+    // left running.
+    if (!scanRunning())
+        return Start::Abandoned;
+
+    s.state.iIdleSeconds = 0;
+    watchdog(slot)->start();
+
+    auto* socket = new QTcpSocket(this);
+    s.socket = socket;
+    connect(socket, &QTcpSocket::connected, this, [this, slot, socket] { onConnected(slot, socket); });
+    connect(socket, &QTcpSocket::readyRead, this, [this, slot, socket] { onData(slot, socket); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, slot, socket] { onClosed(slot, socket); });
+    // A failed connection raises no event of its own: the watchdog ends the Linking Site.
+
+    const QString connectHost = u.connectHost;
+    const QByteArray request = requestBytes(connectHost, u.strPath);
+    s.request = request;
+    const NetworkRoute& route = m_network.route();
+    if (route.isSet())
+        socket->connectToHost(route.host, route.port);
+    else
+        socket->connectToHost(connectHost, kHttpPort);
+    return Start::Started;
+}
+
+void PageFetcher::onConnected(int slot, QTcpSocket* socket)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    if (s.socket != socket)
+        return;
+    m_statistics.CountScanEvent(ScanStatistics::PageRequested);
+    Q_EMIT progressChanged(0);
+    if (s.socket != socket)
+        return;
+    socket->write(s.request);
+}
+
+void PageFetcher::onData(int slot, QTcpSocket* socket)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    if (s.socket != socket || !scanRunning())
+        return;
+    FetchSlot& f = s.state;
+    f.iIdleSeconds = 0;
+
+    const qint64 room = qint64(kResponseCap) - f.strResponse.size();
+    const QByteArray data = socket->read(std::min<qint64>(socket->bytesAvailable(), room));
+    f.strResponse += data;
+    f.lBytesReceived += qint32(data.size());
+
+    Q_EMIT statusChanged(1, QStringLiteral("Downloading: ") + f.strHost + f.strPath
+                                + QStringLiteral(" (") + QString::number(f.lBytesReceived)
+                                + QStringLiteral(")"));
+    if (s.socket != socket || !scanRunning())
+        return;
+
+    if (f.lContentLength >= 1) {
+        const float value = std::fabs(float(f.lBytesReceived) / float(f.lContentLength) * 100.0f);
+        // The bar refuses a value above its maximum and keeps the one it shows.
+        if (value <= float(kProgressMaximum))
+            Q_EMIT progressChanged(int(value));
+        if (s.socket != socket || !scanRunning())
+            return;
+    }
+
+    if (!f.bHeaderDone) {
+        const qsizetype from = std::max<qsizetype>(0, s.headSearchFrom - 3);
+        const qsizetype p = f.strResponse.indexOf("\r\n\r\n", from);
+        s.headSearchFrom = f.strResponse.size();
+        if (p >= 0) {
+            f.bHeaderDone = true;
+            f.lBytesReceived -= qint32(p + 4);
+            const QString head = Windows1252::decode(QByteArrayView(f.strResponse).first(p));
+            const QStringList lines = head.split(QStringLiteral("\r\n"));
+            for (const QString& line : lines) {
+                if (line.contains(QStringLiteral("Content-Length"), Qt::CaseInsensitive)) {
+                    f.lContentLength = contentLengthOf(line);
+                    break;
+                }
+            }
+        }
+    }
+
+    if (f.strResponse.size() >= kResponseCap)
+        finishPage(slot);
+}
+
+void PageFetcher::onClosed(int slot, QTcpSocket* socket)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    if (s.socket != socket || !scanRunning())
+        return;
+    // Bytes that came with the close are part of the page.
+    if (socket->bytesAvailable() > 0) {
+        onData(slot, socket);
+        if (s.socket != socket || !scanRunning())
+            return;
+    }
+    finishPage(slot);
+}
+
+void PageFetcher::finishPage(int slot)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    QTcpSocket* const socket = s.socket;
+    if (QTimer* timer = s.watchdog)
+        timer->stop();
+
+    const FetchSlot& f = s.state;
+    const QString response = Windows1252::decode(f.strResponse);
+    // A response without an empty line after its head is taken as all body.
+    const qsizetype p = response.indexOf(kHeadEnd);
+    const QString head = p >= 0 ? response.left(p + kHeadEnd.size()) : QString();
+    CheckStatusLine(head, f.strHost + f.strPath);
+    QString body = response;
+    if (!head.isEmpty())
+        body.remove(head, Qt::CaseInsensitive);
+
+    Q_EMIT statusChanged(1, QStringLiteral("Finished: ") + f.strHost + f.strPath);
+    if (s.socket != socket || !scanRunning())
+        return;
+
+    FetchedPage page;
+    page.slot = slot;
+    page.strHost = f.strHost;
+    page.strPath = f.strPath;
+    page.strCurUrl = strCurUrl;
+    page.strCurDir = strCurDir;
+    dropSocket(s);
+    s.state.strResponse.clear();
+    Q_EMIT pageFetched(page, body);
+}
+
+QString PageFetcher::CheckStatusLine(const QString& head, const QString& url)
+{
+    const qsizetype firstSpace = head.indexOf(u' ');
+    if (firstSpace < 0)
+        return {};
+    QString s = head.mid(firstSpace + 1);
+    const qsizetype nextSpace = s.indexOf(u' ');
+    if (nextSpace < 0)
+        return {};
+    s = trimSpaces(s.left(nextSpace));
+    if (s.isEmpty() || s == QStringLiteral("200"))
+        return {};
+    const QString text = statusText(s);
+    if (text.isEmpty())
+        return {};
+    m_project.state().strProblem = text;
+    m_project.errors().appendEntry({text, url});
+    // An error page counts once more as a requested page.
+    m_statistics.CountScanEvent(ScanStatistics::PageRequested);
+    return text;
+}
+
+void PageFetcher::onWatchdog(int slot)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    if (!scanRunning()) {
+        s.watchdog->stop();
+        return;
+    }
+    if (s.state.iIdleSeconds < std::numeric_limits<qint16>::max())
+        ++s.state.iIdleSeconds;
+    Q_EMIT idleTicked(slot, s.state.iIdleSeconds);
+}
+
+QTimer* PageFetcher::watchdog(int slot)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    if (!s.watchdog) {
+        s.watchdog = new QTimer(this);
+        s.watchdog->setInterval(1000);
+        connect(s.watchdog, &QTimer::timeout, this, [this, slot] { onWatchdog(slot); });
+    }
+    return s.watchdog;
+}
+
+bool PageFetcher::isWatchdogArmed(int slot) const
+{
+    const Slot& s = m_slots.at(std::size_t(slot));
+    return s.watchdog && s.watchdog->isActive();
+}
+
+void PageFetcher::dropSocket(Slot& s)
+{
+    if (!s.socket)
+        return;
+    QTcpSocket* socket = s.socket;
+    s.socket = nullptr;
+    disconnect(socket, nullptr, this, nullptr);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void PageFetcher::Close(int slot)
+{
+    if (slot < 0 || slot >= kSlotCount)
+        return;
+    Slot& s = m_slots.at(std::size_t(slot));
+    dropSocket(s);
+    if (s.watchdog)
+        s.watchdog->stop();
+}
+
+void PageFetcher::closeAll()
+{
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        Close(slot);
+}
+
+} // namespace corvane

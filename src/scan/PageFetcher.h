@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+class QTcpSocket;
+class QTimer;
+
+namespace corvane {
+
+class NetworkContext;
+class Project;
+class ScanStatistics;
+
+// The fetch state of one connection slot, under its documented names.
+struct FetchSlot {
+    QString strHost;           // host of the page being fetched, without "/"
+    QString strPath;           // request path, always starting with "/"
+    QByteArray strResponse;    // everything received so far, head and body, as it arrived
+    qint32 lBytesReceived = 0; // after the head has been parsed: body bytes only
+    bool bHeaderDone = false;
+    qint32 lContentLength = 0; // 0 when unknown
+    qint16 iIdleSeconds = 0;   // counted by the watchdog, reset by every data event
+};
+
+// How the page URLs taken from the queue are cut up for a request.
+struct UrlSplit {
+    QString strURL;    // without scheme and without a trailing "/"
+    QString strCurUrl; // the page URL: no scheme, no trailing "/"
+    QString strCurDir; // the page's directory, ending with "/": the base of relative links
+    QString strHost;
+    QString strPath;
+    QString connectHost; // the host name handed to the resolver (IDN names in ACE form)
+    QString problem;     // empty when the URL can be fetched; else the reason it cannot
+    bool ok() const { return problem.isEmpty(); }
+};
+
+// What page analysis is told about a finished page.
+struct FetchedPage {
+    int slot = 0;
+    QString strHost;   // the base for links that start with "/"
+    QString strPath;
+    QString strCurUrl;
+    QString strCurDir;
+};
+
+// Downloads one page at a time for the scan with a minimal HTTP/1.1 client on a TCP connection:
+// port 80, a fixed GET request, the response read until the server closes the connection. No
+// redirects, no HTTPS, no chunked decoding: the body is handed on as it arrived. Each slot has a
+// one-second watchdog that counts idle seconds; the scan controller decides when they are too many.
+class PageFetcher final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PageFetcher)
+
+public:
+    static constexpr int kSlotCount = 10;
+    // Past this many bytes the rest of a response is not read and the page is finished with what
+    // arrived, so an endless body cannot fill the memory.
+    static constexpr qint32 kResponseCap = 16 * 1024 * 1024;
+    static constexpr int kProgressMaximum = 100;
+
+    enum class Start {
+        Started,   // the connection is being opened and the watchdog is armed
+        Failed,    // the URL cannot be fetched; UrlSplit::problem says why, nothing was armed
+        Abandoned, // the scan was stopped while the request was being prepared
+    };
+    Q_ENUM(Start)
+
+    PageFetcher(Project& project, ScanStatistics& statistics, NetworkContext& network,
+                QObject* parent = nullptr);
+    ~PageFetcher() override;
+
+    // The URL taken from the page queue; FetchPage normalises it in place.
+    QString strURL;
+    // The page being fetched (shared with page analysis): no scheme, no trailing "/", and its
+    // directory ending with "/".
+    QString strCurUrl;
+    QString strCurDir;
+
+    static UrlSplit splitUrl(const QString& url);
+
+    // Prepares the slot from strURL and opens its connection.
+    Start FetchPage(int slot);
+    // The reason of the last Failed start.
+    const QString& lastProblem() const { return m_lastProblem; }
+    // Closes the slot's connection and disarms its watchdog; no event of that request follows.
+    void Close(int slot);
+    void closeAll();
+
+    const FetchSlot& slot(int slot) const { return m_slots.at(std::size_t(slot)).state; }
+    bool isWatchdogArmed(int slot) const;
+
+    // Turns an error status of the response head into an ErrorEntry and the site's reason.
+    // Returns the status text, or an empty text when the status is not an error.
+    QString CheckStatusLine(const QString& head, const QString& url);
+    // The text of an error status code, or an empty text.
+    static QString statusText(const QString& code);
+
+    // The request sent for a host and path, exactly.
+    static QByteArray requestBytes(const QString& host, const QString& path);
+
+Q_SIGNALS:
+    void statusChanged(int panel, const QString& text);
+    void progressChanged(int value);
+    // One watchdog second passed without data; idleSeconds is the slot's count so far.
+    void idleTicked(int slot, int idleSeconds);
+    // The server closed the connection (or the cap was reached): the connection is closed, the
+    // watchdog disarmed, and body is the response after its head.
+    void pageFetched(const corvane::FetchedPage& page, const QString& body);
+
+private:
+    struct Slot {
+        FetchSlot state;
+        QTcpSocket* socket = nullptr;
+        QTimer* watchdog = nullptr;
+        QByteArray request;
+        qsizetype headSearchFrom = 0;
+    };
+
+    bool scanRunning() const;
+    void onConnected(int slot, QTcpSocket* socket);
+    void onData(int slot, QTcpSocket* socket);
+    void onClosed(int slot, QTcpSocket* socket);
+    void onWatchdog(int slot);
+    void finishPage(int slot);
+    void dropSocket(Slot& s);
+    QTimer* watchdog(int slot);
+
+    Project& m_project;
+    ScanStatistics& m_statistics;
+    NetworkContext& m_network;
+    std::array<Slot, kSlotCount> m_slots;
+    QString m_lastProblem;
+};
+
+} // namespace corvane

@@ -1,0 +1,549 @@
+#include "scan/ScanController.h"
+
+#include "model/Project.h"
+#include "model/SettingsStore.h"
+#include "model/Windows1252.h"
+#include "scan/PageFetcher.h"
+#include "scan/ScanStatistics.h"
+#include "scan/UrlTools.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <limits>
+
+namespace corvane {
+
+namespace {
+
+const QString kSkipped = QStringLiteral("Skipped");
+const QString kTimeout = QStringLiteral("Timeout");
+
+constexpr qint32 kPageLimits[] = {1,     10,     50,     100,    500,    1000,  5000,
+                                  10000, 20000, 50000, 100000, 200000, 500000};
+
+qint16 readTimeout(const SettingsStore& settings)
+{
+    return qint16(std::clamp(settings.readInt(QStringLiteral("txtTimeout")),
+                             int(std::numeric_limits<qint16>::min()),
+                             int(std::numeric_limits<qint16>::max())));
+}
+
+} // namespace
+
+ScanController::ScanController(Project& project, SettingsStore& settings,
+                               ScanStatistics& statistics, AppFolder app,
+                               NetworkContext& network, QObject* parent)
+    : QObject(parent),
+      m_project(project),
+      m_settings(settings),
+      m_statistics(statistics),
+      m_app(std::move(app)),
+      m_fetcher(new PageFetcher(project, statistics, network, this)),
+      m_analyzer(new PageAnalyzer(project, settings, statistics, m_app, network, this))
+{
+    connect(m_fetcher, &PageFetcher::statusChanged, this, &ScanController::statusChanged);
+    connect(m_fetcher, &PageFetcher::progressChanged, this, &ScanController::progressChanged);
+    connect(m_fetcher, &PageFetcher::idleTicked, this, &ScanController::onIdleTicked);
+    connect(m_fetcher, &PageFetcher::pageFetched, this, &ScanController::onPageFetched);
+    connect(m_analyzer, &PageAnalyzer::statusChanged, this, &ScanController::statusChanged);
+    connect(m_analyzer, &PageAnalyzer::cueRequested, this, &ScanController::cueRequested);
+    connect(m_analyzer, &PageAnalyzer::analysisFinished, this,
+            &ScanController::onAnalysisFinished);
+}
+
+ScanController::~ScanController()
+{
+    // No signal may reach a half-destroyed owner.
+    disconnect(m_fetcher, nullptr, this, nullptr);
+    disconnect(m_analyzer, nullptr, this, nullptr);
+    m_fetcher->closeAll();
+    m_analyzer->abort();
+}
+
+qint32 ScanController::pageLimitFor(int index)
+{
+    if (index < 0 || index >= int(std::size(kPageLimits)))
+        return -1;
+    return kPageLimits[index];
+}
+
+qint16 ScanController::expectedLinks(const QString& field)
+{
+    bool ok = false;
+    const int value = field.trimmed().toInt(&ok, 10);
+    if (!ok || value < std::numeric_limits<qint16>::min()
+        || value > std::numeric_limits<qint16>::max())
+        return 1;
+    return qint16(value);
+}
+
+QString ScanController::zeroPadded(qint64 number)
+{
+    QString text = QString::number(number);
+    while (text.size() < 3)
+        text.prepend(u'0');
+    return text;
+}
+
+bool ScanController::isRunning() const
+{
+    return m_project.state().bScanRunning;
+}
+
+bool ScanController::isCurrent(quint64 generation) const
+{
+    return isRunning() && generation == m_generation;
+}
+
+void ScanController::setScanType(int item)
+{
+    if (item < AllMainSites || item > SelectedLinkingSite)
+        return;
+    m_scanTypeItem = item;
+    m_settings.WriteSetting(QStringLiteral("ScanType"), QString::number(item));
+}
+
+void ScanController::setSkipType(int item)
+{
+    if (item < SkipLinkingSite || item > SkipMainSite)
+        return;
+    iSkipType = qint16(item);
+    m_settings.WriteSetting(QStringLiteral("SkipType"), QString::number(item));
+}
+
+void ScanController::readFileTypes()
+{
+    // Missing or unreadable, the list is empty: only the file-type-free tests of the analysis
+    // then accept a link.
+    QString accumulator;
+    QFile file(m_app.file(QStringLiteral("filetypes.txt")));
+    if (file.open(QIODevice::ReadOnly)) {
+        const QStringList lines = Windows1252::decode(file.readAll()).split(u'\n');
+        for (QString line : lines) {
+            if (line.endsWith(u'\r'))
+                line.chop(1);
+            if (line.isEmpty() || line == QStringLiteral(" "))
+                continue;
+            accumulator += line + u'|';
+        }
+    }
+    if (accumulator.size() > 1 && accumulator.endsWith(u'|'))
+        accumulator.chop(1);
+    m_project.state().aFileTypes =
+        accumulator.isEmpty() ? QStringList() : accumulator.split(u'|');
+}
+
+void ScanController::playCue(const QString& setting, const QString& file)
+{
+    if (m_settings.isOn(setting))
+        Q_EMIT cueRequested(m_app.file(file));
+}
+
+bool ScanController::StartScan(int selectedMain, int selectedRow)
+{
+    if (isRunning() || m_inAdvance)
+        return false;
+    ScanState& st = m_project.state();
+    const int mainCount = m_project.mainSiteCount();
+
+    for (int k = 1; k <= mainCount; ++k) {
+        if (LinkingSiteList* list = m_project.linkingSites(k))
+            list->setColourAll(SiteColour::Black);
+    }
+    readFileTypes();
+    st.iScanType = qint16(m_scanTypeItem >= AllMainSites && m_scanTypeItem <= SelectedLinkingSite
+                              ? m_scanTypeItem
+                              : AllMainSites);
+
+    st.bLinkFound = false;
+    m_analyzer->scanStarted();
+    st.lPagesTaken = 0;
+    st.lPagesKnown = 0;
+    m_statistics.resetRun();
+    st.iLinksFound = 0;
+    st.iLinksExpected = 0;
+    m_fetcher->strCurUrl.clear();
+    m_fetcher->strCurDir.clear();
+    m_project.pageQueue().clear();
+    m_project.results().clear();
+    m_project.errors().clear();
+
+    int startRow = 1;
+    if (st.iScanType == SelectedMainSite || st.iScanType == SelectedLinkingSite) {
+        st.iCurrentMain = qint16(std::clamp(selectedMain, 0, int(std::numeric_limits<qint16>::max())));
+        if (selectedMain < 1 || selectedMain > mainCount) {
+            Q_EMIT messageRaised(
+                QStringLiteral("You must select a Main Site to scan before using this scan type."),
+                Focus::None);
+            return false;
+        }
+        const LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
+        const int rows = list ? list->count() : 0;
+        if (st.iScanType == SelectedMainSite) {
+            if (rows == 0) {
+                Q_EMIT messageRaised(QStringLiteral("You must enter a Linking Site to scan before "
+                                                    "using this scan type."),
+                                     Focus::None);
+                return false;
+            }
+        } else {
+            if (selectedRow < 1 || selectedRow > rows) {
+                Q_EMIT messageRaised(QStringLiteral("You must select a Linking Site to scan "
+                                                    "before using this scan type."),
+                                     Focus::None);
+                return false;
+            }
+            startRow = selectedRow;
+        }
+    } else {
+        st.iCurrentMain = 1;
+    }
+
+    st.strMainSite = UrlTools::NormalizeMainSite(m_project.mainSiteUrl(st.iCurrentMain));
+    timeout = readTimeout(m_settings);
+
+    if (st.strMainSite.isEmpty() || st.strMainSite == QStringLiteral(" ")) {
+        Q_EMIT messageRaised(QStringLiteral("Please enter the Domain you want to find links to."),
+                             Focus::MainSiteEntry);
+        return false;
+    }
+    const LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
+    if (!list || list->isEmpty()) {
+        Q_EMIT messageRaised(
+            QStringLiteral("Please enter at least one website to search for links."),
+            Focus::LinkingSiteEntry);
+        return false;
+    }
+
+    playCue(QStringLiteral("chkAudioNext"), QStringLiteral("sounds/nextsearch.wav"));
+    Q_EMIT scanningChanged(true);
+    Q_EMIT mainSiteSelected(st.iCurrentMain);
+    st.iCurrentSite = startRow;
+    Q_EMIT linkingSiteSelected(st.iCurrentMain, startRow);
+
+    st.strLinkingSite = list->url(startRow - 1);
+    st.iLinksExpected = expectedLinks(list->cell(startRow - 1, LinkingSiteList::Expected));
+    m_project.pageQueue().enqueue(st.strLinkingSite);
+
+    bSkipClicked = false;
+    ++m_generation;
+    st.bScanRunning = true;
+    st.bProjectSaved = false;
+    Q_EMIT scanStarted();
+    NextPage(0);
+    return true;
+}
+
+void ScanController::BeginSite()
+{
+    if (!isRunning())
+        return;
+    m_analyzer->siteBegun();
+    m_project.state().lPagesTaken = 0;
+    NextPage(0);
+}
+
+void ScanController::NextPage(int slot)
+{
+    ScanState& st = m_project.state();
+    if (!st.bScanRunning)
+        return;
+    const quint64 generation = m_generation;
+
+    const qint32 limit = pageLimitFor(m_settings.readInt(QStringLiteral("cmbAdvance")));
+    if (limit >= 0)
+        lPageLimit = limit;
+
+    ++st.lPagesTaken;
+    PageQueue& queue = m_project.pageQueue();
+    const bool limitReached =
+        m_settings.isOn(QStringLiteral("chkAuto")) && st.lPagesTaken > lPageLimit;
+    if (limitReached || queue.isEmpty()) {
+        st.lPagesTaken = 0;
+        AdvanceSite();
+        return;
+    }
+    if (m_settings.isOn(QStringLiteral("chkAuto2")) && st.iLinksFound >= st.iLinksExpected) {
+        st.lPagesTaken = 0;
+        AdvanceSite();
+        return;
+    }
+
+    const int mainCount = m_project.mainSiteCount();
+    Q_EMIT statusChanged(1, QStringLiteral("Main Site ") + QString::number(st.iCurrentMain)
+                                + QStringLiteral(" of ") + QString::number(mainCount));
+    if (!isCurrent(generation))
+        return;
+    Q_EMIT statusChanged(2, QStringLiteral("Page ") + QString::number(st.lPagesTaken)
+                                + QStringLiteral(" of ") + QString::number(st.lPagesKnown + 1));
+    m_fetcher->strURL = queue.takeFirst();
+    Q_EMIT statusChanged(3, QStringLiteral("Searching ") + st.strLinkingSite);
+    Q_EMIT pageStarted(st.iCurrentMain, mainCount, st.strLinkingSite, m_fetcher->strURL);
+    if (!isCurrent(generation))
+        return;
+
+    switch (m_fetcher->FetchPage(slot)) {
+    case PageFetcher::Start::Started:
+    case PageFetcher::Start::Abandoned:
+        break;
+    case PageFetcher::Start::Failed:
+        // Nothing was armed that could end the Linking Site later, so it ends now.
+        failPage(m_fetcher->lastProblem());
+        break;
+    }
+}
+
+void ScanController::failPage(const QString& reason)
+{
+    if (!isRunning())
+        return;
+    m_project.state().strProblem = reason;
+    AdvanceSite();
+}
+
+void ScanController::AdvanceSite()
+{
+    if (!isRunning())
+        return;
+    if (m_inAdvance) {
+        m_advancePending = true;
+        return;
+    }
+    const quint64 generation = m_generation;
+    m_inAdvance = true;
+    do {
+        m_advancePending = false;
+        advanceOnce();
+    } while (m_advancePending && isCurrent(generation));
+    m_advancePending = false;
+    m_inAdvance = false;
+}
+
+void ScanController::recordOutcome()
+{
+    ScanState& st = m_project.state();
+    LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
+    const int row = st.iCurrentSite - 1;
+    const bool rowExists = list && row >= 0 && row < list->count();
+
+    ResultEntry entry;
+    entry.main = st.strMainSite;
+    if (st.bLinkFound && st.iLinksFound < st.iLinksExpected) {
+        st.strLinkingSite = UrlTools::BareHost(st.strLinkingSite);
+        entry.remote = st.strLinkingSite;
+        entry.icon = 1;
+        entry.status = LinkStatus::Missing + zeroPadded(st.iLinksExpected - st.iLinksFound);
+        entry.number = QStringLiteral("000");
+        entry.url = m_fetcher->strCurUrl;
+        entry.colour = SiteColour::Red;
+        m_project.results().appendEntry(entry);
+    } else if (st.bLinkFound) {
+        // The analysis recorded the links.
+    } else if (st.bRedirectFound && m_settings.readInt(QStringLiteral("chkRedirect")) != 0) {
+        st.strLinkingSite = UrlTools::BareHost(st.strLinkingSite);
+        entry.remote = st.strLinkingSite;
+        entry.icon = 2;
+        entry.status = LinkStatus::Redirect;
+        entry.number = QStringLiteral("001");
+        entry.url = st.strRedirectUrl;
+        entry.colour = SiteColour::Blue;
+        m_project.results().appendEntry(entry);
+        if (rowExists)
+            list->setColour(row, SiteColour::Green);
+        m_statistics.CountScanEvent(ScanStatistics::LinkRecorded);
+        if (rowExists && m_settings.isOn(QStringLiteral("chkUpdate")))
+            list->setCell(row, LinkingSiteList::Website, st.strRedirectUrl);
+    } else {
+        st.strLinkingSite = UrlTools::BareHost(st.strLinkingSite);
+        entry.remote = st.strLinkingSite;
+        entry.icon = 1;
+        entry.status = LinkStatus::NoneFound + st.strProblem;
+        entry.number = QStringLiteral("000");
+        entry.url = st.strLinkingSite;
+        entry.colour = SiteColour::Red;
+        m_project.results().appendEntry(entry);
+        if (rowExists)
+            list->setColour(row, SiteColour::Red);
+    }
+}
+
+void ScanController::advanceOnce()
+{
+    ScanState& st = m_project.state();
+    const quint64 generation = m_generation;
+
+    m_statistics.CountScanEvent(ScanStatistics::LinkingSiteScanned);
+    const bool skipped = bSkipClicked;
+    const int skipChoice = skipped ? int(iSkipType) : int(SkipLinkingSite);
+    // Cleared on every path: a Skip applies to the advance it started, never to a later one.
+    bSkipClicked = false;
+    timeout = readTimeout(m_settings);
+    if (st.strProblem.isEmpty() || st.strProblem == QStringLiteral(" "))
+        st.strProblem.clear();
+    else
+        st.strProblem = QStringLiteral(" (") + st.strProblem + QStringLiteral(")");
+    m_fetcher->Close(0);
+
+    recordOutcome();
+    const int finishedMain = st.iCurrentMain;
+    const int finishedRow = st.iCurrentSite;
+
+    st.iLinksFound = 0;
+    st.iLinksExpected = 0;
+    st.lPagesKnown = 0;
+    m_analyzer->siteAdvanced();
+    st.bLinkFound = false;
+    st.bRedirectFound = false;
+    ++st.iCurrentSite;
+    m_project.pageQueue().clear();
+    st.strProblem.clear();
+    st.strRedirectUrl.clear();
+
+    Q_EMIT linkingSiteFinished(finishedMain, finishedRow);
+    if (!isCurrent(generation))
+        return;
+
+    // The scan type bounds every path, Skip included: a restricted scan never leaves its Main
+    // Site, and a scan of one Linking Site ends with it.
+    if (st.iScanType == SelectedLinkingSite) {
+        Stop();
+        return;
+    }
+    if (skipped && skipChoice == SkipMainSite) {
+        if (st.iScanType == SelectedMainSite)
+            Stop();
+        else
+            nextMainSite();
+        return;
+    }
+    const LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
+    const int rows = list ? list->count() : 0;
+    if (st.iCurrentSite > rows) {
+        if (st.iScanType == SelectedMainSite || st.iCurrentMain >= m_project.mainSiteCount())
+            Stop();
+        else
+            nextMainSite();
+        return;
+    }
+    beginLinkingSite(false);
+}
+
+void ScanController::nextMainSite()
+{
+    ScanState& st = m_project.state();
+    const int mainCount = m_project.mainSiteCount();
+    // A Main Site without Linking Sites has nothing to scan and is passed over.
+    do {
+        ++st.iCurrentMain;
+        st.iCurrentSite = 1;
+    } while (st.iCurrentMain <= mainCount
+             && (!m_project.linkingSites(st.iCurrentMain)
+                 || m_project.linkingSites(st.iCurrentMain)->isEmpty()));
+    if (st.iCurrentMain > mainCount) {
+        Stop();
+        return;
+    }
+    const quint64 generation = m_generation;
+    Q_EMIT mainSiteSelected(st.iCurrentMain);
+    if (!isCurrent(generation))
+        return;
+    beginLinkingSite(true);
+}
+
+void ScanController::beginLinkingSite(bool countMainSite)
+{
+    ScanState& st = m_project.state();
+    const quint64 generation = m_generation;
+    const LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
+    const int row = st.iCurrentSite - 1;
+    if (!list || row < 0 || row >= list->count()) {
+        Stop();
+        return;
+    }
+    Q_EMIT linkingSiteSelected(st.iCurrentMain, st.iCurrentSite);
+    if (!isCurrent(generation))
+        return;
+    st.strLinkingSite = list->url(row);
+    st.strMainSite = UrlTools::NormalizeMainSite(m_project.mainSiteUrl(st.iCurrentMain));
+    if (countMainSite)
+        m_statistics.CountScanEvent(ScanStatistics::MainSiteScanned);
+    st.iLinksExpected = expectedLinks(list->cell(row, LinkingSiteList::Expected));
+    m_project.pageQueue().enqueue(st.strLinkingSite);
+    playCue(QStringLiteral("chkAudioNext"), QStringLiteral("sounds/nextsearch.wav"));
+    if (!isCurrent(generation))
+        return;
+    BeginSite();
+}
+
+void ScanController::Skip()
+{
+    if (!isRunning())
+        return;
+    bSkipClicked = true;
+    m_project.state().strProblem = kSkipped;
+    AdvanceSite();
+}
+
+void ScanController::Stop()
+{
+    ScanState& st = m_project.state();
+    if (!st.bScanRunning)
+        return;
+    st.bScanRunning = false;
+    ++m_generation;
+    bSkipClicked = false;
+    m_advancePending = false;
+
+    Q_EMIT scanningChanged(false);
+    st.iCurrentSite = 0;
+    m_fetcher->closeAll();
+    m_analyzer->abort();
+    Q_EMIT progressChanged(kProgressMaximum);
+    Q_EMIT statusChanged(1, QStringLiteral("Stopped"));
+    Q_EMIT statusChanged(2, QString());
+    Q_EMIT statusChanged(3, QString());
+    Q_EMIT statusChanged(4, QString());
+    // The Main Site in progress counts as scanned.
+    m_statistics.CountScanEvent(ScanStatistics::MainSiteScanned);
+    Q_EMIT scanStopped();
+    playCue(QStringLiteral("chkAudioFinished"), QStringLiteral("sounds/finished.wav"));
+}
+
+void ScanController::onPageFetched(const FetchedPage& page, const QString& body)
+{
+    if (!isRunning())
+        return;
+    m_analyzer->AnalyzePage(body, page, m_generation);
+}
+
+void ScanController::onAnalysisFinished(int slot, quint64 generation,
+                                        PageAnalyzer::Continuation next)
+{
+    if (!isCurrent(generation))
+        return;
+    if (next == PageAnalyzer::Continuation::AdvanceSite)
+        AdvanceSite();
+    else
+        NextPage(slot);
+}
+
+void ScanController::onIdleTicked(int slot, int idleSeconds)
+{
+    if (!isRunning()) {
+        m_fetcher->Close(slot);
+        return;
+    }
+    const quint64 generation = m_generation;
+    Q_EMIT statusChanged(4, QString::number(idleSeconds) + QStringLiteral(" of ")
+                                + QString::number(timeout) + QStringLiteral(" seconds"));
+    if (!isCurrent(generation))
+        return;
+    if (idleSeconds >= timeout) {
+        m_project.errors().appendEntry({kTimeout, m_fetcher->slot(slot).strHost});
+        m_project.state().strProblem = kTimeout;
+        AdvanceSite();
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,261 @@
+#include "model/Project.h"
+#include "scan/NetworkContext.h"
+#include "scan/PageFetcher.h"
+#include "scan/ScanStatistics.h"
+#include "support/TestRegistry.h"
+#include "support/TestSupport.h"
+#include "support/TestWebServer.h"
+
+#include <QTest>
+
+using namespace corvane;
+using test::TestWebServer;
+
+namespace {
+
+const QString kHost = QStringLiteral("www.partner.test");
+
+// A fetcher of a running scan, routed to the test web server.
+struct FetchFixture {
+    test::Sandbox box;
+    Project project;
+    ScanStatistics statistics{*box.settings};
+    NetworkContext network;
+    TestWebServer server;
+    PageFetcher fetcher{project, statistics, network};
+    QList<FetchedPage> pages;
+    QStringList bodies;
+    QList<int> progress;
+    QStringList panel1;
+
+    FetchFixture()
+    {
+        network.setRoute(server.route());
+        project.state().bScanRunning = true;
+        QObject::connect(&fetcher, &PageFetcher::pageFetched, &fetcher,
+                         [this](const FetchedPage& page, const QString& body) {
+                             pages.append(page);
+                             bodies.append(body);
+                         });
+        QObject::connect(&fetcher, &PageFetcher::progressChanged, &fetcher,
+                         [this](int value) { progress.append(value); });
+        QObject::connect(&fetcher, &PageFetcher::statusChanged, &fetcher,
+                         [this](int panel, const QString& text) {
+                             if (panel == 1)
+                                 panel1.append(text);
+                         });
+    }
+
+    PageFetcher::Start fetch(const QString& url)
+    {
+        fetcher.strURL = url;
+        return fetcher.FetchPage(0);
+    }
+};
+
+} // namespace
+
+class PageFetcherTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void splitsQueueEntries_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("curUrl");
+        QTest::addColumn<QString>("curDir");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("scheme, host, slash") << "http://H/" << "H" << "/" << "H" << "H/" << "";
+        QTest::newRow("host and slash") << "H/" << "H" << "/" << "H" << "H/" << "";
+        QTest::newRow("bare host") << "H" << "H" << "/" << "H" << "H/" << "";
+        QTest::newRow("directory with slash") << "H/dir/" << "H" << "/dir/" << "H/dir" << "H/dir/" << "";
+        QTest::newRow("page in directory")
+            << "http://H/dir/page.html" << "H" << "/dir/page.html" << "H/dir/page.html" << "H/dir/" << "";
+        QTest::newRow("directory without slash") << "H/dir" << "H" << "/dir" << "H/dir" << "H/dir/" << "";
+        QTest::newRow("query kept") << "H/page.php?id=3" << "H" << "/page.php?id=3" << "H/page.php?id=3" << "H/" << "";
+        QTest::newRow("https fetched as http") << "HTTPS://H/x.htm" << "H" << "/x.htm" << "H/x.htm" << "H/" << "";
+        QTest::newRow("empty") << "" << "" << "/" << "" << "/" << "Invalid URL";
+        QTest::newRow("no host before path") << "http:///new.htm" << "" << "/new.htm" << "/new.htm" << "/" << "Invalid URL";
+        QTest::newRow("port in host") << "H:8080/x.htm" << "H:8080" << "/x.htm" << "H:8080/x.htm" << "H:8080/" << "Invalid Host";
+        QTest::newRow("blank in host") << "my site.test/" << "my site.test" << "/" << "my site.test" << "my site.test/" << "Invalid Host";
+    }
+    void splitsQueueEntries()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, host);
+        QFETCH(QString, path);
+        QFETCH(QString, curUrl);
+        QFETCH(QString, curDir);
+        QFETCH(QString, problem);
+        const UrlSplit u = PageFetcher::splitUrl(url);
+        QCOMPARE(u.problem, problem);
+        QCOMPARE(u.strPath, path);
+        QCOMPARE(u.strCurUrl, curUrl);
+        if (problem.isEmpty()) {
+            QCOMPARE(u.strHost, host);
+            QCOMPARE(u.strCurDir, curDir);
+        }
+    }
+
+    void internationalHostIsAskedForInAsciiForm()
+    {
+        const UrlSplit u = PageFetcher::splitUrl(QStringLiteral("b\u00fccher.test/"));
+        QVERIFY(u.ok());
+        QCOMPARE(u.strHost, QStringLiteral("b\u00fccher.test"));
+        QCOMPARE(u.connectHost, QStringLiteral("xn--bcher-kva.test"));
+    }
+
+    void sendsExactlyTheFixedRequest_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("root") << "http://" + kHost + "/"
+                              << QByteArray("GET / HTTP/1.1\r\nHost: www.partner.test\r\n"
+                                            "Connection: close\r\nAccept: */*\r\n\r\n");
+        QTest::newRow("query") << kHost + "/dir/page.php?id=3&x=y"
+                               << QByteArray("GET /dir/page.php?id=3&x=y HTTP/1.1\r\n"
+                                             "Host: www.partner.test\r\nConnection: close\r\n"
+                                             "Accept: */*\r\n\r\n");
+    }
+    void sendsExactlyTheFixedRequest()
+    {
+        QFETCH(QString, url);
+        QFETCH(QByteArray, expected);
+        FetchFixture f;
+        TestWebServer::Reply ok;
+        ok.response = TestWebServer::response("200 OK", "fine");
+        f.server.setFallback(ok);
+        QCOMPARE(f.fetch(url), PageFetcher::Start::Started);
+        QTRY_COMPARE(f.pages.size(), 1);
+        QCOMPARE(f.server.requests().size(), 1);
+        QCOMPARE(f.server.requests().first().raw, expected);
+        QCOMPARE(f.server.requests().first().host, kHost);
+        QCOMPARE(f.statistics.lPagesScanned, 1);
+        QVERIFY(!f.fetcher.isWatchdogArmed(0));
+    }
+
+    void statusLineDecidesErrorRow_data()
+    {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("pagesCounted");
+        const QByteArray body = "<a href=\"x.htm\">x</a>";
+        QTest::newRow("404") << TestWebServer::response("404 Not Found", body) << "404 Not found" << 2;
+        QTest::newRow("500") << TestWebServer::response("500 Internal Server Error", body) << "500 Internal Error" << 2;
+        QTest::newRow("505") << TestWebServer::response("505 Whatever", body) << "505 HTTP Not Version" << 2;
+        QTest::newRow("408") << TestWebServer::response("408 Request Timeout", body) << "408 request timeout" << 2;
+        QTest::newRow("301") << TestWebServer::response("301 Moved Permanently", body) << "" << 1;
+        QTest::newRow("200") << TestWebServer::response("200 OK", body) << "" << 1;
+        QTest::newRow("418 not in table") << TestWebServer::response("418 Teapot", body) << "" << 1;
+        QTest::newRow("no reason phrase")
+            << QByteArray("HTTP/1.1 404\r\nContent-Type: text/html\r\n\r\n" + body) << "" << 1;
+    }
+    void statusLineDecidesErrorRow()
+    {
+        QFETCH(QByteArray, response);
+        QFETCH(QString, error);
+        QFETCH(int, pagesCounted);
+        FetchFixture f;
+        f.server.setRaw(kHost, QStringLiteral("/dir/p.htm"), response);
+        f.fetch(kHost + QStringLiteral("/dir/p.htm"));
+        QTRY_COMPARE(f.pages.size(), 1);
+        // The page is analysed whatever its status.
+        QCOMPARE(f.bodies.first(), QStringLiteral("<a href=\"x.htm\">x</a>"));
+        QCOMPARE(f.statistics.lPagesScanned, pagesCounted);
+        QCOMPARE(f.project.state().strProblem, error);
+        if (error.isEmpty()) {
+            QCOMPARE(f.project.errors().count(), 0);
+        } else {
+            QCOMPARE(f.project.errors().count(), 1);
+            QCOMPARE(f.project.errors().entry(0).error, error);
+            QCOMPARE(f.project.errors().entry(0).url, kHost + QStringLiteral("/dir/p.htm"));
+        }
+    }
+
+    void bodyIsWhatFollowsTheFirstBlankLine()
+    {
+        FetchFixture f;
+        f.server.setRaw(kHost, QStringLiteral("/"),
+                        "HTTP/1.1 200 OK\r\nX-Note: a\r\n\r\nfirst\r\n\r\ncaf\xe9 \x80");
+        f.server.setRaw(kHost, QStringLiteral("/nohead.htm"), "just text, no head");
+        f.fetch(kHost);
+        QTRY_COMPARE(f.pages.size(), 1);
+        QCOMPARE(f.bodies.at(0), QStringLiteral("first\r\n\r\ncaf\u00e9 \u20ac"));
+        QCOMPARE(f.pages.at(0).strHost, kHost);
+        QCOMPARE(f.pages.at(0).strCurUrl, kHost);
+        QCOMPARE(f.pages.at(0).strCurDir, kHost + u'/');
+        QCOMPARE(f.panel1.last(), QStringLiteral("Finished: ") + kHost + u'/');
+
+        // Without an empty line there is no head: everything is body.
+        f.fetch(kHost + QStringLiteral("/nohead.htm"));
+        QTRY_COMPARE(f.pages.size(), 2);
+        QCOMPARE(f.bodies.at(1), QStringLiteral("just text, no head"));
+        QCOMPARE(f.project.errors().count(), 0);
+    }
+
+    void progressFollowsContentLength()
+    {
+        FetchFixture f;
+        TestWebServer::Reply reply;
+        const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
+        reply.chunks = {head, QByteArray(500, 'a'), QByteArray(500, 'b')};
+        reply.chunkIntervalMs = 150;
+        f.server.setReply(kHost, QStringLiteral("/big.htm"), reply);
+        f.fetch(kHost + QStringLiteral("/big.htm"));
+        QTRY_COMPARE(f.pages.size(), 1);
+        QCOMPARE(f.bodies.first().size(), 1000);
+        // 0 when connected, then half and all of the announced body.
+        QCOMPARE(f.progress, (QList<int>{0, 50, 100}));
+        QVERIFY(f.panel1.contains(QStringLiteral("Downloading: www.partner.test/big.htm (%1)")
+                                      .arg(head.size())));
+        QCOMPARE(f.fetcher.slot(0).lContentLength, 1000);
+        QCOMPARE(f.fetcher.slot(0).lBytesReceived, 1000);
+    }
+
+    void endlessBodyIsCutAtTheCap()
+    {
+        FetchFixture f;
+        f.server.setEndless(kHost, QStringLiteral("/endless.htm"));
+        f.fetch(kHost + QStringLiteral("/endless.htm"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.pages.size(), 1, 30000);
+        const int headSize = int(QByteArray("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n").size());
+        QCOMPARE(f.bodies.first().size(), PageFetcher::kResponseCap - headSize);
+        QVERIFY(!f.fetcher.isWatchdogArmed(0));
+        // The connection was dropped: the server stops sending.
+        const qint64 sent = f.server.fillerSent();
+        QTest::qWait(200);
+        QVERIFY(f.server.fillerSent() - sent < 4 * 1024 * 1024);
+    }
+
+    void stoppedScanIgnoresIncomingData()
+    {
+        FetchFixture f;
+        TestWebServer::Reply reply;
+        reply.chunks = {"HTTP/1.1 200 OK\r\n\r\nfirst part ", "second part"};
+        reply.chunkIntervalMs = 300;
+        f.server.setReply(kHost, QStringLiteral("/"), reply);
+        f.fetch(kHost);
+        QTRY_VERIFY(!f.fetcher.slot(0).strResponse.isEmpty());
+        f.project.state().bScanRunning = false;
+        QTest::qWait(600);
+        QVERIFY(f.pages.isEmpty());
+        QVERIFY(!f.fetcher.slot(0).strResponse.contains("second part"));
+        QCOMPARE(f.fetch(kHost), PageFetcher::Start::Abandoned);
+    }
+
+    void unusableUrlStartsNothing()
+    {
+        FetchFixture f;
+        QCOMPARE(f.fetch(QStringLiteral("http:///x.htm")), PageFetcher::Start::Failed);
+        QCOMPARE(f.fetcher.lastProblem(), QStringLiteral("Invalid URL"));
+        QVERIFY(!f.fetcher.isWatchdogArmed(0));
+        QTest::qWait(100);
+        QCOMPARE(f.server.connectionCount(), 0);
+    }
+};
+
+CORVANE_TEST_CLASS(PageFetcherTest);
+#include "PageFetcherTest.moc"
