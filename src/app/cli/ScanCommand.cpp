@@ -1,0 +1,225 @@
+#include "app/cli/ScanCommand.h"
+
+#include "app/cli/OutputCommands.h"
+#include "model/AppFolder.h"
+#include "model/Project.h"
+#include "model/ProjectFile.h"
+#include "model/SettingsStore.h"
+#include "output/TabExport.h"
+#include "scan/NetworkContext.h"
+#include "scan/ScanController.h"
+#include "scan/ScanStatistics.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace corvane::cli {
+
+const char* const kScanUsage =
+    "  scan PROJECT.prj [--tab FILE] [--report FILE] [--save]\n"
+    "                        scan every Linking Site of every Main Site of the project, then\n"
+    "                        print the results and the errors; progress goes to stderr\n"
+    "                        --tab FILE     also write the results as a tab-delimited file\n"
+    "                        --report FILE  also write the HTML report\n"
+    "                        --save         write the project back to its file (results and\n"
+    "                                       updated Linking Site URLs)\n"
+    "                        exit status: 0 every Linking Site has its link, 1 some have none\n"
+    "                        or miss links, 2 a usage or file error\n";
+
+namespace {
+
+const QString kCommand = QStringLiteral("scan");
+
+int usageError(Environment& env, const QString& text)
+{
+    env.err << "corvane-cli scan: " << text << "\n\nUsage:\n" << kScanUsage;
+    env.err.flush();
+    return 2;
+}
+
+int fileError(Environment& env, const QString& text)
+{
+    env.err << "corvane-cli scan: " << text << '\n';
+    env.err.flush();
+    return 2;
+}
+
+// Progress on the error stream: on a terminal one line rewritten in place, elsewhere one line
+// per page so that a log keeps them all.
+class ProgressLine
+{
+public:
+    explicit ProgressLine(Environment& env) : m_env(env) {}
+
+    void show(const QString& text)
+    {
+        if (m_env.errIsTerminal)
+            m_env.err << "\r\x1b[K" << text;
+        else
+            m_env.err << text << '\n';
+        m_env.err.flush();
+        m_shown = true;
+    }
+    void finish()
+    {
+        if (m_shown && m_env.errIsTerminal) {
+            m_env.err << '\n';
+            m_env.err.flush();
+        }
+        m_shown = false;
+    }
+
+private:
+    Environment& m_env;
+    bool m_shown = false;
+};
+
+bool saveProject(const Project& project, const QString& path, QString* error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        const QByteArray bytes = ProjectFile::serialize(project);
+        if (file.write(bytes) == bytes.size() && file.commit())
+            return true;
+    }
+    *error = QStringLiteral("cannot save \"") + QDir::toNativeSeparators(path)
+             + QStringLiteral("\": ") + file.errorString();
+    return false;
+}
+
+void printRows(const Project& project, QTextStream& out)
+{
+    const ResultList& results = project.results();
+    out << "Results (" << results.count() << "):\n";
+    for (int row = 0; row < results.count(); ++row) {
+        const ResultEntry e = results.entry(row);
+        out << e.main << '\t' << e.remote << '\t' << e.status << '\t' << e.number << '\t' << e.url
+            << '\n';
+    }
+    const ErrorList& errors = project.errors();
+    out << "Errors (" << errors.count() << "):\n";
+    for (int row = 0; row < errors.count(); ++row) {
+        const ErrorEntry e = errors.entry(row);
+        out << e.error << '\t' << e.url << '\n';
+    }
+    out.flush();
+}
+
+bool anySiteWithoutItsLinks(const ResultList& results)
+{
+    for (int row = 0; row < results.count(); ++row) {
+        const QString status = results.cell(row, ResultList::Status);
+        if (status.startsWith(LinkStatus::NoneFound) || status.startsWith(LinkStatus::Missing))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int runScan(const QStringList& arguments, Environment& env)
+{
+    SettingsStore settings;
+    NetworkContext network;
+    return runScan(arguments, settings, network, env);
+}
+
+int runScan(const QStringList& arguments, SettingsStore& settings, NetworkContext& network,
+            Environment& env)
+{
+    const QString tabOption = QStringLiteral("--tab");
+    const QString reportOption = QStringLiteral("--report");
+    const QString saveOption = QStringLiteral("--save");
+    ParsedArguments args;
+    const QString mistake = parseArguments(arguments, {tabOption, reportOption}, {saveOption}, args);
+    if (!mistake.isEmpty())
+        return usageError(env, mistake);
+    if (args.positional.isEmpty())
+        return usageError(env, QStringLiteral("no project file given"));
+    if (args.positional.size() > 1)
+        return usageError(env, QStringLiteral("one project file only (\"") + args.positional.at(0)
+                                   + QStringLiteral("\" and \"") + args.positional.at(1)
+                                   + QStringLiteral("\")"));
+    const QString projectPath = args.positional.first();
+    const QString shownPath = QDir::toNativeSeparators(projectPath);
+
+    for (const auto& [key, value] : args.sets)
+        settings.setOverride(key, value);
+
+    const AppFolder app = AppFolder::locate(args.appDir);
+    if (!QFileInfo(app.path()).isDir())
+        return fileError(env, QStringLiteral("cannot use the application folder \"")
+                                  + QDir::toNativeSeparators(app.path()) + u'"');
+
+    if (QFileInfo(projectPath).isDir())
+        return fileError(env, u'"' + shownPath + QStringLiteral("\" is a folder, not a project file"));
+    Project project;
+    QString error;
+    if (!detail::loadProjectFile(project, projectPath, &error))
+        return fileError(env, error);
+
+    ScanStatistics statistics(settings);
+    ScanController scan(project, settings, statistics, app, network);
+    QString message;
+    QObject::connect(&scan, &ScanController::messageRaised, &scan,
+                     [&message](const QString& text) { message = text; });
+    ProgressLine progress(env);
+    QObject::connect(&scan, &ScanController::pageStarted, &scan,
+                     [&progress](int main, int mainCount, const QString& site, const QString& url) {
+                         progress.show(QStringLiteral("Main Site %1 of %2  %3  %4")
+                                           .arg(main)
+                                           .arg(mainCount)
+                                           .arg(site, url));
+                     });
+    QEventLoop loop;
+    QObject::connect(&scan, &ScanController::scanStopped, &loop, &QEventLoop::quit);
+    bool interrupted = false;
+    if (env.interrupt) {
+        QObject::connect(env.interrupt, &Interrupt::interrupted, &scan, [&scan, &interrupted] {
+            interrupted = true;
+            scan.Stop();
+        });
+    }
+
+    if (!scan.StartScan())
+        return fileError(env, u'"' + shownPath + QStringLiteral("\": ") + message);
+    if (scan.isRunning())
+        loop.exec();
+    progress.finish();
+    if (interrupted) {
+        env.err << "corvane-cli scan: interrupted; the Linking Site in progress has no result\n";
+        env.err.flush();
+    }
+
+    printRows(project, env.out);
+
+    int status = anySiteWithoutItsLinks(project.results()) ? 1 : 0;
+    if (args.values.contains(tabOption)) {
+        const QString file = args.values.value(tabOption);
+        const QString extension = QStringLiteral(".tab");
+        const WriteOutcome outcome = TabExport::save(
+            project.results(), file, detail::replaceOnlyTheTarget(file, extension));
+        if (detail::reportOutcome(outcome, kCommand, file, extension, env.out, env.err) != 0)
+            status = 2;
+    }
+    if (args.values.contains(reportOption)) {
+        if (writeReportFile(project, statistics.lPagesScanned, args.values.value(reportOption),
+                            env.out, env.err)
+            != 0)
+            status = 2;
+    }
+    if (args.flags.contains(saveOption)) {
+        if (saveProject(project, projectPath, &error)) {
+            env.out << "Saved " << shownPath << '\n';
+            env.out.flush();
+        } else {
+            fileError(env, error);
+            status = 2;
+        }
+    }
+    return status;
+}
+
+} // namespace corvane::cli

@@ -1,0 +1,273 @@
+#include "output/ReportWriter.h"
+
+#include "model/Project.h"
+#include "model/ProjectFile.h"
+#include "model/SettingsStore.h"
+#include "scan/ScanStatistics.h"
+#include "scan/UrlTools.h"
+
+#include <QFile>
+#include <QHash>
+
+namespace corvane {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// The narrow no-break space of recent locale data has no Windows-1252 byte; the ordinary no-break
+// space renders the same.
+QString singleByteFriendly(QString text)
+{
+    text.replace(QChar(0x202F), QChar(0x00A0));
+    return text;
+}
+
+QString formatF(double value, const QLocale& locale)
+{
+    return singleByteFriendly(locale.toString(value, 'f', 2));
+}
+
+// The locale's long time format without its time-zone name: hours, minutes, seconds and the
+// day-period marker.
+QString timeText(const QTime& time, const QLocale& locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString kept;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && c == u't')
+            continue;
+        kept += c;
+    }
+    return singleByteFriendly(locale.toString(time, kept.simplified()));
+}
+
+// A site's key for matching Linking Sites with result rows.
+QString domainKey(QString text)
+{
+    text.remove(QStringLiteral("http://"), Qt::CaseInsensitive);
+    text.remove(QStringLiteral("https://"), Qt::CaseInsensitive);
+    return UrlTools::BareHost(text);
+}
+
+bool isLinkingStatus(const QString& status)
+{
+    return status == LinkStatus::Direct || status == LinkStatus::Indirect
+        || status == LinkStatus::Redirect;
+}
+
+bool isNoneFound(const QString& status)
+{
+    return status.contains(LinkStatus::NoneFound, Qt::CaseInsensitive);
+}
+
+QString overviewRow(const QString& label, qint32 value)
+{
+    return QStringLiteral("<tr><td>") + label + QStringLiteral("</td><td> ") + QString::number(value)
+        + QStringLiteral("</td></tr>") + kCrLf;
+}
+
+} // namespace
+
+QString htmlEscape(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&': out += QStringLiteral("&amp;"); break;
+        case u'<': out += QStringLiteral("&lt;"); break;
+        case u'>': out += QStringLiteral("&gt;"); break;
+        case u'\'': out += QStringLiteral("&#39;"); break;
+        case u'"': out += QStringLiteral("&quot;"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+ReportWriter::ReportWriter(const Project& project, const AppFolder& folder,
+                           const SettingsStore& settings, QObject* parent)
+    : QObject(parent), m_project(project), m_folder(folder), m_settings(settings)
+{
+}
+
+ReportCounts ReportWriter::count(const Project& project, qint32 pagesScanned)
+{
+    ReportCounts c;
+    c.mainSites = project.mainSiteCount();
+    for (int k = 1; k <= project.mainSiteCount(); ++k) {
+        if (const LinkingSiteList* list = project.linkingSites(k))
+            c.linkingSites += list->count();
+    }
+    c.pagesScanned = pagesScanned;
+    const ResultList& results = project.results();
+    for (int row = 0; row < results.count(); ++row) {
+        const QString status = results.cell(row, ResultList::Status);
+        if (status == LinkStatus::Direct)
+            ++c.direct;
+        else if (status == LinkStatus::Indirect)
+            ++c.indirect;
+        else if (status == LinkStatus::Redirect)
+            ++c.redirect;
+        else if (isNoneFound(status))
+            ++c.nonLinking;
+    }
+    c.reciprocal = c.direct + c.indirect + c.redirect;
+    c.errors = project.errors().count();
+    return c;
+}
+
+QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
+                                    const QDateTime& now, const QLocale& locale)
+{
+    const ReportCounts c = count(project, pagesScanned);
+    QString doc;
+    doc += QStringLiteral("<html>") + kCrLf;
+    doc += QStringLiteral("<head>") + kCrLf;
+    doc += QStringLiteral("<title>Reciprocal Link Report</title>") + kCrLf;
+    doc += QStringLiteral("<body>") + kCrLf;
+    doc += QStringLiteral("<H1>Reciprocal Link Report</H1>") + kCrLf;
+    doc += QStringLiteral("Date: ")
+        + htmlEscape(singleByteFriendly(locale.toString(now.date(), QLocale::ShortFormat)))
+        + QStringLiteral("<BR>") + kCrLf;
+    doc += QStringLiteral("Time: ") + htmlEscape(timeText(now.time(), locale))
+        + QStringLiteral("<BR><BR>") + kCrLf;
+    doc += QStringLiteral("<hr>") + kCrLf;
+    doc += QStringLiteral("<table cellpadding=5 border=0>") + kCrLf;
+    doc += QStringLiteral("<tr><td colspan=2><b>Overview</b></td></tr>");
+    doc += overviewRow(QStringLiteral("Total Main Sites:"), c.mainSites);
+    doc += overviewRow(QStringLiteral("Total Linking Sites:"), c.linkingSites);
+    doc += overviewRow(QStringLiteral("Total Pages Scanned:"), c.pagesScanned);
+    doc += overviewRow(QStringLiteral("Total Reciprocal Links:"), c.reciprocal);
+    doc += overviewRow(QStringLiteral("<li>Direct Links</li>"), c.direct);
+    doc += overviewRow(QStringLiteral("<li>Indirect Links</li>"), c.indirect);
+    doc += overviewRow(QStringLiteral("<li>Redirect Links</li>"), c.redirect);
+    doc += overviewRow(QStringLiteral("Total Non-Linking Sites:"), c.nonLinking);
+    doc += overviewRow(QStringLiteral("Total Errors:"), c.errors);
+    doc += QStringLiteral("<tr><td colspan=2>&nbsp</td></tr>");
+    doc += QStringLiteral("<tr><td colspan=2><b>Percentages/Averages</b></td></tr>");
+
+    // The divisor leaves out rows that are neither linking nor "None Found" ("Domain Link",
+    // "Missing 002"), so the percentages may rest on fewer sites than the project holds.
+    const qint64 judged = qint64(c.reciprocal) + c.nonLinking;
+    if (judged > 0) {
+        const double divisor = double(judged);
+        doc += QStringLiteral("<tr><td>Sites with Reciprocal Links:</td><td>")
+            + htmlEscape(formatF(c.reciprocal / divisor * 100.0, locale))
+            + QStringLiteral("%</td></tr>") + kCrLf;
+        doc += QStringLiteral("<tr><td>Sites with No Links:</td><td>")
+            + htmlEscape(formatF(c.nonLinking / divisor * 100.0, locale))
+            + QStringLiteral("%</td></tr>") + kCrLf;
+        doc += QStringLiteral("<tr><td>Average Pages Scanned Per Site:</td><td>")
+            + htmlEscape(formatF(c.pagesScanned / divisor, locale))
+            + QStringLiteral("</td></tr></table><BR><BR>") + kCrLf;
+    } else {
+        doc += QStringLiteral("<tr><td>Sites with Reciprocal Links:</td><td>0%</td></tr>") + kCrLf;
+        doc += QStringLiteral("<tr><td>Sites with No Links:</td><td>100%</td></tr>") + kCrLf;
+        doc += QStringLiteral("<tr><td>Average Pages Scanned Per Site:</td><td>0</td></tr></table>"
+                              "<BR><BR>")
+            + kCrLf;
+    }
+    doc += QStringLiteral("<h1>Main Site Specific Overviews</h1>") + kCrLf;
+
+    // Result rows indexed by their domain key, each key's rows in result-list order, so the
+    // sections cost one look-up per Linking Site instead of a pass over every row.
+    const ResultList& results = project.results();
+    QHash<QString, QList<int>> rowsByKey;
+    rowsByKey.reserve(results.count());
+    for (int row = 0; row < results.count(); ++row)
+        rowsByKey[domainKey(results.cell(row, ResultList::Remote))].append(row);
+
+    for (int k = 1; k <= project.mainSiteCount(); ++k) {
+        doc += QStringLiteral("<h3>") + htmlEscape(project.mainSiteUrl(k)) + QStringLiteral("</h3>")
+            + kCrLf;
+        const LinkingSiteList* sites = project.linkingSites(k);
+        if (!sites)
+            continue;
+        for (int site = 0; site < sites->count(); ++site) {
+            const QString key = domainKey(sites->url(site));
+            const auto found = rowsByKey.constFind(key);
+            if (found == rowsByKey.cend())
+                continue;
+            const QString d = htmlEscape(key);
+            for (const int row : *found) {
+                const QString status = results.cell(row, ResultList::Status);
+                doc += QStringLiteral("Site: <a href='") + d + QStringLiteral("'>") + d
+                    + QStringLiteral("</a><BR>");
+                if (isLinkingStatus(status)) {
+                    const QString u = htmlEscape(results.cell(row, ResultList::Url));
+                    doc += QStringLiteral("Status: ") + htmlEscape(status) + QStringLiteral("<BR>")
+                        + QStringLiteral("Found On: <a href='") + u + QStringLiteral("'>") + u
+                        + QStringLiteral("</a><BR>");
+                } else if (isNoneFound(status)) {
+                    doc += QStringLiteral("Status: ") + htmlEscape(status) + QStringLiteral("<BR>");
+                }
+                doc += QStringLiteral("<BR>");
+            }
+        }
+    }
+    return doc;
+}
+
+QString ReportWriter::tempReportPath() const
+{
+    return m_folder.file(QStringLiteral("tempreport.html"));
+}
+
+QString ReportWriter::projectCopyPath() const
+{
+    const QString lastProject = m_settings.ReadSetting(QStringLiteral("LastProject"));
+    if (lastProject.isEmpty())
+        return {};
+    return m_folder.file(QStringLiteral("Project Files/") + ProjectFile::reportFileName(lastProject));
+}
+
+void ReportWriter::regenerate()
+{
+    generate(m_statistics ? m_statistics->lPagesScanned : 0);
+}
+
+ReportWriter::Generation ReportWriter::generate(qint32 pagesScanned)
+{
+    return generate(pagesScanned, QDateTime::currentDateTime(), QLocale());
+}
+
+ReportWriter::Generation ReportWriter::generate(qint32 pagesScanned, const QDateTime& now,
+                                                const QLocale& locale)
+{
+    Generation g;
+    g.document = buildDocument(m_project, pagesScanned, now, locale);
+    g.tempFile = tempReportPath();
+    const WriteOutcome temp = OutputFile::writeText(g.tempFile, g.document);
+    if (temp.failed())
+        g.failures.append(temp.message);
+    g.projectCopy = projectCopyPath();
+    if (!g.projectCopy.isEmpty()) {
+        const WriteOutcome copy = OutputFile::writeText(g.projectCopy, g.document);
+        if (copy.failed())
+            g.failures.append(copy.message);
+    }
+    Q_EMIT reportGenerated(g.tempFile);
+    return g;
+}
+
+WriteOutcome ReportWriter::saveReportAs(const QString& chosenName, const OverwriteQuestion& ask) const
+{
+    const QString source = tempReportPath();
+    return OutputFile::saveUnderChosenName(
+        chosenName, QStringLiteral(".htm"), ask, [&source](const QString& path) {
+            // A copy of the last generated report, not a new one: results edited since the last
+            // scan stop are not in it.
+            QFile in(source);
+            if (!in.open(QIODevice::ReadOnly))
+                return WriteOutcome{WriteOutcome::Status::Failed, path,
+                                   OutputFile::errorMessage(in.error(), in.errorString())};
+            return OutputFile::writeBytes(path, in.readAll());
+        });
+}
+
+} // namespace corvane

@@ -1,0 +1,184 @@
+#include "app/cli/ImportCommand.h"
+#include "model/Project.h"
+#include "model/ProjectFile.h"
+#include "scan/NetworkContext.h"
+#include "support/TestRegistry.h"
+#include "support/TestSupport.h"
+#include "support/TestWebServer.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+
+namespace {
+
+QString fixture(const QString& name)
+{
+    return QStringLiteral(CORVANE_TEST_DATA "/import/") + name;
+}
+
+struct CliRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+CliRun runImport(const QStringList& arguments, NetworkContext& network)
+{
+    CliRun r;
+    QTextStream out(&r.out);
+    QTextStream err(&r.err);
+    r.status = cli::runImport(arguments, network, out, err);
+    out.flush();
+    err.flush();
+    return r;
+}
+
+// Reads a project file the way the program does; false when it is not read completely.
+bool load(Project& project, const QString& path)
+{
+    ProjectFile::clearProject(project);
+    return ProjectFile::deserialize(project, test::readAll(path)).complete;
+}
+
+} // namespace
+
+class ImportCommandTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_project = m_dir.filePath(QStringLiteral("sites.prj"));
+        Project p;
+        p.mainSites().appendUrl(QStringLiteral("http://www.mysite.com"));
+        p.addList();
+        p.linkingSites(1)->appendSite({QStringLiteral("old.example"), QStringLiteral("2"), {}, {},
+                                       {}});
+        p.mainSites().appendUrl(QStringLiteral("second.example"));
+        p.addList();
+        QVERIFY(test::writeAll(m_project, ProjectFile::serialize(p)));
+    }
+
+    void importsLinkingSitesIntoMainSiteK()
+    {
+        const CliRun r = runImport({m_project, QStringLiteral("--linking-sites"),
+                                    fixture(QStringLiteral("linking_sites.txt")),
+                                    QStringLiteral("--main"), QStringLiteral("2")},
+                                   m_network);
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("Added 8 link(s)")), qPrintable(r.out));
+        Project p;
+        QVERIFY(load(p, m_project));
+        QCOMPARE(p.linkingSites(1)->count(), 1);
+        QCOMPARE(p.linkingSites(2)->count(), 8);
+        QCOMPARE(p.linkingSites(2)->url(2), QStringLiteral("gamma.example.net"));
+        QCOMPARE(p.linkingSites(2)->site(2).expected, QStringLiteral("3"));
+    }
+
+    void importsMainSites()
+    {
+        const CliRun r = runImport({m_project, QStringLiteral("--main-sites=")
+                                                   + fixture(QStringLiteral("main_sites.txt"))},
+                                   m_network);
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("Added 3 site(s)")), qPrintable(r.out));
+        Project p;
+        QVERIFY(load(p, m_project));
+        QCOMPARE(p.mainSiteCount(), 5);
+        QCOMPARE(p.mainSiteUrl(3), QStringLiteral("http://www.first.example.com"));
+        QCOMPARE(p.linkingSiteListCount(), 6);
+        QCOMPARE(p.linkingSites(1)->url(0), QStringLiteral("old.example"));
+    }
+
+    void appendsWhatTheLinkPageOffers()
+    {
+        test::TestWebServer server;
+        m_network.setRoute(server.route());
+        server.setPage(QStringLiteral("www.mysite.com"), QStringLiteral("/links.htm"),
+                       "<a href=\"http://partner.com/\">P</a> <a href=\"/home.htm\">H</a>\r\n"
+                       "<a href=\"http://www.other.net/links.htm\">O</a>\r\n");
+        const CliRun r = runImport({m_project, QStringLiteral("--from-link-page"),
+                                    QStringLiteral("http://www.mysite.com/links.htm"),
+                                    QStringLiteral("--main"), QStringLiteral("1")},
+                                   m_network);
+        m_network.setRoute({});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("Finished Downloading - 2 links found.")),
+                 qPrintable(r.out));
+        Project p;
+        QVERIFY(load(p, m_project));
+        QCOMPARE(p.linkingSites(1)->count(), 3);
+        QCOMPARE(p.linkingSites(1)->url(1), QStringLiteral("partner.com/"));
+        QCOMPARE(p.linkingSites(1)->url(2), QStringLiteral("www.other.net/links.htm"));
+        QCOMPARE(p.linkingSites(1)->site(2).expected, QStringLiteral("1"));
+    }
+
+    // Whatever goes wrong, the project file is left exactly as it was.
+    void failuresLeaveTheProjectFileAlone_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // "PRJ" stands for the project file
+        QTest::addColumn<int>("status");
+        const QString links = fixture(QStringLiteral("linking_sites.txt"));
+        QTest::newRow("import file missing")
+            << QStringList{"PRJ", "--linking-sites", "/no/such/file.txt", "--main", "1"} << 1;
+        QTest::newRow("no such Main Site") << QStringList{"PRJ", "--linking-sites", links,
+                                                          "--main", "3"}
+                                           << 1;
+        QTest::newRow("Main Site not a number") << QStringList{"PRJ", "--linking-sites", links,
+                                                               "--main", "one"}
+                                                << 1;
+        QTest::newRow("download refused")
+            << QStringList{"PRJ", "--from-link-page", "ftp://www.mysite.com/", "--main", "1"}
+            << 1;
+        QTest::newRow("no source") << QStringList{"PRJ", "--main", "1"} << 2;
+        QTest::newRow("two sources") << QStringList{"PRJ", "--linking-sites", links,
+                                                    "--main-sites", links, "--main", "1"}
+                                     << 2;
+        QTest::newRow("--main missing") << QStringList{"PRJ", "--linking-sites", links} << 2;
+        QTest::newRow("--main with --main-sites")
+            << QStringList{"PRJ", "--main-sites", links, "--main", "1"} << 2;
+        QTest::newRow("unknown option") << QStringList{"PRJ", "--linking", links} << 2;
+        QTest::newRow("value missing") << QStringList{"PRJ", "--main-sites"} << 2;
+        QTest::newRow("no project") << QStringList{"--main-sites", links} << 2;
+    }
+    void failuresLeaveTheProjectFileAlone()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        arguments.replaceInStrings(QStringLiteral("PRJ"), m_project);
+        const QByteArray before = test::readAll(m_project);
+        const CliRun r = runImport(arguments, m_network);
+        QCOMPARE(r.status, status);
+        QVERIFY(!r.err.isEmpty());
+        QCOMPARE(test::readAll(m_project), before);
+    }
+
+    void unreadableProjectIsNotOverwritten()
+    {
+        const QByteArray broken = "http://www.mysite.com\r\nRESULT:x|a|b|c|d|e\r\nsite.example|1|||\r\n";
+        QVERIFY(test::writeAll(m_project, broken));
+        const CliRun r = runImport({m_project, QStringLiteral("--main-sites"),
+                                    fixture(QStringLiteral("main_sites.txt"))},
+                                   m_network);
+        QCOMPARE(r.status, 1);
+        QCOMPARE(test::readAll(m_project), broken);
+        const CliRun missing = runImport({m_dir.filePath(QStringLiteral("none.prj")),
+                                          QStringLiteral("--main-sites"),
+                                          fixture(QStringLiteral("main_sites.txt"))},
+                                         m_network);
+        QCOMPARE(missing.status, 1);
+        QVERIFY(missing.err.contains(QStringLiteral("none.prj")));
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_project;
+    NetworkContext m_network;
+};
+
+CORVANE_TEST_CLASS(ImportCommandTest);
+#include "ImportCommandTest.moc"
