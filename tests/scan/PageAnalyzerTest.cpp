@@ -1,0 +1,678 @@
+#include "model/Project.h"
+#include "scan/NetworkContext.h"
+#include "scan/PageAnalyzer.h"
+#include "scan/PageFetcher.h"
+#include "scan/ScanStatistics.h"
+#include "scan/UrlTools.h"
+#include "support/TestRegistry.h"
+#include "support/TestSupport.h"
+#include "support/TestWebServer.h"
+
+#include <QTest>
+
+using namespace corvane;
+using test::TestWebServer;
+
+namespace {
+
+constexpr quint64 kGeneration = 7;
+const QString kPageUrl = QStringLiteral("partner.test/links/");
+
+// A page analyser in the middle of a scan of Main Site "http://www.mine.test" (strMainSite
+// "mine.test"), Linking Site row 1 "partner.test" of two, five links expected, with a short
+// file-type list. Pages are analysed as if fetched from partner.test/links/ (directory
+// partner.test/links/, page URL partner.test/links). Downloads go to the test web server.
+struct AnalyzerFixture {
+    test::Sandbox box;
+    Project project;
+    ScanStatistics statistics{*box.settings};
+    NetworkContext network;
+    TestWebServer server;
+    PageAnalyzer analyzer{project, *box.settings, statistics, box.app, network};
+    QList<PageAnalyzer::Continuation> finished;
+    QList<quint64> generations;
+    QStringList panel2;
+    QStringList panel3;
+    QStringList cues;
+
+    explicit AnalyzerFixture(const QString& mainSite = QStringLiteral("http://www.mine.test"))
+    {
+        network.setRoute(server.route());
+        set("txtTimeout", "2");
+        project.mainSites().appendUrl(mainSite);
+        const int k = project.addList();
+        project.linkingSites(k)->appendSite({QStringLiteral("partner.test"), QStringLiteral("5"), {}, {}, {}});
+        project.linkingSites(k)->appendSite({QStringLiteral("www.Other.test/Links.htm"), QStringLiteral("1"), {}, {}, {}});
+        analyzer.scanStarted();
+        ScanState& st = project.state();
+        st.iCurrentMain = qint16(k);
+        st.iCurrentSite = 1;
+        st.strMainSite = UrlTools::NormalizeMainSite(mainSite);
+        st.strLinkingSite = QStringLiteral("partner.test");
+        st.iLinksExpected = 5;
+        st.aFileTypes = QStringList{".htm", ".html", ".php", ".asp"};
+        st.bScanRunning = true;
+        QObject::connect(&analyzer, &PageAnalyzer::analysisFinished, &analyzer,
+                         [this](int slot, quint64 generation, PageAnalyzer::Continuation next) {
+                             QCOMPARE(slot, 0);
+                             generations.append(generation);
+                             finished.append(next);
+                         });
+        QObject::connect(&analyzer, &PageAnalyzer::statusChanged, &analyzer,
+                         [this](int panel, const QString& text) {
+                             (panel == 2 ? panel2 : panel3).append(text);
+                         });
+        QObject::connect(&analyzer, &PageAnalyzer::cueRequested, &analyzer,
+                         [this](const QString& file) { cues.append(file.section(u'/', -1)); });
+    }
+
+    void set(const QString& key, const QString& value) { box.settings->WriteSetting(key, value); }
+    // "key=value" pairs.
+    void setAll(const QStringList& pairs)
+    {
+        for (const QString& pair : pairs)
+            set(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    }
+    // "MainSite|RemoteSite|RuleType|RuleValue" rows.
+    void addRules(const QStringList& rules)
+    {
+        for (const QString& r : rules) {
+            const QStringList c = r.split(u'|');
+            project.rules().appendRule({c.value(0), c.value(1), c.value(2), c.value(3)});
+        }
+    }
+
+    static FetchedPage page(const QString& url)
+    {
+        const UrlSplit u = PageFetcher::splitUrl(url);
+        return {0, u.strHost, u.strPath, u.strCurUrl, u.strCurDir};
+    }
+    void analyze(const QString& body, const QString& url = kPageUrl)
+    {
+        analyzer.AnalyzePage(body, page(url), kGeneration);
+    }
+
+    QStringList queue() const
+    {
+        QStringList pages;
+        for (int r = 0; r < project.pageQueue().count(); ++r)
+            pages.append(project.pageQueue().page(r));
+        return pages;
+    }
+    // Result rows as "status | No. | URL".
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int r = 0; r < project.results().count(); ++r) {
+            const ResultEntry e = project.results().entry(r);
+            out.append(e.status + " | " + e.number + " | " + e.url);
+        }
+        return out;
+    }
+    const ScanState& state() const { return project.state(); }
+};
+
+// An HTTP server's own "moved" pages.
+const QString kApacheMoved = QStringLiteral(
+    "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 2.0//EN\">\n<html><head>\n"
+    "<title>301 Moved Permanently</title>\n</head><body>\n<h1>Moved Permanently</h1>\n"
+    "<p>The document has moved <a href=\"http://moved.test/links.htm\">here</a>.</p>\n"
+    "</body></html>\n");
+const QString kIisMoved = QStringLiteral(
+    "<head><title>Object moved</title></head><body><h1>Object Moved</h1>This object may be found "
+    "<a HREF=\"/new.htm\">here</a>.</body>");
+const QString kBareMoved = QStringLiteral(
+    "<html>\r\n<head><title>301 Moved Permanently</title></head>\r\n<body>\r\n"
+    "<center><h1>301 Moved Permanently</h1></center>\r\n<hr><center>nginx</center>\r\n"
+    "</body>\r\n</html>\r\n");
+
+} // namespace
+
+class PageAnalyzerTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void linkValueIsCutOutOfTheLine_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("hasValue");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("apostrophes") << "href='page.htm'>" << true << "page.htm";
+        QTest::newRow("double quotes") << "href=\"page.htm\">" << true << "page.htm";
+        QTest::newRow("closed by >") << "href=page.htm>Page</a>" << true << "page.htm";
+        QTest::newRow("nothing closes it: two characters short") << "href=page.html" << true << "page.ht";
+        QTest::newRow("> as the last character does not close it") << "href=page.html>" << true << "page.htm";
+        QTest::newRow("quote as the last character does not close it") << "href=page.html'" << true << "page.htm";
+        QTest::newRow("empty attribute") << "href=''>" << false << "";
+        QTest::newRow("empty attribute, double quotes") << "href=\"\">" << false << "";
+        QTest::newRow("shortest value") << "href=x'>" << true << "x";
+        QTest::newRow("one character before the last >: too short") << "href=x>" << false << "";
+        QTest::newRow("too short once cut") << "href=ab" << false << "";
+        QTest::newRow("blank inside the quotes") << "href=\" page.htm \">" << true << "page.htm";
+        QTest::newRow("cut at a blank") << "href=\"a b.htm\">" << true << "a";
+        QTest::newRow("double then single quote both go") << "href=\"'x.htm'>" << true << "x.htm";
+        QTest::newRow("absolute") << "href=\"http://www.mine.test/\" target=_blank>" << true << "http://www.mine.test/";
+        QTest::newRow("unquoted with attributes") << "href=/a.htm title='A'>" << true << "/a.htm";
+    }
+    void linkValueIsCutOutOfTheLine()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, hasValue);
+        QFETCH(QString, value);
+        const std::optional<QString> v = PageAnalyzer::linkValue(line);
+        QCOMPARE(v.has_value(), hasValue);
+        if (hasValue)
+            QCOMPARE(*v, value);
+    }
+
+    void everyHrefStartsALine_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("rewritten");
+        QTest::newRow("any letter case becomes lower case") << "<a HREF=\"x\">" << "<a \r\nhref=\"x\">";
+        QTest::newRow("two on one line") << "<a href=a>A</a><a Href=b>" << "<a \r\nhref=a>A</a><a \r\nhref=b>";
+        QTest::newRow("blanks after the equals sign go") << "<a href=        'x'>" << "<a \r\nhref='x'>";
+        QTest::newRow("up to 36 blanks go") << "href=" + QString(36, u' ') + "x" << "\r\nhref=x";
+        QTest::newRow("the 37th stays") << "href=" + QString(37, u' ') + "x" << "\r\nhref= x";
+        QTest::newRow("blank before the equals sign: untouched") << "<a href = 'x'>" << "<a href = 'x'>";
+    }
+    void everyHrefStartsALine()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, rewritten);
+        QCOMPARE(PageAnalyzer::rewriteHrefs(text), rewritten);
+    }
+
+    void redirectTargetOfALine_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("target");
+        QTest::newRow("apache") << "href=\"http://moved.test/links.htm\">here</a>.</p>" << "http://moved.test/links.htm";
+        QTest::newRow("iis") << "href=\"/new.htm\">here</a>.</body>" << "/new.htm";
+        QTest::newRow("cut at a blank") << "href='http://moved.test/' class=x>" << "http://moved.test/";
+        QTest::newRow("empty") << "href=\"\">here</a>" << "";
+    }
+    void redirectTargetOfALine()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, target);
+        QCOMPARE(PageAnalyzer::redirectTarget(line), target);
+    }
+
+    void linksOfAPage_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QStringList>("settings");
+        QTest::addColumn<QStringList>("rules");
+        QTest::addColumn<QStringList>("queued");
+        QTest::addColumn<QStringList>("results");
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<bool>("advance");
+
+        const QStringList none;
+        const QString direct = QStringLiteral("Direct Link | 001 | partner.test/links");
+
+        QTest::newRow("spellings, letter cases, relative and absolute")
+            << "<a href=\"page.htm\">P</a>\r\n<A HREF='../up.html'>U</A>\r\n<a href=/root.php>R</a>"
+               "<a href = \"spaced.htm\">no</a><a href=   \"after.htm\">A</a>\r\n"
+               "<a Href=\"HTTP://WWW.Partner.test/b.htm\">B</a><a href=\"http://partner.test/c.asp?x=1\">C</a>"
+               "<a href=\"page.htm\">again</a><a href=\"PAGE.HTM\">upper</a>"
+               "<a href=\"http://elsewhere.test/x.htm\">out</a>"
+            << none << none
+            << QStringList{"partner.test/links/page.htm", "partner.test/up.html", "partner.test/root.php",
+                           "partner.test/links/after.htm", "WWW.Partner.test/b.htm", "partner.test/c.asp?x=1"}
+            << none << "" << false;
+        QTest::newRow("link to the Main Site")
+            << "<p>Friends</p><a href=\"http://www.mine.test/\">Mine</a>" << none << none << none
+            << QStringList{direct} << "Possible Redirected URL" << false;
+        QTest::newRow("javascript and mailto are no links")
+            << "<a href=\"javascript:open('http://www.mine.test/')\">x</a><a href=\"MAILTO:me@mine.test\">m</a>"
+            << none << none << none << none << "Possible Redirected URL" << true;
+        QTest::newRow("mention without link, redirect detection off")
+            << "Visit mine.test!" << QStringList{"chkRedirect=0"} << none << none << none
+            << "Possible Redirected URL" << false;
+        QTest::newRow("not a page type but a Direct Link")
+            << "<img><a href=\"http://www.mine.test/banner.gif\">" << none << none << none
+            << QStringList{direct} << "Possible Redirected URL" << false;
+        QTest::newRow("not a page type") << "<a href=\"pic.gif\">" << none << none << none << none << "" << false;
+        QTest::newRow("file types off") << "<a href=\"pic.gif\">" << QStringList{"chkFileTypes=0"} << none
+                                        << QStringList{"partner.test/links/pic.gif"} << none << "" << false;
+        QTest::newRow("# values are skipped, even to the Main Site")
+            << "<a href=\"page.htm#top\">t</a><a href=\"http://www.mine.test/index.htm#top\">m</a>"
+            << none << none << none << none << "Possible Redirected URL" << true;
+        QTest::newRow("file and unsaved values are skipped")
+            << "<a href=\"file://c:/x.htm\">f</a><a href=\"unsaved:///x.htm\">u</a>" << none << none
+            << none << none << "" << false;
+        QTest::newRow("a value ending in .. is skipped")
+            << "<a href=\"..\">up</a><a href=\"../..\">up</a>" << QStringList{"chkFileTypes=0"} << none
+            << none << none << "" << false;
+        QTest::newRow("rule refusal: not queued, still a Direct Link")
+            << "<a href=\"private/p.htm\">p</a><a href=\"http://www.mine.test/private/\">m</a><a href=\"open.htm\">o</a>"
+            << none << QStringList{"Global|Global|ExcludeString|private"}
+            << QStringList{"partner.test/links/open.htm"} << QStringList{direct} << "Possible Rule Problem" << false;
+        QTest::newRow("rules of this Linking Site and of others")
+            << "<a href=\"blog/a.htm\">a</a><a href=\"blogs/b.htm\">b</a><a href=\"c.htm\">c</a>"
+            << none
+            << QStringList{"http://www.mine.test|partner.test|LimitDirectory|blog",
+                           "http://www.mine.test|www.Other.test/Links.htm|ExcludeString|blog",
+                           "www.mine.test|Global|ExcludeString|a.htm"}
+            << QStringList{"partner.test/links/blog/a.htm"} << none << "Possible Rule Problem" << false;
+        // A resolved link always holds a "/", so it never equals a Linking Site typed without one.
+        QTest::newRow("the Linking Site's root is a page of its own, with and without www.")
+            << "<a href=\"http://www.partner.test/\">p</a><a href=\"http://partner.test/\">p</a>"
+               "<a href=\"http://partner.test\">not a page type</a>"
+            << none << none << QStringList{"www.partner.test/", "partner.test/"} << none << "" << false;
+    }
+    void linksOfAPage()
+    {
+        QFETCH(QString, body);
+        QFETCH(QStringList, settings);
+        QFETCH(QStringList, rules);
+        QFETCH(QStringList, queued);
+        QFETCH(QStringList, results);
+        QFETCH(QString, problem);
+        QFETCH(bool, advance);
+        AnalyzerFixture f;
+        f.setAll(settings);
+        f.addRules(rules);
+        f.analyze(body);
+        QCOMPARE(f.queue(), queued);
+        QCOMPARE(f.analyzer.aQueuedPages, queued);
+        QCOMPARE(f.state().lPagesKnown, queued.size());
+        QCOMPARE(f.statistics.lPagesFound, queued.size());
+        QCOMPARE(f.rows(), results);
+        QCOMPARE(f.state().strProblem, problem);
+        QCOMPARE(f.finished, QList<PageAnalyzer::Continuation>{advance ? PageAnalyzer::Continuation::AdvanceSite
+                                                                        : PageAnalyzer::Continuation::NextPage});
+        QCOMPARE(f.generations, QList<quint64>{kGeneration});
+        QCOMPARE(f.panel2, (QStringList{"Saving to HTML", "Getting Links", ""}));
+    }
+
+    void emptyFileTypeListAcceptsDirectoriesAndQueries()
+    {
+        AnalyzerFixture f;
+        f.project.state().aFileTypes.clear();
+        f.analyze("<a href=\"page.htm\">p</a><a href=\"dir/\">d</a><a href=\"find?q=1\">f</a>"
+                  "<a href=\"p.php?id=1\">q</a><a href=\"http://www.mine.test/about.htm\">m</a>");
+        QCOMPARE(f.queue(), (QStringList{"partner.test/links/dir/", "partner.test/links/find?q=1"}));
+        QCOMPARE(f.rows(), QStringList{"Direct Link | 001 | partner.test/links"});
+    }
+
+    void domainLink()
+    {
+        AnalyzerFixture f(QStringLiteral("http://blog.mine.test"));
+        f.analyze("<a href=\"http://www.mine.test/contact.htm\">c</a><a href=\"http://WWW.MINE.TEST/x.htm\">x</a>"
+                  "<a href=\"http://www.mine.test/logo.gif\">l</a>");
+        // Only an exact host comparison makes a Domain Link, and a value that is not a page type
+        // is never tested for one.
+        QCOMPARE(f.rows(), QStringList{"Domain Link | 001 | partner.test/links"});
+        QCOMPARE(f.state().strProblem, QString());
+    }
+
+    void recordingALink_data()
+    {
+        QTest::addColumn<QString>("update");
+        QTest::addColumn<QString>("audio");
+        QTest::addColumn<QString>("siteUrlAfter");
+        QTest::addColumn<QStringList>("cues");
+        QTest::newRow("defaults") << "1" << "1" << "partner.test/links/more" << QStringList{"foundemail.wav"};
+        QTest::newRow("URL kept, silent") << "0" << "0" << "partner.test" << QStringList{};
+    }
+    void recordingALink()
+    {
+        QFETCH(QString, update);
+        QFETCH(QString, audio);
+        QFETCH(QString, siteUrlAfter);
+        QFETCH(QStringList, cues);
+        AnalyzerFixture f;
+        f.set("chkUpdate", update);
+        f.set("chkAudioEmail", audio);
+        f.analyze("<a href=\"http://www.mine.test/\">1</a><a href=\"x.htm\">x</a><a href=\"http://mine.test/a.htm\">2</a>",
+                  QStringLiteral("http://partner.test/links/more"));
+        const ResultEntry e = f.project.results().entry(0);
+        QCOMPARE(e.main, QStringLiteral("mine.test"));
+        QCOMPARE(e.remote, QStringLiteral("partner.test"));
+        QCOMPARE(e.icon, 2);
+        QCOMPARE(e.colour, SiteColour::Blue);
+        QCOMPARE(f.rows(), (QStringList{"Direct Link | 001 | partner.test/links/more",
+                                        "Direct Link | 002 | partner.test/links/more"}));
+        const LinkingSiteList& list = *f.project.linkingSites(1);
+        QCOMPARE(list.record(0).colour, SiteColour::Blue);
+        QCOMPARE(list.url(0), siteUrlAfter);
+        QCOMPARE(list.url(1), QStringLiteral("www.Other.test/Links.htm"));
+        QVERIFY(f.state().bLinkFound);
+        QCOMPARE(f.state().iLinksFound, qint16(2));
+        QCOMPARE(f.analyzer.lSiteLinks, 2);
+        QCOMPARE(f.statistics.lLinksFound, 2);
+        QCOMPARE(f.statistics.lHistLinksFound, 2);
+        QCOMPARE(f.statistics.lPagesFound, 1);
+        QCOMPARE(f.panel3, (QStringList{"Found 1 links", "Found 2 links"}));
+        QCOMPARE(f.cues, cues + cues);
+    }
+
+    void analysisStopsOnceTheExpectedLinksAreFound_data()
+    {
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<int>("links");
+        QTest::addColumn<QStringList>("queued");
+        const QString page = QStringLiteral("<a href=\"a.htm\">a</a><a href=\"http://mine.test/\">1</a>"
+                                            "<a href=\"b.htm\">b</a><a href=\"http://mine.test/x.htm\">2</a>");
+        QTest::newRow("1") << 1 << page << 1 << QStringList{"partner.test/links/a.htm"};
+        QTest::newRow("2") << 2 << page << 2 << QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm"};
+        // Only the first line is looked at: with the rewriting, that is the text before the first
+        // "href=", even when the page starts with one.
+        QTest::newRow("0") << 0 << page << 0 << QStringList{};
+        QTest::newRow("0, page starts with href") << 0 << "href=\"http://mine.test/\">" << 0 << QStringList{};
+    }
+    void analysisStopsOnceTheExpectedLinksAreFound()
+    {
+        QFETCH(int, expected);
+        QFETCH(QString, body);
+        QFETCH(int, links);
+        QFETCH(QStringList, queued);
+        AnalyzerFixture f;
+        f.project.state().iLinksExpected = qint16(expected);
+        f.analyze(body);
+        QCOMPARE(f.project.results().count(), links);
+        QCOMPARE(f.queue(), queued);
+        QCOMPARE(f.finished.size(), 1);
+    }
+
+    void numbering_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<QString>("number");
+        QTest::newRow("fourth") << 3 << "004";
+        QTest::newRow("42nd") << 41 << "042";
+        QTest::newRow("thousandth") << 999 << "1000";
+    }
+    void numbering()
+    {
+        QFETCH(int, before);
+        QFETCH(QString, number);
+        AnalyzerFixture f;
+        f.analyzer.lLinkSerial = before;
+        f.analyze("<a href=\"http://www.mine.test/\">");
+        QCOMPARE(f.project.results().entry(0).number, number);
+    }
+
+    void lineEnds_data()
+    {
+        QTest::addColumn<QString>("eol");
+        QTest::newRow("CR LF") << "\r\n";
+        QTest::newRow("LF") << "\n";
+        QTest::newRow("CR") << "\r";
+    }
+    void lineEnds()
+    {
+        QFETCH(QString, eol);
+        AnalyzerFixture f;
+        f.set("chkFileTypes", "0");
+        // An unquoted value runs to the end of its line and loses its last two characters there
+        // (".html" becomes ".ht", which the resolving repairs to ".htm"); it must not run on into
+        // the next line.
+        f.analyze("<a href=\"one.htm\">One</a>" + eol + "<a href=two.html" + eol + " title='Two'>Two</a>" + eol
+                  + "<a href=three.htm>3</a>" + eol);
+        QCOMPARE(f.queue(), (QStringList{"partner.test/links/one.htm", "partner.test/links/two.htm",
+                                         "partner.test/links/three.htm"}));
+    }
+
+    void warningsInTheirOrder_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<bool>("redirect");
+        QTest::newRow("mention") << "see MINE.test" << "Possible Redirected URL" << true;
+        QTest::newRow("protected") << "You Are Seeing This Text Because" << "Source Protected" << false;
+        QTest::newRow("mention and protected") << "mine.test. You are seeing this text because" << "Source Protected" << true;
+        QTest::newRow("script error wins") << "<?PHP echo 1; You are seeing this text because; mine.test"
+                                           << "Server Script Error" << true;
+        QTest::newRow("nothing") << "plain" << "" << false;
+    }
+    void warningsInTheirOrder()
+    {
+        QFETCH(QString, body);
+        QFETCH(QString, problem);
+        QFETCH(bool, redirect);
+        AnalyzerFixture f;
+        f.set("chkRedirect", "0");
+        f.analyze(body);
+        QCOMPARE(f.state().strProblem, problem);
+        QCOMPARE(f.state().bRedirectFound, redirect);
+        QCOMPARE(f.state().strRedirectUrl, redirect ? QStringLiteral("partner.test/links") : QString());
+    }
+
+    void pageFilesAreWritten()
+    {
+        AnalyzerFixture f;
+        f.analyze(QStringLiteral("<p>caf\u00e9 \u20ac</p>\n<a HREF=  'a.htm'>A</a>\r\nend"));
+        QCOMPARE(test::readAll(f.box.file("html0.txt")),
+                 QByteArray("<p>caf\xe9 \x80</p>\n<a \r\nhref='a.htm'>A</a>\r\nend\r\n"));
+        QCOMPARE(test::readAll(f.box.file("html20.txt")),
+                 QByteArray("<p>caf\xe9 \x80</p><a href='a.htm'>A</a>end\r\n"));
+        // Each page replaces the copies of the one before.
+        f.analyze(QStringLiteral("x"));
+        QCOMPARE(test::readAll(f.box.file("html0.txt")), QByteArray("x\r\n"));
+        QCOMPARE(test::readAll(f.box.file("html20.txt")), QByteArray("x\r\n"));
+    }
+
+    void knownPages_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("cleaned");
+        QTest::addColumn<bool>("known");
+        QTest::newRow("a Linking Site, scheme and www removed") << "http://www.partner.test" << "partner.test" << true;
+        QTest::newRow("letter case of a Linking Site ignored") << "  PARTNER.test " << "PARTNER.test" << true;
+        QTest::newRow("only a lower-case www. is removed") << "WWW.partner.test" << "WWW.partner.test" << false;
+        QTest::newRow("the other Linking Site, without its www.") << "other.test/LINKS.htm" << "other.test/LINKS.htm" << true;
+        QTest::newRow("scheme remnants") << "ttp://ww.partner.test" << ".partner.test" << false;
+        QTest::newRow("remnant of another scheme") << "hxxp://www.x" << "hxxwww.x" << false;
+        QTest::newRow("a queued page, letter case ignored") << "Partner.test/Links/A.htm" << "Partner.test/Links/A.htm" << true;
+        QTest::newRow("a page not seen") << "partner.test/links/b.htm" << "partner.test/links/b.htm" << false;
+    }
+    void knownPages()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, cleaned);
+        QFETCH(bool, known);
+        AnalyzerFixture f;
+        f.analyze("<a href=\"a.htm\">");
+        QCOMPARE(f.queue(), QStringList{"partner.test/links/a.htm"});
+        QString u = url;
+        QCOMPARE(f.analyzer.IsKnownPage(u), known);
+        QCOMPARE(u, cleaned);
+    }
+
+    void knownLinkingSitesFollowTheList()
+    {
+        AnalyzerFixture f;
+        QString url = QStringLiteral("partner.test/links/more");
+        QVERIFY(!f.analyzer.IsKnownPage(url));
+        // A found link puts the page's URL into the Linking Site's row.
+        f.analyze("<a href=\"http://www.mine.test/\">", QStringLiteral("partner.test/links/more"));
+        QCOMPARE(f.project.linkingSites(1)->url(0), url);
+        QVERIFY(f.analyzer.IsKnownPage(url));
+        QString former = QStringLiteral("partner.test");
+        QVERIFY(!f.analyzer.IsKnownPage(former));
+
+        QString other = QStringLiteral("other.test/links.htm");
+        QVERIFY(f.analyzer.IsKnownPage(other));
+        f.project.linkingSites(1)->removeAt(1);
+        QVERIFY(!f.analyzer.IsKnownPage(other));
+        f.project.linkingSites(1)->appendSite({QStringLiteral("third.test"), QStringLiteral("1"), {}, {}, {}});
+        QString third = QStringLiteral("www.third.test");
+        QVERIFY(f.analyzer.IsKnownPage(third));
+    }
+
+    void queuedPagesAreNotBounded()
+    {
+        AnalyzerFixture f;
+        const int pages = 100001;
+        QString body;
+        body.reserve(pages * 24);
+        for (int i = 1; i <= pages; ++i)
+            body += QStringLiteral("<a href=\"p%1/\">\n").arg(i);
+        f.analyze(body);
+        QCOMPARE(f.state().lPagesKnown, pages);
+        QCOMPARE(f.project.pageQueue().count(), pages);
+        QCOMPARE(f.analyzer.aQueuedPages.last(), QStringLiteral("partner.test/links/p100001/"));
+    }
+
+    void redirectPages_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QStringList>("requested");
+        QTest::addColumn<QStringList>("results");
+        QTest::addColumn<QStringList>("queued");
+        const QStringList none;
+        QTest::newRow("absolute target")
+            << kApacheMoved << QStringList{"moved.test/links.htm"}
+            << QStringList{"Direct Link | 001 | partner.test/links"}
+            // Relative links of the downloaded page resolve against the redirecting page.
+            << QStringList{"partner.test/links/rel.htm"};
+        QTest::newRow("relative target cannot be fetched: an empty page")
+            << kIisMoved << none << none << none;
+        QTest::newRow("no target: the page itself, the server's redirect followed")
+            << kBareMoved << QStringList{"partner.test/links", "new.partner.test/links/"}
+            << QStringList{"Direct Link | 001 | partner.test/links"} << QStringList{"partner.test/links/rel.htm"};
+        QTest::newRow("links before the marker count, those after it do not")
+            << "<a href=\"before.htm\">b</a>\r\n<TITLE>Document Moved</TITLE><a href=\"http://moved.test/links.htm\">here</a>"
+               "<a href=\"after.htm\">a</a>"
+            << QStringList{"moved.test/links.htm"} << QStringList{"Direct Link | 001 | partner.test/links"}
+            << QStringList{"partner.test/links/before.htm", "partner.test/links/rel.htm"};
+        QTest::newRow("marker on a link's line: that link is the target")
+            << "<p>Moved: <a href=\"http://moved.test/links.htm\">moved</a> 302 Found</p>"
+            << QStringList{"moved.test/links.htm"} << QStringList{"Direct Link | 001 | partner.test/links"}
+            << QStringList{"partner.test/links/rel.htm"};
+        QTest::newRow("marker in the middle of a line")
+            << "HTTP/1.0 302 Found <a href=\"http://moved.test/links.htm\">" << QStringList{"moved.test/links.htm"}
+            << QStringList{"Direct Link | 001 | partner.test/links"} << QStringList{"partner.test/links/rel.htm"};
+    }
+    void redirectPages()
+    {
+        QFETCH(QString, body);
+        QFETCH(QStringList, requested);
+        QFETCH(QStringList, results);
+        QFETCH(QStringList, queued);
+        AnalyzerFixture f;
+        // The downloaded page has a marker of its own: it is not followed again.
+        const QByteArray target = "<title>Object moved</title><a href=\"rel.htm\">r</a>"
+                                  "<a href=\"http://www.mine.test/\">m</a>"
+                                  "<a href=\"http://moved.test/elsewhere.htm\">e</a>";
+        f.server.setPage(QStringLiteral("moved.test"), QStringLiteral("/links.htm"), target);
+        f.server.setPage(QStringLiteral("partner.test"), QStringLiteral("/links"), "Moved", "301 Moved Permanently",
+                         {"Location: http://new.partner.test/links/"});
+        f.server.setPage(QStringLiteral("new.partner.test"), QStringLiteral("/links/"), target);
+        f.analyze(body);
+        QTRY_COMPARE(f.finished.size(), 1);
+        QCOMPARE(f.generations, QList<quint64>{kGeneration});
+        QStringList got;
+        for (const TestWebServer::Request& r : f.server.requests())
+            got.append(r.host + QString::fromLatin1(r.path));
+        QCOMPARE(got, requested);
+        QCOMPARE(f.rows(), results);
+        QCOMPARE(f.queue(), queued);
+        QVERIFY(!f.analyzer.bEmulate);
+        QCOMPARE(f.finished.first(), PageAnalyzer::Continuation::NextPage);
+        // The analysis of the download ran in full: its end step cleared the second panel.
+        QCOMPARE(f.panel2.last(), QString());
+    }
+
+    void redirectToAPageThatOnlyMentionsTheMainSite()
+    {
+        AnalyzerFixture f;
+        f.server.setPage(QStringLiteral("moved.test"), QStringLiteral("/links.htm"), "We love mine.test");
+        f.analyze(kApacheMoved);
+        QTRY_COMPARE(f.finished.size(), 1);
+        QCOMPARE(f.finished.first(), PageAnalyzer::Continuation::AdvanceSite);
+        QCOMPARE(f.state().strRedirectUrl, QStringLiteral("partner.test/links"));
+        QCOMPARE(f.state().strProblem, QStringLiteral("Possible Redirected URL"));
+    }
+
+    void stoppedScanDropsTheWaitingDownload_data()
+    {
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("stop") << true;
+        QTest::newRow("site advanced (skip)") << false;
+    }
+    void stoppedScanDropsTheWaitingDownload()
+    {
+        QFETCH(bool, stop);
+        AnalyzerFixture f;
+        TestWebServer::Reply slow;
+        slow.response = TestWebServer::response("200 OK", "<a href=\"http://www.mine.test/\">");
+        slow.delayMs = 200;
+        f.server.setReply(QStringLiteral("moved.test"), QStringLiteral("/links.htm"), slow);
+        f.analyze(kApacheMoved);
+        QTRY_COMPARE(f.server.requests().size(), 1);
+        if (stop) {
+            f.project.state().bScanRunning = false;
+            f.analyzer.abort();
+        } else {
+            f.analyzer.siteAdvanced();
+        }
+        // Past the moment the answer arrives.
+        QTest::qWait(350);
+        QVERIFY(f.finished.isEmpty());
+        QVERIFY(f.rows().isEmpty());
+        QVERIFY(!f.analyzer.bEmulate);
+    }
+
+    void stoppedScanIsNotAnalysed()
+    {
+        AnalyzerFixture f;
+        f.project.state().bScanRunning = false;
+        f.analyze("<a href=\"http://www.mine.test/\">mine.test</a>");
+        QVERIFY(f.finished.isEmpty());
+        QVERIFY(f.rows().isEmpty());
+        QVERIFY(!f.state().bRedirectFound);
+        QVERIFY(!QFile::exists(f.box.file("html0.txt")));
+    }
+
+    void stopDuringTheAnalysisEndsItSilently()
+    {
+        AnalyzerFixture f;
+        QObject::connect(&f.analyzer, &PageAnalyzer::statusChanged, &f.analyzer,
+                         [&f](int panel, const QString& text) {
+                             if (panel == 3 && text == QStringLiteral("Found 1 links")) {
+                                 f.project.state().bScanRunning = false;
+                                 f.analyzer.abort();
+                             }
+                         });
+        f.analyze("<a href=\"http://www.mine.test/\">1</a><a href=\"http://www.mine.test/2.htm\">2</a><a href=\"x.htm\">");
+        QCOMPARE(f.project.results().count(), 1);
+        QVERIFY(f.queue().isEmpty());
+        QVERIFY(f.finished.isEmpty());
+    }
+
+    void newScanForgetsTheStoppedOne()
+    {
+        AnalyzerFixture f;
+        f.analyze("mine.test <a href=\"http://www.mine.test/\"><a href=\"a.htm\">");
+        QCOMPARE(f.analyzer.lLinkSerial, 1);
+        f.analyzer.scanStarted();
+        QCOMPARE(f.analyzer.lLinkSerial, 0);
+        QVERIFY(!f.state().bRedirectFound);
+        QCOMPARE(f.state().strProblem, QString());
+        QCOMPARE(f.state().strRedirectUrl, QString());
+        QVERIFY(f.analyzer.aQueuedPages.isEmpty());
+        QString queued = QStringLiteral("partner.test/links/a.htm");
+        QVERIFY(!f.analyzer.IsKnownPage(queued));
+    }
+
+    void refusalsAreLoggedWhenAskedFor()
+    {
+        AnalyzerFixture f;
+        f.set("chkLog", "1");
+        f.addRules({"Global|Global|ExcludeDirectory|private"});
+        f.analyze("<a href=\"private/a.htm\"><a href=\"b.htm\">");
+        QCOMPARE(test::readAll(f.box.file("rules.log")),
+                 QByteArray("Excluded Site: partner.test/links/private/a.htm\r\nRule Type: ExcludeDirectory\r\n"
+                            "Rule Value: private\r\n\r\n\r\n"));
+    }
+};
+
+CORVANE_TEST_CLASS(PageAnalyzerTest);
+#include "PageAnalyzerTest.moc"
