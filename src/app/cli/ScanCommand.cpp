@@ -11,9 +11,13 @@
 #include "scan/ScanStatistics.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace corvane::cli {
 
@@ -25,6 +29,9 @@ const char* const kScanUsage =
     "                        --report FILE  also write the HTML report\n"
     "                        --save         write the project back to its file (results and\n"
     "                                       updated Linking Site URLs)\n"
+    "                        --stall-report print the longest time the program's event loop\n"
+    "                                       was held up during the scan (a responsiveness\n"
+    "                                       check: a 10 ms timer's longest gap between ticks)\n"
     "                        exit status: 0 every Linking Site has its link, 1 some have none\n"
     "                        or miss links, 2 a usage or file error\n";
 
@@ -132,8 +139,10 @@ int runScan(const QStringList& arguments, SettingsStore& settings, NetworkContex
     const QString tabOption = QStringLiteral("--tab");
     const QString reportOption = QStringLiteral("--report");
     const QString saveOption = QStringLiteral("--save");
+    const QString stallOption = QStringLiteral("--stall-report");
     ParsedArguments args;
-    const QString mistake = parseArguments(arguments, {tabOption, reportOption}, {saveOption}, args);
+    const QString mistake =
+        parseArguments(arguments, {tabOption, reportOption}, {saveOption, stallOption}, args);
     if (!mistake.isEmpty())
         return usageError(env, mistake);
     if (args.positional.isEmpty())
@@ -183,11 +192,32 @@ int runScan(const QStringList& arguments, SettingsStore& settings, NetworkContex
         });
     }
 
+    // The stall probe: a 10 ms timer whose longest gap between ticks tells how long the event loop
+    // was ever kept from handling the window's events.
+    QTimer probe;
+    QElapsedTimer sinceTick;
+    qint64 longestGapMs = 0;
+    if (args.flags.contains(stallOption)) {
+        probe.setInterval(10);
+        probe.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&probe, &QTimer::timeout, &probe, [&sinceTick, &longestGapMs] {
+            longestGapMs = std::max(longestGapMs, sinceTick.restart());
+        });
+        sinceTick.start();
+        probe.start();
+    }
+
     if (!scan.StartScan())
         return fileError(env, u'"' + shownPath + QStringLiteral("\": ") + message);
     if (scan.isRunning())
         loop.exec();
     progress.finish();
+    if (probe.isActive()) {
+        probe.stop();
+        longestGapMs = std::max(longestGapMs, sinceTick.elapsed());
+        env.err << "Longest event-loop stall: " << longestGapMs << " ms\n";
+        env.err.flush();
+    }
     if (interrupted) {
         env.err << "corvane-cli scan: interrupted; the Linking Site in progress has no result\n";
         env.err.flush();
