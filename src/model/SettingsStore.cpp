@@ -96,14 +96,37 @@ SettingsStore::SettingsStore(QObject* parent)
       m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                              QStringLiteral("Corvane"), QStringLiteral("Corvane")))
 {
+    load();
 }
 
 SettingsStore::SettingsStore(const QString& iniFile, QObject* parent)
     : QObject(parent), m_settings(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
 {
+    load();
 }
 
-SettingsStore::~SettingsStore() = default;
+SettingsStore::~SettingsStore()
+{
+    sync();
+}
+
+void SettingsStore::load()
+{
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(1000);
+    connect(&m_flushTimer, &QTimer::timeout, this, &SettingsStore::sync);
+    m_settings->beginGroup(kGroup);
+    const QStringList keys = m_settings->childKeys();
+    for (const QString& key : keys)
+        m_values.insert(canonicalKey(key), m_settings->value(key).toString());
+    m_settings->endGroup();
+}
+
+void SettingsStore::scheduleFlush()
+{
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
+}
 
 QString SettingsStore::canonicalKey(const QString& key)
 {
@@ -126,8 +149,8 @@ QString SettingsStore::ReadSetting(const QString& key, const QString& fallback) 
     const auto ov = m_overrides.constFind(canonical);
     if (ov != m_overrides.cend())
         return *ov;
-    const QVariant v = m_settings->value(kGroup + u'/' + canonical);
-    return v.isValid() ? v.toString() : fallback;
+    const auto it = m_values.constFind(canonical);
+    return it != m_values.cend() ? *it : fallback;
 }
 
 QString SettingsStore::ReadSetting(const QString& key) const
@@ -160,10 +183,13 @@ void SettingsStore::WriteSetting(const QString& key, const QString& value)
 {
     const QString canonical = canonicalKey(key);
     const auto ov = m_overrides.find(canonical);
-    if (ov != m_overrides.end())
+    if (ov != m_overrides.end()) {
         *ov = value;
-    else
-        m_settings->setValue(kGroup + u'/' + canonical, value);
+    } else {
+        m_values.insert(canonical, value);
+        m_dirty.insert(canonical);
+        scheduleFlush();
+    }
     Q_EMIT settingChanged(canonical);
 }
 
@@ -174,6 +200,12 @@ void SettingsStore::setOverride(const QString& key, const QString& value)
 
 void SettingsStore::sync()
 {
+    m_flushTimer.stop();
+    if (m_dirty.isEmpty())
+        return;
+    for (const QString& key : std::as_const(m_dirty))
+        m_settings->setValue(kGroup + u'/' + key, m_values.value(key));
+    m_dirty.clear();
     m_settings->sync();
 }
 

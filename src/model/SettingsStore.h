@@ -2,7 +2,9 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -14,6 +16,10 @@ namespace corvane {
 // Keys are case-insensitive: "txtAutosave" and "txtAutoSave" are one setting. Every known key's
 // default is in one table (defaultValue). Callers read at the point of use, so a change made while
 // a scan runs takes effect at once.
+//
+// Values are held in memory and written to the file within a second of a change (and at sync()
+// and destruction): the statistics write a counter for every page, and a file rewrite per page
+// would bound the crawl by the disk.
 class SettingsStore final : public QObject
 {
     Q_OBJECT
@@ -47,14 +53,21 @@ public:
     // The one spelling a key is stored under.
     static QString canonicalKey(const QString& key);
 
+    // Writes pending changes to the file now.
     void sync();
 
 Q_SIGNALS:
     void settingChanged(const QString& key);
 
 private:
+    void load();
+    void scheduleFlush();
+
     std::unique_ptr<QSettings> m_settings;
+    QHash<QString, QString> m_values;    // by canonical key: what the file holds, plus changes
+    QSet<QString> m_dirty;               // changed keys not yet in the file
     QHash<QString, QString> m_overrides; // by canonical key
+    QTimer m_flushTimer;
 };
 
 // The whole-number conversion used by every numeric setting reader: leading blanks skipped, an

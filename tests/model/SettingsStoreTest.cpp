@@ -62,6 +62,19 @@ private Q_SLOTS:
         QCOMPARE(s.ReadSetting(QStringLiteral("MYKEY"), QString()), QStringLiteral("x|y"));
     }
 
+    // Writes are held in memory and reach the file shortly after, without a sync() call, so a
+    // program that is killed loses at most the last moment of counting.
+    void writesReachTheFileWithoutSync()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("s.ini"));
+        SettingsStore writer(ini);
+        writer.WriteSetting(QStringLiteral("lHistWebScanned"), QStringLiteral("17"));
+        QCOMPARE(writer.ReadSetting(QStringLiteral("lHistWebScanned")), QStringLiteral("17"));
+        QTRY_COMPARE_WITH_TIMEOUT(SettingsStore(ini).ReadSetting(QStringLiteral("lhistwebscanned")),
+                                  QStringLiteral("17"), 5000);
+    }
+
     void readerDefaultWinsForUnwrittenKey()
     {
         test::Sandbox box;
