@@ -8,7 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 bin="$build/bin"
 work="$build/bench-work"
 main_site="www.mymainsite.com"
-sizes=(2000 20000)
+sizes=(${BENCH_SIZES:-2000 20000})
 
 rm -rf "$work"
 mkdir -p "$work/www" "$work/logs" "$work/tmp" "$work/app"

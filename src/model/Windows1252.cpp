@@ -33,6 +33,16 @@ QString decode(QByteArrayView bytes)
 
 QByteArray encode(QStringView text)
 {
+    // Most text is plain ASCII, which Qt converts fastest.
+    bool ascii = true;
+    for (const QChar ch : text) {
+        if (ch.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return text.toLatin1();
     QByteArray out(text.size(), Qt::Uninitialized);
     char* dst = out.data();
     for (const QChar ch : text) {

@@ -570,7 +570,7 @@ bool PageAnalyzer::examineLink(QStringView rest, const FetchedPage& page, bool f
         return true;
     }
 
-    if (!IsKnownPage(v) && UrlTools::IsInLinkingSite(v, currentLinkingSiteUrl())) {
+    if (!IsKnownPage(v) && UrlTools::IsInLinkingSiteDomain(v, linkingSiteDomain())) {
         ++st.lPagesKnown;
         m_statistics.CountScanEvent(ScanStatistics::PageQueued);
         if (!stillCurrent(epoch))
@@ -706,6 +706,17 @@ bool PageAnalyzer::passesRules(const QString& url) const
         m_rules.LogExcludedSite(rule.ruleType, rule.ruleValue, url);
     }
     return false;
+}
+
+const QString& PageAnalyzer::linkingSiteDomain()
+{
+    // The row's URL can change during the scan (chkUpdate), so the domain follows the text.
+    const QString url = currentLinkingSiteUrl();
+    if (url != m_domainSource || m_domainSource.isNull()) {
+        m_domainSource = url.isNull() ? QStringLiteral("") : url;
+        m_linkingSiteDomain = UrlTools::LinkingSiteDomain(url);
+    }
+    return m_linkingSiteDomain;
 }
 
 QString PageAnalyzer::currentLinkingSiteUrl() const

@@ -130,6 +130,7 @@ private:
     bool passesRules(const QString& url) const;
     bool isDomainLink(const QString& url);
     QString currentLinkingSiteUrl() const;
+    const QString& linkingSiteDomain();
     void ensureSiteKeys();
     void forgetSiteKeys();
     void dropWaitingWork();
@@ -159,6 +160,9 @@ private:
 
     // Whether a host is of the Main Site's domain, by host, for the Main Site it was asked for.
     QString m_domainMainSite;
+    // The current Linking Site's domain for the inside-the-site test, and the URL it came from.
+    QString m_domainSource;
+    QString m_linkingSiteDomain;
     QHash<QString, bool> m_domainByHost;
     QString m_lastDomainHost;
     bool m_lastDomainKnown = false;

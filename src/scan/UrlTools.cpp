@@ -1,5 +1,7 @@
 #include "scan/UrlTools.h"
 
+#include "scan/TextSearch.h"
+
 #include <QFileInfo>
 #include <QStringList>
 
@@ -17,13 +19,13 @@ const QString kDoubleSlash = QStringLiteral("//");
 
 bool containsText(const QString& text, const QString& part)
 {
-    return text.contains(part, Qt::CaseInsensitive);
+    return TextSearch::containsNoCase(text, part);
 }
 
 // Every occurrence, letter case ignored: the scan's href values come in any spelling.
 void removeAll(QString& text, const QString& part)
 {
-    text.remove(part, Qt::CaseInsensitive);
+    TextSearch::removeAllNoCase(text, part);
 }
 
 // The host part the three site tests compare: no scheme, nothing from the first "/" on.
@@ -113,7 +115,8 @@ QString ResolveLink(const QString& value, const QString& strHost, const QString&
     bool resolved = false;
     if (v.startsWith(QLatin1Char('/'))) {
         v = strHost + v;
-        v.replace(kDoubleSlash, kSlash, Qt::CaseSensitive);
+        if (v.contains(kDoubleSlash))
+            v.replace(kDoubleSlash, kSlash, Qt::CaseSensitive);
         resolved = true;
     } else if (v.startsWith(QStringLiteral(".."))) {
         QString base = strCurDir;
@@ -152,21 +155,21 @@ QString ResolveLink(const QString& value, const QString& strHost, const QString&
     if (!v.contains(QLatin1Char('/')))
         v += kSlash;
 
-    for (int pass = 0; pass < 4; ++pass)
+    for (int pass = 0; pass < 4 && v.contains(kDoubleSlash); ++pass)
         v.replace(kDoubleSlash, kSlash, Qt::CaseSensitive);
 
     // Page analysis cuts a value two characters short when no quote or ">" closes it; these
     // repairs give the common endings back. Each replaces every occurrence, not just the end.
     if (v.size() > 6) {
         const auto endsWith = [&v](const QString& end) {
-            return v.endsWith(end, Qt::CaseInsensitive);
+            return TextSearch::endsWithNoCase(v, end);
         };
         if (endsWith(QStringLiteral(".as")))
-            v.replace(QStringLiteral(".as"), QStringLiteral(".asp"), Qt::CaseInsensitive);
+            TextSearch::replaceAllNoCase(v, u".as", u".asp");
         if (endsWith(QStringLiteral(".ht")))
-            v.replace(QStringLiteral(".ht"), QStringLiteral(".htm"), Qt::CaseInsensitive);
+            TextSearch::replaceAllNoCase(v, u".ht", u".htm");
         if (endsWith(QStringLiteral(".ph")))
-            v.replace(QStringLiteral(".ph"), QStringLiteral(".php"), Qt::CaseInsensitive);
+            TextSearch::replaceAllNoCase(v, u".ph", u".php");
         if (endsWith(QStringLiteral("/hre")))
             v.chop(4);
         if (endsWith(QStringLiteral("/href")))
@@ -204,10 +207,19 @@ bool IsDomainLink(const QString& url, const QString& strMainSite)
     return h == m;
 }
 
+QString LinkingSiteDomain(const QString& linkingSiteUrl)
+{
+    return lastTwoLabels(hostPart(linkingSiteUrl));
+}
+
+bool IsInLinkingSiteDomain(const QString& url, const QString& domain)
+{
+    return containsText(url, domain) || containsText(domain, url);
+}
+
 bool IsInLinkingSite(const QString& url, const QString& linkingSiteUrl)
 {
-    const QString d = lastTwoLabels(hostPart(linkingSiteUrl));
-    return containsText(url, d) || containsText(d, url);
+    return IsInLinkingSiteDomain(url, LinkingSiteDomain(linkingSiteUrl));
 }
 
 bool xfileExists(const QString& path)

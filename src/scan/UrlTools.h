@@ -21,6 +21,10 @@ bool IsDirectLink(const QString& url, const QString& strMainSite);
 bool IsDomainLink(const QString& url, const QString& strMainSite);
 // linkingSiteUrl: the text of the current Linking Site's row.
 bool IsInLinkingSite(const QString& url, const QString& linkingSiteUrl);
+// IsInLinkingSite in two steps, so a caller testing many URLs against one Linking Site derives
+// the site's domain once: the domain the test compares with, and the test against it.
+QString LinkingSiteDomain(const QString& linkingSiteUrl);
+bool IsInLinkingSiteDomain(const QString& url, const QString& domain);
 
 // True when the path names an existing normal (not hidden) file, its name compared ignoring case.
 bool xfileExists(const QString& path);

@@ -1,0 +1,62 @@
+#include "scan/TextSearch.h"
+#include "support/TestRegistry.h"
+
+#include <QTest>
+
+using namespace corvane;
+
+// The scan's own case-insensitive search must give the answers of Qt's general one.
+class TextSearchTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void matchesQtsCaseInsensitiveSearch_data()
+    {
+        QTest::addColumn<QString>("haystack");
+        QTest::addColumn<QString>("needle");
+        QTest::addColumn<int>("from");
+        QTest::newRow("plain") << "www.Example.COM/x" << "example.com" << 0;
+        QTest::newRow("absent") << "www.example.org" << ".com" << 0;
+        QTest::newRow("at the end") << "page.HT" << ".ht" << 0;
+        QTest::newRow("from past the first") << "http://a/http://b" << "HTTP://" << 1;
+        QTest::newRow("needle longer") << "ab" << "abc" << 0;
+        QTest::newRow("empty needle") << "abc" << "" << 1;
+        QTest::newRow("empty haystack") << "" << "a" << 0;
+        QTest::newRow("kelvin sign folds to k") << QString::fromUtf8("\u212Aey") << "key" << 0;
+        QTest::newRow("non-ASCII needle") << QString::fromUtf8("CAFÉ au lait")
+                                          << QString::fromUtf8("café") << 0;
+        QTest::newRow("negative from") << "abcabc" << "ABC" << -3;
+    }
+    void matchesQtsCaseInsensitiveSearch()
+    {
+        QFETCH(QString, haystack);
+        QFETCH(QString, needle);
+        QFETCH(int, from);
+        QCOMPARE(TextSearch::indexOfNoCase(haystack, needle, from),
+                 haystack.indexOf(needle, from, Qt::CaseInsensitive));
+        QCOMPARE(TextSearch::containsNoCase(haystack, needle),
+                 haystack.contains(needle, Qt::CaseInsensitive));
+        QCOMPARE(TextSearch::endsWithNoCase(haystack, needle),
+                 haystack.endsWith(needle, Qt::CaseInsensitive));
+        QString ours = haystack;
+        QString qts = haystack;
+        TextSearch::replaceAllNoCase(ours, needle, QStringLiteral("<x>"));
+        if (!needle.isEmpty())
+            qts.replace(needle, QStringLiteral("<x>"), Qt::CaseInsensitive);
+        QCOMPARE(ours, qts);
+    }
+
+    void replacementsAreNotSearchedAgain()
+    {
+        QString text = QStringLiteral("www.aspen.example.com/p.as");
+        QCOMPARE(TextSearch::replaceAllNoCase(text, u".as", u".asp"), 2);
+        QCOMPARE(text, QStringLiteral("www.asppen.example.com/p.asp"));
+        QString remnants = QStringLiteral("HTTP://http://x");
+        QCOMPARE(TextSearch::removeAllNoCase(remnants, u"http://"), 2);
+        QCOMPARE(remnants, QStringLiteral("x"));
+    }
+};
+
+CORVANE_TEST_CLASS(TextSearchTest);
+#include "TextSearchTest.moc"
