@@ -2,6 +2,7 @@
 
 #include "import/MarkupRemover.h"
 #include "import/SiteImporter.h"
+#include "scan/TextSearch.h"
 
 #include <array>
 
@@ -51,7 +52,7 @@ QString linkPageDirectory(const QString& linkPageUrl)
     QString s = linkPageUrl;
     s.remove(QStringLiteral("http://"), CI);
     s.remove(QStringLiteral("https://"), CI);
-    s = SiteImporter::trimSpaces(s);
+    s = TextSearch::trimBlanks(s);
     const qsizetype last = s.lastIndexOf(u'/');
     return last < 0 ? s + u'/' : s.left(last + 1);
 }

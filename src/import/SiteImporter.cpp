@@ -3,6 +3,7 @@
 #include "model/AppFolder.h"
 #include "model/Project.h"
 #include "model/Windows1252.h"
+#include "scan/TextSearch.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,17 +55,6 @@ QStringList splitLines(QStringView text)
     return lines;
 }
 
-QString trimSpaces(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return begin == 0 && end == text.size() ? text : text.mid(begin, end - begin);
-}
-
 bool isSkippedLine(const QString& line)
 {
     return line.isEmpty() || line == QStringLiteral(" ");
@@ -102,11 +92,11 @@ LinkingSite linkingSiteFromLine(const QString& line)
     LinkingSite site;
     const qsizetype bar = line.indexOf(u'|');
     if (bar < 0) {
-        site.url = trimSpaces(line);
+        site.url = TextSearch::trimBlanks(line);
         site.expected = QStringLiteral("1");
         return site;
     }
-    site.url = trimSpaces(line.left(bar));
+    site.url = TextSearch::trimBlanks(line.left(bar));
     const qsizetype next = line.indexOf(u'|', bar + 1);
     site.expected = next < 0 ? line.mid(bar + 1) : line.mid(bar + 1, next - bar - 1);
     return site;

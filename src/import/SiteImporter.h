@@ -32,8 +32,6 @@ QString fileDialogFolder(const AppFolder& app);
 // Lines of a text file: a line ends at CR LF, at CR, or at LF (files made on Linux). A final
 // line break does not start another line.
 QStringList splitLines(QStringView text);
-// Trims spaces only, like the trimming everywhere else in the program; tabs are kept.
-QString trimSpaces(const QString& text);
 // Both imports skip exactly these lines; a line of two spaces is imported.
 bool isSkippedLine(const QString& line);
 

@@ -2,6 +2,7 @@
 
 #include "model/Project.h"
 #include "model/SettingsStore.h"
+#include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
 
 #include <QHash>
@@ -10,18 +11,6 @@
 namespace corvane {
 
 namespace {
-
-// Leading and trailing blanks only; tabs and line breaks stay.
-QString trimSpaces(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 // What the Linking Site entries of one list say about a website: each field from the first entry
 // of that exact "Website" text where the field is not empty.
@@ -61,7 +50,7 @@ QString LinkPageBuilder::buildLinks(const Project& project, const Options& optio
     // Main Site positions by trimmed display text, the first of equal texts winning.
     QHash<QString, int> mainByText;
     for (int k = project.mainSiteCount(); k >= 1; --k)
-        mainByText.insert(trimSpaces(project.mainSiteUrl(k)), k);
+        mainByText.insert(TextSearch::trimBlanks(project.mainSiteUrl(k)), k);
     QHash<int, QHash<QString, EntryData>> entriesByList;
 
     QString output;
@@ -73,7 +62,7 @@ QString LinkPageBuilder::buildLinks(const Project& project, const Options& optio
         if (options.optAll == 1 && main != options.selectedMainSite)
             continue;
         // A row whose Main Site is not found takes its link data from the first Main Site.
-        const int k = mainByText.value(trimSpaces(main), 1);
+        const int k = mainByText.value(TextSearch::trimBlanks(main), 1);
         if (used.contains(remote))
             continue;
         if (!status.contains(QStringLiteral("direct"), Qt::CaseInsensitive))

@@ -3,6 +3,7 @@
 #include "model/Project.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
+#include "scan/TextSearch.h"
 
 namespace corvane {
 
@@ -10,17 +11,6 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kHttp = QStringLiteral("http://");
-
-QString trimSpaces(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 // The sample row of the help messages.
 const QString kSampleMain = QStringLiteral("yoursite.example");
@@ -110,10 +100,10 @@ QList<ResultPoster::Request> ResultPoster::plan(const Project& project, int opti
         const QString main = results.cell(row, ResultList::Main);
         QString script;
         if (option == 1) {
-            const QString key = trimSpaces(main);
+            const QString key = TextSearch::trimBlanks(main);
             bool found = false;
             for (int t = 0; t < targets.count() && !found; ++t) {
-                if (trimSpaces(targets.cell(t, PostTargetList::MainSite)) == key) {
+                if (TextSearch::trimBlanks(targets.cell(t, PostTargetList::MainSite)) == key) {
                     script = targets.cell(t, PostTargetList::ScriptUrl);
                     found = true;
                 }

@@ -75,6 +75,17 @@ bool containsNoCase(QStringView haystack, QStringView needle)
     return indexOfNoCase(haystack, needle) >= 0;
 }
 
+QStringView trimBlanks(QStringView text)
+{
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    while (from < to && text.at(from) == u' ')
+        ++from;
+    while (to > from && text.at(to - 1) == u' ')
+        --to;
+    return text.mid(from, to - from);
+}
+
 qsizetype replaceAllNoCase(QString& text, QStringView before, QStringView after)
 {
     if (before.isEmpty())

@@ -1,4 +1,5 @@
 #include "app/cli/OutputCommands.h"
+#include "app/cli/ProjectIo.h"
 
 #include "model/Project.h"
 #include "output/TabExport.h"
@@ -14,7 +15,7 @@ int runExport(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return detail::usageError(err, command, mistake);
     Project project;
     QString error;
-    if (!detail::loadProjectFile(project, args.project, &error))
+    if (!loadProjectFile(project, args.project, &error))
         return detail::failure(err, command, error);
     const QString file = args.values.value(QStringLiteral("--tab"));
     const QString extension = QStringLiteral(".tab");

@@ -1,5 +1,7 @@
 #include "app/cli/ImportCommand.h"
 
+#include "app/cli/ProjectIo.h"
+
 #include "app/cli/Cli.h"
 
 #include "import/GetLinks.h"
@@ -84,45 +86,7 @@ QString parse(const QStringList& arguments, ImportArguments& args)
     return {};
 }
 
-// Reads the whole project; a project that cannot be read completely is not imported into,
-// since saving it would drop what could not be read.
-bool loadProject(Project& project, const QString& path, QString* error)
-{
-    const QString shown = QDir::toNativeSeparators(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot open \"") + shown + QStringLiteral("\": ")
-                 + file.errorString();
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (bytes.isEmpty()) {
-        *error = QStringLiteral("\"") + shown + QStringLiteral("\" is empty");
-        return false;
-    }
-    ProjectFile::clearProject(project);
-    const ReadOutcome read = ProjectFile::deserialize(project, bytes);
-    if (!read.complete) {
-        *error = QStringLiteral("line ") + QString::number(read.failedLine) + QStringLiteral(" of \"")
-                 + shown + QStringLiteral("\" could not be read; nothing was imported");
-        return false;
-    }
-    return true;
-}
 
-// Written through a temporary file, so a failed save keeps the old project file.
-bool saveProject(const Project& project, const QString& path, QString* error)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        const QByteArray bytes = ProjectFile::serialize(project);
-        if (file.write(bytes) == bytes.size() && file.commit())
-            return true;
-    }
-    *error = QStringLiteral("cannot save \"") + QDir::toNativeSeparators(path)
-             + QStringLiteral("\": ") + file.errorString();
-    return false;
-}
 
 } // namespace
 
@@ -136,7 +100,7 @@ int runImport(const QStringList& arguments, NetworkContext& network, QTextStream
 
     Project project;
     QString error;
-    if (!loadProject(project, args.project, &error))
+    if (!loadProjectFile(project, args.project, &error))
         return failure(err, error);
 
     if (args.hasMain) {
@@ -183,7 +147,7 @@ int runImport(const QStringList& arguments, NetworkContext& network, QTextStream
         out << "Added " << added << " link(s)\n";
     }
 
-    if (!saveProject(project, args.project, &error))
+    if (!saveProjectFile(project, args.project, &error))
         return failure(err, error);
     out << "Saved " << QDir::toNativeSeparators(args.project) << '\n';
     out.flush();

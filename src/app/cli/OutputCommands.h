@@ -55,9 +55,6 @@ struct OutputArguments {
 // taking one value.
 QString parseOutputArguments(const QStringList& arguments, const QStringList& valueOptions,
                              OutputArguments& args);
-// Reads the whole project file into the (new) project; false with the reason when it cannot be
-// read completely.
-bool loadProjectFile(Project& project, const QString& path, QString* error);
 int usageError(QTextStream& err, const QString& command, const QString& text);
 int failure(QTextStream& err, const QString& command, const QString& text);
 // The command line names the file, which answers the overwrite question for it; a file of the

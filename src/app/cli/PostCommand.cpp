@@ -1,4 +1,5 @@
 #include "app/cli/OutputCommands.h"
+#include "app/cli/ProjectIo.h"
 
 #include "model/Project.h"
 #include "model/SettingsStore.h"
@@ -23,7 +24,7 @@ int runPost(const QStringList& arguments, NetworkContext& network, SettingsStore
     }
     Project project;
     QString error;
-    if (!detail::loadProjectFile(project, args.project, &error))
+    if (!loadProjectFile(project, args.project, &error))
         return detail::failure(err, command, error);
 
     ResultPoster poster(project, settings, network);

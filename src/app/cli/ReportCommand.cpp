@@ -1,6 +1,7 @@
 #include "app/cli/OutputCommands.h"
 
 #include "app/cli/Cli.h"
+#include "app/cli/ProjectIo.h"
 
 #include "model/Project.h"
 #include "model/ProjectFile.h"
@@ -50,26 +51,6 @@ QString parseOutputArguments(const QStringList& arguments, const QStringList& va
     return {};
 }
 
-bool loadProjectFile(Project& project, const QString& path, QString* error)
-{
-    const QString shown = QDir::toNativeSeparators(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot open \"") + shown + QStringLiteral("\": ")
-            + file.errorString();
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    ProjectFile::clearProject(project);
-    const ReadOutcome read = ProjectFile::deserialize(project, bytes);
-    // A file that stops early would give a report of part of the project.
-    if (!read.complete) {
-        *error = QStringLiteral("line ") + QString::number(read.failedLine)
-            + QStringLiteral(" of \"") + shown + QStringLiteral("\" could not be read");
-        return false;
-    }
-    return true;
-}
 
 int usageError(QTextStream& err, const QString& command, const QString& text)
 {
@@ -142,7 +123,7 @@ int runReport(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return detail::usageError(err, command, mistake);
     Project project;
     QString error;
-    if (!detail::loadProjectFile(project, args.project, &error))
+    if (!loadProjectFile(project, args.project, &error))
         return detail::failure(err, command, error);
     return writeReport(project, 0, args.values.value(QStringLiteral("--report")), command, out, err);
 }

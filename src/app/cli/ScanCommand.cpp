@@ -1,6 +1,7 @@
 #include "app/cli/ScanCommand.h"
 
 #include "app/cli/OutputCommands.h"
+#include "app/cli/ProjectIo.h"
 #include "model/AppFolder.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
@@ -83,18 +84,6 @@ private:
     bool m_shown = false;
 };
 
-bool saveProject(const Project& project, const QString& path, QString* error)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        const QByteArray bytes = ProjectFile::serialize(project);
-        if (file.write(bytes) == bytes.size() && file.commit())
-            return true;
-    }
-    *error = QStringLiteral("cannot save \"") + QDir::toNativeSeparators(path)
-             + QStringLiteral("\": ") + file.errorString();
-    return false;
-}
 
 void printRows(const Project& project, QTextStream& out)
 {
@@ -166,7 +155,7 @@ int runScan(const QStringList& arguments, SettingsStore& settings, NetworkContex
         return fileError(env, u'"' + shownPath + QStringLiteral("\" is a folder, not a project file"));
     Project project;
     QString error;
-    if (!detail::loadProjectFile(project, projectPath, &error))
+    if (!loadProjectFile(project, projectPath, &error))
         return fileError(env, error);
 
     ScanStatistics statistics(settings);
@@ -241,7 +230,7 @@ int runScan(const QStringList& arguments, SettingsStore& settings, NetworkContex
             status = 2;
     }
     if (args.flags.contains(saveOption)) {
-        if (saveProject(project, projectPath, &error)) {
+        if (saveProjectFile(project, projectPath, &error)) {
             env.out << "Saved " << shownPath << '\n';
             env.out.flush();
         } else {
