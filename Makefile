@@ -9,7 +9,7 @@ SUDO           := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 BUILD_PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools
 GUI_PACKAGES   := qt6-webengine-dev qt6-multimedia-dev qt6-svg-dev
-BENCH_PACKAGES := nginx wget time bc python3
+BENCH_PACKAGES := nginx wget time bc python3 iproute2
 
 .PHONY: all deps deps-gui deps-bench configure build run test test-sanitize bench clean
 

@@ -64,6 +64,21 @@ const QHash<QString, std::pair<QString, QString>>& defaultsByFoldedKey()
     return table;
 }
 
+// The same entries by their own spelling: the program reads its settings under that spelling at
+// every point of use (several times per page during a scan), and a direct look-up spares folding
+// the key each time.
+const QHash<QString, std::pair<QString, QString>>& defaultsByCanonicalKey()
+{
+    static const QHash<QString, std::pair<QString, QString>> table = [] {
+        QHash<QString, std::pair<QString, QString>> t;
+        const auto& folded = defaultsByFoldedKey();
+        for (auto it = folded.cbegin(); it != folded.cend(); ++it)
+            t.insert(it->first, *it);
+        return t;
+    }();
+    return table;
+}
+
 const QString kGroup = QStringLiteral("Settings");
 
 } // namespace
@@ -130,6 +145,9 @@ void SettingsStore::scheduleFlush()
 
 QString SettingsStore::canonicalKey(const QString& key)
 {
+    const auto& spelled = defaultsByCanonicalKey();
+    if (const auto it = spelled.constFind(key); it != spelled.cend())
+        return it->first;
     const QString folded = key.toLower();
     const auto& table = defaultsByFoldedKey();
     const auto it = table.constFind(folded);
@@ -138,6 +156,9 @@ QString SettingsStore::canonicalKey(const QString& key)
 
 QString SettingsStore::defaultValue(const QString& key)
 {
+    const auto& spelled = defaultsByCanonicalKey();
+    if (const auto it = spelled.constFind(key); it != spelled.cend())
+        return it->second;
     const auto& table = defaultsByFoldedKey();
     const auto it = table.constFind(key.toLower());
     return it != table.cend() ? it->second : QString();
@@ -155,6 +176,15 @@ QString SettingsStore::ReadSetting(const QString& key, const QString& fallback) 
 
 QString SettingsStore::ReadSetting(const QString& key) const
 {
+    // A key under its own spelling gives its canonical form and its default in one look-up.
+    const auto& spelled = defaultsByCanonicalKey();
+    if (const auto it = spelled.constFind(key); it != spelled.cend()) {
+        const auto ov = m_overrides.constFind(it->first);
+        if (ov != m_overrides.cend())
+            return *ov;
+        const auto value = m_values.constFind(it->first);
+        return value != m_values.cend() ? *value : it->second;
+    }
     return ReadSetting(key, defaultValue(key));
 }
 

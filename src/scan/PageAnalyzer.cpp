@@ -9,11 +9,20 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
-#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace corvane {
 
@@ -28,10 +37,10 @@ const QString kScriptError = QStringLiteral("Server Script Error");
 const QString kRuleProblem = QStringLiteral("Possible Rule Problem");
 
 // Compared with case-folded text, so written folded.
-const QString kJavascript = QStringLiteral("javascript");
-const QString kMailto = QStringLiteral("mailto");
-const QString kFileScheme = QStringLiteral("file://");
-const QString kUnsaved = QStringLiteral("unsaved:");
+constexpr QByteArrayView kJavascript = "javascript";
+constexpr QByteArrayView kMailto = "mailto";
+constexpr QByteArrayView kFileScheme = "file://";
+constexpr QByteArrayView kUnsaved = "unsaved:";
 constexpr QByteArrayView kHrefBytes = "href=";
 constexpr QByteArrayView kProtectionNotice = "you are seeing this text because";
 constexpr QByteArrayView kPhpTag = "<?php";
@@ -93,18 +102,59 @@ void foldAndEncode(QStringView text, QByteArray& folded, QByteArray& encoded)
     encoded.resize(text.size());
     char* f = folded.data();
     char* e = encoded.data();
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
+    const char16_t* src = text.utf16();
+    const char16_t* const end = src + text.size();
+    const auto one = [&table](char16_t u, char* f, char* e) {
         if (u < 0x80 || (u >= 0xA0 && u < 0x100)) {
             // The code page agrees with Latin-1 here.
-            *f++ = table[u];
-            *e++ = char(u);
+            *f = table[u];
+            *e = char(u);
         } else {
             const char16_t lower = foldUnit(u);
-            *f++ = lower < 256 ? char(lower) : '\0';
-            *e++ = Windows1252::encode(QStringView(&ch, 1)).at(0);
+            *f = lower < 256 ? char(lower) : '\0';
+            const QChar ch(u);
+            *e = Windows1252::encode(QStringView(&ch, 1)).at(0);
         }
+    };
+    // Pages are mostly ASCII: a block of it is folded and narrowed at once.
+    constexpr qsizetype kBlock = 16;
+    while (end - src >= kBlock) {
+#if defined(__SSE2__)
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
+        const __m128i beyondAscii = _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(short(0xFF80)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyondAscii, _mm_setzero_si128())) == 0xFFFF) {
+            const __m128i narrow = _mm_packus_epi16(low, high);
+            const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(narrow, _mm_set1_epi8('A' - 1)),
+                                                _mm_cmplt_epi8(narrow, _mm_set1_epi8('Z' + 1)));
+            const __m128i lower = _mm_add_epi8(narrow, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(e), narrow);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(f), lower);
+        } else {
+            for (qsizetype i = 0; i < kBlock; ++i)
+                one(src[i], f + i, e + i);
+        }
+#else
+        char16_t bits = 0;
+        for (qsizetype i = 0; i < kBlock; ++i)
+            bits |= src[i];
+        if (bits < 0x80) {
+            for (qsizetype i = 0; i < kBlock; ++i) {
+                const char16_t u = src[i];
+                e[i] = char(u);
+                f[i] = char(u + (char16_t(u - u'A') < 26 ? 0x20 : 0));
+            }
+        } else {
+            for (qsizetype i = 0; i < kBlock; ++i)
+                one(src[i], f + i, e + i);
+        }
+#endif
+        src += kBlock;
+        e += kBlock;
+        f += kBlock;
     }
+    for (; src < end; ++src)
+        one(*src, f++, e++);
 }
 
 std::optional<QByteArray> foldedNeedle(QStringView needle)
@@ -120,23 +170,78 @@ std::optional<QByteArray> foldedNeedle(QStringView needle)
     return out;
 }
 
-qsizetype findBytes(const QByteArray& haystack, QByteArrayView needle, qsizetype from = 0)
-{
-    if (from > haystack.size())
-        return -1;
-    if (needle.isEmpty())
-        return from;
-    const void* hit = memmem(haystack.constData() + from, std::size_t(haystack.size() - from),
-                             needle.data(), std::size_t(needle.size()));
-    return hit ? static_cast<const char*>(hit) - haystack.constData() : -1;
-}
-
 // A substring test for the short texts of one link, without the set-up cost of a text search.
 bool has(QStringView text, QStringView part)
 {
-    return std::u16string_view(text.utf16(), std::size_t(text.size()))
-               .find(std::u16string_view(part.utf16(), std::size_t(part.size())))
-           != std::u16string_view::npos;
+    if (part.isEmpty())
+        return true;
+    const char16_t* t = text.utf16();
+    const char16_t* p = part.utf16();
+    const qsizetype n = part.size();
+    for (qsizetype i = 0; i + n <= text.size(); ++i) {
+        if (t[i] == p[0] && std::equal(p + 1, p + n, t + i + 1))
+            return true;
+    }
+    return false;
+}
+
+// The same for bytes.
+bool hasBytes(QByteArrayView text, QByteArrayView part)
+{
+    if (part.isEmpty())
+        return true;
+    if (part.size() > text.size())
+        return false;
+    const char* p = text.data();
+    const char* const last = text.data() + (text.size() - part.size());
+    while (p <= last) {
+        const void* hit = std::memchr(p, part.front(), std::size_t(last - p + 1));
+        if (!hit)
+            return false;
+        p = static_cast<const char*>(hit);
+        if (std::memcmp(p + 1, part.data() + 1, std::size_t(part.size() - 1)) == 0)
+            return true;
+        ++p;
+    }
+    return false;
+}
+
+// Lower case as QString::toLower gives it, without its set-up cost for the ASCII text of most
+// URLs.
+QString lowerCase(const QString& text)
+{
+    const char16_t* p = QStringView(text).utf16();
+    const qsizetype n = text.size();
+    qsizetype firstUpper = -1;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i];
+        if (c >= 0x80)
+            return text.toLower();
+        if (firstUpper < 0 && c >= u'A' && c <= u'Z')
+            firstUpper = i;
+    }
+    if (firstUpper < 0)
+        return text;
+    QString out = text;
+    QChar* d = out.data();
+    for (qsizetype i = firstUpper; i < n; ++i) {
+        const char16_t c = d[i].unicode();
+        if (c >= u'A' && c <= u'Z')
+            d[i] = QChar(char16_t(c + (u'a' - u'A')));
+    }
+    return out;
+}
+
+// A character search for the short texts of one link, without a call into the library's search
+// for each.
+inline qsizetype indexOfUnit(QStringView text, char16_t c)
+{
+    const char16_t* p = text.utf16();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (p[i] == c)
+            return i;
+    }
+    return -1;
 }
 
 // Blanks only, as the page text is trimmed everywhere (tabs stay).
@@ -159,23 +264,22 @@ void cutBefore(QString& text, QChar c)
 }
 
 // A line ends at CR LF, at a lone CR or at a lone LF: pages from Unix hosts end their lines with
-// LF, and an LF kept inside a line would end up inside link values.
-qsizetype lineEndIn(QStringView text, qsizetype from, qsizetype limit)
+// LF, and an LF kept inside a line would end up inside link values. Looked for in the folded
+// bytes, where CR and LF stand where they stand in the text (no other character folds to them).
+qsizetype lineEndIn(const QByteArray& folded, qsizetype from, qsizetype limit)
 {
-    const QChar* p = text.data();
-    for (qsizetype i = from; i < limit; ++i) {
-        const char16_t c = p[i].unicode();
-        if (c == u'\r' || c == u'\n')
-            return i;
-    }
-    return limit;
+    const char* const p = folded.constData();
+    const void* lf = std::memchr(p + from, '\n', std::size_t(limit - from));
+    const qsizetype end = lf ? static_cast<const char*>(lf) - p : limit;
+    const void* cr = std::memchr(p + from, '\r', std::size_t(end - from));
+    return cr ? static_cast<const char*>(cr) - p : end;
 }
 
 // The link value of a line "href=" + rest, where rest holds no further "href=": up to the first
 // quote or ">" that is not the line's last character, else the line less its last two
 // characters; without its "href=", trimmed, and cut at a blank. None when the cut-out with its
-// "href=" is shorter than six characters.
-std::optional<QString> cutValue(QStringView rest)
+// "href=" is shorter than six characters. The value is a part of rest.
+std::optional<QStringView> cutValueView(QStringView rest)
 {
     // "href=" followed by a double quote, then by an apostrophe, becomes "href=".
     if (rest.startsWith(u'"'))
@@ -194,22 +298,77 @@ std::optional<QString> cutValue(QStringView rest)
     if (part.isEmpty())
         return std::nullopt;
     QStringView v = trimBlanks(part);
-    const qsizetype blank = v.indexOf(u' ');
+    const qsizetype blank = indexOfUnit(v, u' ');
     if (blank >= 0)
         v = v.first(blank);
-    return v.toString();
+    return v;
 }
 
-bool writeWhole(const QString& path, const QByteArray& bytes)
+std::optional<QString> cutValue(QStringView rest)
 {
-    // Written over the old copy and then cut to length, not emptied first: emptying a file and
-    // writing it again makes some file systems (ext4) flush it at once, which costs a hundred
-    // times the write.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+    if (const std::optional<QStringView> v = cutValueView(rest))
+        return v->toString();
+    return std::nullopt;
+}
+
+// The first place in the text from which verify(at) holds, of those where the byte b0 stands
+// and the byte b1 stands off positions later; -1 when there is none. One pass over the text, 16
+// positions at a time, and only the places that pass both byte tests are verified: a general
+// search sets itself up for each needle, which costs more than the search on a page of a few
+// kilobytes.
+template <typename Verify>
+qsizetype firstMatch(const QByteArray& text, char b0, qsizetype off, char b1, Verify verify)
+{
+    const char* const p = text.constData();
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi8(b0);
+    const __m128i second = _mm_set1_epi8(b1);
+    for (; i + 16 + off <= size; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + off));
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first),
+                                                                 _mm_cmpeq_epi8(b, second))));
+        for (; mask != 0; mask &= mask - 1) {
+            const qsizetype at = i + qCountTrailingZeroBits(mask);
+            if (verify(at))
+                return at;
+        }
+    }
+#endif
+    for (; i + off < size; ++i) {
+        if (p[i] == b0 && p[i + off] == b1 && verify(i))
+            return i;
+    }
+    return -1;
+}
+
+// Where the needle first starts in the text, or -1.
+qsizetype firstIndexOf(const QByteArray& text, QByteArrayView needle)
+{
+    if (needle.isEmpty())
+        return 0;
+    const qsizetype last = needle.size() - 1;
+    return firstMatch(text, needle.front(), last, needle.back(), [&text, needle](qsizetype at) {
+        return at + needle.size() <= text.size()
+               && std::memcmp(text.constData() + at, needle.data(), std::size_t(needle.size())) == 0;
+    });
+}
+
+// Where the first of several needles first starts; every one of them holds the byte b0 at its
+// start and b1 off positions later.
+qsizetype firstIndexOfAny(const QByteArray& text, char b0, qsizetype off, char b1,
+                          std::initializer_list<QByteArrayView> needles)
+{
+    return firstMatch(text, b0, off, b1, [&text, needles](qsizetype at) {
+        for (const QByteArrayView needle : needles) {
+            if (at + needle.size() <= text.size()
+                && std::memcmp(text.constData() + at, needle.data(), std::size_t(needle.size())) == 0)
+                return true;
+        }
         return false;
-    const bool longer = file.size() > bytes.size();
-    return file.write(bytes) == bytes.size() && (!longer || file.resize(bytes.size()));
+    });
 }
 
 } // namespace
@@ -255,39 +414,106 @@ struct PageAnalyzer::PageText {
         }
     }
 
-    // The page contains the text, letter case ignored.
-    bool contains(const QString& needle) const
+    // What the page says about itself, from the texts looked for in it (letter case ignored):
+    // the Main Site, the protection notice, a PHP tag, and the first redirect marker.
+    struct Warnings {
+        bool mainSite = false;
+        bool protectedSource = false;
+        bool scriptError = false;
+    };
+    Warnings findWarnings(const QString& mainSite, bool lookForMarker)
     {
-        if (const std::optional<QByteArray> bytes = foldedNeedle(needle))
-            return findBytes(folded, *bytes) >= 0;
-        return body.contains(needle, Qt::CaseInsensitive);
-    }
-
-    void findMarker()
-    {
-        for (const QByteArrayView m : kRedirectMarkers) {
-            const qsizetype at = findBytes(folded, m);
-            if (at >= 0 && (marker < 0 || at < marker))
-                marker = at;
+        Warnings found;
+        // A Main Site with a character the folded bytes cannot show is looked for in the text.
+        if (const std::optional<QByteArray> site = foldedNeedle(mainSite))
+            found.mainSite = firstIndexOf(folded, *site) >= 0;
+        else
+            found.mainSite = body.contains(mainSite, Qt::CaseInsensitive);
+        found.protectedSource = firstIndexOf(folded, kProtectionNotice) >= 0;
+        found.scriptError = firstIndexOf(folded, kPhpTag) >= 0;
+        if (lookForMarker) {
+            // The markers in two pairs that start alike: "30x " and "<title>".
+            static_assert(std::size(kRedirectMarkers) == 4);
+            const qsizetype status = firstIndexOfAny(folded, '3', 3, ' ', {kRedirectMarkers[0], kRedirectMarkers[1]});
+            const qsizetype title = firstIndexOfAny(folded, '<', 6, '>', {kRedirectMarkers[2], kRedirectMarkers[3]});
+            marker = status < 0 ? title : title < 0 ? status : std::min(status, title);
         }
+        return found;
     }
 
     // The first line ends at the first line end or where the first "href=" starts a new line.
     qsizetype firstLineEnd() const
     {
-        return lineEndIn(body, 0, hrefs.isEmpty() ? body.size() : hrefs.first().at);
+        return lineEndIn(folded, 0, hrefs.isEmpty() ? body.size() : hrefs.first().at);
     }
     // The line that starts with "href=" number k ends at a line end or at the next "href=".
     qsizetype lineEnd(qsizetype k) const
     {
         const qsizetype limit = k + 1 < hrefs.size() ? hrefs.at(k + 1).at : body.size();
-        return lineEndIn(body, hrefs.at(k).value, limit);
+        return lineEndIn(folded, hrefs.at(k).value, limit);
+    }
+    // The folded bytes of a part of the body.
+    QByteArrayView foldedOf(QStringView part) const
+    {
+        return QByteArrayView(folded).sliced(part.data() - body.constData(), part.size());
     }
     // What follows "href=" on line k.
     QStringView rest(qsizetype k, qsizetype end) const
     {
         return QStringView(body).mid(hrefs.at(k).value, end - hrefs.at(k).value);
     }
+};
+
+// One of the page copies of a slot. The file stays open from page to page and is written over
+// from its start, then cut to length when the page before was longer: opening and closing it
+// for every page cost more than writing it. Emptying it first is avoided too, as emptying a file
+// and writing it again makes some file systems (ext4) flush it at once.
+class PageAnalyzer::PageCopy
+{
+public:
+    PageCopy() = default;
+    PageCopy(const PageCopy&) = delete;
+    PageCopy& operator=(const PageCopy&) = delete;
+    ~PageCopy() { close(); }
+
+    // A copy that cannot be written is no reason to stop: the links are taken from memory.
+    void write(const AppFolder& app, const QString& name, QByteArrayView bytes)
+    {
+        struct stat st {};
+        // Removed or replaced by someone else since the last page: the name gets a new file.
+        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || st.st_nlink == 0))
+            close();
+        if (m_fd < 0) {
+            m_fd = ::open(QFile::encodeName(app.file(name)).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+            if (m_fd < 0 || ::fstat(m_fd, &st) != 0) {
+                close();
+                return;
+            }
+        }
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::pwrite(m_fd, bytes.data() + done, std::size_t(bytes.size() - done), off_t(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                close();
+                return;
+            }
+            done += n;
+        }
+        if (st.st_size > bytes.size() && ::ftruncate(m_fd, off_t(bytes.size())) != 0)
+            close();
+    }
+
+    void close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
 };
 
 PageAnalyzer::PageAnalyzer(Project& project, SettingsStore& settings, ScanStatistics& statistics,
@@ -298,7 +524,8 @@ PageAnalyzer::PageAnalyzer(Project& project, SettingsStore& settings, ScanStatis
       m_statistics(statistics),
       m_app(std::move(app)),
       m_rules(settings, m_app),
-      m_download(new DownloadText(network, this))
+      m_download(new DownloadText(network, this)),
+      m_pageCopies(std::make_unique<std::array<PageCopy, 2 * PageFetcher::kSlotCount>>())
 {
     connect(m_download, &DownloadText::finished, this, &PageAnalyzer::onDownloadFinished);
 }
@@ -408,19 +635,18 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
     const quint64 epoch = m_epoch;
     PageText text(std::move(body));
 
+    // A downloaded redirect target is read as ordinary text, so one redirect is followed at most.
+    const PageText::Warnings warnings = text.findWarnings(st.strMainSite, !bEmulate);
     // The warnings, in this order: a later one replaces the reason an earlier one gave.
-    if (text.contains(st.strMainSite)) {
+    if (warnings.mainSite) {
         st.bRedirectFound = true;
         st.strProblem = kPossibleRedirect;
         st.strRedirectUrl = page.strCurUrl;
     }
-    if (findBytes(text.folded, kProtectionNotice) >= 0)
+    if (warnings.protectedSource)
         st.strProblem = kSourceProtected;
-    if (findBytes(text.folded, kPhpTag) >= 0)
+    if (warnings.scriptError)
         st.strProblem = kScriptError;
-    // A downloaded redirect target is read as ordinary text, so one redirect is followed at most.
-    if (!bEmulate)
-        text.findMarker();
 
     Q_EMIT statusChanged(2, QStringLiteral("Saving to HTML"));
     if (!stillCurrent(epoch))
@@ -429,21 +655,26 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
     extractLinks(text, page, generation, epoch);
 }
 
-void PageAnalyzer::writePageFiles(const PageText& text, int slot) const
+void PageAnalyzer::writePageFiles(const PageText& text, int slot)
 {
-    // A copy that cannot be written is no reason to stop: the links are taken from memory.
     const QByteArray& bytes = text.encoded;
-    QByteArray page;
-    page.reserve(bytes.size() + 7 * text.hrefs.size() + 2);
+    const qsizetype count = text.hrefs.size();
+    constexpr QByteArrayView kBreak = "\r\nhref=";
+    QByteArray page(bytes.size() + kBreak.size() * count + 2, Qt::Uninitialized);
+    char* out = page.data();
     qsizetype pos = 0;
     for (const PageText::Href& h : text.hrefs) {
-        page.append(QByteArrayView(bytes).sliced(pos, h.at - pos));
-        page.append("\r\nhref=");
+        std::memcpy(out, bytes.constData() + pos, std::size_t(h.at - pos));
+        out += h.at - pos;
+        std::memcpy(out, kBreak.data(), std::size_t(kBreak.size()));
+        out += kBreak.size();
         pos = h.value;
     }
-    page.append(QByteArrayView(bytes).sliced(pos));
-    page.append("\r\n");
-    writeWhole(m_app.file(QStringLiteral("html%1.txt").arg(slot)), page);
+    std::memcpy(out, bytes.constData() + pos, std::size_t(bytes.size() - pos));
+    out += bytes.size() - pos;
+    *out++ = '\r';
+    *out++ = '\n';
+    page.truncate(out - page.constData());
 
     // The same text in one line.
     QByteArray flat(page.size(), Qt::Uninitialized);
@@ -471,7 +702,22 @@ void PageAnalyzer::writePageFiles(const PageText& text, int slot) const
     *dst++ = '\r';
     *dst++ = '\n';
     flat.truncate(dst - flat.constData());
-    writeWhole(m_app.file(QStringLiteral("html2%1.txt").arg(slot)), flat);
+
+    if (slot >= 0 && slot < PageFetcher::kSlotCount) {
+        (*m_pageCopies)[std::size_t(2 * slot)].write(m_app, QStringLiteral("html%1.txt").arg(slot), page);
+        (*m_pageCopies)[std::size_t(2 * slot + 1)].write(m_app, QStringLiteral("html2%1.txt").arg(slot), flat);
+    } else {
+        PageCopy first;
+        first.write(m_app, QStringLiteral("html%1.txt").arg(slot), page);
+        PageCopy second;
+        second.write(m_app, QStringLiteral("html2%1.txt").arg(slot), flat);
+    }
+}
+
+void PageAnalyzer::closePageCopies()
+{
+    for (PageCopy& copy : *m_pageCopies)
+        copy.close();
 }
 
 void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
@@ -504,7 +750,7 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
                 redirectFrom = k;
                 break;
             }
-            if (!examineLink(text.rest(k, end), page, fileTypesOff, epoch))
+            if (!examineLink(text, text.rest(k, end), page, fileTypesOff, epoch))
                 return;
             if (enoughLinks()) {
                 stopped = true;
@@ -529,27 +775,23 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
                             redirectOutcome ? Continuation::AdvanceSite : Continuation::NextPage);
 }
 
-bool PageAnalyzer::examineLink(QStringView rest, const FetchedPage& page, bool fileTypesOff,
-                               quint64 epoch)
+bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const FetchedPage& page,
+                               bool fileTypesOff, quint64 epoch)
 {
-    const std::optional<QString> cut = cutValue(rest);
+    const std::optional<QStringView> cut = cutValueView(rest);
     if (!cut)
         return true;
-    QString v = *cut;
-    const QString folded = foldText(v);
-    if (has(folded, kJavascript) || has(folded, kMailto))
+    const QStringView v = *cut;
+    // The value folded for the tests that ignore letter case: the page's folded bytes at the
+    // value's place (see foldedByteTable).
+    const QByteArrayView folded = text.foldedOf(v);
+    if (hasBytes(folded, kJavascript) || hasBytes(folded, kMailto))
         return true;
 
     ScanState& st = m_project.state();
-    bool accepted = fileTypesOff || v.endsWith(u'/') || (!v.contains(u'.') && v.contains(u'?'));
-    if (!accepted) {
-        for (const QString& type : std::as_const(m_fileTypesFolded)) {
-            if (has(folded, type)) {
-                accepted = true;
-                break;
-            }
-        }
-    }
+    const bool accepted = fileTypesOff || v.endsWith(u'/')
+                          || (indexOfUnit(v, u'.') < 0 && indexOfUnit(v, u'?') >= 0)
+                          || hasFileType(v, folded);
     if (!accepted) {
         // Not a page to follow, but it may still name the Main Site.
         if (UrlTools::IsDirectLink(v, st.strMainSite))
@@ -557,64 +799,78 @@ bool PageAnalyzer::examineLink(QStringView rest, const FetchedPage& page, bool f
         return true;
     }
 
-    if (has(folded, kFileScheme) || has(folded, kUnsaved) || folded.contains(u'#'))
+    if (hasBytes(folded, kFileScheme) || hasBytes(folded, kUnsaved) || folded.contains('#'))
         return true;
-    v = UrlTools::ResolveLink(v, page.strHost, page.strCurDir);
+    QString url = UrlTools::ResolveLink(v, page.strHost, page.strCurDir);
     // A value ending in ".." names no page.
-    if (v.isEmpty())
+    if (url.isEmpty())
         return true;
-    if (!passesRules(v)) {
+    if (!passesRules(url)) {
         st.strProblem = kRuleProblem;
-        if (UrlTools::IsDirectLink(v, st.strMainSite))
+        if (UrlTools::IsDirectLink(url, st.strMainSite))
             return recordLink(LinkStatus::Direct, page, epoch);
         return true;
     }
 
-    if (!IsKnownPage(v) && UrlTools::IsInLinkingSiteDomain(v, linkingSiteDomain())) {
+    PageKey key;
+    if (!isKnownPage(url, key) && UrlTools::IsInLinkingSiteDomain(url, linkingSiteDomain())) {
         ++st.lPagesKnown;
         m_statistics.CountScanEvent(ScanStatistics::PageQueued);
         if (!stillCurrent(epoch))
             return false;
-        m_project.pageQueue().enqueue(v);
-        aQueuedPages.append(v);
-        m_queuedKeys.insert(v.toLower());
+        m_project.pageQueue().enqueue(url);
+        aQueuedPages.append(url);
+        m_queuedKeys.insert(key.text, key.hash);
     }
 
-    if (UrlTools::IsDirectLink(v, st.strMainSite))
+    if (UrlTools::IsDirectLink(url, st.strMainSite))
         return recordLink(LinkStatus::Direct, page, epoch);
-    if (isDomainLink(v))
+    if (isDomainLink(url))
         return recordLink(LinkStatus::Domain, page, epoch);
     return true;
 }
 
+bool PageAnalyzer::hasFileType(QStringView value, QByteArrayView folded) const
+{
+    if (!m_fileTypesAsBytes) {
+        const QString foldedValue = foldText(value);
+        for (const QString& type : std::as_const(m_fileTypesFolded)) {
+            if (has(foldedValue, type))
+                return true;
+        }
+        return false;
+    }
+    // The types that start with "." (all of the shipped ones) are tried at each "." of the value.
+    if (!m_dotFileTypes.isEmpty()) {
+        const char* const p = folded.data();
+        const qsizetype n = folded.size();
+        for (const void* hit = std::memchr(p, '.', std::size_t(n)); hit;) {
+            const qsizetype at = static_cast<const char*>(hit) - p;
+            for (const QByteArray& type : m_dotFileTypes) {
+                if (type.size() <= n - at && std::memcmp(p + at, type.constData(), std::size_t(type.size())) == 0)
+                    return true;
+            }
+            hit = at + 1 < n ? std::memchr(p + at + 1, '.', std::size_t(n - at - 1)) : nullptr;
+        }
+    }
+    for (const QByteArray& type : m_otherFileTypes) {
+        if (hasBytes(folded, type))
+            return true;
+    }
+    return false;
+}
+
 bool PageAnalyzer::isDomainLink(const QString& url)
 {
+    // The Main Site's side of the test is the same for every link.
     const QString& mainSite = m_project.state().strMainSite;
-    if (mainSite != m_domainMainSite || m_domainByHost.size() > 4096) {
-        m_domainMainSite = mainSite;
-        m_domainByHost.clear();
-        m_lastDomainKnown = false;
+    const bool same = !m_domainMainSite.isNull() && mainSite.size() == m_domainMainSite.size()
+                      && (mainSite.constData() == m_domainMainSite.constData() || mainSite == m_domainMainSite);
+    if (!same) {
+        m_domainMainSite = mainSite.isNull() ? QStringLiteral("") : mainSite;
+        m_mainSiteDomain = UrlTools::MainSiteDomain(mainSite);
     }
-    // Without a scheme the answer depends on the host alone, and most links of a site share a
-    // few hosts.
-    if (url.contains(u':'))
-        return UrlTools::IsDomainLink(url, mainSite);
-    const qsizetype slash = url.indexOf(u'/');
-    const QStringView hostView = slash >= 0 ? QStringView(url).left(slash) : QStringView(url);
-    if (m_lastDomainKnown && hostView == m_lastDomainHost)
-        return m_lastDomainAnswer;
-    const QString host = hostView.toString();
-    m_lastDomainHost = host;
-    m_lastDomainKnown = true;
-    const auto known = m_domainByHost.constFind(host);
-    if (known != m_domainByHost.cend()) {
-        m_lastDomainAnswer = *known;
-        return *known;
-    }
-    const bool domain = UrlTools::IsDomainLink(host, mainSite);
-    m_domainByHost.insert(host, domain);
-    m_lastDomainAnswer = domain;
-    return domain;
+    return UrlTools::IsDomainLinkOf(url, m_mainSiteDomain);
 }
 
 bool PageAnalyzer::recordLink(const QString& status, const FetchedPage& page, quint64 epoch)
@@ -710,9 +966,21 @@ bool PageAnalyzer::passesRules(const QString& url) const
 
 const QString& PageAnalyzer::linkingSiteDomain()
 {
-    // The row's URL can change during the scan (chkUpdate), so the domain follows the text.
-    const QString url = currentLinkingSiteUrl();
-    if (url != m_domainSource || m_domainSource.isNull()) {
+    // The row's URL can change during the scan (chkUpdate), so the domain follows the text. It is
+    // looked at for every link: the text is compared where it stands, without a copy.
+    const ScanState& st = m_project.state();
+    const LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
+    const int row = st.iCurrentSite - 1;
+    static const QString kNone;
+    const QString* source = &st.strLinkingSite;
+    if (list && row >= 0 && row < list->count()) {
+        const QStringList& cells = list->record(row).cells;
+        source = cells.size() > LinkingSiteList::Website ? &cells.at(LinkingSiteList::Website) : &kNone;
+    }
+    const QString& url = *source;
+    const bool same = !m_domainSource.isNull() && url.size() == m_domainSource.size()
+                      && (url.constData() == m_domainSource.constData() || url == m_domainSource);
+    if (!same) {
         m_domainSource = url.isNull() ? QStringLiteral("") : url;
         m_linkingSiteDomain = UrlTools::LinkingSiteDomain(url);
     }
@@ -731,22 +999,30 @@ QString PageAnalyzer::currentLinkingSiteUrl() const
 
 bool PageAnalyzer::IsKnownPage(QString& url)
 {
+    PageKey key;
+    return isKnownPage(url, key);
+}
+
+bool PageAnalyzer::isKnownPage(QString& url, PageKey& key)
+{
     url = cleanPageUrl(url);
     ensureSiteKeys();
-    const QString lower = url.toLower();
+    key.text = lowerCase(url);
+    key.hash = PageKeySet::hashOf(key.text);
     // The Linking Sites are compared without their lower-case "www.", removed before the letter
     // case is folded.
     if (has(url, kWww)) {
         QString siteKey = url;
         siteKey.remove(kWww, Qt::CaseSensitive);
-        if (m_siteKeys.contains(siteKey.toLower()))
+        siteKey = lowerCase(siteKey);
+        if (m_siteKeys.contains(siteKey, PageKeySet::hashOf(siteKey)))
             return true;
-    } else if (m_siteKeys.contains(lower)) {
+    } else if (m_siteKeys.contains(key.text, key.hash)) {
         return true;
     }
     // The page queue only ever holds pages that were queued here (the Linking Site's own URL is
     // taken from it before any page is analysed), so the queued pages answer for both.
-    return m_queuedKeys.contains(lower);
+    return m_queuedKeys.contains(key.text, key.hash);
 }
 
 void PageAnalyzer::ensureSiteKeys()
@@ -783,7 +1059,8 @@ void PageAnalyzer::ensureSiteKeys()
         for (int row = 0; row < list->count(); ++row) {
             QString key = list->url(row);
             key.remove(kWww, Qt::CaseSensitive);
-            m_siteKeys.insert(key.toLower());
+            key = key.toLower();
+            m_siteKeys.insert(key, PageKeySet::hashOf(key));
         }
     }
     m_siteKeysDirty = false;
@@ -806,12 +1083,26 @@ void PageAnalyzer::foldFileTypes()
         return;
     m_fileTypesSource = types;
     m_fileTypesFolded.clear();
-    for (const QString& type : types)
+    m_dotFileTypes.clear();
+    m_otherFileTypes.clear();
+    m_fileTypesAsBytes = true;
+    for (const QString& type : types) {
         m_fileTypesFolded.append(foldText(type));
+        // A type that an empty value holds, or one with a character the folded bytes cannot
+        // show, is tested on the text.
+        const std::optional<QByteArray> bytes = foldedNeedle(type);
+        if (!bytes || bytes->isEmpty())
+            m_fileTypesAsBytes = false;
+        else if (bytes->startsWith('.'))
+            m_dotFileTypes.append(*bytes);
+        else
+            m_otherFileTypes.append(*bytes);
+    }
 }
 
 void PageAnalyzer::dropWaitingWork()
 {
+    closePageCopies();
     ++m_epoch;
     m_pending.reset();
     m_download->abort();

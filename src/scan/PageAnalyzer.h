@@ -2,17 +2,20 @@
 
 #include "model/AppFolder.h"
 #include "scan/PageFetcher.h"
+#include "scan/PageKeySet.h"
 #include "scan/RuleEngine.h"
 
-#include <QHash>
+#include <QByteArrayView>
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <array>
+#include <cstddef>
+#include <memory>
 #include <optional>
 
 namespace corvane {
@@ -109,20 +112,32 @@ Q_SIGNALS:
 
 private:
     struct PageText;
+    class PageCopy;
     struct Pending {
         FetchedPage page;
         quint64 generation = 0;
         quint64 epoch = 0;
     };
 
+    // A page's key for the known-page checks: the cleaned URL in lower case, and its hash.
+    struct PageKey {
+        QString text;
+        std::size_t hash = 0;
+    };
+
     bool stillCurrent(quint64 epoch) const;
-    void writePageFiles(const PageText& text, int slot) const;
+    void writePageFiles(const PageText& text, int slot);
+    void closePageCopies();
     void extractLinks(const PageText& text, const FetchedPage& page, quint64 generation,
                       quint64 epoch);
     // The link of one line that starts with "href=" (rest: what follows it). Returns false when
     // the analysis must end silently (the scan stopped or moved on while a signal was handled).
-    bool examineLink(QStringView rest, const FetchedPage& page, bool fileTypesOff,
-                     quint64 epoch);
+    bool examineLink(const PageText& text, QStringView rest, const FetchedPage& page,
+                     bool fileTypesOff, quint64 epoch);
+    // Whether the value holds one of the file types (folded: its folded bytes).
+    bool hasFileType(QStringView value, QByteArrayView folded) const;
+    // IsKnownPage, also giving the key the page is queued under.
+    bool isKnownPage(QString& url, PageKey& key);
     bool recordLink(const QString& status, const FetchedPage& page, quint64 epoch);
     void followRedirect(const PageText& text, qsizetype hrefLine, const FetchedPage& page,
                         quint64 generation, quint64 epoch);
@@ -143,30 +158,34 @@ private:
     RuleEngine m_rules;
     DownloadText* m_download = nullptr;
     std::optional<Pending> m_pending;
+    // html<n>.txt and html2<n>.txt of each slot, kept open while a Linking Site is scanned.
+    std::unique_ptr<std::array<PageCopy, 2 * PageFetcher::kSlotCount>> m_pageCopies;
     // Changes whenever work under way must not go on: Start, Stop, the end of a Linking Site.
     quint64 m_epoch = 0;
 
     // Queued pages of this Linking Site, lower-cased.
-    QSet<QString> m_queuedKeys;
+    PageKeySet m_queuedKeys;
     // The current Main Site's Linking Site URLs without "www.", lower-cased; rebuilt when that
     // list changes.
-    QSet<QString> m_siteKeys;
+    PageKeySet m_siteKeys;
     QPointer<LinkingSiteList> m_siteKeysList;
     QList<QMetaObject::Connection> m_siteKeysConnections;
     bool m_siteKeysDirty = true;
 
     QStringList m_fileTypesSource;
     QStringList m_fileTypesFolded;
+    // The same as folded bytes, split by whether they start with "."; usable when every type
+    // has such a form (m_fileTypesAsBytes).
+    QList<QByteArray> m_dotFileTypes;
+    QList<QByteArray> m_otherFileTypes;
+    bool m_fileTypesAsBytes = true;
 
-    // Whether a host is of the Main Site's domain, by host, for the Main Site it was asked for.
+    // The Main Site's domain for the Domain Link test, and the Main Site it came from.
     QString m_domainMainSite;
+    QString m_mainSiteDomain;
     // The current Linking Site's domain for the inside-the-site test, and the URL it came from.
     QString m_domainSource;
     QString m_linkingSiteDomain;
-    QHash<QString, bool> m_domainByHost;
-    QString m_lastDomainHost;
-    bool m_lastDomainKnown = false;
-    bool m_lastDomainAnswer = false;
 };
 
 } // namespace corvane

@@ -8,12 +8,14 @@
 #include "scan/UrlTools.h"
 
 #include <QHash>
+#include <QNetworkProxy>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace corvane {
@@ -92,6 +94,47 @@ qint32 contentLengthOf(const QString& line)
     if (!parseLeadingInt(rest, &value))
         return 0;
     return qint32(std::clamp<qint64>(value, 0, std::numeric_limits<qint32>::max()));
+}
+
+// Where the first CR LF CR LF starts, from the given position on; -1 when there is none. Found by
+// its CR, with the library's fast character search: the general byte-string search hashes every
+// byte it passes, which made this the costliest step of a page.
+qsizetype indexOfHeadEnd(QByteArrayView bytes, qsizetype from)
+{
+    const char* const p = bytes.data();
+    const qsizetype size = bytes.size();
+    for (qsizetype i = from; i + 4 <= size;) {
+        const void* cr = std::memchr(p + i, '\r', std::size_t(size - 3 - i));
+        if (!cr)
+            return -1;
+        i = static_cast<const char*>(cr) - p;
+        if (p[i + 1] == '\n' && p[i + 2] == '\r' && p[i + 3] == '\n')
+            return i;
+        ++i;
+    }
+    return -1;
+}
+
+// The body goes on without every further copy of the head in it (letter case ignored), as a
+// removal of every copy from the whole response would leave it. A copy ends with the head's
+// CR LF CR LF, which nothing else matches, so only the places where the bytes hold one are
+// compared, left to right and without overlaps.
+void removeRepeatedHead(QString& body, QByteArrayView bodyBytes, const QString& head)
+{
+    const qsizetype size = head.size();
+    QList<qsizetype> copies;
+    qsizetype nextFree = 0;
+    for (qsizetype q = indexOfHeadEnd(bodyBytes, 0); q >= 0; q = indexOfHeadEnd(bodyBytes, q + 1)) {
+        const qsizetype start = q + 4 - size;
+        if (start < nextFree)
+            continue;
+        if (QStringView(body).sliced(start, size).compare(head, Qt::CaseInsensitive) == 0) {
+            copies.append(start);
+            nextFree = start + size;
+        }
+    }
+    for (qsizetype k = copies.size() - 1; k >= 0; --k)
+        body.remove(copies.at(k), size);
 }
 
 } // namespace
@@ -216,6 +259,9 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
     watchdog(slot)->start();
 
     auto* socket = new QTcpSocket(this);
+    // The fetcher talks to the server itself, never through a proxy; saying so also spares the
+    // socket asking the proxy settings for every page.
+    socket->setProxy(QNetworkProxy::NoProxy);
     s.socket = socket;
     connect(socket, &QTcpSocket::connected, this, [this, slot, socket] { onConnected(slot, socket); });
     connect(socket, &QTcpSocket::readyRead, this, [this, slot, socket] { onData(slot, socket); });
@@ -275,7 +321,7 @@ void PageFetcher::onData(int slot, QTcpSocket* socket)
 
     if (!f.bHeaderDone) {
         const qsizetype from = std::max<qsizetype>(0, s.headSearchFrom - 3);
-        const qsizetype p = f.strResponse.indexOf("\r\n\r\n", from);
+        const qsizetype p = indexOfHeadEnd(f.strResponse, from);
         s.headSearchFrom = f.strResponse.size();
         if (p >= 0) {
             f.bHeaderDone = true;
@@ -317,14 +363,16 @@ void PageFetcher::finishPage(int slot)
         timer->stop();
 
     const FetchSlot& f = s.state;
-    const QString response = Windows1252::decode(f.strResponse);
+    // One character per byte: the head ends where it ends in the bytes.
+    const QByteArrayView response(f.strResponse);
+    const qsizetype p = indexOfHeadEnd(response, 0);
     // A response without an empty line after its head is taken as all body.
-    const qsizetype p = response.indexOf(kHeadEnd);
-    const QString head = p >= 0 ? response.left(p + kHeadEnd.size()) : QString();
+    const qsizetype headSize = p >= 0 ? p + kHeadEnd.size() : 0;
+    const QString head = p >= 0 ? Windows1252::decode(response.first(headSize)) : QString();
     CheckStatusLine(head, f.strHost + f.strPath);
-    QString body = response;
+    QString body = Windows1252::decode(response.sliced(headSize));
     if (!head.isEmpty())
-        body.remove(head, Qt::CaseInsensitive);
+        removeRepeatedHead(body, response.sliced(headSize), head);
 
     Q_EMIT statusChanged(1, QStringLiteral("Finished: ") + f.strHost + f.strPath);
     if (s.socket != socket || !scanRunning())

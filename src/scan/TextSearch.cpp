@@ -2,6 +2,8 @@
 
 #include <QList>
 
+#include <algorithm>
+
 namespace corvane::TextSearch {
 
 namespace {
@@ -93,6 +95,27 @@ qsizetype replaceAllNoCase(QString& text, QStringView before, QStringView after)
     qsizetype at = indexOfNoCase(text, before);
     if (at < 0)
         return 0;
+    if (after.size() <= before.size()) {
+        // Nothing grows: the text is rewritten in place, left to right.
+        QChar* d = text.data();
+        const qsizetype n = text.size();
+        qsizetype w = at;
+        qsizetype copied = at;
+        qsizetype count = 0;
+        while (at >= 0) {
+            std::copy(d + copied, d + at, d + w);
+            w += at - copied;
+            std::copy(after.begin(), after.end(), d + w);
+            w += after.size();
+            copied = at + before.size();
+            ++count;
+            at = indexOfNoCase(QStringView(d, n), before, copied);
+        }
+        std::copy(d + copied, d + n, d + w);
+        w += n - copied;
+        text.truncate(w);
+        return count;
+    }
     QString result;
     result.reserve(text.size() + (after.size() > before.size() ? 16 * (after.size() - before.size()) : 0));
     qsizetype copied = 0;

@@ -17,7 +17,7 @@ const QString kWww = QStringLiteral("www.");
 const QString kSlash = QStringLiteral("/");
 const QString kDoubleSlash = QStringLiteral("//");
 
-bool containsText(const QString& text, const QString& part)
+bool containsText(QStringView text, QStringView part)
 {
     return TextSearch::containsNoCase(text, part);
 }
@@ -28,25 +28,161 @@ void removeAll(QString& text, const QString& part)
     TextSearch::removeAllNoCase(text, part);
 }
 
-// The host part the three site tests compare: no scheme, nothing from the first "/" on.
-QString hostPart(QString url)
+// A character search for the short texts of one link, without a call into the library's
+// search for each.
+inline qsizetype indexOfUnit(QStringView v, char16_t c, qsizetype from = 0)
 {
-    removeAll(url, kHttp);
-    removeAll(url, kHttps);
-    const qsizetype slash = url.indexOf(QLatin1Char('/'));
-    if (slash >= 0)
-        url.truncate(slash);
-    return url;
+    const char16_t* p = v.utf16();
+    for (qsizetype i = from; i < v.size(); ++i) {
+        if (p[i] == c)
+            return i;
+    }
+    return -1;
+}
+
+inline qsizetype lastIndexOfUnit(QStringView v, char16_t c)
+{
+    const char16_t* p = v.utf16();
+    for (qsizetype i = v.size() - 1; i >= 0; --i) {
+        if (p[i] == c)
+            return i;
+    }
+    return -1;
+}
+
+// A letter as the case-insensitive tests compare it.
+inline char16_t foldedUnit(char16_t c)
+{
+    if (c < 0x80)
+        return (c >= u'A' && c <= u'Z') ? char16_t(c + (u'a' - u'A')) : c;
+    return QChar(c).toCaseFolded().unicode();
+}
+
+// The text at i is the lower-case ASCII word, letter case ignored.
+bool wordAt(QStringView v, qsizetype i, const char* word, qsizetype n)
+{
+    if (i < 0 || i + n > v.size())
+        return false;
+    for (qsizetype k = 0; k < n; ++k) {
+        if (foldedUnit(v[i + k].unicode()) != char16_t(word[k]))
+            return false;
+    }
+    return true;
+}
+
+// Whether the text holds "://": both scheme texts do, and most href values hold neither.
+bool hasSchemeSeparator(QStringView v)
+{
+    for (qsizetype i = indexOfUnit(v, u':'); i >= 0; i = indexOfUnit(v, u':', i + 1)) {
+        if (i + 2 < v.size() && v[i + 1] == u'/' && v[i + 2] == u'/')
+            return true;
+    }
+    return false;
+}
+
+bool hasSlashDot(QStringView v)
+{
+    for (qsizetype i = indexOfUnit(v, u'/'); i >= 0; i = indexOfUnit(v, u'/', i + 1)) {
+        if (i + 1 < v.size() && v[i + 1] == u'.')
+            return true;
+    }
+    return false;
+}
+
+// Contains one of ".com", "www.", ".net", ".edu", ".gov" and "ww2.", letter case ignored. Each
+// holds a ".", and nothing but "." matches a ".", so only the dots need a look.
+bool hasHostMarker(QStringView v)
+{
+    for (qsizetype i = indexOfUnit(v, u'.'); i >= 0; i = indexOfUnit(v, u'.', i + 1)) {
+        if (wordAt(v, i + 1, "com", 3) || wordAt(v, i + 1, "net", 3) || wordAt(v, i + 1, "edu", 3)
+            || wordAt(v, i + 1, "gov", 3) || wordAt(v, i - 3, "www", 3) || wordAt(v, i - 3, "ww2", 3))
+            return true;
+    }
+    return false;
+}
+
+// Replacing every "//" by "/" (left to right, without overlaps) turns a run of k slashes into
+// one of (k + 1) / 2 and leaves the rest as it is: so the passes are done run by run, in place.
+void foldSlashRuns(QString& v, int passes)
+{
+    qsizetype first = indexOfUnit(v, u'/');
+    while (first >= 0 && (first + 1 >= v.size() || v.at(first + 1) != u'/'))
+        first = indexOfUnit(v, u'/', first + 1);
+    if (first < 0)
+        return;
+    QChar* d = v.data();
+    const qsizetype n = v.size();
+    qsizetype w = first;
+    qsizetype r = first;
+    while (r < n) {
+        if (d[r] != u'/') {
+            d[w++] = d[r++];
+            continue;
+        }
+        qsizetype run = 0;
+        while (r < n && d[r] == u'/') {
+            ++run;
+            ++r;
+        }
+        for (int p = 0; p < passes && run > 1; ++p)
+            run = (run + 1) / 2;
+        while (run-- > 0)
+            d[w++] = u'/';
+    }
+    v.truncate(w);
+}
+
+// Whether one of the repairs applies. The endings they look for end in different characters, so
+// the last character says which one to test; when none applies, none of them changes anything.
+bool mayNeedRepair(QStringView v)
+{
+    QStringView ending;
+    switch (foldedUnit(v.back().unicode())) {
+    case u's': ending = u".as"; break;
+    case u't': ending = u".ht"; break;
+    case u'h': ending = u".ph"; break;
+    case u'e': ending = u"/hre"; break;
+    case u'f': ending = u"/href"; break;
+    case u':': ending = u"/http:"; break;
+    case u'p': ending = u"/http"; break;
+    default: return false;
+    }
+    return TextSearch::endsWithNoCase(v, ending);
+}
+
+QString concat(QStringView a, QStringView b, QStringView c = {})
+{
+    QString out(a.size() + b.size() + c.size(), Qt::Uninitialized);
+    QChar* d = out.data();
+    d = std::copy(a.begin(), a.end(), d);
+    d = std::copy(b.begin(), b.end(), d);
+    std::copy(c.begin(), c.end(), d);
+    return out;
+}
+
+// The host part the three site tests compare: no scheme, nothing from the first "/" on. Without
+// a scheme (no "://") a part of the text itself; else a part of scratch.
+QStringView hostPart(QStringView url, QString& scratch)
+{
+    if (hasSchemeSeparator(url)) {
+        scratch = url.toString();
+        removeAll(scratch, kHttp);
+        removeAll(scratch, kHttps);
+        url = scratch;
+    }
+    const qsizetype slash = indexOfUnit(url, u'/');
+    return slash >= 0 ? url.first(slash) : url;
 }
 
 // A host of more than two dot-separated labels keeps its last two ("www.example.com" gives
 // "example.com"; so does "a.b.example.com"). Two-label country suffixes are not special.
-QString lastTwoLabels(const QString& host)
+QStringView lastTwoLabels(QStringView host)
 {
-    const QStringList labels = host.split(QLatin1Char('.'));
-    if (labels.size() <= 2)
+    const qsizetype last = lastIndexOfUnit(host, u'.');
+    if (last <= 0)
         return host;
-    return labels.at(labels.size() - 2) + QLatin1Char('.') + labels.last();
+    const qsizetype before = lastIndexOfUnit(host.first(last), u'.');
+    return before < 0 ? host : host.sliced(before + 1);
 }
 
 } // namespace
@@ -65,6 +201,17 @@ QString NormalizeMainSite(const QString& strMainSite)
 
 QString ParentDirectory(const QString& url)
 {
+    // Without a scheme: the text up to its last "/" but one at the end, in one allocation.
+    if (!hasSchemeSeparator(url)) {
+        QStringView s = url;
+        if (s.endsWith(u'/'))
+            s.chop(1);
+        const qsizetype lastSlash = lastIndexOfUnit(s, u'/');
+        if (lastSlash >= 0)
+            return s.first(lastSlash + 1).toString();
+        // A text without a directory part is its own directory.
+        return concat(s, kSlash);
+    }
     QString s = url;
     // The scheme is noticed ignoring case but removed only in lower case: an upper-case scheme
     // stays in the text and is treated as part of the path.
@@ -94,92 +241,91 @@ QString ParentDirectory(const QString& url)
     return d;
 }
 
-QString ResolveLink(const QString& value, const QString& strHost, const QString& strCurDir)
+QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDir)
 {
-    QString v = value;
+    // Built for one allocation per link in the common cases: the scan resolves every link of
+    // every page. Each step gives what the plain sequence of replacements would.
+    QString scratch;
+    QStringView v = value;
 
     bool absolute = false;
-    if (containsText(v, kHttp)) {
-        removeAll(v, kHttp);
-        absolute = true;
+    if (hasSchemeSeparator(v)) {
+        scratch = v.toString();
+        if (containsText(scratch, kHttp)) {
+            removeAll(scratch, kHttp);
+            absolute = true;
+        }
+        // An "https://" value is not taken as absolute; only the host markers below make it one.
+        if (containsText(scratch, kHttps))
+            removeAll(scratch, kHttps);
+        v = scratch;
     }
-    // An "https://" value is not taken as absolute; only the host markers below make it one.
-    if (containsText(v, kHttps))
-        removeAll(v, kHttps);
 
     // ".." as the last step would climb from a text too short to hold another "../"; such a
     // value names no page, so the caller skips it.
-    if (v.endsWith(QStringLiteral("..")))
+    if (v.endsWith(u".."))
         return {};
 
-    bool resolved = false;
-    if (v.startsWith(QLatin1Char('/'))) {
-        v = strHost + v;
-        if (v.contains(kDoubleSlash))
-            v.replace(kDoubleSlash, kSlash, Qt::CaseSensitive);
-        resolved = true;
-    } else if (v.startsWith(QStringLiteral(".."))) {
-        QString base = strCurDir;
-        while (v.startsWith(QStringLiteral(".."))) {
+    QString out;
+    // How many times every "//" is replaced by "/": four at the end, one more for a value from
+    // the host's root.
+    int slashPasses = 4;
+    if (v.startsWith(u'/')) {
+        out = concat(strHost, v);
+        ++slashPasses;
+    } else if (v.startsWith(u"..")) {
+        QString rest = v.toString();
+        QString base = strCurDir.toString();
+        while (rest.startsWith(QStringLiteral(".."))) {
             base = ParentDirectory(base);
-            v.remove(0, 3);
-            v.replace(QStringLiteral("/."), QStringLiteral("."), Qt::CaseSensitive);
+            rest.remove(0, 3);
+            if (hasSlashDot(rest))
+                rest.replace(QStringLiteral("/."), QStringLiteral("."), Qt::CaseSensitive);
         }
-        v = base + v;
-        resolved = true;
-    }
-
-    if (!resolved) {
+        out = base + rest;
+    } else {
         // "./x" is taken from the host's root, not from the current directory.
-        if (v.startsWith(QStringLiteral("./"))) {
-            v.remove(QStringLiteral("./"), Qt::CaseSensitive);
-            v = strHost + kSlash + v;
+        if (v.startsWith(u"./")) {
+            QString rest = v.toString();
+            rest.remove(QStringLiteral("./"), Qt::CaseSensitive);
+            scratch = concat(strHost, kSlash, rest);
+            v = scratch;
         }
-        if (!absolute) {
-            static const QString markers[] = {
-                QStringLiteral(".com"), QStringLiteral("www."), QStringLiteral(".net"),
-                QStringLiteral(".edu"), QStringLiteral(".gov"), QStringLiteral("ww2."),
-            };
-            bool looksLikeHost = false;
-            for (const QString& marker : markers) {
-                if (containsText(v, marker)) {
-                    looksLikeHost = true;
-                    break;
-                }
-            }
-            if (!looksLikeHost)
-                v = strCurDir + kSlash + v;
-        }
+        // A value that holds a host marker counts as starting with a host name.
+        if (!absolute && !hasHostMarker(v))
+            out = concat(strCurDir, kSlash, v);
+        else if (v.data() == scratch.constData() && v.size() == scratch.size())
+            out = std::move(scratch);
+        else
+            out = v.toString();
     }
 
-    if (!v.contains(QLatin1Char('/')))
-        v += kSlash;
-
-    for (int pass = 0; pass < 4 && v.contains(kDoubleSlash); ++pass)
-        v.replace(kDoubleSlash, kSlash, Qt::CaseSensitive);
+    if (indexOfUnit(out, u'/') < 0)
+        out += kSlash;
+    foldSlashRuns(out, slashPasses);
 
     // Page analysis cuts a value two characters short when no quote or ">" closes it; these
     // repairs give the common endings back. Each replaces every occurrence, not just the end.
-    if (v.size() > 6) {
-        const auto endsWith = [&v](const QString& end) {
-            return TextSearch::endsWithNoCase(v, end);
+    if (out.size() > 6 && mayNeedRepair(out)) {
+        const auto endsWith = [&out](const QString& end) {
+            return TextSearch::endsWithNoCase(out, end);
         };
         if (endsWith(QStringLiteral(".as")))
-            TextSearch::replaceAllNoCase(v, u".as", u".asp");
+            TextSearch::replaceAllNoCase(out, u".as", u".asp");
         if (endsWith(QStringLiteral(".ht")))
-            TextSearch::replaceAllNoCase(v, u".ht", u".htm");
+            TextSearch::replaceAllNoCase(out, u".ht", u".htm");
         if (endsWith(QStringLiteral(".ph")))
-            TextSearch::replaceAllNoCase(v, u".ph", u".php");
+            TextSearch::replaceAllNoCase(out, u".ph", u".php");
         if (endsWith(QStringLiteral("/hre")))
-            v.chop(4);
+            out.chop(4);
         if (endsWith(QStringLiteral("/href")))
-            v.chop(5);
+            out.chop(5);
         if (endsWith(QStringLiteral("/http:")))
-            v.chop(6);
+            out.chop(6);
         if (endsWith(QStringLiteral("/http")))
-            v.chop(5);
+            out.chop(5);
     }
-    return v;
+    return out;
 }
 
 QString BareHost(const QString& url)
@@ -195,24 +341,35 @@ QString BareHost(const QString& url)
     return host;
 }
 
-bool IsDirectLink(const QString& url, const QString& strMainSite)
+bool IsDirectLink(QStringView url, QStringView strMainSite)
 {
     return containsText(url, strMainSite);
 }
 
-bool IsDomainLink(const QString& url, const QString& strMainSite)
+bool IsDomainLink(QStringView url, QStringView strMainSite)
 {
-    const QString m = lastTwoLabels(hostPart(strMainSite));
-    const QString h = lastTwoLabels(hostPart(url));
-    return h == m;
+    return IsDomainLinkOf(url, MainSiteDomain(strMainSite));
 }
 
-QString LinkingSiteDomain(const QString& linkingSiteUrl)
+QString MainSiteDomain(QStringView strMainSite)
 {
-    return lastTwoLabels(hostPart(linkingSiteUrl));
+    QString scratch;
+    return lastTwoLabels(hostPart(strMainSite, scratch)).toString();
 }
 
-bool IsInLinkingSiteDomain(const QString& url, const QString& domain)
+bool IsDomainLinkOf(QStringView url, QStringView domain)
+{
+    QString scratch;
+    return lastTwoLabels(hostPart(url, scratch)) == domain;
+}
+
+QString LinkingSiteDomain(QStringView linkingSiteUrl)
+{
+    QString scratch;
+    return lastTwoLabels(hostPart(linkingSiteUrl, scratch)).toString();
+}
+
+bool IsInLinkingSiteDomain(QStringView url, QStringView domain)
 {
     return containsText(url, domain) || containsText(domain, url);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace corvane::UrlTools {
 
@@ -15,16 +16,20 @@ QString ParentDirectory(const QString& url);
 // The scheme-less page URL of an href value seen on a page of host strHost whose directory is
 // strCurDir (scheme-less, ending in "/"). Returns an empty text for a value that cannot be
 // resolved (one ending in ".."); the caller skips it.
-QString ResolveLink(const QString& value, const QString& strHost, const QString& strCurDir);
+QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDir);
 QString BareHost(const QString& url);
-bool IsDirectLink(const QString& url, const QString& strMainSite);
-bool IsDomainLink(const QString& url, const QString& strMainSite);
+bool IsDirectLink(QStringView url, QStringView strMainSite);
+bool IsDomainLink(QStringView url, QStringView strMainSite);
+// IsDomainLink in two steps, for many URLs against one Main Site: the domain the test compares
+// with, and the test against it.
+QString MainSiteDomain(QStringView strMainSite);
+bool IsDomainLinkOf(QStringView url, QStringView domain);
 // linkingSiteUrl: the text of the current Linking Site's row.
 bool IsInLinkingSite(const QString& url, const QString& linkingSiteUrl);
 // IsInLinkingSite in two steps, so a caller testing many URLs against one Linking Site derives
 // the site's domain once: the domain the test compares with, and the test against it.
-QString LinkingSiteDomain(const QString& linkingSiteUrl);
-bool IsInLinkingSiteDomain(const QString& url, const QString& domain);
+QString LinkingSiteDomain(QStringView linkingSiteUrl);
+bool IsInLinkingSiteDomain(QStringView url, QStringView domain);
 
 // True when the path names an existing normal (not hidden) file, its name compared ignoring case.
 bool xfileExists(const QString& path);

@@ -165,8 +165,13 @@ private Q_SLOTS:
         QVERIFY(result.ok());
         QCOMPARE(result.text, QStringLiteral("the new page"));
         QCOMPARE(result.httpStatus, 200);
-        QCOMPARE(server.requests().size(), 3);
-        QCOMPARE(server.requests().at(2).path, QByteArray("/new.htm"));
+        // The network layer may send a request again on a fresh connection when a reused one
+        // was closed under it; what matters is the chain, in order.
+        QList<QByteArray> chain;
+        for (const auto& request : server.requests())
+            if (chain.isEmpty() || chain.last() != request.path)
+                chain.append(request.path);
+        QCOMPARE(chain, (QList<QByteArray>{"/old.htm", "/middle.htm", "/new.htm"}));
     }
 
     // The status is not looked at: an error page's body is the text like any other page's.

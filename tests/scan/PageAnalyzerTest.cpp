@@ -456,6 +456,12 @@ private Q_SLOTS:
         f.analyze(QStringLiteral("x"));
         QCOMPARE(test::readAll(f.box.file("html0.txt")), QByteArray("x\r\n"));
         QCOMPARE(test::readAll(f.box.file("html20.txt")), QByteArray("x\r\n"));
+        // Copies removed by someone else between two pages are written anew.
+        QVERIFY(QFile::remove(f.box.file("html0.txt")));
+        QVERIFY(QFile::remove(f.box.file("html20.txt")));
+        f.analyze(QStringLiteral("yz"));
+        QCOMPARE(test::readAll(f.box.file("html0.txt")), QByteArray("yz\r\n"));
+        QCOMPARE(test::readAll(f.box.file("html20.txt")), QByteArray("yz\r\n"));
     }
 
     void knownPages_data()

@@ -181,6 +181,8 @@ private Q_SLOTS:
         f.server.setRaw(kHost, QStringLiteral("/"),
                         "HTTP/1.1 200 OK\r\nX-Note: a\r\n\r\nfirst\r\n\r\ncaf\xe9 \x80");
         f.server.setRaw(kHost, QStringLiteral("/nohead.htm"), "just text, no head");
+        f.server.setRaw(kHost, QStringLiteral("/again.htm"),
+                        "HTTP/1.1 200 OK\r\n\r\nA\r\n\r\nhttp/1.1 200 ok\r\n\r\nB\r\n\r\n");
         f.fetch(kHost);
         QTRY_COMPARE(f.pages.size(), 1);
         QCOMPARE(f.bodies.at(0), QStringLiteral("first\r\n\r\ncaf\u00e9 \u20ac"));
@@ -194,6 +196,11 @@ private Q_SLOTS:
         QTRY_COMPARE(f.pages.size(), 2);
         QCOMPARE(f.bodies.at(1), QStringLiteral("just text, no head"));
         QCOMPARE(f.project.errors().count(), 0);
+
+        // Every copy of the head in the body goes too, letter case ignored.
+        f.fetch(kHost + QStringLiteral("/again.htm"));
+        QTRY_COMPARE(f.pages.size(), 3);
+        QCOMPARE(f.bodies.at(2), QStringLiteral("A\r\n\r\nB\r\n\r\n"));
     }
 
     void progressFollowsContentLength()

@@ -166,10 +166,10 @@ int runScan(const QStringList& arguments, SettingsStore& settings, NetworkContex
     ProgressLine progress(env);
     QObject::connect(&scan, &ScanController::pageStarted, &scan,
                      [&progress](int main, int mainCount, const QString& site, const QString& url) {
-                         progress.show(QStringLiteral("Main Site %1 of %2  %3  %4")
-                                           .arg(main)
-                                           .arg(mainCount)
-                                           .arg(site, url));
+                         // Built directly: a line per page, and arg() parses its pattern each time.
+                         progress.show(QStringLiteral("Main Site ") + QString::number(main)
+                                       + QStringLiteral(" of ") + QString::number(mainCount)
+                                       + QStringLiteral("  ") + site + QStringLiteral("  ") + url);
                      });
     QEventLoop loop;
     QObject::connect(&scan, &ScanController::scanStopped, &loop, &QEventLoop::quit);
