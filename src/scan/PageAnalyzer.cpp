@@ -5,6 +5,7 @@
 #include "model/Windows1252.h"
 #include "scan/DownloadText.h"
 #include "scan/ScanStatistics.h"
+#include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
 
 #include <QFile>
@@ -244,18 +245,6 @@ inline qsizetype indexOfUnit(QStringView text, char16_t c)
     return -1;
 }
 
-// Blanks only, as the page text is trimmed everywhere (tabs stay).
-QStringView trimBlanks(QStringView text)
-{
-    qsizetype from = 0;
-    qsizetype to = text.size();
-    while (from < to && text.at(from) == u' ')
-        ++from;
-    while (to > from && text.at(to - 1) == u' ')
-        --to;
-    return text.mid(from, to - from);
-}
-
 void cutBefore(QString& text, QChar c)
 {
     const qsizetype at = text.indexOf(c);
@@ -297,7 +286,7 @@ std::optional<QStringView> cutValueView(QStringView rest)
     const QStringView part = cut >= 0 ? rest.first(cut) : rest.first(std::max<qsizetype>(rest.size() - 2, 0));
     if (part.isEmpty())
         return std::nullopt;
-    QStringView v = trimBlanks(part);
+    QStringView v = TextSearch::trimBlanks(part);
     const qsizetype blank = indexOfUnit(v, u' ');
     if (blank >= 0)
         v = v.first(blank);
@@ -577,7 +566,7 @@ std::optional<QString> PageAnalyzer::linkValue(QStringView line)
     if (v.size() < 6)
         return std::nullopt;
     v.remove(kHref, Qt::CaseInsensitive);
-    v = trimBlanks(v).toString();
+    v = TextSearch::trimBlanks(v);
     cutBefore(v, u' ');
     return v;
 }
@@ -608,7 +597,7 @@ QString PageAnalyzer::cleanPageUrl(QString url)
         for (const QString& remnant : remnants)
             url.remove(remnant, Qt::CaseInsensitive);
     }
-    const QStringView trimmed = trimBlanks(url);
+    const QStringView trimmed = TextSearch::trimBlanks(url);
     if (trimmed.size() != url.size())
         return trimmed.toString();
     return url;

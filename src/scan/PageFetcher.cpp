@@ -5,6 +5,7 @@
 #include "model/Windows1252.h"
 #include "scan/NetworkContext.h"
 #include "scan/ScanStatistics.h"
+#include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
 
 #include <QHash>
@@ -54,17 +55,6 @@ const QHash<QString, QString>& statusTable()
         {QStringLiteral("505"), QStringLiteral("505 HTTP Not Version")},
     };
     return table;
-}
-
-QString trimSpaces(const QString& text)
-{
-    qsizetype from = 0;
-    qsizetype to = text.size();
-    while (from < to && text.at(from) == u' ')
-        ++from;
-    while (to > from && text.at(to - 1) == u' ')
-        --to;
-    return text.mid(from, to - from);
 }
 
 // Characters a host name may hold once it is in ASCII form. Anything else (a port, a user name,
@@ -398,7 +388,7 @@ QString PageFetcher::CheckStatusLine(const QString& head, const QString& url)
     const qsizetype nextSpace = s.indexOf(u' ');
     if (nextSpace < 0)
         return {};
-    s = trimSpaces(s.left(nextSpace));
+    s = TextSearch::trimBlanks(s.left(nextSpace));
     if (s.isEmpty() || s == QStringLiteral("200"))
         return {};
     const QString text = statusText(s);
