@@ -12,6 +12,8 @@
 #include "scan/PageAnalyzer.h"
 #include "scan/ScanStatistics.h"
 
+#include "BestTime.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -27,18 +29,6 @@ namespace {
 
 constexpr int kRuns = 5;
 constexpr int kLinks = 20000;
-
-double bestMs(const std::function<void()>& work)
-{
-    double best = 1e300;
-    for (int i = 0; i < kRuns; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        best = std::min(best, double(t.nsecsElapsed()) / 1e6);
-    }
-    return best;
-}
 
 QString makePage()
 {
@@ -116,7 +106,7 @@ int main(int argc, char** argv)
     const QString rewritten = PageAnalyzer::rewriteHrefs(page);
     QString flat = rewritten;
     flat.remove(u'\r').remove(u'\n');
-    const double filesOnly = bestMs([&] {
+    const double filesOnly = bench::bestMs(kRuns, [&] {
         const std::pair<QString, const QString*> files[] = {
             {QStringLiteral("html0.txt"), &rewritten}, {QStringLiteral("html20.txt"), &flat}};
         for (const auto& [name, text] : files) {

@@ -7,6 +7,8 @@
 #include "model/SettingsStore.h"
 #include "output/ReportWriter.h"
 
+#include "BestTime.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -22,18 +24,6 @@ using namespace corvane;
 namespace {
 
 constexpr int kRuns = 3;
-
-double bestMs(const std::function<void()>& work)
-{
-    double best = 1e300;
-    for (int i = 0; i < kRuns; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        best = std::min(best, double(t.nsecsElapsed()) / 1e6);
-    }
-    return best;
-}
 
 // N Linking Sites spread over N / 100 Main Sites, one result row per Linking Site in the mix of
 // outcomes a real scan gives.
@@ -78,14 +68,14 @@ Times measure(int n)
     ProjectFile files(project, settings, app);
     const QString path = app.file(QStringLiteral("Project Files/bench.prj"));
     Times t{};
-    t.save = bestMs([&] { files.SaveProjectFile(path); });
+    t.save = bench::bestMs(kRuns, [&] { files.SaveProjectFile(path); });
     ReportWriter report(project, app, settings);
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale locale(QLocale::English, QLocale::UnitedStates);
-    t.report = bestMs([&] { report.generate(1000, now, locale); });
+    t.report = bench::bestMs(kRuns, [&] { report.generate(1000, now, locale); });
     Project loaded;
     ProjectFile loader(loaded, settings, app);
-    t.load = bestMs([&] { loader.LoadProjectFile(path); });
+    t.load = bench::bestMs(kRuns, [&] { loader.LoadProjectFile(path); });
     return t;
 }
 

@@ -9,6 +9,8 @@
 #include "model/Project.h"
 #include "model/Windows1252.h"
 
+#include "BestTime.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,18 +25,6 @@ using namespace corvane;
 namespace {
 
 constexpr int kRuns = 5;
-
-double bestMs(const std::function<void()>& work)
-{
-    double best = 1e300;
-    for (int i = 0; i < kRuns; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        best = std::min(best, double(t.nsecsElapsed()) / 1e6);
-    }
-    return best;
-}
 
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -79,35 +69,35 @@ int main(int argc, char** argv)
     }
 
     int sink = 0;
-    const double limit = bestMs([&] {
+    const double limit = bench::bestMs(kRuns, [&] {
         QFile f(path);
         if (f.open(QIODevice::ReadOnly))
             sink += int(SiteImporter::splitLines(Windows1252::decode(f.readAll())).size());
     });
-    const double linking = bestMs([&] {
+    const double linking = bench::bestMs(kRuns, [&] {
         Project project;
         project.mainSites().appendUrl(QStringLiteral("mysite.example.com"));
         project.addList();
         project.state().iCurrentMain = 1;
         sink += SiteImporter::importLinkingSites(project, path).added;
     });
-    const double mainSites = bestMs([&] {
+    const double mainSites = bench::bestMs(kRuns, [&] {
         Project project;
         sink += SiteImporter::importMainSites(project, path).added;
     });
     const QString pageText = Windows1252::decode(page);
-    const double linkPage = bestMs([&] {
+    const double linkPage = bench::bestMs(kRuns, [&] {
         sink += int(LinkExtraction::linkPageEntries(
                         pageText, QStringLiteral("http://www.mysite.example.com/links.htm"))
                         .size());
     });
     const QString scriptText = Windows1252::decode(script);
-    const double scriptOut = bestMs([&] {
+    const double scriptOut = bench::bestMs(kRuns, [&] {
         sink += int(LinkExtraction::scriptEntries(scriptText, QStringLiteral(",")).size());
     });
     // The link page given where the script's plain list belongs: every tag is removed, most of
     // them different from each other.
-    const double scriptPage = bestMs([&] {
+    const double scriptPage = bench::bestMs(kRuns, [&] {
         sink += int(LinkExtraction::scriptEntries(pageText, QStringLiteral(",")).size());
     });
 
