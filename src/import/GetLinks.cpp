@@ -128,7 +128,7 @@ void GetLinks::onDownloadFinished(const DownloadResult& result)
 
     int added = 0;
     for (const QString& entry : std::as_const(entries)) {
-        m_results->append({{TextSearch::trimBlanks(entry)}, SiteColour::Black, 0});
+        m_results->append({{TextSearch::trimBlanks(entry).toString()}, SiteColour::Black, 0});
         ++added;
         setStatus(QStringLiteral("Added ") + QString::number(added) + QStringLiteral(" link(s)"));
     }

@@ -52,7 +52,7 @@ QString linkPageDirectory(const QString& linkPageUrl)
     QString s = linkPageUrl;
     s.remove(QStringLiteral("http://"), CI);
     s.remove(QStringLiteral("https://"), CI);
-    s = TextSearch::trimBlanks(s);
+    s = TextSearch::trimBlanks(s).toString();
     const qsizetype last = s.lastIndexOf(u'/');
     return last < 0 ? s + u'/' : s.left(last + 1);
 }

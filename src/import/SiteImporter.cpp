@@ -92,11 +92,11 @@ LinkingSite linkingSiteFromLine(const QString& line)
     LinkingSite site;
     const qsizetype bar = line.indexOf(u'|');
     if (bar < 0) {
-        site.url = TextSearch::trimBlanks(line);
+        site.url = TextSearch::trimBlanks(line).toString();
         site.expected = QStringLiteral("1");
         return site;
     }
-    site.url = TextSearch::trimBlanks(line.left(bar));
+    site.url = TextSearch::trimBlanks(line.left(bar)).toString();
     const qsizetype next = line.indexOf(u'|', bar + 1);
     site.expected = next < 0 ? line.mid(bar + 1) : line.mid(bar + 1, next - bar - 1);
     return site;

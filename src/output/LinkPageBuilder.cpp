@@ -50,7 +50,7 @@ QString LinkPageBuilder::buildLinks(const Project& project, const Options& optio
     // Main Site positions by trimmed display text, the first of equal texts winning.
     QHash<QString, int> mainByText;
     for (int k = project.mainSiteCount(); k >= 1; --k)
-        mainByText.insert(TextSearch::trimBlanks(project.mainSiteUrl(k)), k);
+        mainByText.insert(TextSearch::trimBlanks(project.mainSiteUrl(k)).toString(), k);
     QHash<int, QHash<QString, EntryData>> entriesByList;
 
     QString output;
@@ -62,7 +62,7 @@ QString LinkPageBuilder::buildLinks(const Project& project, const Options& optio
         if (options.optAll == 1 && main != options.selectedMainSite)
             continue;
         // A row whose Main Site is not found takes its link data from the first Main Site.
-        const int k = mainByText.value(TextSearch::trimBlanks(main), 1);
+        const int k = mainByText.value(TextSearch::trimBlanks(main).toString(), 1);
         if (used.contains(remote))
             continue;
         if (!status.contains(QStringLiteral("direct"), Qt::CaseInsensitive))

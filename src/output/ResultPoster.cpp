@@ -100,7 +100,7 @@ QList<ResultPoster::Request> ResultPoster::plan(const Project& project, int opti
         const QString main = results.cell(row, ResultList::Main);
         QString script;
         if (option == 1) {
-            const QString key = TextSearch::trimBlanks(main);
+            const QString key = TextSearch::trimBlanks(main).toString();
             bool found = false;
             for (int t = 0; t < targets.count() && !found; ++t) {
                 if (TextSearch::trimBlanks(targets.cell(t, PostTargetList::MainSite)) == key) {

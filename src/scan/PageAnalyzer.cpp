@@ -566,7 +566,7 @@ std::optional<QString> PageAnalyzer::linkValue(QStringView line)
     if (v.size() < 6)
         return std::nullopt;
     v.remove(kHref, Qt::CaseInsensitive);
-    v = TextSearch::trimBlanks(v);
+    v = TextSearch::trimBlanks(v).toString();
     cutBefore(v, u' ');
     return v;
 }

@@ -388,7 +388,7 @@ QString PageFetcher::CheckStatusLine(const QString& head, const QString& url)
     const qsizetype nextSpace = s.indexOf(u' ');
     if (nextSpace < 0)
         return {};
-    s = TextSearch::trimBlanks(s.left(nextSpace));
+    s = TextSearch::trimBlanks(s.left(nextSpace)).toString();
     if (s.isEmpty() || s == QStringLiteral("200"))
         return {};
     const QString text = statusText(s);

@@ -14,7 +14,6 @@ bool containsNoCase(QStringView haystack, QStringView needle);
 bool endsWithNoCase(QStringView text, QStringView end);
 // The text without the blanks (spaces, not tabs or line breaks) at both ends.
 QStringView trimBlanks(QStringView text);
-inline QString trimBlanks(const QString& text) { return trimBlanks(QStringView(text)).toString(); }
 // Removes every occurrence, left to right, without overlaps. Returns how many were removed.
 qsizetype removeAllNoCase(QString& text, QStringView part);
 // Replaces every occurrence, left to right, without overlaps; replacements are not searched again.
