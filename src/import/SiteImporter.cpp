@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <functional>
+
 namespace corvane::SiteImporter {
 
 namespace {
@@ -102,11 +104,12 @@ LinkingSite linkingSiteFromLine(const QString& line)
     return site;
 }
 
-ImportOutcome importLinkingSites(Project& project, int k, const QString& path)
+namespace {
+
+// Every line of the file that is not skipped, handed to add; the status counts them.
+ImportOutcome importLines(Project& project, const QString& path, const QString& unit,
+                          const std::function<void(const QString&)>& add)
 {
-    LinkingSiteList* list = k >= 1 ? project.linkingSites(k) : nullptr;
-    if (!list)
-        return failed(QStringLiteral("No Main Site is selected to import Linking Sites into."));
     QStringList lines;
     QString error;
     if (!readTextFile(path, &lines, &error))
@@ -116,13 +119,24 @@ ImportOutcome importLinkingSites(Project& project, int k, const QString& path)
     for (const QString& line : std::as_const(lines)) {
         if (isSkippedLine(line))
             continue;
-        list->appendSite(linkingSiteFromLine(line));
+        add(line);
         ++outcome.added;
     }
     markChanged(project, outcome.added);
-    outcome.status = QStringLiteral("Added ") + QString::number(outcome.added)
-                     + QStringLiteral(" link(s)");
+    outcome.status = QStringLiteral("Added ") + QString::number(outcome.added) + unit;
     return outcome;
+}
+
+} // namespace
+
+ImportOutcome importLinkingSites(Project& project, int k, const QString& path)
+{
+    LinkingSiteList* list = k >= 1 ? project.linkingSites(k) : nullptr;
+    if (!list)
+        return failed(QStringLiteral("No Main Site is selected to import Linking Sites into."));
+    return importLines(project, path, QStringLiteral(" link(s)"), [list](const QString& line) {
+        list->appendSite(linkingSiteFromLine(line));
+    });
 }
 
 ImportOutcome importLinkingSites(Project& project, const QString& path)
@@ -132,23 +146,10 @@ ImportOutcome importLinkingSites(Project& project, const QString& path)
 
 ImportOutcome importMainSites(Project& project, const QString& path)
 {
-    QStringList lines;
-    QString error;
-    if (!readTextFile(path, &lines, &error))
-        return failed(error);
-
-    ImportOutcome outcome;
-    for (const QString& line : std::as_const(lines)) {
-        if (isSkippedLine(line))
-            continue;
+    return importLines(project, path, QStringLiteral(" site(s)"), [&project](const QString& line) {
         project.mainSites().appendUrl(line);
         project.addList();
-        ++outcome.added;
-    }
-    markChanged(project, outcome.added);
-    outcome.status = QStringLiteral("Added ") + QString::number(outcome.added)
-                     + QStringLiteral(" site(s)");
-    return outcome;
+    });
 }
 
 int addLinkingSites(Project& project, const QStringList& urls)

@@ -179,4 +179,15 @@ int run(const QStringList& arguments)
     return status;
 }
 
+QString singleProjectFile(const ParsedArguments& parsed, QString* project)
+{
+    if (parsed.positional.isEmpty())
+        return QStringLiteral("no project file given");
+    if (parsed.positional.size() > 1)
+        return QStringLiteral("one project file only (\"") + parsed.positional.at(0)
+               + QStringLiteral("\" and \"") + parsed.positional.at(1) + QStringLiteral("\")");
+    *project = parsed.positional.first();
+    return {};
+}
+
 } // namespace corvane::cli

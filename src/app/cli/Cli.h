@@ -63,5 +63,8 @@ struct ParsedArguments {
 // Empty when the arguments are sound, else the usage mistake.
 QString parseArguments(const QStringList& arguments, const QStringList& valueOptions,
                        const QStringList& flagOptions, ParsedArguments& parsed);
+// Every command works on exactly one project file, its one positional argument. Empty when there
+// is one (then *project holds it), else the usage mistake.
+QString singleProjectFile(const ParsedArguments& parsed, QString* project);
 
 } // namespace corvane::cli

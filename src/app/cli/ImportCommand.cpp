@@ -62,12 +62,8 @@ QString parse(const QStringList& arguments, ImportArguments& args)
         {}, parsed);
     if (!mistake.isEmpty())
         return mistake;
-    if (parsed.positional.isEmpty())
-        return QStringLiteral("no project file given");
-    if (parsed.positional.size() > 1)
-        return QStringLiteral("one project file only (\"") + parsed.positional.at(0)
-               + QStringLiteral("\" and \"") + parsed.positional.at(1) + QStringLiteral("\")");
-    args.project = parsed.positional.first();
+    if (const QString wrong = singleProjectFile(parsed, &args.project); !wrong.isEmpty())
+        return wrong;
     args.linkingSitesFile = parsed.values.value(QStringLiteral("--linking-sites"));
     args.mainSitesFile = parsed.values.value(QStringLiteral("--main-sites"));
     args.linkPageUrl = parsed.values.value(QStringLiteral("--from-link-page"));

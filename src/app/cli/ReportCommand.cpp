@@ -35,12 +35,8 @@ QString parseOutputArguments(const QStringList& arguments, const QStringList& va
     const QString mistake = parseArguments(arguments, valueOptions, {}, parsed);
     if (!mistake.isEmpty())
         return mistake;
-    if (parsed.positional.isEmpty())
-        return QStringLiteral("no project file given");
-    if (parsed.positional.size() > 1)
-        return QStringLiteral("one project file only (\"") + parsed.positional.at(0)
-            + QStringLiteral("\" and \"") + parsed.positional.at(1) + QStringLiteral("\")");
-    args.project = parsed.positional.first();
+    if (const QString wrong = singleProjectFile(parsed, &args.project); !wrong.isEmpty())
+        return wrong;
     args.values = parsed.values;
     for (const auto& [key, value] : parsed.sets)
         args.sets.append(key + u'=' + value);

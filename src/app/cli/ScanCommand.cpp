@@ -134,13 +134,9 @@ int runScan(const QStringList& arguments, SettingsStore& settings, NetworkContex
         parseArguments(arguments, {tabOption, reportOption}, {saveOption, stallOption}, args);
     if (!mistake.isEmpty())
         return usageError(env, mistake);
-    if (args.positional.isEmpty())
-        return usageError(env, QStringLiteral("no project file given"));
-    if (args.positional.size() > 1)
-        return usageError(env, QStringLiteral("one project file only (\"") + args.positional.at(0)
-                                   + QStringLiteral("\" and \"") + args.positional.at(1)
-                                   + QStringLiteral("\")"));
-    const QString projectPath = args.positional.first();
+    QString projectPath;
+    if (const QString wrong = singleProjectFile(args, &projectPath); !wrong.isEmpty())
+        return usageError(env, wrong);
     const QString shownPath = QDir::toNativeSeparators(projectPath);
 
     for (const auto& [key, value] : args.sets)
