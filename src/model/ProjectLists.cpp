@@ -98,20 +98,54 @@ int PostTargetList::appendTarget(const PostTarget& t)
     return append({{t.mainSite, t.scriptUrl}, SiteColour::Black, 0});
 }
 
-PageQueue::PageQueue(QObject* parent) : RecordTableModel({QStringLiteral("Page")}, parent) {}
+PageQueue::PageQueue(QObject* parent) : QAbstractListModel(parent) {}
+
+int PageQueue::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant PageQueue::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= count() || index.column() != 0)
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return m_pages.at(index.row());
+    return {};
+}
+
+QVariant PageQueue::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && section == 0 && role == Qt::DisplayRole)
+        return QStringLiteral("Page");
+    return QAbstractListModel::headerData(section, orientation, role);
+}
 
 void PageQueue::enqueue(const QString& url)
 {
-    append({{url}, SiteColour::Black, 0});
+    const int row = count();
+    beginInsertRows({}, row, row);
+    m_pages.append(url);
+    endInsertRows();
 }
 
 QString PageQueue::takeFirst()
 {
     if (isEmpty())
         return {};
-    QString first = cell(0, 0);
-    removeAt(0);
+    beginRemoveRows({}, 0, 0);
+    QString first = m_pages.takeFirst();
+    endRemoveRows();
     return first;
+}
+
+void PageQueue::clear()
+{
+    if (isEmpty())
+        return;
+    beginResetModel();
+    m_pages.clear();
+    endResetModel();
 }
 
 } // namespace corvane

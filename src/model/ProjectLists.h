@@ -2,6 +2,8 @@
 
 #include "model/RecordTableModel.h"
 
+#include <QAbstractListModel>
+
 namespace corvane {
 
 // The typed lists of the project. Each is a RecordTableModel with its columns in the documented
@@ -115,15 +117,31 @@ public:
 };
 
 // Pages of the current Linking Site waiting to be fetched, first in, first out.
-class PageQueue final : public RecordTableModel
+// The pages still to fetch for the current Linking Site, first in first out. A links page can
+// queue thousands of pages at once, so a row is its URL alone, without the cells, colour and icon
+// of the project's other lists.
+class PageQueue final : public QAbstractListModel
 {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PageQueue)
 public:
     explicit PageQueue(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    int count() const { return int(m_pages.size()); }
+    bool isEmpty() const { return m_pages.isEmpty(); }
     void enqueue(const QString& url);
     // Removes and returns the first page; empty when the queue is empty.
     QString takeFirst();
-    QString page(int row) const { return cell(row, 0); }
+    // Empty for a missing row.
+    QString page(int row) const { return row >= 0 && row < count() ? m_pages.at(row) : QString(); }
+    void clear();
+
+private:
+    QStringList m_pages;
 };
 
 } // namespace corvane

@@ -211,39 +211,23 @@ bool hasBytes(QByteArrayView text, QByteArrayView part)
 // URLs.
 QString lowerCase(const QString& text)
 {
-    const char16_t* p = QStringView(text).utf16();
-    const qsizetype n = text.size();
-    qsizetype firstUpper = -1;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = p[i];
-        if (c >= 0x80)
-            return text.toLower();
-        if (firstUpper < 0 && c >= u'A' && c <= u'Z')
-            firstUpper = i;
-    }
+    const qsizetype firstUpper = TextSearch::indexOfUpperOrNonAscii(text);
     if (firstUpper < 0)
         return text;
     QString out = text;
     QChar* d = out.data();
+    const qsizetype n = out.size();
     for (qsizetype i = firstUpper; i < n; ++i) {
         const char16_t c = d[i].unicode();
+        if (c >= 0x80)
+            return text.toLower();
         if (c >= u'A' && c <= u'Z')
             d[i] = QChar(char16_t(c + (u'a' - u'A')));
     }
     return out;
 }
 
-// A character search for the short texts of one link, without a call into the library's search
-// for each.
-inline qsizetype indexOfUnit(QStringView text, char16_t c)
-{
-    const char16_t* p = text.utf16();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (p[i] == c)
-            return i;
-    }
-    return -1;
-}
+using TextSearch::indexOfUnit;
 
 void cutBefore(QString& text, QChar c)
 {
@@ -268,21 +252,41 @@ qsizetype lineEndIn(const QByteArray& folded, qsizetype from, qsizetype limit)
 // quote or ">" that is not the line's last character, else the line less its last two
 // characters; without its "href=", trimmed, and cut at a blank. None when the cut-out with its
 // "href=" is shorter than six characters. The value is a part of rest.
-std::optional<QStringView> cutValueView(QStringView rest)
+// The first quote, apostrophe or ">" among the first n bytes, or -1.
+qsizetype firstCloser(const char* p, qsizetype n)
+{
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i apostrophe = _mm_set1_epi8('\'');
+    const __m128i greater = _mm_set1_epi8('>');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(x, quote), _mm_cmpeq_epi8(x, apostrophe)), _mm_cmpeq_epi8(x, greater))));
+        if (mask != 0)
+            return i + qCountTrailingZeroBits(mask);
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '"' || p[i] == '\'' || p[i] == '>')
+            return i;
+    }
+    return -1;
+}
+
+std::optional<QStringView> cutValueView(QStringView rest, QByteArrayView folded)
 {
     // "href=" followed by a double quote, then by an apostrophe, becomes "href=".
-    if (rest.startsWith(u'"'))
+    if (rest.startsWith(u'"')) {
         rest = rest.mid(1);
-    if (rest.startsWith(u'\''))
-        rest = rest.mid(1);
-    qsizetype cut = -1;
-    for (qsizetype i = 0; i + 1 < rest.size(); ++i) {
-        const QChar c = rest.at(i);
-        if (c == u'\'' || c == u'"' || c == u'>') {
-            cut = i;
-            break;
-        }
+        folded = folded.sliced(1);
     }
+    if (rest.startsWith(u'\'')) {
+        rest = rest.mid(1);
+        folded = folded.sliced(1);
+    }
+    const qsizetype cut = rest.size() > 1 ? firstCloser(folded.data(), rest.size() - 1) : -1;
     const QStringView part = cut >= 0 ? rest.first(cut) : rest.first(std::max<qsizetype>(rest.size() - 2, 0));
     if (part.isEmpty())
         return std::nullopt;
@@ -291,6 +295,17 @@ std::optional<QStringView> cutValueView(QStringView rest)
     if (blank >= 0)
         v = v.first(blank);
     return v;
+}
+
+// The same for a text of its own: its folded bytes are made for the cut.
+std::optional<QStringView> cutValueView(QStringView rest)
+{
+    QByteArray folded(rest.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        const char16_t u = rest[i].unicode();
+        folded[i] = u < 0x80 ? char(u) : '\0';
+    }
+    return cutValueView(rest, folded);
 }
 
 std::optional<QString> cutValue(QStringView rest)
@@ -376,6 +391,31 @@ struct PageAnalyzer::PageText {
     QByteArray encoded; // the body as the page files hold it
     QList<Href> hrefs;
     qsizetype marker = -1; // the first redirect marker, when looked for and found
+    // The first CR or LF at or after m_breakFrom (-1: none), kept for the lines that follow.
+    mutable qsizetype m_break = -1;
+    mutable qsizetype m_breakFrom = -1;
+
+    qsizetype firstLineBreak(qsizetype from) const
+    {
+        const char* const p = folded.constData();
+        const qsizetype size = folded.size();
+        qsizetype i = from;
+#if defined(__SSE2__)
+        const __m128i cr = _mm_set1_epi8('\r');
+        const __m128i lf = _mm_set1_epi8('\n');
+        for (; i + 16 <= size; i += 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf))));
+            if (mask != 0)
+                return i + qCountTrailingZeroBits(mask);
+        }
+#endif
+        for (; i < size; ++i) {
+            if (p[i] == '\r' || p[i] == '\n')
+                return i;
+        }
+        return -1;
+    }
 
     explicit PageText(QString text) : body(std::move(text))
     {
@@ -436,10 +476,17 @@ struct PageAnalyzer::PageText {
         return lineEndIn(folded, 0, hrefs.isEmpty() ? body.size() : hrefs.first().at);
     }
     // The line that starts with "href=" number k ends at a line end or at the next "href=".
+    // Asked for in the order of the lines, the next line break is looked for once for all the
+    // lines before it.
     qsizetype lineEnd(qsizetype k) const
     {
+        const qsizetype from = hrefs.at(k).value;
         const qsizetype limit = k + 1 < hrefs.size() ? hrefs.at(k + 1).at : body.size();
-        return lineEndIn(folded, hrefs.at(k).value, limit);
+        if (m_breakFrom < 0 || from < m_breakFrom || (m_break < from && m_break >= 0)) {
+            m_break = firstLineBreak(from);
+            m_breakFrom = from;
+        }
+        return m_break < 0 ? limit : std::min(m_break, limit);
     }
     // The folded bytes of a part of the body.
     QByteArrayView foldedOf(QStringView part) const
@@ -767,7 +814,7 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
 bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const FetchedPage& page,
                                bool fileTypesOff, quint64 epoch)
 {
-    const std::optional<QStringView> cut = cutValueView(rest);
+    const std::optional<QStringView> cut = cutValueView(rest, text.foldedOf(rest));
     if (!cut)
         return true;
     const QStringView v = *cut;

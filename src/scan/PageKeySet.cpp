@@ -58,7 +58,7 @@ std::size_t PageKeySet::findSlot(QStringView key, std::size_t hash) const
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const Slot& slot = m_slots[i];
-        if (!slot.used || (slot.hash == hash && slot.key == key))
+        if (slot.key == 0 || (slot.hash == hash && m_keys[slot.key - 1] == key))
             return i;
     }
 }
@@ -67,7 +67,7 @@ bool PageKeySet::contains(QStringView key, std::size_t hash) const
 {
     if (m_count == 0)
         return false;
-    return m_slots[findSlot(key, hash)].used;
+    return m_slots[findSlot(key, hash)].key != 0;
 }
 
 void PageKeySet::insert(const QString& key, std::size_t hash)
@@ -75,17 +75,18 @@ void PageKeySet::insert(const QString& key, std::size_t hash)
     if (2 * (m_count + 1) > m_slots.size())
         grow();
     Slot& slot = m_slots[findSlot(key, hash)];
-    if (slot.used)
+    if (slot.key != 0)
         return;
-    slot.key = key;
+    m_keys.push_back(key);
     slot.hash = hash;
-    slot.used = true;
+    slot.key = m_keys.size();
     ++m_count;
 }
 
 void PageKeySet::clear()
 {
     m_slots.clear();
+    m_keys.clear();
     m_count = 0;
 }
 
@@ -94,13 +95,13 @@ void PageKeySet::grow()
     std::vector<Slot> old(std::max<std::size_t>(64, 2 * m_slots.size()));
     old.swap(m_slots);
     const std::size_t mask = m_slots.size() - 1;
-    for (Slot& slot : old) {
-        if (!slot.used)
+    for (const Slot& slot : old) {
+        if (slot.key == 0)
             continue;
         std::size_t i = slot.hash & mask;
-        while (m_slots[i].used)
+        while (m_slots[i].key != 0)
             i = (i + 1) & mask;
-        m_slots[i] = std::move(slot);
+        m_slots[i] = slot;
     }
 }
 

@@ -25,15 +25,17 @@ public:
     std::size_t size() const { return m_count; }
 
 private:
+    // A slot holds the key's hash and its place in m_keys (plus one; 0 for a free slot), so the
+    // table stays small and a probe reads the texts only when the hashes agree.
     struct Slot {
-        QString key;
         std::size_t hash = 0;
-        bool used = false;
+        std::size_t key = 0;
     };
     std::size_t findSlot(QStringView key, std::size_t hash) const;
     void grow();
 
     std::vector<Slot> m_slots; // open addressing, a power of two in size, at most half full
+    std::vector<QString> m_keys;
     std::size_t m_count = 0;
 };
 

@@ -4,16 +4,40 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace corvane::TextSearch {
 
 namespace {
 
-bool isAscii(QStringView text)
+// The first place in [from, end) where the unit is a or b, or (with nonAscii) is beyond ASCII;
+// -1 when there is none. Eight units at a time.
+inline qsizetype findUnits(const char16_t* p, qsizetype from, qsizetype end, char16_t a,
+                           char16_t b, bool nonAscii)
 {
-    for (const QChar c : text)
-        if (c.unicode() >= 0x80)
-            return false;
-    return true;
+    qsizetype i = from;
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi16(short(a));
+    const __m128i vb = _mm_set1_epi16(short(b));
+    const __m128i high = _mm_set1_epi16(short(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= end; i += 8) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb))));
+        if (nonAscii)
+            mask |= ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(x, high), zero))) & 0xFFFFu;
+        if (mask != 0)
+            return i + qCountTrailingZeroBits(mask) / 2;
+    }
+#endif
+    for (; i < end; ++i) {
+        const char16_t c = p[i];
+        if (c == a || c == b || (nonAscii && c >= 0x80))
+            return i;
+    }
+    return -1;
 }
 
 inline char16_t foldAscii(char16_t c)
@@ -32,6 +56,45 @@ inline bool sameFolded(char16_t hay, char16_t foldedNeedle)
 
 } // namespace
 
+qsizetype indexOfUnit(QStringView text, char16_t c, qsizetype from)
+{
+    if (from < 0)
+        from = 0;
+    return findUnits(text.utf16(), from, text.size(), c, c, false);
+}
+
+qsizetype indexOfUpperOrNonAscii(QStringView text)
+{
+    const char16_t* const p = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i beforeA = _mm_set1_epi16(short(u'A' - 1));
+    const __m128i afterZ = _mm_set1_epi16(short(u'Z' + 1));
+    const __m128i high = _mm_set1_epi16(short(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i upper = _mm_and_si128(_mm_cmpgt_epi16(x, beforeA), _mm_cmplt_epi16(x, afterZ));
+        const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(x, high), zero);
+        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(upper, _mm_xor_si128(ascii, _mm_set1_epi8(-1)))));
+        if (mask != 0)
+            return i + qCountTrailingZeroBits(mask) / 2;
+    }
+#endif
+    for (; i < n; ++i) {
+        const char16_t c = p[i];
+        if (c >= 0x80 || (c >= u'A' && c <= u'Z'))
+            return i;
+    }
+    return -1;
+}
+
+bool isAscii(QStringView text)
+{
+    return findUnits(text.utf16(), 0, text.size(), 0x80, 0x80, true) < 0;
+}
+
 qsizetype indexOfNoCase(QStringView haystack, QStringView needle, qsizetype from)
 {
     if (from < 0)
@@ -46,9 +109,14 @@ qsizetype indexOfNoCase(QStringView haystack, QStringView needle, qsizetype from
     const char16_t* nd = needle.utf16();
     const char16_t lower = foldAscii(nd[0]);
     const char16_t upper = (lower >= u'a' && lower <= u'z') ? char16_t(lower - (u'a' - u'A')) : lower;
+    // The first letter's places are found eight at a time; beyond ASCII a character may still
+    // fold to it, so those places are looked at too.
     for (qsizetype i = from; i <= last; ++i) {
+        i = findUnits(h, i, last + 1, lower, upper, true);
+        if (i < 0)
+            return -1;
         const char16_t c = h[i];
-        if (c != lower && c != upper && (c < 0x80 || !sameFolded(c, lower)))
+        if (c >= 0x80 && !sameFolded(c, lower))
             continue;
         qsizetype k = 1;
         while (k < n && sameFolded(h[i + k], foldAscii(nd[k])))

@@ -23,22 +23,12 @@ bool containsText(QStringView text, QStringView part)
 }
 
 // Every occurrence, letter case ignored: the scan's href values come in any spelling.
-void removeAll(QString& text, const QString& part)
+qsizetype removeAll(QString& text, const QString& part)
 {
-    TextSearch::removeAllNoCase(text, part);
+    return TextSearch::removeAllNoCase(text, part);
 }
 
-// A character search for the short texts of one link, without a call into the library's
-// search for each.
-inline qsizetype indexOfUnit(QStringView v, char16_t c, qsizetype from = 0)
-{
-    const char16_t* p = v.utf16();
-    for (qsizetype i = from; i < v.size(); ++i) {
-        if (p[i] == c)
-            return i;
-    }
-    return -1;
-}
+using TextSearch::indexOfUnit;
 
 inline qsizetype lastIndexOfUnit(QStringView v, char16_t c)
 {
@@ -251,13 +241,10 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
     bool absolute = false;
     if (hasSchemeSeparator(v)) {
         scratch = v.toString();
-        if (containsText(scratch, kHttp)) {
-            removeAll(scratch, kHttp);
+        if (removeAll(scratch, kHttp) > 0)
             absolute = true;
-        }
         // An "https://" value is not taken as absolute; only the host markers below make it one.
-        if (containsText(scratch, kHttps))
-            removeAll(scratch, kHttps);
+        removeAll(scratch, kHttps);
         v = scratch;
     }
 
@@ -270,22 +257,46 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
     // How many times every "//" is replaced by "/": four at the end, one more for a value from
     // the host's root.
     int slashPasses = 4;
-    if (v.startsWith(u'/')) {
+    if (!v.isEmpty() && v.front() == u'/') {
         out = concat(strHost, v);
         ++slashPasses;
-    } else if (v.startsWith(u"..")) {
-        QString rest = v.toString();
-        QString base = strCurDir.toString();
-        while (rest.startsWith(QStringLiteral(".."))) {
-            base = ParentDirectory(base);
-            rest.remove(0, 3);
-            if (hasSlashDot(rest))
-                rest.replace(QStringLiteral("/."), QStringLiteral("."), Qt::CaseSensitive);
+    } else if (v.size() >= 2 && v[0] == u'.' && v[1] == u'.') {
+        // Each "../" climbs one directory. The texts stay views of the value and the directory
+        // until a step has to change them.
+        QStringView rest = v;
+        QString restText;
+        QStringView base = strCurDir;
+        QString baseText;
+        while (rest.startsWith(u"..")) {
+            QString parent;
+            QStringView b = base;
+            if (!hasSchemeSeparator(b)) {
+                if (b.endsWith(u'/'))
+                    b.chop(1);
+                const qsizetype lastSlash = lastIndexOfUnit(b, u'/');
+                if (lastSlash >= 0)
+                    base = b.first(lastSlash + 1);
+                else
+                    parent = concat(b, kSlash);
+            } else {
+                parent = ParentDirectory(b.toString());
+            }
+            if (!parent.isNull()) {
+                baseText = std::move(parent);
+                base = baseText;
+            }
+            rest = rest.mid(std::min<qsizetype>(3, rest.size()));
+            if (hasSlashDot(rest)) {
+                QString changed = rest.toString();
+                changed.replace(QStringLiteral("/."), QStringLiteral("."), Qt::CaseSensitive);
+                restText = std::move(changed);
+                rest = restText;
+            }
         }
-        out = base + rest;
+        out = concat(base, rest);
     } else {
         // "./x" is taken from the host's root, not from the current directory.
-        if (v.startsWith(u"./")) {
+        if (v.size() >= 2 && v[0] == u'.' && v[1] == u'/') {
             QString rest = v.toString();
             rest.remove(QStringLiteral("./"), Qt::CaseSensitive);
             scratch = concat(strHost, kSlash, rest);
