@@ -129,6 +129,16 @@ void PageQueue::enqueue(const QString& url)
     endInsertRows();
 }
 
+void PageQueue::enqueueAll(const QStringList& urls)
+{
+    if (urls.isEmpty())
+        return;
+    const int row = count();
+    beginInsertRows({}, row, row + int(urls.size()) - 1);
+    m_pages.append(urls);
+    endInsertRows();
+}
+
 QString PageQueue::takeFirst()
 {
     if (isEmpty())

@@ -134,6 +134,7 @@ public:
     int count() const { return int(m_pages.size()); }
     bool isEmpty() const { return m_pages.isEmpty(); }
     void enqueue(const QString& url);
+    void enqueueAll(const QStringList& urls);
     // Removes and returns the first page; empty when the queue is empty.
     QString takeFirst();
     // Empty for a missing row.

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <limits>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -229,6 +230,25 @@ QString lowerCase(const QString& text)
 
 using TextSearch::indexOfUnit;
 
+// The text without any "www." (letter case as written), in one copy.
+QString withoutWww(const QString& text)
+{
+    QString out(text.size(), Qt::Uninitialized);
+    const char16_t* p = QStringView(text).utf16();
+    const qsizetype n = text.size();
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    qsizetype w = 0;
+    for (qsizetype i = 0; i < n;) {
+        if (p[i] == u'w' && i + 4 <= n && p[i + 1] == u'w' && p[i + 2] == u'w' && p[i + 3] == u'.') {
+            i += 4;
+            continue;
+        }
+        d[w++] = p[i++];
+    }
+    out.truncate(w);
+    return out;
+}
+
 void cutBefore(QString& text, QChar c)
 {
     const qsizetype at = text.indexOf(c);
@@ -246,6 +266,35 @@ qsizetype lineEndIn(const QByteArray& folded, qsizetype from, qsizetype limit)
     const qsizetype end = lf ? static_cast<const char*>(lf) - p : limit;
     const void* cr = std::memchr(p + from, '\r', std::size_t(end - from));
     return cr ? static_cast<const char*>(cr) - p : end;
+}
+
+// Copies n bytes without their CR and LF bytes; returns where the copy ends. Sixteen bytes at a
+// time where they hold no line break.
+char* copyWithoutBreaks(const char* src, qsizetype n, char* dst)
+{
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const int breaks = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf)));
+        if (breaks == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), x);
+            dst += 16;
+            continue;
+        }
+        for (qsizetype k = i; k < i + 16; ++k) {
+            if (src[k] != '\r' && src[k] != '\n')
+                *dst++ = src[k];
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        if (src[i] != '\r' && src[i] != '\n')
+            *dst++ = src[i];
+    }
+    return dst;
 }
 
 // The link value of a line "href=" + rest, where rest holds no further "href=": up to the first
@@ -315,64 +364,92 @@ std::optional<QString> cutValue(QStringView rest)
     return std::nullopt;
 }
 
-// The first place in the text from which verify(at) holds, of those where the byte b0 stands
-// and the byte b1 stands off positions later; -1 when there is none. One pass over the text, 16
-// positions at a time, and only the places that pass both byte tests are verified: a general
-// search sets itself up for each needle, which costs more than the search on a page of a few
-// kilobytes.
-template <typename Verify>
-qsizetype firstMatch(const QByteArray& text, char b0, qsizetype off, char b1, Verify verify)
-{
-    const char* const p = text.constData();
-    const qsizetype size = text.size();
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i first = _mm_set1_epi8(b0);
-    const __m128i second = _mm_set1_epi8(b1);
-    for (; i + 16 + off <= size; i += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + off));
-        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first),
-                                                                 _mm_cmpeq_epi8(b, second))));
-        for (; mask != 0; mask &= mask - 1) {
-            const qsizetype at = i + qCountTrailingZeroBits(mask);
-            if (verify(at))
-                return at;
-        }
-    }
-#endif
-    for (; i + off < size; ++i) {
-        if (p[i] == b0 && p[i + off] == b1 && verify(i))
-            return i;
-    }
-    return -1;
-}
+// A text looked for in the page by its first byte b0 and the byte b1 that stands off places
+// later: the places where both stand are compared with its needles (at most two, each starting
+// with b0 and holding b1 at off). found: the first place of any of them, -1 when none.
+struct Probe {
+    char b0 = 0;
+    qsizetype off = 0;
+    char b1 = 0;
+    std::array<QByteArrayView, 2> needles;
+    int count = 0;
+    qsizetype found = -1;
 
-// Where the needle first starts in the text, or -1.
-qsizetype firstIndexOf(const QByteArray& text, QByteArrayView needle)
-{
-    if (needle.isEmpty())
-        return 0;
-    const qsizetype last = needle.size() - 1;
-    return firstMatch(text, needle.front(), last, needle.back(), [&text, needle](qsizetype at) {
-        return at + needle.size() <= text.size()
-               && std::memcmp(text.constData() + at, needle.data(), std::size_t(needle.size())) == 0;
-    });
-}
+    Probe() = default;
+    explicit Probe(QByteArrayView needle)
+        : b0(needle.front()), off(needle.size() - 1), b1(needle.back()), needles{needle, {}}, count(1)
+    {
+    }
+    Probe(char first, qsizetype offset, char second, QByteArrayView a, QByteArrayView b)
+        : b0(first), off(offset), b1(second), needles{a, b}, count(2)
+    {
+    }
 
-// Where the first of several needles first starts; every one of them holds the byte b0 at its
-// start and b1 off positions later.
-qsizetype firstIndexOfAny(const QByteArray& text, char b0, qsizetype off, char b1,
-                          std::initializer_list<QByteArrayView> needles)
-{
-    return firstMatch(text, b0, off, b1, [&text, needles](qsizetype at) {
-        for (const QByteArrayView needle : needles) {
-            if (at + needle.size() <= text.size()
-                && std::memcmp(text.constData() + at, needle.data(), std::size_t(needle.size())) == 0)
+    bool matchesAt(const char* p, qsizetype size, qsizetype at) const
+    {
+        for (int k = 0; k < count; ++k) {
+            const QByteArrayView needle = needles[std::size_t(k)];
+            if (at + needle.size() <= size && std::memcmp(p + at, needle.data(), std::size_t(needle.size())) == 0)
                 return true;
         }
         return false;
-    });
+    }
+};
+
+// Finds the first place of every probe in one pass over the text, 16 places at a time; a probe
+// that has found its place is not tried again. One pass for all of them reads the page once,
+// where a search per text read it once each.
+template <std::size_t N>
+void findAll(const QByteArray& text, std::array<Probe, N>& probes, std::size_t used)
+{
+    const char* const p = text.constData();
+    const qsizetype size = text.size();
+    std::size_t open = 0;
+    qsizetype maxOff = 0;
+    for (std::size_t k = 0; k < used; ++k) {
+        if (probes[k].found < 0) {
+            ++open;
+            maxOff = std::max(maxOff, probes[k].off);
+        }
+    }
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    std::array<__m128i, N> first{};
+    std::array<__m128i, N> second{};
+    for (std::size_t k = 0; k < used; ++k) {
+        first[k] = _mm_set1_epi8(probes[k].b0);
+        second[k] = _mm_set1_epi8(probes[k].b1);
+    }
+    for (; open > 0 && i + 16 + maxOff <= size; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        for (std::size_t k = 0; k < used; ++k) {
+            Probe& probe = probes[k];
+            if (probe.found >= 0)
+                continue;
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + probe.off));
+            unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first[k]),
+                                                                     _mm_cmpeq_epi8(b, second[k]))));
+            for (; mask != 0; mask &= mask - 1) {
+                const qsizetype at = i + qCountTrailingZeroBits(mask);
+                if (probe.matchesAt(p, size, at)) {
+                    probe.found = at;
+                    --open;
+                    break;
+                }
+            }
+        }
+    }
+#endif
+    for (; open > 0 && i < size; ++i) {
+        for (std::size_t k = 0; k < used; ++k) {
+            Probe& probe = probes[k];
+            if (probe.found < 0 && i + probe.off < size && p[i] == probe.b0 && p[i + probe.off] == probe.b1
+                && probe.matchesAt(p, size, i)) {
+                probe.found = i;
+                --open;
+            }
+        }
+    }
 }
 
 } // namespace
@@ -434,7 +511,9 @@ struct PageAnalyzer::PageText {
             if (at < from || std::memcmp(bytes + at, kHrefBytes.data(), std::size_t(kHrefBytes.size())) != 0)
                 continue;
             qsizetype value = at + kHrefBytes.size();
-            for (int blanks = 0; value < body.size() && blanks < kMaxDroppedBlanks && body.at(value) == u' ';
+            // The blanks are looked for in the folded bytes, which the search has just read (a
+            // blank stands in them where it stands in the text).
+            for (int blanks = 0; value < size && blanks < kMaxDroppedBlanks && bytes[value] == ' ';
                  ++blanks)
                 ++value;
             hrefs.append({at, value});
@@ -453,18 +532,31 @@ struct PageAnalyzer::PageText {
     Warnings findWarnings(const QString& mainSite, bool lookForMarker)
     {
         Warnings found;
+        // The markers in two pairs that start alike: "30x " and "<title>".
+        static_assert(std::size(kRedirectMarkers) == 4);
+        std::array<Probe, 5> probes = {
+            Probe(kProtectionNotice),
+            Probe(kPhpTag),
+            Probe('3', 3, ' ', kRedirectMarkers[0], kRedirectMarkers[1]),
+            Probe('<', 6, '>', kRedirectMarkers[2], kRedirectMarkers[3]),
+        };
+        std::size_t used = lookForMarker ? 4 : 2;
         // A Main Site with a character the folded bytes cannot show is looked for in the text.
-        if (const std::optional<QByteArray> site = foldedNeedle(mainSite))
-            found.mainSite = firstIndexOf(folded, *site) >= 0;
-        else
+        const std::optional<QByteArray> site = foldedNeedle(mainSite);
+        if (!site)
             found.mainSite = body.contains(mainSite, Qt::CaseInsensitive);
-        found.protectedSource = firstIndexOf(folded, kProtectionNotice) >= 0;
-        found.scriptError = firstIndexOf(folded, kPhpTag) >= 0;
+        else if (site->isEmpty())
+            found.mainSite = true;
+        else
+            probes[used++] = Probe(*site);
+        findAll(folded, probes, used);
+        found.protectedSource = probes[0].found >= 0;
+        found.scriptError = probes[1].found >= 0;
+        if (site && !site->isEmpty())
+            found.mainSite = probes[used - 1].found >= 0;
         if (lookForMarker) {
-            // The markers in two pairs that start alike: "30x " and "<title>".
-            static_assert(std::size(kRedirectMarkers) == 4);
-            const qsizetype status = firstIndexOfAny(folded, '3', 3, ' ', {kRedirectMarkers[0], kRedirectMarkers[1]});
-            const qsizetype title = firstIndexOfAny(folded, '<', 6, '>', {kRedirectMarkers[2], kRedirectMarkers[3]});
+            const qsizetype status = probes[2].found;
+            const qsizetype title = probes[3].found;
             marker = status < 0 ? title : title < 0 ? status : std::min(status, title);
         }
         return found;
@@ -635,7 +727,8 @@ QString PageAnalyzer::redirectTarget(QStringView line)
 QString PageAnalyzer::cleanPageUrl(QString url)
 {
     // Every text removed holds "://", so a URL without it is only trimmed.
-    if (has(url, u"://")) {
+    const qsizetype colon = indexOfUnit(url, u':');
+    if (colon >= 0 && has(QStringView(url).sliced(colon), u"://")) {
         static const QString remnants[] = {
             QStringLiteral("http://www."), QStringLiteral("http://"), QStringLiteral("ttp://www"),
             QStringLiteral("ttp://ww"),    QStringLiteral("ttp://w"), QStringLiteral("ttp://"),
@@ -693,51 +786,38 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
 
 void PageAnalyzer::writePageFiles(const PageText& text, int slot)
 {
+    // Both copies in one pass over the page: the page with every "href=" on a line of its own,
+    // and the same text with no line breaks at all.
     const QByteArray& bytes = text.encoded;
     const qsizetype count = text.hrefs.size();
     constexpr QByteArrayView kBreak = "\r\nhref=";
     QByteArray page(bytes.size() + kBreak.size() * count + 2, Qt::Uninitialized);
+    QByteArray flat(page.size(), Qt::Uninitialized);
     char* out = page.data();
+    char* dst = flat.data();
+    const auto piece = [&](qsizetype from, qsizetype to) {
+        const char* src = bytes.constData() + from;
+        const qsizetype n = to - from;
+        std::memcpy(out, src, std::size_t(n));
+        out += n;
+        dst = copyWithoutBreaks(src, n, dst);
+    };
     qsizetype pos = 0;
     for (const PageText::Href& h : text.hrefs) {
-        std::memcpy(out, bytes.constData() + pos, std::size_t(h.at - pos));
-        out += h.at - pos;
+        piece(pos, h.at);
         std::memcpy(out, kBreak.data(), std::size_t(kBreak.size()));
         out += kBreak.size();
+        std::memcpy(dst, kBreak.data() + 2, std::size_t(kBreak.size() - 2));
+        dst += kBreak.size() - 2;
         pos = h.value;
     }
-    std::memcpy(out, bytes.constData() + pos, std::size_t(bytes.size() - pos));
-    out += bytes.size() - pos;
-    *out++ = '\r';
-    *out++ = '\n';
-    page.truncate(out - page.constData());
-
-    // The same text in one line.
-    QByteArray flat(page.size(), Qt::Uninitialized);
-    char* dst = flat.data();
-    const char* src = page.constData();
-    const char* const end = src + page.size() - 2;
-    const auto next = [end](const char* from, char c) {
-        const void* hit = std::memchr(from, c, std::size_t(end - from));
-        return hit ? static_cast<const char*>(hit) : end;
-    };
-    const char* cr = next(src, '\r');
-    const char* lf = next(src, '\n');
-    while (src < end) {
-        const char* stop = std::min(cr, lf);
-        std::memcpy(dst, src, std::size_t(stop - src));
-        dst += stop - src;
-        if (stop == end)
-            break;
-        src = stop + 1;
-        if (stop == cr)
-            cr = next(src, '\r');
-        else
-            lf = next(src, '\n');
+    piece(pos, bytes.size());
+    for (char* end : {out, dst}) {
+        end[0] = '\r';
+        end[1] = '\n';
     }
-    *dst++ = '\r';
-    *dst++ = '\n';
-    flat.truncate(dst - flat.constData());
+    page.truncate(out + 2 - page.constData());
+    flat.truncate(dst + 2 - flat.constData());
 
     if (slot >= 0 && slot < PageFetcher::kSlotCount) {
         (*m_pageCopies)[std::size_t(2 * slot)].write(m_app, QStringLiteral("html%1.txt").arg(slot), page);
@@ -786,8 +866,10 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
                 redirectFrom = k;
                 break;
             }
-            if (!examineLink(text, text.rest(k, end), page, fileTypesOff, epoch))
+            if (!examineLink(text, text.rest(k, end), page, fileTypesOff, epoch)) {
+                m_newPages.clear();
                 return;
+            }
             if (enoughLinks()) {
                 stopped = true;
                 break;
@@ -796,6 +878,8 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
         if (!stopped && redirectFrom < 0 && text.marker >= 0)
             redirectFrom = count;
     }
+    if (!flushNewPages(epoch))
+        return;
     if (redirectFrom >= 0) {
         followRedirect(text, redirectFrom, page, generation, epoch);
         return;
@@ -851,10 +935,7 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const Fet
     PageKey key;
     if (!isKnownPage(url, key) && UrlTools::IsInLinkingSiteDomain(url, linkingSiteDomain())) {
         ++st.lPagesKnown;
-        m_statistics.CountScanEvent(ScanStatistics::PageQueued);
-        if (!stillCurrent(epoch))
-            return false;
-        m_project.pageQueue().enqueue(url);
+        m_newPages.append(url);
         aQueuedPages.append(url);
         m_queuedKeys.insert(key.text, key.hash);
     }
@@ -909,8 +990,22 @@ bool PageAnalyzer::isDomainLink(const QString& url)
     return UrlTools::IsDomainLinkOf(url, m_mainSiteDomain);
 }
 
+bool PageAnalyzer::flushNewPages(quint64 epoch)
+{
+    if (m_newPages.isEmpty())
+        return true;
+    const QStringList pages = std::exchange(m_newPages, {});
+    m_statistics.CountPagesQueued(qint32(std::min<qsizetype>(pages.size(), std::numeric_limits<qint32>::max())));
+    if (!stillCurrent(epoch))
+        return false;
+    m_project.pageQueue().enqueueAll(pages);
+    return true;
+}
+
 bool PageAnalyzer::recordLink(const QString& status, const FetchedPage& page, quint64 epoch)
 {
+    if (!flushNewPages(epoch))
+        return false;
     ScanState& st = m_project.state();
     ++lSiteLinks;
     if (st.iLinksFound < std::numeric_limits<qint16>::max())
@@ -1048,9 +1143,7 @@ bool PageAnalyzer::isKnownPage(QString& url, PageKey& key)
     // The Linking Sites are compared without their lower-case "www.", removed before the letter
     // case is folded.
     if (has(url, kWww)) {
-        QString siteKey = url;
-        siteKey.remove(kWww, Qt::CaseSensitive);
-        siteKey = lowerCase(siteKey);
+        const QString siteKey = lowerCase(withoutWww(url));
         if (m_siteKeys.contains(siteKey, PageKeySet::hashOf(siteKey)))
             return true;
     } else if (m_siteKeys.contains(key.text, key.hash)) {
@@ -1138,6 +1231,7 @@ void PageAnalyzer::foldFileTypes()
 
 void PageAnalyzer::dropWaitingWork()
 {
+    m_newPages.clear();
     closePageCopies();
     ++m_epoch;
     m_pending.reset();

@@ -138,6 +138,9 @@ private:
     bool hasFileType(QStringView value, QByteArrayView folded) const;
     // IsKnownPage, also giving the key the page is queued under.
     bool isKnownPage(QString& url, PageKey& key);
+    // Hands the pages found since the last call to the page queue and the statistics. Returns
+    // false when the analysis must end silently.
+    bool flushNewPages(quint64 epoch);
     bool recordLink(const QString& status, const FetchedPage& page, quint64 epoch);
     void followRedirect(const PageText& text, qsizetype hrefLine, const FetchedPage& page,
                         quint64 generation, quint64 epoch);
@@ -163,6 +166,9 @@ private:
     // Changes whenever work under way must not go on: Start, Stop, the end of a Linking Site.
     quint64 m_epoch = 0;
 
+    // Pages found on the page being analysed, not yet handed to the page queue: they are handed
+    // over in one go before anything else can look at the queue.
+    QStringList m_newPages;
     // Queued pages of this Linking Site, lower-cased.
     PageKeySet m_queuedKeys;
     // The current Main Site's Linking Site URLs without "www.", lower-cased; rebuilt when that

@@ -74,6 +74,14 @@ void ScanStatistics::CountScanEvent(int kind)
     Q_EMIT statisticsChanged();
 }
 
+void ScanStatistics::CountPagesQueued(qint32 count)
+{
+    if (count <= 0)
+        return;
+    lPagesFound = count > kMax - lPagesFound ? kMax : lPagesFound + count;
+    Q_EMIT statisticsChanged();
+}
+
 void ScanStatistics::resetRun()
 {
     lMainSitesScanned = 0;

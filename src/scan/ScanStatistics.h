@@ -27,6 +27,9 @@ public:
     explicit ScanStatistics(SettingsStore& settings, QObject* parent = nullptr);
 
     void CountScanEvent(int kind);
+    // Several pages queued at once (a links page queues thousands): counted as as many
+    // PageQueued events, with one signal.
+    void CountPagesQueued(qint32 count);
     // Start Scan zeroes the run counters without signalling: the display keeps the previous
     // scan's numbers until the first count of the new scan.
     void resetRun();

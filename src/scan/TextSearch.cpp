@@ -14,13 +14,15 @@ namespace {
 
 // The first place in [from, end) where the unit is a or b, or (with nonAscii) is beyond ASCII;
 // -1 when there is none. Eight units at a time.
-inline qsizetype findUnits(const char16_t* p, qsizetype from, qsizetype end, char16_t a,
-                           char16_t b, bool nonAscii)
+// The units come as whole ints: a 16-bit value kept on the stack and read back as a vector
+// lane stalls the load.
+inline qsizetype findUnits(const char16_t* p, qsizetype from, qsizetype end, unsigned a,
+                           unsigned b, bool nonAscii)
 {
     qsizetype i = from;
 #if defined(__SSE2__)
-    const __m128i va = _mm_set1_epi16(short(a));
-    const __m128i vb = _mm_set1_epi16(short(b));
+    const __m128i va = _mm_shuffle_epi32(_mm_shufflelo_epi16(_mm_cvtsi32_si128(int(a)), 0), 0);
+    const __m128i vb = _mm_shuffle_epi32(_mm_shufflelo_epi16(_mm_cvtsi32_si128(int(b)), 0), 0);
     const __m128i high = _mm_set1_epi16(short(0xFF80));
     const __m128i zero = _mm_setzero_si128();
     for (; i + 8 <= end; i += 8) {

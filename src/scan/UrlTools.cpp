@@ -239,7 +239,15 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
     QStringView v = value;
 
     bool absolute = false;
-    if (hasSchemeSeparator(v)) {
+    const qsizetype colon = indexOfUnit(v, u':');
+    if (colon >= 0 && indexOfUnit(v, u':', colon + 1) < 0 && (colon == 4 || colon == 5)
+        && wordAt(v, 0, "https", colon) && v.size() > colon + 2 && v[colon + 1] == u'/'
+        && v[colon + 2] == u'/') {
+        // A value with one ":" that starts with "http://" or "https://" (the common absolute
+        // link): no other scheme text can be in it, so removing them is dropping the prefix.
+        absolute = colon == 4;
+        v = v.sliced(colon + 3);
+    } else if (colon >= 0 && hasSchemeSeparator(v)) {
         scratch = v.toString();
         if (removeAll(scratch, kHttp) > 0)
             absolute = true;
