@@ -55,6 +55,24 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), events.size()); // every count refreshes the display
     }
 
+    void pagesQueuedInOneGo()
+    {
+        test::Sandbox box;
+        ScanStatistics stats(*box.settings);
+        QSignalSpy changed(&stats, &ScanStatistics::statisticsChanged);
+        stats.CountPagesQueued(0);
+        stats.CountPagesQueued(-3);
+        QCOMPARE(changed.count(), 0);
+        stats.CountPagesQueued(2500);
+        stats.CountScanEvent(ScanStatistics::PageQueued);
+        QCOMPARE(stats.lPagesFound, 2501);
+        QCOMPARE(changed.count(), 2);
+        // The counter stops at its largest value.
+        stats.CountPagesQueued(std::numeric_limits<qint32>::max());
+        QCOMPARE(stats.lPagesFound, std::numeric_limits<qint32>::max());
+        QCOMPARE(counters(stats), (QList<qint32>{0, 0, 0, std::numeric_limits<qint32>::max(), 0, 0, 0}));
+    }
+
     void historyPersistsAcrossRuns()
     {
         test::Sandbox box;

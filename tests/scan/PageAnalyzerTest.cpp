@@ -8,6 +8,7 @@
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace corvane;
@@ -442,6 +443,69 @@ private Q_SLOTS:
         QCOMPARE(f.state().strProblem, problem);
         QCOMPARE(f.state().bRedirectFound, redirect);
         QCOMPARE(f.state().strRedirectUrl, redirect ? QStringLiteral("partner.test/links") : QString());
+    }
+
+    // The texts are searched many places at a time: one must be found wherever it stands, the
+    // page's last characters included, and one cut short by the page's end must not be.
+    void warningTextsAnywhereInThePage_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<bool>("redirect");
+        const QList<QPair<QString, QString>> texts = {
+            {QStringLiteral("<?php"), QStringLiteral("Server Script Error")},
+            {QStringLiteral("YOU are seeing this text because"), QStringLiteral("Source Protected")},
+            {QStringLiteral("Mine.Test"), QStringLiteral("Possible Redirected URL")},
+        };
+        for (const auto& [text, problem] : texts) {
+            for (const int before : {0, 1, 15, 16, 17, 31, 32, 33, 47, 64, 100}) {
+                for (const int after : {0, 1, 7, 40}) {
+                    const QString page = QString(before, u'x') + text + QString(after, u'y');
+                    QTest::addRow("%s at %d, %d after", qPrintable(problem), before, after)
+                        << page << problem << (text == QStringLiteral("Mine.Test"));
+                }
+                QTest::addRow("%s cut short at %d", qPrintable(problem), before)
+                    << QString(before, u'x') + text.chopped(1) << QString() << false;
+            }
+        }
+    }
+    void warningTextsAnywhereInThePage()
+    {
+        QFETCH(QString, body);
+        QFETCH(QString, problem);
+        QFETCH(bool, redirect);
+        AnalyzerFixture f;
+        f.set("chkRedirect", "0");
+        f.analyze(body);
+        QCOMPARE(f.state().strProblem, problem);
+        QCOMPARE(f.state().bRedirectFound, redirect);
+    }
+
+    // Pages found on a page reach the queue and the statistics before anything else can look:
+    // before a found link is reported, and before the analysis hands back.
+    void foundPagesAreQueuedBeforeALinkIsReported()
+    {
+        AnalyzerFixture f;
+        QStringList queuedWhenFound;
+        qint32 countedWhenFound = -1;
+        QObject::connect(&f.analyzer, &PageAnalyzer::statusChanged, &f.analyzer,
+                         [&](int panel, const QString&) {
+                             if (panel == 3 && queuedWhenFound.isEmpty()) {
+                                 queuedWhenFound = f.queue();
+                                 countedWhenFound = f.statistics.lPagesFound;
+                             }
+                         });
+        QSignalSpy counted(&f.statistics, &ScanStatistics::statisticsChanged);
+        f.analyze("<a href=\"a.htm\"><a href=\"b.htm\"><a href=\"http://www.mine.test/\"><a href=\"c.htm\">");
+        QCOMPARE(queuedWhenFound, (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm"}));
+        QCOMPARE(countedWhenFound, 2);
+        QCOMPARE(f.queue(), (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm",
+                                         "partner.test/links/c.htm"}));
+        QCOMPARE(f.statistics.lPagesFound, 3);
+        QCOMPARE(f.state().lPagesKnown, 3);
+        QCOMPARE(f.finished, QList<PageAnalyzer::Continuation>{PageAnalyzer::Continuation::NextPage});
+        // Three signals: the two pages before the link, the link, the page after it.
+        QCOMPARE(counted.count(), 3);
     }
 
     void pageFilesAreWritten()
