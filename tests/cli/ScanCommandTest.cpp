@@ -6,6 +6,7 @@
 #include "scan/NetworkContext.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
+#include "support/TestWebServer.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -185,6 +186,36 @@ private Q_SLOTS:
         const QString project = cli.writeProject(QStringLiteral("sites.prj"), kOffline);
         const CliRun r = cli.scan({project}, true);
         QCOMPARE(r.err, QStringLiteral("\r\x1b[KMain Site 1 of 2  my site.test  my site.test\n"));
+    }
+
+    // A scan fetches many pages a second: on a terminal the line is redrawn at most ten times a
+    // second and ends on the last page; a log gets a line for every page.
+    void progressOfAScanOfManyPages()
+    {
+        constexpr int kPages = 40;
+        test::TestWebServer server;
+        QByteArray index;
+        for (int i = 1; i < kPages; ++i) {
+            index += "<a href=\"p" + QByteArray::number(i) + ".htm\">" + QByteArray::number(i) + "</a>\n";
+            server.setPage(QStringLiteral("partner.test"), QStringLiteral("/p%1.htm").arg(i), "no links here");
+        }
+        server.setPage(QStringLiteral("partner.test"), QStringLiteral("/"), index);
+        for (const bool terminal : {true, false}) {
+            ScanCli cli;
+            cli.network.setRoute(server.route());
+            const QString project = cli.writeProject(QStringLiteral("sites.prj"), "mine.test\r\npartner.test/|1|||\r\n");
+            const CliRun r = cli.scan({project, QStringLiteral("--set"), QStringLiteral("chkAuto=0")}, terminal);
+            QCOMPARE(r.status, 1);
+            const QString last = QStringLiteral("Main Site 1 of 1  partner.test/  partner.test/p%1.htm").arg(kPages - 1);
+            if (terminal) {
+                QVERIFY2(r.err.startsWith(QStringLiteral("\r\x1b[KMain Site 1 of 1  partner.test/  partner.test/\r\x1b[K")), qPrintable(r.err));
+                QVERIFY2(r.err.endsWith(QStringLiteral("\r\x1b[K") + last + u'\n'), qPrintable(r.err));
+                QVERIFY2(r.err.count(QStringLiteral("\x1b[K")) < kPages / 2, qPrintable(r.err));
+            } else {
+                QCOMPARE(r.err.count(u'\n'), kPages);
+                QVERIFY(r.err.endsWith(last + u'\n'));
+            }
+        }
     }
 
     void setHoldsForThisRunOnly()

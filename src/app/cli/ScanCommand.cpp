@@ -56,6 +56,10 @@ int fileError(Environment& env, const QString& text)
 
 // Progress on the error stream: on a terminal one line rewritten in place, elsewhere one line
 // per page so that a log keeps them all.
+// The page in progress on standard error. On a terminal one line is redrawn, at most ten times a
+// second (a scan fetches thousands of pages a second, and a redraw for each only makes the
+// terminal work); the last page is always shown at the end. Elsewhere (a log file) every page
+// has its line, written out at least ten times a second.
 class ProgressLine
 {
 public:
@@ -63,27 +67,47 @@ public:
 
     void show(const QString& text)
     {
-        if (m_env.errIsTerminal)
-            m_env.err << "\r\x1b[K" << text;
-        else
+        const bool due = !m_sinceOutput.isValid() || m_sinceOutput.hasExpired(kIntervalMs);
+        if (m_env.errIsTerminal) {
+            m_pending = text;
+            if (due)
+                draw();
+        } else {
             m_env.err << text << '\n';
-        m_env.err.flush();
+            if (due) {
+                m_env.err.flush();
+                m_sinceOutput.start();
+            }
+        }
         m_shown = true;
     }
     void finish()
     {
-        if (m_shown && m_env.errIsTerminal) {
+        if (!m_pending.isNull())
+            draw();
+        if (m_shown && m_env.errIsTerminal)
             m_env.err << '\n';
-            m_env.err.flush();
-        }
+        m_env.err.flush();
         m_shown = false;
+        m_sinceOutput.invalidate();
     }
 
 private:
+    static constexpr qint64 kIntervalMs = 100;
+
+    void draw()
+    {
+        m_env.err << "\r\x1b[K" << m_pending;
+        m_env.err.flush();
+        m_pending = QString();
+        m_sinceOutput.start();
+    }
+
     Environment& m_env;
+    QString m_pending; // the terminal's line not drawn yet
+    QElapsedTimer m_sinceOutput;
     bool m_shown = false;
 };
-
 
 void printRows(const Project& project, QTextStream& out)
 {
