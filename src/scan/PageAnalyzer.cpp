@@ -4,16 +4,13 @@
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
 #include "scan/DownloadText.h"
+#include "scan/PageCopyWriter.h"
 #include "scan/ScanStatistics.h"
 #include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
 
 #include <QFile>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -655,58 +652,6 @@ struct PageAnalyzer::PageText {
     }
 };
 
-// One of the page copies of a slot. The file stays open from page to page and is written over
-// from its start, then cut to length when the page before was longer: opening and closing it
-// for every page cost more than writing it. Emptying it first is avoided too, as emptying a file
-// and writing it again makes some file systems (ext4) flush it at once.
-class PageAnalyzer::PageCopy
-{
-public:
-    PageCopy() = default;
-    PageCopy(const PageCopy&) = delete;
-    PageCopy& operator=(const PageCopy&) = delete;
-    ~PageCopy() { close(); }
-
-    // A copy that cannot be written is no reason to stop: the links are taken from memory.
-    void write(const AppFolder& app, const QString& name, QByteArrayView bytes)
-    {
-        struct stat st {};
-        // Removed or replaced by someone else since the last page: the name gets a new file.
-        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || st.st_nlink == 0))
-            close();
-        if (m_fd < 0) {
-            m_fd = ::open(QFile::encodeName(app.file(name)).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-            if (m_fd < 0 || ::fstat(m_fd, &st) != 0) {
-                close();
-                return;
-            }
-        }
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::pwrite(m_fd, bytes.data() + done, std::size_t(bytes.size() - done), off_t(done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                close();
-                return;
-            }
-            done += n;
-        }
-        if (st.st_size > bytes.size() && ::ftruncate(m_fd, off_t(bytes.size())) != 0)
-            close();
-    }
-
-    void close()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-};
-
 PageAnalyzer::PageAnalyzer(Project& project, SettingsStore& settings, ScanStatistics& statistics,
                            AppFolder app, NetworkContext& network, QObject* parent)
     : QObject(parent),
@@ -716,7 +661,7 @@ PageAnalyzer::PageAnalyzer(Project& project, SettingsStore& settings, ScanStatis
       m_app(std::move(app)),
       m_rules(settings, m_app),
       m_download(new DownloadText(network, this)),
-      m_pageCopies(std::make_unique<std::array<PageCopy, 2 * PageFetcher::kSlotCount>>())
+      m_copyWriter(std::make_unique<PageCopyWriter>())
 {
     connect(m_download, &DownloadText::finished, this, &PageAnalyzer::onDownloadFinished);
 }
@@ -882,21 +827,30 @@ void PageAnalyzer::writePageFiles(const PageText& text, int slot)
     page.truncate(out + 2 - page.constData());
     flat.truncate(dst + 2 - flat.constData());
 
-    if (slot >= 0 && slot < PageFetcher::kSlotCount) {
-        (*m_pageCopies)[std::size_t(2 * slot)].write(m_app, QStringLiteral("html%1.txt").arg(slot), page);
-        (*m_pageCopies)[std::size_t(2 * slot + 1)].write(m_app, QStringLiteral("html2%1.txt").arg(slot), flat);
-    } else {
-        PageCopy first;
-        first.write(m_app, QStringLiteral("html%1.txt").arg(slot), page);
-        PageCopy second;
-        second.write(m_app, QStringLiteral("html2%1.txt").arg(slot), flat);
+    // The copies of a slot stay open while a Linking Site is scanned.
+    const bool keepOpen = slot >= 0 && slot < PageFetcher::kSlotCount;
+    if (keepOpen && m_copyPaths[std::size_t(slot)].first.isEmpty()) {
+        m_copyPaths[std::size_t(slot)] = {m_app.file(QStringLiteral("html%1.txt").arg(slot)),
+                                          m_app.file(QStringLiteral("html2%1.txt").arg(slot))};
     }
+    const auto paths = keepOpen ? m_copyPaths[std::size_t(slot)]
+                                : std::pair{m_app.file(QStringLiteral("html%1.txt").arg(slot)),
+                                            m_app.file(QStringLiteral("html2%1.txt").arg(slot))};
+    std::vector<PageCopyWriter::Copy> copies;
+    copies.reserve(2);
+    copies.push_back({paths.first, std::move(page)});
+    copies.push_back({paths.second, std::move(flat)});
+    m_copyWriter->write(std::move(copies), keepOpen);
 }
 
 void PageAnalyzer::closePageCopies()
 {
-    for (PageCopy& copy : *m_pageCopies)
-        copy.close();
+    m_copyWriter->closeAll();
+}
+
+void PageAnalyzer::waitForPageCopies()
+{
+    m_copyWriter->waitUntilWritten();
 }
 
 void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,

@@ -17,10 +17,12 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace corvane {
 
 class DownloadText;
+class PageCopyWriter;
 class LinkingSiteList;
 class NetworkContext;
 class Project;
@@ -75,6 +77,9 @@ public:
     void siteAdvanced(); // AdvanceSite: the outcome is recorded, the next Linking Site follows
     // Stop: nothing still waiting may finish.
     void abort();
+    // The page copies are written on a thread of their own; this returns once the copies of
+    // every page analysed so far are written.
+    void waitForPageCopies();
 
     // Links recorded on the current Linking Site, and the serial behind the "No." column.
     qint32 lSiteLinks = 0;
@@ -112,7 +117,6 @@ Q_SIGNALS:
 
 private:
     struct PageText;
-    class PageCopy;
     struct Pending {
         FetchedPage page;
         quint64 generation = 0;
@@ -161,8 +165,10 @@ private:
     RuleEngine m_rules;
     DownloadText* m_download = nullptr;
     std::optional<Pending> m_pending;
-    // html<n>.txt and html2<n>.txt of each slot, kept open while a Linking Site is scanned.
-    std::unique_ptr<std::array<PageCopy, 2 * PageFetcher::kSlotCount>> m_pageCopies;
+    // Writes html<n>.txt and html2<n>.txt of each slot, on a thread of its own.
+    std::unique_ptr<PageCopyWriter> m_copyWriter;
+    // The two copies' paths of each slot, made once.
+    std::array<std::pair<QString, QString>, PageFetcher::kSlotCount> m_copyPaths;
     // Changes whenever work under way must not go on: Start, Stop, the end of a Linking Site.
     quint64 m_epoch = 0;
 

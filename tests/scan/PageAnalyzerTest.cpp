@@ -512,20 +512,39 @@ private Q_SLOTS:
     {
         AnalyzerFixture f;
         f.analyze(QStringLiteral("<p>caf\u00e9 \u20ac</p>\n<a HREF=  'a.htm'>A</a>\r\nend"));
+        f.analyzer.waitForPageCopies();
         QCOMPARE(test::readAll(f.box.file("html0.txt")),
                  QByteArray("<p>caf\xe9 \x80</p>\n<a \r\nhref='a.htm'>A</a>\r\nend\r\n"));
         QCOMPARE(test::readAll(f.box.file("html20.txt")),
                  QByteArray("<p>caf\xe9 \x80</p><a href='a.htm'>A</a>end\r\n"));
         // Each page replaces the copies of the one before.
         f.analyze(QStringLiteral("x"));
+        f.analyzer.waitForPageCopies();
         QCOMPARE(test::readAll(f.box.file("html0.txt")), QByteArray("x\r\n"));
         QCOMPARE(test::readAll(f.box.file("html20.txt")), QByteArray("x\r\n"));
         // Copies removed by someone else between two pages are written anew.
         QVERIFY(QFile::remove(f.box.file("html0.txt")));
         QVERIFY(QFile::remove(f.box.file("html20.txt")));
         f.analyze(QStringLiteral("yz"));
+        f.analyzer.waitForPageCopies();
         QCOMPARE(test::readAll(f.box.file("html0.txt")), QByteArray("yz\r\n"));
         QCOMPARE(test::readAll(f.box.file("html20.txt")), QByteArray("yz\r\n"));
+    }
+
+    // The copies are written on a thread of their own: however far behind it falls, each file
+    // ends up with the last page, whole, and the Linking Site's end closes them.
+    void pageCopiesEndWithTheLastPage()
+    {
+        AnalyzerFixture f;
+        QString last;
+        for (int i = 0; i < 300; ++i) {
+            last = QStringLiteral("<p>page %1</p>").arg(i) + QString(i % 7 == 0 ? 5000 : 10 + i, u'x');
+            f.analyze(last);
+        }
+        f.analyzer.siteAdvanced();
+        f.analyzer.waitForPageCopies();
+        QCOMPARE(test::readAll(f.box.file("html0.txt")), last.toLatin1() + "\r\n");
+        QCOMPARE(test::readAll(f.box.file("html20.txt")), last.toLatin1() + "\r\n");
     }
 
     void knownPages_data()
