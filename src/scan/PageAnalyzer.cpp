@@ -871,6 +871,8 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
     // marker can end the reading otherwise: so those are the lines visited. The first line never
     // holds a link (every "href=" starts a line of its own), yet it is always read.
     const qsizetype count = text.hrefs.size();
+    // Every link may be a new page: room for all of them is made at once.
+    m_queuedKeys.reserve(m_queuedKeys.size() + std::size_t(count));
     qsizetype redirectFrom = -1; // the first line with "href=" from the marker's line on
     if (enoughLinks()) {
         if (text.marker >= 0 && text.marker < text.firstLineEnd())

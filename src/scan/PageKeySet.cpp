@@ -92,7 +92,22 @@ void PageKeySet::clear()
 
 void PageKeySet::grow()
 {
-    std::vector<Slot> old(std::max<std::size_t>(64, 2 * m_slots.size()));
+    rehash(std::max<std::size_t>(64, 2 * m_slots.size()));
+}
+
+void PageKeySet::reserve(std::size_t count)
+{
+    std::size_t wanted = std::max<std::size_t>(64, m_slots.size());
+    while (2 * count > wanted)
+        wanted *= 2;
+    if (wanted > m_slots.size())
+        rehash(wanted);
+    m_keys.reserve(count);
+}
+
+void PageKeySet::rehash(std::size_t size)
+{
+    std::vector<Slot> old(size);
     old.swap(m_slots);
     const std::size_t mask = m_slots.size() - 1;
     for (const Slot& slot : old) {

@@ -21,6 +21,8 @@ public:
     bool contains(QStringView key, std::size_t hash) const;
     // Adds the key unless it is there already.
     void insert(const QString& key, std::size_t hash);
+    // Makes room for this many keys in all, so adding them never grows the table.
+    void reserve(std::size_t count);
     void clear();
     std::size_t size() const { return m_count; }
 
@@ -33,6 +35,7 @@ private:
     };
     std::size_t findSlot(QStringView key, std::size_t hash) const;
     void grow();
+    void rehash(std::size_t size);
 
     std::vector<Slot> m_slots; // open addressing, a power of two in size, at most half full
     std::vector<QString> m_keys;

@@ -32,12 +32,27 @@ private Q_SLOTS:
         QVERIFY(!set.contains(page, PageKeySet::hashOf(page)));
     }
 
+    // Room is made by growing key by key, or at once (a links page reserves for all its links,
+    // also when the set already holds keys, and a smaller reservation changes nothing).
+    void growingKeepsEveryKey_data()
+    {
+        QTest::addColumn<QList<int>>("reservations"); // before the first key, after the 100th
+        QTest::newRow("key by key") << QList<int>{0, 0};
+        QTest::newRow("all at once") << QList<int>{5000, 0};
+        QTest::newRow("more later") << QList<int>{10, 5000};
+        QTest::newRow("smaller later") << QList<int>{5000, 3};
+    }
     void growingKeepsEveryKey()
     {
+        QFETCH(QList<int>, reservations);
         PageKeySet set;
         const auto key = [](int i) { return QStringLiteral("partner.test/dir%1/page%2.htm").arg(i % 7).arg(i); };
-        for (int i = 0; i < 5000; ++i)
+        set.reserve(std::size_t(reservations.at(0)));
+        for (int i = 0; i < 5000; ++i) {
+            if (i == 100)
+                set.reserve(std::size_t(reservations.at(1)));
             set.insert(key(i), PageKeySet::hashOf(key(i)));
+        }
         QCOMPARE(set.size(), std::size_t(5000));
         for (int i = 0; i < 5000; ++i)
             QVERIFY(set.contains(key(i), PageKeySet::hashOf(key(i))));
