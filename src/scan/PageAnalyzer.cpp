@@ -385,6 +385,20 @@ struct Probe {
     {
     }
 
+    // Tries the places from i on that the mask's bits name, in order; true when one matched
+    // (found then holds it).
+    bool tryPlaces(const char* p, qsizetype size, qsizetype i, unsigned mask)
+    {
+        for (; mask != 0; mask &= mask - 1) {
+            const qsizetype at = i + qCountTrailingZeroBits(mask);
+            if (matchesAt(p, size, at)) {
+                found = at;
+                return true;
+            }
+        }
+        return false;
+    }
+
     bool matchesAt(const char* p, qsizetype size, qsizetype at) const
     {
         for (int k = 0; k < count; ++k) {
@@ -448,16 +462,10 @@ __attribute__((target("avx2"))) void findAllAvx2(const char* p, qsizetype size, 
             if (probe.found >= 0)
                 continue;
             const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + probe.off));
-            unsigned mask = unsigned(_mm256_movemask_epi8(
+            const unsigned mask = unsigned(_mm256_movemask_epi8(
                 _mm256_and_si256(_mm256_cmpeq_epi8(a, first[k]), _mm256_cmpeq_epi8(b, second[k]))));
-            for (; mask != 0; mask &= mask - 1) {
-                const qsizetype at = i + qCountTrailingZeroBits(mask);
-                if (probe.matchesAt(p, size, at)) {
-                    probe.found = at;
-                    --open;
-                    break;
-                }
-            }
+            if (mask != 0 && probe.tryPlaces(p, size, i, mask))
+                --open;
         }
     }
     findAllFrom(p, size, i, probes, used, open);
@@ -496,16 +504,10 @@ void findAll(const QByteArray& text, Probe* probes, std::size_t used)
             if (probe.found >= 0)
                 continue;
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + probe.off));
-            unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first[k]),
-                                                                     _mm_cmpeq_epi8(b, second[k]))));
-            for (; mask != 0; mask &= mask - 1) {
-                const qsizetype at = i + qCountTrailingZeroBits(mask);
-                if (probe.matchesAt(p, size, at)) {
-                    probe.found = at;
-                    --open;
-                    break;
-                }
-            }
+            const unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first[k]),
+                                                                           _mm_cmpeq_epi8(b, second[k]))));
+            if (mask != 0 && probe.tryPlaces(p, size, i, mask))
+                --open;
         }
     }
 #endif
