@@ -6,8 +6,8 @@
 
 namespace corvane {
 
-// The typed lists of the project. Each is a RecordTableModel with its columns in the documented
-// order; the structs are convenience views of one row.
+// The typed lists of the project. Each (the page queue excepted) is a RecordTableModel with its
+// columns in the documented order; the structs are convenience views of one row.
 
 struct LinkingSite {
     QString url;               // "Website", without "http://" or "https://"
@@ -116,7 +116,6 @@ public:
     int appendTarget(const PostTarget& target);
 };
 
-// Pages of the current Linking Site waiting to be fetched, first in, first out.
 // The pages still to fetch for the current Linking Site, first in first out. A links page can
 // queue thousands of pages at once, so a row is its URL alone, without the cells, colour and icon
 // of the project's other lists.

@@ -11,11 +11,9 @@
 
 #include <QFile>
 
-
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <initializer_list>
 #include <limits>
 #include <utility>
 
@@ -297,10 +295,6 @@ char* copyWithoutBreaks(const char* src, qsizetype n, char* dst)
     return dst;
 }
 
-// The link value of a line "href=" + rest, where rest holds no further "href=": up to the first
-// quote or ">" that is not the line's last character, else the line less its last two
-// characters; without its "href=", trimmed, and cut at a blank. None when the cut-out with its
-// "href=" is shorter than six characters. The value is a part of rest.
 // The first quote, apostrophe or ">" among the first n bytes, or -1.
 qsizetype firstCloser(const char* p, qsizetype n)
 {
@@ -324,6 +318,11 @@ qsizetype firstCloser(const char* p, qsizetype n)
     return -1;
 }
 
+// The link value of a line "href=" + rest, where rest holds no further "href=": up to the first
+// quote or ">" that is not the line's last character, else the line less its last two
+// characters; without its "href=", trimmed, and cut at a blank. None when the cut-out with its
+// "href=" is shorter than six characters. The value is a part of rest.
+// folded: the folded bytes of rest, where the closing characters are looked for.
 std::optional<QStringView> cutValueView(QStringView rest, QByteArrayView folded)
 {
     // "href=" followed by a double quote, then by an apostrophe, becomes "href=".

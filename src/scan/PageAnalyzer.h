@@ -22,9 +22,9 @@
 namespace corvane {
 
 class DownloadText;
-class PageCopyWriter;
 class LinkingSiteList;
 class NetworkContext;
+class PageCopyWriter;
 class Project;
 class ScanStatistics;
 class SettingsStore;

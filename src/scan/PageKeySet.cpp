@@ -102,7 +102,10 @@ void PageKeySet::reserve(std::size_t count)
         wanted *= 2;
     if (wanted > m_slots.size())
         rehash(wanted);
-    m_keys.reserve(count);
+    // Asked for a little more at every page, the key list still grows by doubling: an exact
+    // reservation would move every key each time.
+    if (count > m_keys.capacity())
+        m_keys.reserve(std::max(count, 2 * m_keys.capacity()));
 }
 
 void PageKeySet::rehash(std::size_t size)
