@@ -170,11 +170,58 @@ bool appendMainSite(Project& project, QStringView url)
     return true;
 }
 
+// Texts that repeat from row to row (a Main Site, a status, "001", an expected count of links)
+// are kept once while a file is read: a large project then holds one copy of each instead of
+// one per row, and reading it allocates far less.
+class RepeatedTexts
+{
+public:
+    QString text(QStringView v)
+    {
+        if (v.isEmpty())
+            return v.toString();
+        for (const QString& known : m_recent) {
+            if (known.size() == v.size() && QStringView(known) == v)
+                return known;
+        }
+        QString made = v.toString();
+        m_recent[m_next] = made;
+        m_next = (m_next + 1) % m_recent.size();
+        return made;
+    }
+
+private:
+    std::array<QString, 8> m_recent;
+    std::size_t m_next = 0;
+};
+
+struct ReadContext {
+    RepeatedTexts mains;
+    RepeatedTexts statuses;
+    RepeatedTexts numbers;
+    RepeatedTexts expected;
+};
+
+bool readLinkingSite(Project& project, QStringView line, ReadContext& context);
+
+// Whether the line may start with one of the record prefixes, all of which start with one of
+// these letters: most lines of a large project are Linking Sites, which then need no further
+// comparison.
+bool mayHavePrefix(QStringView line)
+{
+    if (line.isEmpty())
+        return false;
+    const char16_t c = line.front().unicode();
+    return c == u'H' || c == u'R' || c == u'N' || c == u'P';
+}
+
 // One line after the first. False when the line cannot be read as its record.
-bool readLine(Project& project, QStringView line)
+bool readLine(Project& project, QStringView line, ReadContext& context)
 {
     if (line.isEmpty() || line == u" ")
         return true;
+    if (!mayHavePrefix(line))
+        return readLinkingSite(project, line, context);
     for (int part = 0; part < 3; ++part) {
         if (line.startsWith(kHtml[part])) {
             project.setPageText(part + 1, unescapeBreaks(line.mid(kHtml[part].size())));
@@ -188,15 +235,15 @@ bool readLine(Project& project, QStringView line)
         if (n < 5 || !parseIcon(f[0], &e.icon))
             return false;
         if (n >= 6) {
-            e.main = f[1].toString();
+            e.main = context.mains.text(f[1]);
             e.remote = f[2].toString();
-            e.status = f[3].toString();
-            e.number = f[4].toString();
+            e.status = context.statuses.text(f[3]);
+            e.number = context.numbers.text(f[4]);
             e.url = f[5].toString();
         } else {
             e.remote = f[1].toString();
-            e.status = f[2].toString();
-            e.number = f[3].toString();
+            e.status = context.statuses.text(f[2]);
+            e.number = context.numbers.text(f[3]);
             e.url = f[4].toString();
         }
         e.colour = e.icon == 2 ? SiteColour::Blue : SiteColour::Red;
@@ -224,7 +271,12 @@ bool readLine(Project& project, QStringView line)
         project.postTargets().appendTarget({f[0].toString(), f[1].toString()});
         return true;
     }
-    // Anything else is a Linking Site of the current Main Site.
+    return readLinkingSite(project, line, context);
+}
+
+// Anything else is a Linking Site of the current Main Site.
+bool readLinkingSite(Project& project, QStringView line, ReadContext& context)
+{
     std::array<QStringView, 5> f;
     const int n = splitFields(line, f);
     const int k = project.state().iCurrentMain;
@@ -233,7 +285,7 @@ bool readLine(Project& project, QStringView line)
         return false;
     LinkingSite site;
     site.url = f[0].toString();
-    site.expected = f[1].toString();
+    site.expected = context.expected.text(f[1]);
     if (n > 2)
         site.linkPageUrl = f[2].toString();
     if (n > 3)
@@ -337,6 +389,7 @@ ReadOutcome ProjectFile::deserialize(Project& project, QByteArrayView bytes)
     const qsizetype size = text.size();
     qsizetype pos = 0;
     int lineNumber = 0;
+    ReadContext context;
     // A line ends at CR LF, LF or a lone CR (files edited on this platform); a final line break
     // does not start another line.
     while (pos < size) {
@@ -354,7 +407,7 @@ ReadOutcome ProjectFile::deserialize(Project& project, QByteArrayView bytes)
         if (lineNumber == 1 && !hasPrefix(line))
             ok = appendMainSite(project, line);
         else
-            ok = readLine(project, line);
+            ok = readLine(project, line, context);
         if (!ok) {
             outcome.failedLine = lineNumber;
             return outcome;

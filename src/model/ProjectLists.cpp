@@ -98,11 +98,16 @@ int PostTargetList::appendTarget(const PostTarget& t)
     return append({{t.mainSite, t.scriptUrl}, SiteColour::Black, 0});
 }
 
-PageQueue::PageQueue(QObject* parent) : QAbstractListModel(parent) {}
+PageQueue::PageQueue(QObject* parent) : QAbstractTableModel(parent) {}
 
 int PageQueue::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : count();
+}
+
+int PageQueue::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 1; // "Page"
 }
 
 QVariant PageQueue::data(const QModelIndex& index, int role) const
@@ -118,7 +123,7 @@ QVariant PageQueue::headerData(int section, Qt::Orientation orientation, int rol
 {
     if (orientation == Qt::Horizontal && section == 0 && role == Qt::DisplayRole)
         return QStringLiteral("Page");
-    return QAbstractListModel::headerData(section, orientation, role);
+    return QAbstractTableModel::headerData(section, orientation, role);
 }
 
 void PageQueue::enqueue(const QString& url)

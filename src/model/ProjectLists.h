@@ -2,7 +2,7 @@
 
 #include "model/RecordTableModel.h"
 
-#include <QAbstractListModel>
+#include <QAbstractTableModel>
 
 namespace corvane {
 
@@ -119,7 +119,7 @@ public:
 // The pages still to fetch for the current Linking Site, first in first out. A links page can
 // queue thousands of pages at once, so a row is its URL alone, without the cells, colour and icon
 // of the project's other lists.
-class PageQueue final : public QAbstractListModel
+class PageQueue final : public QAbstractTableModel
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PageQueue)
@@ -127,6 +127,7 @@ public:
     explicit PageQueue(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 

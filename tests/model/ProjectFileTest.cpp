@@ -178,6 +178,20 @@ private Q_SLOTS:
                 QStringLiteral("http://y.org"), QStringLiteral("Y"), QStringLiteral("d")});
             p.setPageText(2, QStringLiteral("\r\n\r\nline 3\r\n"));
         });
+        // Values repeating from row to row are read once and shared; more distinct values than
+        // the reader keeps at hand, and empty ones, must still come back each in its place.
+        QTest::newRow("repeated values") << Builder([](Project& p) {
+            ProjectFile::clearProject(p);
+            p.mainSites().appendUrl(QStringLiteral("a.com"));
+            p.addList();
+            for (int i = 0; i < 40; ++i) {
+                const QString v = QString::number(i % (3 + i % 11));
+                p.linkingSites(1)->appendSite({QStringLiteral("s%1.org").arg(i), v, {}, v, {}});
+                p.results().appendEntry({1 + i % 2, i % 5 ? QStringLiteral("a.com") : QString(),
+                    QStringLiteral("s%1.org").arg(i), QStringLiteral("Status ") + v, v,
+                    QStringLiteral("s%1.org/").arg(i), i % 2 ? SiteColour::Blue : SiteColour::Red});
+            }
+        });
     }
     void roundTrip()
     {
