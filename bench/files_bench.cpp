@@ -23,7 +23,7 @@ using namespace corvane;
 
 namespace {
 
-constexpr int kRuns = 3;
+constexpr int kRuns = 5;
 
 // N Linking Sites spread over N / 100 Main Sites, one result row per Linking Site in the mix of
 // outcomes a real scan gives.
