@@ -47,6 +47,43 @@ private Q_SLOTS:
         QCOMPARE(ours, qts);
     }
 
+    // The searches look at eight characters at a time and finish one by one: a character must
+    // be found at every place, inside a block of eight, at its edges and in the tail, with Qt's
+    // own searches as the reference.
+    void searchesFindEveryPlace()
+    {
+        const QList<char16_t> specials = {u'/', u'A', u'Z', u'a', 0x80, 0x212A /* Kelvin sign */, 0x17F /* long s */};
+        for (int length = 0; length <= 26; ++length) {
+            for (int at = 0; at <= length; ++at) {
+                for (const char16_t special : specials) {
+                    QString text(length, u'x');
+                    if (at < length)
+                        text[at] = QChar(special);
+                    const QString where = QStringLiteral("length %1, place %2, U+%3")
+                                              .arg(length).arg(at).arg(int(special), 4, 16, QLatin1Char('0'));
+                    for (const qsizetype from : {qsizetype(0), qsizetype(3), qsizetype(9)}) {
+                        QVERIFY2(TextSearch::indexOfUnit(text, special, from) == QStringView(text).indexOf(QChar(special), from),
+                                 qPrintable(where));
+                        for (const QString& needle : {QStringLiteral("k"), QStringLiteral("s"), QStringLiteral("xa"),
+                                                      QStringLiteral("/x")}) {
+                            QVERIFY2(TextSearch::indexOfNoCase(text, needle, from)
+                                         == text.indexOf(needle, from, Qt::CaseInsensitive),
+                                     qPrintable(where + u' ' + needle));
+                        }
+                    }
+                    qsizetype firstUpperOrBeyond = -1;
+                    for (qsizetype i = 0; i < text.size() && firstUpperOrBeyond < 0; ++i) {
+                        const char16_t c = text.at(i).unicode();
+                        if (c >= 0x80 || (c >= u'A' && c <= u'Z'))
+                            firstUpperOrBeyond = i;
+                    }
+                    QVERIFY2(TextSearch::indexOfUpperOrNonAscii(text) == firstUpperOrBeyond, qPrintable(where));
+                    QVERIFY2(TextSearch::isAscii(text) == (at == length || special < 0x80), qPrintable(where));
+                }
+            }
+        }
+    }
+
     void replacementsAreNotSearchedAgain()
     {
         QString text = QStringLiteral("www.aspen.example.com/p.as");
