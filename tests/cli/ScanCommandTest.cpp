@@ -218,6 +218,32 @@ private Q_SLOTS:
         }
     }
 
+    // A page that keeps the scan waiting is shown while it does, though it came too soon after
+    // the line before to be drawn at once.
+    void aWaitingPageIsShownWhileItWaits()
+    {
+        test::TestWebServer server;
+        server.setPage(QStringLiteral("partner.test"), QStringLiteral("/"),
+                       "<a href=\"fast.htm\">f</a><a href=\"slow.htm\">s</a>");
+        server.setPage(QStringLiteral("partner.test"), QStringLiteral("/fast.htm"), "quick");
+        server.setSilent(QStringLiteral("partner.test"), QStringLiteral("/slow.htm"));
+        ScanCli cli;
+        cli.network.setRoute(server.route());
+        const QString project = cli.writeProject(QStringLiteral("sites.prj"), "mine.test\r\npartner.test/|1|||\r\n");
+        QString err;
+        QString out;
+        QTextStream errStream(&err);
+        QTextStream outStream(&out);
+        cli::Environment env{outStream, errStream, true, &cli.interrupt};
+        QString shownWhileWaiting;
+        QTimer::singleShot(500, &server, [&] { shownWhileWaiting = err; });
+        cli::runScan({project, QStringLiteral("--set"), QStringLiteral("txtTimeout=1"), QStringLiteral("--set"),
+                      QStringLiteral("chkAuto=0"), QStringLiteral("--app-dir"), cli.box.app.path()},
+                     *cli.box.settings, cli.network, env);
+        QVERIFY2(shownWhileWaiting.endsWith(QStringLiteral("\x1b[KMain Site 1 of 1  partner.test/  partner.test/slow.htm")),
+                 qPrintable(shownWhileWaiting));
+    }
+
     void setHoldsForThisRunOnly()
     {
         ScanCli cli;

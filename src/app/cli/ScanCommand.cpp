@@ -58,33 +58,34 @@ int fileError(Environment& env, const QString& text)
 // per page so that a log keeps them all.
 // The page in progress on standard error. On a terminal one line is redrawn, at most ten times a
 // second (a scan fetches thousands of pages a second, and a redraw for each only makes the
-// terminal work); the last page is always shown at the end. Elsewhere (a log file) every page
-// has its line, written out at least ten times a second.
+// terminal work); elsewhere (a log file) every page has its line, written out at most ten times
+// a second. What is held back is shown within a tenth of a second all the same, so a page that
+// keeps the scan waiting is on the screen or in the log while it does.
 class ProgressLine
 {
 public:
-    explicit ProgressLine(Environment& env) : m_env(env) {}
+    explicit ProgressLine(Environment& env) : m_env(env)
+    {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { catchUp(); });
+    }
 
     void show(const QString& text)
     {
-        const bool due = !m_sinceOutput.isValid() || m_sinceOutput.hasExpired(kIntervalMs);
-        if (m_env.errIsTerminal) {
+        if (m_env.errIsTerminal)
             m_pending = text;
-            if (due)
-                draw();
-        } else {
+        else
             m_env.err << text << '\n';
-            if (due) {
-                m_env.err.flush();
-                m_sinceOutput.start();
-            }
-        }
         m_shown = true;
+        if (!m_sinceOutput.isValid() || m_sinceOutput.hasExpired(kIntervalMs))
+            catchUp();
+        else if (!m_timer.isActive())
+            m_timer.start(int(kIntervalMs - m_sinceOutput.elapsed()));
     }
     void finish()
     {
-        if (!m_pending.isNull())
-            draw();
+        m_timer.stop();
+        catchUp();
         if (m_shown && m_env.errIsTerminal)
             m_env.err << '\n';
         m_env.err.flush();
@@ -95,17 +96,20 @@ public:
 private:
     static constexpr qint64 kIntervalMs = 100;
 
-    void draw()
+    void catchUp()
     {
-        m_env.err << "\r\x1b[K" << m_pending;
+        if (m_env.errIsTerminal && !m_pending.isNull()) {
+            m_env.err << "\r\x1b[K" << m_pending;
+            m_pending = QString();
+        }
         m_env.err.flush();
-        m_pending = QString();
         m_sinceOutput.start();
     }
 
     Environment& m_env;
     QString m_pending; // the terminal's line not drawn yet
     QElapsedTimer m_sinceOutput;
+    QTimer m_timer;
     bool m_shown = false;
 };
 
