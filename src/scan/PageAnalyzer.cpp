@@ -254,16 +254,11 @@ void cutBefore(QString& text, QChar c)
         text.truncate(at);
 }
 
-// A line ends at CR LF, at a lone CR or at a lone LF: pages from Unix hosts end their lines with
-// LF, and an LF kept inside a line would end up inside link values. Looked for in the folded
-// bytes, where CR and LF stand where they stand in the text (no other character folds to them).
-qsizetype lineEndIn(const QByteArray& folded, qsizetype from, qsizetype limit)
+// The page copies of a slot: the page with every "href=" on a line of its own, and without
+// line breaks.
+std::pair<QString, QString> copyPaths(const AppFolder& app, int slot)
 {
-    const char* const p = folded.constData();
-    const void* lf = std::memchr(p + from, '\n', std::size_t(limit - from));
-    const qsizetype end = lf ? static_cast<const char*>(lf) - p : limit;
-    const void* cr = std::memchr(p + from, '\r', std::size_t(end - from));
-    return cr ? static_cast<const char*>(cr) - p : end;
+    return {app.file(QStringLiteral("html%1.txt").arg(slot)), app.file(QStringLiteral("html2%1.txt").arg(slot))};
 }
 
 // Copies n bytes without their CR and LF bytes; returns where the copy ends. Sixteen bytes at a
@@ -533,10 +528,14 @@ struct PageAnalyzer::PageText {
     mutable qsizetype m_break = -1;
     mutable qsizetype m_breakFrom = -1;
 
-    qsizetype firstLineBreak(qsizetype from) const
+    // A line ends at CR LF, at a lone CR or at a lone LF: pages from Unix hosts end their lines
+    // with LF, and an LF kept inside a line would end up inside link values. Looked for in the
+    // folded bytes, where CR and LF stand where they stand in the text (no other character folds
+    // to them): the first of them in [from, to), or -1.
+    qsizetype firstLineBreak(qsizetype from, qsizetype to = -1) const
     {
         const char* const p = folded.constData();
-        const qsizetype size = folded.size();
+        const qsizetype size = to < 0 ? folded.size() : to;
         qsizetype i = from;
 #if defined(__SSE2__)
         const __m128i cr = _mm_set1_epi8('\r');
@@ -626,7 +625,9 @@ struct PageAnalyzer::PageText {
     // The first line ends at the first line end or where the first "href=" starts a new line.
     qsizetype firstLineEnd() const
     {
-        return lineEndIn(folded, 0, hrefs.isEmpty() ? body.size() : hrefs.first().at);
+        const qsizetype limit = hrefs.isEmpty() ? body.size() : hrefs.first().at;
+        const qsizetype lineBreak = firstLineBreak(0, limit);
+        return lineBreak < 0 ? limit : lineBreak;
     }
     // The line that starts with "href=" number k ends at a line end or at the next "href=".
     // Asked for in the order of the lines, the next line break is looked for once for all the
@@ -664,6 +665,8 @@ PageAnalyzer::PageAnalyzer(Project& project, SettingsStore& settings, ScanStatis
       m_download(new DownloadText(network, this)),
       m_copyWriter(std::make_unique<PageCopyWriter>())
 {
+    for (int slot = 0; slot < PageFetcher::kSlotCount; ++slot)
+        m_copyPaths[std::size_t(slot)] = copyPaths(m_app, slot);
     connect(m_download, &DownloadText::finished, this, &PageAnalyzer::onDownloadFinished);
 }
 
@@ -830,13 +833,7 @@ void PageAnalyzer::writePageFiles(const PageText& text, int slot)
 
     // The copies of a slot stay open while a Linking Site is scanned.
     const bool keepOpen = slot >= 0 && slot < PageFetcher::kSlotCount;
-    if (keepOpen && m_copyPaths[std::size_t(slot)].first.isEmpty()) {
-        m_copyPaths[std::size_t(slot)] = {m_app.file(QStringLiteral("html%1.txt").arg(slot)),
-                                          m_app.file(QStringLiteral("html2%1.txt").arg(slot))};
-    }
-    const auto paths = keepOpen ? m_copyPaths[std::size_t(slot)]
-                                : std::pair{m_app.file(QStringLiteral("html%1.txt").arg(slot)),
-                                            m_app.file(QStringLiteral("html2%1.txt").arg(slot))};
+    const auto paths = keepOpen ? m_copyPaths[std::size_t(slot)] : copyPaths(m_app, slot);
     std::vector<PageCopyWriter::Copy> copies;
     copies.reserve(2);
     copies.push_back({paths.first, std::move(page)});

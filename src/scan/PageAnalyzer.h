@@ -167,7 +167,7 @@ private:
     std::optional<Pending> m_pending;
     // Writes html<n>.txt and html2<n>.txt of each slot, on a thread of its own.
     std::unique_ptr<PageCopyWriter> m_copyWriter;
-    // The two copies' paths of each slot, made once.
+    // The two copies' paths of each slot.
     std::array<std::pair<QString, QString>, PageFetcher::kSlotCount> m_copyPaths;
     // Changes whenever work under way must not go on: Start, Stop, the end of a Linking Site.
     quint64 m_epoch = 0;
