@@ -55,10 +55,11 @@ std::size_t PageKeySet::hashOf(QStringView key)
 
 std::size_t PageKeySet::findSlot(QStringView key, std::size_t hash) const
 {
-    const std::size_t mask = m_slots.size() - 1;
+    const std::size_t mask = m_marks.size() - 1;
+    const std::uint8_t mark = markOf(hash);
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const Slot& slot = m_slots[i];
-        if (slot.key == 0 || (slot.hash == hash && m_keys[slot.key - 1] == key))
+        const std::uint8_t m = m_marks[i];
+        if (m == 0 || (m == mark && keyAt(m_entries[m_places[i]]) == key))
             return i;
     }
 }
@@ -67,59 +68,65 @@ bool PageKeySet::contains(QStringView key, std::size_t hash) const
 {
     if (m_count == 0)
         return false;
-    return m_slots[findSlot(key, hash)].key != 0;
+    return m_marks[findSlot(key, hash)] != 0;
 }
 
-void PageKeySet::insert(const QString& key, std::size_t hash)
+void PageKeySet::insert(QStringView key, std::size_t hash)
 {
-    if (2 * (m_count + 1) > m_slots.size())
+    if (2 * (m_count + 1) > m_marks.size())
         grow();
-    Slot& slot = m_slots[findSlot(key, hash)];
-    if (slot.key != 0)
+    const std::size_t slot = findSlot(key, hash);
+    if (m_marks[slot] != 0)
         return;
-    m_keys.push_back(key);
-    slot.hash = hash;
-    slot.key = m_keys.size();
+    // A set of more keys than a place can count would not fit in memory anyway.
+    const std::size_t offset = m_chars.size();
+    m_chars.insert(m_chars.end(), key.utf16(), key.utf16() + key.size());
+    m_places[slot] = std::uint32_t(m_entries.size());
+    m_entries.push_back({hash, offset, std::size_t(key.size())});
+    m_marks[slot] = markOf(hash);
     ++m_count;
 }
 
 void PageKeySet::clear()
 {
-    m_slots.clear();
-    m_keys.clear();
+    m_marks.clear();
+    m_places.clear();
+    m_entries.clear();
+    m_chars.clear();
     m_count = 0;
 }
 
 void PageKeySet::grow()
 {
-    rehash(std::max<std::size_t>(64, 2 * m_slots.size()));
+    rehash(std::max<std::size_t>(64, 2 * m_marks.size()));
 }
 
 void PageKeySet::reserve(std::size_t count)
 {
-    std::size_t wanted = std::max<std::size_t>(64, m_slots.size());
+    std::size_t wanted = std::max<std::size_t>(64, m_marks.size());
     while (2 * count > wanted)
         wanted *= 2;
-    if (wanted > m_slots.size())
+    if (wanted > m_marks.size())
         rehash(wanted);
     // Asked for a little more at every page, the key list still grows by doubling: an exact
     // reservation would move every key each time.
-    if (count > m_keys.capacity())
-        m_keys.reserve(std::max(count, 2 * m_keys.capacity()));
+    if (count > m_entries.capacity())
+        m_entries.reserve(std::max(count, 2 * m_entries.capacity()));
 }
 
 void PageKeySet::rehash(std::size_t size)
 {
-    std::vector<Slot> old(size);
-    old.swap(m_slots);
-    const std::size_t mask = m_slots.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.key == 0)
-            continue;
-        std::size_t i = slot.hash & mask;
-        while (m_slots[i].key != 0)
+    // The keys go in again in the order they were added, from their kept hashes.
+    m_marks.assign(size, 0);
+    m_places.assign(size, 0);
+    const std::size_t mask = size - 1;
+    for (std::size_t k = 0; k < m_entries.size(); ++k) {
+        const std::size_t hash = m_entries[k].hash;
+        std::size_t i = hash & mask;
+        while (m_marks[i] != 0)
             i = (i + 1) & mask;
-        m_slots[i] = slot;
+        m_marks[i] = markOf(hash);
+        m_places[i] = std::uint32_t(k);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QStringView>
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace corvane {
@@ -19,26 +20,46 @@ public:
     static std::size_t hashOf(QStringView key);
 
     bool contains(QStringView key, std::size_t hash) const;
+    // Asks for the memory a look-up of the hash reads first, so that it is there when needed.
+    void prefetch(std::size_t hash) const
+    {
+        if (!m_marks.empty())
+            __builtin_prefetch(&m_marks[hash & (m_marks.size() - 1)]);
+    }
     // Adds the key unless it is there already.
-    void insert(const QString& key, std::size_t hash);
+    void insert(QStringView key, std::size_t hash);
     // Makes room for this many keys in all, so adding them never grows the table.
     void reserve(std::size_t count);
     void clear();
     std::size_t size() const { return m_count; }
 
 private:
-    // A slot holds the key's hash and its place in m_keys (plus one; 0 for a free slot), so the
-    // table stays small and a probe reads the texts only when the hashes agree.
-    struct Slot {
+    // Open addressing in two arrays of the same power-of-two size, at most half full: a mark per
+    // slot (0 for a free one, else seven bits of the key's hash with the top bit set) and the
+    // slot's key's place in m_entries. A look-up reads the marks, one byte a slot, so a large
+    // table's marks stay in the cache, and goes on to a key only when its mark agrees. The low
+    // bits of the hash choose the slot, the top seven make the mark.
+    static std::uint8_t markOf(std::size_t hash) { return std::uint8_t(0x80 | (std::uint64_t(hash) >> 57)); }
+    // The keys' characters stand one after another in m_chars: adding a key copies it there,
+    // with no text of its own to allocate.
+    struct Entry {
         std::size_t hash = 0;
-        std::size_t key = 0;
+        std::size_t offset = 0;
+        std::size_t size = 0;
     };
+    QStringView keyAt(const Entry& entry) const
+    {
+        return QStringView(m_chars.data() + entry.offset, qsizetype(entry.size));
+    }
+    // The slot that holds the key, or the free slot where it would go.
     std::size_t findSlot(QStringView key, std::size_t hash) const;
     void grow();
     void rehash(std::size_t size);
 
-    std::vector<Slot> m_slots; // open addressing, a power of two in size, at most half full
-    std::vector<QString> m_keys;
+    std::vector<std::uint8_t> m_marks;
+    std::vector<std::uint32_t> m_places;
+    std::vector<Entry> m_entries;
+    std::vector<char16_t> m_chars;
     std::size_t m_count = 0;
 };
 
