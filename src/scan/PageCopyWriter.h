@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <map>
@@ -32,6 +33,10 @@ public:
     struct Copy {
         QString path;     // the file
         QByteArray bytes; // what it is to hold
+        // When set, makes what the file is to hold, on the writer's thread, in place of bytes:
+        // the page's time is not spent on copies that are only written. It must only read what
+        // it holds; one that a later copy replaces is never called.
+        std::function<QByteArray()> make;
     };
     // The files are to hold the bytes given (the copies of one page come together, so the writer
     // is woken once for them). keepOpen: the files stay open for the next write.
@@ -46,6 +51,7 @@ private:
         enum Kind { Write, CloseAll } kind = Write;
         QString path;
         QByteArray bytes;
+        std::function<QByteArray()> make;
         bool keepOpen = true;
     };
     class OpenFile;
