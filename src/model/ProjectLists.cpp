@@ -140,7 +140,11 @@ void PageQueue::enqueueAll(const QStringList& urls)
         return;
     const int row = count();
     beginInsertRows({}, row, row + int(urls.size()) - 1);
-    m_pages.append(urls);
+    // An empty queue takes the list as it is (shared, not copied text by text).
+    if (m_pages.isEmpty())
+        m_pages = urls;
+    else
+        m_pages.append(urls);
     endInsertRows();
 }
 

@@ -94,27 +94,19 @@ const std::array<char, 256>& foldedByteTable()
     return table;
 }
 
-// In one pass: the text folded for searching, and the text in the page files' code page.
-void foldAndEncode(QStringView text, QByteArray& folded, QByteArray& encoded)
+// The text folded for searching, as bytes (see foldedByteTable).
+void foldToBytes(QStringView text, QByteArray& folded)
 {
     const std::array<char, 256>& table = foldedByteTable();
     folded.resize(text.size());
-    encoded.resize(text.size());
     char* f = folded.data();
-    char* e = encoded.data();
     const char16_t* src = text.utf16();
     const char16_t* const end = src + text.size();
-    const auto one = [&table](char16_t u, char* f, char* e) {
-        if (u < 0x80 || (u >= 0xA0 && u < 0x100)) {
-            // The code page agrees with Latin-1 here.
-            *f = table[u];
-            *e = char(u);
-        } else {
-            const char16_t lower = foldUnit(u);
-            *f = lower < 256 ? char(lower) : '\0';
-            const QChar ch(u);
-            *e = Windows1252::encode(QStringView(&ch, 1)).at(0);
-        }
+    const auto one = [&table](char16_t u) {
+        if (u < 0x100)
+            return table[u];
+        const char16_t lower = foldUnit(u);
+        return lower < 256 ? char(lower) : '\0';
     };
     // Pages are mostly ASCII: a block of it is folded and narrowed at once.
     constexpr qsizetype kBlock = 16;
@@ -128,11 +120,10 @@ void foldAndEncode(QStringView text, QByteArray& folded, QByteArray& encoded)
             const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(narrow, _mm_set1_epi8('A' - 1)),
                                                 _mm_cmplt_epi8(narrow, _mm_set1_epi8('Z' + 1)));
             const __m128i lower = _mm_add_epi8(narrow, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(e), narrow);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(f), lower);
         } else {
             for (qsizetype i = 0; i < kBlock; ++i)
-                one(src[i], f + i, e + i);
+                f[i] = one(src[i]);
         }
 #else
         char16_t bits = 0;
@@ -141,20 +132,44 @@ void foldAndEncode(QStringView text, QByteArray& folded, QByteArray& encoded)
         if (bits < 0x80) {
             for (qsizetype i = 0; i < kBlock; ++i) {
                 const char16_t u = src[i];
-                e[i] = char(u);
                 f[i] = char(u + (char16_t(u - u'A') < 26 ? 0x20 : 0));
             }
         } else {
             for (qsizetype i = 0; i < kBlock; ++i)
-                one(src[i], f + i, e + i);
+                f[i] = one(src[i]);
         }
 #endif
         src += kBlock;
-        e += kBlock;
         f += kBlock;
     }
     for (; src < end; ++src)
-        one(*src, f++, e++);
+        *f++ = one(*src);
+}
+
+// The text as bytes when it is all ASCII; false (out unspecified) when it is not.
+bool narrowAscii(QStringView text, std::string& out)
+{
+    const char16_t* const p = text.utf16();
+    const auto n = std::size_t(text.size());
+    out.resize(n);
+    char* const d = out.data();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 8));
+        const __m128i beyondAscii = _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(short(0xFF80)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyondAscii, _mm_setzero_si128())) != 0xFFFF)
+            return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(low, high));
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] >= 0x80)
+            return false;
+        d[i] = char(p[i]);
+    }
+    return true;
 }
 
 std::optional<QByteArray> foldedNeedle(QStringView needle)
@@ -190,22 +205,54 @@ bool has(QStringView text, QStringView part)
 // The same for bytes.
 bool hasBytes(QByteArrayView text, QByteArrayView part)
 {
-    if (part.isEmpty())
-        return true;
-    if (part.size() > text.size())
-        return false;
-    const char* p = text.data();
-    const char* const last = text.data() + (text.size() - part.size());
-    while (p <= last) {
-        const void* hit = std::memchr(p, part.front(), std::size_t(last - p + 1));
-        if (!hit)
-            return false;
-        p = static_cast<const char*>(hit);
-        if (std::memcmp(p + 1, part.data() + 1, std::size_t(part.size() - 1)) == 0)
-            return true;
-        ++p;
+    return TextSearch::containsBytes(std::string_view(text.data(), std::size_t(text.size())),
+                                     std::string_view(part.data(), std::size_t(part.size())));
+}
+
+// A text of the given ASCII bytes, widened sixteen at a time.
+QString latin1Text(std::string_view bytes)
+{
+    const auto n = qsizetype(bytes.size());
+    QString out(n, Qt::Uninitialized);
+    auto* d = reinterpret_cast<char16_t*>(out.data());
+    const char* const p = bytes.data();
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(x, _mm_setzero_si128()));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(x, _mm_setzero_si128()));
     }
-    return false;
+#endif
+    for (; i < n; ++i)
+        d[i] = char16_t(static_cast<unsigned char>(p[i]));
+    return out;
+}
+
+// ASCII bytes in lower case, as bytes and as UTF-16 units. Sixteen at a time.
+void lowerAndWiden(std::string_view text, char* lower, char16_t* wide)
+{
+    const char* const p = text.data();
+    const auto n = std::size_t(text.size());
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // Signed compares: bytes beyond ASCII are negative and are not letters.
+        const __m128i isUpper = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8('A' - 1)),
+                                              _mm_cmplt_epi8(x, _mm_set1_epi8('Z' + 1)));
+        const __m128i l = _mm_add_epi8(x, _mm_and_si128(isUpper, _mm_set1_epi8(0x20)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lower + i), l);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + i), _mm_unpacklo_epi8(l, _mm_setzero_si128()));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + i + 8), _mm_unpackhi_epi8(l, _mm_setzero_si128()));
+    }
+#endif
+    for (; i < n; ++i) {
+        const char c = p[i];
+        const char l = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+        lower[i] = l;
+        wide[i] = char16_t(static_cast<unsigned char>(l));
+    }
 }
 
 // Lower case as QString::toLower gives it, without its set-up cost for the ASCII text of most
@@ -330,14 +377,22 @@ std::optional<QStringView> cutValueView(QStringView rest, QByteArrayView folded)
         folded = folded.sliced(1);
     }
     const qsizetype cut = rest.size() > 1 ? firstCloser(folded.data(), rest.size() - 1) : -1;
-    const QStringView part = cut >= 0 ? rest.first(cut) : rest.first(std::max<qsizetype>(rest.size() - 2, 0));
-    if (part.isEmpty())
+    const qsizetype size = cut >= 0 ? cut : std::max<qsizetype>(rest.size() - 2, 0);
+    if (size == 0)
         return std::nullopt;
-    QStringView v = TextSearch::trimBlanks(part);
-    const qsizetype blank = indexOfUnit(v, u' ');
+    // Trimmed and cut at a blank on the folded bytes, where a blank stands where it stands in
+    // the text (nothing else folds to it).
+    const char* const f = folded.data();
+    qsizetype from = 0;
+    qsizetype to = size;
+    while (from < to && f[from] == ' ')
+        ++from;
+    while (to > from && f[to - 1] == ' ')
+        --to;
+    const qsizetype blank = TextSearch::indexOfByte(std::string_view(f + from, std::size_t(to - from)), ' ');
     if (blank >= 0)
-        v = v.first(blank);
-    return v;
+        to = from + blank;
+    return rest.sliced(from, to - from);
 }
 
 // The same for a text of its own: its folded bytes are made for the cut.
@@ -365,18 +420,32 @@ struct Probe {
     char b0 = 0;
     qsizetype off = 0;
     char b1 = 0;
+    // A third byte between them: a pair of bytes alone comes up by chance in ordinary text often
+    // enough to cost more than the search.
+    qsizetype midOff = 0;
+    char bm = 0;
     std::array<QByteArrayView, 2> needles;
     int count = 0;
     qsizetype found = -1;
 
     Probe() = default;
     explicit Probe(QByteArrayView needle)
-        : b0(needle.front()), off(needle.size() - 1), b1(needle.back()), needles{needle, {}}, count(1)
+        : b0(needle.front()), off(needle.size() - 1), b1(needle.back()), midOff(off / 2),
+          bm(needle.at(midOff)), needles{needle, {}}, count(1)
     {
     }
+    // Two needles with the same bytes at 0 and at offset (and at the first place between them
+    // where they agree).
     Probe(char first, qsizetype offset, char second, QByteArrayView a, QByteArrayView b)
-        : b0(first), off(offset), b1(second), needles{a, b}, count(2)
+        : b0(first), off(offset), b1(second), bm(first), needles{a, b}, count(2)
     {
+        for (qsizetype m = 1; m < offset; ++m) {
+            if (a.at(m) == b.at(m)) {
+                midOff = m;
+                bm = a.at(m);
+                break;
+            }
+        }
     }
 
     // Tries the places from i on that the mask's bits name, in order; true when one matched
@@ -426,7 +495,7 @@ void findAllFrom(const char* p, qsizetype size, qsizetype i, Probe* probes, std:
         for (std::size_t k = 0; k < used; ++k) {
             Probe& probe = probes[k];
             if (probe.found < 0 && i + probe.off < size && p[i] == probe.b0 && p[i + probe.off] == probe.b1
-                && probe.matchesAt(p, size, i)) {
+                && p[i + probe.midOff] == probe.bm && probe.matchesAt(p, size, i)) {
                 probe.found = i;
                 --open;
             }
@@ -436,31 +505,92 @@ void findAllFrom(const char* p, qsizetype size, qsizetype i, Probe* probes, std:
 
 constexpr std::size_t kMaxProbes = 5;
 
+// The probes that every block is tried with: the open ones, and in the lanes left over the
+// first open one again (its places are then tried twice, which finds nothing new). Fixed lanes
+// keep the block loop's values in registers.
+std::array<std::size_t, kMaxProbes> laneProbes(const Probe* probes, std::size_t used)
+{
+    std::array<std::size_t, kMaxProbes> lanes{};
+    std::size_t n = 0;
+    for (std::size_t k = 0; k < used; ++k) {
+        if (probes[k].found < 0)
+            lanes[n++] = k;
+    }
+    for (std::size_t k = n; k < kMaxProbes; ++k)
+        lanes[k] = n > 0 ? lanes[0] : 0;
+    return lanes;
+}
+
 #if defined(__x86_64__) && defined(__GNUC__)
 // 32 places at a time, on processors that have AVX2 (looked up once at run time).
 __attribute__((target("avx2"))) void findAllAvx2(const char* p, qsizetype size, Probe* probes, std::size_t used)
 {
     qsizetype maxOff = 0;
     std::size_t open = openProbes(probes, used, maxOff);
-    __m256i first[kMaxProbes];
-    __m256i second[kMaxProbes];
-    for (std::size_t k = 0; k < used; ++k) {
-        first[k] = _mm256_set1_epi8(probes[k].b0);
-        second[k] = _mm256_set1_epi8(probes[k].b1);
-    }
     qsizetype i = 0;
-    for (; open > 0 && i + 32 + maxOff <= size; i += 32) {
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+    while (open > 0 && i + 32 + maxOff <= size) {
+        const std::array<std::size_t, kMaxProbes> lane = laneProbes(probes, used);
+        const __m256i f0 = _mm256_set1_epi8(probes[lane[0]].b0);
+        const __m256i f1 = _mm256_set1_epi8(probes[lane[1]].b0);
+        const __m256i f2 = _mm256_set1_epi8(probes[lane[2]].b0);
+        const __m256i f3 = _mm256_set1_epi8(probes[lane[3]].b0);
+        const __m256i f4 = _mm256_set1_epi8(probes[lane[4]].b0);
+        const __m256i s0 = _mm256_set1_epi8(probes[lane[0]].b1);
+        const __m256i s1 = _mm256_set1_epi8(probes[lane[1]].b1);
+        const __m256i s2 = _mm256_set1_epi8(probes[lane[2]].b1);
+        const __m256i s3 = _mm256_set1_epi8(probes[lane[3]].b1);
+        const __m256i s4 = _mm256_set1_epi8(probes[lane[4]].b1);
+        const qsizetype o0 = probes[lane[0]].off;
+        const __m256i t0 = _mm256_set1_epi8(probes[lane[0]].bm);
+        const qsizetype q0 = probes[lane[0]].midOff;
+        const qsizetype o1 = probes[lane[1]].off;
+        const __m256i t1 = _mm256_set1_epi8(probes[lane[1]].bm);
+        const qsizetype q1 = probes[lane[1]].midOff;
+        const qsizetype o2 = probes[lane[2]].off;
+        const __m256i t2 = _mm256_set1_epi8(probes[lane[2]].bm);
+        const qsizetype q2 = probes[lane[2]].midOff;
+        const qsizetype o3 = probes[lane[3]].off;
+        const __m256i t3 = _mm256_set1_epi8(probes[lane[3]].bm);
+        const qsizetype q3 = probes[lane[3]].midOff;
+        const qsizetype o4 = probes[lane[4]].off;
+        const __m256i t4 = _mm256_set1_epi8(probes[lane[4]].bm);
+        const qsizetype q4 = probes[lane[4]].midOff;
+        std::array<unsigned, kMaxProbes> masks{};
+        bool hit = false;
+        for (; i + 32 + maxOff <= size; i += 32) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+            masks[0] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
+                _mm256_and_si256(_mm256_cmpeq_epi8(a, f0), _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + o0)), s0)),
+                _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + q0)), t0))));
+            masks[1] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
+                _mm256_and_si256(_mm256_cmpeq_epi8(a, f1), _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + o1)), s1)),
+                _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + q1)), t1))));
+            masks[2] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
+                _mm256_and_si256(_mm256_cmpeq_epi8(a, f2), _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + o2)), s2)),
+                _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + q2)), t2))));
+            masks[3] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
+                _mm256_and_si256(_mm256_cmpeq_epi8(a, f3), _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + o3)), s3)),
+                _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + q3)), t3))));
+            masks[4] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
+                _mm256_and_si256(_mm256_cmpeq_epi8(a, f4), _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + o4)), s4)),
+                _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + q4)), t4))));
+            if ((masks[0] | masks[1] | masks[2] | masks[3] | masks[4]) != 0) {
+                hit = true;
+                break;
+            }
+        }
+        if (!hit)
+            break;
+        // The candidates of this block, each open probe once, in the probes' order.
+        std::array<unsigned, kMaxProbes> probeMask{};
+        for (std::size_t k = 0; k < kMaxProbes; ++k)
+            probeMask[lane[k]] |= masks[k];
         for (std::size_t k = 0; k < used; ++k) {
-            Probe& probe = probes[k];
-            if (probe.found >= 0)
-                continue;
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + probe.off));
-            const unsigned mask = unsigned(_mm256_movemask_epi8(
-                _mm256_and_si256(_mm256_cmpeq_epi8(a, first[k]), _mm256_cmpeq_epi8(b, second[k]))));
-            if (mask != 0 && probe.tryPlaces(p, size, i, mask))
+            if (probes[k].found < 0 && probeMask[k] != 0 && probes[k].tryPlaces(p, size, i, probeMask[k]))
                 --open;
         }
+        i += 32;
+        open = openProbes(probes, used, maxOff);
     }
     findAllFrom(p, size, i, probes, used, open);
 }
@@ -498,8 +628,10 @@ void findAll(const QByteArray& text, Probe* probes, std::size_t used)
             if (probe.found >= 0)
                 continue;
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + probe.off));
-            const unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first[k]),
-                                                                           _mm_cmpeq_epi8(b, second[k]))));
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + probe.midOff));
+            const unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(
+                _mm_and_si128(_mm_cmpeq_epi8(a, first[k]), _mm_cmpeq_epi8(b, second[k])),
+                _mm_cmpeq_epi8(c, _mm_set1_epi8(probe.bm)))));
             if (mask != 0 && probe.tryPlaces(p, size, i, mask))
                 --open;
         }
@@ -509,6 +641,80 @@ void findAll(const QByteArray& text, Probe* probes, std::size_t used)
 }
 
 } // namespace
+
+// Where the bytes that the tests of a link value start with stand in its folded bytes, one bit a
+// place: a value is looked through once, where a search per test would look through it again
+// and again. For values of up to 64 bytes.
+struct PageAnalyzer::ValueMarks {
+    static constexpr qsizetype kMaxSize = 64;
+    std::uint64_t dot = 0;
+    std::uint64_t question = 0;
+    std::uint64_t hash = 0;
+    // A byte followed by another: "ja" (javascript), "ma" (mailto), "fi" (file://), "un" (unsaved:).
+    std::uint64_t ja = 0;
+    std::uint64_t ma = 0;
+    std::uint64_t fi = 0;
+    std::uint64_t un = 0;
+    QByteArrayView bytes;
+
+    // value: the folded bytes; readable: from the value's start to the end of the bytes around it.
+    ValueMarks(QByteArrayView value, QByteArrayView readable) : bytes(value)
+    {
+        const char* const p = value.data();
+        const qsizetype n = value.size();
+        qsizetype i = 0;
+#if defined(__SSE2__)
+        // Blocks of sixteen with the byte after each: read past the value where the text goes on.
+        for (; i < n && i + 17 <= readable.size(); i += 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+            const auto is = [](__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+            const auto bits = [i](__m128i m) { return std::uint64_t(unsigned(_mm_movemask_epi8(m))) << i; };
+            dot |= bits(is(x, '.'));
+            question |= bits(is(x, '?'));
+            hash |= bits(is(x, '#'));
+            ja |= bits(_mm_and_si128(is(x, 'j'), is(y, 'a')));
+            ma |= bits(_mm_and_si128(is(x, 'm'), is(y, 'a')));
+            fi |= bits(_mm_and_si128(is(x, 'f'), is(y, 'i')));
+            un |= bits(_mm_and_si128(is(x, 'u'), is(y, 'n')));
+        }
+#endif
+        for (; i < n; ++i) {
+            const char c = p[i];
+            const char next = i + 1 < n ? p[i + 1] : '\0';
+            const std::uint64_t bit = std::uint64_t(1) << i;
+            dot |= c == '.' ? bit : 0;
+            question |= c == '?' ? bit : 0;
+            hash |= c == '#' ? bit : 0;
+            ja |= c == 'j' && next == 'a' ? bit : 0;
+            ma |= c == 'm' && next == 'a' ? bit : 0;
+            fi |= c == 'f' && next == 'i' ? bit : 0;
+            un |= c == 'u' && next == 'n' ? bit : 0;
+        }
+        // Only places inside the value count; a pair, only when its second byte is inside too.
+        const std::uint64_t inside = n >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << n) - 1;
+        const std::uint64_t pairs = inside >> 1;
+        dot &= inside;
+        question &= inside;
+        hash &= inside;
+        ja &= pairs;
+        ma &= pairs;
+        fi &= pairs;
+        un &= pairs;
+    }
+
+    // Whether the needle stands at one of the places (its first two bytes are those marked).
+    bool has(std::uint64_t places, QByteArrayView needle) const
+    {
+        for (; places != 0; places &= places - 1) {
+            const qsizetype at = qCountTrailingZeroBits(places);
+            if (at + needle.size() <= bytes.size()
+                && std::memcmp(bytes.data() + at, needle.data(), std::size_t(needle.size())) == 0)
+                return true;
+        }
+        return false;
+    }
+};
 
 // The page text with what the analysis needs to know about it. The text is kept as it came;
 // the rewriting that puts every "href=" on a line of its own is described by where each "href="
@@ -521,7 +727,6 @@ struct PageAnalyzer::PageText {
 
     QString body;
     QByteArray folded;  // for the searches that ignore letter case
-    QByteArray encoded; // the body as the page files hold it
     QList<Href> hrefs;
     qsizetype marker = -1; // the first redirect marker, when looked for and found
     // The first CR or LF at or after m_breakFrom (-1: none), kept for the lines that follow.
@@ -556,7 +761,7 @@ struct PageAnalyzer::PageText {
 
     explicit PageText(QString text) : body(std::move(text))
     {
-        foldAndEncode(body, folded, encoded);
+        foldToBytes(body, folded);
         // Found by their "=", far rarer in a page than any letter.
         const char* const bytes = folded.constData();
         const qsizetype size = folded.size();
@@ -653,6 +858,34 @@ struct PageAnalyzer::PageText {
         return QStringView(body).mid(hrefs.at(k).value, end - hrefs.at(k).value);
     }
 };
+
+// What every link of a page is examined with.
+struct PageAnalyzer::LinkContext {
+    bool fileTypesOff = false;
+    // The page's host and directory as bytes, when both are ASCII: the links that are ASCII as
+    // well are then resolved and compared as bytes.
+    bool bytes = false;
+    std::string host;
+    std::string curDir;
+};
+
+const PageAnalyzer::AsciiLower& PageAnalyzer::AsciiLower::of(const QString& text)
+{
+    if (valid && text.size() == source.size() && (text.constData() == source.constData() || text == source))
+        return *this;
+    source = text;
+    valid = true;
+    ascii = TextSearch::isAscii(text) && indexOfUnit(text, u'\0') < 0;
+    lower.clear();
+    if (ascii) {
+        lower.resize(text.size());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char c = char(text.at(i).unicode());
+            lower[i] = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+        }
+    }
+    return *this;
+}
 
 PageAnalyzer::PageAnalyzer(Project& project, SettingsStore& settings, ScanStatistics& statistics,
                            AppFolder app, NetworkContext& network, QObject* parent)
@@ -798,46 +1031,70 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
 
 void PageAnalyzer::writePageFiles(const PageText& text, int slot)
 {
-    // Both copies in one pass over the page: the page with every "href=" on a line of its own,
-    // and the same text with no line breaks at all.
-    const QByteArray& bytes = text.encoded;
-    const qsizetype count = text.hrefs.size();
-    constexpr QByteArrayView kBreak = "\r\nhref=";
-    QByteArray page(bytes.size() + kBreak.size() * count + 2, Qt::Uninitialized);
-    QByteArray flat(page.size(), Qt::Uninitialized);
-    char* out = page.data();
-    char* dst = flat.data();
-    const auto piece = [&](qsizetype from, qsizetype to) {
-        const char* src = bytes.constData() + from;
-        const qsizetype n = to - from;
-        std::memcpy(out, src, std::size_t(n));
-        out += n;
-        dst = copyWithoutBreaks(src, n, dst);
+    // The page with every "href=" on a line of its own, and the same text with no line breaks
+    // at all: both are made on the writer's thread from the page and its "href=" places (shared,
+    // not copied, and only read there). The page is turned into the files' code page once, by
+    // whichever of the two is made first.
+    struct Source {
+        QString body;
+        QList<PageText::Href> hrefs;
+        QByteArray bytes;
+        const QByteArray& encoded()
+        {
+            if (bytes.isNull())
+                bytes = Windows1252::encode(body);
+            return bytes;
+        }
     };
-    qsizetype pos = 0;
-    for (const PageText::Href& h : text.hrefs) {
-        piece(pos, h.at);
-        std::memcpy(out, kBreak.data(), std::size_t(kBreak.size()));
-        out += kBreak.size();
-        std::memcpy(dst, kBreak.data() + 2, std::size_t(kBreak.size() - 2));
-        dst += kBreak.size() - 2;
-        pos = h.value;
-    }
-    piece(pos, bytes.size());
-    for (char* end : {out, dst}) {
-        end[0] = '\r';
-        end[1] = '\n';
-    }
-    page.truncate(out + 2 - page.constData());
-    flat.truncate(dst + 2 - flat.constData());
+    const auto source = std::make_shared<Source>(Source{text.body, text.hrefs, {}});
+    const auto makePage = [source] {
+        const QByteArray& bytes = source->encoded();
+        const QList<PageText::Href>& hrefs = source->hrefs;
+        constexpr QByteArrayView kBreak = "\r\nhref=";
+        QByteArray page(bytes.size() + kBreak.size() * hrefs.size() + 2, Qt::Uninitialized);
+        char* out = page.data();
+        qsizetype pos = 0;
+        for (const PageText::Href& h : hrefs) {
+            std::memcpy(out, bytes.constData() + pos, std::size_t(h.at - pos));
+            out += h.at - pos;
+            std::memcpy(out, kBreak.data(), std::size_t(kBreak.size()));
+            out += kBreak.size();
+            pos = h.value;
+        }
+        std::memcpy(out, bytes.constData() + pos, std::size_t(bytes.size() - pos));
+        out += bytes.size() - pos;
+        out[0] = '\r';
+        out[1] = '\n';
+        page.truncate(out + 2 - page.constData());
+        return page;
+    };
+    const auto makeFlat = [source] {
+        const QByteArray& bytes = source->encoded();
+        const QList<PageText::Href>& hrefs = source->hrefs;
+        constexpr QByteArrayView kHrefText = "href=";
+        QByteArray flat(bytes.size() + kHrefText.size() * hrefs.size() + 2, Qt::Uninitialized);
+        char* dst = flat.data();
+        qsizetype pos = 0;
+        for (const PageText::Href& h : hrefs) {
+            dst = copyWithoutBreaks(bytes.constData() + pos, h.at - pos, dst);
+            std::memcpy(dst, kHrefText.data(), std::size_t(kHrefText.size()));
+            dst += kHrefText.size();
+            pos = h.value;
+        }
+        dst = copyWithoutBreaks(bytes.constData() + pos, bytes.size() - pos, dst);
+        dst[0] = '\r';
+        dst[1] = '\n';
+        flat.truncate(dst + 2 - flat.constData());
+        return flat;
+    };
 
     // The copies of a slot stay open while a Linking Site is scanned.
     const bool keepOpen = slot >= 0 && slot < PageFetcher::kSlotCount;
     const auto paths = keepOpen ? m_copyPaths[std::size_t(slot)] : copyPaths(m_app, slot);
     std::vector<PageCopyWriter::Copy> copies;
     copies.reserve(2);
-    copies.push_back({paths.first, std::move(page)});
-    copies.push_back({paths.second, std::move(flat)});
+    copies.push_back({paths.first, {}, makePage});
+    copies.push_back({paths.second, {}, makeFlat});
     m_copyWriter->write(std::move(copies), keepOpen);
 }
 
@@ -857,8 +1114,17 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
     Q_EMIT statusChanged(2, QStringLiteral("Getting Links"));
     if (!stillCurrent(epoch))
         return;
+    m_linkStateValid = false;
     const ScanState& st = m_project.state();
-    const bool fileTypesOff = m_settings.ReadSetting(QStringLiteral("chkFileTypes")) != u"1";
+    LinkContext context;
+    context.fileTypesOff = m_settings.ReadSetting(QStringLiteral("chkFileTypes")) != u"1";
+    // Without a ":" in either, no URL resolved on the byte path holds a scheme.
+    if (TextSearch::isAscii(page.strHost) && TextSearch::isAscii(page.strCurDir)
+        && indexOfUnit(page.strHost, u':') < 0 && indexOfUnit(page.strCurDir, u':') < 0) {
+        context.bytes = true;
+        context.host = page.strHost.toStdString();
+        context.curDir = page.strCurDir.toStdString();
+    }
     foldFileTypes();
     const auto enoughLinks = [&st, this] {
         return !st.bScanRunning || lSiteLinks >= st.iLinksExpected;
@@ -883,7 +1149,7 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
                 redirectFrom = k;
                 break;
             }
-            if (!examineLink(text, text.rest(k, end), page, fileTypesOff, epoch)) {
+            if (!examineLink(text, text.rest(k, end), page, context, epoch)) {
                 m_newPages.clear();
                 return;
             }
@@ -913,7 +1179,7 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
 }
 
 bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const FetchedPage& page,
-                               bool fileTypesOff, quint64 epoch)
+                               const LinkContext& context, quint64 epoch)
 {
     const std::optional<QStringView> cut = cutValueView(rest, text.foldedOf(rest));
     if (!cut)
@@ -922,22 +1188,41 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const Fet
     // The value folded for the tests that ignore letter case: the page's folded bytes at the
     // value's place (see foldedByteTable).
     const QByteArrayView folded = text.foldedOf(v);
-    if (hasBytes(folded, kJavascript) || hasBytes(folded, kMailto))
+    // A value of up to 64 bytes is looked through once for the bytes its tests start with.
+    std::optional<ValueMarks> marks;
+    if (folded.size() <= ValueMarks::kMaxSize)
+        marks = ValueMarks(folded, QByteArrayView(text.folded).sliced(folded.data() - text.folded.constData()));
+    if (marks ? marks->has(marks->ja, kJavascript) || marks->has(marks->ma, kMailto)
+              : hasBytes(folded, kJavascript) || hasBytes(folded, kMailto))
         return true;
 
     ScanState& st = m_project.state();
-    const bool accepted = fileTypesOff || v.endsWith(u'/')
-                          || (indexOfUnit(v, u'.') < 0 && indexOfUnit(v, u'?') >= 0)
-                          || hasFileType(v, folded);
+    const bool accepted = context.fileTypesOff || v.endsWith(u'/')
+                          || (marks ? marks->dot == 0 && marks->question != 0
+                                    : indexOfUnit(v, u'.') < 0 && indexOfUnit(v, u'?') >= 0)
+                          || hasFileType(v, folded, marks ? &*marks : nullptr);
     if (!accepted) {
-        // Not a page to follow, but it may still name the Main Site.
-        if (UrlTools::IsDirectLink(v, st.strMainSite))
+        // Not a page to follow, but it may still name the Main Site: an ASCII Main Site is found
+        // in the folded bytes exactly where it is found in the text.
+        const AsciiLower& mainSite = m_mainSiteBytes.of(st.strMainSite);
+        if (mainSite.ascii ? hasBytes(folded, mainSite.lower) : UrlTools::IsDirectLink(v, st.strMainSite))
             return recordLink(LinkStatus::Direct, page, epoch);
         return true;
     }
 
-    if (hasBytes(folded, kFileScheme) || hasBytes(folded, kUnsaved) || folded.contains('#'))
+    if (marks ? marks->has(marks->fi, kFileScheme) || marks->has(marks->un, kUnsaved) || marks->hash != 0
+              : hasBytes(folded, kFileScheme) || hasBytes(folded, kUnsaved) || folded.contains('#'))
         return true;
+    if (context.bytes && m_project.rules().isEmpty() && narrowAscii(v, m_value)) {
+        switch (UrlTools::ResolveAsciiLink(m_value, context.host, context.curDir, m_url)) {
+        case UrlTools::AsciiResolve::NoPage:
+            return true;
+        case UrlTools::AsciiResolve::Resolved:
+            return examineAsciiUrl(page, epoch);
+        case UrlTools::AsciiResolve::NotHandled:
+            break;
+        }
+    }
     QString url = UrlTools::ResolveLink(v, page.strHost, page.strCurDir);
     // A value ending in ".." names no page.
     if (url.isEmpty())
@@ -964,7 +1249,83 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const Fet
     return true;
 }
 
-bool PageAnalyzer::hasFileType(QStringView value, QByteArrayView folded) const
+bool PageAnalyzer::examineAsciiUrl(const FetchedPage& page, quint64 epoch)
+{
+    // The steps of the text path from the known-page test on, on bytes. The URL holds no ":"
+    // (see LinkContext), so cleaning it is trimming its blanks.
+    std::string_view url = m_url;
+    while (!url.empty() && url.front() == ' ')
+        url.remove_prefix(1);
+    while (!url.empty() && url.back() == ' ')
+        url.remove_suffix(1);
+    const std::size_t n = url.size();
+    m_urlLower.resize(n);
+    m_keyText.resize(n);
+    lowerAndWiden(url, m_urlLower.data(), m_keyText.data());
+    const bool www = TextSearch::containsBytes(url, "www.");
+    const QStringView key(m_keyText.data(), qsizetype(n));
+    const std::size_t hash = PageKeySet::hashOf(key);
+    // The look-up in a large set waits for memory: it is asked for now, and the tests that need
+    // no set are made meanwhile.
+    m_queuedKeys.prefetch(hash);
+
+    ScanState& st = m_project.state();
+    // What the tests compare with is looked up again only after something else may have run
+    // (a link recorded, pages handed to the queue: both let others react).
+    if (!m_linkStateValid) {
+        m_mainSiteBytes.of(st.strMainSite);
+        mainSiteDomain();
+        ensureSiteKeys();
+        m_linkingSiteDomainBytes.of(linkingSiteDomain());
+        m_linkStateValid = true;
+    }
+    const std::string_view lowerUrl(m_urlLower.data(), n);
+    const AsciiLower& mainSite = m_mainSiteBytes;
+    const bool direct = mainSite.ascii ? TextSearch::containsBytes(lowerUrl, std::string_view(mainSite.lower.constData(), std::size_t(mainSite.lower.size())))
+                                       : UrlTools::IsDirectLink(QString::fromLatin1(url.data(), qsizetype(n)), st.strMainSite);
+    const bool domain = !direct && UrlTools::IsDomainLinkOfAscii(url, m_mainSiteDomain);
+
+    bool known;
+    if (www) {
+        // The Linking Sites are compared without their lower-case "www.".
+        m_siteKeyText.clear();
+        for (std::size_t i = 0; i < n;) {
+            if (url.compare(i, 4, "www.") == 0) {
+                i += 4;
+                continue;
+            }
+            m_siteKeyText.push_back(char16_t(static_cast<unsigned char>(m_urlLower[i++])));
+        }
+        known = m_siteKeys.contains(m_siteKeyText, PageKeySet::hashOf(m_siteKeyText));
+    } else {
+        known = m_siteKeys.contains(key, hash);
+    }
+    known = known || m_queuedKeys.contains(key, hash);
+
+    if (!known) {
+        const QString& siteDomain = m_linkingSiteDomain;
+        const AsciiLower& siteBytes = m_linkingSiteDomainBytes;
+        const std::string_view siteLower(siteBytes.lower.constData(), std::size_t(siteBytes.lower.size()));
+        const bool inSite = siteBytes.ascii
+                                ? TextSearch::containsBytes(lowerUrl, siteLower) || TextSearch::containsBytes(siteLower, lowerUrl)
+                                : UrlTools::IsInLinkingSiteDomain(QString::fromLatin1(url.data(), qsizetype(n)), siteDomain);
+        if (inSite) {
+            QString text = latin1Text(url);
+            ++st.lPagesKnown;
+            m_newPages.append(text);
+            aQueuedPages.append(std::move(text));
+            m_queuedKeys.insert(key, hash);
+        }
+    }
+
+    if (direct)
+        return recordLink(LinkStatus::Direct, page, epoch);
+    if (domain)
+        return recordLink(LinkStatus::Domain, page, epoch);
+    return true;
+}
+
+bool PageAnalyzer::hasFileType(QStringView value, QByteArrayView folded, const ValueMarks* marks) const
 {
     if (!m_fileTypesAsBytes) {
         const QString foldedValue = foldText(value);
@@ -978,13 +1339,24 @@ bool PageAnalyzer::hasFileType(QStringView value, QByteArrayView folded) const
     if (!m_dotFileTypes.isEmpty()) {
         const char* const p = folded.data();
         const qsizetype n = folded.size();
-        for (const void* hit = std::memchr(p, '.', std::size_t(n)); hit;) {
-            const qsizetype at = static_cast<const char*>(hit) - p;
+        const auto typeAt = [&](qsizetype at) {
             for (const QByteArray& type : m_dotFileTypes) {
                 if (type.size() <= n - at && std::memcmp(p + at, type.constData(), std::size_t(type.size())) == 0)
                     return true;
             }
-            hit = at + 1 < n ? std::memchr(p + at + 1, '.', std::size_t(n - at - 1)) : nullptr;
+            return false;
+        };
+        if (marks) {
+            for (std::uint64_t dots = marks->dot; dots != 0; dots &= dots - 1) {
+                if (typeAt(qCountTrailingZeroBits(dots)))
+                    return true;
+            }
+        } else {
+            const std::string_view bytes(p, std::size_t(n));
+            for (qsizetype at = TextSearch::indexOfByte(bytes, '.'); at >= 0; at = TextSearch::indexOfByte(bytes, '.', at + 1)) {
+                if (typeAt(at))
+                    return true;
+            }
         }
     }
     for (const QByteArray& type : m_otherFileTypes) {
@@ -996,7 +1368,12 @@ bool PageAnalyzer::hasFileType(QStringView value, QByteArrayView folded) const
 
 bool PageAnalyzer::isDomainLink(const QString& url)
 {
-    // The Main Site's side of the test is the same for every link.
+    return UrlTools::IsDomainLinkOf(url, mainSiteDomain());
+}
+
+const QString& PageAnalyzer::mainSiteDomain()
+{
+    // The Main Site's side of the Domain Link test is the same for every link.
     const QString& mainSite = m_project.state().strMainSite;
     const bool same = !m_domainMainSite.isNull() && mainSite.size() == m_domainMainSite.size()
                       && (mainSite.constData() == m_domainMainSite.constData() || mainSite == m_domainMainSite);
@@ -1004,11 +1381,12 @@ bool PageAnalyzer::isDomainLink(const QString& url)
         m_domainMainSite = mainSite.isNull() ? QStringLiteral("") : mainSite;
         m_mainSiteDomain = UrlTools::MainSiteDomain(mainSite);
     }
-    return UrlTools::IsDomainLinkOf(url, m_mainSiteDomain);
+    return m_mainSiteDomain;
 }
 
 bool PageAnalyzer::flushNewPages(quint64 epoch)
 {
+    m_linkStateValid = false;
     if (m_newPages.isEmpty())
         return true;
     const QStringList pages = std::exchange(m_newPages, {});
@@ -1021,6 +1399,7 @@ bool PageAnalyzer::flushNewPages(quint64 epoch)
 
 bool PageAnalyzer::recordLink(const QString& status, const FetchedPage& page, quint64 epoch)
 {
+    m_linkStateValid = false;
     if (!flushNewPages(epoch))
         return false;
     ScanState& st = m_project.state();

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 
 namespace corvane {
@@ -136,10 +137,15 @@ private:
                       quint64 epoch);
     // The link of one line that starts with "href=" (rest: what follows it). Returns false when
     // the analysis must end silently (the scan stopped or moved on while a signal was handled).
+    struct LinkContext;
     bool examineLink(const PageText& text, QStringView rest, const FetchedPage& page,
-                     bool fileTypesOff, quint64 epoch);
+                     const LinkContext& context, quint64 epoch);
+    // The rest of examineLink for a page URL resolved as bytes (m_url): no crawl rules, no
+    // scheme in it.
+    bool examineAsciiUrl(const FetchedPage& page, quint64 epoch);
     // Whether the value holds one of the file types (folded: its folded bytes).
-    bool hasFileType(QStringView value, QByteArrayView folded) const;
+    struct ValueMarks;
+    bool hasFileType(QStringView value, QByteArrayView folded, const ValueMarks* marks) const;
     // IsKnownPage, also giving the key the page is queued under.
     bool isKnownPage(QString& url, PageKey& key);
     // Hands the pages found since the last call to the page queue and the statistics. Returns
@@ -151,6 +157,7 @@ private:
     void onDownloadFinished(const corvane::DownloadResult& result);
     bool passesRules(const QString& url) const;
     bool isDomainLink(const QString& url);
+    const QString& mainSiteDomain();
     QString currentLinkingSiteUrl() const;
     const QString& linkingSiteDomain();
     void ensureSiteKeys();
@@ -192,6 +199,26 @@ private:
     QList<QByteArray> m_otherFileTypes;
     bool m_fileTypesAsBytes = true;
 
+    // A text's lower-case bytes, when it is all ASCII without a NUL; worked out again only when
+    // the text changes.
+    struct AsciiLower {
+        QString source;
+        QByteArray lower;
+        bool ascii = false;
+        bool valid = false;
+        const AsciiLower& of(const QString& text);
+    };
+    AsciiLower m_mainSiteBytes;
+    AsciiLower m_linkingSiteDomainBytes;
+    // Whether the above, the site keys and the two domains are up to date for the byte path.
+    bool m_linkStateValid = false;
+    // Scratch of the byte path: the value, the resolved URL, in lower case, and the keys looked
+    // up.
+    std::string m_value;
+    std::string m_url;
+    std::string m_urlLower;
+    std::u16string m_keyText;
+    std::u16string m_siteKeyText;
     // The Main Site's domain for the Domain Link test, and the Main Site it came from.
     QString m_domainMainSite;
     QString m_mainSiteDomain;

@@ -175,6 +175,98 @@ QStringView lastTwoLabels(QStringView host)
     return before < 0 ? host : host.sliced(before + 1);
 }
 
+// The same steps for ASCII bytes (ResolveAsciiLink).
+inline char lowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+}
+
+bool asciiWordAt(std::string_view v, std::ptrdiff_t i, std::string_view word)
+{
+    if (i < 0 || std::size_t(i) + word.size() > v.size())
+        return false;
+    for (std::size_t k = 0; k < word.size(); ++k) {
+        if (lowerAscii(v[std::size_t(i) + k]) != word[k])
+            return false;
+    }
+    return true;
+}
+
+bool asciiHostMarker(std::string_view v)
+{
+    for (qsizetype i = TextSearch::indexOfByte(v, '.'); i >= 0; i = TextSearch::indexOfByte(v, '.', i + 1)) {
+        const auto at = std::ptrdiff_t(i);
+        if (asciiWordAt(v, at + 1, "com") || asciiWordAt(v, at + 1, "net") || asciiWordAt(v, at + 1, "edu")
+            || asciiWordAt(v, at + 1, "gov") || asciiWordAt(v, at - 3, "www") || asciiWordAt(v, at - 3, "ww2"))
+            return true;
+    }
+    return false;
+}
+
+void foldAsciiSlashRuns(std::string& v, int passes)
+{
+    const qsizetype first = TextSearch::indexOfPair(v, '/', '/');
+    if (first < 0)
+        return;
+    char* d = v.data();
+    const std::size_t n = v.size();
+    auto w = std::size_t(first);
+    auto r = std::size_t(first);
+    while (r < n) {
+        if (d[r] != '/') {
+            d[w++] = d[r++];
+            continue;
+        }
+        std::size_t run = 0;
+        while (r < n && d[r] == '/') {
+            ++run;
+            ++r;
+        }
+        for (int p = 0; p < passes && run > 1; ++p)
+            run = (run + 1) / 2;
+        while (run-- > 0)
+            d[w++] = '/';
+    }
+    v.resize(w);
+}
+
+bool asciiEndsWith(std::string_view v, std::string_view ending)
+{
+    return v.size() >= ending.size() && asciiWordAt(v, std::ptrdiff_t(v.size() - ending.size()), ending);
+}
+
+bool asciiMayNeedRepair(std::string_view v)
+{
+    std::string_view ending;
+    switch (lowerAscii(v.back())) {
+    case 's': ending = ".as"; break;
+    case 't': ending = ".ht"; break;
+    case 'h': ending = ".ph"; break;
+    case 'e': ending = "/hre"; break;
+    case 'f': ending = "/href"; break;
+    case ':': ending = "/http:"; break;
+    case 'p': ending = "/http"; break;
+    default: return false;
+    }
+    return asciiEndsWith(v, ending);
+}
+
+// Every "/." becomes ".", left to right.
+std::string withoutSlashDots(std::string_view v)
+{
+    std::string out;
+    out.reserve(v.size());
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        if (v[i] == '/' && i + 1 < v.size() && v[i + 1] == '.') {
+            out += '.';
+            ++i;
+        } else {
+            out += v[i];
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 QString NormalizeMainSite(const QString& strMainSite)
@@ -347,6 +439,86 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
     return out;
 }
 
+AsciiResolve ResolveAsciiLink(std::string_view v, std::string_view strHost, std::string_view strCurDir,
+                              std::string& out)
+{
+    // The steps of ResolveLink, in its order; see there.
+    bool absolute = false;
+    const qsizetype at = TextSearch::indexOfByte(v, ':');
+    if (at >= 0) {
+        const auto colon = std::size_t(at);
+        const bool prefix = (colon == 4 || colon == 5) && TextSearch::indexOfByte(v, ':', at + 1) < 0
+                            && asciiWordAt(v, 0, std::string_view("https", colon)) && v.size() > colon + 2
+                            && v[colon + 1] == '/' && v[colon + 2] == '/';
+        if (!prefix)
+            return AsciiResolve::NotHandled;
+        absolute = colon == 4;
+        v.remove_prefix(colon + 3);
+    }
+    if (v.ends_with(".."))
+        return AsciiResolve::NoPage;
+
+    out.clear();
+    int slashPasses = 4;
+    if (!v.empty() && v.front() == '/') {
+        out.append(strHost).append(v);
+        ++slashPasses;
+    } else if (v.starts_with("..")) {
+        std::string_view rest = v;
+        std::string restText;
+        std::string_view base = strCurDir;
+        std::string baseText;
+        while (rest.starts_with("..")) {
+            std::string_view b = base;
+            if (b.find("://") != std::string_view::npos)
+                return AsciiResolve::NotHandled;
+            if (b.ends_with('/'))
+                b.remove_suffix(1);
+            const std::size_t lastSlash = b.rfind('/');
+            if (lastSlash != std::string_view::npos) {
+                base = b.substr(0, lastSlash + 1);
+            } else {
+                std::string parent(b);
+                parent += '/';
+                baseText = std::move(parent);
+                base = baseText;
+            }
+            rest.remove_prefix(std::min<std::size_t>(3, rest.size()));
+            if (rest.find("/.") != std::string_view::npos) {
+                std::string changed = withoutSlashDots(rest);
+                restText = std::move(changed);
+                rest = restText;
+            }
+        }
+        out.append(base).append(rest);
+    } else {
+        std::string scratch;
+        if (v.starts_with("./")) {
+            // Every "./" goes, and the rest is taken from the host's root.
+            scratch.reserve(strHost.size() + 1 + v.size());
+            scratch.append(strHost).append(1, '/');
+            for (std::size_t i = 0; i < v.size(); ++i) {
+                if (v[i] == '.' && i + 1 < v.size() && v[i + 1] == '/')
+                    ++i;
+                else
+                    scratch += v[i];
+            }
+            v = scratch;
+        }
+        if (!absolute && !asciiHostMarker(v))
+            out.append(strCurDir).append(1, '/').append(v);
+        else
+            out.append(v);
+    }
+
+    if (TextSearch::indexOfByte(out, '/') < 0)
+        out += '/';
+    foldAsciiSlashRuns(out, slashPasses);
+    if (out.size() > 6 && asciiMayNeedRepair(out))
+        return AsciiResolve::NotHandled;
+    return AsciiResolve::Resolved;
+}
+
 QString BareHost(const QString& url)
 {
     QString host = url;
@@ -380,6 +552,26 @@ bool IsDomainLinkOf(QStringView url, QStringView domain)
 {
     QString scratch;
     return lastTwoLabels(hostPart(url, scratch)) == domain;
+}
+
+bool IsDomainLinkOfAscii(std::string_view url, QStringView domain)
+{
+    // A scheme removed from the URL changes the host part only when it starts before the first
+    // "/": then there is a ":" before it.
+    const qsizetype slash = TextSearch::indexOfByte(url, '/');
+    std::string_view host = slash >= 0 ? url.substr(0, std::size_t(slash)) : url;
+    if (TextSearch::indexOfByte(host, ':') >= 0) {
+        const QString text = QString::fromLatin1(url.data(), qsizetype(url.size()));
+        return IsDomainLinkOf(text, domain);
+    }
+    // The last two dot-separated labels, as lastTwoLabels takes them.
+    const std::size_t last = host.rfind('.');
+    if (last != std::string_view::npos && last > 0) {
+        const std::size_t before = host.rfind('.', last - 1);
+        if (before != std::string_view::npos)
+            host.remove_prefix(before + 1);
+    }
+    return QLatin1StringView(host.data(), qsizetype(host.size())) == domain;
 }
 
 QString LinkingSiteDomain(QStringView linkingSiteUrl)
