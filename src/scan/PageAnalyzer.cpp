@@ -187,6 +187,17 @@ std::optional<QByteArray> foldedNeedle(QStringView needle)
 
 using TextSearch::indexOfUnit;
 
+// Whether n bytes agree: the texts compared per link are a few bytes long, shorter than the call
+// to the library's comparison.
+inline bool sameBytes(const char* a, const char* b, qsizetype n)
+{
+    for (qsizetype i = 0; i < n; ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 // A substring test for the short texts of one link, without the set-up cost of a text search.
 bool has(QStringView text, QStringView part)
 {
@@ -709,7 +720,7 @@ struct PageAnalyzer::ValueMarks {
         for (; places != 0; places &= places - 1) {
             const qsizetype at = qCountTrailingZeroBits(places);
             if (at + needle.size() <= bytes.size()
-                && std::memcmp(bytes.data() + at, needle.data(), std::size_t(needle.size())) == 0)
+                && sameBytes(bytes.data() + at, needle.data(), needle.size()))
                 return true;
         }
         return false;
@@ -773,7 +784,7 @@ struct PageAnalyzer::PageText {
             const qsizetype equals = static_cast<const char*>(hit) - bytes;
             search = equals + 1;
             const qsizetype at = equals - (kHrefBytes.size() - 1);
-            if (at < from || std::memcmp(bytes + at, kHrefBytes.data(), std::size_t(kHrefBytes.size())) != 0)
+            if (at < from || !sameBytes(bytes + at, kHrefBytes.data(), kHrefBytes.size()))
                 continue;
             qsizetype value = at + kHrefBytes.size();
             // The blanks are looked for in the folded bytes, which the search has just read (a
@@ -856,6 +867,21 @@ struct PageAnalyzer::PageText {
     QStringView rest(qsizetype k, qsizetype end) const
     {
         return QStringView(body).mid(hrefs.at(k).value, end - hrefs.at(k).value);
+    }
+};
+
+// What the page copies are made from, on the writer's thread. The page is turned into the files'
+// code page there as soon as it arrives; the "href=" places follow once they are known (before
+// the copies are asked for). Only the writer's thread reads it after that.
+struct PageAnalyzer::CopySource {
+    QString body;
+    QList<PageText::Href> hrefs;
+    QByteArray bytes;
+    const QByteArray& encoded()
+    {
+        if (bytes.isNull())
+            bytes = Windows1252::encode(body);
+        return bytes;
     }
 };
 
@@ -1007,6 +1033,10 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
     if (!st.bScanRunning)
         return;
     const quint64 epoch = m_epoch;
+    // The copies need the page in their code page: that starts on the writer's thread at once.
+    const auto copySource = std::make_shared<CopySource>();
+    copySource->body = body;
+    m_copyWriter->post([copySource] { copySource->encoded(); });
     PageText text(std::move(body));
 
     // A downloaded redirect target is read as ordinary text, so one redirect is followed at most.
@@ -1025,28 +1055,16 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
     Q_EMIT statusChanged(2, QStringLiteral("Saving to HTML"));
     if (!stillCurrent(epoch))
         return;
-    writePageFiles(text, page.slot);
+    writePageFiles(text, copySource, page.slot);
     extractLinks(text, page, generation, epoch);
 }
 
-void PageAnalyzer::writePageFiles(const PageText& text, int slot)
+void PageAnalyzer::writePageFiles(const PageText& text, const std::shared_ptr<CopySource>& source, int slot)
 {
     // The page with every "href=" on a line of its own, and the same text with no line breaks
     // at all: both are made on the writer's thread from the page and its "href=" places (shared,
-    // not copied, and only read there). The page is turned into the files' code page once, by
-    // whichever of the two is made first.
-    struct Source {
-        QString body;
-        QList<PageText::Href> hrefs;
-        QByteArray bytes;
-        const QByteArray& encoded()
-        {
-            if (bytes.isNull())
-                bytes = Windows1252::encode(body);
-            return bytes;
-        }
-    };
-    const auto source = std::make_shared<Source>(Source{text.body, text.hrefs, {}});
+    // not copied, and only read there).
+    source->hrefs = text.hrefs;
     const auto makePage = [source] {
         const QByteArray& bytes = source->encoded();
         const QList<PageText::Href>& hrefs = source->hrefs;
@@ -1341,7 +1359,7 @@ bool PageAnalyzer::hasFileType(QStringView value, QByteArrayView folded, const V
         const qsizetype n = folded.size();
         const auto typeAt = [&](qsizetype at) {
             for (const QByteArray& type : m_dotFileTypes) {
-                if (type.size() <= n - at && std::memcmp(p + at, type.constData(), std::size_t(type.size())) == 0)
+                if (type.size() <= n - at && sameBytes(p + at, type.constData(), type.size()))
                     return true;
             }
             return false;

@@ -131,7 +131,8 @@ private:
     };
 
     bool stillCurrent(quint64 epoch) const;
-    void writePageFiles(const PageText& text, int slot);
+    struct CopySource;
+    void writePageFiles(const PageText& text, const std::shared_ptr<CopySource>& source, int slot);
     void closePageCopies();
     void extractLinks(const PageText& text, const FetchedPage& page, quint64 generation,
                       quint64 epoch);

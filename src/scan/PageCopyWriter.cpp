@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace corvane {
@@ -85,7 +87,7 @@ void PageCopyWriter::write(std::vector<Copy> copies, bool keepOpen)
             // The file's last write not yet done is replaced: nobody would ever see it.
             bool replaced = false;
             for (auto it = m_queue.rbegin(); it != m_queue.rend() && it->kind != Command::CloseAll; ++it) {
-                if (it->path == copy.path) {
+                if (it->kind == Command::Write && it->path == copy.path) {
                     it->bytes = std::move(copy.bytes);
                     it->make = std::move(copy.make);
                     it->keepOpen = keepOpen;
@@ -95,8 +97,22 @@ void PageCopyWriter::write(std::vector<Copy> copies, bool keepOpen)
             }
             if (!replaced)
                 m_queue.push_back({Command::Write, std::move(copy.path), std::move(copy.bytes),
-                                   std::move(copy.make), keepOpen});
+                                   std::move(copy.make), {}, keepOpen});
         }
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { run(); });
+    }
+    if (wake)
+        m_wake.notify_one();
+}
+
+void PageCopyWriter::post(std::function<void()> task)
+{
+    bool wake = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        wake = m_queue.empty();
+        m_queue.push_back({Command::Task, {}, {}, {}, std::move(task), false});
         if (!m_thread.joinable())
             m_thread = std::thread([this] { run(); });
     }
@@ -112,7 +128,7 @@ void PageCopyWriter::closeAll()
         if (!m_thread.joinable())
             return; // nothing was ever opened
         wake = m_queue.empty();
-        m_queue.push_back({Command::CloseAll, {}, {}, {}, false});
+        m_queue.push_back({Command::CloseAll, {}, {}, {}, {}, false});
     }
     if (wake)
         m_wake.notify_one();
@@ -126,6 +142,9 @@ void PageCopyWriter::waitUntilWritten()
 
 void PageCopyWriter::run()
 {
+    // The copies are for the user to look at later: the analysis comes first when both want
+    // the processor. (On Linux the niceness of a thread is its own.)
+    ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 10);
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return !m_queue.empty() || m_stopping; });
@@ -149,6 +168,10 @@ void PageCopyWriter::execute(Command& command)
 {
     if (command.kind == Command::CloseAll) {
         m_files.clear();
+        return;
+    }
+    if (command.kind == Command::Task) {
+        command.task();
         return;
     }
     auto it = m_files.find(command.path);

@@ -41,6 +41,9 @@ public:
     // The files are to hold the bytes given (the copies of one page come together, so the writer
     // is woken once for them). keepOpen: the files stay open for the next write.
     void write(std::vector<Copy> copies, bool keepOpen = true);
+    // Runs the task on the writer's thread, after what was handed over before: work that only
+    // the copies need, started early.
+    void post(std::function<void()> task);
     // Closes every file once what was handed over before is written.
     void closeAll();
     // Returns once everything handed over so far is written.
@@ -48,10 +51,11 @@ public:
 
 private:
     struct Command {
-        enum Kind { Write, CloseAll } kind = Write;
+        enum Kind { Write, CloseAll, Task } kind = Write;
         QString path;
         QByteArray bytes;
         std::function<QByteArray()> make;
+        std::function<void()> task;
         bool keepOpen = true;
     };
     class OpenFile;
