@@ -810,6 +810,7 @@ struct PageAnalyzer::PageText {
         // noted while the page is folded.
         std::vector<qsizetype> equalSigns;
         foldToBytes(body, folded, equalSigns);
+        hrefs.reserve(qsizetype(equalSigns.size()));
         const char* const bytes = folded.constData();
         const qsizetype size = folded.size();
         qsizetype from = 0;

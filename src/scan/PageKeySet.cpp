@@ -22,6 +22,13 @@ constexpr std::uint64_t kPrime1 = 0xe7037ed1a0b428dbull;
 constexpr std::uint64_t kPrime2 = 0x8ebc6af09c88c6e3ull;
 constexpr std::uint64_t kPrime3 = 0x589965cc75374cc3ull;
 
+inline std::uint32_t load32(const unsigned char* p)
+{
+    std::uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 inline std::uint64_t load64(const unsigned char* p)
 {
     std::uint64_t v;
@@ -42,13 +49,23 @@ std::size_t PageKeySet::hashOf(QStringView key)
         p += 16;
         n -= 16;
     }
+    // The last bytes are read in whole words, overlapping what was read before where the key
+    // is long enough: no copy of a few bytes through a library call. (A key is whole UTF-16
+    // units, so its size is even.)
+    const std::size_t total = std::size_t(key.size()) * sizeof(char16_t);
+    const unsigned char* const end = p + n;
     std::uint64_t a = 0;
     std::uint64_t b = 0;
-    if (n > 8) {
+    if (total >= 16) {
+        a = load64(end - 16);
+        b = load64(end - 8);
+    } else if (n >= 8) {
         a = load64(p);
-        std::memcpy(&b, p + 8, n - 8);
+        b = load64(end - 8);
+    } else if (n >= 4) {
+        a = (std::uint64_t(load32(p)) << 32) | load32(end - 4);
     } else if (n > 0) {
-        std::memcpy(&a, p, n);
+        a = std::uint64_t(p[0]) << 8 | p[n - 1];
     }
     return std::size_t(mix(mix(a ^ kPrime1 ^ h, b ^ kPrime3), kPrime0 ^ n));
 }

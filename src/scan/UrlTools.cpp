@@ -505,14 +505,16 @@ AsciiResolve ResolveAsciiLink(std::string_view v, std::string_view strHost, std:
             }
             v = scratch;
         }
-        if (!absolute && !asciiHostMarker(v))
+        if (!absolute && !asciiHostMarker(v)) {
             out.append(strCurDir).append(1, '/').append(v);
-        else
+        } else {
             out.append(v);
+            // The other ways put a "/" in; this one may not have one.
+            if (TextSearch::indexOfByte(out, '/') < 0)
+                out += '/';
+        }
     }
 
-    if (TextSearch::indexOfByte(out, '/') < 0)
-        out += '/';
     foldAsciiSlashRuns(out, slashPasses);
     if (out.size() > 6 && asciiMayNeedRepair(out))
         return AsciiResolve::NotHandled;
