@@ -561,19 +561,31 @@ bool IsDomainLinkOfAscii(std::string_view url, QStringView domain)
     // A scheme removed from the URL changes the host part only when it starts before the first
     // "/": then there is a ":" before it.
     const qsizetype slash = TextSearch::indexOfByte(url, '/');
-    std::string_view host = slash >= 0 ? url.substr(0, std::size_t(slash)) : url;
-    if (TextSearch::indexOfByte(host, ':') >= 0) {
-        const QString text = QString::fromLatin1(url.data(), qsizetype(url.size()));
-        return IsDomainLinkOf(text, domain);
+    const std::size_t hostSize = slash >= 0 ? std::size_t(slash) : url.size();
+    const char* const p = url.data();
+    // The last two dot-separated labels, as lastTwoLabels takes them, found from the end.
+    std::size_t from = 0;
+    std::size_t dots = 0;
+    for (std::size_t i = hostSize; i-- > 0;) {
+        const char c = p[i];
+        if (c == ':') {
+            const QString text = QString::fromLatin1(url.data(), qsizetype(url.size()));
+            return IsDomainLinkOf(text, domain);
+        }
+        // The label before the last dot starts after the dot before that; without one (or with
+        // the last dot first), the host stays whole.
+        if (c == '.' && dots < 2 && ++dots == 2)
+            from = i + 1;
     }
-    // The last two dot-separated labels, as lastTwoLabels takes them.
-    const std::size_t last = host.rfind('.');
-    if (last != std::string_view::npos && last > 0) {
-        const std::size_t before = host.rfind('.', last - 1);
-        if (before != std::string_view::npos)
-            host.remove_prefix(before + 1);
+    const std::size_t size = hostSize - from;
+    if (qsizetype(size) != domain.size())
+        return false;
+    const char16_t* const d = domain.utf16();
+    for (std::size_t i = 0; i < size; ++i) {
+        if (char16_t(static_cast<unsigned char>(p[from + i])) != d[i])
+            return false;
     }
-    return QLatin1StringView(host.data(), qsizetype(host.size())) == domain;
+    return true;
 }
 
 QString LinkingSiteDomain(QStringView linkingSiteUrl)
