@@ -1313,8 +1313,11 @@ bool PageAnalyzer::examineAsciiUrl(const FetchedPage& page, quint64 epoch)
     while (!url.empty() && url.back() == ' ')
         url.remove_suffix(1);
     const std::size_t n = url.size();
-    m_urlLower.resize(n);
-    m_keyText.resize(n);
+    // The scratch only grows, so it is not filled anew for every link.
+    if (m_urlLower.size() < n) {
+        m_urlLower.resize(n);
+        m_keyText.resize(n);
+    }
     lowerAndWiden(url, m_urlLower.data(), m_keyText.data());
     const bool www = TextSearch::containsBytes(url, "www.");
     const QStringView key(m_keyText.data(), qsizetype(n));

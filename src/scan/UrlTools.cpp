@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cstring>
 
 namespace corvane::UrlTools {
 
@@ -205,19 +206,17 @@ bool asciiHostMarker(std::string_view v)
 
 void foldAsciiSlashRuns(std::string& v, int passes)
 {
-    const qsizetype first = TextSearch::indexOfPair(v, '/', '/');
-    if (first < 0)
+    qsizetype next = TextSearch::indexOfPair(v, '/', '/');
+    if (next < 0)
         return;
-    char* d = v.data();
-    const std::size_t n = v.size();
-    auto w = std::size_t(first);
-    auto r = std::size_t(first);
-    while (r < n) {
-        if (d[r] != '/') {
-            d[w++] = d[r++];
-            continue;
-        }
-        std::size_t run = 0;
+    char* const d = v.data();
+    const auto n = qsizetype(v.size());
+    // From one run of two or more slashes to the next: the run folded, the text after it moved
+    // up as a whole (single slashes stay as they are).
+    qsizetype w = next;
+    qsizetype r = next;
+    while (next >= 0) {
+        qsizetype run = 0;
         while (r < n && d[r] == '/') {
             ++run;
             ++r;
@@ -226,8 +225,13 @@ void foldAsciiSlashRuns(std::string& v, int passes)
             run = (run + 1) / 2;
         while (run-- > 0)
             d[w++] = '/';
+        next = TextSearch::indexOfPair(std::string_view(d + r, std::size_t(n - r)), '/', '/');
+        const qsizetype end = next < 0 ? n : r + next;
+        std::memmove(d + w, d + r, std::size_t(end - r));
+        w += end - r;
+        r = end;
     }
-    v.resize(w);
+    v.resize(std::size_t(w));
 }
 
 bool asciiEndsWith(std::string_view v, std::string_view ending)

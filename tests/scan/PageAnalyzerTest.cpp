@@ -290,6 +290,52 @@ private Q_SLOTS:
         QCOMPARE(f.panel2, (QStringList{"Saving to HTML", "Getting Links", ""}));
     }
 
+    // Plain ASCII links go through the analysis as bytes; a crawl rule (here one that refuses
+    // nothing) sends every link down the text path. Both must give the same pages and results,
+    // for links of every shape, with the file types on and off.
+    void bytePathAgreesWithTextPath()
+    {
+        const QStringList schemes = {"", "http://", "HTTPS://", "ftp://"};
+        const QStringList starts = {"", "/", "//", "../", "../../", "./", "www.", "WWW."};
+        const QStringList middles = {"page", "Dir/Page", "a/./b", "partner.test/x", "Partner.Test/y", "mine.test/z",
+                                     "www.mine.test/", "other.test/links", "sub.mine.test", "q.com/r", "x.gov",
+                                     "a:b", QString(70, u'l') + ".htm"};
+        const QStringList ends = {"", "/", ".htm", ".HTML", ".ht", ".as", "/href", "?q=1", ".gif", ".php?a=b", " x"};
+        QString body = QStringLiteral("<html>\n");
+        int n = 0;
+        for (const QString& scheme : schemes) {
+            for (const QString& start : starts) {
+                for (const QString& middle : middles) {
+                    for (const QString& end : ends) {
+                        body += QStringLiteral("<a href=\"%1\">%2</a>").arg(scheme + start + middle + end).arg(n);
+                        if (++n % 3 == 0)
+                            body += u'\n';
+                    }
+                }
+            }
+        }
+        for (const QString& fileTypes : {QStringLiteral("1"), QStringLiteral("0")}) {
+            AnalyzerFixture bytes;
+            AnalyzerFixture text;
+            text.addRules({"Global|Global|ExcludeString|no such text"});
+            for (AnalyzerFixture* f : {&bytes, &text}) {
+                f->set("chkFileTypes", fileTypes);
+                f->project.state().iLinksExpected = 32767;
+                f->analyze(body);
+            }
+            QVERIFY(bytes.queue().size() > 100);
+            QCOMPARE(bytes.queue(), text.queue());
+            QCOMPARE(bytes.analyzer.aQueuedPages, text.analyzer.aQueuedPages);
+            QCOMPARE(bytes.rows(), text.rows());
+            QCOMPARE(bytes.state().strProblem, text.state().strProblem);
+            QCOMPARE(bytes.finished, text.finished);
+            // The same pages are known afterwards: a second page with the same links queues none.
+            for (AnalyzerFixture* f : {&bytes, &text})
+                f->analyze(body, QStringLiteral("partner.test/links/"));
+            QCOMPARE(bytes.queue(), text.queue());
+        }
+    }
+
     void emptyFileTypeListAcceptsDirectoriesAndQueries()
     {
         AnalyzerFixture f;

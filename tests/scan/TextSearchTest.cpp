@@ -3,6 +3,9 @@
 
 #include <QTest>
 
+#include <string>
+#include <string_view>
+
 using namespace corvane;
 
 // The scan's own case-insensitive search must give the answers of Qt's general one.
@@ -79,6 +82,38 @@ private Q_SLOTS:
                     }
                     QVERIFY2(TextSearch::indexOfUpperOrNonAscii(text) == firstUpperOrBeyond, qPrintable(where));
                     QVERIFY2(TextSearch::isAscii(text) == (at == length || special < 0x80), qPrintable(where));
+                }
+            }
+        }
+    }
+
+    // The byte searches against the standard library's, with the bytes looked for at every
+    // place of texts of 0 to 40 bytes (around the vector blocks of 16), once and twice.
+    void byteSearchesFindEveryPlace()
+    {
+        for (int length = 0; length <= 40; ++length) {
+            for (int at = 0; at <= length; ++at) {
+                for (int second = at; second <= length; second += 7) {
+                    std::string text(std::size_t(length), 'x');
+                    if (at < length)
+                        text[std::size_t(at)] = '/';
+                    if (second + 1 < length) {
+                        text[std::size_t(second)] = '/';
+                        text[std::size_t(second) + 1] = '/';
+                    }
+                    const std::string_view view = text;
+                    const QString where = QStringLiteral("length %1, places %2 and %3").arg(length).arg(at).arg(second);
+                    const auto index = [](std::size_t found) { return found == std::string_view::npos ? qsizetype(-1) : qsizetype(found); };
+                    for (const qsizetype from : {qsizetype(0), qsizetype(1), qsizetype(17)}) {
+                        QVERIFY2(TextSearch::indexOfByte(view, '/', from)
+                                     == (from <= length ? index(view.find('/', std::size_t(from))) : -1),
+                                 qPrintable(where));
+                    }
+                    QVERIFY2(TextSearch::indexOfPair(view, '/', '/') == index(view.find("//")), qPrintable(where));
+                    for (const std::string_view part : std::initializer_list<std::string_view>{"", "/", "//", "x/", "/x", "xx//", text}) {
+                        QVERIFY2(TextSearch::containsBytes(view, part) == (view.find(part) != std::string_view::npos),
+                                 qPrintable(where + u' ' + QString::fromLatin1(part.data(), qsizetype(part.size()))));
+                    }
                 }
             }
         }
