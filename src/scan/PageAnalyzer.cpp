@@ -575,51 +575,34 @@ __attribute__((target("avx2"))) void findAllAvx2(const char* p, qsizetype size, 
     qsizetype i = 0;
     while (open > 0 && i + 32 + maxOff <= size) {
         const std::array<std::size_t, kMaxProbes> lane = laneProbes(probes, used);
-        const __m256i f0 = _mm256_set1_epi8(probes[lane[0]].b0);
-        const __m256i f1 = _mm256_set1_epi8(probes[lane[1]].b0);
-        const __m256i f2 = _mm256_set1_epi8(probes[lane[2]].b0);
-        const __m256i f3 = _mm256_set1_epi8(probes[lane[3]].b0);
-        const __m256i f4 = _mm256_set1_epi8(probes[lane[4]].b0);
-        const __m256i s0 = _mm256_set1_epi8(probes[lane[0]].b1);
-        const __m256i s1 = _mm256_set1_epi8(probes[lane[1]].b1);
-        const __m256i s2 = _mm256_set1_epi8(probes[lane[2]].b1);
-        const __m256i s3 = _mm256_set1_epi8(probes[lane[3]].b1);
-        const __m256i s4 = _mm256_set1_epi8(probes[lane[4]].b1);
-        const qsizetype o0 = probes[lane[0]].off;
-        const __m256i t0 = _mm256_set1_epi8(probes[lane[0]].bm);
-        const qsizetype q0 = probes[lane[0]].midOff;
-        const qsizetype o1 = probes[lane[1]].off;
-        const __m256i t1 = _mm256_set1_epi8(probes[lane[1]].bm);
-        const qsizetype q1 = probes[lane[1]].midOff;
-        const qsizetype o2 = probes[lane[2]].off;
-        const __m256i t2 = _mm256_set1_epi8(probes[lane[2]].bm);
-        const qsizetype q2 = probes[lane[2]].midOff;
-        const qsizetype o3 = probes[lane[3]].off;
-        const __m256i t3 = _mm256_set1_epi8(probes[lane[3]].bm);
-        const qsizetype q3 = probes[lane[3]].midOff;
-        const qsizetype o4 = probes[lane[4]].off;
-        const __m256i t4 = _mm256_set1_epi8(probes[lane[4]].bm);
-        const qsizetype q4 = probes[lane[4]].midOff;
+        __m256i first[kMaxProbes];
+        __m256i second[kMaxProbes];
+        __m256i middle[kMaxProbes];
+        qsizetype off[kMaxProbes];
+        qsizetype midOff[kMaxProbes];
+        for (std::size_t k = 0; k < kMaxProbes; ++k) {
+            const Probe& probe = probes[lane[k]];
+            first[k] = _mm256_set1_epi8(probe.b0);
+            second[k] = _mm256_set1_epi8(probe.b1);
+            middle[k] = _mm256_set1_epi8(probe.bm);
+            off[k] = probe.off;
+            midOff[k] = probe.midOff;
+        }
         std::array<unsigned, kMaxProbes> masks{};
         bool hit = false;
         for (; i + 32 + maxOff <= size; i += 32) {
             const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-            masks[0] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
-                _mm256_and_si256(_mm256_cmpeq_epi8(a, f0), _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + o0)), s0)),
-                _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + q0)), t0))));
-            masks[1] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
-                _mm256_and_si256(_mm256_cmpeq_epi8(a, f1), _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + o1)), s1)),
-                _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + q1)), t1))));
-            masks[2] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
-                _mm256_and_si256(_mm256_cmpeq_epi8(a, f2), _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + o2)), s2)),
-                _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + q2)), t2))));
-            masks[3] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
-                _mm256_and_si256(_mm256_cmpeq_epi8(a, f3), _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + o3)), s3)),
-                _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + q3)), t3))));
-            masks[4] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
-                _mm256_and_si256(_mm256_cmpeq_epi8(a, f4), _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + o4)), s4)),
-                _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + q4)), t4))));
-            if ((masks[0] | masks[1] | masks[2] | masks[3] | masks[4]) != 0) {
+            unsigned any = 0;
+            // A fixed count: the loop is unrolled and its values stay in registers.
+            for (std::size_t k = 0; k < kMaxProbes; ++k) {
+                const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + off[k]));
+                const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + midOff[k]));
+                masks[k] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
+                    _mm256_and_si256(_mm256_cmpeq_epi8(a, first[k]), _mm256_cmpeq_epi8(b, second[k])),
+                    _mm256_cmpeq_epi8(c, middle[k]))));
+                any |= masks[k];
+            }
+            if (any != 0) {
                 hit = true;
                 break;
             }
@@ -1101,46 +1084,31 @@ void PageAnalyzer::writePageFiles(const PageText& text, const std::shared_ptr<Co
     // at all: both are made on the writer's thread from the page and its "href=" places (shared,
     // not copied, and only read there).
     source->hrefs = text.hrefs;
-    const auto makePage = [source] {
-        const QByteArray& bytes = source->encoded();
-        const QList<PageText::Href>& hrefs = source->hrefs;
-        constexpr QByteArrayView kBreak = "\r\nhref=";
-        QByteArray page(bytes.size() + kBreak.size() * hrefs.size() + 2, Qt::Uninitialized);
-        char* out = page.data();
+    // A copy: the page's bytes piece by piece, each "href=" put back as `mark` (after the
+    // blanks that followed it are dropped), each piece copied by `copy`; CR LF at the end.
+    const auto makeCopy = [](CopySource& source, QByteArrayView mark, auto copy) {
+        const QByteArray& bytes = source.encoded();
+        QByteArray out(bytes.size() + mark.size() * source.hrefs.size() + 2, Qt::Uninitialized);
+        char* dst = out.data();
         qsizetype pos = 0;
-        for (const PageText::Href& h : hrefs) {
-            std::memcpy(out, bytes.constData() + pos, std::size_t(h.at - pos));
-            out += h.at - pos;
-            std::memcpy(out, kBreak.data(), std::size_t(kBreak.size()));
-            out += kBreak.size();
+        for (const PageText::Href& h : std::as_const(source.hrefs)) {
+            dst = copy(bytes.constData() + pos, h.at - pos, dst);
+            std::memcpy(dst, mark.data(), std::size_t(mark.size()));
+            dst += mark.size();
             pos = h.value;
         }
-        std::memcpy(out, bytes.constData() + pos, std::size_t(bytes.size() - pos));
-        out += bytes.size() - pos;
-        out[0] = '\r';
-        out[1] = '\n';
-        page.truncate(out + 2 - page.constData());
-        return page;
-    };
-    const auto makeFlat = [source] {
-        const QByteArray& bytes = source->encoded();
-        const QList<PageText::Href>& hrefs = source->hrefs;
-        constexpr QByteArrayView kHrefText = "href=";
-        QByteArray flat(bytes.size() + kHrefText.size() * hrefs.size() + 2, Qt::Uninitialized);
-        char* dst = flat.data();
-        qsizetype pos = 0;
-        for (const PageText::Href& h : hrefs) {
-            dst = copyWithoutBreaks(bytes.constData() + pos, h.at - pos, dst);
-            std::memcpy(dst, kHrefText.data(), std::size_t(kHrefText.size()));
-            dst += kHrefText.size();
-            pos = h.value;
-        }
-        dst = copyWithoutBreaks(bytes.constData() + pos, bytes.size() - pos, dst);
+        dst = copy(bytes.constData() + pos, bytes.size() - pos, dst);
         dst[0] = '\r';
         dst[1] = '\n';
-        flat.truncate(dst + 2 - flat.constData());
-        return flat;
+        out.truncate(dst + 2 - out.constData());
+        return out;
     };
+    const auto asIs = [](const char* src, qsizetype n, char* dst) {
+        std::memcpy(dst, src, std::size_t(n));
+        return dst + n;
+    };
+    const auto makePage = [source, makeCopy, asIs] { return makeCopy(*source, "\r\nhref=", asIs); };
+    const auto makeFlat = [source, makeCopy] { return makeCopy(*source, "href=", copyWithoutBreaks); };
 
     // The copies of a slot stay open while a Linking Site is scanned.
     const bool keepOpen = slot >= 0 && slot < PageFetcher::kSlotCount;
