@@ -1315,7 +1315,7 @@ bool PageAnalyzer::examineAsciiUrl(const FetchedPage& page, quint64 epoch)
         // The Linking Sites are compared without their lower-case "www.".
         m_siteKeyText.clear();
         for (std::size_t i = 0; i < n;) {
-            if (url.compare(i, 4, "www.") == 0) {
+            if (i + 4 <= n && url[i] == 'w' && url[i + 1] == 'w' && url[i + 2] == 'w' && url[i + 3] == '.') {
                 i += 4;
                 continue;
             }

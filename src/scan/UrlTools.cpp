@@ -234,6 +234,16 @@ void foldAsciiSlashRuns(std::string& v, int passes)
     v.resize(std::size_t(w));
 }
 
+// Whether the text starts or ends with the two bytes (without a library comparison).
+inline bool startsWithPair(std::string_view v, char a, char b)
+{
+    return v.size() >= 2 && v[0] == a && v[1] == b;
+}
+inline bool endsWithPair(std::string_view v, char a, char b)
+{
+    return v.size() >= 2 && v[v.size() - 2] == a && v[v.size() - 1] == b;
+}
+
 bool asciiEndsWith(std::string_view v, std::string_view ending)
 {
     return v.size() >= ending.size() && asciiWordAt(v, std::ptrdiff_t(v.size() - ending.size()), ending);
@@ -459,7 +469,7 @@ AsciiResolve ResolveAsciiLink(std::string_view v, std::string_view strHost, std:
         absolute = colon == 4;
         v.remove_prefix(colon + 3);
     }
-    if (v.ends_with(".."))
+    if (endsWithPair(v, '.', '.'))
         return AsciiResolve::NoPage;
 
     out.clear();
@@ -467,15 +477,17 @@ AsciiResolve ResolveAsciiLink(std::string_view v, std::string_view strHost, std:
     if (!v.empty() && v.front() == '/') {
         out.append(strHost).append(v);
         ++slashPasses;
-    } else if (v.starts_with("..")) {
+    } else if (startsWithPair(v, '.', '.')) {
         std::string_view rest = v;
         std::string restText;
         std::string_view base = strCurDir;
         std::string baseText;
-        while (rest.starts_with("..")) {
+        while (startsWithPair(rest, '.', '.')) {
             std::string_view b = base;
-            if (b.find("://") != std::string_view::npos)
-                return AsciiResolve::NotHandled;
+            for (qsizetype colon = TextSearch::indexOfByte(b, ':'); colon >= 0; colon = TextSearch::indexOfByte(b, ':', colon + 1)) {
+                if (std::size_t(colon) + 2 < b.size() && b[std::size_t(colon) + 1] == '/' && b[std::size_t(colon) + 2] == '/')
+                    return AsciiResolve::NotHandled;
+            }
             if (b.ends_with('/'))
                 b.remove_suffix(1);
             const std::size_t lastSlash = b.rfind('/');
@@ -488,7 +500,7 @@ AsciiResolve ResolveAsciiLink(std::string_view v, std::string_view strHost, std:
                 base = baseText;
             }
             rest.remove_prefix(std::min<std::size_t>(3, rest.size()));
-            if (rest.find("/.") != std::string_view::npos) {
+            if (TextSearch::indexOfPair(rest, '/', '.') >= 0) {
                 std::string changed = withoutSlashDots(rest);
                 restText = std::move(changed);
                 rest = restText;
@@ -497,7 +509,7 @@ AsciiResolve ResolveAsciiLink(std::string_view v, std::string_view strHost, std:
         out.append(base).append(rest);
     } else {
         std::string scratch;
-        if (v.starts_with("./")) {
+        if (startsWithPair(v, '.', '/')) {
             // Every "./" goes, and the rest is taken from the host's root.
             scratch.reserve(strHost.size() + 1 + v.size());
             scratch.append(strHost).append(1, '/');
