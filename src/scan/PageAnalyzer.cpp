@@ -254,26 +254,6 @@ bool hasBytes(QByteArrayView text, QByteArrayView part)
                                      std::string_view(part.data(), std::size_t(part.size())));
 }
 
-// A text of the given ASCII bytes, widened sixteen at a time.
-QString latin1Text(std::string_view bytes)
-{
-    const auto n = qsizetype(bytes.size());
-    QString out(n, Qt::Uninitialized);
-    auto* d = reinterpret_cast<char16_t*>(out.data());
-    const char* const p = bytes.data();
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    for (; i + 16 <= n; i += 16) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(x, _mm_setzero_si128()));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(x, _mm_setzero_si128()));
-    }
-#endif
-    for (; i < n; ++i)
-        d[i] = char16_t(static_cast<unsigned char>(p[i]));
-    return out;
-}
-
 // ASCII bytes in lower case, as bytes and as UTF-16 units. Sixteen at a time.
 void lowerAndWiden(std::string_view text, char* lower, char16_t* wide)
 {
@@ -1115,8 +1095,8 @@ void PageAnalyzer::writePageFiles(const PageText& text, const std::shared_ptr<Co
     const auto paths = keepOpen ? m_copyPaths[std::size_t(slot)] : copyPaths(m_app, slot);
     std::vector<PageCopyWriter::Copy> copies;
     copies.reserve(2);
-    copies.push_back({paths.first, {}, makePage});
-    copies.push_back({paths.second, {}, makeFlat});
+    copies.push_back({paths.first, makePage});
+    copies.push_back({paths.second, makeFlat});
     m_copyWriter->write(std::move(copies), keepOpen);
 }
 
@@ -1335,7 +1315,7 @@ bool PageAnalyzer::examineAsciiUrl(const FetchedPage& page, quint64 epoch)
                                 ? TextSearch::containsBytes(lowerUrl, siteLower) || TextSearch::containsBytes(siteLower, lowerUrl)
                                 : UrlTools::IsInLinkingSiteDomain(QString::fromLatin1(url.data(), qsizetype(n)), siteDomain);
         if (inSite) {
-            QString text = latin1Text(url);
+            QString text = QString::fromLatin1(url.data(), qsizetype(n));
             ++st.lPagesKnown;
             m_newPages.append(text);
             aQueuedPages.append(std::move(text));

@@ -88,7 +88,6 @@ void PageCopyWriter::write(std::vector<Copy> copies, bool keepOpen)
             bool replaced = false;
             for (auto it = m_queue.rbegin(); it != m_queue.rend() && it->kind != Command::CloseAll; ++it) {
                 if (it->kind == Command::Write && it->path == copy.path) {
-                    it->bytes = std::move(copy.bytes);
                     it->make = std::move(copy.make);
                     it->keepOpen = keepOpen;
                     replaced = true;
@@ -96,8 +95,7 @@ void PageCopyWriter::write(std::vector<Copy> copies, bool keepOpen)
                 }
             }
             if (!replaced)
-                m_queue.push_back({Command::Write, std::move(copy.path), std::move(copy.bytes),
-                                   std::move(copy.make), {}, keepOpen});
+                m_queue.push_back({Command::Write, std::move(copy.path), std::move(copy.make), {}, keepOpen});
         }
         if (!m_thread.joinable())
             m_thread = std::thread([this] { run(); });
@@ -112,7 +110,7 @@ void PageCopyWriter::post(std::function<void()> task)
     {
         const std::lock_guard lock(m_mutex);
         wake = m_queue.empty();
-        m_queue.push_back({Command::Task, {}, {}, {}, std::move(task), false});
+        m_queue.push_back({Command::Task, {}, {}, std::move(task), false});
         if (!m_thread.joinable())
             m_thread = std::thread([this] { run(); });
     }
@@ -128,7 +126,7 @@ void PageCopyWriter::closeAll()
         if (!m_thread.joinable())
             return; // nothing was ever opened
         wake = m_queue.empty();
-        m_queue.push_back({Command::CloseAll, {}, {}, {}, {}, false});
+        m_queue.push_back({Command::CloseAll, {}, {}, {}, false});
     }
     if (wake)
         m_wake.notify_one();
@@ -177,9 +175,7 @@ void PageCopyWriter::execute(Command& command)
     auto it = m_files.find(command.path);
     if (it == m_files.end())
         it = m_files.emplace(command.path, std::make_unique<OpenFile>(command.path)).first;
-    if (command.make)
-        command.bytes = command.make();
-    it->second->write(command.bytes);
+    it->second->write(command.make());
     if (!command.keepOpen)
         m_files.erase(it);
 }

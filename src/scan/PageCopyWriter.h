@@ -31,15 +31,14 @@ public:
     PageCopyWriter& operator=(const PageCopyWriter&) = delete;
 
     struct Copy {
-        QString path;     // the file
-        QByteArray bytes; // what it is to hold
-        // When set, makes what the file is to hold, on the writer's thread, in place of bytes:
-        // the page's time is not spent on copies that are only written. It must only read what
-        // it holds; one that a later copy replaces is never called.
+        QString path; // the file
+        // Makes what the file is to hold, on the writer's thread: the page's time is not spent on
+        // copies that are only written. It must only read what it holds; one that a later copy
+        // replaces is never called.
         std::function<QByteArray()> make;
     };
-    // The files are to hold the bytes given (the copies of one page come together, so the writer
-    // is woken once for them). keepOpen: the files stay open for the next write.
+    // The files are to hold what the copies make (the copies of one page come together, so the
+    // writer is woken once for them). keepOpen: the files stay open for the next write.
     void write(std::vector<Copy> copies, bool keepOpen = true);
     // Runs the task on the writer's thread, after what was handed over before: work that only
     // the copies need, started early.
@@ -53,7 +52,6 @@ private:
     struct Command {
         enum Kind { Write, CloseAll, Task } kind = Write;
         QString path;
-        QByteArray bytes;
         std::function<QByteArray()> make;
         std::function<void()> task;
         bool keepOpen = true;

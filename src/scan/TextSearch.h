@@ -5,7 +5,6 @@
 #include <QtAlgorithms>
 #include <QtGlobal>
 
-#include <cstring>
 #include <string_view>
 
 #if defined(__SSE2__)
