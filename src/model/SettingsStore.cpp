@@ -6,50 +6,98 @@ namespace corvane {
 
 namespace {
 
+// What a setting accepts: any text, or a whole number (written as plain decimal digits, with a
+// "-" for a negative one) within a range; a check box accepts 0 and 1.
+enum class Accepts { Text, Number };
+
 struct KeyDefault {
     const char* key;
     const char* value;
+    Accepts accepts = Accepts::Text;
+    qint64 min = 0;
+    qint64 max = 0;
 };
 
-// Every setting the program reads, with the default its readers pass.
+constexpr KeyDefault checkBox(const char* key, const char* value)
+{
+    return {key, value, Accepts::Number, 0, 1};
+}
+constexpr KeyDefault number(const char* key, const char* value, qint64 min, qint64 max)
+{
+    return {key, value, Accepts::Number, min, max};
+}
+constexpr KeyDefault text(const char* key, const char* value)
+{
+    return {key, value, Accepts::Text, 0, 0};
+}
+
+// Every setting the program reads, with the default its readers pass and the values that mean
+// something to them: a page-limit index outside the table, or a timeout of no seconds, would make
+// a scan give up every Linking Site without a word.
 constexpr KeyDefault kDefaults[] = {
-    {"txtTimeout", "60"},
-    {"cmbAdvance", "4"},
-    {"chkAuto", "1"},
-    {"chkAuto2", "1"},
-    {"chkRedirect", "1"},
-    {"chkUpdate", "1"},
-    {"chkFileTypes", "1"},
-    {"chkLog", "0"},
-    {"chkAudioEmail", "1"},
-    {"chkAudioNext", "1"},
-    {"chkAudioFinished", "1"},
-    {"chkAutoSave", "0"},
-    {"txtAutoSave", "5"},
-    {"ScanType", "0"},
-    {"SkipType", "0"},
-    {"showHelp", "1"},
-    {"LastProject", ""},
-    {"lHistWebScanned", "0"},
-    {"lHistEmailFound", "0"},
-    {"chkNewWin", "1"},
-    {"chkBullet", "0"},
-    {"optAll", "0"},
-    {"txtHTML1",
-     "Paste all the HTML that you want to come before the links on your page here.  This will be "
-     "the first part of your generated webpage."},
-    {"txtHTML2",
-     "Your link HTML will be generated here.  This will be the second part of your generated "
-     "webpage."},
-    {"txtHTML3",
-     "Paste all the HTML that you want to come after the links on your page here.  This will be "
-     "the third part of your generated webpage."},
-    {"optScript", "0"},
-    {"getUrlOption", "0"},
-    {"getURL1", "http://"},
-    {"getURL2", "http://"},
-    {"getURLCombo", "-1"},
+    number("txtTimeout", "60", 1, 32767),
+    number("cmbAdvance", "4", 0, 12),
+    checkBox("chkAuto", "1"),
+    checkBox("chkAuto2", "1"),
+    checkBox("chkRedirect", "1"),
+    checkBox("chkUpdate", "1"),
+    checkBox("chkFileTypes", "1"),
+    checkBox("chkLog", "0"),
+    checkBox("chkAudioEmail", "1"),
+    checkBox("chkAudioNext", "1"),
+    checkBox("chkAudioFinished", "1"),
+    checkBox("chkAutoSave", "0"),
+    // Kept for the options dialog only; it has no effect, so any 16-bit number will do.
+    number("txtAutoSave", "5", -32768, 32767),
+    number("ScanType", "0", 0, 2),
+    number("SkipType", "0", 0, 1),
+    checkBox("showHelp", "1"),
+    text("LastProject", ""),
+    number("lHistWebScanned", "0", 0, 2147483647),
+    number("lHistEmailFound", "0", 0, 2147483647),
+    checkBox("chkNewWin", "1"),
+    checkBox("chkBullet", "0"),
+    number("optAll", "0", 0, 1),
+    text("txtHTML1",
+         "Paste all the HTML that you want to come before the links on your page here.  This will "
+         "be the first part of your generated webpage."),
+    text("txtHTML2",
+         "Your link HTML will be generated here.  This will be the second part of your generated "
+         "webpage."),
+    text("txtHTML3",
+         "Paste all the HTML that you want to come after the links on your page here.  This will "
+         "be the third part of your generated webpage."),
+    number("optScript", "0", 0, 1),
+    number("getUrlOption", "0", 0, 1),
+    text("getURL1", "http://"),
+    text("getURL2", "http://"),
+    number("getURLCombo", "-1", -1, 3),
 };
+
+const KeyDefault* entryFor(const QString& key)
+{
+    static const QHash<QString, const KeyDefault*> byFoldedKey = [] {
+        QHash<QString, const KeyDefault*> t;
+        for (const KeyDefault& d : kDefaults)
+            t.insert(QString::fromLatin1(d.key).toLower(), &d);
+        return t;
+    }();
+    return byFoldedKey.value(key.toLower(), nullptr);
+}
+
+// A whole number as a setting stores it: optional "-", then decimal digits only.
+bool strictNumber(const QString& text, qint64* value)
+{
+    const qsizetype digitsFrom = text.startsWith(u'-') ? 1 : 0;
+    if (text.size() <= digitsFrom || text.size() - digitsFrom > 18)
+        return false;
+    for (qsizetype i = digitsFrom; i < text.size(); ++i) {
+        if (text[i] < u'0' || text[i] > u'9')
+            return false;
+    }
+    *value = text.toLongLong();
+    return true;
+}
 
 const QHash<QString, std::pair<QString, QString>>& defaultsByFoldedKey()
 {
@@ -57,7 +105,7 @@ const QHash<QString, std::pair<QString, QString>>& defaultsByFoldedKey()
         QHash<QString, std::pair<QString, QString>> t;
         for (const KeyDefault& d : kDefaults) {
             const QString key = QString::fromLatin1(d.key);
-            t.insert(key.toLower(), {key, QString::fromLatin1(d.value)});
+            t.insert(key.toLower(), {key, QString::fromUtf8(d.value)});
         }
         return t;
     }();
@@ -221,6 +269,60 @@ void SettingsStore::WriteSetting(const QString& key, const QString& value)
         scheduleFlush();
     }
     Q_EMIT settingChanged(canonical);
+}
+
+QStringList SettingsStore::knownKeys()
+{
+    QStringList keys;
+    for (const KeyDefault& d : kDefaults)
+        keys.append(QString::fromLatin1(d.key));
+    return keys;
+}
+
+bool SettingsStore::isKnownKey(const QString& key)
+{
+    return entryFor(key) != nullptr;
+}
+
+bool SettingsStore::isAccepted(const QString& key, const QString& value)
+{
+    const KeyDefault* entry = entryFor(key);
+    if (!entry)
+        return false;
+    if (entry->accepts == Accepts::Text)
+        return true;
+    qint64 v = 0;
+    return strictNumber(value, &v) && v >= entry->min && v <= entry->max;
+}
+
+QString SettingsStore::acceptedValues(const QString& key)
+{
+    const KeyDefault* entry = entryFor(key);
+    if (!entry)
+        return {};
+    if (entry->accepts == Accepts::Text)
+        return QStringLiteral("any text");
+    if (entry->min == 0 && entry->max == 1)
+        return QStringLiteral("0 or 1");
+    return QStringLiteral("a whole number from ") + QString::number(entry->min)
+           + QStringLiteral(" to ") + QString::number(entry->max);
+}
+
+QList<std::pair<QString, QString>> SettingsStore::storedValuesNotAccepted() const
+{
+    QList<std::pair<QString, QString>> wrong;
+    for (const KeyDefault& d : kDefaults) {
+        const QString key = QString::fromLatin1(d.key);
+        const auto it = m_values.constFind(key);
+        if (it != m_values.cend() && !isAccepted(key, *it))
+            wrong.append({key, *it});
+    }
+    return wrong;
+}
+
+QString SettingsStore::fileName() const
+{
+    return m_settings->fileName();
 }
 
 void SettingsStore::setOverride(const QString& key, const QString& value)

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
@@ -50,6 +51,19 @@ public:
     void setOverride(const QString& key, const QString& value);
 
     static QString defaultValue(const QString& key);
+
+    // Every key of the settings table, in its order.
+    static QStringList knownKeys();
+    static bool isKnownKey(const QString& key);
+    // Whether the key's readers take the value as meant: a check box 0 or 1, a number plain
+    // decimal digits within the key's range, a text anything. False for an unknown key.
+    static bool isAccepted(const QString& key, const QString& value);
+    // What the key accepts, for a message: "0 or 1", "a whole number from 0 to 12", "any text".
+    static QString acceptedValues(const QString& key);
+    // The values of the file (not the overrides) that their key does not accept, as key and value.
+    QList<std::pair<QString, QString>> storedValuesNotAccepted() const;
+    // Where the store keeps its values.
+    QString fileName() const;
     // The one spelling a key is stored under.
     static QString canonicalKey(const QString& key);
 

@@ -38,6 +38,50 @@ private Q_SLOTS:
         QCOMPARE(box.settings->ReadSetting(key), expected);
     }
 
+    // What each kind of setting accepts: its readers would take anything else for something else
+    // (a page-limit index outside the table for no page at all).
+    void acceptedValues_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("page limit 0") << "cmbAdvance" << "0" << true;
+        QTest::newRow("page limit 12") << "cmbAdvance" << "12" << true;
+        QTest::newRow("page limit 13") << "cmbAdvance" << "13" << false;
+        QTest::newRow("page limit -1") << "cmbAdvance" << "-1" << false;
+        QTest::newRow("timeout 1") << "txtTimeout" << "1" << true;
+        QTest::newRow("timeout 32767") << "txtTimeout" << "32767" << true;
+        QTest::newRow("timeout 32768") << "txtTimeout" << "32768" << false;
+        QTest::newRow("timeout 0") << "txtTimeout" << "0" << false;
+        QTest::newRow("timeout with blanks") << "txtTimeout" << " 5" << false;
+        QTest::newRow("timeout 5s") << "txtTimeout" << "5s" << false;
+        QTest::newRow("timeout empty") << "txtTimeout" << "" << false;
+        QTest::newRow("huge number") << "lHistWebScanned" << "99999999999999999999999" << false;
+        QTest::newRow("check box 1") << "chkLog" << "1" << true;
+        QTest::newRow("check box 2") << "chkLog" << "2" << false;
+        QTest::newRow("check box, key in capitals") << "CHKLOG" << "0" << true;
+        QTest::newRow("combo none") << "getURLCombo" << "-1" << true;
+        QTest::newRow("text") << "txtHTML1" << "<b>anything</b>" << true;
+        QTest::newRow("unknown key") << "noSuchKey" << "1" << false;
+    }
+    void acceptedValues()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(bool, accepted);
+        QCOMPARE(SettingsStore::isAccepted(key, value), accepted);
+    }
+
+    void storedValuesNotAcceptedAreFound()
+    {
+        test::Sandbox box;
+        box.settings->WriteSetting(QStringLiteral("cmbAdvance"), QStringLiteral("99"));
+        box.settings->WriteSetting(QStringLiteral("chkLog"), QStringLiteral("1"));
+        box.settings->setOverride(QStringLiteral("txtTimeout"), QStringLiteral("abc"));
+        const QList<std::pair<QString, QString>> expected = {{QStringLiteral("cmbAdvance"), QStringLiteral("99")}};
+        QCOMPARE(box.settings->storedValuesNotAccepted(), expected);
+    }
+
     void keysIgnoreLetterCase()
     {
         test::Sandbox box;
