@@ -91,6 +91,8 @@ void GetLinks::start(const GetLinksRequest& request)
     m_results->clear();
     m_request = request;
     m_downloadError.clear();
+    m_httpStatus = 0;
+    m_answerEmpty = true;
 
     QString url;
     if (request.option == GetLinksRequest::Script) {
@@ -116,6 +118,8 @@ void GetLinks::onDownloadFinished(const DownloadResult& result)
         return;
     m_running = false;
     m_downloadError = result.error;
+    m_httpStatus = result.httpStatus;
+    m_answerEmpty = result.body.isEmpty();
 
     QStringList entries;
     if (m_request.option == GetLinksRequest::Script) {

@@ -66,6 +66,9 @@ public:
     QString statusText() const { return m_status; }
     // Why the last download got no answer; empty when it got one. The list then stays empty.
     QString downloadError() const { return m_downloadError; }
+    // The HTTP status of the last answer (0 when there was none), and whether it had a body.
+    int httpStatus() const { return m_httpStatus; }
+    bool answerWasEmpty() const { return m_answerEmpty; }
 
     // Add Selected: the given result rows (0-based, any order) in list order, as Linking Sites of
     // the Main Site current now. Empty and single-space rows are left out. The rows stay.
@@ -88,6 +91,8 @@ private:
     QString m_delimiter;
     QString m_status;
     QString m_downloadError;
+    int m_httpStatus = 0;
+    bool m_answerEmpty = true;
     bool m_running = false;
 };
 

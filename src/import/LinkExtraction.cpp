@@ -113,9 +113,12 @@ QString resolveCandidate(const QString& candidate, const QString& ownSiteKey,
         v.remove(QStringLiteral("http://"), CI);
         absolute = true;
     }
-    // An "https://" value is not taken as absolute: only the host markers below make it so.
-    if (v.contains(QStringLiteral("https://"), CI))
+    // An "https://" value names its host as an "http://" one does. (Taken as relative, it would
+    // be resolved against the own site and dropped: every partner on HTTPS would be lost.)
+    if (v.contains(QStringLiteral("https://"), CI)) {
         v.remove(QStringLiteral("https://"), CI);
+        absolute = true;
+    }
 
     if (v.startsWith(u'/')) {
         v = ownSiteKey + v;

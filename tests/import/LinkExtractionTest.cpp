@@ -78,8 +78,9 @@ private Q_SLOTS:
                                        << "www.partner.org/links.htm";
         QTest::newRow("host only gets a slash") << "http://partner.org" << "partner.org/";
         QTest::newRow("https to .com") << "https://secure.partner.com/x" << "secure.partner.com/x";
-        QTest::newRow("https elsewhere is relative") << "https://secure.partner.org/x"
-                                                     << "mysite.com/secure.partner.org/x";
+        // An https link names its host like an http link does, whatever the host's ending.
+        QTest::newRow("https to .org") << "https://secure.partner.org/x" << "secure.partner.org/x";
+        QTest::newRow("https in capitals") << "HTTPS://partner.info" << "partner.info/";
         QTest::newRow("scheme-less .org is relative") << "partner.org/a.htm"
                                                       << "mysite.com/partner.org/a.htm";
         QTest::newRow("root-relative") << "/contact.htm" << "mysite.com/contact.htm";
@@ -136,10 +137,11 @@ private Q_SLOTS:
             << QStringList{};
         QTest::newRow("scheme-less .org host resolves to the own site")
             << "<a href=\"partner.org/links.htm\">p</a>" << QStringList{};
-        QTest::newRow("https to .com offered without scheme, to .org dropped")
+        QTest::newRow("https links offered without scheme, the own site's dropped")
             << "<a href=\"https://secure.partner.com/x.htm\">s</a>"
                "<a href=\"https://secure.partner.org/x.htm\">o</a>"
-            << QStringList{"secure.partner.com/x.htm"};
+               "<a href=\"https://www.mysite.com/about.htm\">m</a>"
+            << QStringList{"secure.partner.com/x.htm", "secure.partner.org/x.htm"};
         QTest::newRow("no links") << "<html><body>Nothing here</body></html>" << QStringList{};
         QTest::newRow("empty page") << "" << QStringList{};
     }
