@@ -91,6 +91,16 @@ QString ResultPoster::requestUrl(const QString& url)
     return kHttp + url;
 }
 
+bool ResultPoster::isScriptUrl(const QString& url)
+{
+    QString rest = url.trimmed();
+    for (const QString& scheme : {kHttp, QStringLiteral("https://")}) {
+        if (rest.startsWith(scheme, Qt::CaseInsensitive))
+            rest.remove(0, scheme.size());
+    }
+    return !rest.trimmed().isEmpty();
+}
+
 QList<ResultPoster::Request> ResultPoster::plan(const Project& project, int option)
 {
     QList<Request> requests;
@@ -163,7 +173,12 @@ void ResultPoster::onDownloadFinished(const DownloadResult& result)
     if (!result.text.isEmpty())
         entry += kCrLf + QStringLiteral("Returned: ") + result.text + kCrLf;
     appendLog(entry);
+    // The request is taken out first: whoever hears of it may not find the run as it was.
+    const Request done = m_requests.at(m_next);
     ++m_next;
+    Q_EMIT requestFinished(done, result);
+    if (!isRunning())
+        return;
     sendNext();
 }
 

@@ -67,6 +67,9 @@ public:
     // The URL as requested and logged: "http://" put in front unless it begins with "http://" or
     // "https://" (any letter case).
     static QString requestUrl(const QString& url);
+    // Whether a script URL names a script at all: not empty, and more than a scheme ("http://",
+    // the text a new project starts with). Requests to such a URL go nowhere.
+    static bool isScriptUrl(const QString& url);
 
     // Add of the per-site list: refused while the Main Site selector reads "Select" or nothing.
     static bool addTarget(PostTargetList& targets, const QString& mainSite, const QString& scriptUrl);
@@ -92,6 +95,9 @@ Q_SIGNALS:
     void statusChanged(const QString& text);
     // Text appended to the log; the log window moves its caret to the end.
     void logAppended(const QString& text);
+    // One request of the run has its answer (or failed: result.ok() is false).
+    void requestFinished(const corvane::ResultPoster::Request& request,
+                         const corvane::DownloadResult& result);
     void postFinished();
 
 private:
