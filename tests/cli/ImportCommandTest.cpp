@@ -1,4 +1,4 @@
-#include "app/cli/ImportCommand.h"
+#include "cli/CliHarness.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "scan/NetworkContext.h"
@@ -18,18 +18,16 @@ QString fixture(const QString& name)
     return QStringLiteral(CORVANE_TEST_DATA "/import/") + name;
 }
 
-struct CliRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using test::CliRun;
 
 CliRun runImport(const QStringList& arguments, NetworkContext& network)
 {
+    test::Sandbox box;
     CliRun r;
     QTextStream out(&r.out);
     QTextStream err(&r.err);
-    r.status = cli::runImport(arguments, network, out, err);
+    cli::Environment env{out, err, false, false, nullptr, box.settings.get(), &network};
+    r.status = cli::run(QStringList{QStringLiteral("corvane-cli"), QStringLiteral("import")} + arguments, env);
     out.flush();
     err.flush();
     return r;
@@ -94,27 +92,65 @@ private Q_SLOTS:
         QCOMPARE(p.linkingSites(1)->url(0), QStringLiteral("old.example"));
     }
 
+    // http and https links alike; links to the own site are left out.
     void appendsWhatTheLinkPageOffers()
     {
         test::TestWebServer server;
         m_network.setRoute(server.route());
         server.setPage(QStringLiteral("www.mysite.com"), QStringLiteral("/links.htm"),
                        "<a href=\"http://partner.com/\">P</a> <a href=\"/home.htm\">H</a>\r\n"
-                       "<a href=\"http://www.other.net/links.htm\">O</a>\r\n");
+                       "<a href=\"https://www.other.org/links.htm\">O</a>\r\n"
+                       "<a href=\"https://www.mysite.com/about.htm\">A</a>\r\n");
         const CliRun r = runImport({m_project, QStringLiteral("--from-link-page"),
                                     QStringLiteral("http://www.mysite.com/links.htm"),
                                     QStringLiteral("--main"), QStringLiteral("1")},
                                    m_network);
         m_network.setRoute({});
         QVERIFY2(r.status == 0, qPrintable(r.err));
-        QVERIFY2(r.out.contains(QStringLiteral("Finished Downloading - 2 links found.")),
-                 qPrintable(r.out));
+        QCOMPARE(r.out, QStringLiteral("Found 2 link(s) on the link page; added 2 to Main Site 1\nSaved ")
+                            + m_project + u'\n');
         Project p;
         QVERIFY(load(p, m_project));
         QCOMPARE(p.linkingSites(1)->count(), 3);
         QCOMPARE(p.linkingSites(1)->url(1), QStringLiteral("partner.com/"));
-        QCOMPARE(p.linkingSites(1)->url(2), QStringLiteral("www.other.net/links.htm"));
+        QCOMPARE(p.linkingSites(1)->url(2), QStringLiteral("www.other.org/links.htm"));
         QCOMPARE(p.linkingSites(1)->site(2).expected, QStringLiteral("1"));
+    }
+
+    // A link page that gives nothing to read is a failure with its reason, not "0 links".
+    void aLinkPageWithoutAPageFails_data()
+    {
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("404") << QByteArray("404 Not Found") << QByteArray("<h1>Not here</h1>")
+                             << "the server answered with status 404";
+        QTest::newRow("empty page") << QByteArray("200 OK") << QByteArray() << "the page is empty";
+        QTest::newRow("no answer") << QByteArray() << QByteArray() << "no answer (";
+    }
+    void aLinkPageWithoutAPageFails()
+    {
+        QFETCH(QByteArray, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, reason);
+        test::TestWebServer server;
+        m_network.setRoute(server.route());
+        if (status.isEmpty())
+            server.setRaw(QStringLiteral("www.mysite.com"), QStringLiteral("/links.htm"), QByteArray());
+        else
+            server.setPage(QStringLiteral("www.mysite.com"), QStringLiteral("/links.htm"), body, status);
+        const QByteArray before = test::readAll(m_project);
+        const CliRun r = runImport({m_project, QStringLiteral("--from-link-page"),
+                                    QStringLiteral("http://www.mysite.com/links.htm"),
+                                    QStringLiteral("--main"), QStringLiteral("1")},
+                                   m_network);
+        m_network.setRoute({});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.firstErrorLine().startsWith(QStringLiteral(
+                     "corvane-cli import: cannot read the link page \"http://www.mysite.com/links.htm\": ") + reason),
+                 qPrintable(r.err));
+        QVERIFY(r.firstErrorLine().endsWith(QStringLiteral("; nothing added")));
+        QCOMPARE(test::readAll(m_project), before);
     }
 
     // Whatever goes wrong, the project file is left exactly as it was.
@@ -124,13 +160,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         const QString links = fixture(QStringLiteral("linking_sites.txt"));
         QTest::newRow("import file missing")
-            << QStringList{"PRJ", "--linking-sites", "/no/such/file.txt", "--main", "1"} << 1;
+            << QStringList{"PRJ", "--linking-sites", "/no/such/file.txt", "--main", "1"} << 2;
         QTest::newRow("no such Main Site") << QStringList{"PRJ", "--linking-sites", links,
                                                           "--main", "3"}
-                                           << 1;
+                                           << 2;
         QTest::newRow("Main Site not a number") << QStringList{"PRJ", "--linking-sites", links,
                                                                "--main", "one"}
-                                                << 1;
+                                                << 2;
         QTest::newRow("download refused")
             << QStringList{"PRJ", "--from-link-page", "ftp://www.mysite.com/", "--main", "1"}
             << 1;
@@ -164,13 +200,13 @@ private Q_SLOTS:
         const CliRun r = runImport({m_project, QStringLiteral("--main-sites"),
                                     fixture(QStringLiteral("main_sites.txt"))},
                                    m_network);
-        QCOMPARE(r.status, 1);
+        QCOMPARE(r.status, 2);
         QCOMPARE(test::readAll(m_project), broken);
         const CliRun missing = runImport({m_dir.filePath(QStringLiteral("none.prj")),
                                           QStringLiteral("--main-sites"),
                                           fixture(QStringLiteral("main_sites.txt"))},
                                          m_network);
-        QCOMPARE(missing.status, 1);
+        QCOMPARE(missing.status, 2);
         QVERIFY(missing.err.contains(QStringLiteral("none.prj")));
     }
 

@@ -1,74 +1,50 @@
-#include "app/cli/Cli.h"
-#include "app/cli/ScanCommand.h"
+#include "cli/CliHarness.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
-#include "model/SettingsStore.h"
-#include "scan/NetworkContext.h"
 #include "support/TestRegistry.h"
-#include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
-#include <QDir>
+#include <QDateTime>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+
 using namespace corvane;
+using test::CliHarness;
+using test::CliRun;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
+// Two Main Sites; partner a links back, b has no link, c answers 404.
+const QByteArray kProject = "mine.test\r\n"
+                            "a.test|1|||\r\n"
+                            "b.test|1|||\r\n"
+                            "NEXTSITE:www.shop.test\r\n"
+                            "c.test|1|||\r\n";
 
-// The scan command run in-process on a sandboxed settings store. None of these projects needs a
-// web server: their Linking Sites end without a request, or the test interrupts the scan.
-struct ScanCli {
-    test::Sandbox box;
-    NetworkContext network;
-    cli::Interrupt interrupt;
-
-    CliRun scan(const QStringList& arguments, bool terminal = false)
-    {
-        CliRun r;
-        QTextStream out(&r.out);
-        QTextStream err(&r.err);
-        cli::Environment env{out, err, terminal, &interrupt};
-        QStringList all = arguments;
-        all << QStringLiteral("--app-dir") << box.app.path();
-        r.status = cli::runScan(all, *box.settings, network, env);
-        out.flush();
-        err.flush();
-        return r;
-    }
-
-    QString writeProject(const QString& name, const QByteArray& lines)
-    {
-        const QString path = box.dir.filePath(name);
-        test::writeAll(path, lines);
-        return path;
-    }
-};
-
-CliRun runCli(const QStringList& arguments)
+void servePartners(test::TestWebServer& server)
 {
-    CliRun r;
-    QTextStream out(&r.out);
-    QTextStream err(&r.err);
-    r.status = cli::run(arguments, out, err);
-    out.flush();
-    err.flush();
-    return r;
+    server.setPage(QStringLiteral("a.test"), QStringLiteral("/"), "<a href=\"http://mine.test/\">me</a>");
+    server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), "<p>no links here</p>");
+    server.setPage(QStringLiteral("c.test"), QStringLiteral("/"), "gone", "404 Not Found");
 }
 
-// A Linking Site whose host name cannot be asked for ends at once, and one with "#" 0 ends
-// before its first request.
-const QByteArray kOffline = "http://www.mine.test\r\n"
-                            "my site.test|1|||\r\n"
-                            "links.test|0|||\r\n"
-                            "NEXTSITE:other.test\r\n";
+// Durations vary from run to run.
+QString withoutTimes(QString text)
+{
+    return text.replace(QRegularExpression(QStringLiteral("\\d+(\\.\\d)? s\\b")), QStringLiteral("T s"));
+}
+
+QJsonObject readJson(const QString& path)
+{
+    return QJsonDocument::fromJson(test::readAll(path)).object();
+}
 
 } // namespace
 
@@ -77,120 +53,131 @@ class ScanCommandTest final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void helpAndCommands()
+    void scanTellsEachPartnerAndWritesWhatWasAsked()
     {
-        const CliRun help = runCli({QStringLiteral("corvane-cli"), QStringLiteral("--help")});
-        QCOMPARE(help.status, 0);
-        for (const char* part : {"scan PROJECT.prj", "report PROJECT.prj", "export PROJECT.prj",
-                                 "post PROJECT.prj", "import PROJECT.prj", "--app-dir DIR",
-                                 "--set KEY=VALUE"})
-            QVERIFY2(help.out.contains(QLatin1String(part)), part);
-        QCOMPARE(runCli({QStringLiteral("corvane-cli"), QStringLiteral("scan"),
-                         QStringLiteral("--help")}).status, 0);
-
-        const CliRun none = runCli({QStringLiteral("corvane-cli")});
-        QCOMPARE(none.status, 2);
-        QVERIFY(none.err.contains(QLatin1String("Usage:")));
-        const CliRun unknown = runCli({QStringLiteral("corvane-cli"), QStringLiteral("crawl")});
-        QCOMPARE(unknown.status, 2);
-        QVERIFY(unknown.err.contains(QLatin1String("unknown command \"crawl\"")));
-    }
-
-    void usageMistakes_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no project") << QStringList{} << "no project file given";
-        QTest::newRow("two projects") << QStringList{"a.prj", "b.prj"} << "one project file only";
-        QTest::newRow("unknown option") << QStringList{"a.prj", "--fast"} << "unknown option \"--fast\"";
-        QTest::newRow("--set without =") << QStringList{"a.prj", "--set", "txtTimeout"} << "--set takes KEY=VALUE";
-        QTest::newRow("--tab without file") << QStringList{"a.prj", "--tab"} << "--tab needs a value";
-        QTest::newRow("--save with a value") << QStringList{"a.prj", "--save=yes"} << "--save takes no value";
-        QTest::newRow("--tab twice") << QStringList{"a.prj", "--tab", "x", "--tab=y"} << "--tab given twice";
-    }
-    void usageMistakes()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
-        ScanCli cli;
-        const CliRun r = cli.scan(arguments);
-        QCOMPARE(r.status, 2);
-        QVERIFY2(r.err.contains(message), qPrintable(r.err));
-        QVERIFY(r.err.contains(QLatin1String("Usage:")));
-        QVERIFY(r.out.isEmpty());
-    }
-
-    void fileProblems_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("missing") << "missing.prj" << QByteArray() << "cannot open";
-        QTest::newRow("unreadable line") << "broken.prj"
-                                         << QByteArray("mine.test\r\na.test|1|||\r\nRESULT:x|a|b\r\n")
-                                         << "line 3";
-        QTest::newRow("no Main Site") << "empty.prj" << QByteArray("")
-                                      << "Please enter the Domain you want to find links to.";
-        QTest::newRow("no Linking Site") << "bare.prj" << QByteArray("mine.test\r\n")
-                                         << "Please enter at least one website to search for links.";
-    }
-    void fileProblems()
-    {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, content);
-        QFETCH(QString, message);
-        ScanCli cli;
-        const QString path = name == QStringLiteral("missing.prj")
-                                 ? cli.box.dir.filePath(name)
-                                 : cli.writeProject(name, content);
-        const QByteArray before = test::readAll(path);
-        const CliRun r = cli.scan({path, QStringLiteral("--save")});
-        QCOMPARE(r.status, 2);
-        QVERIFY2(r.err.contains(message), qPrintable(r.err));
-        QVERIFY2(r.err.contains(name), qPrintable(r.err));
-        QCOMPARE(test::readAll(path), before);
-    }
-
-    void scanPrintsRowsAndWritesWhatWasAsked()
-    {
-        ScanCli cli;
-        const QString project = cli.writeProject(QStringLiteral("sites.prj"), kOffline);
-        const QString tab = cli.box.dir.filePath(QStringLiteral("results"));
-        const CliRun r = cli.scan({project, QStringLiteral("--tab"), tab, QStringLiteral("--save")});
+        test::TestWebServer server;
+        servePartners(server);
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project = cli.writeFile(QStringLiteral("p.prj"), kProject);
+        const QString tab = cli.file(QStringLiteral("results"));
+        const QString json = cli.file(QStringLiteral("out.json"));
+        const QString report = cli.file(QStringLiteral("report.html"));
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        const CliRun r = cli.run({QStringLiteral("scan"), project, QStringLiteral("--tab"), tab,
+                                  QStringLiteral("--json"), json, QStringLiteral("--report"), report,
+                                  QStringLiteral("--save")});
 
         QCOMPARE(r.status, 1);
-        QVERIFY(r.out.contains(QLatin1String(
-            "Results (2):\n"
-            "mine.test\tmy site.test\tNone Found (Invalid Host)\t000\tmy site.test\n"
-            "mine.test\tlinks.test\tNone Found\t000\tlinks.test\n"
-            "Errors (0):\n")));
-        // One plain progress line per page off a terminal.
-        QCOMPARE(r.err, QStringLiteral("Main Site 1 of 2  my site.test  my site.test\n"));
+        QCOMPARE(withoutTimes(r.err),
+                 QStringLiteral("Main Site 1 of 2: mine.test\n"
+                                "[1/3] a.test: Direct Link (1 page, T s)\n"
+                                "[2/3] b.test: None Found (1 page, T s)\n"
+                                "Main Site 2 of 2: www.shop.test\n"
+                                "[3/3] c.test: None Found (404 Not found) (1 page, T s)\n"
+                                "3 partners: 1 link back, 1 missing, 1 error; 3 pages in T s\n"));
+        QVERIFY2(r.out.startsWith(QStringLiteral("Results (3):\nmine.test\ta.test\tDirect Link\t001\ta.test\n")),
+                 qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("Errors (1):\n404 Not found\tc.test/\n")));
+        QVERIFY(r.out.endsWith(QStringLiteral("Saved ") + project + u'\n'));
 
-        QCOMPARE(test::readAll(tab + QStringLiteral(".tab")),
-                 QByteArray("Main\tRemote\tStatus\tNo.\tURL\r\n\r\n"
-                            "mine.test\tmy site.test\tNone Found (Invalid Host)\t000\tmy site.test\r\n"
-                            "mine.test\tlinks.test\tNone Found\t000\tlinks.test\r\n\r\n"));
+        // The JSON holds the rows of the tab-delimited file of the same scan, field for field.
+        const QJsonObject doc = readJson(json);
+        const QList<QByteArray> tabLines = test::readAll(tab + QStringLiteral(".tab")).split('\n');
+        QCOMPARE(tabLines.at(0), QByteArray("Main\tRemote\tStatus\tNo.\tURL\r"));
+        const QJsonArray results = doc.value(QStringLiteral("results")).toArray();
+        QCOMPARE(results.size(), 3);
+        QCOMPARE(tabLines.size(), 2 + results.size() + 2);
+        for (int i = 0; i < results.size(); ++i) {
+            const QJsonObject row = results.at(i).toObject();
+            QStringList fields;
+            for (const char* key : {"main", "remote", "status", "number", "url"})
+                fields << row.value(QLatin1String(key)).toString();
+            QCOMPARE(fields.join(u'\t') + u'\r', QString::fromLatin1(tabLines.at(2 + i)));
+        }
+        QCOMPARE(results.at(0).toObject().value(QStringLiteral("found")).toBool(), true);
+        QCOMPARE(results.at(2).toObject().value(QStringLiteral("reason")).toString(), QStringLiteral("404 Not found"));
+        QCOMPARE(doc.value(QStringLiteral("errors")).toArray().at(0).toObject().value(QStringLiteral("url")).toString(),
+                 QStringLiteral("c.test/"));
 
+        const QJsonObject summary = doc.value(QStringLiteral("summary")).toObject();
+        QCOMPARE(summary, (QJsonObject{{"total", 3}, {"linksBack", 1}, {"missing", 1}, {"errors", 1}, {"notChecked", 0}}));
+        const QJsonArray partners = doc.value(QStringLiteral("linkingSites")).toArray();
+        QCOMPARE(partners.size(), 3);
+        QStringList verdicts;
+        for (const QJsonValue& p : partners)
+            verdicts << p.toObject().value(QStringLiteral("verdict")).toString();
+        QCOMPARE(verdicts, (QStringList{"linksBack", "missing", "error"}));
+        const QJsonObject c = partners.at(2).toObject();
+        QCOMPARE(c.value(QStringLiteral("main")).toString(), QStringLiteral("shop.test"));
+        QCOMPARE(c.value(QStringLiteral("mainSitePosition")).toInt(), 2);
+        QCOMPARE(c.value(QStringLiteral("pages")).toInt(), 1);
+        QCOMPARE(doc.value(QStringLiteral("statistics")).toObject().value(QStringLiteral("linkingSitesScanned")).toInt(), 3);
+        QCOMPARE(doc.value(QStringLiteral("complete")).toBool(), true);
+        QVERIFY(doc.value(QStringLiteral("stopped")).isNull());
+        QCOMPARE(doc.value(QStringLiteral("version")).toString(), QStringLiteral(CORVANE_VERSION));
+        const QDateTime started = QDateTime::fromString(doc.value(QStringLiteral("started")).toString(), Qt::ISODate);
+        const QDateTime finished = QDateTime::fromString(doc.value(QStringLiteral("finished")).toString(), Qt::ISODate);
+        QVERIFY(started >= before && started <= finished && finished <= QDateTime::currentDateTime());
+
+        QVERIFY(!test::readAll(report).contains("Scan stopped"));
         Project saved;
         QVERIFY(ProjectFile::deserialize(saved, test::readAll(project)).complete);
-        QCOMPARE(saved.results().count(), 2);
-        QCOMPARE(saved.results().entry(0).status, QStringLiteral("None Found (Invalid Host)"));
-        QCOMPARE(saved.mainSiteCount(), 2);
-        QCOMPARE(saved.linkingSites(1)->url(1), QStringLiteral("links.test"));
+        QCOMPARE(saved.results().count(), 3);
+
+        // For cron: the summary alone, and the same exit status.
+        CliHarness quiet;
+        quiet.network.setRoute(server.route());
+        const CliRun q = quiet.run({QStringLiteral("scan"), quiet.writeFile(QStringLiteral("p.prj"), kProject),
+                                    QStringLiteral("--quiet"), QStringLiteral("--json"), json});
+        QCOMPARE(q.status, 1);
+        QVERIFY(q.out.isEmpty());
+        QCOMPARE(withoutTimes(q.err), QStringLiteral("3 partners: 1 link back, 1 missing, 1 error; 3 pages in T s\n"));
     }
 
-    void progressRewritesOneLineOnATerminal()
+    void everyPartnerLinkingBackEndsWithZero()
     {
-        ScanCli cli;
-        const QString project = cli.writeProject(QStringLiteral("sites.prj"), kOffline);
-        const CliRun r = cli.scan({project}, true);
-        QCOMPARE(r.err, QStringLiteral("\r\x1b[KMain Site 1 of 2  my site.test  my site.test\n"));
+        test::TestWebServer server;
+        servePartners(server);
+        server.setPage(QStringLiteral("c.test"), QStringLiteral("/"), "<a href=\"http://www.shop.test/\">shop</a>");
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project = cli.writeFile(QStringLiteral("p.prj"), "mine.test\r\na.test|1|||\r\nNEXTSITE:shop.test\r\nc.test|1|||\r\n");
+        const CliRun r = cli.run({QStringLiteral("scan"), project, QStringLiteral("--quiet")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(withoutTimes(r.err), QStringLiteral("2 partners: 2 link back, 0 missing, 0 errors; 2 pages in T s\n"));
     }
 
-    // A scan fetches many pages a second: on a terminal the line is redrawn at most ten times a
-    // second and ends on the last page; a log gets a line for every page.
-    void progressOfAScanOfManyPages()
+    // On a terminal the verdicts are coloured and a live line shows the Linking Site in
+    // progress; it is gone when the summary comes.
+    void terminalGetsALiveLineAndColour()
+    {
+        test::TestWebServer server;
+        servePartners(server);
+        for (const bool colour : {true, false}) {
+            CliHarness cli;
+            cli.terminal = true;
+            cli.colour = colour;
+            cli.network.setRoute(server.route());
+            const CliRun r = cli.run({QStringLiteral("scan"), cli.writeFile(QStringLiteral("p.prj"), kProject)});
+            QCOMPARE(r.status, 1);
+            const QString err = withoutTimes(r.err);
+            if (colour) {
+                QVERIFY2(err.contains(QStringLiteral("\r\x1b[K\x1b[2m[1/3] a.test  page 1 of 1  1 page so far, T s\x1b[0m")), qPrintable(err));
+                QVERIFY(err.contains(QStringLiteral("\r\x1b[K[1/3] a.test: \x1b[32mDirect Link\x1b[0m (1 page, T s)\n")));
+                QVERIFY(err.contains(QStringLiteral("[2/3] b.test: \x1b[33mNone Found\x1b[0m")));
+                QVERIFY(err.contains(QStringLiteral("[3/3] c.test: \x1b[31mNone Found (404 Not found)\x1b[0m")));
+            } else {
+                QVERIFY2(err.contains(QStringLiteral("\r\x1b[K[1/3] a.test  page 1 of 1  1 page so far, T s")), qPrintable(err));
+                QVERIFY(!err.contains(QStringLiteral("\x1b[3")));
+            }
+            QVERIFY2(err.endsWith(QStringLiteral("\n3 partners: 1 link back, 1 missing, 1 error; 3 pages in T s\n")), qPrintable(err));
+        }
+    }
+
+    // A scan fetches many pages a second: the live line is redrawn at most ten times a second,
+    // and a page that keeps the scan waiting is on the screen while it does.
+    void liveLineKeepsUpWithoutFlooding()
     {
         constexpr int kPages = 40;
         test::TestWebServer server;
@@ -199,100 +186,101 @@ private Q_SLOTS:
             index += "<a href=\"p" + QByteArray::number(i) + ".htm\">" + QByteArray::number(i) + "</a>\n";
             server.setPage(QStringLiteral("partner.test"), QStringLiteral("/p%1.htm").arg(i), "no links here");
         }
+        index += "<a href=\"slow.htm\">s</a>";
         server.setPage(QStringLiteral("partner.test"), QStringLiteral("/"), index);
-        for (const bool terminal : {true, false}) {
-            ScanCli cli;
-            cli.network.setRoute(server.route());
-            const QString project = cli.writeProject(QStringLiteral("sites.prj"), "mine.test\r\npartner.test/|1|||\r\n");
-            const CliRun r = cli.scan({project, QStringLiteral("--set"), QStringLiteral("chkAuto=0")}, terminal);
-            QCOMPARE(r.status, 1);
-            const QString last = QStringLiteral("Main Site 1 of 1  partner.test/  partner.test/p%1.htm").arg(kPages - 1);
-            if (terminal) {
-                QVERIFY2(r.err.startsWith(QStringLiteral("\r\x1b[KMain Site 1 of 1  partner.test/  partner.test/\r\x1b[K")), qPrintable(r.err));
-                QVERIFY2(r.err.endsWith(QStringLiteral("\r\x1b[K") + last + u'\n'), qPrintable(r.err));
-                QVERIFY2(r.err.count(QStringLiteral("\x1b[K")) < kPages / 2, qPrintable(r.err));
-            } else {
-                QCOMPARE(r.err.count(u'\n'), kPages);
-                QVERIFY(r.err.endsWith(last + u'\n'));
-            }
-        }
-    }
-
-    // A page that keeps the scan waiting is shown while it does, though it came too soon after
-    // the line before to be drawn at once.
-    void aWaitingPageIsShownWhileItWaits()
-    {
-        test::TestWebServer server;
-        server.setPage(QStringLiteral("partner.test"), QStringLiteral("/"),
-                       "<a href=\"fast.htm\">f</a><a href=\"slow.htm\">s</a>");
-        server.setPage(QStringLiteral("partner.test"), QStringLiteral("/fast.htm"), "quick");
         server.setSilent(QStringLiteral("partner.test"), QStringLiteral("/slow.htm"));
-        ScanCli cli;
+        CliHarness cli;
+        cli.terminal = true;
         cli.network.setRoute(server.route());
-        const QString project = cli.writeProject(QStringLiteral("sites.prj"), "mine.test\r\npartner.test/|1|||\r\n");
-        QString err;
-        QString out;
-        QTextStream errStream(&err);
-        QTextStream outStream(&out);
-        cli::Environment env{outStream, errStream, true, &cli.interrupt};
         QString shownWhileWaiting;
-        QTimer::singleShot(500, &server, [&] { shownWhileWaiting = err; });
-        cli::runScan({project, QStringLiteral("--set"), QStringLiteral("txtTimeout=1"), QStringLiteral("--set"),
-                      QStringLiteral("chkAuto=0"), QStringLiteral("--app-dir"), cli.box.app.path()},
-                     *cli.box.settings, cli.network, env);
-        QVERIFY2(shownWhileWaiting.endsWith(QStringLiteral("\x1b[KMain Site 1 of 1  partner.test/  partner.test/slow.htm")),
+        QString err;
+        QTextStream errStream(&err);
+        QString out;
+        QTextStream outStream(&out);
+        cli::Environment env{outStream, errStream, true, false, nullptr, cli.box.settings.get(), &cli.network};
+        QTimer::singleShot(1500, &server, [&] { errStream.flush(); shownWhileWaiting = err; });
+        const int status = cli::run({QStringLiteral("corvane-cli"), QStringLiteral("scan"),
+                                     cli.writeFile(QStringLiteral("p.prj"), "mine.test\r\npartner.test/|1|||\r\n"),
+                                     QStringLiteral("--set"), QStringLiteral("txtTimeout=3"), QStringLiteral("--set"),
+                                     QStringLiteral("chkAuto=0"), QStringLiteral("--app-dir"), cli.box.app.path()},
+                                    env);
+        QCOMPARE(status, 1);
+        QVERIFY2(withoutTimes(shownWhileWaiting).endsWith(QStringLiteral("\r\x1b[K[1/1] partner.test/  page 41 of 41  41 pages so far, T s  no answer: 1 of 3 seconds")),
                  qPrintable(shownWhileWaiting));
+        QVERIFY2(err.count(QStringLiteral("\x1b[K")) < kPages / 2, qPrintable(err));
+        QVERIFY(err.contains(QStringLiteral("[1/1] partner.test/: None Found (Timeout) (41 pages, ")));
     }
 
-    void setHoldsForThisRunOnly()
+    // Ctrl+C and a request to end go through the program's own signal handling: the scan stops,
+    // the files are still written and say so, and the exit status tells which it was.
+    void signalsStopTheScanAndTheFilesSaySo_data()
     {
-        ScanCli cli;
-        // Outside the page-limit table the limit stays 0: the site ends before any request.
-        const QString project =
-            cli.writeProject(QStringLiteral("sites.prj"), "mine.test\r\npartner.test|1|||\r\n");
-        const CliRun r = cli.scan({project, QStringLiteral("--set"), QStringLiteral("cmbAdvance=13"),
-                                   QStringLiteral("--set=chkAudioNext=0")});
-        QCOMPARE(r.status, 1);
-        QVERIFY(r.out.contains(QLatin1String("mine.test\tpartner.test\tNone Found\t000\tpartner.test\n")));
-        QVERIFY(r.err.isEmpty());
-        cli.box.settings->sync();
-        SettingsStore stored(cli.box.dir.filePath(QStringLiteral("settings.ini")));
-        QCOMPARE(stored.ReadSetting(QStringLiteral("cmbAdvance")), QStringLiteral("4"));
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("stopped");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("Ctrl+C") << SIGINT << 130 << "interrupted" << "the scan was interrupted by Ctrl+C";
+        QTest::newRow("SIGTERM") << SIGTERM << 1 << "terminated"
+                                 << "the scan was stopped by a request to end (SIGTERM)";
+    }
+    void signalsStopTheScanAndTheFilesSaySo()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, status);
+        QFETCH(QString, stopped);
+        QFETCH(QString, message);
+        test::TestWebServer server;
+        server.setSilent(QStringLiteral("silent.test"), QStringLiteral("/"));
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project = cli.writeFile(
+            QStringLiteral("p.prj"), "mine.test\r\nmy site.test|1|||\r\nsilent.test|1|||\r\nthird.test|1|||\r\n");
+        const QString tab = cli.file(QStringLiteral("out.tab"));
+        const QString report = cli.file(QStringLiteral("out.htm"));
+        const QString json = cli.file(QStringLiteral("out.json"));
+        // The request is on its way when the signal comes; the watcher is the program's own.
+        QObject::connect(&server, &test::TestWebServer::requestReceived, &server, [signal] { ::raise(signal); });
+        const CliRun r = cli.run({QStringLiteral("scan"), project, QStringLiteral("--tab"), tab, QStringLiteral("--report"),
+                                  report, QStringLiteral("--json"), json, QStringLiteral("--save"), QStringLiteral("--quiet")});
+
+        QCOMPARE(r.status, status);
+        QCOMPARE(withoutTimes(r.err),
+                 QStringLiteral("corvane-cli scan: ") + message
+                     + QStringLiteral("; 2 of 3 Linking Sites not checked\n"
+                                      "3 partners: 0 link back, 0 missing, 1 error, 2 not checked; 2 pages in T s\n"));
+        const QByteArray note = "Scan stopped before the end (" + stopped.toLatin1() + "): 1 of 3 Linking Sites checked.";
+        QCOMPARE(test::readAll(tab), "Main\tRemote\tStatus\tNo.\tURL\r\n\r\n"
+                                     "mine.test\tmy site.test\tNone Found (Invalid Host)\t000\tmy site.test\r\n"
+                                     + note + "\r\n\r\n");
+        QVERIFY(test::readAll(report).contains(QByteArray("<BR><BR>\r\n<b>" + note + "</b><BR><BR>\r\n<hr>")));
+        const QJsonObject doc = readJson(json);
+        QCOMPARE(doc.value(QStringLiteral("complete")).toBool(true), false);
+        QCOMPARE(doc.value(QStringLiteral("stopped")).toString(), stopped);
+        const QJsonArray partners = doc.value(QStringLiteral("linkingSites")).toArray();
+        QCOMPARE(partners.size(), 3);
+        QCOMPARE(partners.at(1).toObject().value(QStringLiteral("verdict")).toString(), QStringLiteral("notChecked"));
+        QCOMPARE(partners.at(1).toObject().value(QStringLiteral("pages")).toInt(), 1);
+        QCOMPARE(partners.at(2).toObject().value(QStringLiteral("linkingSite")).toString(), QStringLiteral("third.test"));
+        Project saved;
+        QVERIFY(ProjectFile::deserialize(saved, test::readAll(project)).complete);
+        QCOMPARE(saved.results().count(), 1);
     }
 
     void appDirIsCreatedAndSeeded()
     {
-        ScanCli cli;
-        const QString project = cli.writeProject(QStringLiteral("sites.prj"), kOffline);
-        const QString appDir = cli.box.dir.filePath(QStringLiteral("elsewhere/app"));
-        CliRun r;
-        QTextStream out(&r.out);
-        QTextStream err(&r.err);
-        cli::Environment env{out, err};
-        r.status = cli::runScan({project, QStringLiteral("--app-dir=") + appDir}, *cli.box.settings,
-                                cli.network, env);
-        QCOMPARE(r.status, 1);
+        CliHarness cli;
+        const QString appDir = cli.file(QStringLiteral("elsewhere/app"));
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        cli::Environment env{outStream, errStream, false, false, nullptr, cli.box.settings.get(), &cli.network};
+        const int status = cli::run({QStringLiteral("corvane-cli"), QStringLiteral("scan"),
+                                     cli.writeFile(QStringLiteral("p.prj"), "mine.test\r\nmy site.test|1|||\r\n"),
+                                     QStringLiteral("--app-dir=") + appDir},
+                                    env);
+        QCOMPARE(status, 1);
         QVERIFY(QFileInfo::exists(appDir + QStringLiteral("/filetypes.txt")));
-    }
-
-    void interruptStopsTheScanAndStillWrites()
-    {
-        ScanCli cli;
-        // The second site is an address nothing answers from, so the scan waits on it until
-        // interrupted.
-        const QString project = cli.writeProject(
-            QStringLiteral("sites.prj"), "mine.test\r\nmy site.test|1|||\r\n192.0.2.1|1|||\r\n");
-        const QString tab = cli.box.dir.filePath(QStringLiteral("out.tab"));
-        QTimer::singleShot(300, &cli.interrupt, [&cli] { Q_EMIT cli.interrupt.interrupted(); });
-        const CliRun r = cli.scan({project, QStringLiteral("--tab"), tab, QStringLiteral("--save"),
-                                   QStringLiteral("--set"), QStringLiteral("txtTimeout=60")});
-        QCOMPARE(r.status, 1);
-        QVERIFY(r.err.contains(QLatin1String("interrupted")));
-        QVERIFY(r.out.contains(QLatin1String("Results (1):\n")));
-        QVERIFY(test::readAll(tab).contains("my site.test\tNone Found (Invalid Host)"));
-        Project saved;
-        QVERIFY(ProjectFile::deserialize(saved, test::readAll(project)).complete);
-        QCOMPARE(saved.results().count(), 1);
     }
 };
 

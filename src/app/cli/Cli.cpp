@@ -1,13 +1,14 @@
 #include "app/cli/Cli.h"
 
-#include "app/cli/ImportCommand.h"
-#include "app/cli/OutputCommands.h"
-#include "app/cli/ScanCommand.h"
+#include "app/cli/Commands.h"
+#include "model/SettingsStore.h"
+#include "scan/NetworkContext.h"
 
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,60 +16,267 @@ namespace corvane::cli {
 
 namespace {
 
-const char* const kUsageHead =
-    "Usage: corvane-cli COMMAND [OPTIONS]\n"
-    "\n"
-    "Checks that partner sites carry their links back to your sites.\n"
-    "\n"
-    "Commands:\n";
+struct Command {
+    const char* name;
+    const char* synopsis; // one line per form, each starting with the command's name
+    const char* summary;  // for the list of commands
+    const char* const* help;
+    QStringList valueOptions;
+    QStringList flags;
+    int (*run)(const ParsedArguments&, Environment&);
+    bool readsSettings;
+};
 
-const char* const kUsageTail =
-    "\n"
-    "Common options:\n"
-    "  --app-dir DIR         the application folder (default: the program's folder when it holds\n"
-    "                        filetypes.txt, else ~/.local/share/Corvane)\n"
-    "  --set KEY=VALUE       a setting for this run only (repeatable), e.g. --set txtTimeout=5\n"
-    "  --help                show this help\n";
-
-void printUsage(QTextStream& stream)
+const QList<Command>& commands()
 {
-    stream << kUsageHead << kScanUsage << kOutputUsage << kImportUsage << kUsageTail;
+    static const QList<Command> table = {
+        {"scan", "scan PROJECT.prj [--tab FILE] [--report FILE] [--json FILE] [--save] [--quiet]",
+         "check every Linking Site of the project for its link back", &kScanHelp,
+         {QStringLiteral("--tab"), QStringLiteral("--report"), QStringLiteral("--json")},
+         {QStringLiteral("--save"), QStringLiteral("--stall-report")}, &runScan, true},
+        {"report", "report PROJECT.prj [--report FILE] [--json FILE]",
+         "write the HTML report (or JSON) of the project's saved results", &kReportHelp,
+         {QStringLiteral("--report"), QStringLiteral("--json")}, {}, &runReport, false},
+        {"export", "export PROJECT.prj [--tab FILE] [--json FILE]",
+         "write the saved results as a tab-delimited file (or JSON)", &kExportHelp,
+         {QStringLiteral("--tab"), QStringLiteral("--json")}, {}, &runExport, false},
+        {"post", "post PROJECT.prj [--script URL] [--dry-run] [--save]",
+         "request your script's URL once per saved result", &kPostHelp,
+         {QStringLiteral("--script")}, {QStringLiteral("--dry-run"), QStringLiteral("--save")},
+         &runPost, true},
+        {"import",
+         "import PROJECT.prj --linking-sites FILE --main K\n"
+         "import PROJECT.prj --main-sites FILE\n"
+         "import PROJECT.prj --from-link-page URL --main K",
+         "add Linking Sites or Main Sites from a file, or from your link page", &kImportHelp,
+         {QStringLiteral("--linking-sites"), QStringLiteral("--main-sites"),
+          QStringLiteral("--from-link-page"), QStringLiteral("--main")},
+         {}, &runImport, false},
+    };
+    return table;
+}
+
+const Command* findCommand(const QString& name)
+{
+    for (const Command& c : commands()) {
+        if (name == QLatin1String(c.name))
+            return &c;
+    }
+    return nullptr;
+}
+
+const char* const kCommonOptions =
+    "Options every command takes:\n"
+    "  --app-dir DIR     the application folder (page copies, rules.log, filetypes.txt);\n"
+    "                    default: the program's folder when it holds filetypes.txt, else\n"
+    "                    ~/.local/share/Corvane\n"
+    "  --set KEY=VALUE   a setting for this run only (repeatable), e.g. --set txtTimeout=10;\n"
+    "                    \"corvane-cli help settings\" lists the keys and their values\n"
+    "  --quiet           print only errors (and the summary of a scan)\n"
+    "  -h, --help        the command's help\n";
+
+const char* const kExitStatus =
+    "Exit status:\n"
+    "  0    done; for scan: every Linking Site links back\n"
+    "  1    scan: some Linking Sites do not link back (missing links, no link, an error), or\n"
+    "       the scan was stopped before the end; post: a request failed; import: the link\n"
+    "       page could not be read or was empty\n"
+    "  2    a usage mistake, a setting out of range, or a file that cannot be read or written\n"
+    "  130  scan interrupted by Ctrl+C (the files asked for are still written)\n";
+
+// Lines of the synopsis, each prefixed.
+QString synopsisLines(const Command& c, const QString& prefix)
+{
+    QString text;
+    for (const QString& line : QString::fromLatin1(c.synopsis).split(u'\n'))
+        text += prefix + line + u'\n';
+    return text;
+}
+
+void printOverview(QTextStream& stream)
+{
+    stream << "Usage: corvane-cli COMMAND PROJECT.prj [OPTIONS]\n"
+              "       corvane-cli help [COMMAND | settings]\n"
+              "       corvane-cli --version\n"
+              "\n"
+              "Checks that the partner sites of your link exchanges (Linking Sites) still carry\n"
+              "their links back to your sites (Main Sites).\n"
+              "\n"
+              "Commands:\n";
+    for (const Command& c : commands())
+        stream << "  " << QString::fromLatin1(c.name).leftJustified(8) << c.summary << '\n';
+    stream << "\n" << kCommonOptions << "\n" << kExitStatus
+           << "\n\"corvane-cli help COMMAND\" tells more about a command.\n";
     stream.flush();
 }
 
-// The write end of the pipe the signal handler reports through; the handler may do nothing
-// else that is safe.
-int g_sigintPipe[2] = {-1, -1};
-
-void onSigint(int)
+void printCommandHelp(QTextStream& stream, const Command& c)
 {
-    const char byte = 1;
-    if (g_sigintPipe[1] >= 0) {
-        [[maybe_unused]] const ssize_t written = ::write(g_sigintPipe[1], &byte, 1);
+    stream << "Usage:\n" << synopsisLines(c, QStringLiteral("  corvane-cli ")) << '\n'
+           << *c.help << '\n' << kCommonOptions << '\n' << kExitStatus;
+    stream.flush();
+}
+
+void printSettingsHelp(QTextStream& stream)
+{
+    stream << "Settings (--set KEY=VALUE for one run; the desktop program's options are kept in\n"
+              "the same store). Keys ignore letter case.\n\n";
+    for (const QString& key : SettingsStore::knownKeys()) {
+        QString def = SettingsStore::defaultValue(key);
+        if (def.size() > 20)
+            def = def.left(17) + QStringLiteral("...");
+        stream << "  " << key.leftJustified(18) << QString(u'"' + def + u'"').leftJustified(24)
+               << SettingsStore::acceptedValues(key) << '\n';
     }
+    stream << "\nThe ones a scan reads: txtTimeout (seconds without an answer before a Linking\n"
+              "Site is given up), cmbAdvance (page limit per Linking Site: 0 to 12 stand for 1,\n"
+              "10, 50, 100, 500, 1000, 5000, 10000, 20000, 50000, 100000, 200000, 500000 pages),\n"
+              "chkAuto (stop at the page limit), chkAuto2 (stop once the expected links are\n"
+              "found), chkRedirect, chkUpdate, chkFileTypes, chkLog; post reads optScript.\n";
+    stream.flush();
+}
+
+// The write end of the socket pair the signal handler reports through (the handler may do
+// nothing else that is safe), and the handlers in place before the watcher.
+int g_signalPipe[2] = {-1, -1};
+struct sigaction g_previousInt = {};
+struct sigaction g_previousTerm = {};
+
+void onSignal(int signal)
+{
+    const char byte = signal == SIGTERM ? 'T' : 'I';
+    if (g_signalPipe[1] >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+    }
+}
+
+// Checks the --set options and applies them to the settings of the run. Empty when they are
+// sound, else the mistake.
+QString applySets(const ParsedArguments& parsed, SettingsStore& settings)
+{
+    for (const auto& [key, value] : parsed.sets) {
+        if (!SettingsStore::isKnownKey(key))
+            return QStringLiteral("--set ") + key + u'=' + value + QStringLiteral(": no setting \"")
+                   + key + QStringLiteral("\" (\"corvane-cli help settings\" lists them)");
+        if (!SettingsStore::isAccepted(key, value))
+            return QStringLiteral("--set ") + key + u'=' + value + QStringLiteral(": ")
+                   + SettingsStore::canonicalKey(key) + QStringLiteral(" takes ")
+                   + SettingsStore::acceptedValues(key);
+    }
+    for (const auto& [key, value] : parsed.sets)
+        settings.setOverride(key, value);
+    return {};
+}
+
+// A stored value its readers would misread is reported and replaced by its default for this run.
+void replaceUnacceptedStoredValues(const ParsedArguments& parsed, SettingsStore& settings,
+                                   Environment& env)
+{
+    const QList<std::pair<QString, QString>> wrong = settings.storedValuesNotAccepted();
+    for (const auto& [key, value] : wrong) {
+        bool setForRun = false;
+        for (const auto& set : parsed.sets)
+            setForRun = setForRun || SettingsStore::canonicalKey(set.first) == key;
+        if (setForRun)
+            continue;
+        const QString fallback = SettingsStore::defaultValue(key);
+        warn(env, parsed.command,
+             QStringLiteral("the setting ") + key + QStringLiteral("=\"") + value
+                 + QStringLiteral("\" in ") + settings.fileName() + QStringLiteral(" is not ")
+                 + SettingsStore::acceptedValues(key) + QStringLiteral("; this run uses \"")
+                 + fallback + QStringLiteral("\""));
+        settings.setOverride(key, fallback);
+    }
+}
+
+int runCommand(const Command& c, const QStringList& rest, Environment& env)
+{
+    if (rest.contains(QStringLiteral("--help")) || rest.contains(QStringLiteral("-h"))) {
+        printCommandHelp(env.out, c);
+        return ExitDone;
+    }
+    ParsedArguments parsed;
+    parsed.command = QString::fromLatin1(c.name);
+    const QString mistake =
+        parseArguments(rest, c.valueOptions, c.flags + QStringList{QStringLiteral("--quiet")}, parsed);
+    if (!mistake.isEmpty())
+        return usageError(env, parsed.command, mistake);
+    if (const QString wrong = applySets(parsed, *env.settings); !wrong.isEmpty())
+        return usageError(env, parsed.command, wrong);
+    if (c.readsSettings)
+        replaceUnacceptedStoredValues(parsed, *env.settings, env);
+    return c.run(parsed, env);
+}
+
+int dispatch(const QStringList& arguments, Environment& env)
+{
+    if (arguments.size() < 2) {
+        printOverview(env.err);
+        return ExitUsage;
+    }
+    const QString first = arguments.at(1);
+    if (first == QStringLiteral("--version") || first == QStringLiteral("-V")
+        || first == QStringLiteral("version")) {
+        env.out << versionText() << '\n';
+        env.out.flush();
+        return ExitDone;
+    }
+    if (first == QStringLiteral("--help") || first == QStringLiteral("-h")) {
+        printOverview(env.out);
+        return ExitDone;
+    }
+    if (first == QStringLiteral("help")) {
+        if (arguments.size() < 3) {
+            printOverview(env.out);
+            return ExitDone;
+        }
+        const QString topic = arguments.at(2);
+        if (topic == QStringLiteral("settings")) {
+            printSettingsHelp(env.out);
+            return ExitDone;
+        }
+        if (const Command* c = findCommand(topic)) {
+            printCommandHelp(env.out, *c);
+            return ExitDone;
+        }
+        env.err << "corvane-cli help: no command \"" << topic
+                << "\" (the commands: scan, report, export, post, import; or settings)\n";
+        env.err.flush();
+        return ExitUsage;
+    }
+    if (const Command* c = findCommand(first))
+        return runCommand(*c, arguments.mid(2), env);
+    env.err << "corvane-cli: unknown command \"" << first
+            << "\" (the commands: scan, report, export, post, import)\n"
+               "Try \"corvane-cli --help\".\n";
+    env.err.flush();
+    return ExitUsage;
 }
 
 } // namespace
 
 SigintWatcher::SigintWatcher(QObject* parent) : Interrupt(parent)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_sigintPipe) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
         return;
-    auto* notifier = new QSocketNotifier(g_sigintPipe[0], QSocketNotifier::Read, this);
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &SigintWatcher::onSignal);
     struct sigaction action = {};
-    action.sa_handler = onSigint;
+    action.sa_handler = cli::onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGINT, &action, &g_previousInt);
+    ::sigaction(SIGTERM, &action, &g_previousTerm);
 }
 
 SigintWatcher::~SigintWatcher()
 {
-    ::signal(SIGINT, SIG_DFL);
-    for (int& fd : g_sigintPipe) {
-        if (fd >= 0)
-            ::close(fd);
+    if (g_signalPipe[0] < 0)
+        return;
+    ::sigaction(SIGINT, &g_previousInt, nullptr);
+    ::sigaction(SIGTERM, &g_previousTerm, nullptr);
+    for (int& fd : g_signalPipe) {
+        ::close(fd);
         fd = -1;
     }
 }
@@ -76,10 +284,17 @@ SigintWatcher::~SigintWatcher()
 void SigintWatcher::onSignal()
 {
     char byte = 0;
-    [[maybe_unused]] const ssize_t got = ::read(g_sigintPipe[0], &byte, 1);
-    // A second Ctrl+C ends the program at once.
+    [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+    // A second signal ends the program at once.
     ::signal(SIGINT, SIG_DFL);
-    Q_EMIT interrupted();
+    ::signal(SIGTERM, SIG_DFL);
+    Q_EMIT interrupted(byte == 'T' ? Kind::Terminate : Kind::CtrlC);
+}
+
+QString versionText()
+{
+    return QStringLiteral("corvane-cli ") + QStringLiteral(CORVANE_VERSION)
+           + QStringLiteral(" (Corvane; Qt ") + QString::fromLatin1(qVersion()) + u')';
 }
 
 QString parseArguments(const QStringList& arguments, const QStringList& valueOptions,
@@ -88,6 +303,8 @@ QString parseArguments(const QStringList& arguments, const QStringList& valueOpt
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString name = arguments.at(i);
         if (!name.startsWith(QStringLiteral("--")) || name == QStringLiteral("--")) {
+            if (name.startsWith(u'-') && name.size() > 1 && name != QStringLiteral("--"))
+                return QStringLiteral("unknown option \"") + name + u'"';
             parsed.positional.append(name);
             continue;
         }
@@ -134,51 +351,6 @@ QString parseArguments(const QStringList& arguments, const QStringList& valueOpt
     return {};
 }
 
-int run(const QStringList& arguments, Environment& env)
-{
-    const QStringList rest = arguments.mid(2);
-    if (arguments.size() < 2) {
-        printUsage(env.err);
-        return 2;
-    }
-    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
-        printUsage(env.out);
-        return 0;
-    }
-    const QString command = arguments.at(1);
-    if (command == QStringLiteral("scan"))
-        return runScan(rest, env);
-    if (command == QStringLiteral("report"))
-        return runReport(rest, env.out, env.err);
-    if (command == QStringLiteral("export"))
-        return runExport(rest, env.out, env.err);
-    if (command == QStringLiteral("post"))
-        return runPost(rest, env.out, env.err);
-    if (command == QStringLiteral("import"))
-        return runImport(rest, env.out, env.err);
-    env.err << "corvane-cli: unknown command \"" << command << "\"\n\n";
-    printUsage(env.err);
-    return 2;
-}
-
-int run(const QStringList& arguments, QTextStream& out, QTextStream& err)
-{
-    Environment env{out, err};
-    return run(arguments, env);
-}
-
-int run(const QStringList& arguments)
-{
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    SigintWatcher sigint;
-    Environment env{out, err, ::isatty(STDERR_FILENO) == 1, &sigint};
-    const int status = run(arguments, env);
-    out.flush();
-    err.flush();
-    return status;
-}
-
 QString singleProjectFile(const ParsedArguments& parsed, QString* project)
 {
     if (parsed.positional.isEmpty())
@@ -188,6 +360,66 @@ QString singleProjectFile(const ParsedArguments& parsed, QString* project)
                + QStringLiteral("\" and \"") + parsed.positional.at(1) + QStringLiteral("\")");
     *project = parsed.positional.first();
     return {};
+}
+
+void warn(Environment& env, const QString& command, const QString& text)
+{
+    env.err << "corvane-cli " << command << ": " << text << '\n';
+    env.err.flush();
+}
+
+int usageError(Environment& env, const QString& command, const QString& text)
+{
+    env.err << "corvane-cli " << command << ": " << text << '\n';
+    if (const Command* c = findCommand(command))
+        env.err << "Usage: " << synopsisLines(*c, QStringLiteral("corvane-cli "))
+                       .replace(u'\n' + QStringLiteral("corvane-cli "),
+                                QStringLiteral("\n       corvane-cli "));
+    env.err << "Try \"corvane-cli help " << command << "\".\n";
+    env.err.flush();
+    return ExitUsage;
+}
+
+int failure(Environment& env, const QString& command, const QString& text, int status)
+{
+    warn(env, command, text);
+    return status;
+}
+
+int run(const QStringList& arguments, Environment& env)
+{
+    std::unique_ptr<SigintWatcher> watcher;
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<NetworkContext> network;
+    Environment filled = env;
+    if (!filled.interrupt) {
+        watcher = std::make_unique<SigintWatcher>();
+        filled.interrupt = watcher.get();
+    }
+    if (!filled.settings) {
+        settings = std::make_unique<SettingsStore>();
+        filled.settings = settings.get();
+    }
+    if (!filled.network) {
+        network = std::make_unique<NetworkContext>();
+        filled.network = network.get();
+    }
+    const int status = dispatch(arguments, filled);
+    filled.out.flush();
+    filled.err.flush();
+    return status;
+}
+
+int run(const QStringList& arguments)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const QByteArray term = qgetenv("TERM");
+    const bool colour = terminal && qEnvironmentVariableIsEmpty("NO_COLOR") && !term.isEmpty()
+                        && term != "dumb";
+    Environment env{out, err, terminal, colour};
+    return run(arguments, env);
 }
 
 } // namespace corvane::cli

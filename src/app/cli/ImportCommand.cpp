@@ -1,32 +1,33 @@
-#include "app/cli/ImportCommand.h"
-
+#include "app/cli/Commands.h"
 #include "app/cli/ProjectIo.h"
-
-#include "app/cli/Cli.h"
 
 #include "import/GetLinks.h"
 #include "import/SiteImporter.h"
 #include "model/Project.h"
-#include "model/ProjectFile.h"
-#include "scan/NetworkContext.h"
 
 #include <QDir>
 #include <QEventLoop>
-#include <QFile>
-#include <QSaveFile>
 
 namespace corvane::cli {
 
-const char* const kImportUsage =
-    "  import PROJECT.prj --linking-sites FILE --main K\n"
-    "                        append the Linking Sites of a text file (one \"URL\" or \"URL|#\" a\n"
-    "                        line) to Main Site K (1 = the first)\n"
-    "  import PROJECT.prj --main-sites FILE\n"
-    "                        append the Main Sites of a text file (one a line)\n"
-    "  import PROJECT.prj --from-link-page URL --main K\n"
-    "                        append to Main Site K every outgoing link of your link page at URL\n";
+const char* const kImportHelp =
+    "Adds sites to the project and saves it in place; whatever goes wrong, the project file\n"
+    "is left as it was.\n"
+    "\n"
+    "  --linking-sites FILE --main K\n"
+    "                  the Linking Sites of a text file (one \"URL\" or \"URL|#\" a line; # is\n"
+    "                  the number of links expected) into Main Site K (1 = the first)\n"
+    "  --main-sites FILE\n"
+    "                  the Main Sites of a text file (one a line)\n"
+    "  --from-link-page URL --main K\n"
+    "                  every outgoing link (http and https) of your own link page at URL,\n"
+    "                  as Linking Sites of Main Site K; links to your own site, to pictures,\n"
+    "                  scripts and documents are left out. A page that cannot be fetched,\n"
+    "                  answers with an error status or is empty ends with exit status 1.\n";
 
 namespace {
+
+const QString kCommand = QStringLiteral("import");
 
 struct ImportArguments {
     QString project;
@@ -37,38 +38,16 @@ struct ImportArguments {
     bool hasMain = false;
 };
 
-int usageError(QTextStream& err, const QString& text)
+// Empty when the arguments are sound, else the usage mistake.
+QString check(const ParsedArguments& parsed, ImportArguments& args)
 {
-    err << "corvane-cli import: " << text << "\n\nUsage:\n" << kImportUsage;
-    err.flush();
-    return 2;
-}
-
-int failure(QTextStream& err, const QString& text)
-{
-    err << "corvane-cli import: " << text << '\n';
-    err.flush();
-    return 1;
-}
-
-// Fills args; returns an error text for a usage mistake, empty when the arguments are sound.
-QString parse(const QStringList& arguments, ImportArguments& args)
-{
-    ParsedArguments parsed;
-    const QString mistake = parseArguments(
-        arguments,
-        {QStringLiteral("--linking-sites"), QStringLiteral("--main-sites"),
-         QStringLiteral("--from-link-page"), QStringLiteral("--main")},
-        {}, parsed);
-    if (!mistake.isEmpty())
-        return mistake;
     if (const QString wrong = singleProjectFile(parsed, &args.project); !wrong.isEmpty())
         return wrong;
-    args.linkingSitesFile = parsed.values.value(QStringLiteral("--linking-sites"));
-    args.mainSitesFile = parsed.values.value(QStringLiteral("--main-sites"));
-    args.linkPageUrl = parsed.values.value(QStringLiteral("--from-link-page"));
-    args.hasMain = parsed.values.contains(QStringLiteral("--main"));
-    args.main = parsed.values.value(QStringLiteral("--main"));
+    args.linkingSitesFile = parsed.value(QStringLiteral("--linking-sites"));
+    args.mainSitesFile = parsed.value(QStringLiteral("--main-sites"));
+    args.linkPageUrl = parsed.value(QStringLiteral("--from-link-page"));
+    args.hasMain = parsed.has(QStringLiteral("--main"));
+    args.main = parsed.value(QStringLiteral("--main"));
 
     const int sources = int(!args.linkingSitesFile.isEmpty()) + int(!args.mainSitesFile.isEmpty())
                         + int(!args.linkPageUrl.isEmpty());
@@ -82,78 +61,88 @@ QString parse(const QStringList& arguments, ImportArguments& args)
     return {};
 }
 
-
+// Why a link page gave nothing to import; empty when it answered with a page.
+QString linkPageProblem(const GetLinks& getLinks)
+{
+    if (!getLinks.downloadError().isEmpty())
+        return QStringLiteral("no answer (") + getLinks.downloadError() + u')';
+    if (getLinks.httpStatus() >= 400)
+        return QStringLiteral("the server answered with status ")
+               + QString::number(getLinks.httpStatus());
+    if (getLinks.answerWasEmpty())
+        return QStringLiteral("the page is empty");
+    return {};
+}
 
 } // namespace
 
-int runImport(const QStringList& arguments, NetworkContext& network, QTextStream& out,
-              QTextStream& err)
+int runImport(const ParsedArguments& parsed, Environment& env)
 {
     ImportArguments args;
-    const QString mistake = parse(arguments, args);
-    if (!mistake.isEmpty())
-        return usageError(err, mistake);
+    if (const QString mistake = check(parsed, args); !mistake.isEmpty())
+        return usageError(env, kCommand, mistake);
+    const bool quiet = parsed.quiet();
 
     Project project;
     QString error;
     if (!loadProjectFile(project, args.project, &error))
-        return failure(err, error);
+        return failure(env, kCommand, error, ExitUsage);
 
     if (args.hasMain) {
         bool isNumber = false;
         const int k = args.main.toInt(&isNumber);
         if (!isNumber || k < 1 || k > project.mainSiteCount())
-            return failure(err, QStringLiteral("there is no Main Site ") + args.main
-                                    + QStringLiteral(" in \"")
-                                    + QDir::toNativeSeparators(args.project)
-                                    + QStringLiteral("\" (it has ")
-                                    + QString::number(project.mainSiteCount())
-                                    + QStringLiteral(")"));
+            return usageError(env, kCommand,
+                              QStringLiteral("--main ") + args.main
+                                  + QStringLiteral(": there is no such Main Site in \"")
+                                  + QDir::toNativeSeparators(args.project)
+                                  + QStringLiteral("\" (it has ")
+                                  + QString::number(project.mainSiteCount())
+                                  + QStringLiteral(")"));
         project.state().iCurrentMain = qint16(k);
     }
 
+    QString done;
     if (!args.linkingSitesFile.isEmpty() || !args.mainSitesFile.isEmpty()) {
         const ImportOutcome outcome =
             args.mainSitesFile.isEmpty()
                 ? SiteImporter::importLinkingSites(project, args.linkingSitesFile)
                 : SiteImporter::importMainSites(project, args.mainSitesFile);
         if (!outcome.ok)
-            return failure(err, outcome.error);
-        out << outcome.status << '\n';
+            return failure(env, kCommand, outcome.error, ExitUsage);
+        done = outcome.status;
     } else {
         GetLinksRequest request;
         request.option = GetLinksRequest::LinkPage;
         request.linkPageUrl = args.linkPageUrl;
-        GetLinks getLinks(network);
+        GetLinks getLinks(*env.network);
         QEventLoop loop;
         QObject::connect(&getLinks, &GetLinks::finished, &loop, &QEventLoop::quit);
         getLinks.start(request);
-        out << getLinks.statusText() << '\n';
-        out.flush();
         if (getLinks.isRunning())
             loop.exec();
-        if (!getLinks.downloadError().isEmpty())
-            return failure(err, QStringLiteral("cannot download \"") + args.linkPageUrl
-                                    + QStringLiteral("\": ") + getLinks.downloadError());
-        out << getLinks.statusText() << '\n';
+        if (const QString problem = linkPageProblem(getLinks); !problem.isEmpty())
+            return failure(env, kCommand,
+                           QStringLiteral("cannot read the link page \"") + args.linkPageUrl
+                               + QStringLiteral("\": ") + problem + QStringLiteral("; nothing added"),
+                           ExitNotAll);
         QList<int> all;
         for (int row = 0; row < getLinks.results().count(); ++row)
             all.append(row);
         const int added = getLinks.addSelected(project, all);
-        out << "Added " << added << " link(s)\n";
+        done = QStringLiteral("Found ") + QString::number(getLinks.results().count())
+               + QStringLiteral(" link(s) on the link page; added ") + QString::number(added)
+               + QStringLiteral(" to Main Site ") + args.main;
     }
 
     if (!saveProjectFile(project, args.project, &error))
-        return failure(err, error);
-    out << "Saved " << QDir::toNativeSeparators(args.project) << '\n';
-    out.flush();
-    return 0;
-}
-
-int runImport(const QStringList& arguments, QTextStream& out, QTextStream& err)
-{
-    NetworkContext network;
-    return runImport(arguments, network, out, err);
+        return failure(env, kCommand, error, ExitUsage);
+    if (!quiet) {
+        env.out << done << '\n'
+                << "Saved " << QDir::toNativeSeparators(args.project) << '\n';
+        env.out.flush();
+    }
+    return ExitDone;
 }
 
 } // namespace corvane::cli

@@ -1,117 +1,62 @@
-#include "app/cli/ScanCommand.h"
-
+#include "app/cli/Commands.h"
 #include "app/cli/OutputCommands.h"
 #include "app/cli/ProjectIo.h"
+#include "app/cli/ScanProgress.h"
 #include "model/AppFolder.h"
 #include "model/Project.h"
-#include "model/ProjectFile.h"
 #include "model/SettingsStore.h"
-#include "output/TabExport.h"
 #include "scan/NetworkContext.h"
 #include "scan/ScanController.h"
 #include "scan/ScanStatistics.h"
+#include "scan/UrlTools.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <algorithm>
 
 namespace corvane::cli {
 
-const char* const kScanUsage =
-    "  scan PROJECT.prj [--tab FILE] [--report FILE] [--save]\n"
-    "                        scan every Linking Site of every Main Site of the project, then\n"
-    "                        print the results and the errors; progress goes to stderr\n"
-    "                        --tab FILE     also write the results as a tab-delimited file\n"
-    "                        --report FILE  also write the HTML report\n"
-    "                        --save         write the project back to its file (results and\n"
-    "                                       updated Linking Site URLs)\n"
-    "                        --stall-report print the longest time the program's event loop\n"
-    "                                       was held up during the scan (a responsiveness\n"
-    "                                       check: a 10 ms timer's longest gap between ticks)\n"
-    "                        exit status: 0 every Linking Site has its link, 1 some have none\n"
-    "                        or miss links, 2 a usage or file error\n";
+const char* const kScanHelp =
+    "Checks every Linking Site of every Main Site of the project: crawls its pages and\n"
+    "records whether it links back (Direct Link, Domain Link, Redirect Link), how many\n"
+    "expected links are missing (Missing 00N), or that none was found and why (None Found,\n"
+    "None Found (Timeout), None Found (404 Not Found), ...). Then prints the result rows and\n"
+    "the error rows on standard output.\n"
+    "\n"
+    "  --tab FILE      also write the results as a tab-delimited file\n"
+    "  --report FILE   also write the HTML report\n"
+    "  --json FILE     also write the results, errors, statistics and times as JSON\n"
+    "  --save          write the project back to its file (the results, and Linking Site\n"
+    "                  URLs the scan updated)\n"
+    "  --quiet         no result table and no progress: only errors and the summary line\n"
+    "  --stall-report  print the longest time the program's event loop was held up (a\n"
+    "                  10 ms timer's longest gap between ticks)\n"
+    "\n"
+    "Progress goes to standard error: a line for each Linking Site as it ends,\n"
+    "  [12/48] partner.example: Direct Link (3 pages, 0.4 s)\n"
+    "on a terminal a live line below them (the Linking Site in progress, its page, the pages\n"
+    "so far, the time; colour unless NO_COLOR is set), and at the end the summary,\n"
+    "  48 partners: 40 link back, 6 missing, 2 errors; 312 pages in 51 s\n"
+    "\n"
+    "Ctrl+C stops the scan: the Linking Site in progress gets no result, the files asked for\n"
+    "are still written and say that the scan was stopped, and the exit status is 130 (a\n"
+    "SIGTERM does the same with exit status 1).\n"
+    "\n"
+    "JSON: one object with program, version, command, project, started, finished, seconds,\n"
+    "complete, stopped, summary {total, linksBack, missing, errors, notChecked}, statistics\n"
+    "{mainSitesScanned, linkingSitesScanned, pagesScanned, pagesFound, linksFound},\n"
+    "linkingSites [{main, linkingSite, mainSitePosition, row, verdict (linksBack, missing,\n"
+    "error, notChecked), statuses, reason, pages, seconds}], results [{main, remote, status,\n"
+    "number, url, found, reason}] (the rows of the tab-delimited file) and errors [{error, url}].\n";
 
 namespace {
 
 const QString kCommand = QStringLiteral("scan");
-
-int usageError(Environment& env, const QString& text)
-{
-    env.err << "corvane-cli scan: " << text << "\n\nUsage:\n" << kScanUsage;
-    env.err.flush();
-    return 2;
-}
-
-int fileError(Environment& env, const QString& text)
-{
-    env.err << "corvane-cli scan: " << text << '\n';
-    env.err.flush();
-    return 2;
-}
-
-// Progress on the error stream: on a terminal one line rewritten in place, elsewhere one line
-// per page so that a log keeps them all.
-// The page in progress on standard error. On a terminal one line is redrawn, at most ten times a
-// second (a scan fetches thousands of pages a second, and a redraw for each only makes the
-// terminal work); elsewhere (a log file) every page has its line, written out at most ten times
-// a second. What is held back is shown within a tenth of a second all the same, so a page that
-// keeps the scan waiting is on the screen or in the log while it does.
-class ProgressLine
-{
-public:
-    explicit ProgressLine(Environment& env) : m_env(env)
-    {
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { catchUp(); });
-    }
-
-    void show(const QString& text)
-    {
-        if (m_env.errIsTerminal)
-            m_pending = text;
-        else
-            m_env.err << text << '\n';
-        m_shown = true;
-        if (!m_sinceOutput.isValid() || m_sinceOutput.hasExpired(kIntervalMs))
-            catchUp();
-        else if (!m_timer.isActive())
-            m_timer.start(int(kIntervalMs - m_sinceOutput.elapsed()));
-    }
-    void finish()
-    {
-        m_timer.stop();
-        catchUp();
-        if (m_shown && m_env.errIsTerminal)
-            m_env.err << '\n';
-        m_env.err.flush();
-        m_shown = false;
-        m_sinceOutput.invalidate();
-    }
-
-private:
-    static constexpr qint64 kIntervalMs = 100;
-
-    void catchUp()
-    {
-        if (m_env.errIsTerminal && !m_pending.isNull()) {
-            m_env.err << "\r\x1b[K" << m_pending;
-            m_pending = QString();
-        }
-        m_env.err.flush();
-        m_sinceOutput.start();
-    }
-
-    Environment& m_env;
-    QString m_pending; // the terminal's line not drawn yet
-    QElapsedTimer m_sinceOutput;
-    QTimer m_timer;
-    bool m_shown = false;
-};
 
 void printRows(const Project& project, QTextStream& out)
 {
@@ -131,78 +76,80 @@ void printRows(const Project& project, QTextStream& out)
     out.flush();
 }
 
-bool anySiteWithoutItsLinks(const ResultList& results)
+// Why a scan cannot start, said for the command line rather than as the window's prompt.
+QString cannotStart(const Project& project, ScanController::Focus focus, const QString& message)
 {
-    for (int row = 0; row < results.count(); ++row) {
-        const QString status = results.cell(row, ResultList::Status);
-        if (status.startsWith(LinkStatus::NoneFound) || status.startsWith(LinkStatus::Missing))
-            return true;
+    int linkingSites = 0;
+    for (int k = 1; k <= project.mainSiteCount(); ++k)
+        linkingSites += project.linkingSites(k) ? project.linkingSites(k)->count() : 0;
+    switch (focus) {
+    case ScanController::Focus::MainSiteEntry:
+        if (project.mainSiteCount() == 0)
+            return QStringLiteral("the project has no Main Site");
+        return QStringLiteral("Main Site 1 has no address");
+    case ScanController::Focus::LinkingSiteEntry:
+        if (linkingSites == 0)
+            return QStringLiteral("the project has no Linking Site");
+        return QStringLiteral("Main Site 1 (") + project.mainSiteUrl(1)
+               + QStringLiteral(") has no Linking Site; the scan begins with the first Main Site");
+    case ScanController::Focus::None:
+        break;
     }
-    return false;
+    return message;
 }
 
 } // namespace
 
-int runScan(const QStringList& arguments, Environment& env)
-{
-    SettingsStore settings;
-    NetworkContext network;
-    return runScan(arguments, settings, network, env);
-}
-
-int runScan(const QStringList& arguments, SettingsStore& settings, NetworkContext& network,
-            Environment& env)
+int runScan(const ParsedArguments& args, Environment& env)
 {
     const QString tabOption = QStringLiteral("--tab");
     const QString reportOption = QStringLiteral("--report");
+    const QString jsonOption = QStringLiteral("--json");
     const QString saveOption = QStringLiteral("--save");
     const QString stallOption = QStringLiteral("--stall-report");
-    ParsedArguments args;
-    const QString mistake =
-        parseArguments(arguments, {tabOption, reportOption}, {saveOption, stallOption}, args);
-    if (!mistake.isEmpty())
-        return usageError(env, mistake);
+    const bool quiet = args.quiet();
     QString projectPath;
     if (const QString wrong = singleProjectFile(args, &projectPath); !wrong.isEmpty())
-        return usageError(env, wrong);
+        return usageError(env, kCommand, wrong);
     const QString shownPath = QDir::toNativeSeparators(projectPath);
-
-    for (const auto& [key, value] : args.sets)
-        settings.setOverride(key, value);
 
     const AppFolder app = AppFolder::locate(args.appDir);
     if (!QFileInfo(app.path()).isDir())
-        return fileError(env, QStringLiteral("cannot use the application folder \"")
-                                  + QDir::toNativeSeparators(app.path()) + u'"');
+        return failure(env, kCommand,
+                       QStringLiteral("cannot use the application folder \"")
+                           + QDir::toNativeSeparators(app.path()) + u'"',
+                       ExitUsage);
 
     if (QFileInfo(projectPath).isDir())
-        return fileError(env, u'"' + shownPath + QStringLiteral("\" is a folder, not a project file"));
+        return failure(env, kCommand,
+                       u'"' + shownPath + QStringLiteral("\" is a folder, not a project file"),
+                       ExitUsage);
     Project project;
     QString error;
     if (!loadProjectFile(project, projectPath, &error))
-        return fileError(env, error);
+        return failure(env, kCommand, error, ExitUsage);
 
-    ScanStatistics statistics(settings);
-    ScanController scan(project, settings, statistics, app, network);
+    ScanStatistics statistics(*env.settings);
+    ScanController scan(project, *env.settings, statistics, app, *env.network);
     QString message;
+    ScanController::Focus focus = ScanController::Focus::None;
     QObject::connect(&scan, &ScanController::messageRaised, &scan,
-                     [&message](const QString& text) { message = text; });
-    ProgressLine progress(env);
-    QObject::connect(&scan, &ScanController::pageStarted, &scan,
-                     [&progress](int main, int mainCount, const QString& site, const QString& url) {
-                         // Built directly: a line per page, and arg() parses its pattern each time.
-                         progress.show(QStringLiteral("Main Site ") + QString::number(main)
-                                       + QStringLiteral(" of ") + QString::number(mainCount)
-                                       + QStringLiteral("  ") + site + QStringLiteral("  ") + url);
+                     [&](const QString& text, ScanController::Focus f) {
+                         message = text;
+                         focus = f;
                      });
+    ScanProgress progress(project, scan, env, quiet);
     QEventLoop loop;
     QObject::connect(&scan, &ScanController::scanStopped, &loop, &QEventLoop::quit);
-    bool interrupted = false;
+    std::optional<Interrupt::Kind> interrupted;
     if (env.interrupt) {
-        QObject::connect(env.interrupt, &Interrupt::interrupted, &scan, [&scan, &interrupted] {
-            interrupted = true;
-            scan.Stop();
-        });
+        QObject::connect(env.interrupt, &Interrupt::interrupted, &scan,
+                         [&scan, &interrupted](Interrupt::Kind kind) {
+                             if (interrupted || !scan.isRunning())
+                                 return;
+                             interrupted = kind;
+                             scan.Stop();
+                         });
     }
 
     // The stall probe: a 10 ms timer whose longest gap between ticks tells how long the event loop
@@ -210,7 +157,7 @@ int runScan(const QStringList& arguments, SettingsStore& settings, NetworkContex
     QTimer probe;
     QElapsedTimer sinceTick;
     qint64 longestGapMs = 0;
-    if (args.flags.contains(stallOption)) {
+    if (args.has(stallOption)) {
         probe.setInterval(10);
         probe.setTimerType(Qt::PreciseTimer);
         QObject::connect(&probe, &QTimer::timeout, &probe, [&sinceTick, &longestGapMs] {
@@ -220,10 +167,14 @@ int runScan(const QStringList& arguments, SettingsStore& settings, NetworkContex
         probe.start();
     }
 
+    const QDateTime started = QDateTime::currentDateTime();
     if (!scan.StartScan())
-        return fileError(env, u'"' + shownPath + QStringLiteral("\": ") + message);
+        return failure(env, kCommand,
+                       u'"' + shownPath + QStringLiteral("\": ") + cannotStart(project, focus, message),
+                       ExitUsage);
     if (scan.isRunning())
         loop.exec();
+    const QDateTime finished = QDateTime::currentDateTime();
     progress.finish();
     if (probe.isActive()) {
         probe.stop();
@@ -231,38 +182,85 @@ int runScan(const QStringList& arguments, SettingsStore& settings, NetworkContex
         env.err << "Longest event-loop stall: " << longestGapMs << " ms\n";
         env.err.flush();
     }
-    if (interrupted) {
-        env.err << "corvane-cli scan: interrupted; the Linking Site in progress has no result\n";
-        env.err.flush();
+
+    // A scan ends at its last Linking Site; one that ended before is incomplete, whatever it
+    // found.
+    const QList<PartnerOutcome> outcomes = progress.outcomes();
+    const int unchecked = progress.linkingSiteCount() - progress.finishedCount();
+    QString stopped;
+    if (interrupted == Interrupt::Kind::CtrlC)
+        stopped = QStringLiteral("interrupted");
+    else if (interrupted == Interrupt::Kind::Terminate)
+        stopped = QStringLiteral("terminated");
+    else if (unchecked > 0)
+        stopped = QStringLiteral("ended early");
+    QString note;
+    if (!stopped.isEmpty()) {
+        const QString how = interrupted == Interrupt::Kind::CtrlC
+                                ? QStringLiteral("interrupted by Ctrl+C")
+                            : interrupted == Interrupt::Kind::Terminate
+                                ? QStringLiteral("stopped by a request to end (SIGTERM)")
+                                : QStringLiteral("ended before its last Linking Site");
+        warn(env, kCommand,
+             QStringLiteral("the scan was ") + how + QStringLiteral("; ")
+                 + QString::number(unchecked) + QStringLiteral(" of ")
+                 + QString::number(progress.linkingSiteCount())
+                 + QStringLiteral(" Linking Sites not checked"));
+        note = QStringLiteral("Scan stopped before the end (") + stopped + QStringLiteral("): ")
+               + QString::number(progress.finishedCount()) + QStringLiteral(" of ")
+               + QString::number(progress.linkingSiteCount())
+               + QStringLiteral(" Linking Sites checked.");
     }
 
-    printRows(project, env.out);
+    if (!quiet)
+        printRows(project, env.out);
 
-    int status = anySiteWithoutItsLinks(project.results()) ? 1 : 0;
-    if (args.values.contains(tabOption)) {
-        const QString file = args.values.value(tabOption);
-        const QString extension = QStringLiteral(".tab");
-        const WriteOutcome outcome = TabExport::save(
-            project.results(), file, detail::replaceOnlyTheTarget(file, extension));
-        if (detail::reportOutcome(outcome, kCommand, file, extension, env.out, env.err) != 0)
-            status = 2;
+    int status = ExitDone;
+    for (const PartnerOutcome& p : outcomes) {
+        if (p.verdict != PartnerOutcome::Verdict::LinksBack)
+            status = ExitNotAll;
     }
-    if (args.values.contains(reportOption)) {
-        if (writeReportFile(project, statistics.lPagesScanned, args.values.value(reportOption),
-                            env.out, env.err)
-            != 0)
-            status = 2;
+    if (interrupted == Interrupt::Kind::CtrlC)
+        status = ExitInterrupted;
+
+    int fileStatus = ExitDone;
+    if (args.has(tabOption))
+        fileStatus = std::max(fileStatus, writeTabFile(project.results(), args.value(tabOption),
+                                                       note, kCommand, env, quiet));
+    if (args.has(reportOption))
+        fileStatus = std::max(fileStatus,
+                              writeReportFile(project, statistics.lPagesScanned,
+                                              args.value(reportOption), note, kCommand, env, quiet));
+    if (args.has(jsonOption)) {
+        JsonExport::RunInfo run = jsonRunInfo(kCommand, projectPath);
+        run.started = started;
+        run.finished = finished;
+        run.complete = stopped.isEmpty();
+        run.stopped = stopped;
+        run.hasStatistics = true;
+        run.mainSitesScanned = statistics.lMainSitesScanned;
+        run.linkingSitesScanned = statistics.lLinkingSitesScanned;
+        run.pagesScanned = statistics.lPagesScanned;
+        run.pagesFound = statistics.lPagesFound;
+        run.linksFound = statistics.lLinksFound;
+        fileStatus = std::max(fileStatus,
+                              writeJsonFile(JsonExport::build(project, outcomes, run),
+                                            args.value(jsonOption), kCommand, env, quiet));
     }
-    if (args.flags.contains(saveOption)) {
+    if (args.has(saveOption)) {
         if (saveProjectFile(project, projectPath, &error)) {
-            env.out << "Saved " << shownPath << '\n';
-            env.out.flush();
+            if (!quiet) {
+                env.out << "Saved " << shownPath << '\n';
+                env.out.flush();
+            }
         } else {
-            fileError(env, error);
-            status = 2;
+            fileStatus = failure(env, kCommand, error, ExitUsage);
         }
     }
-    return status;
+
+    env.err << progress.summary() << '\n';
+    env.err.flush();
+    return fileStatus != ExitDone ? fileStatus : status;
 }
 
 } // namespace corvane::cli
