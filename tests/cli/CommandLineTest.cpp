@@ -189,6 +189,9 @@ private Q_SLOTS:
                                   + QStringLiteral(" is not a whole number from 1 to 32767; this run uses \"60\""));
         QVERIFY(lines.at(1).startsWith(QStringLiteral("corvane-cli scan: the setting cmbAdvance=\"99\" in ")));
         QVERIFY(lines.at(2).startsWith(QStringLiteral("1 partner: 1 link back")));
+        // A command that does not read it does not hear of it.
+        const CliRun post = cli.run({QStringLiteral("post"), project});
+        QVERIFY2(!post.err.contains(QLatin1String("cmbAdvance")), qPrintable(post.err));
         SettingsStore stored(cli.box.settings->fileName());
         QCOMPARE(stored.ReadSetting(QStringLiteral("cmbAdvance")), QStringLiteral("99"));
 

@@ -24,7 +24,9 @@ struct Command {
     QStringList valueOptions;
     QStringList flags;
     int (*run)(const ParsedArguments&, Environment&);
-    bool readsSettings;
+    // The settings the command reads, whose stored values are checked before it runs; "*" for
+    // all of them.
+    QStringList readsSettings;
 };
 
 const QList<Command>& commands()
@@ -33,17 +35,18 @@ const QList<Command>& commands()
         {"scan", "scan PROJECT.prj [--tab FILE] [--report FILE] [--json FILE] [--save] [--quiet]",
          "check every Linking Site of the project for its link back", &kScanHelp,
          {QStringLiteral("--tab"), QStringLiteral("--report"), QStringLiteral("--json")},
-         {QStringLiteral("--save"), QStringLiteral("--stall-report")}, &runScan, true},
+         {QStringLiteral("--save"), QStringLiteral("--stall-report")}, &runScan,
+         {QStringLiteral("*")}},
         {"report", "report PROJECT.prj [--report FILE] [--json FILE]",
          "write the HTML report (or JSON) of the project's saved results", &kReportHelp,
-         {QStringLiteral("--report"), QStringLiteral("--json")}, {}, &runReport, false},
+         {QStringLiteral("--report"), QStringLiteral("--json")}, {}, &runReport, {}},
         {"export", "export PROJECT.prj [--tab FILE] [--json FILE]",
          "write the saved results as a tab-delimited file (or JSON)", &kExportHelp,
-         {QStringLiteral("--tab"), QStringLiteral("--json")}, {}, &runExport, false},
+         {QStringLiteral("--tab"), QStringLiteral("--json")}, {}, &runExport, {}},
         {"post", "post PROJECT.prj [--script URL] [--dry-run] [--save]",
          "request your script's URL once per saved result", &kPostHelp,
          {QStringLiteral("--script")}, {QStringLiteral("--dry-run"), QStringLiteral("--save")},
-         &runPost, true},
+         &runPost, {QStringLiteral("optScript")}},
         {"import",
          "import PROJECT.prj --linking-sites FILE --main K\n"
          "import PROJECT.prj --main-sites FILE\n"
@@ -51,7 +54,7 @@ const QList<Command>& commands()
          "add Linking Sites or Main Sites from a file, or from your link page", &kImportHelp,
          {QStringLiteral("--linking-sites"), QStringLiteral("--main-sites"),
           QStringLiteral("--from-link-page"), QStringLiteral("--main")},
-         {}, &runImport, false},
+         {}, &runImport, {}},
     };
     return table;
 }
@@ -169,11 +172,13 @@ QString applySets(const ParsedArguments& parsed, SettingsStore& settings)
 }
 
 // A stored value its readers would misread is reported and replaced by its default for this run.
-void replaceUnacceptedStoredValues(const ParsedArguments& parsed, SettingsStore& settings,
-                                   Environment& env)
+void replaceUnacceptedStoredValues(const ParsedArguments& parsed, const QStringList& keys,
+                                   SettingsStore& settings, Environment& env)
 {
     const QList<std::pair<QString, QString>> wrong = settings.storedValuesNotAccepted();
     for (const auto& [key, value] : wrong) {
+        if (!keys.contains(QStringLiteral("*")) && !keys.contains(key))
+            continue;
         bool setForRun = false;
         for (const auto& set : parsed.sets)
             setForRun = setForRun || SettingsStore::canonicalKey(set.first) == key;
@@ -203,8 +208,7 @@ int runCommand(const Command& c, const QStringList& rest, Environment& env)
         return usageError(env, parsed.command, mistake);
     if (const QString wrong = applySets(parsed, *env.settings); !wrong.isEmpty())
         return usageError(env, parsed.command, wrong);
-    if (c.readsSettings)
-        replaceUnacceptedStoredValues(parsed, *env.settings, env);
+    replaceUnacceptedStoredValues(parsed, c.readsSettings, *env.settings, env);
     return c.run(parsed, env);
 }
 
