@@ -24,8 +24,8 @@ struct Command {
     QStringList valueOptions;
     QStringList flags;
     int (*run)(const ParsedArguments&, Environment&);
-    // The settings the command reads, whose stored values are checked before it runs; "*" for
-    // all of them.
+    // The settings the command reads, whose stored values are checked before it runs. (The
+    // historical counters are not among them: the scan's statistics rewrite them as they count.)
     QStringList readsSettings;
 };
 
@@ -36,7 +36,9 @@ const QList<Command>& commands()
          "check every Linking Site of the project for its link back", &kScanHelp,
          {QStringLiteral("--tab"), QStringLiteral("--report"), QStringLiteral("--json")},
          {QStringLiteral("--save"), QStringLiteral("--stall-report")}, &runScan,
-         {QStringLiteral("*")}},
+         {QStringLiteral("txtTimeout"), QStringLiteral("cmbAdvance"), QStringLiteral("chkAuto"),
+          QStringLiteral("chkAuto2"), QStringLiteral("chkRedirect"), QStringLiteral("chkUpdate"),
+          QStringLiteral("chkFileTypes"), QStringLiteral("chkLog")}},
         {"report", "report PROJECT.prj [--report FILE] [--json FILE]",
          "write the HTML report (or JSON) of the project's saved results", &kReportHelp,
          {QStringLiteral("--report"), QStringLiteral("--json")}, {}, &runReport, {}},
@@ -177,7 +179,7 @@ void replaceUnacceptedStoredValues(const ParsedArguments& parsed, const QStringL
 {
     const QList<std::pair<QString, QString>> wrong = settings.storedValuesNotAccepted();
     for (const auto& [key, value] : wrong) {
-        if (!keys.contains(QStringLiteral("*")) && !keys.contains(key))
+        if (!keys.contains(key))
             continue;
         bool setForRun = false;
         for (const auto& set : parsed.sets)

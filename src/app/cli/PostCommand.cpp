@@ -29,14 +29,14 @@ const char* const kPostHelp =
     "Variables (names in any letter case; values URL-encoded, spaces as \"+\"):\n"
     "  $MainSite     the result's Main Site\n"
     "  $LinkingSite  the Linking Site\n"
-    "  $Status       True when a link back was found (Direct, Domain or Redirect Link),\n"
-    "                else False\n"
+    "  $Status       True for a Direct, Indirect or Redirect Link, else False (a Domain\n"
+    "                Link too)\n"
     "  $FoundOn      the page the link was found on\n"
     "\n"
     "Example:\n"
     "  corvane-cli post links.prj \\\n"
     "    --script 'http://www.mysite.example/links.php?site=$LinkingSite&ok=$Status&page=$FoundOn'\n"
-    "requests for a Direct Link of partner.example found on partner.example/links.html\n"
+    "requests, for a Direct Link of partner.example found on partner.example/links.html,\n"
     "  http://www.mysite.example/links.php?site=partner.example&ok=True&page=partner.example%2Flinks.html\n";
 
 namespace {

@@ -25,7 +25,7 @@ const char* const kScanHelp =
     "Checks every Linking Site of every Main Site of the project: crawls its pages and\n"
     "records whether it links back (Direct Link, Domain Link, Redirect Link), how many\n"
     "expected links are missing (Missing 00N), or that none was found and why (None Found,\n"
-    "None Found (Timeout), None Found (404 Not Found), ...). Then prints the result rows and\n"
+    "None Found (Timeout), None Found (404 Not found), ...). Then prints the result rows and\n"
     "the error rows on standard output.\n"
     "\n"
     "  --tab FILE      also write the results as a tab-delimited file\n"
