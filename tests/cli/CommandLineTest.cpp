@@ -38,6 +38,8 @@ private Q_SLOTS:
         QTest::newRow("export -h") << QStringList{"export", "-h"} << 0 << "";
         QTest::newRow("unknown command") << QStringList{"crawl"} << 2
                                          << "corvane-cli: unknown command \"crawl\"";
+        QTest::newRow("option before the command") << QStringList{"--quiet", "scan"} << 2
+                                                   << "corvane-cli: unknown option \"--quiet\" (options follow the command)";
         QTest::newRow("help on no command") << QStringList{"help", "crawl"} << 2
                                             << "corvane-cli help: no command \"crawl\"";
 
@@ -127,6 +129,7 @@ private Q_SLOTS:
             QVERIFY2(r.firstErrorLine().contains(firstErrorLine), qPrintable(r.err));
             QVERIFY(r.firstErrorLine().startsWith(
                 arguments.isEmpty() || arguments.first() == QStringLiteral("crawl")
+                        || arguments.first() == QStringLiteral("--quiet")
                         || arguments.first() == QStringLiteral("help")
                     ? QStringLiteral("")
                     : QStringLiteral("corvane-cli ") + arguments.first() + QStringLiteral(": ")));

@@ -252,6 +252,12 @@ int dispatch(const QStringList& arguments, Environment& env)
     }
     if (const Command* c = findCommand(first))
         return runCommand(*c, arguments.mid(2), env);
+    if (first.startsWith(u'-')) {
+        env.err << "corvane-cli: unknown option \"" << first
+                << "\" (options follow the command)\nTry \"corvane-cli --help\".\n";
+        env.err.flush();
+        return ExitUsage;
+    }
     env.err << "corvane-cli: unknown command \"" << first
             << "\" (the commands: scan, report, export, post, import)\n"
                "Try \"corvane-cli --help\".\n";

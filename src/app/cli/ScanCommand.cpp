@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 
 namespace corvane::cli {
 
