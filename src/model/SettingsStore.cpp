@@ -105,7 +105,7 @@ const QHash<QString, std::pair<QString, QString>>& defaultsByFoldedKey()
         QHash<QString, std::pair<QString, QString>> t;
         for (const KeyDefault& d : kDefaults) {
             const QString key = QString::fromLatin1(d.key);
-            t.insert(key.toLower(), {key, QString::fromUtf8(d.value)});
+            t.insert(key.toLower(), {key, QString::fromLatin1(d.value)});
         }
         return t;
     }();
