@@ -10,8 +10,10 @@ SUDO           := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 BUILD_PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools
 GUI_PACKAGES   := qt6-webengine-dev qt6-multimedia-dev qt6-svg-dev
 BENCH_PACKAGES := nginx wget time bc python3 iproute2
+# The install test validates the desktop files and scans from the installed program.
+TEST_PACKAGES  := desktop-file-utils appstream libxml2-utils python3 iproute2 util-linux
 
-.PHONY: all deps deps-gui deps-bench configure build run test test-sanitize bench clean
+.PHONY: all deps deps-gui deps-test deps-bench configure build run test test-sanitize bench clean
 
 all: build
 
@@ -28,6 +30,9 @@ endef
 deps:
 	$(call install_missing,$(BUILD_PACKAGES))
 
+deps-test:
+	$(call install_missing,$(TEST_PACKAGES))
+
 deps-bench:
 	$(call install_missing,$(BENCH_PACKAGES))
 
@@ -42,7 +47,7 @@ build: deps configure
 run: build
 	$(BUILD_DIR)/bin/corvane-cli --help
 
-test: build
+test: build deps-test
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 test-sanitize: deps
