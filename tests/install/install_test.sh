@@ -2,16 +2,16 @@
 # Installs the build into a temporary prefix and uses it as a user would: the desktop files are
 # where the desktop looks for them and valid, and the installed corvane-cli finds its shipped data
 # under the prefix, seeds a fresh user's application folder from it and scans a partner site.
-# Usage: install_test.sh BUILD_DIR
+# Usage: install_test.sh BUILD_DIR APP_ID
 set -euo pipefail
 build=$1
+app_id=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-app_id=$(sed -n 's/.*kAppId\[\] = "\(.*\)";/\1/p' "$build/generated/app/Branding.h")
 for f in bin/corvane-cli share/corvane/filetypes.txt share/corvane/Help.html \
          share/corvane/sounds/finished.wav "share/applications/$app_id.desktop" \
          "share/metainfo/$app_id.metainfo.xml" "share/mime/packages/$app_id.xml" \
