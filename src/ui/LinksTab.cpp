@@ -116,8 +116,7 @@ void LinksTab::openErrorRow(int row)
 {
     // A page's text never becomes a command: the URL goes to the desktop's browser, and only
     // when it is a web address.
-    Desktop::openWebUrl(QUrl(ResultListActions::errorRowUrl(m_project.errors(), row),
-                             QUrl::StrictMode));
+    Desktop::openWebUrl(QUrl(ResultListActions::errorRowUrl(m_project.errors(), row)));
 }
 
 } // namespace corvane

@@ -56,6 +56,7 @@ public:
     ScanController& scan() { return m_scan; }
     ScanStatistics& statistics() { return m_statistics; }
     ReportWriter& report() { return m_report; }
+    ProjectFile& files() { return m_files; }
     QString statusText(int panel) const;
 
     // "View Help File": the help file in the application folder, with the desktop's handler.
