@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
+#include <QTimer>
 
 namespace corvane {
 
@@ -161,15 +162,19 @@ void RecordListView::refreshSortIndicator()
 void RecordListView::resizeEvent(QResizeEvent* event)
 {
     QTreeView::resizeEvent(event);
-    const int width = viewport()->width();
-    if (m_sized || m_widths.isEmpty() || width <= 0 || !isVisible())
+    if (m_sized || m_widths.isEmpty() || !isVisible() || viewport()->width() <= 0)
         return;
+    // Sized once the window has settled: while it is laid out for the first time the list
+    // passes through provisional widths.
     m_sized = true;
-    for (int column = 0; column < m_widths.size(); ++column) {
-        const auto [fraction, less] = m_widths.at(column);
-        if (fraction >= 0)
-            setColumnWidth(column, qMax(16, int(width * fraction) - less));
-    }
+    QTimer::singleShot(0, this, [this] {
+        const int width = viewport()->width();
+        for (int column = 0; column < m_widths.size(); ++column) {
+            const auto [fraction, less] = m_widths.at(column);
+            if (fraction >= 0)
+                setColumnWidth(column, qMax(16, int(width * fraction) - less));
+        }
+    });
 }
 
 } // namespace corvane
