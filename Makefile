@@ -10,8 +10,10 @@ SUDO           := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 BUILD_PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools
 GUI_PACKAGES   := qt6-webengine-dev qt6-multimedia-dev qt6-svg-dev
 BENCH_PACKAGES := nginx wget time bc python3 iproute2
+# The install test validates the desktop files and scans from the installed program.
+TEST_PACKAGES  := desktop-file-utils appstream libxml2-utils python3 iproute2 util-linux
 
-.PHONY: all deps deps-gui deps-bench configure build run test test-sanitize bench clean
+.PHONY: all deps deps-gui deps-test deps-bench configure build run test test-sanitize bench clean
 
 all: build
 
@@ -28,24 +30,36 @@ endef
 deps:
 	$(call install_missing,$(BUILD_PACKAGES))
 
+deps-gui:
+	$(call install_missing,$(GUI_PACKAGES))
+
+deps-test:
+	$(call install_missing,$(TEST_PACKAGES))
+
 deps-bench:
 	$(call install_missing,$(BENCH_PACKAGES))
 
-$(BUILD_DIR)/build.ninja: | deps
+$(BUILD_DIR)/build.ninja: | deps deps-gui
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
 
 configure: $(BUILD_DIR)/build.ninja
 
-build: deps configure
+build: deps deps-gui configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# The window needs a display; without one the command line is shown instead.
 run: build
-	$(BUILD_DIR)/bin/corvane-cli --help
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  exec $(BUILD_DIR)/bin/corvane; \
+	else \
+	  echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): corvane needs one; here is corvane-cli instead."; \
+	  $(BUILD_DIR)/bin/corvane-cli --help; \
+	fi
 
-test: build
+test: build deps-test
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-test-sanitize: deps
+test-sanitize: deps deps-gui
 	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_SANITIZE=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \

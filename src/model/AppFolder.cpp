@@ -28,10 +28,14 @@ AppFolder AppFolder::locate(const QString& explicitFolder)
         if (QFileInfo::exists(exeDir + QStringLiteral("/filetypes.txt")))
             path = exeDir;
     }
-    if (path.isEmpty())
-        path = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (path.isEmpty())
-        path = QDir::homePath() + QStringLiteral("/.local/share/Corvane");
+    if (path.isEmpty()) {
+        // ~/.local/share/Corvane, as the help texts say; the application-specific location
+        // would add the organisation's folder in front (Corvane/Corvane).
+        QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        if (dataHome.isEmpty())
+            dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+        path = dataHome + QStringLiteral("/Corvane");
+    }
     AppFolder folder(QDir(path).absolutePath());
     folder.seed();
     return folder;
@@ -44,6 +48,17 @@ QString AppFolder::file(const QString& relative) const
     return m_path + u'/' + relative;
 }
 
+QString AppFolder::installedDataFolder()
+{
+    if (!QCoreApplication::instance())
+        return {};
+    const QString folder = QDir::cleanPath(QCoreApplication::applicationDirPath() + u'/'
+                                           + QStringLiteral(CORVANE_DATA_FROM_BIN));
+    if (!QFileInfo::exists(folder + QStringLiteral("/filetypes.txt")))
+        return {};
+    return folder;
+}
+
 bool AppFolder::seed() const
 {
     initShippedResources();
@@ -52,10 +67,13 @@ bool AppFolder::seed() const
         return false;
     root.mkpath(QStringLiteral("Project Files"));
     root.mkpath(QStringLiteral("projects"));
-    QDirIterator it(kShippedRoot, QDir::Files, QDirIterator::Subdirectories);
+    QString shippedRoot = installedDataFolder();
+    if (shippedRoot.isEmpty() || QDir(shippedRoot) == root)
+        shippedRoot = kShippedRoot;
+    QDirIterator it(shippedRoot, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString source = it.next();
-        const QString relative = source.mid(kShippedRoot.size() + 1);
+        const QString relative = source.mid(shippedRoot.size() + 1);
         const QString target = file(relative);
         if (QFileInfo::exists(target))
             continue;

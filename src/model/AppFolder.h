@@ -23,8 +23,14 @@ public:
     QString file(const QString& relative) const;
 
     // Copies every shipped file (filetypes.txt, sounds, Help.html) the folder lacks into it and
-    // creates "Project Files/" and "projects/". Returns false when the folder cannot be created.
+    // creates "Project Files/" and "projects/". The files come from the installed data folder
+    // when there is one (an administrator may have adapted them), else from the copies built
+    // into the program. Returns false when the folder cannot be created.
     bool seed() const;
+
+    // The shipped data of an installed program (PREFIX/share/corvane beside PREFIX/bin), or an
+    // empty text when the program does not run from an installation.
+    static QString installedDataFolder();
 
 private:
     QString m_path;

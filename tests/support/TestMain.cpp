@@ -12,6 +12,12 @@ std::vector<TestFactory>& registeredTests()
     return tests;
 }
 
+ApplicationFactory& applicationFactory()
+{
+    static ApplicationFactory factory;
+    return factory;
+}
+
 } // namespace corvane::test
 
 int main(int argc, char** argv)
@@ -19,7 +25,9 @@ int main(int argc, char** argv)
     // Keeps QStandardPaths (and with it any settings a test forgets to redirect) away from the
     // user's real folders.
     QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication app(argc, argv);
+    const auto& factory = corvane::test::applicationFactory();
+    const std::unique_ptr<QCoreApplication> app =
+        factory ? factory(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("CorvaneTest"));
     QCoreApplication::setApplicationName(QStringLiteral("CorvaneTest"));
     // CORVANE_TEST_ONLY=ClassName runs one test class of the area (its functions can then be

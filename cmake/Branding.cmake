@@ -1,0 +1,23 @@
+# The program's name, owner and website are part of its build information: set them at configure
+# time (-DCORVANE_PRODUCT_NAME=...) and every window that shows them follows. The version is the
+# project() version.
+set(CORVANE_PRODUCT_NAME "Corvane" CACHE STRING "Product name shown in the window captions")
+set(CORVANE_OWNER_NAME "The Corvane Developers" CACHE STRING "Owner shown in the caption and the about window")
+set(CORVANE_WEBSITE "www.corvane.example" CACHE STRING "Website opened by the website button and shown first in the Web tab")
+set(CORVANE_APP_ID "example.corvane.Corvane" CACHE STRING "Reverse-DNS application id (desktop file, icon, metainfo)")
+
+# corvane_add_branding(TARGET PRODUCT OWNER WEBSITE): a static library with these values behind
+# app/Branding.h. The programs link the configured values; a test may link others.
+function(corvane_add_branding target product owner website)
+    foreach(part product owner website)
+        string(REPLACE "\\" "\\\\" escaped "${${part}}")
+        string(REPLACE "\"" "\\\"" escaped "${escaped}")
+        string(TOUPPER "${part}" upper)
+        set(BRANDING_${upper} "${escaped}")
+    endforeach()
+    set(source "${CMAKE_BINARY_DIR}/generated/${target}.cpp")
+    configure_file("${CMAKE_SOURCE_DIR}/cmake/Branding.cpp.in" "${source}" @ONLY)
+    add_library(${target} STATIC "${source}" "${CMAKE_SOURCE_DIR}/src/app/Branding.h")
+    target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}/src")
+    target_link_libraries(${target} PUBLIC Qt6::Core corvane_flags)
+endfunction()

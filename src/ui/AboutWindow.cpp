@@ -1,0 +1,83 @@
+#include "ui/AboutWindow.h"
+
+#include "ui/Artwork.h"
+#include "app/Branding.h"
+#include "ui/WebsiteLauncher.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace corvane {
+
+namespace {
+
+QLabel* valueLabel(QWidget* parent, const QString& objectName, const QString& text,
+                   const QString& caption)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(objectName);
+    label->setAccessibleName(caption);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+} // namespace
+
+AboutWindow::AboutWindow(WebsiteLauncher* launcher, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("About ") + Branding::productName());
+    setWindowIcon(Artwork::programIcon());
+
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setPixmap(Artwork::programIcon().pixmap(128, 128));
+    Picture1->setAccessibleName(tr("Program icon"));
+
+    Label1 = new QLabel(Branding::productName(), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    QFont titleFont = Label1->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.8);
+    titleFont.setBold(true);
+    Label1->setFont(titleFont);
+
+    lblVersion = valueLabel(this, QStringLiteral("lblVersion"),
+                            QStringLiteral("%1.%2").arg(Branding::versionMajor()).arg(Branding::versionMinor()),
+                            QStringLiteral("Version:"));
+    lblCompany = valueLabel(this, QStringLiteral("lblCompany"), Branding::ownerName(),
+                            QStringLiteral("Owned By:"));
+    // The website is a link: a click (or Enter on it) opens it through the website launcher.
+    lblWebsite = valueLabel(this, QStringLiteral("lblWebsite"), QString(), QStringLiteral("Website:"));
+    lblWebsite->setText(QStringLiteral("<a href=\"website\">%1</a>").arg(Branding::website().toHtmlEscaped()));
+    lblWebsite->setTextFormat(Qt::RichText);
+    lblWebsite->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    lblWebsite->setCursor(Qt::PointingHandCursor);
+    lblWebsite->setToolTip(tr("Open the website in your browser"));
+    connect(lblWebsite, &QLabel::linkActivated, this, [launcher] {
+        if (launcher)
+            launcher->openWebsite();
+    });
+
+    auto* details = new QFormLayout;
+    details->addRow(QStringLiteral("Version:"), lblVersion);
+    details->addRow(QStringLiteral("Owned By:"), lblCompany);
+    details->addRow(QStringLiteral("Website:"), lblWebsite);
+
+    auto* text = new QVBoxLayout;
+    text->addWidget(Label1);
+    text->addLayout(details);
+    text->addStretch();
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(20, 20, 24, 20);
+    layout->setSpacing(20);
+    layout->addWidget(Picture1, 0, Qt::AlignTop);
+    layout->addLayout(text);
+    setFixedSize(sizeHint());
+}
+
+} // namespace corvane

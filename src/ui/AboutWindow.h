@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+namespace corvane {
+
+class WebsiteLauncher;
+
+// "About <product>": the picture, the product name, its version (major.minor), its owner and
+// its website; a click on the website opens it through the launcher. Not modal.
+class AboutWindow final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AboutWindow)
+
+public:
+    explicit AboutWindow(WebsiteLauncher* launcher, QWidget* parent = nullptr);
+
+private:
+    QLabel* Picture1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* lblCompany = nullptr;
+    QLabel* lblWebsite = nullptr;
+};
+
+} // namespace corvane

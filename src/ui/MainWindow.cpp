@@ -1,0 +1,420 @@
+#include "ui/MainWindow.h"
+
+#include "app/Branding.h"
+#include "model/SettingsStore.h"
+#include "ui/AboutWindow.h"
+#include "ui/Artwork.h"
+#include "ui/BrowserView.h"
+#include "ui/CommandButtons.h"
+#include "ui/Dialogs.h"
+#include "ui/LinksTab.h"
+#include "ui/ProjectCommands.h"
+#include "ui/ReportsTab.h"
+#include "ui/SiteSelectorTab.h"
+#include "ui/StatisticsFrame.h"
+#include "ui/WebTab.h"
+#include "ui/WebsiteLauncher.h"
+#include "ui/WebsitesPanel.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace corvane {
+
+MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& network,
+                       Options options)
+    : m_settings(settings),
+      m_app(std::move(app)),
+      m_network(network),
+      m_statistics(settings),
+      m_files(m_project, settings, m_app),
+      m_editor(m_project, m_files),
+      m_scan(m_project, settings, m_statistics, m_app, network),
+      m_report(m_project, m_app, settings)
+{
+    setObjectName(QStringLiteral("Form1"));
+    m_report.setStatistics(&m_statistics);
+    m_commands = new ProjectCommands(m_project, m_files, this);
+
+    // Widgets are made top-left to bottom-right: that is also the keyboard's tab order.
+    auto* central = new QWidget(this);
+    m_buttons = new CommandButtons(central);
+    Frame1 = new WebsitesPanel(m_project, m_editor, central);
+
+    auto* results = new QGroupBox(tr("Link Results"), central);
+    results->setObjectName(QStringLiteral("Frame2"));
+    Frame2 = results;
+    TabStrip1 = new QTabWidget(results);
+    TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
+    m_linksTab = new LinksTab(m_project, TabStrip1);
+    m_webTab = new WebTab(options.browserViews, TabStrip1);
+    m_pagesTab = new SiteSelectorTab(
+        QStringLiteral("Frame5"), tr("Page Builder"), QStringLiteral("Combo3"),
+        tr("The page builder, which turns the results into the HTML of a links page, is not "
+           "available in this version."),
+        TabStrip1);
+    m_reportsTab = new ReportsTab(m_report, m_project.results(), m_files.projectFilesFolder(),
+                                  options.browserViews, TabStrip1);
+    m_postTab = new SiteSelectorTab(
+        QStringLiteral("framePost"), tr("Post links to a database"), QStringLiteral("cmbSites"),
+        tr("Posting the results to a script on your website is not available in this version."),
+        TabStrip1);
+    TabStrip1->addTab(m_linksTab, tr("Links"));
+    TabStrip1->addTab(m_webTab, tr("Web"));
+    TabStrip1->addTab(m_pagesTab, tr("Pages"));
+    TabStrip1->addTab(m_reportsTab, tr("Reports"));
+    TabStrip1->addTab(m_postTab, tr("Post"));
+    const QString tips[] = {tr("View Link Results"), tr("Visit Linking Sites"),
+                            tr("Create link pages based on results"), tr("View Reports"),
+                            tr("Post links to a database")};
+    for (int i = 0; i < 5; ++i)
+        TabStrip1->setTabToolTip(i, tips[i]);
+    auto* resultsLayout = new QVBoxLayout(results);
+    resultsLayout->addWidget(TabStrip1);
+
+    m_split = new QSplitter(Qt::Horizontal, central);
+    m_split->setObjectName(QStringLiteral("splitFrames"));
+    m_split->setChildrenCollapsible(false);
+    m_split->addWidget(Frame1);
+    m_split->addWidget(results);
+    m_split->setStretchFactor(0, 1);
+    m_split->setStretchFactor(1, 1);
+
+    Frame6 = new StatisticsFrame(m_statistics, m_project.pageQueue(), central);
+    Frame6->setMaximumHeight(220);
+
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(m_buttons);
+    layout->addWidget(m_split, 1);
+    layout->addWidget(Frame6);
+    setCentralWidget(central);
+
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    for (int i = 0; i < 4; ++i) {
+        m_panels[i] = new QLabel(bar);
+        m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        m_panels[i]->setAccessibleName(tr("Status %1").arg(i + 1));
+        m_panels[i]->setMinimumWidth(40);
+        bar->addWidget(m_panels[i], i == 0 ? 3 : 1);
+    }
+    setStatusBar(bar);
+
+    buildMenus();
+    connectEngine();
+    startUp();
+}
+
+MainWindow::~MainWindow()
+{
+    // The areas go first, while the project and the engine they show are still there.
+    for (QObject* source : std::initializer_list<QObject*>{&m_scan, &m_files, &m_editor, &m_report,
+                                                           &m_statistics, &m_project})
+        source->disconnect(this);
+    delete takeCentralWidget();
+}
+
+void MainWindow::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    const struct {
+        QString caption;
+        QKeySequence key;
+        std::function<void()> run;
+    } fileItems[] = {
+        {tr("New Project"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { m_commands->newProject(); }},
+        {tr("Open Project"), QKeySequence(Qt::CTRL | Qt::Key_O), [this] { m_commands->openProject(); }},
+        {tr("Save Project"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { m_commands->saveProject(); }},
+        {tr("Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); }},
+    };
+    for (int i = 0; i < 4; ++i) {
+        QAction* action = file->addAction(fileItems[i].caption);
+        action->setObjectName(QStringLiteral("mnuFileItem%1").arg(i));
+        action->setShortcut(fileItems[i].key);
+        connect(action, &QAction::triggered, this, fileItems[i].run);
+    }
+
+    mnuScan = menuBar()->addMenu(tr("Scan Type"));
+    mnuScan->setObjectName(QStringLiteral("mnuScan"));
+    m_scanTypes = new QActionGroup(this);
+    const QString scanTypes[] = {tr("Scan all main sites"), tr("Just scan the selected main site"),
+                                 tr("Just scan the selected linking site")};
+    for (int i = 0; i < 3; ++i) {
+        QAction* action = mnuScan->addAction(scanTypes[i]);
+        action->setObjectName(QStringLiteral("mnuScanItem%1").arg(i));
+        action->setCheckable(true);
+        m_scanTypes->addAction(action);
+        connect(action, &QAction::triggered, this, [this, i] { m_scan.setScanType(i); });
+    }
+    // The third scan type is reached only through a stored setting.
+    m_scanTypes->actions().at(2)->setVisible(false);
+
+    mnuSkipPopup = new QMenu(tr("Skip"), this);
+    mnuSkipPopup->setObjectName(QStringLiteral("mnuSkipPopup"));
+    m_skipTypes = new QActionGroup(this);
+    const QString skipTypes[] = {tr("The current linking site"), tr("The current main site")};
+    for (int i = 0; i < 2; ++i) {
+        QAction* action = mnuSkipPopup->addAction(skipTypes[i]);
+        action->setObjectName(QStringLiteral("mnuSkipItem%1").arg(i));
+        action->setCheckable(true);
+        m_skipTypes->addAction(action);
+        connect(action, &QAction::triggered, this, [this, i] { m_scan.setSkipType(i); });
+    }
+    m_buttons->cmdSkip->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_buttons->cmdSkip, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) {
+                mnuSkipPopup->popup(m_buttons->cmdSkip->mapToGlobal(pos));
+            });
+
+    QMenu* help = menuBar()->addMenu(tr("Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    QAction* viewHelp = help->addAction(tr("View Help File"));
+    viewHelp->setObjectName(QStringLiteral("mnuHelpItem"));
+    viewHelp->setShortcut(QKeySequence::HelpContents);
+    connect(viewHelp, &QAction::triggered, this, &MainWindow::openHelpFile);
+    QMenu* about = menuBar()->addMenu(tr("About"));
+    about->setObjectName(QStringLiteral("mnuAbout"));
+    QAction* aboutItem = about->addAction(tr("About this software"));
+    aboutItem->setObjectName(QStringLiteral("mnuAboutItem"));
+    connect(aboutItem, &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+void MainWindow::connectEngine()
+{
+    CommandButtons* b = m_buttons;
+    connect(b->cmdNew, &QPushButton::clicked, this, [this] { m_commands->newProject(); });
+    connect(b->cmdOpen, &QPushButton::clicked, this, [this] { m_commands->openProject(); });
+    connect(b->cmdSave, &QPushButton::clicked, this, [this] { m_commands->saveProject(); });
+    connect(b->Command9, &QPushButton::clicked, this,
+            [this] { showNotAvailable(QStringLiteral("frmOptions")); });
+    connect(b->Command1, &QPushButton::clicked, this, [this] {
+        m_scan.StartScan(Frame1->selectedMainSite(), Frame1->selectedLinkingSiteRow());
+    });
+    connect(b->cmdStop, &QPushButton::clicked, &m_scan, &ScanController::Stop);
+    connect(b->cmdSkip, &QPushButton::clicked, &m_scan, &ScanController::Skip);
+    connect(b->Command10, &QPushButton::clicked, this, &MainWindow::popUpScanTypeMenu);
+    connect(b->cmdWebsite, &QPushButton::clicked, this, [this] {
+        if (m_launcher)
+            m_launcher->openWebsite();
+    });
+
+    connect(Frame1, &WebsitesPanel::statusHint, this, [this](const QString& text) {
+        setStatus(1, text);
+    });
+    connect(Frame1, &WebsitesPanel::messageRaised, this, &MainWindow::showMessage);
+    connect(Frame1, &WebsitesPanel::windowRequested, this, &MainWindow::showNotAvailable);
+    connect(m_linksTab, &LinksTab::browseRequested, this, &MainWindow::browseInWebTab);
+    connect(m_reportsTab, &ReportsTab::messageRaised, this, &MainWindow::showMessage);
+    connect(TabStrip1, &QTabWidget::currentChanged, this, &MainWindow::onTabChosen);
+    // A click on the tab already shown refills its selector all the same.
+    connect(TabStrip1, &QTabWidget::tabBarClicked, this, [this](int index) {
+        if (index == TabStrip1->currentIndex())
+            onTabChosen(index);
+    });
+
+    connect(&m_scan, &ScanController::scanningChanged, this, &MainWindow::setScanning);
+    connect(&m_scan, &ScanController::statusChanged, this, &MainWindow::setStatus);
+    connect(&m_scan, &ScanController::progressChanged, Frame6, &StatisticsFrame::setProgress);
+    connect(&m_scan, &ScanController::messageRaised, this, &MainWindow::showScanMessage);
+    connect(&m_scan, &ScanController::mainSiteSelected, Frame1, &WebsitesPanel::selectMainSite);
+    connect(&m_scan, &ScanController::linkingSiteSelected, this,
+            [this](int, int row) { Frame1->clickLinkingSiteRow(row); });
+    connect(&m_scan, &ScanController::cueRequested, &m_cues, &CuePlayer::PlayCue);
+    connect(&m_scan, &ScanController::scanStarted, this, [this] { m_files.resetAutosaveCount(); });
+    connect(&m_scan, &ScanController::scanStopped, this, &MainWindow::regenerateReport);
+    connect(&m_statistics, &ScanStatistics::statisticsChanged, Frame6, &StatisticsFrame::StatsD);
+
+    connect(&m_files, &ProjectFile::projectCleared, this, [this] {
+        Frame1->clearEntries();
+        m_pagesTab->selector()->clear();
+        m_postTab->selector()->clear();
+    });
+    connect(&m_files, &ProjectFile::projectReportShown, m_reportsTab, &ReportsTab::showReport);
+    connect(&m_files, &ProjectFile::reportRegenerationRequested, this,
+            &MainWindow::regenerateReport);
+    connect(m_commands, &ProjectCommands::statusText, this,
+            [this](const QString& text) { setStatus(1, text); });
+}
+
+void MainWindow::startUp()
+{
+    ScanState& state = m_project.state();
+    state.bProjectSaved = true;
+    state.bSkipDomainChange = false;
+
+    // The settings this window shows itself: the scan and skip types. The run counters start at
+    // zero and the historical ones come from the store.
+    const int scanType = m_settings.readInt(QStringLiteral("ScanType"), 0);
+    if (scanType >= 0 && scanType < m_scanTypes->actions().size()) {
+        m_scanTypes->actions().at(scanType)->setChecked(true);
+        m_scan.setScanType(scanType);
+    }
+    const int skipType = m_settings.readInt(QStringLiteral("SkipType"), 0);
+    if (skipType >= 0 && skipType < m_skipTypes->actions().size()) {
+        m_skipTypes->actions().at(skipType)->setChecked(true);
+        m_scan.setSkipType(skipType);
+    }
+    Frame6->StatsD();
+
+    setWindowIcon(Artwork::programIcon());
+    setWindowTitle(Branding::productName() + tr(" by ") + Branding::ownerName());
+    m_buttons->cmdWebsite->setText(tr("Visit ") + Branding::website());
+    state.bScanRunning = false;
+
+    m_commands->openLastProject(m_settings.ReadSetting(QStringLiteral("LastProject"), QString()));
+
+    if (m_settings.ReadSetting(QStringLiteral("showHelp"), QStringLiteral("1")) == u'1') {
+        openHelpFile();
+        m_settings.WriteSetting(QStringLiteral("showHelp"), QStringLiteral("0"));
+    }
+    m_webTab->navigate(Branding::website());
+    resize(1280, 800);
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_sized)
+        return;
+    // "Websites" takes half of the width at first.
+    m_sized = true;
+    const int half = qMax(1, m_split->width() / 2);
+    m_split->setSizes({half, half});
+}
+
+QString MainWindow::statusText(int panel) const
+{
+    return panel >= 1 && panel <= 4 ? m_panels[panel - 1]->text() : QString();
+}
+
+void MainWindow::setStatus(int panel, const QString& text)
+{
+    if (panel < 1 || panel > 4)
+        return;
+    m_panels[panel - 1]->setText(text);
+    m_panels[panel - 1]->setToolTip(text);
+}
+
+void MainWindow::setScanning(bool scanning)
+{
+    m_buttons->setScanning(scanning);
+    Frame1->setEnabled(!scanning);
+    for (QAction* action : menuBar()->actions().first()->menu()->actions()) {
+        if (action->objectName() != QStringLiteral("mnuFileItem3"))
+            action->setEnabled(!scanning);
+    }
+}
+
+void MainWindow::onTabChosen(int index)
+{
+    if (index == PagesTabIndex)
+        m_pagesTab->refill(m_project.mainSites());
+    else if (index == PostTabIndex)
+        m_postTab->refill(m_project.mainSites());
+}
+
+void MainWindow::browseInWebTab(const QString& url, bool withAddress)
+{
+    TabStrip1->setCurrentIndex(WebTabIndex);
+    if (withAddress)
+        m_webTab->addressBox()->setText(url);
+    m_webTab->browser()->navigate(QUrl::fromUserInput(url));
+}
+
+void MainWindow::regenerateReport()
+{
+    const ReportWriter::Generation generation = m_report.generate(m_statistics.lPagesScanned);
+    if (!generation.failures.isEmpty())
+        setStatus(3, generation.failures.join(QStringLiteral("; ")));
+}
+
+void MainWindow::openHelpFile()
+{
+    Desktop::openLocalFile(m_app.file(QStringLiteral("Help.html")));
+}
+
+void MainWindow::showMessage(const QString& text)
+{
+    Dialogs::information(this, text);
+}
+
+void MainWindow::showScanMessage(const QString& text, ScanController::Focus focus)
+{
+    showMessage(text);
+    if (focus == ScanController::Focus::MainSiteEntry)
+        Frame1->mainSiteEntry()->setFocus();
+    else if (focus == ScanController::Focus::LinkingSiteEntry)
+        Frame1->linkingSiteEntry()->setFocus();
+}
+
+void MainWindow::showNotAvailable(const QString& window)
+{
+    static const QHash<QString, QString> names = {
+        {QStringLiteral("Form2"), tr("The Linking Site editor")},
+        {QStringLiteral("Form2a"), tr("The Main Site editor")},
+        {QStringLiteral("Form4"), tr("The Linking Site import")},
+        {QStringLiteral("Form4a"), tr("The Main Site import")},
+        {QStringLiteral("frmOptions"), tr("The options window")},
+        {QStringLiteral("frmAbout"), tr("The about window")},
+    };
+    setStatus(1, tr("%1 is not available in this version.").arg(names.value(window, window)));
+}
+
+void MainWindow::popUpScanTypeMenu()
+{
+    QPushButton* button = m_buttons->Command10;
+    const QPoint pointer = QCursor::pos();
+    // From the keyboard the pointer may be anywhere: the menu then opens below the button.
+    const bool overButton = button->rect().contains(button->mapFromGlobal(pointer));
+    mnuScan->popup(overButton ? pointer : button->mapToGlobal(QPoint(0, button->height())));
+}
+
+void MainWindow::setWebsiteLauncher(WebsiteLauncher* launcher)
+{
+    m_launcher = launcher;
+}
+
+void MainWindow::openProjectFile(const QString& path)
+{
+    m_commands->openProjectFile(path);
+}
+
+void MainWindow::showAbout()
+{
+    // One about window at a time; it lives until the user closes it.
+    if (!m_about)
+        m_about = new AboutWindow(m_launcher, this);
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_commands->confirmClose()) {
+        event->ignore();
+        return;
+    }
+    // Nothing of a running scan acts any more; its connection goes with the window.
+    m_project.state().bScanRunning = false;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != this && window->isVisible())
+            window->close();
+    }
+    event->accept();
+}
+
+} // namespace corvane

@@ -1,0 +1,39 @@
+#include "ui/PostLogWindow.h"
+
+#include "ui/Artwork.h"
+
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+namespace corvane {
+
+PostLogWindow::PostLogWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(tr("Post Log"));
+    setWindowIcon(Artwork::programIcon());
+    Text4 = new QPlainTextEdit(this);
+    Text4->setObjectName(QStringLiteral("Text4"));
+    Text4->setAccessibleName(tr("Post log"));
+    Text4->setReadOnly(true);
+    Text4->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text4->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // The layout keeps the text box filling the window at every size.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Text4);
+    resize(640, 400);
+}
+
+void PostLogWindow::setLogText(const QString& text)
+{
+    Text4->setPlainText(text);
+}
+
+QString PostLogWindow::logText() const
+{
+    return Text4->toPlainText();
+}
+
+} // namespace corvane

@@ -1,0 +1,180 @@
+#include "ui/Presentation.h"
+
+#include "model/RecordTableModel.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QPainterPath>
+#include <QResizeEvent>
+#include <QTimer>
+
+namespace corvane {
+
+namespace Presentation {
+
+QColor colour(SiteColour colour)
+{
+    switch (colour) {
+    case SiteColour::Blue:
+        return QColor(0, 0, 255);
+    case SiteColour::Green:
+        return QColor(0, 255, 0);
+    case SiteColour::Red:
+        return QColor(255, 0, 0);
+    case SiteColour::Black:
+        break;
+    }
+    return QColor(0, 0, 0);
+}
+
+namespace {
+
+// The two result icons are drawn here rather than shipped: a blue tick and a red cross.
+QIcon drawnIcon(bool found)
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        const qreal s = size;
+        QPen pen(found ? QColor(0, 0, 255) : QColor(255, 0, 0), s / 7.0, Qt::SolidLine,
+                 Qt::RoundCap, Qt::RoundJoin);
+        p.setPen(pen);
+        if (found) {
+            QPainterPath tick;
+            tick.moveTo(s * 0.18, s * 0.55);
+            tick.lineTo(s * 0.42, s * 0.78);
+            tick.lineTo(s * 0.84, s * 0.24);
+            p.drawPath(tick);
+        } else {
+            p.drawLine(QPointF(s * 0.24, s * 0.24), QPointF(s * 0.76, s * 0.76));
+            p.drawLine(QPointF(s * 0.76, s * 0.24), QPointF(s * 0.24, s * 0.76));
+        }
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+} // namespace
+
+QIcon resultIcon(int icon)
+{
+    static const QIcon found = drawnIcon(true);
+    static const QIcon none = drawnIcon(false);
+    if (icon == 2)
+        return found;
+    if (icon == 1)
+        return none;
+    return {};
+}
+
+} // namespace Presentation
+
+PresentationModel::PresentationModel(bool withIcons, QObject* parent)
+    : QIdentityProxyModel(parent), m_withIcons(withIcons)
+{
+}
+
+QVariant PresentationModel::data(const QModelIndex& index, int role) const
+{
+    if (role == Qt::ForegroundRole) {
+        const QVariant colour = QIdentityProxyModel::data(index, SiteColourRole);
+        return colour.isValid() ? QVariant(Presentation::colour(SiteColour(colour.toInt())))
+                                : QVariant();
+    }
+    if (role == Qt::DecorationRole) {
+        if (!m_withIcons || index.column() != 0)
+            return {};
+        return Presentation::resultIcon(QIdentityProxyModel::data(index, IconRole).toInt());
+    }
+    return QIdentityProxyModel::data(index, role);
+}
+
+RecordListView::RecordListView(const QString& objectName, const QString& accessibleName,
+                               bool withIcons, QWidget* parent)
+    : QTreeView(parent), m_presentation(new PresentationModel(withIcons, this))
+{
+    setObjectName(objectName);
+    setAccessibleName(accessibleName);
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    header()->setSectionsClickable(true);
+    header()->setStretchLastSection(false);
+    setModel(m_presentation);
+    connect(header(), &QHeaderView::sectionClicked, this,
+            [this](int section) { Q_EMIT headerClicked(section + 1); });
+}
+
+void RecordListView::setList(RecordTableModel* list)
+{
+    if (list == m_list)
+        return;
+    if (m_list)
+        disconnect(m_list, nullptr, this, nullptr);
+    m_list = list;
+    m_presentation->setSourceModel(list);
+    if (list != nullptr)
+        connect(list, &QAbstractItemModel::layoutChanged, this,
+                &RecordListView::refreshSortIndicator);
+    refreshSortIndicator();
+}
+
+int RecordListView::selectedRow() const
+{
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void RecordListView::selectRow(int row)
+{
+    const QModelIndex index = model()->index(row, 0);
+    if (!index.isValid())
+        return;
+    setCurrentIndex(index);
+    selectionModel()->select(index, QItemSelectionModel::ClearAndSelect
+                                        | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void RecordListView::setInitialWidths(QList<std::pair<double, int>> widths)
+{
+    m_widths = std::move(widths);
+}
+
+void RecordListView::refreshSortIndicator()
+{
+    if (m_list == nullptr || !m_list->isSorted()) {
+        header()->setSortIndicatorShown(false);
+        return;
+    }
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(m_list->sortColumn() - 1, m_list->sortOrder());
+}
+
+void RecordListView::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    if (m_sized || m_widths.isEmpty() || !isVisible() || viewport()->width() <= 0)
+        return;
+    // Sized once the window has settled: while it is laid out for the first time the list
+    // passes through provisional widths.
+    m_sized = true;
+    QTimer::singleShot(0, this, [this] {
+        const int width = viewport()->width();
+        for (int column = 0; column < m_widths.size(); ++column) {
+            const auto [fraction, less] = m_widths.at(column);
+            if (fraction >= 0)
+                setColumnWidth(column, qMax(16, int(width * fraction) - less));
+        }
+    });
+}
+
+} // namespace corvane

@@ -1,0 +1,94 @@
+#include "ui/ProjectCommands.h"
+
+#include "model/Project.h"
+#include "ui/Dialogs.h"
+
+#include <QDir>
+
+namespace corvane {
+
+ProjectCommands::ProjectCommands(Project& project, ProjectFile& files, QWidget* window)
+    : QObject(window), m_project(project), m_files(files), m_window(window)
+{
+    m_autosaveTimer.setInterval(1000);
+    connect(&m_autosaveTimer, &QTimer::timeout, this, [this] { m_files.Timer1_Timer(); });
+    m_autosaveTimer.start();
+    // The scan goes on; the failure shows where the user looks while it runs.
+    connect(&m_files, &ProjectFile::autosaveFailed, this,
+            [this](const QString& path, const QString& error) {
+                Q_EMIT statusText(tr("Autosave to %1 failed: %2")
+                                      .arg(QDir::toNativeSeparators(path), error));
+            });
+}
+
+void ProjectCommands::newProject()
+{
+    m_files.cmdNew_Click();
+}
+
+void ProjectCommands::openProject()
+{
+    const std::optional<FileOutcome> outcome =
+        m_files.cmdOpen_Click([this](const QString& folder, const QString&) {
+            return Dialogs::openFileName(m_window, folder, kProjectFilter);
+        });
+    if (outcome && !outcome->ok)
+        Q_EMIT statusText(tr("The project could not be read completely: %1").arg(outcome->error));
+}
+
+void ProjectCommands::openLastProject(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    const FileOutcome outcome = m_files.LoadProjectFile(path);
+    if (!outcome.ok)
+        Q_EMIT statusText(tr("The last project could not be read completely: %1").arg(outcome.error));
+}
+
+void ProjectCommands::openProjectFile(const QString& path)
+{
+    const FileOutcome outcome = m_files.LoadProjectFile(path);
+    if (!outcome.ok)
+        Dialogs::information(m_window, tr("The project %1 could not be read completely:\n%2")
+                                           .arg(QDir::toNativeSeparators(path), outcome.error));
+}
+
+QString ProjectCommands::askSavePath(const QString& folder, const QString& suggestedName)
+{
+    return Dialogs::saveFileName(m_window, folder, suggestedName, kProjectFilter);
+}
+
+SaveOutcome ProjectCommands::saveProject()
+{
+    const SaveOutcome outcome = m_files.cmdSave_Click(
+        [this](const QString& folder, const QString& name) { return askSavePath(folder, name); });
+    if (outcome.status == SaveOutcome::Failed)
+        Dialogs::information(m_window, tr("The project could not be saved to %1:\n%2")
+                                           .arg(QDir::toNativeSeparators(outcome.path),
+                                                outcome.error));
+    else if (outcome.status == SaveOutcome::Saved)
+        Q_EMIT statusText(tr("Saved %1").arg(QDir::toNativeSeparators(outcome.path)));
+    return outcome;
+}
+
+bool ProjectCommands::confirmClose()
+{
+    const bool saved = m_project.state().bProjectSaved;
+    if (!ProjectFile::exitNeedsQuestion(saved))
+        return true;
+    const QMessageBox::StandardButton answer =
+        Dialogs::question(m_window, ProjectFile::kExitQuestionTitle,
+                          ProjectFile::kExitQuestionText,
+                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                          QMessageBox::Cancel);
+    if (answer == QMessageBox::No)
+        return ProjectFile::closeDecision(saved, ProjectFile::ExitAnswer::No, SaveOutcome::Cancelled)
+            == ProjectFile::CloseDecision::Exit;
+    if (answer != QMessageBox::Yes)
+        return false;
+    const SaveOutcome outcome = saveProject();
+    return ProjectFile::closeDecision(saved, ProjectFile::ExitAnswer::Yes, outcome.status)
+        == ProjectFile::CloseDecision::Exit;
+}
+
+} // namespace corvane

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "model/ProjectFile.h"
+
+#include <QObject>
+#include <QTimer>
+
+class QWidget;
+
+namespace corvane {
+
+class Project;
+
+// New, Open, Save, the autosave tick and the question before the program closes: the window's
+// side of the project files. Dialogs go through Dialogs, the file work through ProjectFile.
+class ProjectCommands final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ProjectCommands)
+
+public:
+    ProjectCommands(Project& project, ProjectFile& files, QWidget* window);
+
+    void newProject();
+    void openProject();
+    SaveOutcome saveProject();
+    // Reopens the project named by "LastProject", if any.
+    void openLastProject(const QString& path);
+    // A project given on the command line; a file that cannot be read is said in a message box.
+    void openProjectFile(const QString& path);
+    // Asks "Save Project?" when the project holds unsaved edits. True when the program may close:
+    // nothing to save, "No", or "Yes" followed by a save that succeeded. "Cancel", closing the
+    // box, cancelling the save dialog or a failed save keep it open.
+    bool confirmClose();
+
+    static inline const QString kProjectFilter = QStringLiteral("Project Files (*.prj)|*.prj");
+
+Q_SIGNALS:
+    void statusText(const QString& text);
+
+private:
+    QString askSavePath(const QString& folder, const QString& suggestedName);
+
+    Project& m_project;
+    ProjectFile& m_files;
+    QWidget* m_window;
+    QTimer m_autosaveTimer;
+};
+
+} // namespace corvane

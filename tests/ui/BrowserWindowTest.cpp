@@ -1,0 +1,253 @@
+#include "WindowFixture.h"
+
+#include "support/TestRegistry.h"
+#include "support/TestWebServer.h"
+#include "ui/BrowserView.h"
+#include "ui/Dialogs.h"
+#include "ui/Presentation.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeView>
+
+using namespace corvane;
+using test::TestWebServer;
+using test::WindowFixture;
+
+// One window with both browser views (a browser engine is slow to start), shared by the tests
+// that browse, and a real scan over the test web server through the engine's routing seam.
+class BrowserWindowTest final : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<WindowFixture> f;
+    std::unique_ptr<TestWebServer> server;
+
+    MainWindow& w() { return *f->window; }
+    QString local(const QString& path) const
+    {
+        return QStringLiteral("127.0.0.1:%1").arg(server->port()) + path;
+    }
+    QTabWidget* tabs() const { return f->find<QTabWidget>(QStringLiteral("TabStrip1")); }
+    BrowserView* web() const { return f->find<BrowserView>(QStringLiteral("WebBrowser1")); }
+    void showTab(int index) const { tabs()->setCurrentIndex(index); }
+
+    void addResult(const QString& remote, const QString& status, const QString& url, SiteColour colour,
+                   int icon)
+    {
+        ResultEntry e;
+        e.main = QStringLiteral("mine.test");
+        e.remote = remote;
+        e.status = status;
+        e.number = QStringLiteral("001");
+        e.url = url;
+        e.colour = colour;
+        e.icon = icon;
+        w().project().results().appendEntry(e);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        server = std::make_unique<TestWebServer>();
+        server->setPage(QStringLiteral("127.0.0.1"), QStringLiteral("/new"),
+                        "<html><body>moved here</body></html>");
+        server->setPage(QStringLiteral("127.0.0.1"), QStringLiteral("/old"), "", "301 Moved Permanently",
+                        {"Location: /new"});
+        server->setPage(QStringLiteral("127.0.0.1"), QStringLiteral("/links.html"),
+                        "<html><body><a href=\"http://www.mine.test/\">Mine</a></body></html>");
+        f = std::make_unique<WindowFixture>(true);
+        f->box.settings->WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("3"));
+        f->network.setRoute(server->route());
+        f->start();
+        if (!f->browserViews)
+            qInfo("browser views left out: no browser engine can run in this build");
+    }
+
+    void cleanupTestCase()
+    {
+        f.reset();
+        server.reset();
+    }
+
+    void init()
+    {
+        Dialogs::clearHooks();
+        f->opened.clear();
+        w().project().results().clear();
+        w().project().errors().clear();
+        showTab(MainWindow::LinksTabIndex);
+    }
+
+    void theAddressBoxShowsWhereTheBrowserArrived()
+    {
+        showTab(MainWindow::WebTabIndex);
+        f->find<QLineEdit>(QStringLiteral("txtURL"))->clear();
+        f->type(QStringLiteral("txtURL"), local(QStringLiteral("/old")), true);
+        QTRY_COMPARE_WITH_TIMEOUT(f->find<QLineEdit>(QStringLiteral("txtURL"))->text(),
+                                  f->browserViews ? QStringLiteral("http://") + local(QStringLiteral("/new"))
+                                                  : QStringLiteral("http://") + local(QStringLiteral("/old")),
+                                  20000);
+    }
+
+    void resultMenuBrowsesCopiesAndMarks()
+    {
+        addResult(local(QStringLiteral("/links.html")), QStringLiteral("None Found"),
+                  QStringLiteral("http://found.test/page?id=1"), SiteColour::Red, 1);
+        auto* list = f->find<QTreeView>(QStringLiteral("List3"));
+        list->setCurrentIndex(list->model()->index(0, 0));
+        auto choose = [this](int item) {
+            f->find<QAction>(QStringLiteral("mnuPopup2Item%1").arg(item))->trigger();
+        };
+
+        choose(1); // Browse Linking Site
+        const QString completed = QStringLiteral("http://") + local(QStringLiteral("/links.html"));
+        QCOMPARE(tabs()->currentIndex(), int(MainWindow::WebTabIndex));
+        QCOMPARE(f->find<QLineEdit>(QStringLiteral("txtURL"))->text(), completed);
+        QTRY_COMPARE_WITH_TIMEOUT(web()->url(), QUrl(completed), 20000);
+        showTab(MainWindow::LinksTabIndex);
+
+        choose(5); // Copy Found On
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("http://found.test/page?id=1"));
+
+        const auto row = [list](int column, int role = Qt::DisplayRole) {
+            return list->model()->index(0, column).data(role);
+        };
+        choose(7); // Mark as Found
+        QCOMPARE(row(2).toString(), QStringLiteral("Direct Link"));
+        QCOMPARE(row(0, Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 255));
+        QCOMPARE(row(0, Qt::DecorationRole).value<QIcon>().cacheKey(),
+                 Presentation::resultIcon(2).cacheKey());
+        QCOMPARE(row(4).toString(), QStringLiteral("http://found.test/page?id=1"));
+        QCOMPARE(row(3).toString(), QStringLiteral("001"));
+        choose(8); // Mark as None Found
+        QCOMPARE(row(2).toString(), QStringLiteral("None Found"));
+        QCOMPARE(row(0, Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+        QCOMPARE(row(0, Qt::DecorationRole).value<QIcon>().cacheKey(),
+                 Presentation::resultIcon(1).cacheKey());
+        QVERIFY(w().project().state().bProjectSaved);
+    }
+
+    void errorRowDoubleClickOpensOnlyWebAddresses_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("opened"); // empty: nothing is opened
+        QTest::newRow("bare host and path") << QStringLiteral("gone.test/a b") << QStringLiteral("http://gone.test/a%20b");
+        QTest::newRow("https") << QStringLiteral("https://secure.test/") << QStringLiteral("https://secure.test/");
+        QTest::newRow("file with http in it") << QStringLiteral("file:///etc/passwd?http") << QString();
+        QTest::newRow("script") << QStringLiteral("javascript:alert('http')") << QString();
+        QTest::newRow("command text") << QStringLiteral("x.test\" & rm -rf ~ &") << QString();
+    }
+
+    void errorRowDoubleClickOpensOnlyWebAddresses()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, opened);
+        w().project().errors().appendEntry({QStringLiteral("404 Not Found"), url});
+        auto* list = f->find<QTreeView>(QStringLiteral("lstErr"));
+        const QPoint at = list->visualRect(list->model()->index(0, 1)).center();
+        // As the window system delivers it: a click, then the second press as a double-click.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(f->opened, opened.isEmpty() ? QList<QUrl>{} : QList<QUrl>{QUrl(opened)});
+    }
+
+    void startingAnErrorRowEditBrowsesItInTheWebTab()
+    {
+        w().project().errors().appendEntry({QStringLiteral("Timeout"), local(QStringLiteral("/new"))});
+        auto* address = f->find<QLineEdit>(QStringLiteral("txtURL"));
+        address->setText(QStringLiteral("typed before"));
+        auto* list = f->find<QTreeView>(QStringLiteral("lstErr"));
+        list->setCurrentIndex(list->model()->index(0, 0));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_F2);
+        QCOMPARE(tabs()->currentIndex(), int(MainWindow::WebTabIndex));
+        QTRY_COMPARE_WITH_TIMEOUT(web()->url(), QUrl(QStringLiteral("http://") + local(QStringLiteral("/new"))),
+                                  20000);
+        QCOMPARE(w().project().errors().cell(0, 0), QStringLiteral("Timeout"));
+    }
+
+    void aScanFromTheWindowFillsListsStatisticsAndReport()
+    {
+        server->setPage(QStringLiteral("good.test"), QStringLiteral("/"),
+                        "<html><body><a href=\"http://www.mine.test/\">Mine</a> "
+                        "<a href=\"/more.html\">more</a></body></html>");
+        server->setPage(QStringLiteral("good.test"), QStringLiteral("/more.html"), "<html>more</html>");
+        server->setPage(QStringLiteral("bad.test"), QStringLiteral("/"), "<html><body>no link</body></html>");
+        server->setPage(QStringLiteral("gone.test"), QStringLiteral("/"), "gone", "404 Not Found");
+
+        f->find<QAction>(QStringLiteral("mnuFileItem0"))->trigger(); // New Project
+        f->addSites(QStringLiteral("http://www.mine.test"),
+                    {QStringLiteral("good.test"), QStringLiteral("bad.test"), QStringLiteral("gone.test")});
+        f->click(QStringLiteral("Command1"));
+        QVERIFY(w().project().state().bScanRunning);
+        QVERIFY(!f->find<QPushButton>(QStringLiteral("Command1"))->isEnabled());
+        QVERIFY(!f->find<QPushButton>(QStringLiteral("cmdSave"))->isEnabled());
+        QVERIFY(!f->find<QWidget>(QStringLiteral("Frame1"))->isEnabled());
+        QVERIFY(f->find<QPushButton>(QStringLiteral("cmdStop"))->isEnabled());
+        QVERIFY(f->find<QPushButton>(QStringLiteral("cmdSkip"))->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!w().project().state().bScanRunning, 20000);
+
+        QVERIFY(f->find<QPushButton>(QStringLiteral("Command1"))->isEnabled());
+        QVERIFY(!f->find<QPushButton>(QStringLiteral("cmdStop"))->isEnabled());
+        QVERIFY(f->find<QWidget>(QStringLiteral("Frame1"))->isEnabled());
+        QCOMPARE(w().statusText(1), QStringLiteral("Stopped"));
+
+        auto* results = f->find<QTreeView>(QStringLiteral("List3"))->model();
+        QCOMPARE(results->rowCount(), 3);
+        const struct {
+            QString remote, status;
+            QColor colour;
+            int icon;
+        } expected[] = {
+            {QStringLiteral("good.test"), QStringLiteral("Direct Link"), QColor(0, 0, 255), 2},
+            {QStringLiteral("bad.test"), QStringLiteral("None Found"), QColor(255, 0, 0), 1},
+            {QStringLiteral("gone.test"), QStringLiteral("None Found (404 Not found)"), QColor(255, 0, 0), 1},
+        };
+        for (int row = 0; row < 3; ++row) {
+            QCOMPARE(results->index(row, 1).data().toString(), expected[row].remote);
+            QCOMPARE(results->index(row, 2).data().toString(), expected[row].status);
+            QCOMPARE(results->index(row, 0).data(Qt::ForegroundRole).value<QColor>(), expected[row].colour);
+            QCOMPARE(results->index(row, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+                     Presentation::resultIcon(expected[row].icon).cacheKey());
+        }
+        auto* sites = f->find<QTreeView>(QStringLiteral("List1"))->model();
+        QCOMPARE(sites->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 255));
+        QCOMPARE(sites->index(2, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+        auto* errors = f->find<QTreeView>(QStringLiteral("lstErr"))->model();
+        QCOMPARE(errors->rowCount(), 1);
+        QVERIFY(errors->index(0, 0).data().toString().startsWith(QStringLiteral("404")));
+
+        QCOMPARE(f->find<QLabel>(QStringLiteral("lblStats0"))->text(), QStringLiteral("1"));
+        QCOMPARE(f->find<QLabel>(QStringLiteral("lblStats1"))->text(), QStringLiteral("3"));
+        QVERIFY(f->find<QLabel>(QStringLiteral("lblStats2"))->text().toInt() >= 4);
+        QCOMPARE(f->find<QLabel>(QStringLiteral("lblStats4"))->text(), QStringLiteral("1"));
+        test::saveScreenshot(&w(), QStringLiteral("main-window-links"));
+
+        const QUrl report = QUrl::fromLocalFile(w().report().tempReportPath());
+        auto* reportView = f->find<BrowserView>(QStringLiteral("WebBrowser2"));
+        QTRY_COMPARE_WITH_TIMEOUT(reportView->url(), report, 20000);
+        showTab(MainWindow::ReportsTabIndex);
+        if (f->browserViews)
+            QTest::qWait(1500); // let the page paint for the picture
+        test::saveScreenshot(&w(), QStringLiteral("main-window-report"));
+
+        Dialogs::setNextFileName(f->box.file(QStringLiteral("my report")));
+        f->click(QStringLiteral("Command8"));
+        QVERIFY(test::readAll(f->box.file(QStringLiteral("my report.htm"))).contains("Reciprocal Link Report"));
+        Dialogs::setNextFileName(f->box.file(QStringLiteral("results")));
+        f->click(QStringLiteral("Command8a"));
+        QVERIFY(test::readAll(f->box.file(QStringLiteral("results.tab"))).contains("good.test\tDirect Link"));
+        w().project().state().bProjectSaved = true;
+    }
+};
+
+CORVANE_TEST_CLASS(BrowserWindowTest);
+
+#include "BrowserWindowTest.moc"
