@@ -1,3 +1,4 @@
+#include "app/Branding.h"
 #include "cli/CliHarness.h"
 #include "model/SettingsStore.h"
 #include "support/TestRegistry.h"
@@ -140,7 +141,8 @@ private Q_SLOTS:
     {
         CliHarness cli;
         const CliRun version = cli.run({QStringLiteral("--version")});
-        QCOMPARE(version.out, QStringLiteral("corvane-cli " CORVANE_VERSION " (Corvane; Qt ")
+        QCOMPARE(version.out, QStringLiteral("corvane-cli ") + Branding::version() + QStringLiteral(" (")
+                                  + Branding::productName() + QStringLiteral("; Qt ")
                                   + QString::fromLatin1(qVersion()) + QStringLiteral(")\n"));
 
         // Each command's help is its own, and the usage error points at it.

@@ -1,3 +1,4 @@
+#include "app/Branding.h"
 #include "cli/CliHarness.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
@@ -115,7 +116,7 @@ private Q_SLOTS:
         QCOMPARE(doc.value(QStringLiteral("statistics")).toObject().value(QStringLiteral("linkingSitesScanned")).toInt(), 3);
         QCOMPARE(doc.value(QStringLiteral("complete")).toBool(), true);
         QVERIFY(doc.value(QStringLiteral("stopped")).isNull());
-        QCOMPARE(doc.value(QStringLiteral("version")).toString(), QStringLiteral(CORVANE_VERSION));
+        QCOMPARE(doc.value(QStringLiteral("version")).toString(), Branding::version());
         const QDateTime started = QDateTime::fromString(doc.value(QStringLiteral("started")).toString(), Qt::ISODate);
         const QDateTime finished = QDateTime::fromString(doc.value(QStringLiteral("finished")).toString(), Qt::ISODate);
         QVERIFY(started >= before && started <= finished && finished <= QDateTime::currentDateTime());

@@ -367,7 +367,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("control");
         QTest::newRow("options") << QStringLiteral("Command9");
         QTest::newRow("import main sites") << QStringLiteral("cmdImport2");
-        QTest::newRow("about") << QStringLiteral("mnuAboutItem");
     }
 
     void windowsOfLaterVersionsSayTheyAreMissing()

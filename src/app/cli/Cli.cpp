@@ -1,5 +1,7 @@
 #include "app/cli/Cli.h"
 
+#include "app/Branding.h"
+
 #include "app/cli/Commands.h"
 #include "model/SettingsStore.h"
 #include "scan/NetworkContext.h"
@@ -305,8 +307,8 @@ void SigintWatcher::onSignal()
 
 QString versionText()
 {
-    return QStringLiteral("corvane-cli ") + QStringLiteral(CORVANE_VERSION)
-           + QStringLiteral(" (Corvane; Qt ") + QString::fromLatin1(qVersion()) + u')';
+    return QStringLiteral("corvane-cli ") + Branding::version() + QStringLiteral(" (")
+           + Branding::productName() + QStringLiteral("; Qt ") + QString::fromLatin1(qVersion()) + u')';
 }
 
 QString parseArguments(const QStringList& arguments, const QStringList& valueOptions,

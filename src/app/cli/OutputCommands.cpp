@@ -1,5 +1,6 @@
 #include "app/cli/OutputCommands.h"
 
+#include "app/Branding.h"
 #include "app/cli/Commands.h"
 #include "app/cli/ProjectIo.h"
 #include "model/Project.h"
@@ -113,7 +114,7 @@ JsonExport::RunInfo jsonRunInfo(const QString& command, const QString& projectFi
 {
     JsonExport::RunInfo run;
     run.program = QStringLiteral("corvane-cli");
-    run.version = QStringLiteral(CORVANE_VERSION);
+    run.version = Branding::version();
     run.command = command;
     run.projectFile = projectFile;
     return run;
