@@ -28,28 +28,41 @@ using namespace corvane;
 
 namespace {
 
-const int kRuns = std::max(1, qEnvironmentVariableIsSet("ANALYSIS_BENCH_RUNS")
-                                  ? qEnvironmentVariableIntValue("ANALYSIS_BENCH_RUNS")
-                                  : 5);
+const int kRuns = std::max(1,
+                           qEnvironmentVariableIsSet("ANALYSIS_BENCH_RUNS")
+                               ? qEnvironmentVariableIntValue("ANALYSIS_BENCH_RUNS")
+                               : 5);
 constexpr int kLinks = 20000;
 
 QString makePage()
 {
     QString page = QStringLiteral("<html><head><title>Links</title></head><body>\n");
-    const QString filler = QStringLiteral("Lorem ipsum dolor sit amet, consectetur adipiscing elit ");
+    const QString filler
+        = QStringLiteral("Lorem ipsum dolor sit amet, consectetur adipiscing elit ");
     for (int i = 0; i < kLinks; ++i) {
         QString href;
         switch (i % 6) {
-        case 0: href = QStringLiteral("page%1.htm").arg(i); break;
-        case 1: href = QStringLiteral("../dir%1/page%2.html").arg(i % 50).arg(i); break;
-        case 2: href = QStringLiteral("/abs/p%1.php").arg(i); break;
-        case 3: href = QStringLiteral("http://localhost/site/q%1.asp").arg(i); break;
-        case 4: href = QStringLiteral("http://www.partner%1.org/").arg(i); break;
-        default: href = i % 2 ? QStringLiteral("mailto:a%1@example.org").arg(i)
-                              : QStringLiteral("javascript:go(%1)").arg(i);
+        case 0:
+            href = QStringLiteral("page%1.htm").arg(i);
+            break;
+        case 1:
+            href = QStringLiteral("../dir%1/page%2.html").arg(i % 50).arg(i);
+            break;
+        case 2:
+            href = QStringLiteral("/abs/p%1.php").arg(i);
+            break;
+        case 3:
+            href = QStringLiteral("http://localhost/site/q%1.asp").arg(i);
+            break;
+        case 4:
+            href = QStringLiteral("http://www.partner%1.org/").arg(i);
+            break;
+        default:
+            href = i % 2 ? QStringLiteral("mailto:a%1@example.org").arg(i)
+                         : QStringLiteral("javascript:go(%1)").arg(i);
         }
         page += QStringLiteral("<p>") + filler.left(20 + i % 37) + QStringLiteral("<a href=\"")
-                + href + QStringLiteral("\">link</a></p>\n");
+            + href + QStringLiteral("\">link</a></p>\n");
     }
     while (page.size() < 2 * 1024 * 1024)
         page += filler;
@@ -77,7 +90,8 @@ int main(int argc, char** argv)
         Project project;
         project.mainSites().appendUrl(QStringLiteral("www.mymainsite.com"));
         project.linkingSites(project.addList())
-            ->appendSite({QStringLiteral("localhost/site/index.htm"), QStringLiteral("1"), {}, {}, {}});
+            ->appendSite(
+                {QStringLiteral("localhost/site/index.htm"), QStringLiteral("1"), {}, {}, {}});
         ScanState& s = project.state();
         s.bScanRunning = true;
         s.iCurrentMain = 1;
@@ -112,8 +126,8 @@ int main(int argc, char** argv)
     QString flat = rewritten;
     flat.remove(u'\r').remove(u'\n');
     const double filesOnly = bench::bestMs(kRuns, [&] {
-        const std::pair<QString, const QString*> files[] = {
-            {QStringLiteral("html0.txt"), &rewritten}, {QStringLiteral("html20.txt"), &flat}};
+        const std::pair<QString, const QString*> files[]
+            = {{QStringLiteral("html0.txt"), &rewritten}, {QStringLiteral("html20.txt"), &flat}};
         for (const auto& [name, text] : files) {
             // The same way the analysis writes them: over the old copy, then cut to length.
             const QByteArray bytes = Windows1252::encode(*text) + "\r\n";
@@ -129,8 +143,8 @@ int main(int argc, char** argv)
 
     std::printf("%-34s %10s %10s %8s %8s\n", "2 MB page, 20,000 links", "ms", "files ms", "ratio",
                 "target");
-    std::printf("%-34s %10.2f %10.2f %8.2f %8s %s\n", "analysis incl. its two page files",
-                analysis, filesOnly, analysis / filesOnly, "<= 5",
+    std::printf("%-34s %10.2f %10.2f %8.2f %8s %s\n", "analysis incl. its two page files", analysis,
+                filesOnly, analysis / filesOnly, "<= 5",
                 analysis / filesOnly <= 5.0 ? "ok" : "MISSED");
     return 0;
 }

@@ -105,7 +105,8 @@ inline char foldedByte(char16_t u)
 }
 
 // Folds n characters one at a time, noting the places of "=".
-void foldEach(const char16_t* src, char* f, qsizetype n, qsizetype at, std::vector<qsizetype>& equals)
+void foldEach(const char16_t* src, char* f, qsizetype n, qsizetype at,
+              std::vector<qsizetype>& equals)
 {
     for (qsizetype i = 0; i < n; ++i) {
         f[i] = foldedByte(src[i]);
@@ -123,24 +124,29 @@ inline void notePlaces(unsigned mask, qsizetype at, std::vector<qsizetype>& plac
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // 32 characters at a time, on processors that have AVX2. Returns how many were folded.
-__attribute__((target("avx2"))) qsizetype foldAvx2(const char16_t* src, char* f, qsizetype n, std::vector<qsizetype>& equals)
+__attribute__((target("avx2"))) qsizetype foldAvx2(const char16_t* src, char* f, qsizetype n,
+                                                   std::vector<qsizetype>& equals)
 {
     qsizetype i = 0;
     for (; i + 32 <= n; i += 32) {
         const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
         const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 16));
-        const __m256i beyondAscii = _mm256_and_si256(_mm256_or_si256(low, high), _mm256_set1_epi16(short(0xFF80)));
+        const __m256i beyondAscii
+            = _mm256_and_si256(_mm256_or_si256(low, high), _mm256_set1_epi16(short(0xFF80)));
         if (!_mm256_testz_si256(beyondAscii, beyondAscii)) {
             foldEach(src + i, f + i, 32, i, equals);
             continue;
         }
         // packus works within each half: the quarters are put back in order after it.
         const __m256i narrow = _mm256_permute4x64_epi64(_mm256_packus_epi16(low, high), 0xD8);
-        const __m256i upper = _mm256_and_si256(_mm256_cmpgt_epi8(narrow, _mm256_set1_epi8('A' - 1)),
-                                               _mm256_cmpgt_epi8(_mm256_set1_epi8('Z' + 1), narrow));
-        const __m256i lower = _mm256_add_epi8(narrow, _mm256_and_si256(upper, _mm256_set1_epi8(0x20)));
+        const __m256i upper
+            = _mm256_and_si256(_mm256_cmpgt_epi8(narrow, _mm256_set1_epi8('A' - 1)),
+                               _mm256_cmpgt_epi8(_mm256_set1_epi8('Z' + 1), narrow));
+        const __m256i lower
+            = _mm256_add_epi8(narrow, _mm256_and_si256(upper, _mm256_set1_epi8(0x20)));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(f + i), lower);
-        notePlaces(unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lower, _mm256_set1_epi8('=')))), i, equals);
+        notePlaces(unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(lower, _mm256_set1_epi8('=')))),
+                   i, equals);
     }
     return i;
 }
@@ -164,7 +170,8 @@ void foldToBytes(QStringView text, QByteArray& folded, std::vector<qsizetype>& e
     for (; i + 16 <= n; i += 16) {
         const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 8));
-        const __m128i beyondAscii = _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(short(0xFF80)));
+        const __m128i beyondAscii
+            = _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(short(0xFF80)));
         if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyondAscii, _mm_setzero_si128())) != 0xFFFF) {
             foldEach(src + i, f + i, 16, i, equals);
             continue;
@@ -174,7 +181,8 @@ void foldToBytes(QStringView text, QByteArray& folded, std::vector<qsizetype>& e
                                             _mm_cmplt_epi8(narrow, _mm_set1_epi8('Z' + 1)));
         const __m128i lower = _mm_add_epi8(narrow, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(f + i), lower);
-        notePlaces(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(lower, _mm_set1_epi8('=')))), i, equals);
+        notePlaces(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(lower, _mm_set1_epi8('=')))), i,
+                   equals);
     }
 #endif
     foldEach(src + i, f + i, n - i, i, equals);
@@ -192,7 +200,8 @@ bool narrowAscii(QStringView text, std::string& out)
     for (; i + 16 <= n; i += 16) {
         const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 8));
-        const __m128i beyondAscii = _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(short(0xFF80)));
+        const __m128i beyondAscii
+            = _mm_and_si128(_mm_or_si128(low, high), _mm_set1_epi16(short(0xFF80)));
         if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyondAscii, _mm_setzero_si128())) != 0xFFFF)
             return false;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(low, high));
@@ -240,7 +249,8 @@ bool has(QStringView text, QStringView part)
     const char16_t* t = text.utf16();
     const char16_t* p = part.utf16();
     const qsizetype n = part.size();
-    for (qsizetype i = indexOfUnit(text, p[0]); i >= 0 && i + n <= text.size(); i = indexOfUnit(text, p[0], i + 1)) {
+    for (qsizetype i = indexOfUnit(text, p[0]); i >= 0 && i + n <= text.size();
+         i = indexOfUnit(text, p[0], i + 1)) {
         if (std::equal(p + 1, p + n, t + i + 1))
             return true;
     }
@@ -268,8 +278,10 @@ void lowerAndWiden(std::string_view text, char* lower, char16_t* wide)
                                               _mm_cmplt_epi8(x, _mm_set1_epi8('Z' + 1)));
         const __m128i l = _mm_add_epi8(x, _mm_and_si128(isUpper, _mm_set1_epi8(0x20)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(lower + i), l);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + i), _mm_unpacklo_epi8(l, _mm_setzero_si128()));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + i + 8), _mm_unpackhi_epi8(l, _mm_setzero_si128()));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + i),
+                         _mm_unpacklo_epi8(l, _mm_setzero_si128()));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(wide + i + 8),
+                         _mm_unpackhi_epi8(l, _mm_setzero_si128()));
     }
 #endif
     for (; i < n; ++i) {
@@ -309,7 +321,8 @@ QString withoutWww(const QString& text)
     char16_t* d = reinterpret_cast<char16_t*>(out.data());
     qsizetype w = 0;
     for (qsizetype i = 0; i < n;) {
-        if (p[i] == u'w' && i + 4 <= n && p[i + 1] == u'w' && p[i + 2] == u'w' && p[i + 3] == u'.') {
+        if (p[i] == u'w' && i + 4 <= n && p[i + 1] == u'w' && p[i + 2] == u'w'
+            && p[i + 3] == u'.') {
             i += 4;
             continue;
         }
@@ -330,7 +343,8 @@ void cutBefore(QString& text, QChar c)
 // line breaks.
 std::pair<QString, QString> copyPaths(const AppFolder& app, int slot)
 {
-    return {app.file(QStringLiteral("html%1.txt").arg(slot)), app.file(QStringLiteral("html2%1.txt").arg(slot))};
+    return {app.file(QStringLiteral("html%1.txt").arg(slot)),
+            app.file(QStringLiteral("html2%1.txt").arg(slot))};
 }
 
 // Copies n bytes without their CR and LF bytes; returns where the copy ends. Sixteen bytes at a
@@ -343,7 +357,8 @@ char* copyWithoutBreaks(const char* src, qsizetype n, char* dst)
     const __m128i lf = _mm_set1_epi8('\n');
     for (; i + 16 <= n; i += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        const int breaks = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf)));
+        const int breaks
+            = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf)));
         if (breaks == 0) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), x);
             dst += 16;
@@ -372,8 +387,9 @@ qsizetype firstCloser(const char* p, qsizetype n)
     const __m128i greater = _mm_set1_epi8('>');
     for (; i + 16 <= n; i += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(x, quote), _mm_cmpeq_epi8(x, apostrophe)), _mm_cmpeq_epi8(x, greater))));
+        const unsigned mask = unsigned(_mm_movemask_epi8(
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, quote), _mm_cmpeq_epi8(x, apostrophe)),
+                         _mm_cmpeq_epi8(x, greater))));
         if (mask != 0)
             return i + qCountTrailingZeroBits(mask);
     }
@@ -414,7 +430,8 @@ std::optional<QStringView> cutValueView(QStringView rest, QByteArrayView folded)
         ++from;
     while (to > from && f[to - 1] == ' ')
         --to;
-    const qsizetype blank = TextSearch::indexOfByte(std::string_view(f + from, std::size_t(to - from)), ' ');
+    const qsizetype blank
+        = TextSearch::indexOfByte(std::string_view(f + from, std::size_t(to - from)), ' ');
     if (blank >= 0)
         to = from + blank;
     return rest.sliced(from, to - from);
@@ -455,8 +472,13 @@ struct Probe {
 
     Probe() = default;
     explicit Probe(QByteArrayView needle)
-        : b0(needle.front()), off(needle.size() - 1), b1(needle.back()), midOff(off / 2),
-          bm(needle.at(midOff)), needles{needle, {}}, count(1)
+        : b0(needle.front()),
+          off(needle.size() - 1),
+          b1(needle.back()),
+          midOff(off / 2),
+          bm(needle.at(midOff)),
+          needles{needle, {}},
+          count(1)
     {
     }
     // Two needles with the same bytes at 0 and at offset (and at the first place between them
@@ -491,7 +513,8 @@ struct Probe {
     {
         for (int k = 0; k < count; ++k) {
             const QByteArrayView needle = needles[std::size_t(k)];
-            if (at + needle.size() <= size && std::memcmp(p + at, needle.data(), std::size_t(needle.size())) == 0)
+            if (at + needle.size() <= size
+                && std::memcmp(p + at, needle.data(), std::size_t(needle.size())) == 0)
                 return true;
         }
         return false;
@@ -514,13 +537,15 @@ std::size_t openProbes(const Probe* probes, std::size_t used, qsizetype& maxOff)
 
 // The places from i on, one at a time: the end of the text, and the whole text without vector
 // code.
-void findAllFrom(const char* p, qsizetype size, qsizetype i, Probe* probes, std::size_t used, std::size_t open)
+void findAllFrom(const char* p, qsizetype size, qsizetype i, Probe* probes, std::size_t used,
+                 std::size_t open)
 {
     for (; open > 0 && i < size; ++i) {
         for (std::size_t k = 0; k < used; ++k) {
             Probe& probe = probes[k];
-            if (probe.found < 0 && i + probe.off < size && p[i] == probe.b0 && p[i + probe.off] == probe.b1
-                && p[i + probe.midOff] == probe.bm && probe.matchesAt(p, size, i)) {
+            if (probe.found < 0 && i + probe.off < size && p[i] == probe.b0
+                && p[i + probe.off] == probe.b1 && p[i + probe.midOff] == probe.bm
+                && probe.matchesAt(p, size, i)) {
                 probe.found = i;
                 --open;
             }
@@ -548,7 +573,8 @@ std::array<std::size_t, kMaxProbes> laneProbes(const Probe* probes, std::size_t 
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // 32 places at a time, on processors that have AVX2 (looked up once at run time).
-__attribute__((target("avx2"))) void findAllAvx2(const char* p, qsizetype size, Probe* probes, std::size_t used)
+__attribute__((target("avx2"))) void findAllAvx2(const char* p, qsizetype size, Probe* probes,
+                                                 std::size_t used)
 {
     qsizetype maxOff = 0;
     std::size_t open = openProbes(probes, used, maxOff);
@@ -575,11 +601,14 @@ __attribute__((target("avx2"))) void findAllAvx2(const char* p, qsizetype size, 
             unsigned any = 0;
             // A fixed count: the loop is unrolled and its values stay in registers.
             for (std::size_t k = 0; k < kMaxProbes; ++k) {
-                const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + off[k]));
-                const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + midOff[k]));
-                masks[k] = unsigned(_mm256_movemask_epi8(_mm256_and_si256(
-                    _mm256_and_si256(_mm256_cmpeq_epi8(a, first[k]), _mm256_cmpeq_epi8(b, second[k])),
-                    _mm256_cmpeq_epi8(c, middle[k]))));
+                const __m256i b
+                    = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + off[k]));
+                const __m256i c
+                    = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + midOff[k]));
+                masks[k] = unsigned(_mm256_movemask_epi8(
+                    _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi8(a, first[k]),
+                                                      _mm256_cmpeq_epi8(b, second[k])),
+                                     _mm256_cmpeq_epi8(c, middle[k]))));
                 any |= masks[k];
             }
             if (any != 0) {
@@ -594,7 +623,8 @@ __attribute__((target("avx2"))) void findAllAvx2(const char* p, qsizetype size, 
         for (std::size_t k = 0; k < kMaxProbes; ++k)
             probeMask[lane[k]] |= masks[k];
         for (std::size_t k = 0; k < used; ++k) {
-            if (probes[k].found < 0 && probeMask[k] != 0 && probes[k].tryPlaces(p, size, i, probeMask[k]))
+            if (probes[k].found < 0 && probeMask[k] != 0
+                && probes[k].tryPlaces(p, size, i, probeMask[k]))
                 --open;
         }
         i += 32;
@@ -636,7 +666,8 @@ void findAll(const QByteArray& text, Probe* probes, std::size_t used)
             if (probe.found >= 0)
                 continue;
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + probe.off));
-            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + probe.midOff));
+            const __m128i c
+                = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + probe.midOff));
             const unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(
                 _mm_and_si128(_mm_cmpeq_epi8(a, first[k]), _mm_cmpeq_epi8(b, second[k])),
                 _mm_cmpeq_epi8(c, _mm_set1_epi8(probe.bm)))));
@@ -658,7 +689,8 @@ struct PageAnalyzer::ValueMarks {
     std::uint64_t dot = 0;
     std::uint64_t question = 0;
     std::uint64_t hash = 0;
-    // A byte followed by another: "ja" (javascript), "ma" (mailto), "fi" (file://), "un" (unsaved:).
+    // A byte followed by another: "ja" (javascript), "ma" (mailto), "fi" (file://), "un"
+    // (unsaved:).
     std::uint64_t ja = 0;
     std::uint64_t ma = 0;
     std::uint64_t fi = 0;
@@ -677,7 +709,8 @@ struct PageAnalyzer::ValueMarks {
             const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
             const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
             const auto is = [](__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
-            const auto bits = [i](__m128i m) { return std::uint64_t(unsigned(_mm_movemask_epi8(m))) << i; };
+            const auto bits
+                = [i](__m128i m) { return std::uint64_t(unsigned(_mm_movemask_epi8(m))) << i; };
             dot |= bits(is(x, '.'));
             question |= bits(is(x, '?'));
             hash |= bits(is(x, '#'));
@@ -734,7 +767,7 @@ struct PageAnalyzer::PageText {
     };
 
     QString body;
-    QByteArray folded;  // for the searches that ignore letter case
+    QByteArray folded; // for the searches that ignore letter case
     QList<Href> hrefs;
     qsizetype marker = -1; // the first redirect marker, when looked for and found
     // The first CR or LF at or after m_breakFrom (-1: none), kept for the lines that follow.
@@ -755,7 +788,8 @@ struct PageAnalyzer::PageText {
         const __m128i lf = _mm_set1_epi8('\n');
         for (; i + 16 <= size; i += 16) {
             const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf))));
+            const unsigned mask = unsigned(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, lf))));
             if (mask != 0)
                 return i + qCountTrailingZeroBits(mask);
         }
@@ -896,7 +930,8 @@ struct PageAnalyzer::LinkContext {
 
 const PageAnalyzer::AsciiLower& PageAnalyzer::AsciiLower::of(const QString& text)
 {
-    if (valid && text.size() == source.size() && (text.constData() == source.constData() || text == source))
+    if (valid && text.size() == source.size()
+        && (text.constData() == source.constData() || text == source))
         return *this;
     source = text;
     valid = true;
@@ -1058,7 +1093,8 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
     extractLinks(text, page, generation, epoch);
 }
 
-void PageAnalyzer::writePageFiles(const PageText& text, const std::shared_ptr<CopySource>& source, int slot)
+void PageAnalyzer::writePageFiles(const PageText& text, const std::shared_ptr<CopySource>& source,
+                                  int slot)
 {
     // The page with every "href=" on a line of its own, and the same text with no line breaks
     // at all: both are made on the writer's thread from the page and its "href=" places (shared,
@@ -1088,7 +1124,8 @@ void PageAnalyzer::writePageFiles(const PageText& text, const std::shared_ptr<Co
         return dst + n;
     };
     const auto makePage = [source, makeCopy, asIs] { return makeCopy(*source, "\r\nhref=", asIs); };
-    const auto makeFlat = [source, makeCopy] { return makeCopy(*source, "href=", copyWithoutBreaks); };
+    const auto makeFlat
+        = [source, makeCopy] { return makeCopy(*source, "href=", copyWithoutBreaks); };
 
     // The copies of a slot stay open while a Linking Site is scanned.
     const bool keepOpen = slot >= 0 && slot < PageFetcher::kSlotCount;
@@ -1110,8 +1147,8 @@ void PageAnalyzer::waitForPageCopies()
     m_copyWriter->waitUntilWritten();
 }
 
-void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
-                                quint64 generation, quint64 epoch)
+void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, quint64 generation,
+                                quint64 epoch)
 {
     Q_EMIT statusChanged(2, QStringLiteral("Getting Links"));
     if (!stillCurrent(epoch))
@@ -1128,9 +1165,8 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
         context.curDir = page.strCurDir.toStdString();
     }
     foldFileTypes();
-    const auto enoughLinks = [&st, this] {
-        return !st.bScanRunning || lSiteLinks >= st.iLinksExpected;
-    };
+    const auto enoughLinks
+        = [&st, this] { return !st.bScanRunning || lSiteLinks >= st.iLinksExpected; };
 
     // The lines are read in order and the reading stops once enough links are found, but only
     // the lines that start with "href=" hold a link, and only the line with the first redirect
@@ -1174,8 +1210,8 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page,
     bEmulate = false;
     if (!stillCurrent(epoch))
         return;
-    const bool redirectOutcome = m_settings.isOn(QStringLiteral("chkRedirect"))
-                                 && st.bRedirectFound && !st.bLinkFound;
+    const bool redirectOutcome = m_settings.isOn(QStringLiteral("chkRedirect")) && st.bRedirectFound
+        && !st.bLinkFound;
     Q_EMIT analysisFinished(page.slot, generation,
                             redirectOutcome ? Continuation::AdvanceSite : Continuation::NextPage);
 }
@@ -1193,26 +1229,29 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const Fet
     // A value of up to 64 bytes is looked through once for the bytes its tests start with.
     std::optional<ValueMarks> marks;
     if (folded.size() <= ValueMarks::kMaxSize)
-        marks = ValueMarks(folded, QByteArrayView(text.folded).sliced(folded.data() - text.folded.constData()));
+        marks = ValueMarks(
+            folded, QByteArrayView(text.folded).sliced(folded.data() - text.folded.constData()));
     if (marks ? marks->has(marks->ja, kJavascript) || marks->has(marks->ma, kMailto)
               : hasBytes(folded, kJavascript) || hasBytes(folded, kMailto))
         return true;
 
     ScanState& st = m_project.state();
     const bool accepted = context.fileTypesOff || v.endsWith(u'/')
-                          || (marks ? marks->dot == 0 && marks->question != 0
-                                    : indexOfUnit(v, u'.') < 0 && indexOfUnit(v, u'?') >= 0)
-                          || hasFileType(v, folded, marks ? &*marks : nullptr);
+        || (marks ? marks->dot == 0 && marks->question != 0
+                  : indexOfUnit(v, u'.') < 0 && indexOfUnit(v, u'?') >= 0)
+        || hasFileType(v, folded, marks ? &*marks : nullptr);
     if (!accepted) {
         // Not a page to follow, but it may still name the Main Site: an ASCII Main Site is found
         // in the folded bytes exactly where it is found in the text.
         const AsciiLower& mainSite = m_mainSiteBytes.of(st.strMainSite);
-        if (mainSite.ascii ? hasBytes(folded, mainSite.lower) : UrlTools::IsDirectLink(v, st.strMainSite))
+        if (mainSite.ascii ? hasBytes(folded, mainSite.lower)
+                           : UrlTools::IsDirectLink(v, st.strMainSite))
             return recordLink(LinkStatus::Direct, page, epoch);
         return true;
     }
 
-    if (marks ? marks->has(marks->fi, kFileScheme) || marks->has(marks->un, kUnsaved) || marks->hash != 0
+    if (marks ? marks->has(marks->fi, kFileScheme) || marks->has(marks->un, kUnsaved)
+                || marks->hash != 0
               : hasBytes(folded, kFileScheme) || hasBytes(folded, kUnsaved) || folded.contains('#'))
         return true;
     if (context.bytes && m_project.rules().isEmpty() && narrowAscii(v, m_value)) {
@@ -1286,8 +1325,11 @@ bool PageAnalyzer::examineAsciiUrl(const FetchedPage& page, quint64 epoch)
     }
     const std::string_view lowerUrl(m_urlLower.data(), n);
     const AsciiLower& mainSite = m_mainSiteBytes;
-    const bool direct = mainSite.ascii ? TextSearch::containsBytes(lowerUrl, std::string_view(mainSite.lower.constData(), std::size_t(mainSite.lower.size())))
-                                       : UrlTools::IsDirectLink(QString::fromLatin1(url.data(), qsizetype(n)), st.strMainSite);
+    const bool direct = mainSite.ascii
+        ? TextSearch::containsBytes(
+            lowerUrl,
+            std::string_view(mainSite.lower.constData(), std::size_t(mainSite.lower.size())))
+        : UrlTools::IsDirectLink(QString::fromLatin1(url.data(), qsizetype(n)), st.strMainSite);
     const bool domain = !direct && UrlTools::IsDomainLinkOfAscii(url, m_mainSiteDomain);
 
     bool known;
@@ -1295,7 +1337,8 @@ bool PageAnalyzer::examineAsciiUrl(const FetchedPage& page, quint64 epoch)
         // The Linking Sites are compared without their lower-case "www.".
         m_siteKeyText.clear();
         for (std::size_t i = 0; i < n;) {
-            if (i + 4 <= n && url[i] == 'w' && url[i + 1] == 'w' && url[i + 2] == 'w' && url[i + 3] == '.') {
+            if (i + 4 <= n && url[i] == 'w' && url[i + 1] == 'w' && url[i + 2] == 'w'
+                && url[i + 3] == '.') {
                 i += 4;
                 continue;
             }
@@ -1310,10 +1353,13 @@ bool PageAnalyzer::examineAsciiUrl(const FetchedPage& page, quint64 epoch)
     if (!known) {
         const QString& siteDomain = m_linkingSiteDomain;
         const AsciiLower& siteBytes = m_linkingSiteDomainBytes;
-        const std::string_view siteLower(siteBytes.lower.constData(), std::size_t(siteBytes.lower.size()));
+        const std::string_view siteLower(siteBytes.lower.constData(),
+                                         std::size_t(siteBytes.lower.size()));
         const bool inSite = siteBytes.ascii
-                                ? TextSearch::containsBytes(lowerUrl, siteLower) || TextSearch::containsBytes(siteLower, lowerUrl)
-                                : UrlTools::IsInLinkingSiteDomain(QString::fromLatin1(url.data(), qsizetype(n)), siteDomain);
+            ? TextSearch::containsBytes(lowerUrl, siteLower)
+                || TextSearch::containsBytes(siteLower, lowerUrl)
+            : UrlTools::IsInLinkingSiteDomain(QString::fromLatin1(url.data(), qsizetype(n)),
+                                              siteDomain);
         if (inSite) {
             QString text = QString::fromLatin1(url.data(), qsizetype(n));
             ++st.lPagesKnown;
@@ -1330,7 +1376,8 @@ bool PageAnalyzer::examineAsciiUrl(const FetchedPage& page, quint64 epoch)
     return true;
 }
 
-bool PageAnalyzer::hasFileType(QStringView value, QByteArrayView folded, const ValueMarks* marks) const
+bool PageAnalyzer::hasFileType(QStringView value, QByteArrayView folded,
+                               const ValueMarks* marks) const
 {
     if (!m_fileTypesAsBytes) {
         const QString foldedValue = foldText(value);
@@ -1358,7 +1405,8 @@ bool PageAnalyzer::hasFileType(QStringView value, QByteArrayView folded, const V
             }
         } else {
             const std::string_view bytes(p, std::size_t(n));
-            for (qsizetype at = TextSearch::indexOfByte(bytes, '.'); at >= 0; at = TextSearch::indexOfByte(bytes, '.', at + 1)) {
+            for (qsizetype at = TextSearch::indexOfByte(bytes, '.'); at >= 0;
+                 at = TextSearch::indexOfByte(bytes, '.', at + 1)) {
                 if (typeAt(at))
                     return true;
             }
@@ -1381,7 +1429,7 @@ const QString& PageAnalyzer::mainSiteDomain()
     // The Main Site's side of the Domain Link test is the same for every link.
     const QString& mainSite = m_project.state().strMainSite;
     const bool same = !m_domainMainSite.isNull() && mainSite.size() == m_domainMainSite.size()
-                      && (mainSite.constData() == m_domainMainSite.constData() || mainSite == m_domainMainSite);
+        && (mainSite.constData() == m_domainMainSite.constData() || mainSite == m_domainMainSite);
     if (!same) {
         m_domainMainSite = mainSite.isNull() ? QStringLiteral("") : mainSite;
         m_mainSiteDomain = UrlTools::MainSiteDomain(mainSite);
@@ -1395,7 +1443,8 @@ bool PageAnalyzer::flushNewPages(quint64 epoch)
     if (m_newPages.isEmpty())
         return true;
     const QStringList pages = std::exchange(m_newPages, {});
-    m_statistics.CountPagesQueued(qint32(std::min<qsizetype>(pages.size(), std::numeric_limits<qint32>::max())));
+    m_statistics.CountPagesQueued(
+        qint32(std::min<qsizetype>(pages.size(), std::numeric_limits<qint32>::max())));
     if (!stillCurrent(epoch))
         return false;
     m_project.pageQueue().enqueueAll(pages);
@@ -1440,13 +1489,13 @@ bool PageAnalyzer::recordLink(const QString& status, const FetchedPage& page, qu
     m_statistics.CountScanEvent(ScanStatistics::LinkRecorded);
     if (!stillCurrent(epoch))
         return false;
-    Q_EMIT statusChanged(3, QStringLiteral("Found ") + QString::number(lSiteLinks)
-                                + QStringLiteral(" links"));
+    Q_EMIT statusChanged(
+        3, QStringLiteral("Found ") + QString::number(lSiteLinks) + QStringLiteral(" links"));
     return stillCurrent(epoch);
 }
 
-void PageAnalyzer::followRedirect(const PageText& text, qsizetype hrefLine,
-                                  const FetchedPage& from, quint64 generation, quint64 epoch)
+void PageAnalyzer::followRedirect(const PageText& text, qsizetype hrefLine, const FetchedPage& from,
+                                  quint64 generation, quint64 epoch)
 {
     QString target;
     if (hrefLine < text.hrefs.size())
@@ -1507,11 +1556,12 @@ const QString& PageAnalyzer::linkingSiteDomain()
     const QString* source = &st.strLinkingSite;
     if (list && row >= 0 && row < list->count()) {
         const QStringList& cells = list->record(row).cells;
-        source = cells.size() > LinkingSiteList::Website ? &cells.at(LinkingSiteList::Website) : &kNone;
+        source = cells.size() > LinkingSiteList::Website ? &cells.at(LinkingSiteList::Website)
+                                                         : &kNone;
     }
     const QString& url = *source;
     const bool same = !m_domainSource.isNull() && url.size() == m_domainSource.size()
-                      && (url.constData() == m_domainSource.constData() || url == m_domainSource);
+        && (url.constData() == m_domainSource.constData() || url == m_domainSource);
     if (!same) {
         m_domainSource = url.isNull() ? QStringLiteral("") : url;
         m_linkingSiteDomain = UrlTools::LinkingSiteDomain(url);
@@ -1568,9 +1618,9 @@ void PageAnalyzer::ensureSiteKeys()
                         [this](const QModelIndex& topLeft, const QModelIndex& bottomRight,
                                const QList<int>& roles) {
                             const bool urlColumn = topLeft.column() <= LinkingSiteList::Website
-                                                   && bottomRight.column() >= LinkingSiteList::Website;
+                                && bottomRight.column() >= LinkingSiteList::Website;
                             const bool text = roles.isEmpty() || roles.contains(Qt::DisplayRole)
-                                              || roles.contains(Qt::EditRole);
+                                || roles.contains(Qt::EditRole);
                             if (urlColumn && text)
                                 m_siteKeysDirty = true;
                         }),

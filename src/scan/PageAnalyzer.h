@@ -109,8 +109,7 @@ public:
     static QString serialText(qint64 serial);
 
 Q_SIGNALS:
-    void analysisFinished(int slot, quint64 generation,
-                          corvane::PageAnalyzer::Continuation next);
+    void analysisFinished(int slot, quint64 generation, corvane::PageAnalyzer::Continuation next);
     // Texts of status-bar panels 2 and 3.
     void statusChanged(int panel, const QString& text);
     // A sound file to play without waiting.

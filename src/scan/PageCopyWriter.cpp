@@ -24,12 +24,14 @@ public:
 
     void write(QByteArrayView bytes)
     {
-        struct stat st {};
+        struct stat st {
+        };
         // Removed or replaced by someone else since the last write: the name gets a new file.
         if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || st.st_nlink == 0))
             close();
         if (m_fd < 0) {
-            m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+            m_fd
+                = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
             if (m_fd < 0 || ::fstat(m_fd, &st) != 0) {
                 close();
                 return;
@@ -37,7 +39,8 @@ public:
         }
         qsizetype done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::pwrite(m_fd, bytes.data() + done, std::size_t(bytes.size() - done), off_t(done));
+            const ssize_t n = ::pwrite(m_fd, bytes.data() + done, std::size_t(bytes.size() - done),
+                                       off_t(done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
@@ -86,7 +89,8 @@ void PageCopyWriter::write(std::vector<Copy> copies, bool keepOpen)
         for (Copy& copy : copies) {
             // The file's last write not yet done is replaced: nobody would ever see it.
             bool replaced = false;
-            for (auto it = m_queue.rbegin(); it != m_queue.rend() && it->kind != Command::CloseAll; ++it) {
+            for (auto it = m_queue.rbegin(); it != m_queue.rend() && it->kind != Command::CloseAll;
+                 ++it) {
                 if (it->kind == Command::Write && it->path == copy.path) {
                     it->make = std::move(copy.make);
                     it->keepOpen = keepOpen;
@@ -95,7 +99,8 @@ void PageCopyWriter::write(std::vector<Copy> copies, bool keepOpen)
                 }
             }
             if (!replaced)
-                m_queue.push_back({Command::Write, std::move(copy.path), std::move(copy.make), {}, keepOpen});
+                m_queue.push_back(
+                    {Command::Write, std::move(copy.path), std::move(copy.make), {}, keepOpen});
         }
         if (!m_thread.joinable())
             m_thread = std::thread([this] { run(); });

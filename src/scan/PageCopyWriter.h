@@ -5,10 +5,10 @@
 
 #include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace corvane {

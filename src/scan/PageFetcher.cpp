@@ -67,7 +67,7 @@ bool isHostName(const QString& host)
     for (const QChar c : host) {
         const char16_t u = c.unicode();
         const bool ok = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z')
-                        || (u >= u'0' && u <= u'9') || u == u'-' || u == u'.' || u == u'_';
+            || (u >= u'0' && u <= u'9') || u == u'-' || u == u'.' || u == u'_';
         if (!ok)
             return false;
     }
@@ -207,9 +207,9 @@ UrlSplit PageFetcher::splitUrl(const QString& url)
 QByteArray PageFetcher::requestBytes(const QString& host, const QString& path)
 {
     const QString request = QStringLiteral("GET ") + path + QStringLiteral(" HTTP/1.1\r\n")
-                            + QStringLiteral("Host: ") + host + QStringLiteral("\r\n")
-                            + QStringLiteral("Connection: close\r\n")
-                            + QStringLiteral("Accept: */*\r\n") + QStringLiteral("\r\n");
+        + QStringLiteral("Host: ") + host + QStringLiteral("\r\n")
+        + QStringLiteral("Connection: close\r\n") + QStringLiteral("Accept: */*\r\n")
+        + QStringLiteral("\r\n");
     return Windows1252::encode(request);
 }
 
@@ -253,9 +253,11 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
     // socket asking the proxy settings for every page.
     socket->setProxy(QNetworkProxy::NoProxy);
     s.socket = socket;
-    connect(socket, &QTcpSocket::connected, this, [this, slot, socket] { onConnected(slot, socket); });
+    connect(socket, &QTcpSocket::connected, this,
+            [this, slot, socket] { onConnected(slot, socket); });
     connect(socket, &QTcpSocket::readyRead, this, [this, slot, socket] { onData(slot, socket); });
-    connect(socket, &QTcpSocket::disconnected, this, [this, slot, socket] { onClosed(slot, socket); });
+    connect(socket, &QTcpSocket::disconnected, this,
+            [this, slot, socket] { onClosed(slot, socket); });
     // A failed connection raises no event of its own: the watchdog ends the Linking Site.
 
     const QString connectHost = u.connectHost;
@@ -294,9 +296,10 @@ void PageFetcher::onData(int slot, QTcpSocket* socket)
     f.strResponse += data;
     f.lBytesReceived += qint32(data.size());
 
-    Q_EMIT statusChanged(1, QStringLiteral("Downloading: ") + f.strHost + f.strPath
-                                + QStringLiteral(" (") + QString::number(f.lBytesReceived)
-                                + QStringLiteral(")"));
+    Q_EMIT statusChanged(1,
+                         QStringLiteral("Downloading: ") + f.strHost + f.strPath
+                             + QStringLiteral(" (") + QString::number(f.lBytesReceived)
+                             + QStringLiteral(")"));
     if (s.socket != socket || !scanRunning())
         return;
 

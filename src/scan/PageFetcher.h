@@ -41,7 +41,7 @@ struct UrlSplit {
 // What page analysis is told about a finished page.
 struct FetchedPage {
     int slot = 0;
-    QString strHost;   // the base for links that start with "/"
+    QString strHost; // the base for links that start with "/"
     QString strPath;
     QString strCurUrl;
     QString strCurDir;

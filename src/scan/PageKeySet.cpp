@@ -40,7 +40,8 @@ inline std::uint64_t load64(const unsigned char* p)
 
 std::size_t PageKeySet::hashOf(QStringView key)
 {
-    static const std::uint64_t seed = mix(std::uint64_t(QHashSeed::globalSeed()) ^ kPrime0, kPrime1);
+    static const std::uint64_t seed
+        = mix(std::uint64_t(QHashSeed::globalSeed()) ^ kPrime0, kPrime1);
     const auto* p = reinterpret_cast<const unsigned char*>(key.utf16());
     std::size_t n = std::size_t(key.size()) * sizeof(char16_t);
     std::uint64_t h = seed ^ mix(std::uint64_t(n) ^ kPrime2, kPrime1);

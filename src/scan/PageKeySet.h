@@ -39,7 +39,10 @@ private:
     // slot's key's place in m_entries. A look-up reads the marks, one byte a slot, so a large
     // table's marks stay in the cache, and goes on to a key only when its mark agrees. The low
     // bits of the hash choose the slot, the top seven make the mark.
-    static std::uint8_t markOf(std::size_t hash) { return std::uint8_t(0x80 | (std::uint64_t(hash) >> 57)); }
+    static std::uint8_t markOf(std::size_t hash)
+    {
+        return std::uint8_t(0x80 | (std::uint64_t(hash) >> 57));
+    }
     // The keys' characters stand one after another in m_chars: adding a key copies it there,
     // with no text of its own to allocate.
     struct Entry {

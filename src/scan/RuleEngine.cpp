@@ -74,8 +74,8 @@ bool RuleEngine::ruleApplies(const CrawlRule& rule, const QString& mainSiteUrl,
                              const QString& linkingSiteUrl)
 {
     const bool mainMatches = rule.mainSite == RuleType::Global || rule.mainSite == mainSiteUrl;
-    const bool siteMatches =
-        rule.remoteSite == RuleType::Global || rule.remoteSite == linkingSiteUrl;
+    const bool siteMatches = rule.remoteSite == RuleType::Global
+        || rule.remoteSite == linkingSiteUrl;
     return mainMatches && siteMatches;
 }
 

@@ -19,8 +19,8 @@ namespace {
 const QString kSkipped = QStringLiteral("Skipped");
 const QString kTimeout = QStringLiteral("Timeout");
 
-constexpr qint32 kPageLimits[] = {1,     10,     50,     100,    500,    1000,  5000,
-                                  10000, 20000, 50000, 100000, 200000, 500000};
+constexpr qint32 kPageLimits[]
+    = {1, 10, 50, 100, 500, 1000, 5000, 10000, 20000, 50000, 100000, 200000, 500000};
 
 qint16 readTimeout(const SettingsStore& settings)
 {
@@ -32,8 +32,8 @@ qint16 readTimeout(const SettingsStore& settings)
 } // namespace
 
 ScanController::ScanController(Project& project, SettingsStore& settings,
-                               ScanStatistics& statistics, AppFolder app,
-                               NetworkContext& network, QObject* parent)
+                               ScanStatistics& statistics, AppFolder app, NetworkContext& network,
+                               QObject* parent)
     : QObject(parent),
       m_project(project),
       m_settings(settings),
@@ -48,8 +48,7 @@ ScanController::ScanController(Project& project, SettingsStore& settings,
     connect(m_fetcher, &PageFetcher::pageFetched, this, &ScanController::onPageFetched);
     connect(m_analyzer, &PageAnalyzer::statusChanged, this, &ScanController::statusChanged);
     connect(m_analyzer, &PageAnalyzer::cueRequested, this, &ScanController::cueRequested);
-    connect(m_analyzer, &PageAnalyzer::analysisFinished, this,
-            &ScanController::onAnalysisFinished);
+    connect(m_analyzer, &PageAnalyzer::analysisFinished, this, &ScanController::onAnalysisFinished);
 }
 
 ScanController::~ScanController()
@@ -130,8 +129,7 @@ void ScanController::readFileTypes()
     }
     if (accumulator.size() > 1 && accumulator.endsWith(u'|'))
         accumulator.chop(1);
-    m_project.state().aFileTypes =
-        accumulator.isEmpty() ? QStringList() : accumulator.split(u'|');
+    m_project.state().aFileTypes = accumulator.isEmpty() ? QStringList() : accumulator.split(u'|');
 }
 
 void ScanController::playCue(const QString& setting, const QString& file)
@@ -171,7 +169,8 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
 
     int startRow = 1;
     if (st.iScanType == SelectedMainSite || st.iScanType == SelectedLinkingSite) {
-        st.iCurrentMain = qint16(std::clamp(selectedMain, 0, int(std::numeric_limits<qint16>::max())));
+        st.iCurrentMain
+            = qint16(std::clamp(selectedMain, 0, int(std::numeric_limits<qint16>::max())));
         if (selectedMain < 1 || selectedMain > mainCount) {
             Q_EMIT messageRaised(
                 QStringLiteral("You must select a Main Site to scan before using this scan type."),
@@ -257,8 +256,8 @@ void ScanController::NextPage(int slot)
 
     ++st.lPagesTaken;
     PageQueue& queue = m_project.pageQueue();
-    const bool limitReached =
-        m_settings.isOn(QStringLiteral("chkAuto")) && st.lPagesTaken > lPageLimit;
+    const bool limitReached = m_settings.isOn(QStringLiteral("chkAuto"))
+        && st.lPagesTaken > lPageLimit;
     if (limitReached || queue.isEmpty()) {
         st.lPagesTaken = 0;
         AdvanceSite();
@@ -271,12 +270,14 @@ void ScanController::NextPage(int slot)
     }
 
     const int mainCount = m_project.mainSiteCount();
-    Q_EMIT statusChanged(1, QStringLiteral("Main Site ") + QString::number(st.iCurrentMain)
-                                + QStringLiteral(" of ") + QString::number(mainCount));
+    Q_EMIT statusChanged(1,
+                         QStringLiteral("Main Site ") + QString::number(st.iCurrentMain)
+                             + QStringLiteral(" of ") + QString::number(mainCount));
     if (!isCurrent(generation))
         return;
-    Q_EMIT statusChanged(2, QStringLiteral("Page ") + QString::number(st.lPagesTaken)
-                                + QStringLiteral(" of ") + QString::number(st.lPagesKnown + 1));
+    Q_EMIT statusChanged(2,
+                         QStringLiteral("Page ") + QString::number(st.lPagesTaken)
+                             + QStringLiteral(" of ") + QString::number(st.lPagesKnown + 1));
     m_fetcher->strURL = queue.takeFirst();
     Q_EMIT statusChanged(3, QStringLiteral("Searching ") + st.strLinkingSite);
     Q_EMIT pageStarted(st.iCurrentMain, mainCount, st.strLinkingSite, m_fetcher->strURL);
@@ -535,8 +536,9 @@ void ScanController::onIdleTicked(int slot, int idleSeconds)
         return;
     }
     const quint64 generation = m_generation;
-    Q_EMIT statusChanged(4, QString::number(idleSeconds) + QStringLiteral(" of ")
-                                + QString::number(timeout) + QStringLiteral(" seconds"));
+    Q_EMIT statusChanged(4,
+                         QString::number(idleSeconds) + QStringLiteral(" of ")
+                             + QString::number(timeout) + QStringLiteral(" seconds"));
     if (!isCurrent(generation))
         return;
     if (idleSeconds >= timeout) {

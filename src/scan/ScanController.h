@@ -75,10 +75,10 @@ public:
     PageAnalyzer& analyzer() { return *m_analyzer; }
 
     // Scan state of the controller, under its documented names.
-    qint32 lPageLimit = 0;   // pages allowed per Linking Site, from "cmbAdvance"
-    qint16 iSkipType = 0;    // what Skip skips
+    qint32 lPageLimit = 0; // pages allowed per Linking Site, from "cmbAdvance"
+    qint16 iSkipType = 0;  // what Skip skips
     bool bSkipClicked = false;
-    qint16 timeout = 60;     // idle seconds allowed, from "txtTimeout"
+    qint16 timeout = 60; // idle seconds allowed, from "txtTimeout"
 
     // The page-limit table behind "cmbAdvance"; -1 for an index outside it.
     static qint32 pageLimitFor(int index);

@@ -22,11 +22,11 @@ qint32 storedCount(const QString& text)
     const qint64 v = t.toLongLong(&ok);
     if (ok)
         return v < 0 ? 0 : v > kMax ? kMax : qint32(v);
-    const QStringView digits
-        = QStringView(t).startsWith(u'+') ? QStringView(t).mid(1) : QStringView(t);
+    const QStringView digits = QStringView(t).startsWith(u'+') ? QStringView(t).mid(1)
+                                                               : QStringView(t);
     const bool allDigits = !digits.isEmpty()
-        && std::all_of(
-            digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        && std::all_of(digits.begin(), digits.end(),
+                       [](QChar c) { return c >= u'0' && c <= u'9'; });
     return allDigits ? kMax : 0;
 }
 

@@ -16,8 +16,8 @@ namespace {
 // -1 when there is none. Eight units at a time.
 // The units come as whole ints: a 16-bit value kept on the stack and read back as a vector
 // lane stalls the load.
-inline qsizetype findUnits(const char16_t* p, qsizetype from, qsizetype end, unsigned a,
-                           unsigned b, bool nonAscii)
+inline qsizetype findUnits(const char16_t* p, qsizetype from, qsizetype end, unsigned a, unsigned b,
+                           bool nonAscii)
 {
     qsizetype i = from;
 #if defined(__SSE2__)
@@ -27,9 +27,11 @@ inline qsizetype findUnits(const char16_t* p, qsizetype from, qsizetype end, uns
     const __m128i zero = _mm_setzero_si128();
     for (; i + 8 <= end; i += 8) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb))));
+        unsigned mask = unsigned(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb))));
         if (nonAscii)
-            mask |= ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(x, high), zero))) & 0xFFFFu;
+            mask |= ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(x, high), zero)))
+                & 0xFFFFu;
         if (mask != 0)
             return i + qCountTrailingZeroBits(mask) / 2;
     }
@@ -77,9 +79,11 @@ qsizetype indexOfUpperOrNonAscii(QStringView text)
     const __m128i zero = _mm_setzero_si128();
     for (; i + 8 <= n; i += 8) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const __m128i upper = _mm_and_si128(_mm_cmpgt_epi16(x, beforeA), _mm_cmplt_epi16(x, afterZ));
+        const __m128i upper
+            = _mm_and_si128(_mm_cmpgt_epi16(x, beforeA), _mm_cmplt_epi16(x, afterZ));
         const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(x, high), zero);
-        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(upper, _mm_xor_si128(ascii, _mm_set1_epi8(-1)))));
+        const unsigned mask = unsigned(
+            _mm_movemask_epi8(_mm_or_si128(upper, _mm_xor_si128(ascii, _mm_set1_epi8(-1)))));
         if (mask != 0)
             return i + qCountTrailingZeroBits(mask) / 2;
     }
@@ -110,7 +114,8 @@ qsizetype indexOfNoCase(QStringView haystack, QStringView needle, qsizetype from
     const char16_t* h = haystack.utf16();
     const char16_t* nd = needle.utf16();
     const char16_t lower = foldAscii(nd[0]);
-    const char16_t upper = (lower >= u'a' && lower <= u'z') ? char16_t(lower - (u'a' - u'A')) : lower;
+    const char16_t upper = (lower >= u'a' && lower <= u'z') ? char16_t(lower - (u'a' - u'A'))
+                                                            : lower;
     // The first letter's places are found eight at a time; beyond ASCII a character may still
     // fold to it, so those places are looked at too.
     for (qsizetype i = from; i <= last; ++i) {
@@ -187,7 +192,8 @@ qsizetype replaceAllNoCase(QString& text, QStringView before, QStringView after)
         return count;
     }
     QString result;
-    result.reserve(text.size() + (after.size() > before.size() ? 16 * (after.size() - before.size()) : 0));
+    result.reserve(text.size()
+                   + (after.size() > before.size() ? 16 * (after.size() - before.size()) : 0));
     qsizetype copied = 0;
     qsizetype count = 0;
     while (at >= 0) {

@@ -69,7 +69,8 @@ inline qsizetype indexOfPair(std::string_view text, char a, char b)
     for (; i + 17 <= n; i += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
-        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
+        const unsigned mask = unsigned(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
         if (mask != 0)
             return i + qCountTrailingZeroBits(mask);
     }

@@ -86,7 +86,8 @@ bool hasHostMarker(QStringView v)
 {
     for (qsizetype i = indexOfUnit(v, u'.'); i >= 0; i = indexOfUnit(v, u'.', i + 1)) {
         if (wordAt(v, i + 1, "com", 3) || wordAt(v, i + 1, "net", 3) || wordAt(v, i + 1, "edu", 3)
-            || wordAt(v, i + 1, "gov", 3) || wordAt(v, i - 3, "www", 3) || wordAt(v, i - 3, "ww2", 3))
+            || wordAt(v, i + 1, "gov", 3) || wordAt(v, i - 3, "www", 3)
+            || wordAt(v, i - 3, "ww2", 3))
             return true;
     }
     return false;
@@ -129,14 +130,29 @@ bool mayNeedRepair(QStringView v)
 {
     QStringView ending;
     switch (foldedUnit(v.back().unicode())) {
-    case u's': ending = u".as"; break;
-    case u't': ending = u".ht"; break;
-    case u'h': ending = u".ph"; break;
-    case u'e': ending = u"/hre"; break;
-    case u'f': ending = u"/href"; break;
-    case u':': ending = u"/http:"; break;
-    case u'p': ending = u"/http"; break;
-    default: return false;
+    case u's':
+        ending = u".as";
+        break;
+    case u't':
+        ending = u".ht";
+        break;
+    case u'h':
+        ending = u".ph";
+        break;
+    case u'e':
+        ending = u"/hre";
+        break;
+    case u'f':
+        ending = u"/href";
+        break;
+    case u':':
+        ending = u"/http:";
+        break;
+    case u'p':
+        ending = u"/http";
+        break;
+    default:
+        return false;
     }
     return TextSearch::endsWithNoCase(v, ending);
 }
@@ -195,10 +211,12 @@ bool asciiWordAt(std::string_view v, std::ptrdiff_t i, std::string_view word)
 
 bool asciiHostMarker(std::string_view v)
 {
-    for (qsizetype i = TextSearch::indexOfByte(v, '.'); i >= 0; i = TextSearch::indexOfByte(v, '.', i + 1)) {
+    for (qsizetype i = TextSearch::indexOfByte(v, '.'); i >= 0;
+         i = TextSearch::indexOfByte(v, '.', i + 1)) {
         const auto at = std::ptrdiff_t(i);
-        if (asciiWordAt(v, at + 1, "com") || asciiWordAt(v, at + 1, "net") || asciiWordAt(v, at + 1, "edu")
-            || asciiWordAt(v, at + 1, "gov") || asciiWordAt(v, at - 3, "www") || asciiWordAt(v, at - 3, "ww2"))
+        if (asciiWordAt(v, at + 1, "com") || asciiWordAt(v, at + 1, "net")
+            || asciiWordAt(v, at + 1, "edu") || asciiWordAt(v, at + 1, "gov")
+            || asciiWordAt(v, at - 3, "www") || asciiWordAt(v, at - 3, "ww2"))
             return true;
     }
     return false;
@@ -246,21 +264,37 @@ inline bool endsWithPair(std::string_view v, char a, char b)
 
 bool asciiEndsWith(std::string_view v, std::string_view ending)
 {
-    return v.size() >= ending.size() && asciiWordAt(v, std::ptrdiff_t(v.size() - ending.size()), ending);
+    return v.size() >= ending.size()
+        && asciiWordAt(v, std::ptrdiff_t(v.size() - ending.size()), ending);
 }
 
 bool asciiMayNeedRepair(std::string_view v)
 {
     std::string_view ending;
     switch (lowerAscii(v.back())) {
-    case 's': ending = ".as"; break;
-    case 't': ending = ".ht"; break;
-    case 'h': ending = ".ph"; break;
-    case 'e': ending = "/hre"; break;
-    case 'f': ending = "/href"; break;
-    case ':': ending = "/http:"; break;
-    case 'p': ending = "/http"; break;
-    default: return false;
+    case 's':
+        ending = ".as";
+        break;
+    case 't':
+        ending = ".ht";
+        break;
+    case 'h':
+        ending = ".ph";
+        break;
+    case 'e':
+        ending = "/hre";
+        break;
+    case 'f':
+        ending = "/href";
+        break;
+    case ':':
+        ending = "/http:";
+        break;
+    case 'p':
+        ending = "/http";
+        break;
+    default:
+        return false;
     }
     return asciiEndsWith(v, ending);
 }
@@ -432,9 +466,8 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
     // Page analysis cuts a value two characters short when no quote or ">" closes it; these
     // repairs give the common endings back. Each replaces every occurrence, not just the end.
     if (out.size() > 6 && mayNeedRepair(out)) {
-        const auto endsWith = [&out](const QString& end) {
-            return TextSearch::endsWithNoCase(out, end);
-        };
+        const auto endsWith
+            = [&out](const QString& end) { return TextSearch::endsWithNoCase(out, end); };
         if (endsWith(QStringLiteral(".as")))
             TextSearch::replaceAllNoCase(out, u".as", u".asp");
         if (endsWith(QStringLiteral(".ht")))
@@ -453,17 +486,18 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
     return out;
 }
 
-AsciiResolve ResolveAsciiLink(std::string_view v, std::string_view strHost, std::string_view strCurDir,
-                              std::string& out)
+AsciiResolve ResolveAsciiLink(std::string_view v, std::string_view strHost,
+                              std::string_view strCurDir, std::string& out)
 {
     // The steps of ResolveLink, in its order; see there.
     bool absolute = false;
     const qsizetype at = TextSearch::indexOfByte(v, ':');
     if (at >= 0) {
         const auto colon = std::size_t(at);
-        const bool prefix = (colon == 4 || colon == 5) && TextSearch::indexOfByte(v, ':', at + 1) < 0
-                            && asciiWordAt(v, 0, std::string_view("https", colon)) && v.size() > colon + 2
-                            && v[colon + 1] == '/' && v[colon + 2] == '/';
+        const bool prefix = (colon == 4 || colon == 5)
+            && TextSearch::indexOfByte(v, ':', at + 1) < 0
+            && asciiWordAt(v, 0, std::string_view("https", colon)) && v.size() > colon + 2
+            && v[colon + 1] == '/' && v[colon + 2] == '/';
         if (!prefix)
             return AsciiResolve::NotHandled;
         absolute = colon == 4;
@@ -484,8 +518,10 @@ AsciiResolve ResolveAsciiLink(std::string_view v, std::string_view strHost, std:
         std::string baseText;
         while (startsWithPair(rest, '.', '.')) {
             std::string_view b = base;
-            for (qsizetype colon = TextSearch::indexOfByte(b, ':'); colon >= 0; colon = TextSearch::indexOfByte(b, ':', colon + 1)) {
-                if (std::size_t(colon) + 2 < b.size() && b[std::size_t(colon) + 1] == '/' && b[std::size_t(colon) + 2] == '/')
+            for (qsizetype colon = TextSearch::indexOfByte(b, ':'); colon >= 0;
+                 colon = TextSearch::indexOfByte(b, ':', colon + 1)) {
+                if (std::size_t(colon) + 2 < b.size() && b[std::size_t(colon) + 1] == '/'
+                    && b[std::size_t(colon) + 2] == '/')
                     return AsciiResolve::NotHandled;
             }
             if (b.ends_with('/'))
@@ -633,8 +669,8 @@ bool xfileExists(const QString& path)
 
 QString FileNamePart(const QString& path)
 {
-    const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')),
-                                   path.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype cut
+        = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
     return path.mid(cut + 1);
 }
 

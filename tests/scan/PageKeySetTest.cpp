@@ -46,7 +46,9 @@ private Q_SLOTS:
     {
         QFETCH(QList<int>, reservations);
         PageKeySet set;
-        const auto key = [](int i) { return QStringLiteral("partner.test/dir%1/page%2.htm").arg(i % 7).arg(i); };
+        const auto key = [](int i) {
+            return QStringLiteral("partner.test/dir%1/page%2.htm").arg(i % 7).arg(i);
+        };
         set.reserve(std::size_t(reservations.at(0)));
         for (int i = 0; i < 5000; ++i) {
             if (i == 100)

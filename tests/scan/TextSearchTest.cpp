@@ -19,17 +19,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("haystack");
         QTest::addColumn<QString>("needle");
         QTest::addColumn<int>("from");
-        QTest::newRow("plain") << "www.Example.COM/x" << "example.com" << 0;
-        QTest::newRow("absent") << "www.example.org" << ".com" << 0;
-        QTest::newRow("at the end") << "page.HT" << ".ht" << 0;
-        QTest::newRow("from past the first") << "http://a/http://b" << "HTTP://" << 1;
-        QTest::newRow("needle longer") << "ab" << "abc" << 0;
-        QTest::newRow("empty needle") << "abc" << "" << 1;
-        QTest::newRow("empty haystack") << "" << "a" << 0;
+        QTest::newRow("plain") << "www.Example.COM/x"
+                               << "example.com" << 0;
+        QTest::newRow("absent") << "www.example.org"
+                                << ".com" << 0;
+        QTest::newRow("at the end") << "page.HT"
+                                    << ".ht" << 0;
+        QTest::newRow("from past the first") << "http://a/http://b"
+                                             << "HTTP://" << 1;
+        QTest::newRow("needle longer") << "ab"
+                                       << "abc" << 0;
+        QTest::newRow("empty needle") << "abc"
+                                      << "" << 1;
+        QTest::newRow("empty haystack") << ""
+                                        << "a" << 0;
         QTest::newRow("kelvin sign folds to k") << QString::fromUtf8("\u212Aey") << "key" << 0;
-        QTest::newRow("non-ASCII needle") << QString::fromUtf8("CAFÉ au lait")
-                                          << QString::fromUtf8("café") << 0;
-        QTest::newRow("negative from") << "abcabc" << "ABC" << -3;
+        QTest::newRow("non-ASCII needle")
+            << QString::fromUtf8("CAFÉ au lait") << QString::fromUtf8("café") << 0;
+        QTest::newRow("negative from") << "abcabc"
+                                       << "ABC" << -3;
     }
     void matchesQtsCaseInsensitiveSearch()
     {
@@ -55,7 +63,8 @@ private Q_SLOTS:
     // own searches as the reference.
     void searchesFindEveryPlace()
     {
-        const QList<char16_t> specials = {u'/', u'A', u'Z', u'a', 0x80, 0x212A /* Kelvin sign */, 0x17F /* long s */};
+        const QList<char16_t> specials
+            = {u'/', u'A', u'Z', u'a', 0x80, 0x212A /* Kelvin sign */, 0x17F /* long s */};
         for (int length = 0; length <= 26; ++length) {
             for (int at = 0; at <= length; ++at) {
                 for (const char16_t special : specials) {
@@ -63,12 +72,15 @@ private Q_SLOTS:
                     if (at < length)
                         text[at] = QChar(special);
                     const QString where = QStringLiteral("length %1, place %2, U+%3")
-                                              .arg(length).arg(at).arg(int(special), 4, 16, QLatin1Char('0'));
+                                              .arg(length)
+                                              .arg(at)
+                                              .arg(int(special), 4, 16, QLatin1Char('0'));
                     for (const qsizetype from : {qsizetype(0), qsizetype(3), qsizetype(9)}) {
-                        QVERIFY2(TextSearch::indexOfUnit(text, special, from) == QStringView(text).indexOf(QChar(special), from),
+                        QVERIFY2(TextSearch::indexOfUnit(text, special, from)
+                                     == QStringView(text).indexOf(QChar(special), from),
                                  qPrintable(where));
-                        for (const QString& needle : {QStringLiteral("k"), QStringLiteral("s"), QStringLiteral("xa"),
-                                                      QStringLiteral("/x")}) {
+                        for (const QString& needle : {QStringLiteral("k"), QStringLiteral("s"),
+                                                      QStringLiteral("xa"), QStringLiteral("/x")}) {
                             QVERIFY2(TextSearch::indexOfNoCase(text, needle, from)
                                          == text.indexOf(needle, from, Qt::CaseInsensitive),
                                      qPrintable(where + u' ' + needle));
@@ -80,8 +92,10 @@ private Q_SLOTS:
                         if (c >= 0x80 || (c >= u'A' && c <= u'Z'))
                             firstUpperOrBeyond = i;
                     }
-                    QVERIFY2(TextSearch::indexOfUpperOrNonAscii(text) == firstUpperOrBeyond, qPrintable(where));
-                    QVERIFY2(TextSearch::isAscii(text) == (at == length || special < 0x80), qPrintable(where));
+                    QVERIFY2(TextSearch::indexOfUpperOrNonAscii(text) == firstUpperOrBeyond,
+                             qPrintable(where));
+                    QVERIFY2(TextSearch::isAscii(text) == (at == length || special < 0x80),
+                             qPrintable(where));
                 }
             }
         }
@@ -102,17 +116,28 @@ private Q_SLOTS:
                         text[std::size_t(second) + 1] = '/';
                     }
                     const std::string_view view = text;
-                    const QString where = QStringLiteral("length %1, places %2 and %3").arg(length).arg(at).arg(second);
-                    const auto index = [](std::size_t found) { return found == std::string_view::npos ? qsizetype(-1) : qsizetype(found); };
+                    const QString where = QStringLiteral("length %1, places %2 and %3")
+                                              .arg(length)
+                                              .arg(at)
+                                              .arg(second);
+                    const auto index = [](std::size_t found) {
+                        return found == std::string_view::npos ? qsizetype(-1) : qsizetype(found);
+                    };
                     for (const qsizetype from : {qsizetype(0), qsizetype(1), qsizetype(17)}) {
-                        QVERIFY2(TextSearch::indexOfByte(view, '/', from)
-                                     == (from <= length ? index(view.find('/', std::size_t(from))) : -1),
-                                 qPrintable(where));
+                        QVERIFY2(
+                            TextSearch::indexOfByte(view, '/', from)
+                                == (from <= length ? index(view.find('/', std::size_t(from))) : -1),
+                            qPrintable(where));
                     }
-                    QVERIFY2(TextSearch::indexOfPair(view, '/', '/') == index(view.find("//")), qPrintable(where));
-                    for (const std::string_view part : std::initializer_list<std::string_view>{"", "/", "//", "x/", "/x", "xx//", text}) {
-                        QVERIFY2(TextSearch::containsBytes(view, part) == (view.find(part) != std::string_view::npos),
-                                 qPrintable(where + u' ' + QString::fromLatin1(part.data(), qsizetype(part.size()))));
+                    QVERIFY2(TextSearch::indexOfPair(view, '/', '/') == index(view.find("//")),
+                             qPrintable(where));
+                    for (const std::string_view part : std::initializer_list<std::string_view>{
+                             "", "/", "//", "x/", "/x", "xx//", text}) {
+                        QVERIFY2(
+                            TextSearch::containsBytes(view, part)
+                                == (view.find(part) != std::string_view::npos),
+                            qPrintable(where + u' '
+                                       + QString::fromLatin1(part.data(), qsizetype(part.size()))));
                     }
                 }
             }
