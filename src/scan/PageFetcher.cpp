@@ -223,10 +223,11 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
     if (slot < 0 || slot >= kSlotCount || !scanRunning())
         return Start::Abandoned;
 
-    const UrlSplit u = splitUrl(strURL);
-    strURL = u.strURL;
-    strCurUrl = u.strCurUrl;
-    strCurDir = u.strCurDir;
+    ScanState& st = m_project.state();
+    const UrlSplit u = splitUrl(st.strURL);
+    st.strURL = u.strURL;
+    st.strCurUrl = u.strCurUrl;
+    st.strCurDir = u.strCurDir;
     if (!u.ok()) {
         m_lastProblem = u.problem;
         return Start::Failed;
@@ -375,8 +376,8 @@ void PageFetcher::finishPage(int slot)
     page.slot = slot;
     page.strHost = f.strHost;
     page.strPath = f.strPath;
-    page.strCurUrl = strCurUrl;
-    page.strCurDir = strCurDir;
+    page.strCurUrl = m_project.state().strCurUrl;
+    page.strCurDir = m_project.state().strCurDir;
     dropSocket(s);
     s.state.strResponse.clear();
     Q_EMIT pageFetched(page, body);

@@ -74,16 +74,10 @@ public:
                 QObject* parent = nullptr);
     ~PageFetcher() override;
 
-    // The URL taken from the page queue; FetchPage normalises it in place.
-    QString strURL;
-    // The page being fetched (shared with page analysis): no scheme, no trailing "/", and its
-    // directory ending with "/".
-    QString strCurUrl;
-    QString strCurDir;
-
     static UrlSplit splitUrl(const QString& url);
 
-    // Prepares the slot from strURL and opens its connection.
+    // Prepares the slot from the scan state's strURL (normalised in place, with strCurUrl and
+    // strCurDir) and opens its connection.
     Start FetchPage(int slot);
     // The reason of the last Failed start.
     const QString& lastProblem() const { return m_lastProblem; }

@@ -1,5 +1,6 @@
 #include "scan/ScanStatistics.h"
 
+#include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
 
 #include <algorithm>
@@ -9,8 +10,8 @@ namespace corvane {
 
 namespace {
 
-const QString kHistPages = QStringLiteral("lHistWebScanned");
-const QString kHistLinks = QStringLiteral("lHistEmailFound");
+const QString kHistPages = SettingKey::lHistWebScanned;
+const QString kHistLinks = SettingKey::lHistEmailFound;
 constexpr qint32 kMax = std::numeric_limits<qint32>::max();
 
 // A stored historical count. Text that is not a whole number (a hand-edited or damaged settings

@@ -1,7 +1,9 @@
 #include "scan/PageAnalyzer.h"
 #include "model/Project.h"
+#include "scan/HrefValue.h"
 #include "scan/NetworkContext.h"
 #include "scan/PageFetcher.h"
+#include "scan/PageText.h"
 #include "scan/ScanStatistics.h"
 #include "scan/UrlTools.h"
 #include "support/TestRegistry.h"
@@ -46,7 +48,7 @@ struct AnalyzerFixture {
             {QStringLiteral("partner.test"), QStringLiteral("5"), {}, {}, {}});
         project.linkingSites(k)->appendSite(
             {QStringLiteral("www.Other.test/Links.htm"), QStringLiteral("1"), {}, {}, {}});
-        analyzer.scanStarted();
+        analyzer.resetForScan();
         ScanState& st = project.state();
         st.iCurrentMain = qint16(k);
         st.iCurrentSite = 1;
@@ -167,7 +169,7 @@ private Q_SLOTS:
         QFETCH(QString, line);
         QFETCH(bool, hasValue);
         QFETCH(QString, value);
-        const std::optional<QString> v = PageAnalyzer::linkValue(line);
+        const std::optional<QStringView> v = HrefValue::cut(QStringView(line).sliced(5));
         QCOMPARE(v.has_value(), hasValue);
         if (hasValue)
             QCOMPARE(*v, value);
@@ -194,7 +196,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(QString, rewritten);
-        QCOMPARE(PageAnalyzer::rewriteHrefs(text), rewritten);
+        QCOMPARE(PageText(text).rewritten(), rewritten);
     }
 
     void redirectTargetOfALine_data()
@@ -214,7 +216,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, line);
         QFETCH(QString, target);
-        QCOMPARE(PageAnalyzer::redirectTarget(line), target);
+        QCOMPARE(HrefValue::redirectTarget(line), target);
     }
 
     void linksOfAPage_data()
@@ -301,7 +303,6 @@ private Q_SLOTS:
         f.addRules(rules);
         f.analyze(body);
         QCOMPARE(f.queue(), queued);
-        QCOMPARE(f.analyzer.aQueuedPages, queued);
         QCOMPARE(f.state().lPagesKnown, queued.size());
         QCOMPARE(f.statistics.lPagesFound, queued.size());
         QCOMPARE(f.rows(), results);
@@ -311,65 +312,6 @@ private Q_SLOTS:
                                                            : PageAnalyzer::Continuation::NextPage});
         QCOMPARE(f.generations, QList<quint64>{kGeneration});
         QCOMPARE(f.panel2, (QStringList{"Saving to HTML", "Getting Links", ""}));
-    }
-
-    // Plain ASCII links go through the analysis as bytes; a crawl rule (here one that refuses
-    // nothing) sends every link down the text path. Both must give the same pages and results,
-    // for links of every shape, with the file types on and off.
-    void bytePathAgreesWithTextPath()
-    {
-        const QStringList schemes = {"", "http://", "HTTPS://", "ftp://"};
-        const QStringList starts = {"", "/", "//", "../", "../../", "./", "www.", "WWW."};
-        const QStringList middles = {"page",
-                                     "Dir/Page",
-                                     "a/./b",
-                                     "partner.test/x",
-                                     "Partner.Test/y",
-                                     "mine.test/z",
-                                     "www.mine.test/",
-                                     "other.test/links",
-                                     "sub.mine.test",
-                                     "q.com/r",
-                                     "x.gov",
-                                     "a:b",
-                                     QString(70, u'l') + ".htm"};
-        const QStringList ends
-            = {"", "/", ".htm", ".HTML", ".ht", ".as", "/href", "?q=1", ".gif", ".php?a=b", " x"};
-        QString body = QStringLiteral("<html>\n");
-        int n = 0;
-        for (const QString& scheme : schemes) {
-            for (const QString& start : starts) {
-                for (const QString& middle : middles) {
-                    for (const QString& end : ends) {
-                        body += QStringLiteral("<a href=\"%1\">%2</a>")
-                                    .arg(scheme + start + middle + end)
-                                    .arg(n);
-                        if (++n % 3 == 0)
-                            body += u'\n';
-                    }
-                }
-            }
-        }
-        for (const QString& fileTypes : {QStringLiteral("1"), QStringLiteral("0")}) {
-            AnalyzerFixture bytes;
-            AnalyzerFixture text;
-            text.addRules({"Global|Global|ExcludeString|no such text"});
-            for (AnalyzerFixture* f : {&bytes, &text}) {
-                f->set("chkFileTypes", fileTypes);
-                f->project.state().iLinksExpected = 32767;
-                f->analyze(body);
-            }
-            QVERIFY(bytes.queue().size() > 100);
-            QCOMPARE(bytes.queue(), text.queue());
-            QCOMPARE(bytes.analyzer.aQueuedPages, text.analyzer.aQueuedPages);
-            QCOMPARE(bytes.rows(), text.rows());
-            QCOMPARE(bytes.state().strProblem, text.state().strProblem);
-            QCOMPARE(bytes.finished, text.finished);
-            // The same pages are known afterwards: a second page with the same links queues none.
-            for (AnalyzerFixture* f : {&bytes, &text})
-                f->analyze(body, QStringLiteral("partner.test/links/"));
-            QCOMPARE(bytes.queue(), text.queue());
-        }
     }
 
     void emptyFileTypeListAcceptsDirectoriesAndQueries()
@@ -434,7 +376,7 @@ private Q_SLOTS:
         QCOMPARE(list.url(1), QStringLiteral("www.Other.test/Links.htm"));
         QVERIFY(f.state().bLinkFound);
         QCOMPARE(f.state().iLinksFound, qint16(2));
-        QCOMPARE(f.analyzer.lSiteLinks, 2);
+        QCOMPARE(f.project.state().lSiteLinks, 2);
         QCOMPARE(f.statistics.lLinksFound, 2);
         QCOMPARE(f.statistics.lHistLinksFound, 2);
         QCOMPARE(f.statistics.lPagesFound, 1);
@@ -487,7 +429,7 @@ private Q_SLOTS:
         QFETCH(int, before);
         QFETCH(QString, number);
         AnalyzerFixture f;
-        f.analyzer.lLinkSerial = before;
+        f.project.state().lLinkSerial = before;
         f.analyze("<a href=\"http://www.mine.test/\">");
         QCOMPARE(f.project.results().entry(0).number, number);
     }
@@ -599,27 +541,23 @@ private Q_SLOTS:
     {
         AnalyzerFixture f;
         f.analyze(QStringLiteral("<p>caf\u00e9 \u20ac</p>\n<a HREF=  'a.htm'>A</a>\r\nend"));
-        f.analyzer.waitForPageCopies();
         QCOMPARE(test::readAll(f.box.file("html0.txt")),
                  QByteArray("<p>caf\xe9 \x80</p>\n<a \r\nhref='a.htm'>A</a>\r\nend\r\n"));
         QCOMPARE(test::readAll(f.box.file("html20.txt")),
                  QByteArray("<p>caf\xe9 \x80</p><a href='a.htm'>A</a>end\r\n"));
         // Each page replaces the copies of the one before.
         f.analyze(QStringLiteral("x"));
-        f.analyzer.waitForPageCopies();
         QCOMPARE(test::readAll(f.box.file("html0.txt")), QByteArray("x\r\n"));
         QCOMPARE(test::readAll(f.box.file("html20.txt")), QByteArray("x\r\n"));
         // Copies removed by someone else between two pages are written anew.
         QVERIFY(QFile::remove(f.box.file("html0.txt")));
         QVERIFY(QFile::remove(f.box.file("html20.txt")));
         f.analyze(QStringLiteral("yz"));
-        f.analyzer.waitForPageCopies();
         QCOMPARE(test::readAll(f.box.file("html0.txt")), QByteArray("yz\r\n"));
         QCOMPARE(test::readAll(f.box.file("html20.txt")), QByteArray("yz\r\n"));
     }
 
-    // The copies are written on a thread of their own: however far behind it falls, each file
-    // ends up with the last page, whole, and the Linking Site's end closes them.
+    // Pages of every size one after the other: each file ends up with the last page, whole.
     void pageCopiesEndWithTheLastPage()
     {
         AnalyzerFixture f;
@@ -629,8 +567,7 @@ private Q_SLOTS:
                 + QString(i % 7 == 0 ? 5000 : 10 + i, u'x');
             f.analyze(last);
         }
-        f.analyzer.siteAdvanced();
-        f.analyzer.waitForPageCopies();
+        f.analyzer.endSite();
         QCOMPARE(test::readAll(f.box.file("html0.txt")), last.toLatin1() + "\r\n");
         QCOMPARE(test::readAll(f.box.file("html20.txt")), last.toLatin1() + "\r\n");
     }
@@ -703,7 +640,8 @@ private Q_SLOTS:
         f.analyze(body);
         QCOMPARE(f.state().lPagesKnown, pages);
         QCOMPARE(f.project.pageQueue().count(), pages);
-        QCOMPARE(f.analyzer.aQueuedPages.last(), QStringLiteral("partner.test/links/p100001/"));
+        QCOMPARE(f.project.pageQueue().page(pages - 1),
+                 QStringLiteral("partner.test/links/p100001/"));
     }
 
     void redirectPages_data()
@@ -765,7 +703,7 @@ private Q_SLOTS:
         QCOMPARE(got, requested);
         QCOMPARE(f.rows(), results);
         QCOMPARE(f.queue(), queued);
-        QVERIFY(!f.analyzer.bEmulate);
+        QVERIFY(!f.project.state().bEmulate);
         QCOMPARE(f.finished.first(), PageAnalyzer::Continuation::NextPage);
         // The analysis of the download ran in full: its end step cleared the second panel.
         QCOMPARE(f.panel2.last(), QString());
@@ -803,13 +741,13 @@ private Q_SLOTS:
             f.project.state().bScanRunning = false;
             f.analyzer.abort();
         } else {
-            f.analyzer.siteAdvanced();
+            f.analyzer.endSite();
         }
         // Past the moment the answer arrives.
         QTest::qWait(350);
         QVERIFY(f.finished.isEmpty());
         QVERIFY(f.rows().isEmpty());
-        QVERIFY(!f.analyzer.bEmulate);
+        QVERIFY(!f.project.state().bEmulate);
     }
 
     void stoppedScanIsNotAnalysed()
@@ -844,13 +782,12 @@ private Q_SLOTS:
     {
         AnalyzerFixture f;
         f.analyze("mine.test <a href=\"http://www.mine.test/\"><a href=\"a.htm\">");
-        QCOMPARE(f.analyzer.lLinkSerial, 1);
-        f.analyzer.scanStarted();
-        QCOMPARE(f.analyzer.lLinkSerial, 0);
+        QCOMPARE(f.project.state().lLinkSerial, 1);
+        f.analyzer.resetForScan();
+        QCOMPARE(f.project.state().lLinkSerial, 0);
         QVERIFY(!f.state().bRedirectFound);
         QCOMPARE(f.state().strProblem, QString());
         QCOMPARE(f.state().strRedirectUrl, QString());
-        QVERIFY(f.analyzer.aQueuedPages.isEmpty());
         QString queued = QStringLiteral("partner.test/links/a.htm");
         QVERIFY(!f.analyzer.IsKnownPage(queued));
     }

@@ -48,7 +48,7 @@ struct FetchFixture {
 
     PageFetcher::Start fetch(const QString& url)
     {
-        fetcher.strURL = url;
+        project.state().strURL = url;
         return fetcher.FetchPage(0);
     }
 };

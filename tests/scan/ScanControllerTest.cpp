@@ -2,6 +2,7 @@
 #include "model/Project.h"
 #include "scan/NetworkContext.h"
 #include "scan/PageFetcher.h"
+#include "scan/ResultRecorder.h"
 #include "scan/ScanStatistics.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
@@ -633,9 +634,9 @@ private Q_SLOTS:
 
     void conversions()
     {
-        QCOMPARE(ScanController::zeroPadded(2), QStringLiteral("002"));
-        QCOMPARE(ScanController::zeroPadded(42), QStringLiteral("042"));
-        QCOMPARE(ScanController::zeroPadded(1234), QStringLiteral("1234"));
+        QCOMPARE(ResultRecorder::zeroPadded(2), QStringLiteral("002"));
+        QCOMPARE(ResultRecorder::zeroPadded(42), QStringLiteral("042"));
+        QCOMPARE(ResultRecorder::zeroPadded(1234), QStringLiteral("1234"));
         QCOMPARE(ScanController::expectedLinks(QStringLiteral(" 7 ")), qint16(7));
         QCOMPARE(ScanController::expectedLinks(QStringLiteral("32767")), qint16(32767));
         QCOMPARE(ScanController::expectedLinks(QStringLiteral("32768")), qint16(1));

@@ -133,74 +133,6 @@ private Q_SLOTS:
         QFETCH(QString, curDir);
         QFETCH(QString, expected);
         QCOMPARE(UrlTools::ResolveLink(value, host, curDir), expected);
-        // The byte form gives the same page, or leaves the value to the text form.
-        std::string out;
-        switch (UrlTools::ResolveAsciiLink(value.toStdString(), host.toStdString(),
-                                           curDir.toStdString(), out)) {
-        case UrlTools::AsciiResolve::Resolved:
-            QCOMPARE(QString::fromStdString(out), expected);
-            break;
-        case UrlTools::AsciiResolve::NoPage:
-            QCOMPARE(expected, QString());
-            break;
-        case UrlTools::AsciiResolve::NotHandled:
-            break;
-        }
-    }
-
-    // The byte form against the text form for every value made of the pieces below, from pages
-    // in a few kinds of directory: where it answers, it answers alike.
-    void asciiResolveAgreesWithText()
-    {
-        const QStringList schemes
-            = {"", "http://", "https://", "HTTP://", "hTTps://", "http:/", "ftp://", "mailto:"};
-        const QStringList starts = {"",   "/",    "//",  "///",  "../",  "../../", "..",
-                                    "./", "././", ".//", "www.", "WWW.", "ww2."};
-        const QStringList middles = {"",      "page",    "Dir/Page",        "a/./b", "a/../b",
-                                     "x.com", "y.NET/z", "q.gov",           "e.edu", "s.org",
-                                     "a//b",  "a:b",     "p/http://x.com/", "/."};
-        const QStringList ends = {"",      "/",      ".htm",  ".HT", ".as",  ".ph", "/hre",
-                                  "/href", "/http:", "/http", "..",  "?q=1", " "};
-        const QList<std::pair<QString, QString>> pages = {
-            {"www.example.com", "www.example.com/a/b/"},
-            {"Example.ORG", "Example.ORG/"},
-            {"partner.com", "partner.com"},
-            {"partner.com", "partner.com/dir/http://x/"},
-        };
-        // What only the text form does: a ":" of its own in the value, an ending it repairs, a
-        // directory with a scheme to climb from.
-        const QStringList repaired = {".HT", ".as", ".ph", "/hre", "/href", "/http:", "/http"};
-        std::string out;
-        for (const auto& [host, curDir] : pages) {
-            for (const QString& scheme : schemes) {
-                for (const QString& start : starts) {
-                    for (const QString& middle : middles) {
-                        for (const QString& end : ends) {
-                            const QString value = scheme + start + middle + end;
-                            const QString expected = UrlTools::ResolveLink(value, host, curDir);
-                            const UrlTools::AsciiResolve r = UrlTools::ResolveAsciiLink(
-                                value.toStdString(), host.toStdString(), curDir.toStdString(), out);
-                            if (r == UrlTools::AsciiResolve::NotHandled) {
-                                const bool textOnly
-                                    = (!scheme.endsWith("//") || scheme.startsWith("ftp"))
-                                    && !scheme.isEmpty();
-                                QVERIFY2(textOnly || middle.contains(':') || repaired.contains(end)
-                                             || (start.startsWith("..") && curDir.contains("://")),
-                                         qPrintable(value + " in " + curDir
-                                                    + " was left to the text form"));
-                                continue;
-                            }
-                            const QString got = r == UrlTools::AsciiResolve::NoPage
-                                ? QString()
-                                : QString::fromStdString(out);
-                            QVERIFY2(got == expected,
-                                     qPrintable(value + " in " + curDir + ": " + got + " <> "
-                                                + expected));
-                        }
-                    }
-                }
-            }
-        }
     }
 
     void bareHost_data()
@@ -277,9 +209,6 @@ private Q_SLOTS:
         QFETCH(QString, mainSite);
         QFETCH(bool, expected);
         QCOMPARE(UrlTools::IsDomainLink(url, mainSite), expected);
-        QCOMPARE(
-            UrlTools::IsDomainLinkOfAscii(url.toStdString(), UrlTools::MainSiteDomain(mainSite)),
-            expected);
     }
 
     void inLinkingSite_data()
