@@ -247,7 +247,7 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
         return Start::Abandoned;
 
     s.state.iIdleSeconds = 0;
-    watchdog(slot)->start();
+    watchdog(slot)->start(m_watchdogMs);
 
     auto* socket = new QTcpSocket(this);
     // The fetcher talks to the server itself, never through a proxy; saying so also spares the
@@ -422,7 +422,6 @@ QTimer* PageFetcher::watchdog(int slot)
     Slot& s = m_slots.at(std::size_t(slot));
     if (!s.watchdog) {
         s.watchdog = new QTimer(this);
-        s.watchdog->setInterval(1000);
         connect(s.watchdog, &QTimer::timeout, this, [this, slot] { onWatchdog(slot); });
     }
     return s.watchdog;

@@ -86,6 +86,8 @@ public:
     void closeAll();
 
     const FetchSlot& slot(int slot) const { return m_slots.at(std::size_t(slot)).state; }
+    // How long one watchdog "second" lasts: 1000 ms; tests shorten it.
+    void setWatchdogInterval(int milliseconds) { m_watchdogMs = milliseconds; }
     bool isWatchdogArmed(int slot) const;
 
     // Turns an error status of the response head into an ErrorEntry and the site's reason.
@@ -129,6 +131,7 @@ private:
     NetworkContext& m_network;
     std::array<Slot, kSlotCount> m_slots;
     QString m_lastProblem;
+    int m_watchdogMs = 1000;
 };
 
 } // namespace corvane

@@ -252,6 +252,9 @@ private Q_SLOTS:
         QTest::newRow("mention without link, redirect detection off")
             << "Visit mine.test!" << QStringList{"chkRedirect=0"} << none << none << none
             << "Possible Redirected URL" << false;
+        QTest::newRow("mention without link, redirect detection at another value than 1")
+            << "Visit mine.test!" << QStringList{"chkRedirect=2"} << none << none << none
+            << "Possible Redirected URL" << false;
         QTest::newRow("not a page type but a Direct Link")
             << "<img><a href=\"http://www.mine.test/banner.gif\">" << none << none << none
             << QStringList{direct} << "Possible Redirected URL" << false;

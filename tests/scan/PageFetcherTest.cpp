@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace corvane;
@@ -306,12 +307,15 @@ private Q_SLOTS:
         FetchFixture f;
         TestWebServer::Reply reply;
         reply.chunks = {"HTTP/1.1 200 OK\r\n\r\nfirst part ", "second part"};
-        reply.chunkIntervalMs = 300;
+        reply.chunkIntervalMs = 100;
         f.server.setReply(kHost, QStringLiteral("/"), reply);
+        QSignalSpy chunksEnded(&f.server, &TestWebServer::chunksEnded);
         f.fetch(kHost);
         QTRY_VERIFY(!f.fetcher.slot(0).strResponse.isEmpty());
         f.project.state().bScanRunning = false;
-        QTest::qWait(600);
+        // The second part is sent, and has had time to arrive.
+        QVERIFY(chunksEnded.wait(5000));
+        QTest::qWait(100);
         QVERIFY(f.pages.isEmpty());
         QVERIFY(!f.fetcher.slot(0).strResponse.contains("second part"));
         QCOMPARE(f.fetch(kHost), PageFetcher::Start::Abandoned);

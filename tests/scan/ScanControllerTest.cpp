@@ -8,6 +8,7 @@
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +21,8 @@ namespace {
 // A project, a scan controller routed to the test web server, and a record of what the scan
 // showed. Every host answers with a plain page unless a test says otherwise; the idle timeout is
 // one second.
+constexpr int kTickMs = 100;
+
 struct ScanFixture {
     test::Sandbox box;
     Project project;
@@ -38,6 +41,8 @@ struct ScanFixture {
     ScanFixture()
     {
         network.setRoute(server.route());
+        // A watchdog "second" of kTickMs: the timeouts below run in a fraction of real seconds.
+        scan.fetcher().setWatchdogInterval(kTickMs);
         box.settings->WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("1"));
         TestWebServer::Reply page;
         page.response = TestWebServer::response("200 OK", "<html><body>partner</body></html>");
@@ -235,7 +240,8 @@ private Q_SLOTS:
         f.set("txtTimeout", "2");
         TestWebServer::Reply reply;
         reply.chunks = {"HTTP/1.1 200 OK\r\n\r\n", "a", "b", "c", "d", "e", "f"};
-        reply.chunkIntervalMs = 400;
+        // Longer in all than the timeout, each gap shorter.
+        reply.chunkIntervalMs = kTickMs * 6 / 10;
         f.server.setReply(QStringLiteral("a1.test"), QStringLiteral("/"), reply);
         f.addMain(QStringLiteral("mine.test"), {"a1.test"});
         f.scan.StartScan();
@@ -249,9 +255,10 @@ private Q_SLOTS:
         ScanFixture f;
         TestWebServer::Reply reply;
         reply.chunks = {"HTTP/1.1 200 OK\r\n\r\n<html>first", "second</html>"};
-        reply.chunkIntervalMs = 400;
+        reply.chunkIntervalMs = kTickMs;
         f.server.setReply(QStringLiteral("a1.test"), QStringLiteral("/"), reply);
         f.addMain(QStringLiteral("mine.test"), {"a1.test", "a2.test"});
+        QSignalSpy chunksEnded(&f.server, &TestWebServer::chunksEnded);
         f.scan.StartScan();
         QTRY_VERIFY(!f.scan.fetcher().slot(0).strResponse.isEmpty());
         f.scan.Stop();
@@ -261,7 +268,8 @@ private Q_SLOTS:
         QVERIFY(!f.scan.fetcher().isWatchdogArmed(0));
 
         // Past the second piece of data and past the idle timeout: nothing of the old scan acts.
-        QTest::qWait(1600);
+        QVERIFY(chunksEnded.wait(5000));
+        QTest::qWait(3 * kTickMs);
         QVERIFY(f.outcomes().isEmpty());
         QCOMPARE(f.project.errors().count(), 0);
         QCOMPARE(f.statistics.lLinkingSitesScanned, 0);
@@ -287,7 +295,8 @@ private Q_SLOTS:
         f.scan.StartScan();
         QVERIFY(!f.running());
         QVERIFY(!f.scan.fetcher().isWatchdogArmed(0));
-        QTest::qWait(1600);
+        // Past the idle timeout: a watchdog left running would have ended the site by now.
+        QTest::qWait(3 * kTickMs);
         QCOMPARE(f.server.connectionCount(), 0);
         QVERIFY(f.outcomes().isEmpty());
         QVERIFY(!f.running());
@@ -527,6 +536,13 @@ private Q_SLOTS:
         QTest::newRow("redirect detection off")
             << "1" << 0 << "a1.test/go.php"
             << "0"
+            << "1"
+            << "a1.test | None Found (Possible Redirected URL) | 000 | a1.test" << 1 << red
+            << "a1.test/links.htm";
+        // A check box is on only at "1", here as in page analysis, which then goes on crawling.
+        QTest::newRow("redirect detection at another value is off")
+            << "1" << 0 << "a1.test/go.php"
+            << "2"
             << "1"
             << "a1.test | None Found (Possible Redirected URL) | 000 | a1.test" << 1 << red
             << "a1.test/links.htm";

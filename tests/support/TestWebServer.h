@@ -88,6 +88,8 @@ public:
 
 Q_SIGNALS:
     void requestReceived(const corvane::test::TestWebServer::Request& request);
+    // A reply sent in chunks is over: its last chunk was sent, or the client went away first.
+    void chunksEnded();
 
 private:
     void onNewConnection();
