@@ -24,8 +24,11 @@ QString KnownPages::cleanPageUrl(QString url)
         QStringLiteral("ttp://ww"),    QStringLiteral("ttp://w"), QStringLiteral("ttp://"),
         QStringLiteral("tp://"),       QStringLiteral("p://"),    QStringLiteral("://"),
     };
-    for (const QString& remnant : remnants)
-        url.remove(remnant, Qt::CaseInsensitive);
+    // Every remnant holds "://": a URL without it is only trimmed.
+    if (url.contains(QStringLiteral("://"))) {
+        for (const QString& remnant : remnants)
+            url.remove(remnant, Qt::CaseInsensitive);
+    }
     return TextSearch::trimBlanks(url).toString();
 }
 

@@ -34,6 +34,9 @@ LinkClassifier::Verdict LinkClassifier::classify(QStringView value, const Fetche
     if (url.isEmpty())
         return {};
 
+    // Most projects have no rules: then nothing else is looked at.
+    if (m_project.rules().isEmpty())
+        return {Kind::Page, url};
     const ScanState& st = m_project.state();
     const LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
     const int row = st.iCurrentSite - 1;

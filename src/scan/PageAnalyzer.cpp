@@ -247,6 +247,7 @@ bool PageAnalyzer::IsKnownPage(QString& url)
 void PageAnalyzer::dropWaitingWork()
 {
     m_newPages.clear();
+    m_copies.closeAll();
     ++m_epoch;
     m_redirects->abort();
     m_project.state().bEmulate = false;

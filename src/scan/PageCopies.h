@@ -2,7 +2,11 @@
 
 #include "model/AppFolder.h"
 
+#include <QFile>
 #include <QString>
+
+#include <array>
+#include <memory>
 
 namespace corvane {
 
@@ -17,10 +21,18 @@ class PageCopies
 public:
     explicit PageCopies(AppFolder app) : m_app(std::move(app)) {}
 
-    void write(const PageText& text, int slot) const;
+    void write(const PageText& text, int slot);
+    // The files of a slot stay open from page to page while a Linking Site is scanned (opening
+    // and truncating them for every page costs more than the rest of a small page's analysis);
+    // this closes them.
+    void closeAll();
 
 private:
+    static constexpr int kKeptSlots = 10;
+    void writeFile(std::unique_ptr<QFile>& file, const QString& path, const QByteArray& bytes);
+
     AppFolder m_app;
+    std::array<std::array<std::unique_ptr<QFile>, 2>, kKeptSlots> m_open;
 };
 
 } // namespace corvane
