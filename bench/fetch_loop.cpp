@@ -36,8 +36,7 @@ int main()
             const std::string request = "GET " + path + " HTTP/1.1\r\nHost: " + host
                 + "\r\nConnection: close\r\nAccept: */*\r\n\r\n";
             if (send(fd, request.data(), request.size(), 0) == ssize_t(request.size())) {
-                while (recv(fd, buffer.data(), buffer.size(), 0) > 0) {
-                }
+                while (recv(fd, buffer.data(), buffer.size(), 0) > 0) {}
                 ++fetched;
             }
         }
@@ -45,8 +44,8 @@ int main()
             close(fd);
         freeaddrinfo(res);
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds
+        = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%zu %.6f\n", fetched, seconds);
     return 0;
 }

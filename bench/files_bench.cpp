@@ -41,10 +41,20 @@ void fill(Project& project, int n)
             e.main = QStringLiteral("mysite%1.com").arg(m);
             e.remote = QStringLiteral("partner%1-%2.org").arg(m).arg(s);
             switch (s % 4) {
-            case 0: e.status = LinkStatus::Direct; e.icon = 2; break;
-            case 1: e.status = LinkStatus::Domain; e.icon = 2; break;
-            case 2: e.status = QStringLiteral("None Found (Timeout)"); break;
-            default: e.status = QStringLiteral("Missing 001"); break;
+            case 0:
+                e.status = LinkStatus::Direct;
+                e.icon = 2;
+                break;
+            case 1:
+                e.status = LinkStatus::Domain;
+                e.icon = 2;
+                break;
+            case 2:
+                e.status = QStringLiteral("None Found (Timeout)");
+                break;
+            default:
+                e.status = QStringLiteral("Missing 001");
+                break;
             }
             e.number = QStringLiteral("001");
             e.url = site;

@@ -58,7 +58,7 @@ int main(int argc, char** argv)
             file += host + "/links.htm" + (i % 3 == 0 ? "|2" : "");
         file += i % 7 == 0 ? "\n" : "\r\n";
         page += "<li><a href=\"http://" + host + "/\">Partner " + QByteArray::number(i)
-                + "</a> <a href=\"/own" + QByteArray::number(i) + ".htm\">own</a></li>\r\n";
+            + "</a> <a href=\"/own" + QByteArray::number(i) + ".htm\">own</a></li>\r\n";
         script += host + (i + 1 < lines ? "," : "");
     }
     page += "</body></html>\r\n";

@@ -30,12 +30,14 @@ void fetchNext()
     const QString host = slash >= 0 ? url.left(slash) : url;
     const QString path = slash >= 0 ? url.mid(slash) : QStringLiteral("/");
     const QByteArray request = "GET " + path.toLatin1() + " HTTP/1.1\r\nHost: " + host.toLatin1()
-                               + "\r\nConnection: close\r\nAccept: */*\r\n\r\n";
+        + "\r\nConnection: close\r\nAccept: */*\r\n\r\n";
     auto* socket = new QTcpSocket;
     socket->setProxy(QNetworkProxy::NoProxy);
     auto* response = new QByteArray;
-    QObject::connect(socket, &QTcpSocket::connected, socket, [socket, request] { socket->write(request); });
-    QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, response] { *response += socket->readAll(); });
+    QObject::connect(socket, &QTcpSocket::connected, socket,
+                     [socket, request] { socket->write(request); });
+    QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                     [socket, response] { *response += socket->readAll(); });
     QObject::connect(socket, &QTcpSocket::disconnected, socket, [socket, response] {
         *response += socket->readAll();
         delete response;

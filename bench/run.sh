@@ -2,6 +2,8 @@
 # Runs the benchmarks side by side and prints tables of ratios. Usage: bench/run.sh BUILD_DIR
 #   BENCH_SIZES="2000 20000"  partner-site sizes for the crawl (a quick run: BENCH_SIZES=2000)
 #   BENCH_RUNS=5              rounds of the crawl tools; the fastest run of each is compared
+#   BENCH_BASELINE=DIR        also crawl with DIR/corvane-cli (another build) in the same rounds,
+#                             so a change is measured before and after in one run
 # Needs nginx, wget and GNU time (make bench installs them). Starts its own nginx with its own
 # configuration on 127.0.0.1:80 and [::1]:80 and stops it by its PID at the end. Run as root, the
 # whole crawl part runs in a private network namespace of its own (a loopback of its own), so an
@@ -27,6 +29,7 @@ work="$build/bench-work"
 main_site="www.mymainsite.com"
 sizes=(${BENCH_SIZES:-2000 20000})
 runs=${BENCH_RUNS:-5}
+baseline=${BENCH_BASELINE:+$(cd "$BENCH_BASELINE" && pwd)}
 
 rm -rf "$work"
 mkdir -p "$work/www" "$work/logs" "$work/tmp" "$work/app"
@@ -90,6 +93,10 @@ scan() { # under GNU time for its peak memory (a fork more, about a millisecond)
     /usr/bin/time -f '%M' -o "$work/rss-$1.txt" "$bin/corvane-cli" scan "$work/p$1.prj" --app-dir "$work/app" \
         --set cmbAdvance=9 --set txtTimeout=10 --stall-report > "$work/scan-$1.out" 2> "$work/scan-$1.err" || true
 }
+baseline_scan() {
+    "$baseline/corvane-cli" scan "$work/p$1.prj" --app-dir "$work/app" --set cmbAdvance=9 \
+        --set txtTimeout=10 > /dev/null 2>&1 || true
+}
 spider() {
     (cd "$work" && wget --spider -r -l inf -nd -q -e robots=off -P "$work/wget" "http://localhost/s$1/index.htm" || true)
 }
@@ -113,17 +120,19 @@ for n in "${sizes[@]}"; do
         timed "qt-$n" "$bin/qt_fetch_loop" < "$work/urls-$n.txt" > /dev/null
         rm -rf "$work/wget"
         timed "wget-$n" spider "$n"
+        [ -n "$baseline" ] && timed "base-$n" baseline_scan "$n"
     done
     echo "s$n: corvane ${pages_of[scan-$n]} pages; fetch loop ${pages_of[loop-$n]} pages; qt loop ${pages_of[qt-$n]} pages;" \
         "wget ${pages_of[wget-$n]} pages in ${wget_requests[wget-$n]} requests (fastest of $runs rounds)"
 done
-declare -A scan_pps limit_pps qt_pps wget_pps scan_per_page
+declare -A scan_pps limit_pps qt_pps wget_pps scan_per_page base_pps
 for n in "${sizes[@]}"; do
     scan_pps[$n]=$(calc "${pages_of[scan-$n]} / ${secs_of[scan-$n]}")
     scan_per_page[$n]=$(calc "${secs_of[scan-$n]} / ${pages_of[scan-$n]} * 1000000")
     limit_pps[$n]=$(calc "${pages_of[loop-$n]} / ${secs_of[loop-$n]}")
     qt_pps[$n]=$(calc "${pages_of[qt-$n]} / ${secs_of[qt-$n]}")
     wget_pps[$n]=$(calc "${pages_of[wget-$n]} / ${secs_of[wget-$n]}")
+    [ -n "$baseline" ] && base_pps[$n]=$(calc "${pages_of[base-$n]} / ${secs_of[base-$n]}")
 done
 
 verdict() { [ "$(calc "$1")" = 1 ] && echo "ok" || echo "MISSED"; }
@@ -140,6 +149,17 @@ for n in "${sizes[@]}"; do
         "${limit_pps[$n]}" "${qt_pps[$n]}" "${wget_pps[$n]}" "$vl" "$(verdict "$vl >= 0.5")" "$vw" \
         "$(verdict "$vw >= 1")" "$vq"
 done
+if [ -n "$baseline" ]; then
+    for n in "${sizes[@]}"; do
+        vl=$(calc "${base_pps[$n]} / ${limit_pps[$n]}")
+        vw=$(calc "${base_pps[$n]} / ${wget_pps[$n]}")
+        vq=$(calc "${base_pps[$n]} / ${qt_pps[$n]}")
+        printf '%-8s %10.0f %10.0f %10.0f %10.0f %10.2f %6s %10.2f %6s %10.2f\n' "$n base" "${base_pps[$n]}" \
+            "${limit_pps[$n]}" "${qt_pps[$n]}" "${wget_pps[$n]}" "$vl" "$(verdict "$vl >= 0.5")" "$vw" \
+            "$(verdict "$vw >= 1")" "$vq"
+    done
+    echo "(base: $baseline/corvane-cli, crawled in the same rounds)"
+fi
 echo "(targets: >= 0.5 x the fetch loop, >= 1 x wget; the qt loop is a reference: the same fetches"
 echo " through Qt's event loop and QTcpSocket with no analysis)"
 
@@ -162,7 +182,7 @@ for n in "${sizes[@]}"; do
 done
 
 echo
-echo "== Page analysis =="
+echo "== Page analysis (a measurement, no target) =="
 "$bin/analysis_bench" "$work/app"
 echo
 echo "== Report and project files =="

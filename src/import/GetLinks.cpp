@@ -96,8 +96,8 @@ void GetLinks::start(const GetLinksRequest& request)
 
     QString url;
     if (request.option == GetLinksRequest::Script) {
-        const std::optional<QString> delimiter =
-            LinkExtraction::delimiterFor(request.delimiterIndex, request.delimiterText);
+        const std::optional<QString> delimiter
+            = LinkExtraction::delimiterFor(request.delimiterIndex, request.delimiterText);
         if (!delimiter) {
             Q_EMIT messageRaised(QStringLiteral("You must select a delimiter first"));
             return;
@@ -127,7 +127,8 @@ void GetLinks::onDownloadFinished(const DownloadResult& result)
     } else {
         entries = LinkExtraction::linkPageEntries(result.text, m_request.linkPageUrl);
         for (int n = 1; n <= entries.size(); ++n)
-            setStatus(QStringLiteral("Extracted ") + QString::number(n) + QStringLiteral(" link(s)"));
+            setStatus(QStringLiteral("Extracted ") + QString::number(n)
+                      + QStringLiteral(" link(s)"));
     }
 
     int added = 0;

@@ -19,11 +19,11 @@ struct DownloadResult;
 // What the "Import Linking Sites" window holds when Get Links is clicked.
 struct GetLinksRequest {
     enum Option { LinkPage = 0, Script = 1 };
-    int option = LinkPage;      // Option1
-    QString linkPageUrl;        // Text1: the user's link page (option 0)
-    QString scriptUrl;          // Text2: the script printing delimited domains (option 1)
-    int delimiterIndex = -1;    // Combo1 entry, -1 for a typed delimiter
-    QString delimiterText;      // Combo1 text
+    int option = LinkPage;   // Option1
+    QString linkPageUrl;     // Text1: the user's link page (option 0)
+    QString scriptUrl;       // Text2: the script printing delimited domains (option 1)
+    int delimiterIndex = -1; // Combo1 entry, -1 for a typed delimiter
+    QString delimiterText;   // Combo1 text
 
     // The window's state as it opens: the stored option, both URLs and the stored Combo1 entry.
     // A typed delimiter is not stored, so without an entry the box shows its prompt.

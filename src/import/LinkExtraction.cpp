@@ -98,10 +98,10 @@ std::optional<QString> extractCandidate(const QString& line)
 bool isDroppedCandidate(const QString& candidate)
 {
     return containsAny(candidate,
-                       {u"javascript", u"mailto", u".mpg",  u".js",  u".mpeg", u".swf", u".avi",
-                        u".jpg",       u".jpeg", u".gif",  u".bmp", u".mov",  u".rm",  u".mp3",
-                        u".wav",       u".ra",   u".pdf",  u".css", u".exe",  u".sit", u".zip",
-                        u".msi",       u".ppt",  u".doc",  u".xls", u".ico",  u"#"});
+                       {u"javascript", u"mailto", u".mpg", u".js",  u".mpeg", u".swf", u".avi",
+                        u".jpg",       u".jpeg",  u".gif", u".bmp", u".mov",  u".rm",  u".mp3",
+                        u".wav",       u".ra",    u".pdf", u".css", u".exe",  u".sit", u".zip",
+                        u".msi",       u".ppt",   u".doc", u".xls", u".ico",  u"#"});
 }
 
 QString resolveCandidate(const QString& candidate, const QString& ownSiteKey,
@@ -212,8 +212,8 @@ QStringList delimiterCaptions()
 
 std::optional<QString> delimiterFor(int comboIndex, const QString& comboText)
 {
-    static const std::array<QString, 4> kDelimiters = {
-        QStringLiteral("|"), QStringLiteral("%"), QStringLiteral(","), QStringLiteral("!")};
+    static const std::array<QString, 4> kDelimiters
+        = {QStringLiteral("|"), QStringLiteral("%"), QStringLiteral(","), QStringLiteral("!")};
     if (comboIndex >= 0 && comboIndex < int(kDelimiters.size()))
         return kDelimiters[std::size_t(comboIndex)];
     // An emptied box is no choice either: an empty delimiter would glue every domain into one.

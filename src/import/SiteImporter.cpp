@@ -69,20 +69,21 @@ bool readTextFile(const QString& path, QStringList* lines, QString* error)
     // QFile opens a directory on this platform and then reads nothing: say what it is instead.
     if (QFileInfo(path).isDir()) {
         if (error)
-            *error = QStringLiteral("Cannot open \"") + shown + QStringLiteral("\": it is a folder");
+            *error
+                = QStringLiteral("Cannot open \"") + shown + QStringLiteral("\": it is a folder");
         return false;
     }
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
             *error = QStringLiteral("Cannot open \"") + shown + QStringLiteral("\": ")
-                     + file.errorString();
+                + file.errorString();
         return false;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         if (error)
             *error = QStringLiteral("Cannot read \"") + shown + QStringLiteral("\": ")
-                     + file.errorString();
+                + file.errorString();
         return false;
     }
     *lines = splitLines(Windows1252::decode(bytes));
@@ -155,8 +156,8 @@ ImportOutcome importMainSites(Project& project, const QString& path)
 int addLinkingSites(Project& project, const QStringList& urls)
 {
     LinkingSiteList* list = project.state().iCurrentMain >= 1
-                                ? project.linkingSites(project.state().iCurrentMain)
-                                : nullptr;
+        ? project.linkingSites(project.state().iCurrentMain)
+        : nullptr;
     if (!list)
         return 0;
     int added = 0;

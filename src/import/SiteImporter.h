@@ -13,10 +13,10 @@ class Project;
 
 // What one import did, for the dialog's status panel or the command line.
 struct ImportOutcome {
-    bool ok = true;  // false: nothing was imported, error says why
-    int added = 0;   // sites appended
-    QString status;  // the status panel text, e.g. "Added 3 link(s)"; empty when !ok
-    QString error;   // with the file's name and the reason; empty when ok
+    bool ok = true; // false: nothing was imported, error says why
+    int added = 0;  // sites appended
+    QString status; // the status panel text, e.g. "Added 3 link(s)"; empty when !ok
+    QString error;  // with the file's name and the reason; empty when ok
 };
 
 // Bulk import of sites into the project: Linking Sites from a text file into the current Main

@@ -79,8 +79,8 @@ bool AppFolder::seed() const
             continue;
         root.mkpath(QFileInfo(relative).path());
         if (QFile::copy(source, target))
-            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                              | QFile::ReadOther);
+            QFile::setPermissions(
+                target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     }
     return true;
 }

@@ -332,7 +332,8 @@ QString fileNamePart(const QString& path)
 
 ProjectFile::ProjectFile(Project& project, SettingsStore& settings, AppFolder app, QObject* parent)
     : QObject(parent), m_project(project), m_settings(settings), m_app(std::move(app))
-{ }
+{
+}
 
 ProjectFile::~ProjectFile() = default;
 
@@ -350,8 +351,8 @@ QByteArray ProjectFile::serialize(const Project& project, int leaveOutIndex)
         if (const LinkingSiteList* list = project.linkingSites(i + 1)) {
             for (int row = 0; row < list->count(); ++row) {
                 const LinkingSite s = list->site(row);
-                appendFields(
-                    out, {s.url, s.expected, s.linkPageUrl, s.linkPageText, s.description});
+                appendFields(out,
+                             {s.url, s.expected, s.linkPageUrl, s.linkPageText, s.description});
             }
         }
     }
@@ -393,8 +394,8 @@ ReadOutcome ProjectFile::deserialize(Project& project, QByteArrayView bytes)
     // A line ends at CR LF, LF or a lone CR (files edited on this platform); a final line break
     // does not start another line.
     while (pos < size) {
-        const QChar* const stop = std::find_if(
-            data + pos, data + size, [](QChar c) { return c == u'\r' || c == u'\n'; });
+        const QChar* const stop = std::find_if(data + pos, data + size,
+                                               [](QChar c) { return c == u'\r' || c == u'\n'; });
         const qsizetype end = stop - data;
         const QStringView line = QStringView(text).mid(pos, end - pos);
         pos = end;
@@ -607,8 +608,8 @@ std::optional<FileOutcome> ProjectFile::cmdOpen_Click(const PathChooser& askOpen
     return LoadProjectFile(path);
 }
 
-ProjectFile::CloseDecision ProjectFile::closeDecision(
-    bool bProjectSaved, ExitAnswer answer, SaveOutcome::Status saveStatus)
+ProjectFile::CloseDecision ProjectFile::closeDecision(bool bProjectSaved, ExitAnswer answer,
+                                                      SaveOutcome::Status saveStatus)
 {
     if (!exitNeedsQuestion(bProjectSaved))
         return CloseDecision::Exit;

@@ -65,8 +65,8 @@ class ProjectFile final : public QObject
     Q_DISABLE_COPY_MOVE(ProjectFile)
 
 public:
-    ProjectFile(
-        Project& project, SettingsStore& settings, AppFolder app, QObject* parent = nullptr);
+    ProjectFile(Project& project, SettingsStore& settings, AppFolder app,
+                QObject* parent = nullptr);
     ~ProjectFile() override;
 
     // --- The format, on any Project ---
@@ -145,8 +145,8 @@ public:
     // Whether the program may close: a saved project, or the answer "No", closes; after "Yes"
     // only a save that succeeded closes, while a cancelled save dialog or a failed save keeps the
     // program open with its edits. Unsaved edits without an answer yet stay (ask first).
-    static CloseDecision closeDecision(
-        bool bProjectSaved, ExitAnswer answer, SaveOutcome::Status saveStatus);
+    static CloseDecision closeDecision(bool bProjectSaved, ExitAnswer answer,
+                                       SaveOutcome::Status saveStatus);
 
     QString projectFilesFolder() const;
     QString quickSavePath() const;

@@ -17,8 +17,8 @@ LinkingSite LinkingSiteList::site(int row) const
 
 Record LinkingSiteList::toRecord(const LinkingSite& s)
 {
-    return {{s.url, s.expected, s.linkPageUrl, s.linkPageText, s.description},
-            SiteColour::Black, 0};
+    return {
+        {s.url, s.expected, s.linkPageUrl, s.linkPageText, s.description}, SiteColour::Black, 0};
 }
 
 int LinkingSiteList::appendSite(const LinkingSite& s)
@@ -26,7 +26,8 @@ int LinkingSiteList::appendSite(const LinkingSite& s)
     return append(toRecord(s));
 }
 
-MainSiteList::MainSiteList(QObject* parent) : RecordTableModel({QStringLiteral("Main Sites")}, parent)
+MainSiteList::MainSiteList(QObject* parent)
+    : RecordTableModel({QStringLiteral("Main Sites")}, parent)
 {
 }
 
@@ -47,8 +48,9 @@ ResultEntry ResultList::entry(int row) const
     if (row < 0 || row >= count())
         return {};
     const Record& r = record(row);
-    return {r.icon,          cell(row, Main),   cell(row, Remote), cell(row, Status),
-            cell(row, Number), cell(row, Url), r.colour};
+    return {
+        r.icon,         cell(row, Main), cell(row, Remote), cell(row, Status), cell(row, Number),
+        cell(row, Url), r.colour};
 }
 
 Record ResultList::toRecord(const ResultEntry& e)

@@ -10,11 +10,11 @@ namespace corvane {
 // columns in the documented order; the structs are convenience views of one row.
 
 struct LinkingSite {
-    QString url;               // "Website", without "http://" or "https://"
-    QString expected = "1";    // "#": links expected, a decimal number as text
-    QString linkPageUrl;       // "HTML Link"
-    QString linkPageText;      // "HTML Name"
-    QString description;       // "Description"
+    QString url;            // "Website", without "http://" or "https://"
+    QString expected = "1"; // "#": links expected, a decimal number as text
+    QString linkPageUrl;    // "HTML Link"
+    QString linkPageText;   // "HTML Name"
+    QString description;    // "Description"
 };
 
 class LinkingSiteList final : public RecordTableModel
@@ -49,12 +49,12 @@ inline const QString Indirect = QStringLiteral("Indirect Link");
 } // namespace LinkStatus
 
 struct ResultEntry {
-    int icon = 1;        // 2 for a found link, 1 for none
-    QString main;        // "Main"
-    QString remote;      // "Remote"
-    QString status;      // "Status"
-    QString number;      // "No.", zero-padded to at least three digits
-    QString url;         // "URL"
+    int icon = 1;   // 2 for a found link, 1 for none
+    QString main;   // "Main"
+    QString remote; // "Remote"
+    QString status; // "Status"
+    QString number; // "No.", zero-padded to at least three digits
+    QString url;    // "URL"
     SiteColour colour = SiteColour::Red;
 };
 

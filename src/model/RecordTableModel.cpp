@@ -164,10 +164,9 @@ bool RecordTableModel::lessThan(const Record& a, const Record& b) const
 
 int RecordTableModel::sortedPosition(const Record& record) const
 {
-    const auto it = std::upper_bound(m_rows.cbegin(), m_rows.cend(), record,
-                                     [this](const Record& a, const Record& b) {
-                                         return lessThan(a, b);
-                                     });
+    const auto it
+        = std::upper_bound(m_rows.cbegin(), m_rows.cend(), record,
+                           [this](const Record& a, const Record& b) { return lessThan(a, b); });
     return int(it - m_rows.cbegin());
 }
 

@@ -12,10 +12,10 @@ namespace {
 
 // 0x80..0x9F; 0 marks the five bytes the code page leaves undefined (decoded as the C1 control of
 // the same value so that no byte is lost).
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kHigh
+    = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+       0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+       0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 } // namespace
 
@@ -36,8 +36,9 @@ QString decode(QByteArrayView bytes)
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(b, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8), _mm_unpackhi_epi8(b, zero));
-        seen = _mm_or_si128(seen, _mm_cmpeq_epi8(_mm_and_si128(b, _mm_set1_epi8(char(0xE0))),
-                                                 _mm_set1_epi8(char(0x80))));
+        seen = _mm_or_si128(
+            seen,
+            _mm_cmpeq_epi8(_mm_and_si128(b, _mm_set1_epi8(char(0xE0))), _mm_set1_epi8(char(0x80))));
     }
     high = _mm_movemask_epi8(seen) != 0;
 #endif

@@ -113,8 +113,8 @@ LinkPageBuilder::Generation LinkPageBuilder::generateLinks(const QString& select
 QString LinkPageBuilder::pageText() const
 {
     const QString crlf2 = QStringLiteral("\r\n\r\n");
-    QString text = m_project.pageText(1) + crlf2 + m_project.pageText(2) + crlf2
-        + m_project.pageText(3);
+    QString text
+        = m_project.pageText(1) + crlf2 + m_project.pageText(2) + crlf2 + m_project.pageText(3);
     // Text boxes hand over bare line feeds; the page is written with CR LF line ends.
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
@@ -143,19 +143,21 @@ void LinkPageBuilder::setOptAll(int option)
 
 void LinkPageBuilder::setNewWindow(bool checked)
 {
-    m_settings.WriteSetting(QStringLiteral("chkNewWin"), checked ? QStringLiteral("1") : QStringLiteral("0"));
+    m_settings.WriteSetting(QStringLiteral("chkNewWin"),
+                            checked ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void LinkPageBuilder::setBullets(bool checked)
 {
-    m_settings.WriteSetting(QStringLiteral("chkBullet"), checked ? QStringLiteral("1") : QStringLiteral("0"));
+    m_settings.WriteSetting(QStringLiteral("chkBullet"),
+                            checked ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void LinkPageBuilder::loadPartsFromSettings()
 {
     for (int part = 1; part <= 3; ++part)
-        m_project.setPageText(part,
-                              m_settings.ReadSetting(QStringLiteral("txtHTML") + QString::number(part)));
+        m_project.setPageText(
+            part, m_settings.ReadSetting(QStringLiteral("txtHTML") + QString::number(part)));
 }
 
 } // namespace corvane

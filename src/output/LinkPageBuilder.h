@@ -53,8 +53,8 @@ public:
     static inline const QString kNoResultsMessage = QStringLiteral(
         "No links were found in your Links List to generate HTML from.  Please scan for links "
         "first.");
-    static inline const QString kSaveFilter = QStringLiteral(
-        "Web Files (*.htm, *.html, *.asp, *.php, *.txt)|*.htm;*.asp;*.php;*.html");
+    static inline const QString kSaveFilter
+        = QStringLiteral("Web Files (*.htm, *.html, *.asp, *.php, *.txt)|*.htm;*.asp;*.php;*.html");
 
 private:
     Project& m_project;

@@ -10,7 +10,8 @@ namespace corvane::OutputFile {
 
 QString errorMessage(int number, const QString& description)
 {
-    return QStringLiteral("Error: ") + QString::number(number) + QStringLiteral(" - ") + description;
+    return QStringLiteral("Error: ") + QString::number(number) + QStringLiteral(" - ")
+        + description;
 }
 
 namespace {
@@ -26,8 +27,8 @@ WriteOutcome writeBytes(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return failure(path, file.error() != QFileDevice::NoError ? file.error()
-                                                                  : QFileDevice::OpenError,
+        return failure(path,
+                       file.error() != QFileDevice::NoError ? file.error() : QFileDevice::OpenError,
                        file.errorString());
     if (file.write(bytes) != bytes.size()) {
         const int number = file.error() != QFileDevice::NoError ? file.error()
@@ -37,9 +38,9 @@ WriteOutcome writeBytes(const QString& path, const QByteArray& bytes)
         return failure(path, number, description);
     }
     if (!file.commit())
-        return failure(path, file.error() != QFileDevice::NoError ? file.error()
-                                                                  : QFileDevice::WriteError,
-                       file.errorString());
+        return failure(
+            path, file.error() != QFileDevice::NoError ? file.error() : QFileDevice::WriteError,
+            file.errorString());
     return {WriteOutcome::Status::Written, path, {}};
 }
 
@@ -59,8 +60,8 @@ QString withExtension(const QString& name, const QString& extension)
 }
 
 WriteOutcome saveUnderChosenName(const QString& chosenName, const QString& extension,
-                                const OverwriteQuestion& ask,
-                                const std::function<WriteOutcome(const QString& path)>& write)
+                                 const OverwriteQuestion& ask,
+                                 const std::function<WriteOutcome(const QString& path)>& write)
 {
     if (isCancelledName(chosenName))
         return {WriteOutcome::Status::Cancelled, {}, {}};

@@ -23,8 +23,8 @@ using OverwriteQuestion = std::function<bool(const QString& question)>;
 // The file writing shared by the report, the tab export and the link page.
 namespace OutputFile {
 
-inline const QString kOverwriteQuestion =
-    QStringLiteral("File already exists.  Are you sure you want to overwrite it?");
+inline const QString kOverwriteQuestion
+    = QStringLiteral("File already exists.  Are you sure you want to overwrite it?");
 
 // "Error: " number " - " description.
 QString errorMessage(int number, const QString& description);
@@ -48,8 +48,8 @@ QString withExtension(const QString& name, const QString& extension);
 // the write under the final name. A file the user agreed to replace that is not the final name
 // (the name lacked the extension) is deleted once the final file has been written.
 WriteOutcome saveUnderChosenName(const QString& chosenName, const QString& extension,
-                                const OverwriteQuestion& ask,
-                                const std::function<WriteOutcome(const QString& path)>& write);
+                                 const OverwriteQuestion& ask,
+                                 const std::function<WriteOutcome(const QString& path)>& write);
 
 } // namespace OutputFile
 

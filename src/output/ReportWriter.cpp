@@ -66,8 +66,8 @@ bool isNoneFound(const QString& status)
 
 QString overviewRow(const QString& label, qint32 value)
 {
-    return QStringLiteral("<tr><td>") + label + QStringLiteral("</td><td> ") + QString::number(value)
-        + QStringLiteral("</td></tr>") + kCrLf;
+    return QStringLiteral("<tr><td>") + label + QStringLiteral("</td><td> ")
+        + QString::number(value) + QStringLiteral("</td></tr>") + kCrLf;
 }
 
 } // namespace
@@ -78,12 +78,23 @@ QString htmlEscape(const QString& text)
     out.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case u'&': out += QStringLiteral("&amp;"); break;
-        case u'<': out += QStringLiteral("&lt;"); break;
-        case u'>': out += QStringLiteral("&gt;"); break;
-        case u'\'': out += QStringLiteral("&#39;"); break;
-        case u'"': out += QStringLiteral("&quot;"); break;
-        default: out += c;
+        case u'&':
+            out += QStringLiteral("&amp;");
+            break;
+        case u'<':
+            out += QStringLiteral("&lt;");
+            break;
+        case u'>':
+            out += QStringLiteral("&gt;");
+            break;
+        case u'\'':
+            out += QStringLiteral("&#39;");
+            break;
+        case u'"':
+            out += QStringLiteral("&quot;");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -223,7 +234,8 @@ QString ReportWriter::projectCopyPath() const
     const QString lastProject = m_settings.ReadSetting(QStringLiteral("LastProject"));
     if (lastProject.isEmpty())
         return {};
-    return m_folder.file(QStringLiteral("Project Files/") + ProjectFile::reportFileName(lastProject));
+    return m_folder.file(QStringLiteral("Project Files/")
+                         + ProjectFile::reportFileName(lastProject));
 }
 
 void ReportWriter::regenerate()
@@ -255,7 +267,8 @@ ReportWriter::Generation ReportWriter::generate(qint32 pagesScanned, const QDate
     return g;
 }
 
-WriteOutcome ReportWriter::saveReportAs(const QString& chosenName, const OverwriteQuestion& ask) const
+WriteOutcome ReportWriter::saveReportAs(const QString& chosenName,
+                                        const OverwriteQuestion& ask) const
 {
     const QString source = tempReportPath();
     return OutputFile::saveUnderChosenName(
@@ -265,7 +278,7 @@ WriteOutcome ReportWriter::saveReportAs(const QString& chosenName, const Overwri
             QFile in(source);
             if (!in.open(QIODevice::ReadOnly))
                 return WriteOutcome{WriteOutcome::Status::Failed, path,
-                                   OutputFile::errorMessage(in.error(), in.errorString())};
+                                    OutputFile::errorMessage(in.error(), in.errorString())};
             return OutputFile::writeBytes(path, in.readAll());
         });
 }

@@ -76,7 +76,8 @@ public:
     static QString buildDocument(const Project& project, qint32 pagesScanned, const QDateTime& now,
                                  const QLocale& locale);
 
-    static inline const QString kSaveFilter = QStringLiteral("HTML Files (*.htm, *.html)|*.htm,*.html");
+    static inline const QString kSaveFilter
+        = QStringLiteral("HTML Files (*.htm, *.html)|*.htm,*.html");
 
 Q_SIGNALS:
     // The "Reports" view shows this file.

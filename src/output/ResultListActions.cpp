@@ -19,16 +19,21 @@ bool sortList(RecordTableModel& list, int column)
 
 QString CompleteUrl(const QString& url)
 {
-    return url.contains(QStringLiteral("http"), Qt::CaseInsensitive) ? url
-                                                                      : QStringLiteral("http://") + url;
+    return url.contains(QStringLiteral("http"), Qt::CaseInsensitive)
+        ? url
+        : QStringLiteral("http://") + url;
 }
 
 QStringList resultMenuCaptions()
 {
-    return {QStringLiteral("Browse Main Site"), QStringLiteral("Browse Linking Site"),
-            QStringLiteral("Browse Found On"),  QStringLiteral("Copy Main Site"),
-            QStringLiteral("Copy Linking Site"), QStringLiteral("Copy Found On"),
-            QStringLiteral("-"),                QStringLiteral("Mark as Found"),
+    return {QStringLiteral("Browse Main Site"),
+            QStringLiteral("Browse Linking Site"),
+            QStringLiteral("Browse Found On"),
+            QStringLiteral("Copy Main Site"),
+            QStringLiteral("Copy Linking Site"),
+            QStringLiteral("Copy Found On"),
+            QStringLiteral("-"),
+            QStringLiteral("Mark as Found"),
             QStringLiteral("Mark as None Found")};
 }
 

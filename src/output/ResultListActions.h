@@ -15,8 +15,8 @@ class ResultList;
 // clipboard, a message).
 namespace ResultListActions {
 
-inline const QString kSortRefused =
-    QStringLiteral("You cannot sort this column while a search is running.");
+inline const QString kSortRefused
+    = QStringLiteral("You cannot sort this column while a search is running.");
 
 // A header click on a Linking Site list: refused while a scan runs (the message to show is
 // returned and the list stays as it is); otherwise the list is sorted by the 1-based column.

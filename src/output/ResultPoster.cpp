@@ -22,17 +22,18 @@ const QString kSampleScript = QStringLiteral(
 
 QString fillWithSample(const QString& script)
 {
-    return ResultPoster::fillTemplate(script, ResultPoster::encodeValue(kSampleMain),
-                                      ResultPoster::encodeValue(kSamplePage),
-                                      ResultPoster::encodeValue(kSampleLinking),
-                                      QStringLiteral("True"));
+    return ResultPoster::fillTemplate(
+        script, ResultPoster::encodeValue(kSampleMain), ResultPoster::encodeValue(kSamplePage),
+        ResultPoster::encodeValue(kSampleLinking), QStringLiteral("True"));
 }
 
 } // namespace
 
 ResultPoster::ResultPoster(const Project& project, SettingsStore& settings, NetworkContext& network,
                            QObject* parent)
-    : QObject(parent), m_project(project), m_settings(settings),
+    : QObject(parent),
+      m_project(project),
+      m_settings(settings),
       m_download(new DownloadText(network, this))
 {
     connect(m_download, &DownloadText::finished, this, &ResultPoster::onDownloadFinished);
@@ -56,7 +57,8 @@ QString ResultPoster::encodeValue(const QString& value)
         } else if (code == ' ') {
             out += u'+';
         } else {
-            out += QStringLiteral("%") + QString::number(code, 16).toUpper().rightJustified(2, u'0');
+            out += QStringLiteral("%")
+                + QString::number(code, 16).toUpper().rightJustified(2, u'0');
         }
     }
     return hadHttp ? kHttp + out : out;
@@ -67,7 +69,7 @@ std::optional<QString> ResultPoster::statusValue(const QString& status)
     if (status.contains(QStringLiteral("missing"), Qt::CaseInsensitive))
         return std::nullopt;
     return status.contains(QStringLiteral("direct"), Qt::CaseInsensitive) ? QStringLiteral("True")
-                                                                           : QStringLiteral("False");
+                                                                          : QStringLiteral("False");
 }
 
 QString ResultPoster::fillTemplate(QString script, const QString& mainSite, const QString& foundOn,
@@ -223,9 +225,9 @@ QString ResultPoster::variablesText()
     return QStringLiteral("Where ever you place the following variables in your link, the software "
                           "will replace them with the actual results of your scan, and hit the "
                           "resulting url once, for each item in your results list.")
-        + kCrLf + kCrLf
-        + QStringLiteral("$MainSite - Inserts the Domain/URL of your Main Site ") + kCrLf
-        + QStringLiteral("$LinkingSite - Inserts the Domain/URL from your Remote Site List") + kCrLf
+        + kCrLf + kCrLf + QStringLiteral("$MainSite - Inserts the Domain/URL of your Main Site ")
+        + kCrLf + QStringLiteral("$LinkingSite - Inserts the Domain/URL from your Remote Site List")
+        + kCrLf
         + QStringLiteral("$Status - Inserts 'True' if a reciprocal link was found, otherwise "
                          "inserts 'False'")
         + kCrLf
@@ -238,10 +240,11 @@ QString ResultPoster::variablesText()
 
 QString ResultPoster::exampleText()
 {
-    return QStringLiteral("Each place there is a variable (starting with a $) in your script URL it "
-                          "will be replaced by actual information from your results list.  The "
-                          "software will modify and hit your URL once for each item in your "
-                          "results list, triggering your script for each item.")
+    return QStringLiteral(
+               "Each place there is a variable (starting with a $) in your script URL it "
+               "will be replaced by actual information from your results list.  The "
+               "software will modify and hit your URL once for each item in your "
+               "results list, triggering your script for each item.")
         + kCrLf + kCrLf
         + QStringLiteral("For example, if your results list contained the following four items:")
         + kCrLf + kCrLf + QStringLiteral("Main Site: ") + kSampleMain + kCrLf
@@ -249,10 +252,11 @@ QString ResultPoster::exampleText()
         + QStringLiteral("Status: Direct Link") + kCrLf + QStringLiteral("Actual Link URL: ")
         + kSamplePage + kCrLf + kCrLf + kSampleScript + kCrLf + QStringLiteral("would become")
         + kCrLf + fillWithSample(kSampleScript) + kCrLf + kCrLf
-        + QStringLiteral("By creating a script enabled page (getlinks.asp in the above example) you "
-                         "can grab the results from the URL when it is hit, and manipulate items "
-                         "in a link database or create an entire link page on the fly based on "
-                         "these values.");
+        + QStringLiteral(
+               "By creating a script enabled page (getlinks.asp in the above example) you "
+               "can grab the results from the URL when it is hit, and manipulate items "
+               "in a link database or create an entire link page on the fly based on "
+               "these values.");
 }
 
 QString ResultPoster::exampleTest(const QString& txtPost)

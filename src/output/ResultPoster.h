@@ -72,7 +72,8 @@ public:
     static bool isScriptUrl(const QString& url);
 
     // Add of the per-site list: refused while the Main Site selector reads "Select" or nothing.
-    static bool addTarget(PostTargetList& targets, const QString& mainSite, const QString& scriptUrl);
+    static bool addTarget(PostTargetList& targets, const QString& mainSite,
+                          const QString& scriptUrl);
     static void removeTarget(PostTargetList& targets, int row);
 
     // The two help messages. Sample sites: yoursite.example with partner partnersite.example.
@@ -85,8 +86,8 @@ public:
     // What "View Example" shows: the example, a blank line, the test.
     static QString exampleMessage(const QString& txtPost);
 
-    static inline const QString kNoResultsStatus =
-        QStringLiteral("You must perform a scan for reciprocal links first");
+    static inline const QString kNoResultsStatus
+        = QStringLiteral("You must perform a scan for reciprocal links first");
 
 Q_SIGNALS:
     // Post Links Now was chosen: the log window is opened (if needed) and shown.

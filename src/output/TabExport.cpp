@@ -18,12 +18,13 @@ QString buildText(const ResultList& results)
     return text;
 }
 
-WriteOutcome save(const ResultList& results, const QString& chosenName, const OverwriteQuestion& ask)
+WriteOutcome save(const ResultList& results, const QString& chosenName,
+                  const OverwriteQuestion& ask)
 {
-    return OutputFile::saveUnderChosenName(chosenName, QStringLiteral(".tab"), ask,
-                                           [&results](const QString& path) {
-                                               return OutputFile::writeText(path, buildText(results));
-                                           });
+    return OutputFile::saveUnderChosenName(
+        chosenName, QStringLiteral(".tab"), ask, [&results](const QString& path) {
+            return OutputFile::writeText(path, buildText(results));
+        });
 }
 
 } // namespace corvane::TabExport

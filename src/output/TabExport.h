@@ -17,7 +17,8 @@ QString buildText(const ResultList& results);
 
 // The question is asked when a file of exactly the chosen name exists; ".tab" is appended unless
 // the name contains it in any letter case.
-WriteOutcome save(const ResultList& results, const QString& chosenName, const OverwriteQuestion& ask);
+WriteOutcome save(const ResultList& results, const QString& chosenName,
+                  const OverwriteQuestion& ask);
 
 } // namespace TabExport
 

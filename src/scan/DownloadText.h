@@ -17,7 +17,7 @@ struct DownloadResult {
     QByteArray body; // the whole body (at most DownloadText::kBodyCap bytes); empty on any failure
     QString text;    // the body as 8-bit (Windows-1252) text; empty on any failure
     int httpStatus = 0;
-    QString error;   // empty on success
+    QString error;          // empty on success
     bool truncated = false; // the body passed the cap: the rest was not read
     // An answer with an error status (404, 500...) is a success: its body is the page's text,
     // and httpStatus tells the caller what it was. Only a download that got no answer (a refused

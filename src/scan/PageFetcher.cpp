@@ -67,7 +67,7 @@ bool isHostName(const QString& host)
     for (const QChar c : host) {
         const char16_t u = c.unicode();
         const bool ok = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z')
-                        || (u >= u'0' && u <= u'9') || u == u'-' || u == u'.' || u == u'_';
+            || (u >= u'0' && u <= u'9') || u == u'-' || u == u'.' || u == u'_';
         if (!ok)
             return false;
     }
@@ -207,9 +207,9 @@ UrlSplit PageFetcher::splitUrl(const QString& url)
 QByteArray PageFetcher::requestBytes(const QString& host, const QString& path)
 {
     const QString request = QStringLiteral("GET ") + path + QStringLiteral(" HTTP/1.1\r\n")
-                            + QStringLiteral("Host: ") + host + QStringLiteral("\r\n")
-                            + QStringLiteral("Connection: close\r\n")
-                            + QStringLiteral("Accept: */*\r\n") + QStringLiteral("\r\n");
+        + QStringLiteral("Host: ") + host + QStringLiteral("\r\n")
+        + QStringLiteral("Connection: close\r\n") + QStringLiteral("Accept: */*\r\n")
+        + QStringLiteral("\r\n");
     return Windows1252::encode(request);
 }
 
@@ -223,10 +223,11 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
     if (slot < 0 || slot >= kSlotCount || !scanRunning())
         return Start::Abandoned;
 
-    const UrlSplit u = splitUrl(strURL);
-    strURL = u.strURL;
-    strCurUrl = u.strCurUrl;
-    strCurDir = u.strCurDir;
+    ScanState& st = m_project.state();
+    const UrlSplit u = splitUrl(st.strURL);
+    st.strURL = u.strURL;
+    st.strCurUrl = u.strCurUrl;
+    st.strCurDir = u.strCurDir;
     if (!u.ok()) {
         m_lastProblem = u.problem;
         return Start::Failed;
@@ -246,16 +247,18 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
         return Start::Abandoned;
 
     s.state.iIdleSeconds = 0;
-    watchdog(slot)->start();
+    watchdog(slot)->start(m_watchdogMs);
 
     auto* socket = new QTcpSocket(this);
     // The fetcher talks to the server itself, never through a proxy; saying so also spares the
     // socket asking the proxy settings for every page.
     socket->setProxy(QNetworkProxy::NoProxy);
     s.socket = socket;
-    connect(socket, &QTcpSocket::connected, this, [this, slot, socket] { onConnected(slot, socket); });
+    connect(socket, &QTcpSocket::connected, this,
+            [this, slot, socket] { onConnected(slot, socket); });
     connect(socket, &QTcpSocket::readyRead, this, [this, slot, socket] { onData(slot, socket); });
-    connect(socket, &QTcpSocket::disconnected, this, [this, slot, socket] { onClosed(slot, socket); });
+    connect(socket, &QTcpSocket::disconnected, this,
+            [this, slot, socket] { onClosed(slot, socket); });
     // A failed connection raises no event of its own: the watchdog ends the Linking Site.
 
     const QString connectHost = u.connectHost;
@@ -294,9 +297,10 @@ void PageFetcher::onData(int slot, QTcpSocket* socket)
     f.strResponse += data;
     f.lBytesReceived += qint32(data.size());
 
-    Q_EMIT statusChanged(1, QStringLiteral("Downloading: ") + f.strHost + f.strPath
-                                + QStringLiteral(" (") + QString::number(f.lBytesReceived)
-                                + QStringLiteral(")"));
+    Q_EMIT statusChanged(1,
+                         QStringLiteral("Downloading: ") + f.strHost + f.strPath
+                             + QStringLiteral(" (") + QString::number(f.lBytesReceived)
+                             + QStringLiteral(")"));
     if (s.socket != socket || !scanRunning())
         return;
 
@@ -372,8 +376,8 @@ void PageFetcher::finishPage(int slot)
     page.slot = slot;
     page.strHost = f.strHost;
     page.strPath = f.strPath;
-    page.strCurUrl = strCurUrl;
-    page.strCurDir = strCurDir;
+    page.strCurUrl = m_project.state().strCurUrl;
+    page.strCurDir = m_project.state().strCurDir;
     dropSocket(s);
     s.state.strResponse.clear();
     Q_EMIT pageFetched(page, body);
@@ -418,7 +422,6 @@ QTimer* PageFetcher::watchdog(int slot)
     Slot& s = m_slots.at(std::size_t(slot));
     if (!s.watchdog) {
         s.watchdog = new QTimer(this);
-        s.watchdog->setInterval(1000);
         connect(s.watchdog, &QTimer::timeout, this, [this, slot] { onWatchdog(slot); });
     }
     return s.watchdog;

@@ -41,7 +41,7 @@ struct UrlSplit {
 // What page analysis is told about a finished page.
 struct FetchedPage {
     int slot = 0;
-    QString strHost;   // the base for links that start with "/"
+    QString strHost; // the base for links that start with "/"
     QString strPath;
     QString strCurUrl;
     QString strCurDir;
@@ -74,16 +74,10 @@ public:
                 QObject* parent = nullptr);
     ~PageFetcher() override;
 
-    // The URL taken from the page queue; FetchPage normalises it in place.
-    QString strURL;
-    // The page being fetched (shared with page analysis): no scheme, no trailing "/", and its
-    // directory ending with "/".
-    QString strCurUrl;
-    QString strCurDir;
-
     static UrlSplit splitUrl(const QString& url);
 
-    // Prepares the slot from strURL and opens its connection.
+    // Prepares the slot from the scan state's strURL (normalised in place, with strCurUrl and
+    // strCurDir) and opens its connection.
     Start FetchPage(int slot);
     // The reason of the last Failed start.
     const QString& lastProblem() const { return m_lastProblem; }
@@ -92,6 +86,8 @@ public:
     void closeAll();
 
     const FetchSlot& slot(int slot) const { return m_slots.at(std::size_t(slot)).state; }
+    // How long one watchdog "second" lasts: 1000 ms; tests shorten it.
+    void setWatchdogInterval(int milliseconds) { m_watchdogMs = milliseconds; }
     bool isWatchdogArmed(int slot) const;
 
     // Turns an error status of the response head into an ErrorEntry and the site's reason.
@@ -135,6 +131,7 @@ private:
     NetworkContext& m_network;
     std::array<Slot, kSlotCount> m_slots;
     QString m_lastProblem;
+    int m_watchdogMs = 1000;
 };
 
 } // namespace corvane

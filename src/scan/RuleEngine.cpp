@@ -1,6 +1,7 @@
 #include "scan/RuleEngine.h"
 
 #include "model/ProjectLists.h"
+#include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
 
@@ -33,7 +34,7 @@ RuleEngine::RuleEngine(const SettingsStore& settings, AppFolder app)
 bool RuleEngine::PassesRules(const QString& url, const QString& mainSiteUrl,
                              const QString& linkingSiteUrl, const RuleList& rules) const
 {
-    const bool logRefusals = m_settings.isOn(QStringLiteral("chkLog"));
+    const bool logRefusals = m_settings.isOn(SettingKey::chkLog);
     const int refusing = firstRefusingRule(url, mainSiteUrl, linkingSiteUrl, rules);
     if (refusing < 0)
         return true;
@@ -74,8 +75,8 @@ bool RuleEngine::ruleApplies(const CrawlRule& rule, const QString& mainSiteUrl,
                              const QString& linkingSiteUrl)
 {
     const bool mainMatches = rule.mainSite == RuleType::Global || rule.mainSite == mainSiteUrl;
-    const bool siteMatches =
-        rule.remoteSite == RuleType::Global || rule.remoteSite == linkingSiteUrl;
+    const bool siteMatches = rule.remoteSite == RuleType::Global
+        || rule.remoteSite == linkingSiteUrl;
     return mainMatches && siteMatches;
 }
 

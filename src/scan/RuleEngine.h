@@ -33,8 +33,8 @@ public:
     // current Main Site's and Linking Site's texts exactly as their lists show them now (not the
     // normalized strMainSite). When the url is refused and "chkLog" is 1, the refusing rule is
     // written to rules.log.
-    bool PassesRules(const QString& url, const QString& mainSiteUrl,
-                     const QString& linkingSiteUrl, const RuleList& rules) const;
+    bool PassesRules(const QString& url, const QString& mainSiteUrl, const QString& linkingSiteUrl,
+                     const RuleList& rules) const;
 
     // Appends one refusal record to rules.log in the application folder; a failed write is
     // ignored.

@@ -1,9 +1,11 @@
 #include "scan/ScanController.h"
 
 #include "model/Project.h"
+#include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
 #include "scan/PageFetcher.h"
+#include "scan/ResultRecorder.h"
 #include "scan/ScanStatistics.h"
 #include "scan/UrlTools.h"
 
@@ -19,12 +21,12 @@ namespace {
 const QString kSkipped = QStringLiteral("Skipped");
 const QString kTimeout = QStringLiteral("Timeout");
 
-constexpr qint32 kPageLimits[] = {1,     10,     50,     100,    500,    1000,  5000,
-                                  10000, 20000, 50000, 100000, 200000, 500000};
+constexpr qint32 kPageLimits[]
+    = {1, 10, 50, 100, 500, 1000, 5000, 10000, 20000, 50000, 100000, 200000, 500000};
 
 qint16 readTimeout(const SettingsStore& settings)
 {
-    return qint16(std::clamp(settings.readInt(QStringLiteral("txtTimeout")),
+    return qint16(std::clamp(settings.readInt(SettingKey::txtTimeout),
                              int(std::numeric_limits<qint16>::min()),
                              int(std::numeric_limits<qint16>::max())));
 }
@@ -32,8 +34,8 @@ qint16 readTimeout(const SettingsStore& settings)
 } // namespace
 
 ScanController::ScanController(Project& project, SettingsStore& settings,
-                               ScanStatistics& statistics, AppFolder app,
-                               NetworkContext& network, QObject* parent)
+                               ScanStatistics& statistics, AppFolder app, NetworkContext& network,
+                               QObject* parent)
     : QObject(parent),
       m_project(project),
       m_settings(settings),
@@ -48,8 +50,7 @@ ScanController::ScanController(Project& project, SettingsStore& settings,
     connect(m_fetcher, &PageFetcher::pageFetched, this, &ScanController::onPageFetched);
     connect(m_analyzer, &PageAnalyzer::statusChanged, this, &ScanController::statusChanged);
     connect(m_analyzer, &PageAnalyzer::cueRequested, this, &ScanController::cueRequested);
-    connect(m_analyzer, &PageAnalyzer::analysisFinished, this,
-            &ScanController::onAnalysisFinished);
+    connect(m_analyzer, &PageAnalyzer::analysisFinished, this, &ScanController::onAnalysisFinished);
 }
 
 ScanController::~ScanController()
@@ -78,12 +79,9 @@ qint16 ScanController::expectedLinks(const QString& field)
     return qint16(value);
 }
 
-QString ScanController::zeroPadded(qint64 number)
+int ScanController::skipType() const
 {
-    QString text = QString::number(number);
-    while (text.size() < 3)
-        text.prepend(u'0');
-    return text;
+    return m_project.state().iSkipType;
 }
 
 bool ScanController::isRunning() const
@@ -101,15 +99,15 @@ void ScanController::setScanType(int item)
     if (item < AllMainSites || item > SelectedLinkingSite)
         return;
     m_scanTypeItem = item;
-    m_settings.WriteSetting(QStringLiteral("ScanType"), QString::number(item));
+    m_settings.WriteSetting(SettingKey::ScanType, QString::number(item));
 }
 
 void ScanController::setSkipType(int item)
 {
     if (item < SkipLinkingSite || item > SkipMainSite)
         return;
-    iSkipType = qint16(item);
-    m_settings.WriteSetting(QStringLiteral("SkipType"), QString::number(item));
+    m_project.state().iSkipType = qint16(item);
+    m_settings.WriteSetting(SettingKey::SkipType, QString::number(item));
 }
 
 void ScanController::readFileTypes()
@@ -130,8 +128,7 @@ void ScanController::readFileTypes()
     }
     if (accumulator.size() > 1 && accumulator.endsWith(u'|'))
         accumulator.chop(1);
-    m_project.state().aFileTypes =
-        accumulator.isEmpty() ? QStringList() : accumulator.split(u'|');
+    m_project.state().aFileTypes = accumulator.isEmpty() ? QStringList() : accumulator.split(u'|');
 }
 
 void ScanController::playCue(const QString& setting, const QString& file)
@@ -157,21 +154,22 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
                               : AllMainSites);
 
     st.bLinkFound = false;
-    m_analyzer->scanStarted();
+    m_analyzer->resetForScan();
     st.lPagesTaken = 0;
     st.lPagesKnown = 0;
     m_statistics.resetRun();
     st.iLinksFound = 0;
     st.iLinksExpected = 0;
-    m_fetcher->strCurUrl.clear();
-    m_fetcher->strCurDir.clear();
+    st.strCurUrl.clear();
+    st.strCurDir.clear();
     m_project.pageQueue().clear();
     m_project.results().clear();
     m_project.errors().clear();
 
     int startRow = 1;
     if (st.iScanType == SelectedMainSite || st.iScanType == SelectedLinkingSite) {
-        st.iCurrentMain = qint16(std::clamp(selectedMain, 0, int(std::numeric_limits<qint16>::max())));
+        st.iCurrentMain
+            = qint16(std::clamp(selectedMain, 0, int(std::numeric_limits<qint16>::max())));
         if (selectedMain < 1 || selectedMain > mainCount) {
             Q_EMIT messageRaised(
                 QStringLiteral("You must select a Main Site to scan before using this scan type."),
@@ -201,7 +199,7 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
     }
 
     st.strMainSite = UrlTools::NormalizeMainSite(m_project.mainSiteUrl(st.iCurrentMain));
-    timeout = readTimeout(m_settings);
+    m_project.state().timeout = readTimeout(m_settings);
 
     if (st.strMainSite.isEmpty() || st.strMainSite == QStringLiteral(" ")) {
         Q_EMIT messageRaised(QStringLiteral("Please enter the Domain you want to find links to."),
@@ -216,7 +214,7 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
         return false;
     }
 
-    playCue(QStringLiteral("chkAudioNext"), QStringLiteral("sounds/nextsearch.wav"));
+    playCue(SettingKey::chkAudioNext, QStringLiteral("sounds/nextsearch.wav"));
     Q_EMIT scanningChanged(true);
     Q_EMIT mainSiteSelected(st.iCurrentMain);
     st.iCurrentSite = startRow;
@@ -226,7 +224,7 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
     st.iLinksExpected = expectedLinks(list->cell(startRow - 1, LinkingSiteList::Expected));
     m_project.pageQueue().enqueue(st.strLinkingSite);
 
-    bSkipClicked = false;
+    m_project.state().bSkipClicked = false;
     ++m_generation;
     st.bScanRunning = true;
     st.bProjectSaved = false;
@@ -239,7 +237,7 @@ void ScanController::BeginSite()
 {
     if (!isRunning())
         return;
-    m_analyzer->siteBegun();
+    m_analyzer->beginSite();
     m_project.state().lPagesTaken = 0;
     NextPage(0);
 }
@@ -251,35 +249,37 @@ void ScanController::NextPage(int slot)
         return;
     const quint64 generation = m_generation;
 
-    const qint32 limit = pageLimitFor(m_settings.readInt(QStringLiteral("cmbAdvance")));
+    const qint32 limit = pageLimitFor(m_settings.readInt(SettingKey::cmbAdvance));
     if (limit >= 0)
-        lPageLimit = limit;
+        m_project.state().lPageLimit = limit;
 
     ++st.lPagesTaken;
     PageQueue& queue = m_project.pageQueue();
-    const bool limitReached =
-        m_settings.isOn(QStringLiteral("chkAuto")) && st.lPagesTaken > lPageLimit;
+    const bool limitReached = m_settings.isOn(SettingKey::chkAuto)
+        && st.lPagesTaken > m_project.state().lPageLimit;
     if (limitReached || queue.isEmpty()) {
         st.lPagesTaken = 0;
         AdvanceSite();
         return;
     }
-    if (m_settings.isOn(QStringLiteral("chkAuto2")) && st.iLinksFound >= st.iLinksExpected) {
+    if (m_settings.isOn(SettingKey::chkAuto2) && st.iLinksFound >= st.iLinksExpected) {
         st.lPagesTaken = 0;
         AdvanceSite();
         return;
     }
 
     const int mainCount = m_project.mainSiteCount();
-    Q_EMIT statusChanged(1, QStringLiteral("Main Site ") + QString::number(st.iCurrentMain)
-                                + QStringLiteral(" of ") + QString::number(mainCount));
+    Q_EMIT statusChanged(1,
+                         QStringLiteral("Main Site ") + QString::number(st.iCurrentMain)
+                             + QStringLiteral(" of ") + QString::number(mainCount));
     if (!isCurrent(generation))
         return;
-    Q_EMIT statusChanged(2, QStringLiteral("Page ") + QString::number(st.lPagesTaken)
-                                + QStringLiteral(" of ") + QString::number(st.lPagesKnown + 1));
-    m_fetcher->strURL = queue.takeFirst();
+    Q_EMIT statusChanged(2,
+                         QStringLiteral("Page ") + QString::number(st.lPagesTaken)
+                             + QStringLiteral(" of ") + QString::number(st.lPagesKnown + 1));
+    st.strURL = queue.takeFirst();
     Q_EMIT statusChanged(3, QStringLiteral("Searching ") + st.strLinkingSite);
-    Q_EMIT pageStarted(st.iCurrentMain, mainCount, st.strLinkingSite, m_fetcher->strURL);
+    Q_EMIT pageStarted(st.iCurrentMain, mainCount, st.strLinkingSite, st.strURL);
     if (!isCurrent(generation))
         return;
 
@@ -320,79 +320,31 @@ void ScanController::AdvanceSite()
     m_inAdvance = false;
 }
 
-void ScanController::recordOutcome()
-{
-    ScanState& st = m_project.state();
-    LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
-    const int row = st.iCurrentSite - 1;
-    const bool rowExists = list && row >= 0 && row < list->count();
-
-    ResultEntry entry;
-    entry.main = st.strMainSite;
-    if (st.bLinkFound && st.iLinksFound < st.iLinksExpected) {
-        st.strLinkingSite = UrlTools::BareHost(st.strLinkingSite);
-        entry.remote = st.strLinkingSite;
-        entry.icon = 1;
-        entry.status = LinkStatus::Missing + zeroPadded(st.iLinksExpected - st.iLinksFound);
-        entry.number = QStringLiteral("000");
-        entry.url = m_fetcher->strCurUrl;
-        entry.colour = SiteColour::Red;
-        m_project.results().appendEntry(entry);
-    } else if (st.bLinkFound) {
-        // The analysis recorded the links.
-    } else if (st.bRedirectFound && m_settings.readInt(QStringLiteral("chkRedirect")) != 0) {
-        st.strLinkingSite = UrlTools::BareHost(st.strLinkingSite);
-        entry.remote = st.strLinkingSite;
-        entry.icon = 2;
-        entry.status = LinkStatus::Redirect;
-        entry.number = QStringLiteral("001");
-        entry.url = st.strRedirectUrl;
-        entry.colour = SiteColour::Blue;
-        m_project.results().appendEntry(entry);
-        if (rowExists)
-            list->setColour(row, SiteColour::Green);
-        m_statistics.CountScanEvent(ScanStatistics::LinkRecorded);
-        if (rowExists && m_settings.isOn(QStringLiteral("chkUpdate")))
-            list->setCell(row, LinkingSiteList::Website, st.strRedirectUrl);
-    } else {
-        st.strLinkingSite = UrlTools::BareHost(st.strLinkingSite);
-        entry.remote = st.strLinkingSite;
-        entry.icon = 1;
-        entry.status = LinkStatus::NoneFound + st.strProblem;
-        entry.number = QStringLiteral("000");
-        entry.url = st.strLinkingSite;
-        entry.colour = SiteColour::Red;
-        m_project.results().appendEntry(entry);
-        if (rowExists)
-            list->setColour(row, SiteColour::Red);
-    }
-}
-
 void ScanController::advanceOnce()
 {
     ScanState& st = m_project.state();
     const quint64 generation = m_generation;
 
     m_statistics.CountScanEvent(ScanStatistics::LinkingSiteScanned);
-    const bool skipped = bSkipClicked;
-    const int skipChoice = skipped ? int(iSkipType) : int(SkipLinkingSite);
+    const bool skipped = m_project.state().bSkipClicked;
+    const int skipChoice = skipped ? int(m_project.state().iSkipType) : int(SkipLinkingSite);
     // Cleared on every path: a Skip applies to the advance it started, never to a later one.
-    bSkipClicked = false;
-    timeout = readTimeout(m_settings);
+    m_project.state().bSkipClicked = false;
+    m_project.state().timeout = readTimeout(m_settings);
     if (st.strProblem.isEmpty() || st.strProblem == QStringLiteral(" "))
         st.strProblem.clear();
     else
         st.strProblem = QStringLiteral(" (") + st.strProblem + QStringLiteral(")");
     m_fetcher->Close(0);
 
-    recordOutcome();
+    ResultRecorder(m_project, m_settings, m_statistics).recordOutcome(st.strCurUrl);
     const int finishedMain = st.iCurrentMain;
     const int finishedRow = st.iCurrentSite;
 
     st.iLinksFound = 0;
     st.iLinksExpected = 0;
     st.lPagesKnown = 0;
-    m_analyzer->siteAdvanced();
+    m_analyzer->endSite();
     st.bLinkFound = false;
     st.bRedirectFound = false;
     ++st.iCurrentSite;
@@ -470,7 +422,7 @@ void ScanController::beginLinkingSite(bool countMainSite)
         m_statistics.CountScanEvent(ScanStatistics::MainSiteScanned);
     st.iLinksExpected = expectedLinks(list->cell(row, LinkingSiteList::Expected));
     m_project.pageQueue().enqueue(st.strLinkingSite);
-    playCue(QStringLiteral("chkAudioNext"), QStringLiteral("sounds/nextsearch.wav"));
+    playCue(SettingKey::chkAudioNext, QStringLiteral("sounds/nextsearch.wav"));
     if (!isCurrent(generation))
         return;
     BeginSite();
@@ -480,7 +432,7 @@ void ScanController::Skip()
 {
     if (!isRunning())
         return;
-    bSkipClicked = true;
+    m_project.state().bSkipClicked = true;
     m_project.state().strProblem = kSkipped;
     AdvanceSite();
 }
@@ -492,7 +444,7 @@ void ScanController::Stop()
         return;
     st.bScanRunning = false;
     ++m_generation;
-    bSkipClicked = false;
+    m_project.state().bSkipClicked = false;
     m_advancePending = false;
 
     Q_EMIT scanningChanged(false);
@@ -507,7 +459,7 @@ void ScanController::Stop()
     // The Main Site in progress counts as scanned.
     m_statistics.CountScanEvent(ScanStatistics::MainSiteScanned);
     Q_EMIT scanStopped();
-    playCue(QStringLiteral("chkAudioFinished"), QStringLiteral("sounds/finished.wav"));
+    playCue(SettingKey::chkAudioFinished, QStringLiteral("sounds/finished.wav"));
 }
 
 void ScanController::onPageFetched(const FetchedPage& page, const QString& body)
@@ -535,11 +487,13 @@ void ScanController::onIdleTicked(int slot, int idleSeconds)
         return;
     }
     const quint64 generation = m_generation;
-    Q_EMIT statusChanged(4, QString::number(idleSeconds) + QStringLiteral(" of ")
-                                + QString::number(timeout) + QStringLiteral(" seconds"));
+    Q_EMIT statusChanged(4,
+                         QString::number(idleSeconds) + QStringLiteral(" of ")
+                             + QString::number(m_project.state().timeout)
+                             + QStringLiteral(" seconds"));
     if (!isCurrent(generation))
         return;
-    if (idleSeconds >= timeout) {
+    if (idleSeconds >= m_project.state().timeout) {
         m_project.errors().appendEntry({kTimeout, m_fetcher->slot(slot).strHost});
         m_project.state().strProblem = kTimeout;
         AdvanceSite();

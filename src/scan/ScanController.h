@@ -65,7 +65,7 @@ public:
     void setScanType(int item);
     void setSkipType(int item);
     int scanType() const { return m_scanTypeItem; }
-    int skipType() const { return iSkipType; }
+    int skipType() const;
 
     bool isRunning() const;
     // Changes at every start and every stop.
@@ -74,19 +74,11 @@ public:
     PageFetcher& fetcher() { return *m_fetcher; }
     PageAnalyzer& analyzer() { return *m_analyzer; }
 
-    // Scan state of the controller, under its documented names.
-    qint32 lPageLimit = 0;   // pages allowed per Linking Site, from "cmbAdvance"
-    qint16 iSkipType = 0;    // what Skip skips
-    bool bSkipClicked = false;
-    qint16 timeout = 60;     // idle seconds allowed, from "txtTimeout"
-
     // The page-limit table behind "cmbAdvance"; -1 for an index outside it.
     static qint32 pageLimitFor(int index);
     // The "#" field as a link count: a text that is not a whole number between -32768 and 32767
     // counts as 1.
     static qint16 expectedLinks(const QString& field);
-    // Left-pads with "0" to at least three digits.
-    static QString zeroPadded(qint64 number);
 
 Q_SIGNALS:
     void scanStarted();
@@ -117,7 +109,6 @@ private:
     void readFileTypes();
     void playCue(const QString& setting, const QString& file);
     void advanceOnce();
-    void recordOutcome();
     // Makes row iCurrentSite of Main Site iCurrentMain the current Linking Site and begins it.
     void beginLinkingSite(bool countMainSite);
     // Moves to the next Main Site that has Linking Sites and begins its first one, or stops.

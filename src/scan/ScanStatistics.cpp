@@ -1,5 +1,6 @@
 #include "scan/ScanStatistics.h"
 
+#include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
 
 #include <algorithm>
@@ -9,8 +10,8 @@ namespace corvane {
 
 namespace {
 
-const QString kHistPages = QStringLiteral("lHistWebScanned");
-const QString kHistLinks = QStringLiteral("lHistEmailFound");
+const QString kHistPages = SettingKey::lHistWebScanned;
+const QString kHistLinks = SettingKey::lHistEmailFound;
 constexpr qint32 kMax = std::numeric_limits<qint32>::max();
 
 // A stored historical count. Text that is not a whole number (a hand-edited or damaged settings
@@ -22,11 +23,11 @@ qint32 storedCount(const QString& text)
     const qint64 v = t.toLongLong(&ok);
     if (ok)
         return v < 0 ? 0 : v > kMax ? kMax : qint32(v);
-    const QStringView digits
-        = QStringView(t).startsWith(u'+') ? QStringView(t).mid(1) : QStringView(t);
+    const QStringView digits = QStringView(t).startsWith(u'+') ? QStringView(t).mid(1)
+                                                               : QStringView(t);
     const bool allDigits = !digits.isEmpty()
-        && std::all_of(
-            digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        && std::all_of(digits.begin(), digits.end(),
+                       [](QChar c) { return c >= u'0' && c <= u'9'; });
     return allDigits ? kMax : 0;
 }
 

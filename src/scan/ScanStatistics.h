@@ -16,10 +16,10 @@ class ScanStatistics final : public QObject
 
 public:
     enum Event : qint16 {
-        PageRequested = 0,   // lPagesScanned, lHistPagesScanned
-        PageQueued = 1,      // lPagesFound
-        LinkRecorded = 2,    // lLinksFound, lHistLinksFound
-        MainSiteScanned = 3, // lMainSitesScanned
+        PageRequested = 0,      // lPagesScanned, lHistPagesScanned
+        PageQueued = 1,         // lPagesFound
+        LinkRecorded = 2,       // lLinksFound, lHistLinksFound
+        MainSiteScanned = 3,    // lMainSitesScanned
         LinkingSiteScanned = 4, // lLinkingSitesScanned
     };
 

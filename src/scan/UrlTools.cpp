@@ -1,12 +1,9 @@
 #include "scan/UrlTools.h"
 
-#include "scan/TextSearch.h"
-
 #include <QFileInfo>
 #include <QStringList>
 
 #include <algorithm>
-#include <cstring>
 
 namespace corvane::UrlTools {
 
@@ -20,16 +17,23 @@ const QString kDoubleSlash = QStringLiteral("//");
 
 bool containsText(QStringView text, QStringView part)
 {
-    return TextSearch::containsNoCase(text, part);
+    return text.contains(part, Qt::CaseInsensitive);
 }
 
-// Every occurrence, letter case ignored: the scan's href values come in any spelling.
-qsizetype removeAll(QString& text, const QString& part)
+// Every occurrence, letter case ignored: the scan's href values come in any spelling. Returns
+// whether there was one.
+bool removeAll(QString& text, const QString& part)
 {
-    return TextSearch::removeAllNoCase(text, part);
+    if (!text.contains(part, Qt::CaseInsensitive))
+        return false;
+    text.remove(part, Qt::CaseInsensitive);
+    return true;
 }
 
-using TextSearch::indexOfUnit;
+inline qsizetype indexOfUnit(QStringView v, char16_t c, qsizetype from = 0)
+{
+    return v.indexOf(QChar(c), from);
+}
 
 inline qsizetype lastIndexOfUnit(QStringView v, char16_t c)
 {
@@ -86,7 +90,8 @@ bool hasHostMarker(QStringView v)
 {
     for (qsizetype i = indexOfUnit(v, u'.'); i >= 0; i = indexOfUnit(v, u'.', i + 1)) {
         if (wordAt(v, i + 1, "com", 3) || wordAt(v, i + 1, "net", 3) || wordAt(v, i + 1, "edu", 3)
-            || wordAt(v, i + 1, "gov", 3) || wordAt(v, i - 3, "www", 3) || wordAt(v, i - 3, "ww2", 3))
+            || wordAt(v, i + 1, "gov", 3) || wordAt(v, i - 3, "www", 3)
+            || wordAt(v, i - 3, "ww2", 3))
             return true;
     }
     return false;
@@ -129,16 +134,31 @@ bool mayNeedRepair(QStringView v)
 {
     QStringView ending;
     switch (foldedUnit(v.back().unicode())) {
-    case u's': ending = u".as"; break;
-    case u't': ending = u".ht"; break;
-    case u'h': ending = u".ph"; break;
-    case u'e': ending = u"/hre"; break;
-    case u'f': ending = u"/href"; break;
-    case u':': ending = u"/http:"; break;
-    case u'p': ending = u"/http"; break;
-    default: return false;
+    case u's':
+        ending = u".as";
+        break;
+    case u't':
+        ending = u".ht";
+        break;
+    case u'h':
+        ending = u".ph";
+        break;
+    case u'e':
+        ending = u"/hre";
+        break;
+    case u'f':
+        ending = u"/href";
+        break;
+    case u':':
+        ending = u"/http:";
+        break;
+    case u'p':
+        ending = u"/http";
+        break;
+    default:
+        return false;
     }
-    return TextSearch::endsWithNoCase(v, ending);
+    return v.endsWith(ending, Qt::CaseInsensitive);
 }
 
 QString concat(QStringView a, QStringView b, QStringView c = {})
@@ -174,111 +194,6 @@ QStringView lastTwoLabels(QStringView host)
         return host;
     const qsizetype before = lastIndexOfUnit(host.first(last), u'.');
     return before < 0 ? host : host.sliced(before + 1);
-}
-
-// The same steps for ASCII bytes (ResolveAsciiLink).
-inline char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
-}
-
-bool asciiWordAt(std::string_view v, std::ptrdiff_t i, std::string_view word)
-{
-    if (i < 0 || std::size_t(i) + word.size() > v.size())
-        return false;
-    for (std::size_t k = 0; k < word.size(); ++k) {
-        if (lowerAscii(v[std::size_t(i) + k]) != word[k])
-            return false;
-    }
-    return true;
-}
-
-bool asciiHostMarker(std::string_view v)
-{
-    for (qsizetype i = TextSearch::indexOfByte(v, '.'); i >= 0; i = TextSearch::indexOfByte(v, '.', i + 1)) {
-        const auto at = std::ptrdiff_t(i);
-        if (asciiWordAt(v, at + 1, "com") || asciiWordAt(v, at + 1, "net") || asciiWordAt(v, at + 1, "edu")
-            || asciiWordAt(v, at + 1, "gov") || asciiWordAt(v, at - 3, "www") || asciiWordAt(v, at - 3, "ww2"))
-            return true;
-    }
-    return false;
-}
-
-void foldAsciiSlashRuns(std::string& v, int passes)
-{
-    qsizetype next = TextSearch::indexOfPair(v, '/', '/');
-    if (next < 0)
-        return;
-    char* const d = v.data();
-    const auto n = qsizetype(v.size());
-    // From one run of two or more slashes to the next: the run folded, the text after it moved
-    // up as a whole (single slashes stay as they are).
-    qsizetype w = next;
-    qsizetype r = next;
-    while (next >= 0) {
-        qsizetype run = 0;
-        while (r < n && d[r] == '/') {
-            ++run;
-            ++r;
-        }
-        for (int p = 0; p < passes && run > 1; ++p)
-            run = (run + 1) / 2;
-        while (run-- > 0)
-            d[w++] = '/';
-        next = TextSearch::indexOfPair(std::string_view(d + r, std::size_t(n - r)), '/', '/');
-        const qsizetype end = next < 0 ? n : r + next;
-        std::memmove(d + w, d + r, std::size_t(end - r));
-        w += end - r;
-        r = end;
-    }
-    v.resize(std::size_t(w));
-}
-
-// Whether the text starts or ends with the two bytes (without a library comparison).
-inline bool startsWithPair(std::string_view v, char a, char b)
-{
-    return v.size() >= 2 && v[0] == a && v[1] == b;
-}
-inline bool endsWithPair(std::string_view v, char a, char b)
-{
-    return v.size() >= 2 && v[v.size() - 2] == a && v[v.size() - 1] == b;
-}
-
-bool asciiEndsWith(std::string_view v, std::string_view ending)
-{
-    return v.size() >= ending.size() && asciiWordAt(v, std::ptrdiff_t(v.size() - ending.size()), ending);
-}
-
-bool asciiMayNeedRepair(std::string_view v)
-{
-    std::string_view ending;
-    switch (lowerAscii(v.back())) {
-    case 's': ending = ".as"; break;
-    case 't': ending = ".ht"; break;
-    case 'h': ending = ".ph"; break;
-    case 'e': ending = "/hre"; break;
-    case 'f': ending = "/href"; break;
-    case ':': ending = "/http:"; break;
-    case 'p': ending = "/http"; break;
-    default: return false;
-    }
-    return asciiEndsWith(v, ending);
-}
-
-// Every "/." becomes ".", left to right.
-std::string withoutSlashDots(std::string_view v)
-{
-    std::string out;
-    out.reserve(v.size());
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        if (v[i] == '/' && i + 1 < v.size() && v[i + 1] == '.') {
-            out += '.';
-            ++i;
-        } else {
-            out += v[i];
-        }
-    }
-    return out;
 }
 
 } // namespace
@@ -355,7 +270,7 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
         v = v.sliced(colon + 3);
     } else if (colon >= 0 && hasSchemeSeparator(v)) {
         scratch = v.toString();
-        if (removeAll(scratch, kHttp) > 0)
+        if (removeAll(scratch, kHttp))
             absolute = true;
         // An "https://" value is not taken as absolute; only the host markers below make it one.
         removeAll(scratch, kHttps);
@@ -432,15 +347,14 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
     // Page analysis cuts a value two characters short when no quote or ">" closes it; these
     // repairs give the common endings back. Each replaces every occurrence, not just the end.
     if (out.size() > 6 && mayNeedRepair(out)) {
-        const auto endsWith = [&out](const QString& end) {
-            return TextSearch::endsWithNoCase(out, end);
-        };
+        const auto endsWith
+            = [&out](const QString& end) { return out.endsWith(end, Qt::CaseInsensitive); };
         if (endsWith(QStringLiteral(".as")))
-            TextSearch::replaceAllNoCase(out, u".as", u".asp");
+            out.replace(QStringLiteral(".as"), QStringLiteral(".asp"), Qt::CaseInsensitive);
         if (endsWith(QStringLiteral(".ht")))
-            TextSearch::replaceAllNoCase(out, u".ht", u".htm");
+            out.replace(QStringLiteral(".ht"), QStringLiteral(".htm"), Qt::CaseInsensitive);
         if (endsWith(QStringLiteral(".ph")))
-            TextSearch::replaceAllNoCase(out, u".ph", u".php");
+            out.replace(QStringLiteral(".ph"), QStringLiteral(".php"), Qt::CaseInsensitive);
         if (endsWith(QStringLiteral("/hre")))
             out.chop(4);
         if (endsWith(QStringLiteral("/href")))
@@ -451,90 +365,6 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
             out.chop(5);
     }
     return out;
-}
-
-AsciiResolve ResolveAsciiLink(std::string_view v, std::string_view strHost, std::string_view strCurDir,
-                              std::string& out)
-{
-    // The steps of ResolveLink, in its order; see there.
-    bool absolute = false;
-    const qsizetype at = TextSearch::indexOfByte(v, ':');
-    if (at >= 0) {
-        const auto colon = std::size_t(at);
-        const bool prefix = (colon == 4 || colon == 5) && TextSearch::indexOfByte(v, ':', at + 1) < 0
-                            && asciiWordAt(v, 0, std::string_view("https", colon)) && v.size() > colon + 2
-                            && v[colon + 1] == '/' && v[colon + 2] == '/';
-        if (!prefix)
-            return AsciiResolve::NotHandled;
-        absolute = colon == 4;
-        v.remove_prefix(colon + 3);
-    }
-    if (endsWithPair(v, '.', '.'))
-        return AsciiResolve::NoPage;
-
-    out.clear();
-    int slashPasses = 4;
-    if (!v.empty() && v.front() == '/') {
-        out.append(strHost).append(v);
-        ++slashPasses;
-    } else if (startsWithPair(v, '.', '.')) {
-        std::string_view rest = v;
-        std::string restText;
-        std::string_view base = strCurDir;
-        std::string baseText;
-        while (startsWithPair(rest, '.', '.')) {
-            std::string_view b = base;
-            for (qsizetype colon = TextSearch::indexOfByte(b, ':'); colon >= 0; colon = TextSearch::indexOfByte(b, ':', colon + 1)) {
-                if (std::size_t(colon) + 2 < b.size() && b[std::size_t(colon) + 1] == '/' && b[std::size_t(colon) + 2] == '/')
-                    return AsciiResolve::NotHandled;
-            }
-            if (b.ends_with('/'))
-                b.remove_suffix(1);
-            const std::size_t lastSlash = b.rfind('/');
-            if (lastSlash != std::string_view::npos) {
-                base = b.substr(0, lastSlash + 1);
-            } else {
-                std::string parent(b);
-                parent += '/';
-                baseText = std::move(parent);
-                base = baseText;
-            }
-            rest.remove_prefix(std::min<std::size_t>(3, rest.size()));
-            if (TextSearch::indexOfPair(rest, '/', '.') >= 0) {
-                std::string changed = withoutSlashDots(rest);
-                restText = std::move(changed);
-                rest = restText;
-            }
-        }
-        out.append(base).append(rest);
-    } else {
-        std::string scratch;
-        if (startsWithPair(v, '.', '/')) {
-            // Every "./" goes, and the rest is taken from the host's root.
-            scratch.reserve(strHost.size() + 1 + v.size());
-            scratch.append(strHost).append(1, '/');
-            for (std::size_t i = 0; i < v.size(); ++i) {
-                if (v[i] == '.' && i + 1 < v.size() && v[i + 1] == '/')
-                    ++i;
-                else
-                    scratch += v[i];
-            }
-            v = scratch;
-        }
-        if (!absolute && !asciiHostMarker(v)) {
-            out.append(strCurDir).append(1, '/').append(v);
-        } else {
-            out.append(v);
-            // The other ways put a "/" in; this one may not have one.
-            if (TextSearch::indexOfByte(out, '/') < 0)
-                out += '/';
-        }
-    }
-
-    foldAsciiSlashRuns(out, slashPasses);
-    if (out.size() > 6 && asciiMayNeedRepair(out))
-        return AsciiResolve::NotHandled;
-    return AsciiResolve::Resolved;
 }
 
 QString BareHost(const QString& url)
@@ -572,38 +402,6 @@ bool IsDomainLinkOf(QStringView url, QStringView domain)
     return lastTwoLabels(hostPart(url, scratch)) == domain;
 }
 
-bool IsDomainLinkOfAscii(std::string_view url, QStringView domain)
-{
-    // A scheme removed from the URL changes the host part only when it starts before the first
-    // "/": then there is a ":" before it.
-    const qsizetype slash = TextSearch::indexOfByte(url, '/');
-    const std::size_t hostSize = slash >= 0 ? std::size_t(slash) : url.size();
-    const char* const p = url.data();
-    // The last two dot-separated labels, as lastTwoLabels takes them, found from the end.
-    std::size_t from = 0;
-    std::size_t dots = 0;
-    for (std::size_t i = hostSize; i-- > 0;) {
-        const char c = p[i];
-        if (c == ':') {
-            const QString text = QString::fromLatin1(url.data(), qsizetype(url.size()));
-            return IsDomainLinkOf(text, domain);
-        }
-        // The label before the last dot starts after the dot before that; without one (or with
-        // the last dot first), the host stays whole.
-        if (c == '.' && dots < 2 && ++dots == 2)
-            from = i + 1;
-    }
-    const std::size_t size = hostSize - from;
-    if (qsizetype(size) != domain.size())
-        return false;
-    const char16_t* const d = domain.utf16();
-    for (std::size_t i = 0; i < size; ++i) {
-        if (char16_t(static_cast<unsigned char>(p[from + i])) != d[i])
-            return false;
-    }
-    return true;
-}
-
 QString LinkingSiteDomain(QStringView linkingSiteUrl)
 {
     QString scratch;
@@ -633,8 +431,8 @@ bool xfileExists(const QString& path)
 
 QString FileNamePart(const QString& path)
 {
-    const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')),
-                                   path.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype cut
+        = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
     return path.mid(cut + 1);
 }
 

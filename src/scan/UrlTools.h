@@ -3,9 +3,6 @@
 #include <QString>
 #include <QStringView>
 
-#include <string>
-#include <string_view>
-
 namespace corvane::UrlTools {
 
 // The string functions with which the scan turns href values into page URLs and compares URLs with
@@ -20,13 +17,6 @@ QString ParentDirectory(const QString& url);
 // strCurDir (scheme-less, ending in "/"). Returns an empty text for a value that cannot be
 // resolved (one ending in ".."); the caller skips it.
 QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDir);
-// ResolveLink for a value, host and directory of ASCII characters, worked on as bytes: the scan
-// resolves every link of every page, and most are of this kind. NotHandled leaves the value to
-// ResolveLink (a ":" other than that of a leading "http://" or "https://", a directory with a
-// scheme to climb from, an ending that ResolveLink repairs); out then holds nothing of use.
-enum class AsciiResolve { Resolved, NoPage, NotHandled };
-AsciiResolve ResolveAsciiLink(std::string_view value, std::string_view strHost,
-                              std::string_view strCurDir, std::string& out);
 
 QString BareHost(const QString& url);
 bool IsDirectLink(QStringView url, QStringView strMainSite);
@@ -35,8 +25,6 @@ bool IsDomainLink(QStringView url, QStringView strMainSite);
 // with, and the test against it.
 QString MainSiteDomain(QStringView strMainSite);
 bool IsDomainLinkOf(QStringView url, QStringView domain);
-// The same for a URL of ASCII characters.
-bool IsDomainLinkOfAscii(std::string_view url, QStringView domain);
 // linkingSiteUrl: the text of the current Linking Site's row.
 bool IsInLinkingSite(const QString& url, const QString& linkingSiteUrl);
 // IsInLinkingSite in two steps, so a caller testing many URLs against one Linking Site derives

@@ -17,19 +17,19 @@ const QString kHost = QStringLiteral("www.mysite.com");
 
 // The user's link page: partners under .com, .net and .org, own-site and relative links, links
 // the drop list takes out, and a link ending its line at ">".
-const QByteArray kLinkPage =
-    "<html><head><link href=\"/style.css\" rel=stylesheet></head><body>\r\n"
-    "<h1>Our partners</h1>\r\n"
-    "<a href=\"http://www.partner-one.com/links.htm\">One</a>\r\n"
-    "<a href='http://partner-two.net'>Two</a> <a href=\"https://secure.partner-three.com/x\">3</a>\n"
-    "<a href=\"http://www.partner-four.org/\">Four</a>\r\n"
-    "<a href=\"partner-five.org/links.htm\">Five, scheme-less: taken as our own</a>\r\n"
-    "<a href=\"/index.htm\">Home</a> <a href=\"../about.htm\">About</a>"
-    " <a href=\"http://www.mysite.com/contact.htm\">Contact</a>\r\n"
-    "<a href=\"mailto:me@mysite.com\">Mail</a> <a href=\"#top\">Top</a>"
-    " <a href=\"http://www.radio-partner.com/\">Radio</a>\r\n"
-    "<a href=http://partner-six.com/page.htm>\r\n"
-    "</body></html>\r\n";
+const QByteArray kLinkPage
+    = "<html><head><link href=\"/style.css\" rel=stylesheet></head><body>\r\n"
+      "<h1>Our partners</h1>\r\n"
+      "<a href=\"http://www.partner-one.com/links.htm\">One</a>\r\n"
+      "<a href='http://partner-two.net'>Two</a> <a href=\"https://secure.partner-three.com/x\">3</a>\n"
+      "<a href=\"http://www.partner-four.org/\">Four</a>\r\n"
+      "<a href=\"partner-five.org/links.htm\">Five, scheme-less: taken as our own</a>\r\n"
+      "<a href=\"/index.htm\">Home</a> <a href=\"../about.htm\">About</a>"
+      " <a href=\"http://www.mysite.com/contact.htm\">Contact</a>\r\n"
+      "<a href=\"mailto:me@mysite.com\">Mail</a> <a href=\"#top\">Top</a>"
+      " <a href=\"http://www.radio-partner.com/\">Radio</a>\r\n"
+      "<a href=http://partner-six.com/page.htm>\r\n"
+      "</body></html>\r\n";
 
 const QStringList kOffered = {"www.partner-one.com/links.htm", "partner-two.net/",
                               "secure.partner-three.com/x", "www.partner-four.org/",
@@ -120,14 +120,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("rows");
         QTest::newRow("Comma") << QByteArray("a.com,b.net") << 2 << "Comma"
                                << QStringList{"a.com", "b.net"};
-        QTest::newRow("spaces with any delimiter") << QByteArray("a.com b.net c.org") << 0
-                                                   << "Vertical Bar Symbol"
-                                                   << QStringList{"a.com", "b.net", "c.org"};
+        QTest::newRow("spaces with any delimiter")
+            << QByteArray("a.com b.net c.org") << 0 << "Vertical Bar Symbol"
+            << QStringList{"a.com", "b.net", "c.org"};
         QTest::newRow("markup and CR LF removed")
             << QByteArray("<html><body>\r\na.com%b.net%\r\n</body></html>\r\n") << 1
             << "Percent Symbol" << QStringList{"a.com", "b.net", ""};
-        QTest::newRow("typed delimiter, empty pieces") << QByteArray(";a.com;;b.net") << -1 << ";"
-                                                       << QStringList{"", "a.com", "", "b.net"};
+        QTest::newRow("typed delimiter, empty pieces")
+            << QByteArray(";a.com;;b.net") << -1 << ";" << QStringList{"", "a.com", "", "b.net"};
         QTest::newRow("empty output") << QByteArray() << 3 << "Exclamation Point" << QStringList{};
     }
     void scriptOutputGivesOneRowPerPiece()
@@ -145,8 +145,8 @@ private Q_SLOTS:
         QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Conecting to ") + url);
         QVERIFY(finished.wait(5000));
         QCOMPARE(getLinks.rows(), rows);
-        QCOMPARE(getLinks.statusText(), QStringLiteral("Finished Downloading - %1 links found.")
-                                            .arg(rows.size()));
+        QCOMPARE(getLinks.statusText(),
+                 QStringLiteral("Finished Downloading - %1 links found.").arg(rows.size()));
         // One "Added" text per row, empty rows counted.
         QCOMPARE(status.size(), 1 + rows.size() + 1);
         QVERIFY(getLinks.downloadError().isEmpty());
@@ -167,7 +167,8 @@ private Q_SLOTS:
         getLinks.start(scriptRequest(QStringLiteral("http://www.mysite.com/domains.php"), -1,
                                      QStringLiteral("Select or Type a Delimiter")));
         QCOMPARE(message.size(), 1);
-        QCOMPARE(message.at(0).at(0).toString(), QStringLiteral("You must select a delimiter first"));
+        QCOMPARE(message.at(0).at(0).toString(),
+                 QStringLiteral("You must select a delimiter first"));
         QVERIFY(!getLinks.isRunning());
         QCOMPARE(getLinks.results().count(), 0);
         QCOMPARE(status.size(), 0);
@@ -198,10 +199,10 @@ private Q_SLOTS:
         m_server->setPage(kHost, QStringLiteral("/fast.php"), "new.com");
         GetLinks getLinks(*m_network);
         QSignalSpy finished(&getLinks, &GetLinks::finished);
-        getLinks.start(scriptRequest(QStringLiteral("www.mysite.com/slow.php"), 2,
-                                     QStringLiteral("Comma")));
-        getLinks.start(scriptRequest(QStringLiteral("www.mysite.com/fast.php"), 2,
-                                     QStringLiteral("Comma")));
+        getLinks.start(
+            scriptRequest(QStringLiteral("www.mysite.com/slow.php"), 2, QStringLiteral("Comma")));
+        getLinks.start(
+            scriptRequest(QStringLiteral("www.mysite.com/fast.php"), 2, QStringLiteral("Comma")));
         QVERIFY(finished.wait(5000));
         QTest::qWait(500);
         QCOMPARE(finished.size(), 1);

@@ -35,11 +35,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("key");
         QTest::newRow("page under a path") << kLinkPage << "mysite.com/";
-        QTest::newRow("bare site") << "http://www.mysite.com" << "mysite.com";
-        QTest::newRow("https, no www") << "https://mysite.com/a/b/" << "mysite.com/";
-        QTest::newRow("no scheme") << "www.mysite.com/links.htm" << "mysite.com/";
+        QTest::newRow("bare site") << "http://www.mysite.com"
+                                   << "mysite.com";
+        QTest::newRow("https, no www") << "https://mysite.com/a/b/"
+                                       << "mysite.com/";
+        QTest::newRow("no scheme") << "www.mysite.com/links.htm"
+                                   << "mysite.com/";
         // The removals are exact: an upper-case scheme or "WWW." stays part of the key.
-        QTest::newRow("letter case kept") << "HTTP://WWW.mysite.com/x" << "HTTP:/";
+        QTest::newRow("letter case kept") << "HTTP://WWW.mysite.com/x"
+                                          << "HTTP:/";
     }
     void ownSiteKey()
     {
@@ -52,15 +56,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("value"); // "<none>" for no candidate
-        QTest::newRow("apostrophes") << "href='page.htm'>Page</a>" << "page.htm";
-        QTest::newRow("double quotes") << "HREF=\"page.htm\">Page</a>" << "page.htm";
-        QTest::newRow("text before href") << "<a class=x href=\"a.htm\" >" << "a.htm";
-        QTest::newRow("no closer: last two characters go") << "href=page.html" << "page.ht";
-        QTest::newRow("closer ends the line: one more goes") << "href=page.html>" << "page.htm";
-        QTest::newRow("empty value") << "href=''>x" << "";
-        QTest::newRow("nothing to cut") << "href=>" << "<none>";
-        QTest::newRow("one character, no closer") << "href=a" << "<none>";
-        QTest::newRow("no href") << "<a name=top>" << "<none>";
+        QTest::newRow("apostrophes") << "href='page.htm'>Page</a>"
+                                     << "page.htm";
+        QTest::newRow("double quotes") << "HREF=\"page.htm\">Page</a>"
+                                       << "page.htm";
+        QTest::newRow("text before href") << "<a class=x href=\"a.htm\" >"
+                                          << "a.htm";
+        QTest::newRow("no closer: last two characters go") << "href=page.html"
+                                                           << "page.ht";
+        QTest::newRow("closer ends the line: one more goes") << "href=page.html>"
+                                                             << "page.htm";
+        QTest::newRow("empty value") << "href=''>x"
+                                     << "";
+        QTest::newRow("nothing to cut") << "href=>"
+                                        << "<none>";
+        QTest::newRow("one character, no closer") << "href=a"
+                                                  << "<none>";
+        QTest::newRow("no href") << "<a name=top>"
+                                 << "<none>";
     }
     void extractsHrefValues()
     {
@@ -76,26 +89,41 @@ private Q_SLOTS:
         QTest::addColumn<QString>("resolved");
         QTest::newRow("absolute http") << "http://www.partner.org/links.htm"
                                        << "www.partner.org/links.htm";
-        QTest::newRow("host only gets a slash") << "http://partner.org" << "partner.org/";
-        QTest::newRow("https to .com") << "https://secure.partner.com/x" << "secure.partner.com/x";
+        QTest::newRow("host only gets a slash") << "http://partner.org"
+                                                << "partner.org/";
+        QTest::newRow("https to .com") << "https://secure.partner.com/x"
+                                       << "secure.partner.com/x";
         // An https link names its host like an http link does, whatever the host's ending.
-        QTest::newRow("https to .org") << "https://secure.partner.org/x" << "secure.partner.org/x";
-        QTest::newRow("https in capitals") << "HTTPS://partner.info" << "partner.info/";
+        QTest::newRow("https to .org") << "https://secure.partner.org/x"
+                                       << "secure.partner.org/x";
+        QTest::newRow("https in capitals") << "HTTPS://partner.info"
+                                           << "partner.info/";
         QTest::newRow("scheme-less .org is relative") << "partner.org/a.htm"
                                                       << "mysite.com/partner.org/a.htm";
-        QTest::newRow("root-relative") << "/contact.htm" << "mysite.com/contact.htm";
-        QTest::newRow("same directory") << "contact.htm" << "mysite.com/contact.htm";
-        QTest::newRow("./ against the page directory") << "./x.htm" << "mysite.com/links/x.htm";
-        QTest::newRow("../ one up") << "../x.htm" << "mysite.com/x.htm";
-        QTest::newRow("../ never above the host") << "../../../x.htm" << "mysite.com/x.htm";
-        QTest::newRow("bare ..") << ".." << "mysite.com/";
-        QTest::newRow(".ht repaired") << "http://partner.com/page.ht" << "partner.com/page.htm";
+        QTest::newRow("root-relative") << "/contact.htm"
+                                       << "mysite.com/contact.htm";
+        QTest::newRow("same directory") << "contact.htm"
+                                        << "mysite.com/contact.htm";
+        QTest::newRow("./ against the page directory") << "./x.htm"
+                                                       << "mysite.com/links/x.htm";
+        QTest::newRow("../ one up") << "../x.htm"
+                                    << "mysite.com/x.htm";
+        QTest::newRow("../ never above the host") << "../../../x.htm"
+                                                  << "mysite.com/x.htm";
+        QTest::newRow("bare ..") << ".."
+                                 << "mysite.com/";
+        QTest::newRow(".ht repaired") << "http://partner.com/page.ht"
+                                      << "partner.com/page.htm";
         QTest::newRow(".as repaired everywhere") << "http://www.aspen.com/p.as"
                                                  << "www.asppen.com/p.asp";
-        QTest::newRow(".ph repaired") << "http://partner.com/i.ph" << "partner.com/i.php";
-        QTest::newRow("/href dropped") << "http://partner.com/href" << "partner.com";
-        QTest::newRow("/http: dropped") << "http://partner.com/http:" << "partner.com";
-        QTest::newRow("doubled slashes") << "http://partner.com//a///b" << "partner.com/a/b";
+        QTest::newRow(".ph repaired") << "http://partner.com/i.ph"
+                                      << "partner.com/i.php";
+        QTest::newRow("/href dropped") << "http://partner.com/href"
+                                       << "partner.com";
+        QTest::newRow("/http: dropped") << "http://partner.com/http:"
+                                        << "partner.com";
+        QTest::newRow("doubled slashes") << "http://partner.com//a///b"
+                                         << "partner.com/a/b";
     }
     void resolvesCandidates()
     {
@@ -157,14 +185,22 @@ private Q_SLOTS:
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("delimiter"); // "<none>" when none is chosen
-        QTest::newRow("Vertical Bar Symbol") << 0 << "Vertical Bar Symbol" << "|";
-        QTest::newRow("Percent Symbol") << 1 << "Percent Symbol" << "%";
-        QTest::newRow("Comma") << 2 << "Comma" << ",";
-        QTest::newRow("Exclamation Point") << 3 << "Exclamation Point" << "!";
-        QTest::newRow("typed") << -1 << ";" << ";";
-        QTest::newRow("typed word") << -1 << "<br>" << "<br>";
-        QTest::newRow("prompt still shown") << -1 << "Select or Type a Delimiter" << "<none>";
-        QTest::newRow("box emptied") << -1 << "" << "<none>";
+        QTest::newRow("Vertical Bar Symbol") << 0 << "Vertical Bar Symbol"
+                                             << "|";
+        QTest::newRow("Percent Symbol") << 1 << "Percent Symbol"
+                                        << "%";
+        QTest::newRow("Comma") << 2 << "Comma"
+                               << ",";
+        QTest::newRow("Exclamation Point") << 3 << "Exclamation Point"
+                                           << "!";
+        QTest::newRow("typed") << -1 << ";"
+                               << ";";
+        QTest::newRow("typed word") << -1 << "<br>"
+                                    << "<br>";
+        QTest::newRow("prompt still shown") << -1 << "Select or Type a Delimiter"
+                                            << "<none>";
+        QTest::newRow("box emptied") << -1 << ""
+                                     << "<none>";
     }
     void choosesTheDelimiter()
     {
@@ -180,13 +216,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("plain");
-        QTest::newRow("wrapper tags") << "<html><body>a.com,b.com</body></html>" << "a.com,b.com";
-        QTest::newRow("every occurrence of a tag") << "<br>a.com<br>b.com<br>" << "a.comb.com";
-        QTest::newRow("> before the first < stops")
-            << "a>b<i>c</i>" << "a>b<i>c</i>";
-        QTest::newRow("exact letter case") << "<b>x>y<B>" << "x>y<B>";
-        QTest::newRow("nested opener") << "<<a>b>" << "b>";
-        QTest::newRow("unclosed") << "a<b" << "a<b";
+        QTest::newRow("wrapper tags") << "<html><body>a.com,b.com</body></html>"
+                                      << "a.com,b.com";
+        QTest::newRow("every occurrence of a tag") << "<br>a.com<br>b.com<br>"
+                                                   << "a.comb.com";
+        QTest::newRow("> before the first < stops") << "a>b<i>c</i>"
+                                                    << "a>b<i>c</i>";
+        QTest::newRow("exact letter case") << "<b>x>y<B>"
+                                           << "x>y<B>";
+        QTest::newRow("nested opener") << "<<a>b>"
+                                       << "b>";
+        QTest::newRow("unclosed") << "a<b"
+                                  << "a<b";
     }
     void removesMarkup()
     {
@@ -220,8 +261,8 @@ private Q_SLOTS:
             const QString expected = removeMarkupLiterally(text);
             const QString actual = LinkExtraction::removeMarkup(text);
             if (actual != expected)
-                QFAIL(qPrintable(QStringLiteral("\"%1\" gave \"%2\", not \"%3\"")
-                                     .arg(text, actual, expected)));
+                QFAIL(qPrintable(
+                    QStringLiteral("\"%1\" gave \"%2\", not \"%3\"").arg(text, actual, expected)));
         }
     }
 
@@ -241,26 +282,31 @@ private Q_SLOTS:
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("delimiter");
         QTest::addColumn<QStringList>("entries");
-        QTest::newRow("comma") << "a.com,b.com" << "," << QStringList{"a.com", "b.com"};
-        QTest::newRow("spaces with any delimiter") << "a.com b.com c.com" << "%"
-                                                   << QStringList{"a.com", "b.com", "c.com"};
-        QTest::newRow("vertical bar") << "a.com|b.com" << "|" << QStringList{"a.com", "b.com"};
-        QTest::newRow("comma separates with any delimiter") << "a.com,b.com!c.com" << "!"
-                                                            << QStringList{"a.com", "b.com",
-                                                                           "c.com"};
-        QTest::newRow("typed letter, any case") << "a.comxb.comXc.com" << "x"
-                                                << QStringList{"a.com", "b.com", "c.com"};
-        QTest::newRow("empty pieces kept") << "|a.com||b.com|" << "|"
-                                           << QStringList{"", "a.com", "", "b.com", ""};
-        QTest::newRow("double space") << "a.com  b.com" << "|" << QStringList{"a.com", "", "b.com"};
-        QTest::newRow("CR LF pairs removed") << "a.com,\r\nb.com\r\n" << ","
-                                             << QStringList{"a.com", "b.com"};
-        QTest::newRow("LF of a Linux server removed") << "a.com,b.com\n" << ","
-                                                      << QStringList{"a.com", "b.com"};
-        QTest::newRow("markup removed") << "<html><body><p>a.com!b.com</p></body></html>" << "!"
-                                        << QStringList{"a.com", "b.com"};
-        QTest::newRow("empty output") << "" << "," << QStringList{};
-        QTest::newRow("only a line break") << "\r\n" << "," << QStringList{};
+        QTest::newRow("comma") << "a.com,b.com"
+                               << "," << QStringList{"a.com", "b.com"};
+        QTest::newRow("spaces with any delimiter") << "a.com b.com c.com"
+                                                   << "%" << QStringList{"a.com", "b.com", "c.com"};
+        QTest::newRow("vertical bar") << "a.com|b.com"
+                                      << "|" << QStringList{"a.com", "b.com"};
+        QTest::newRow("comma separates with any delimiter")
+            << "a.com,b.com!c.com"
+            << "!" << QStringList{"a.com", "b.com", "c.com"};
+        QTest::newRow("typed letter, any case") << "a.comxb.comXc.com"
+                                                << "x" << QStringList{"a.com", "b.com", "c.com"};
+        QTest::newRow("empty pieces kept") << "|a.com||b.com|"
+                                           << "|" << QStringList{"", "a.com", "", "b.com", ""};
+        QTest::newRow("double space") << "a.com  b.com"
+                                      << "|" << QStringList{"a.com", "", "b.com"};
+        QTest::newRow("CR LF pairs removed") << "a.com,\r\nb.com\r\n"
+                                             << "," << QStringList{"a.com", "b.com"};
+        QTest::newRow("LF of a Linux server removed") << "a.com,b.com\n"
+                                                      << "," << QStringList{"a.com", "b.com"};
+        QTest::newRow("markup removed") << "<html><body><p>a.com!b.com</p></body></html>"
+                                        << "!" << QStringList{"a.com", "b.com"};
+        QTest::newRow("empty output") << ""
+                                      << "," << QStringList{};
+        QTest::newRow("only a line break") << "\r\n"
+                                           << "," << QStringList{};
     }
     void cutsScriptOutput()
     {

@@ -70,16 +70,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("URL|3") << "partner.example.com|3" << "partner.example.com" << "3";
-        QTest::newRow("spaces trimmed, # defaults to 1")
-            << "  partner.example.com/links.htm  " << "partner.example.com/links.htm" << "1";
+        QTest::newRow("URL|3") << "partner.example.com|3"
+                               << "partner.example.com"
+                               << "3";
+        QTest::newRow("spaces trimmed, # defaults to 1") << "  partner.example.com/links.htm  "
+                                                         << "partner.example.com/links.htm"
+                                                         << "1";
         QTest::newRow("# field kept as written, third field ignored")
-            << " partner.example.com | 2 |9" << "partner.example.com" << " 2 ";
-        QTest::newRow("empty # field") << "partner.example.com|" << "partner.example.com" << "";
-        QTest::newRow("two spaces give an empty URL") << "  " << "" << "1";
-        QTest::newRow("scheme kept") << "http://partner.example.com" << "http://partner.example.com"
+            << " partner.example.com | 2 |9"
+            << "partner.example.com"
+            << " 2 ";
+        QTest::newRow("empty # field") << "partner.example.com|"
+                                       << "partner.example.com"
+                                       << "";
+        QTest::newRow("two spaces give an empty URL") << "  "
+                                                      << ""
+                                                      << "1";
+        QTest::newRow("scheme kept") << "http://partner.example.com"
+                                     << "http://partner.example.com"
                                      << "1";
-        QTest::newRow("tab is not trimmed") << "\tpartner.example.com" << "\tpartner.example.com"
+        QTest::newRow("tab is not trimmed") << "\tpartner.example.com"
+                                            << "\tpartner.example.com"
                                             << "1";
     }
     void readsLinkingSiteLines()
@@ -101,8 +112,8 @@ private Q_SLOTS:
         Project project;
         addMainSites(project, 2);
         project.state().iCurrentMain = 2;
-        const ImportOutcome outcome =
-            SiteImporter::importLinkingSites(project, fixture(QStringLiteral("linking_sites.txt")));
+        const ImportOutcome outcome = SiteImporter::importLinkingSites(
+            project, fixture(QStringLiteral("linking_sites.txt")));
         QVERIFY2(outcome.ok, qPrintable(outcome.error));
         QCOMPARE(outcome.added, 8);
         QCOMPARE(outcome.status, QStringLiteral("Added 8 link(s)"));
@@ -130,8 +141,8 @@ private Q_SLOTS:
         QVERIFY(test::writeAll(path, "a.example\r\na.example\r\n"));
         Project project;
         addMainSites(project, 1);
-        project.linkingSites(1)->appendSite({QStringLiteral("a.example"), QStringLiteral("2"), {},
-                                             {}, {}});
+        project.linkingSites(1)->appendSite(
+            {QStringLiteral("a.example"), QStringLiteral("2"), {}, {}, {}});
         QCOMPARE(SiteImporter::importLinkingSites(project, path).added, 2);
         QCOMPARE(project.linkingSites(1)->count(), 3);
         QCOMPARE(project.linkingSites(1)->url(2), QStringLiteral("a.example"));
@@ -142,8 +153,8 @@ private Q_SLOTS:
         Project project;
         addMainSites(project, 1);
         project.linkingSites(1)->appendSite({QStringLiteral("kept.example"), {}, {}, {}, {}});
-        const ImportOutcome outcome =
-            SiteImporter::importMainSites(project, fixture(QStringLiteral("main_sites.txt")));
+        const ImportOutcome outcome
+            = SiteImporter::importMainSites(project, fixture(QStringLiteral("main_sites.txt")));
         QVERIFY2(outcome.ok, qPrintable(outcome.error));
         QCOMPARE(outcome.status, QStringLiteral("Added 3 site(s)"));
         QCOMPARE(project.mainSiteCount(), 4);
@@ -211,8 +222,8 @@ private Q_SLOTS:
         Project project;
         addMainSites(project, 1);
         project.state().iCurrentMain = 0;
-        const ImportOutcome outcome =
-            SiteImporter::importLinkingSites(project, fixture(QStringLiteral("linking_sites.txt")));
+        const ImportOutcome outcome = SiteImporter::importLinkingSites(
+            project, fixture(QStringLiteral("linking_sites.txt")));
         QVERIFY(!outcome.ok);
         QVERIFY(!outcome.error.isEmpty());
         QVERIFY(project.linkingSites(0)->isEmpty());

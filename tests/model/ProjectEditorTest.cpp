@@ -1,10 +1,10 @@
-#include "model/Project.h"
 #include "model/ProjectEditor.h"
+#include "ProjectSnapshot.h"
+#include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/SettingsStore.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
-#include "ProjectSnapshot.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -30,7 +30,8 @@ struct Workspace {
         const QStringList mains
             = {QStringLiteral("a.com"), QStringLiteral("b.com"), QStringLiteral("c.com")};
         const QList<QStringList> sites = {{QStringLiteral("a1.org"), QStringLiteral("a2.org")},
-            {QStringLiteral("b1.org"), QStringLiteral("b2.org")}, {QStringLiteral("c1.org")}};
+                                          {QStringLiteral("b1.org"), QStringLiteral("b2.org")},
+                                          {QStringLiteral("c1.org")}};
         for (int i = 0; i < 3; ++i) {
             QVERIFY(editor.addMainSite(mains[i]).changed);
             for (const QString& s : sites[i])
@@ -42,9 +43,9 @@ struct Workspace {
         rule(QStringLiteral("b.com"), QStringLiteral("Global"));
         rule(QStringLiteral("b.com"), QStringLiteral("b1.org"));
         rule(QStringLiteral("c.com"), QStringLiteral("c1.org"));
-        project.results().appendEntry(
-            {2, QStringLiteral("b.com"), QStringLiteral("b1.org"), QStringLiteral("Direct Link"),
-                QStringLiteral("001"), QStringLiteral("b1.org/l.htm"), SiteColour::Blue});
+        project.results().appendEntry({2, QStringLiteral("b.com"), QStringLiteral("b1.org"),
+                                       QStringLiteral("Direct Link"), QStringLiteral("001"),
+                                       QStringLiteral("b1.org/l.htm"), SiteColour::Blue});
         project.postTargets().appendTarget({QStringLiteral("b.com"), QStringLiteral("http://s/")});
         state().bProjectSaved = true;
     }
@@ -134,7 +135,7 @@ private Q_SLOTS:
         QVERIFY(outcome.changed);
         QVERIFY(outcome.message.isEmpty());
         QCOMPARE(w.project.linkingSites(1)->record(0).cells,
-            (QStringList{stored, QStringLiteral("1"), {}, {}, {}}));
+                 (QStringList{stored, QStringLiteral("1"), {}, {}, {}}));
         QVERIFY(!w.state().bProjectSaved);
     }
 
@@ -169,8 +170,8 @@ private Q_SLOTS:
         const EditOutcome outcome = w.editor.addMainSite(typed);
         QVERIFY(outcome.message.isEmpty());
         if (!added) {
-            QCOMPARE(
-                outcome.statusText, QStringLiteral("Error: Please enter a Remote Site first!"));
+            QCOMPARE(outcome.statusText,
+                     QStringLiteral("Error: Please enter a Remote Site first!"));
             QCOMPARE(outcome.entryText, typed);
             QCOMPARE(w.project.mainSiteCount(), 1);
             QCOMPARE(selected.count(), 0);
@@ -195,10 +196,10 @@ private Q_SLOTS:
         QSignalSpy regenerate(&w.files, &ProjectFile::reportRegenerationRequested);
         QSignalSpy selected(&w.editor, &ProjectEditor::mainSiteSelected);
         QSignalSpy hidden(&w.editor, &ProjectEditor::linkingSitePanelHidden);
-        QAbstractItemModelTester mainTester(
-            &w.project.mainSites(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QAbstractItemModelTester ruleTester(
-            &w.project.rules(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester mainTester(&w.project.mainSites(),
+                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester ruleTester(&w.project.rules(),
+                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
 
         const EditOutcome outcome = w.editor.deleteMainSite(1);
         QVERIFY(outcome.changed);
@@ -240,9 +241,9 @@ private Q_SLOTS:
         w.editor.addLinkingSite(QStringLiteral("a1.org"));
         w.rule(QStringLiteral("a.com"), QStringLiteral("a1.org"));
         w.rule(QStringLiteral("Global"), QStringLiteral("Global"));
-        w.project.results().appendEntry(
-            {1, QStringLiteral("a.com"), QStringLiteral("a1.org"), QStringLiteral("None Found"),
-                QStringLiteral("000"), QStringLiteral("a1.org"), SiteColour::Red});
+        w.project.results().appendEntry({1, QStringLiteral("a.com"), QStringLiteral("a1.org"),
+                                         QStringLiteral("None Found"), QStringLiteral("000"),
+                                         QStringLiteral("a1.org"), SiteColour::Red});
         w.state().bProjectSaved = true;
         QSignalSpy hidden(&w.editor, &ProjectEditor::linkingSitePanelHidden);
         QSignalSpy regenerate(&w.files, &ProjectFile::reportRegenerationRequested);
@@ -279,7 +280,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("sitesAfter"); // of list 2 (b.com)
         QTest::addColumn<QStringList>("rulesAfter");
         const QStringList allRules = {"Global|Global", "a.com|Global", "b.com|Global",
-            "b.com|b1.org", "c.com|c1.org", "a.com|b1.org"};
+                                      "b.com|b1.org",  "c.com|c1.org", "a.com|b1.org"};
         const QStringList bothSites = {"b1.org", "b2.org"};
         QTest::newRow("no row selected")
             << 0 << false << "You must select a site to delete." << bothSites << allRules;
@@ -307,8 +308,8 @@ private Q_SLOTS:
         w.rule(QStringLiteral("a.com"), QStringLiteral("b1.org"));
         w.editor.selectMainSite(2);
         w.state().bScanRunning = scanning;
-        QAbstractItemModelTester tester(
-            w.project.linkingSites(2), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(w.project.linkingSites(2),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
 
         const EditOutcome outcome = w.editor.deleteLinkingSite(row);
         QCOMPARE(outcome.message, message);
@@ -384,8 +385,8 @@ private Q_SLOTS:
         ProjectFile::clearProject(w.project);
         w.editor.addMainSite(QStringLiteral("a.com"));
         LinkingSiteList* list = w.project.linkingSites(1);
-        QAbstractItemModelTester tester(
-            list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(list,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (int i = 0; i < 5; ++i)
             w.editor.addLinkingSite(QStringLiteral("s%1.org").arg(i));
         list->sortByColumn(1);

@@ -1,9 +1,9 @@
-#include "model/Project.h"
 #include "model/ProjectFile.h"
+#include "ProjectSnapshot.h"
+#include "model/Project.h"
 #include "model/SettingsStore.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
-#include "ProjectSnapshot.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,36 +35,41 @@ void buildSample(Project& p)
 {
     ProjectFile::clearProject(p);
     const QStringList mains = {QStringLiteral("www.example.com"),
-        QStringLiteral("http://second.example.org"), QStringLiteral("shop.example.net")};
+                               QStringLiteral("http://second.example.org"),
+                               QStringLiteral("shop.example.net")};
     for (const QString& m : mains) {
         p.mainSites().appendUrl(m);
         p.addList();
     }
     p.linkingSites(1)->appendSite({QStringLiteral("partner-one.org"), QStringLiteral("1"),
-        QStringLiteral("http://partner-one.org/"), QStringLiteral("Partner One"),
-        QStringLiteral("Caf\u00e9 links")});
+                                   QStringLiteral("http://partner-one.org/"),
+                                   QStringLiteral("Partner One"),
+                                   QStringLiteral("Caf\u00e9 links")});
     p.linkingSites(1)->appendSite(
         {QStringLiteral("partner-two.net/links.html"), QStringLiteral("2"), {}, {}, {}});
-    p.linkingSites(2)->appendSite({QStringLiteral("third.com"), QStringLiteral("1"), {}, {},
-        QStringLiteral("R\u00e9sum\u00e9 \u20ac list")});
+    p.linkingSites(2)->appendSite({QStringLiteral("third.com"),
+                                   QStringLiteral("1"),
+                                   {},
+                                   {},
+                                   QStringLiteral("R\u00e9sum\u00e9 \u20ac list")});
     p.setPageText(1, QStringLiteral("<html>\r\n<body>"));
     p.setPageText(2, QString());
     p.setPageText(3, QStringLiteral("</body>\r\n</html>"));
     p.results().appendEntry({2, QStringLiteral("example.com"), QStringLiteral("partner-one.org"),
-        QStringLiteral("Direct Link"), QStringLiteral("001"),
-        QStringLiteral("partner-one.org/index.html"), SiteColour::Blue});
+                             QStringLiteral("Direct Link"), QStringLiteral("001"),
+                             QStringLiteral("partner-one.org/index.html"), SiteColour::Blue});
     p.results().appendEntry({1, QStringLiteral("second.example.org"), QStringLiteral("third.com"),
-        QStringLiteral("None Found (Timeout)"), QStringLiteral("000"), QStringLiteral("third.com"),
-        SiteColour::Red});
+                             QStringLiteral("None Found (Timeout)"), QStringLiteral("000"),
+                             QStringLiteral("third.com"), SiteColour::Red});
     p.results().appendEntry({1, QStringLiteral("example.com"), QStringLiteral("partner-two.net"),
-        QStringLiteral("Missing 001"), QStringLiteral("000"),
-        QStringLiteral("partner-two.net/links.html"), SiteColour::Red});
+                             QStringLiteral("Missing 001"), QStringLiteral("000"),
+                             QStringLiteral("partner-two.net/links.html"), SiteColour::Red});
     p.rules().appendRule({QStringLiteral("Global"), QStringLiteral("Global"),
-        QStringLiteral("ExcludeString"), QStringLiteral("logout")});
+                          QStringLiteral("ExcludeString"), QStringLiteral("logout")});
     p.rules().appendRule({QStringLiteral("www.example.com"), QStringLiteral("partner-one.org"),
-        QStringLiteral("LimitDirectory"), QStringLiteral("blog")});
+                          QStringLiteral("LimitDirectory"), QStringLiteral("blog")});
     p.rules().appendRule({QStringLiteral("http://second.example.org"), QStringLiteral("Global"),
-        QStringLiteral("ExcludeRoot"), QStringLiteral("/forum")});
+                          QStringLiteral("ExcludeRoot"), QStringLiteral("/forum")});
     p.setPostSingle(QStringLiteral("http://me.example.com/post.php?m=$MainSite"));
     p.postTargets().appendTarget(
         {QStringLiteral("www.example.com"), QStringLiteral("http://me.example.com/a.php")});
@@ -162,9 +167,9 @@ private Q_SLOTS:
         QTest::newRow("no Main Sites") << Builder([](Project& p) {
             ProjectFile::clearProject(p);
             p.setPageText(1, QString());
-            p.results().appendEntry(
-                {2, QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("Direct Link"),
-                    QStringLiteral("001"), QStringLiteral("b/x.htm"), SiteColour::Blue});
+            p.results().appendEntry({2, QStringLiteral("a"), QStringLiteral("b"),
+                                     QStringLiteral("Direct Link"), QStringLiteral("001"),
+                                     QStringLiteral("b/x.htm"), SiteColour::Blue});
         });
         QTest::newRow("empty first Main Site, duplicates") << Builder([](Project& p) {
             ProjectFile::clearProject(p);
@@ -175,7 +180,8 @@ private Q_SLOTS:
             p.linkingSites(1)->appendSite(
                 {QStringLiteral("x.org"), QStringLiteral("0"), {}, {}, {}});
             p.linkingSites(3)->appendSite({QStringLiteral("y.org"), QStringLiteral("3"),
-                QStringLiteral("http://y.org"), QStringLiteral("Y"), QStringLiteral("d")});
+                                           QStringLiteral("http://y.org"), QStringLiteral("Y"),
+                                           QStringLiteral("d")});
             p.setPageText(2, QStringLiteral("\r\n\r\nline 3\r\n"));
         });
         // Values repeating from row to row are read once and shared; more distinct values than
@@ -188,8 +194,10 @@ private Q_SLOTS:
                 const QString v = QString::number(i % (3 + i % 11));
                 p.linkingSites(1)->appendSite({QStringLiteral("s%1.org").arg(i), v, {}, v, {}});
                 p.results().appendEntry({1 + i % 2, i % 5 ? QStringLiteral("a.com") : QString(),
-                    QStringLiteral("s%1.org").arg(i), QStringLiteral("Status ") + v, v,
-                    QStringLiteral("s%1.org/").arg(i), i % 2 ? SiteColour::Blue : SiteColour::Red});
+                                         QStringLiteral("s%1.org").arg(i),
+                                         QStringLiteral("Status ") + v, v,
+                                         QStringLiteral("s%1.org/").arg(i),
+                                         i % 2 ? SiteColour::Blue : SiteColour::Red});
             }
         });
     }
@@ -229,8 +237,11 @@ private Q_SLOTS:
         ProjectFile::clearProject(p);
         p.mainSites().appendUrl(QStringLiteral("a.com"));
         p.addList();
-        p.linkingSites(1)->appendSite({QStringLiteral("b.org"), QStringLiteral("1"), {}, {},
-            QStringLiteral("one\nRULE:Global|Global|ExcludeString|")});
+        p.linkingSites(1)->appendSite({QStringLiteral("b.org"),
+                                       QStringLiteral("1"),
+                                       {},
+                                       {},
+                                       QStringLiteral("one\nRULE:Global|Global|ExcludeString|")});
         p.setPageText(1, QStringLiteral("unix\nbreaks\rand\r\nwindows"));
         Project read;
         ProjectFile::clearProject(read);
@@ -282,10 +293,11 @@ private Q_SLOTS:
         QTest::newRow("first line with a prefix is not a Main Site")
             << QByteArray("POSTSINGLE:http://s/\r\nPOSTMULTI:a|b\r\n")
             << QStringList{"S:http://s/", "T:a|b"} << 0;
-        QTest::newRow("Windows-1252 text") << QByteArray("caf\xe9.fr\r\nb.org|1|||\x80\x99\r\n")
-                                           << QStringList{QStringLiteral("M1:caf\u00e9.fr"),
-                                                  QStringLiteral("L1:b.org|1|||\u20ac\u2122")}
-                                           << 0;
+        QTest::newRow("Windows-1252 text")
+            << QByteArray("caf\xe9.fr\r\nb.org|1|||\x80\x99\r\n")
+            << QStringList{QStringLiteral("M1:caf\u00e9.fr"),
+                           QStringLiteral("L1:b.org|1|||\u20ac\u2122")}
+            << 0;
         QTest::newRow("one-field Linking Site stops the reading")
             << QByteArray("a.com\r\nb.org|1\r\nc.org\r\nRULE:a|b|c|d\r\n")
             << QStringList{"M1:a.com", "L1:b.org|1|||"} << 3;
@@ -351,9 +363,9 @@ private Q_SLOTS:
         case 3:
         case 5:
         case 6:
-            bytes = QByteArray(kind == 3 ? "a.com\r\n"
-                            : kind == 5  ? "HTML01:"
-                                         : "RESULT:")
+            bytes = QByteArray(kind == 3       ? "a.com\r\n"
+                                   : kind == 5 ? "HTML01:"
+                                               : "RESULT:")
                 + QByteArray(big, '|');
             break;
         case 4:
@@ -538,8 +550,8 @@ private Q_SLOTS:
         QCOMPARE(w.project.errors().count(), 1);
         QCOMPARE(w.project.state().iCurrentMain, qint16(1));
         QCOMPARE(w.project.pageText(2),
-            QStringLiteral("Your link HTML will be generate here.  This will be the second "
-                           "part of your generated webpage."));
+                 QStringLiteral("Your link HTML will be generate here.  This will be the second "
+                                "part of your generated webpage."));
         QVERIFY(!w.project.state().bProjectSaved); // New is not a save
         QCOMPARE(cleared.count(), 1);
         QCOMPARE(w.lastProject(), QString());
@@ -589,7 +601,7 @@ private Q_SLOTS:
         // No temporary file is left behind.
         QCOMPARE(QDir(QFileInfo(w.box.file(QStringLiteral("Project Files/x"))).path())
                      .entryList(QDir::Files | QDir::Hidden),
-            diskFull ? QStringList{QStringLiteral("kept.prj")} : QStringList{});
+                 diskFull ? QStringList{QStringLiteral("kept.prj")} : QStringList{});
     }
 
     void saveCommandAsksAgainAfterAFailure()
@@ -619,8 +631,8 @@ private Q_SLOTS:
         QCOMPARE(outcome.status, SaveOutcome::Failed);
         QVERIFY(!outcome.error.isEmpty());
         QCOMPARE(asked,
-            (QStringList{folder + QStringLiteral("|wwwexamplecom.prj"),
-                folder + QStringLiteral("|unnamed.prj")}));
+                 (QStringList{folder + QStringLiteral("|wwwexamplecom.prj"),
+                              folder + QStringLiteral("|unnamed.prj")}));
         QVERIFY(!w.project.state().bProjectSaved);
 
         // Failed, then saved elsewhere.
@@ -677,10 +689,10 @@ private Q_SLOTS:
         QFETCH(int, saveStatus);
         QFETCH(bool, exits);
         QCOMPARE(ProjectFile::exitNeedsQuestion(saved), !saved);
-        QCOMPARE(ProjectFile::closeDecision(
-                     saved, ProjectFile::ExitAnswer(answer), SaveOutcome::Status(saveStatus))
-                == ProjectFile::CloseDecision::Exit,
-            exits);
+        QCOMPARE(ProjectFile::closeDecision(saved, ProjectFile::ExitAnswer(answer),
+                                            SaveOutcome::Status(saveStatus))
+                     == ProjectFile::CloseDecision::Exit,
+                 exits);
     }
 
     // --- Autosave ---
@@ -718,11 +730,11 @@ private Q_SLOTS:
         w.project.state().bScanRunning = running;
         w.box.settings->WriteSetting(QStringLiteral("chkAutoSave"), chkAutoSave);
         w.box.settings->WriteSetting(kLast,
-            lastProject == QStringLiteral("@")
-                ? w.box.file(QStringLiteral("Project Files/mine.prj"))
-                : lastProject);
+                                     lastProject == QStringLiteral("@")
+                                         ? w.box.file(QStringLiteral("Project Files/mine.prj"))
+                                         : lastProject);
         const QStringList candidates = {w.box.file(QStringLiteral("Project Files/mine.prj")),
-            w.box.file(QStringLiteral("projects/AutoSaved.prj"))};
+                                        w.box.file(QStringLiteral("projects/AutoSaved.prj"))};
 
         for (int tick = 1; tick < 300; ++tick)
             QVERIFY(!w.files.Timer1_Timer().has_value());

@@ -1,5 +1,5 @@
-#include "model/SettingsStore.h"
 #include "scan/ScanStatistics.h"
+#include "model/SettingsStore.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 
@@ -17,8 +17,8 @@ constexpr qint32 kMax = std::numeric_limits<qint32>::max();
 // mainSites, linkingSites, pages, pagesFound, links, histPages, histLinks
 QList<qint32> counters(const ScanStatistics& s)
 {
-    return {s.lMainSitesScanned, s.lLinkingSitesScanned, s.lPagesScanned, s.lPagesFound,
-        s.lLinksFound, s.lHistPagesScanned, s.lHistLinksFound};
+    return {s.lMainSitesScanned, s.lLinkingSitesScanned, s.lPagesScanned,  s.lPagesFound,
+            s.lLinksFound,       s.lHistPagesScanned,    s.lHistLinksFound};
 }
 
 } // namespace
@@ -70,7 +70,8 @@ private Q_SLOTS:
         // The counter stops at its largest value.
         stats.CountPagesQueued(std::numeric_limits<qint32>::max());
         QCOMPARE(stats.lPagesFound, std::numeric_limits<qint32>::max());
-        QCOMPARE(counters(stats), (QList<qint32>{0, 0, 0, std::numeric_limits<qint32>::max(), 0, 0, 0}));
+        QCOMPARE(counters(stats),
+                 (QList<qint32>{0, 0, 0, std::numeric_limits<qint32>::max(), 0, 0, 0}));
     }
 
     void historyPersistsAcrossRuns()
@@ -80,10 +81,10 @@ private Q_SLOTS:
             ScanStatistics stats(*box.settings);
             for (const int kind : {0, 0, 0, 2, 1, 3, 4})
                 stats.CountScanEvent(kind);
-            QCOMPARE(
-                box.settings->ReadSetting(QStringLiteral("lHistWebScanned")), QStringLiteral("3"));
-            QCOMPARE(
-                box.settings->ReadSetting(QStringLiteral("lHistEmailFound")), QStringLiteral("1"));
+            QCOMPARE(box.settings->ReadSetting(QStringLiteral("lHistWebScanned")),
+                     QStringLiteral("3"));
+            QCOMPARE(box.settings->ReadSetting(QStringLiteral("lHistEmailFound")),
+                     QStringLiteral("1"));
 
             QSignalSpy changed(&stats, &ScanStatistics::statisticsChanged);
             stats.resetRun();
@@ -121,7 +122,7 @@ private Q_SLOTS:
         QCOMPARE(stats.lHistLinksFound, loaded);
         stats.CountScanEvent(2);
         QCOMPARE(box.settings->ReadSetting(QStringLiteral("lHistEmailFound")),
-            QString::number(loaded == kMax ? kMax : loaded + 1));
+                 QString::number(loaded == kMax ? kMax : loaded + 1));
     }
 
     void countersSaturate()
@@ -139,7 +140,7 @@ private Q_SLOTS:
         QCOMPARE(stats.lHistPagesScanned, kMax);
         QCOMPARE(stats.lLinkingSitesScanned, kMax);
         QCOMPARE(box.settings->ReadSetting(QStringLiteral("lHistWebScanned")),
-            QStringLiteral("2147483647"));
+                 QStringLiteral("2147483647"));
     }
 };
 

@@ -15,20 +15,34 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("page limit index 4") << "cmbAdvance" << "4";
-        QTest::newRow("timeout 60") << "txtTimeout" << "60";
-        QTest::newRow("rule log off") << "chkLog" << "0";
-        QTest::newRow("autosave off") << "chkAutoSave" << "0";
-        QTest::newRow("chkAuto on") << "chkAuto" << "1";
-        QTest::newRow("chkAuto2 on") << "chkAuto2" << "1";
-        QTest::newRow("redirect on") << "chkRedirect" << "1";
-        QTest::newRow("update on") << "chkUpdate" << "1";
-        QTest::newRow("file types on") << "chkFileTypes" << "1";
-        QTest::newRow("sounds on") << "chkAudioFinished" << "1";
-        QTest::newRow("import URL") << "getURL1" << "http://";
-        QTest::newRow("import combo") << "getURLCombo" << "-1";
-        QTest::newRow("last project empty") << "LastProject" << "";
-        QTest::newRow("unknown key") << "noSuchKey" << "";
+        QTest::newRow("page limit index 4") << "cmbAdvance"
+                                            << "4";
+        QTest::newRow("timeout 60") << "txtTimeout"
+                                    << "60";
+        QTest::newRow("rule log off") << "chkLog"
+                                      << "0";
+        QTest::newRow("autosave off") << "chkAutoSave"
+                                      << "0";
+        QTest::newRow("chkAuto on") << "chkAuto"
+                                    << "1";
+        QTest::newRow("chkAuto2 on") << "chkAuto2"
+                                     << "1";
+        QTest::newRow("redirect on") << "chkRedirect"
+                                     << "1";
+        QTest::newRow("update on") << "chkUpdate"
+                                   << "1";
+        QTest::newRow("file types on") << "chkFileTypes"
+                                       << "1";
+        QTest::newRow("sounds on") << "chkAudioFinished"
+                                   << "1";
+        QTest::newRow("import URL") << "getURL1"
+                                    << "http://";
+        QTest::newRow("import combo") << "getURLCombo"
+                                      << "-1";
+        QTest::newRow("last project empty") << "LastProject"
+                                            << "";
+        QTest::newRow("unknown key") << "noSuchKey"
+                                     << "";
     }
     void freshUserGetsDefaults()
     {

@@ -13,7 +13,8 @@ namespace {
 // Description", "RESULT:icon|Main|Remote|Status|No.|URL").
 bool loadLines(Project& project, const QStringList& lines)
 {
-    return ProjectFile::deserialize(project, (lines.join(QStringLiteral("\r\n")) + "\r\n").toLatin1())
+    return ProjectFile::deserialize(project,
+                                    (lines.join(QStringLiteral("\r\n")) + "\r\n").toLatin1())
         .complete;
 }
 
@@ -33,10 +34,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("bullets");
         QTest::addColumn<QString>("links");
 
-        const QStringList oneSite = {
-            "m.example",
-            "p.example|1|p.example/links.htm|Partner|Fine widgets",
-            "RESULT:2|m.example|p.example|Direct Link|001|p.example/links.htm"};
+        const QStringList oneSite
+            = {"m.example", "p.example|1|p.example/links.htm|Partner|Fine widgets",
+               "RESULT:2|m.example|p.example|Direct Link|001|p.example/links.htm"};
         QTest::newRow("both boxes checked")
             << oneSite << 0 << "Select" << true << true
             << "<li><a href=\"http://p.example/links.htm\" target=\"_blank\">Partner</a>"
@@ -44,8 +44,7 @@ private Q_SLOTS:
         QTest::newRow("both boxes unchecked, no description")
             << QStringList({"m.example", "p.example|1|http://p.example/|Partner|",
                             "RESULT:2|m.example|p.example|Direct Link|001|p.example/"})
-            << 0 << "" << false << false
-            << "<a href=\"http://p.example/\">Partner</a><br><br>\r\n";
+            << 0 << "" << false << false << "<a href=\"http://p.example/\">Partner</a><br><br>\r\n";
         QTest::newRow("only none found and domain rows")
             << QStringList({"m.example", "p.example|1|||", "q.example|1|||",
                             "RESULT:1|m.example|p.example|None Found (Timeout)|000|",
@@ -69,7 +68,8 @@ private Q_SLOTS:
             << 1 << "n.example" << false << false
             << "<a href=\"http://b.example\">b.example</a><br><br>\r\n";
         QTest::newRow("option 1: a Main Site entered with scheme finds no rows")
-            << QStringList({"http://www.m.example", "RESULT:2|m.example|a.example|Direct Link|001|"})
+            << QStringList(
+                   {"http://www.m.example", "RESULT:2|m.example|a.example|Direct Link|001|"})
             << 1 << "http://www.m.example" << false << false << "";
         QTest::newRow("unknown Main Site falls back to the first Main Site's list")
             << QStringList({"http://www.m.example", "a.example|1|a.example/l.htm|A site|Desc",
@@ -100,9 +100,8 @@ private Q_SLOTS:
             << 0 << "" << false << true
             << "<li><a href=\"http://a.example\">a.example</a></li><br><br>\r\n";
         QTest::newRow("no Main Sites at all")
-            << QStringList({"HTML01:", "RESULT:2|m.example|a.example/x|Direct Link|001|"})
-            << 0 << "" << false << false
-            << "<a href=\"http://a.example\">a.example</a><br><br>\r\n";
+            << QStringList({"HTML01:", "RESULT:2|m.example|a.example/x|Direct Link|001|"}) << 0
+            << "" << false << false << "<a href=\"http://a.example\">a.example</a><br><br>\r\n";
     }
     void generatedLinks()
     {
@@ -126,9 +125,10 @@ private Q_SLOTS:
     {
         test::Sandbox box;
         Project project;
-        QVERIFY(loadLines(project, {"m.example", "NEXTSITE:n.example",
-                                    "RESULT:2|m.example|a.example|Direct Link|001|",
-                                    "RESULT:2|n.example|b.example|Direct Link|001|"}));
+        QVERIFY(loadLines(project,
+                          {"m.example", "NEXTSITE:n.example",
+                           "RESULT:2|m.example|a.example|Direct Link|001|",
+                           "RESULT:2|n.example|b.example|Direct Link|001|"}));
         LinkPageBuilder builder(project, *box.settings);
         builder.setOptAll(1);
         builder.setNewWindow(false);
@@ -139,7 +139,8 @@ private Q_SLOTS:
 
         const LinkPageBuilder::Generation g = builder.generateLinks(QStringLiteral("m.example"));
         QVERIFY(!g.refused);
-        const QString expected = QStringLiteral("<li><a href=\"http://a.example\">a.example</a></li><br><br>\r\n");
+        const QString expected
+            = QStringLiteral("<li><a href=\"http://a.example\">a.example</a></li><br><br>\r\n");
         QCOMPARE(g.links, expected);
         QCOMPARE(project.pageText(2), expected);
         QCOMPARE(box.settings->ReadSetting(QStringLiteral("txtHTML2")), expected);
@@ -153,8 +154,9 @@ private Q_SLOTS:
         LinkPageBuilder builder(project, *box.settings);
         const LinkPageBuilder::Generation g = builder.generateLinks(QString());
         QVERIFY(g.refused);
-        QCOMPARE(g.message, QStringLiteral("No links were found in your Links List to generate HTML "
-                                           "from.  Please scan for links first."));
+        QCOMPARE(g.message,
+                 QStringLiteral("No links were found in your Links List to generate HTML "
+                                "from.  Please scan for links first."));
         QCOMPARE(project.pageText(2), QStringLiteral("my edit"));
     }
 
@@ -164,9 +166,10 @@ private Q_SLOTS:
         Project project;
         LinkPageBuilder builder(project, *box.settings);
         builder.loadPartsFromSettings();
-        QCOMPARE(project.pageText(2), QStringLiteral("Your link HTML will be generated here.  This "
-                                                     "will be the second part of your generated "
-                                                     "webpage."));
+        QCOMPARE(project.pageText(2),
+                 QStringLiteral("Your link HTML will be generated here.  This "
+                                "will be the second part of your generated "
+                                "webpage."));
         builder.setPart(3, QStringLiteral("</body>"));
         QCOMPARE(box.settings->ReadSetting(QStringLiteral("txtHTML3")), QStringLiteral("</body>"));
     }

@@ -35,7 +35,8 @@ private Q_SLOTS:
         network.setRoute(server.route());
         server.setPage(QStringLiteral("good.test"), QStringLiteral("/"),
                        "<html><body><a href=\"http://www.mine.test/\">Mine</a></body></html>");
-        server.setPage(QStringLiteral("bad.test"), QStringLiteral("/"), "<html><body>none</body></html>");
+        server.setPage(QStringLiteral("bad.test"), QStringLiteral("/"),
+                       "<html><body>none</body></html>");
 
         project.mainSites().appendUrl(QStringLiteral("http://www.mine.test"));
         project.addList();
@@ -58,14 +59,17 @@ private Q_SLOTS:
         const QByteArray report = test::readAll(writer.tempReportPath());
         QVERIFY(report.contains("<tr><td>Total Pages Scanned:</td><td> 2</td></tr>"));
         QVERIFY(report.contains("<tr><td>Sites with Reciprocal Links:</td><td>50.00%</td></tr>"));
-        QVERIFY(report.contains("<h3>http://www.mine.test</h3>\r\n"
-                                "Site: <a href='good.test'>good.test</a><BR>Status: Direct Link<BR>"));
-        QVERIFY(report.contains("Site: <a href='bad.test'>bad.test</a><BR>Status: None Found<BR><BR>"));
+        QVERIFY(
+            report.contains("<h3>http://www.mine.test</h3>\r\n"
+                            "Site: <a href='good.test'>good.test</a><BR>Status: Direct Link<BR>"));
+        QVERIFY(
+            report.contains("Site: <a href='bad.test'>bad.test</a><BR>Status: None Found<BR><BR>"));
 
-        const WriteOutcome tab =
-            TabExport::save(project.results(), box.file(QStringLiteral("scan")), {});
+        const WriteOutcome tab
+            = TabExport::save(project.results(), box.file(QStringLiteral("scan")), {});
         QVERIFY(tab.written());
-        QVERIFY(test::readAll(tab.path).contains("\r\n\r\nmine.test\tgood.test\tDirect Link\t001\t"));
+        QVERIFY(
+            test::readAll(tab.path).contains("\r\n\r\nmine.test\tgood.test\tDirect Link\t001\t"));
 
         LinkPageBuilder builder(project, *box.settings);
         QCOMPARE(builder.generateLinks(QString()).links,

@@ -48,7 +48,8 @@ private Q_SLOTS:
         QVERIFY(test::loadOutputFixture(project, QStringLiteral("empty.prj")));
         const QString doc = document(project);
         QVERIFY(doc.contains(QStringLiteral("<tr><td>Total Main Sites:</td><td> 0</td></tr>\r\n")));
-        QVERIFY(doc.contains(QStringLiteral("<tr><td>Total Linking Sites:</td><td> 0</td></tr>\r\n")));
+        QVERIFY(
+            doc.contains(QStringLiteral("<tr><td>Total Linking Sites:</td><td> 0</td></tr>\r\n")));
         QVERIFY(doc.contains(kFixedRows));
         QVERIFY(doc.endsWith(QStringLiteral("<h1>Main Site Specific Overviews</h1>\r\n")));
         QVERIFY(!doc.contains(QStringLiteral("<h3>")));
@@ -64,10 +65,11 @@ private Q_SLOTS:
         QVERIFY(doc.contains(QStringLiteral("Total Non-Linking Sites:</td><td> 0</td>")));
         QVERIFY(doc.contains(QStringLiteral("Total Pages Scanned:</td><td> 12</td>")));
         // Each row still has its block, with the Site line alone.
-        QCOMPARE(sections(doc),
-                 QStringLiteral("<h3>mysite.example</h3>\r\n"
-                                "Site: <a href='partner-one.example'>partner-one.example</a><BR><BR>"
-                                "Site: <a href='partner-two.example'>partner-two.example</a><BR><BR>"));
+        QCOMPARE(
+            sections(doc),
+            QStringLiteral("<h3>mysite.example</h3>\r\n"
+                           "Site: <a href='partner-one.example'>partner-one.example</a><BR><BR>"
+                           "Site: <a href='partner-two.example'>partner-two.example</a><BR><BR>"));
     }
 
     // One Direct row, two "None Found" rows with reasons, a "Missing" row that counts nowhere,
@@ -77,13 +79,14 @@ private Q_SLOTS:
         test::Sandbox box;
         Project project;
         QVERIFY(test::loadOutputFixture(project, QStringLiteral("mixed.prj")));
-        project.errors().appendEntry({QStringLiteral("Timeout"), QStringLiteral("partner-two.example")});
+        project.errors().appendEntry(
+            {QStringLiteral("Timeout"), QStringLiteral("partner-two.example")});
         ReportWriter writer(project, box.app, *box.settings);
         const ReportWriter::Generation g = writer.generate(9, kWhen, kEnglish);
         QVERIFY(g.failures.isEmpty());
         QCOMPARE(g.tempFile, box.file(QStringLiteral("tempreport.html")));
-        const QByteArray expected =
-            test::readAll(test::outputFixturePath(QStringLiteral("mixed_report.html")));
+        const QByteArray expected
+            = test::readAll(test::outputFixturePath(QStringLiteral("mixed_report.html")));
         QVERIFY(!expected.isEmpty());
         QCOMPARE(test::readAll(g.tempFile), expected);
     }
@@ -133,20 +136,20 @@ private Q_SLOTS:
                                                        QStringLiteral("n%1.example").arg(i),
                                                        QStringLiteral("None Found (Skipped)")));
         // Rows that are neither linking nor "None Found" stay out of the divisor.
-        project.results().appendEntry(test::result(QStringLiteral("m.example"),
-                                                   QStringLiteral("x.example"), LinkStatus::Domain));
+        project.results().appendEntry(test::result(
+            QStringLiteral("m.example"), QStringLiteral("x.example"), LinkStatus::Domain));
         QVERIFY(document(project, pages, locale).contains(rows));
     }
 
     void countersFollowTheStatusTexts()
     {
         Project project;
-        const QStringList statuses = {
-            QStringLiteral("Direct Link"),   QStringLiteral("Indirect Link"),
-            QStringLiteral("Redirect Link"), QStringLiteral("Redirect Link"),
-            QStringLiteral("none found"),    QStringLiteral("None Found (Timeout)"),
-            QStringLiteral("direct link"),   QStringLiteral("Missing 001"),
-            QStringLiteral("Domain Link")};
+        const QStringList statuses
+            = {QStringLiteral("Direct Link"),   QStringLiteral("Indirect Link"),
+               QStringLiteral("Redirect Link"), QStringLiteral("Redirect Link"),
+               QStringLiteral("none found"),    QStringLiteral("None Found (Timeout)"),
+               QStringLiteral("direct link"),   QStringLiteral("Missing 001"),
+               QStringLiteral("Domain Link")};
         for (const QString& s : statuses)
             project.results().appendEntry(
                 test::result(QStringLiteral("m.example"), QStringLiteral("r.example"), s));
@@ -163,8 +166,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("block");
         const QString site = QStringLiteral("Site: <a href='p.example'>p.example</a><BR>");
-        const QString foundOn =
-            QStringLiteral("Found On: <a href='p.example/links.htm'>p.example/links.htm</a><BR>");
+        const QString foundOn
+            = QStringLiteral("Found On: <a href='p.example/links.htm'>p.example/links.htm</a><BR>");
         QTest::newRow("direct") << "Direct Link"
                                 << site + "Status: Direct Link<BR>" + foundOn + "<BR>";
         QTest::newRow("indirect") << "Indirect Link"
@@ -172,8 +175,10 @@ private Q_SLOTS:
         QTest::newRow("redirect") << "Redirect Link"
                                   << site + "Status: Redirect Link<BR>" + foundOn + "<BR>";
         QTest::newRow("none found with reason")
-            << "None Found (Source Protected)" << site + "Status: None Found (Source Protected)<BR><BR>";
-        QTest::newRow("none found in capitals") << "NONE FOUND" << site + "Status: NONE FOUND<BR><BR>";
+            << "None Found (Source Protected)"
+            << site + "Status: None Found (Source Protected)<BR><BR>";
+        QTest::newRow("none found in capitals")
+            << "NONE FOUND" << site + "Status: NONE FOUND<BR><BR>";
         QTest::newRow("missing: Site line only") << "Missing 002" << site + "<BR>";
         QTest::newRow("domain link: Site line only") << "Domain Link" << site + "<BR>";
         QTest::newRow("lower-case direct is no linking status") << "direct link" << site + "<BR>";
@@ -197,12 +202,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("linkingSite");
         QTest::addColumn<QString>("remote");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("same") << "example.com" << "example.com" << true;
-        QTest::newRow("www. and path dropped") << "www.example.com/links/" << "example.com" << true;
-        QTest::newRow("scheme in any case dropped") << "HTTPS://example.com" << "example.com" << true;
-        QTest::newRow("one letter differs in case") << "Example.com" << "example.com" << false;
-        QTest::newRow("upper-case WWW. is kept") << "WWW.example.com" << "example.com" << false;
-        QTest::newRow("other host") << "example.org" << "example.com" << false;
+        QTest::newRow("same") << "example.com"
+                              << "example.com" << true;
+        QTest::newRow("www. and path dropped") << "www.example.com/links/"
+                                               << "example.com" << true;
+        QTest::newRow("scheme in any case dropped") << "HTTPS://example.com"
+                                                    << "example.com" << true;
+        QTest::newRow("one letter differs in case") << "Example.com"
+                                                    << "example.com" << false;
+        QTest::newRow("upper-case WWW. is kept") << "WWW.example.com"
+                                                 << "example.com" << false;
+        QTest::newRow("other host") << "example.org"
+                                    << "example.com" << false;
     }
     void linkingSitesMatchRowsByCaseSensitiveDomainKey()
     {
@@ -213,8 +224,8 @@ private Q_SLOTS:
         project.mainSites().appendUrl(QStringLiteral("m.example"));
         project.addList();
         project.linkingSites(1)->appendSite(test::site(linkingSite));
-        project.results().appendEntry(test::result(QStringLiteral("m.example"), remote,
-                                                   LinkStatus::NoneFound));
+        project.results().appendEntry(
+            test::result(QStringLiteral("m.example"), remote, LinkStatus::NoneFound));
         QCOMPARE(sections(document(project)).contains(QStringLiteral("Site: ")), matches);
     }
 
@@ -246,31 +257,34 @@ private Q_SLOTS:
         project.addList();
         const QString hostile = QStringLiteral("evil.example'onmouseover='x\"&<script>");
         project.linkingSites(1)->appendSite(test::site(hostile));
-        project.results().appendEntry(test::result(
-            QStringLiteral("me.example"), hostile, LinkStatus::Direct,
-            QStringLiteral("evil.example/'><img src=x onerror=alert(1)>")));
+        project.results().appendEntry(
+            test::result(QStringLiteral("me.example"), hostile, LinkStatus::Direct,
+                         QStringLiteral("evil.example/'><img src=x onerror=alert(1)>")));
         const QString doc = document(project);
         QVERIFY(!doc.contains(QStringLiteral("<script>")));
         QVERIFY(!doc.contains(QStringLiteral("<img")));
         QVERIFY(!doc.contains(QStringLiteral("<b>me")));
         QVERIFY(doc.contains(QStringLiteral("<h3>&lt;b&gt;me&lt;/b&gt;.example</h3>")));
-        const QString key = QStringLiteral(
-            "evil.example&#39;onmouseover=&#39;x&quot;&amp;&lt;script&gt;");
+        const QString key
+            = QStringLiteral("evil.example&#39;onmouseover=&#39;x&quot;&amp;&lt;script&gt;");
         QVERIFY(doc.contains(QStringLiteral("Site: <a href='") + key + QStringLiteral("'>") + key
                              + QStringLiteral("</a><BR>")));
-        QVERIFY(doc.contains(QStringLiteral(
-            "<a href='evil.example/&#39;&gt;&lt;img src=x onerror=alert(1)&gt;'>")));
+        QVERIFY(doc.contains(
+            QStringLiteral("<a href='evil.example/&#39;&gt;&lt;img src=x onerror=alert(1)&gt;'>")));
     }
 
     void projectCopyIsWrittenWhileAProjectIsKnown_data()
     {
         QTest::addColumn<QString>("lastProject");
         QTest::addColumn<QString>("copy");
-        QTest::newRow("no project") << "" << "";
-        QTest::newRow("folder of the project plays no part")
-            << "/elsewhere/dir/links.prj" << "Project Files/links.html";
-        QTest::newRow(".prj in any case") << "/x/Links.PRJ" << "Project Files/Links.html";
-        QTest::newRow("backslash path") << "C:\\sites\\a.prj.prj" << "Project Files/a.html.html";
+        QTest::newRow("no project") << ""
+                                    << "";
+        QTest::newRow("folder of the project plays no part") << "/elsewhere/dir/links.prj"
+                                                             << "Project Files/links.html";
+        QTest::newRow(".prj in any case") << "/x/Links.PRJ"
+                                          << "Project Files/Links.html";
+        QTest::newRow("backslash path") << "C:\\sites\\a.prj.prj"
+                                        << "Project Files/a.html.html";
     }
     void projectCopyIsWrittenWhileAProjectIsKnown()
     {
@@ -290,7 +304,8 @@ private Q_SLOTS:
         QVERIFY(temp.endsWith(QByteArrayLiteral("</a><BR><BR>\r\n")));
         if (copy.isEmpty()) {
             QVERIFY(g.projectCopy.isEmpty());
-            QCOMPARE(QDir(box.file(QStringLiteral("Project Files"))).entryList(QDir::Files).size(), 0);
+            QCOMPARE(QDir(box.file(QStringLiteral("Project Files"))).entryList(QDir::Files).size(),
+                     0);
         } else {
             QCOMPARE(g.projectCopy, box.file(copy));
             QCOMPARE(test::readAll(g.projectCopy), temp);
@@ -309,11 +324,13 @@ private Q_SLOTS:
         QObject::connect(&projectFile, &ProjectFile::reportRegenerationRequested, &writer,
                          &ReportWriter::regenerate);
         writer.regenerate();
-        QVERIFY(test::readAll(writer.tempReportPath()).contains("Total Pages Scanned:</td><td> 0<"));
+        QVERIFY(
+            test::readAll(writer.tempReportPath()).contains("Total Pages Scanned:</td><td> 0<"));
         writer.setStatistics(&statistics);
         statistics.lPagesScanned = 17;
         Q_EMIT projectFile.reportRegenerationRequested();
-        QVERIFY(test::readAll(writer.tempReportPath()).contains("Total Pages Scanned:</td><td> 17<"));
+        QVERIFY(
+            test::readAll(writer.tempReportPath()).contains("Total Pages Scanned:</td><td> 17<"));
     }
 
     void unwritableCopyIsReportedAndTheTempFileStillWritten()
@@ -325,7 +342,8 @@ private Q_SLOTS:
         ReportWriter writer(project, box.app, *box.settings);
         const ReportWriter::Generation g = writer.generate(0);
         QCOMPARE(g.failures.size(), 1);
-        QVERIFY2(g.failures.at(0).startsWith(QStringLiteral("Error: ")), qPrintable(g.failures.at(0)));
+        QVERIFY2(g.failures.at(0).startsWith(QStringLiteral("Error: ")),
+                 qPrintable(g.failures.at(0)));
         QVERIFY(g.failures.at(0).contains(QStringLiteral(" - ")));
         QVERIFY(test::readAll(g.tempFile).startsWith("<html>\r\n"));
     }
@@ -334,9 +352,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("plain name") << "report" << "report.htm";
-        QTest::newRow("upper-case .HTML kept") << "report.HTML" << "report.HTML";
-        QTest::newRow(".htm inside the name") << "a.htm.txt" << "a.htm.txt";
+        QTest::newRow("plain name") << "report"
+                                    << "report.htm";
+        QTest::newRow("upper-case .HTML kept") << "report.HTML"
+                                               << "report.HTML";
+        QTest::newRow(".htm inside the name") << "a.htm.txt"
+                                              << "a.htm.txt";
     }
     void saveReportAsAppliesTheHtmRule()
     {
@@ -364,8 +385,8 @@ private Q_SLOTS:
         ReportWriter writer(project, box.app, *box.settings);
         writer.generate(0);
         const QByteArray generated = test::readAll(writer.tempReportPath());
-        project.results().appendEntry(test::result(QStringLiteral("m"), QStringLiteral("r"),
-                                                   LinkStatus::Direct));
+        project.results().appendEntry(
+            test::result(QStringLiteral("m"), QStringLiteral("r"), LinkStatus::Direct));
         const WriteOutcome o = writer.saveReportAs(box.file(QStringLiteral("r.htm")), {});
         QVERIFY(o.written());
         QCOMPARE(test::readAll(o.path), generated);
@@ -385,7 +406,8 @@ private Q_SLOTS:
             question = q;
             return false;
         });
-        QCOMPARE(question, QStringLiteral("File already exists.  Are you sure you want to overwrite it?"));
+        QCOMPARE(question,
+                 QStringLiteral("File already exists.  Are you sure you want to overwrite it?"));
         QCOMPARE(o.status, WriteOutcome::Status::Cancelled);
         QCOMPARE(test::readAll(existing), QByteArray("old"));
 
@@ -403,10 +425,11 @@ private Q_SLOTS:
         const QString withHtm = box.file(QStringLiteral("report.htm"));
         QVERIFY(test::writeAll(withHtm, "old"));
         bool asked = false;
-        WriteOutcome o = writer.saveReportAs(box.file(QStringLiteral("report")), [&](const QString&) {
-            asked = true;
-            return true;
-        });
+        WriteOutcome o
+            = writer.saveReportAs(box.file(QStringLiteral("report")), [&](const QString&) {
+                  asked = true;
+                  return true;
+              });
         QVERIFY(!asked);
         QVERIFY(o.written());
         QCOMPARE(test::readAll(withHtm), test::readAll(writer.tempReportPath()));
@@ -457,8 +480,8 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(existing), QByteArray("previous"));
 
         writer.generate(0);
-        const WriteOutcome bad =
-            writer.saveReportAs(box.file(QStringLiteral("no/such/folder/r.htm")), {});
+        const WriteOutcome bad
+            = writer.saveReportAs(box.file(QStringLiteral("no/such/folder/r.htm")), {});
         QCOMPARE(bad.status, WriteOutcome::Status::Failed);
         QVERIFY2(bad.message.startsWith(QStringLiteral("Error: ")), qPrintable(bad.message));
     }

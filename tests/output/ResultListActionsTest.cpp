@@ -104,12 +104,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("completed");
-        QTest::newRow("no scheme") << "example.com/links.htm" << "http://example.com/links.htm";
-        QTest::newRow("http kept") << "http://example.com" << "http://example.com";
-        QTest::newRow("https kept") << "https://example.com" << "https://example.com";
-        QTest::newRow("upper case") << "HTTP://EXAMPLE.COM" << "HTTP://EXAMPLE.COM";
-        QTest::newRow("http inside the path") << "example.com/go?u=http" << "example.com/go?u=http";
-        QTest::newRow("empty") << "" << "http://";
+        QTest::newRow("no scheme") << "example.com/links.htm"
+                                   << "http://example.com/links.htm";
+        QTest::newRow("http kept") << "http://example.com"
+                                   << "http://example.com";
+        QTest::newRow("https kept") << "https://example.com"
+                                    << "https://example.com";
+        QTest::newRow("upper case") << "HTTP://EXAMPLE.COM"
+                                    << "HTTP://EXAMPLE.COM";
+        QTest::newRow("http inside the path") << "example.com/go?u=http"
+                                              << "example.com/go?u=http";
+        QTest::newRow("empty") << ""
+                               << "http://";
     }
     void urlCompletion()
     {
@@ -124,18 +130,18 @@ private Q_SLOTS:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("text");
         using K = MenuOutcome::Kind;
-        QTest::newRow("browse main") << int(ResultMenuItem::BrowseMainSite) << int(K::Browse)
-                                     << "http://mysite.example";
-        QTest::newRow("browse linking") << int(ResultMenuItem::BrowseLinkingSite) << int(K::Browse)
-                                        << "http://partner.example";
+        QTest::newRow("browse main")
+            << int(ResultMenuItem::BrowseMainSite) << int(K::Browse) << "http://mysite.example";
+        QTest::newRow("browse linking")
+            << int(ResultMenuItem::BrowseLinkingSite) << int(K::Browse) << "http://partner.example";
         QTest::newRow("browse found on") << int(ResultMenuItem::BrowseFoundOn) << int(K::Browse)
                                          << "partner.example/out?to=http";
-        QTest::newRow("copy main") << int(ResultMenuItem::CopyMainSite) << int(K::Copy)
-                                   << "mysite.example";
-        QTest::newRow("copy linking") << int(ResultMenuItem::CopyLinkingSite) << int(K::Copy)
-                                      << "partner.example";
-        QTest::newRow("copy found on") << int(ResultMenuItem::CopyFoundOn) << int(K::Copy)
-                                       << "partner.example/out?to=http";
+        QTest::newRow("copy main")
+            << int(ResultMenuItem::CopyMainSite) << int(K::Copy) << "mysite.example";
+        QTest::newRow("copy linking")
+            << int(ResultMenuItem::CopyLinkingSite) << int(K::Copy) << "partner.example";
+        QTest::newRow("copy found on")
+            << int(ResultMenuItem::CopyFoundOn) << int(K::Copy) << "partner.example/out?to=http";
         QTest::newRow("separator") << int(ResultMenuItem::Separator) << int(K::Nothing) << "";
     }
     void menuItemsBrowseAndCopyTheirColumn()

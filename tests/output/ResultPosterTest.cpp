@@ -40,17 +40,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("encoded");
-        QTest::newRow("http kept in front, slash and space encoded")
-            << "http://a/b c-d.e_f" << "http://a%2Fb+c-d.e_f";
-        QTest::newRow("https is encoded like any text") << "https://x" << "https%3A%2F%2Fx";
-        QTest::newRow("http:// in any case, every one removed")
-            << "HTTP://x.example?u=http://y" << "http://x.example%3Fu%3Dy";
-        QTest::newRow("asterisk stays, tilde and dollar encoded") << "a*b~c$" << "a*b%7Ec%24";
-        QTest::newRow("code page bytes") << QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac")
-                                         << "caf%E9+%80";
-        QTest::newRow("no equivalent in the code page") << QString::fromUtf8("\xe4\xb8\xad") << "%3F";
-        QTest::newRow("control character") << "a\tb" << "a%09b";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("http kept in front, slash and space encoded") << "http://a/b c-d.e_f"
+                                                                     << "http://a%2Fb+c-d.e_f";
+        QTest::newRow("https is encoded like any text") << "https://x"
+                                                        << "https%3A%2F%2Fx";
+        QTest::newRow("http:// in any case, every one removed") << "HTTP://x.example?u=http://y"
+                                                                << "http://x.example%3Fu%3Dy";
+        QTest::newRow("asterisk stays, tilde and dollar encoded") << "a*b~c$"
+                                                                  << "a*b%7Ec%24";
+        QTest::newRow("code page bytes")
+            << QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac") << "caf%E9+%80";
+        QTest::newRow("no equivalent in the code page")
+            << QString::fromUtf8("\xe4\xb8\xad") << "%3F";
+        QTest::newRow("control character") << "a\tb"
+                                           << "a%09b";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void valueEncoding()
     {
@@ -63,14 +68,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("value"); // "skip" when the row is not posted
-        QTest::newRow("direct") << "Direct Link" << "True";
-        QTest::newRow("indirect") << "Indirect Link" << "True";
-        QTest::newRow("redirect") << "Redirect Link" << "True";
-        QTest::newRow("any case") << "DIRECT" << "True";
-        QTest::newRow("none found with reason") << "None Found (Timeout)" << "False";
-        QTest::newRow("domain") << "Domain Link" << "False";
-        QTest::newRow("missing") << "Missing 002" << "skip";
-        QTest::newRow("missing in any case") << "MISSING 001" << "skip";
+        QTest::newRow("direct") << "Direct Link"
+                                << "True";
+        QTest::newRow("indirect") << "Indirect Link"
+                                  << "True";
+        QTest::newRow("redirect") << "Redirect Link"
+                                  << "True";
+        QTest::newRow("any case") << "DIRECT"
+                                  << "True";
+        QTest::newRow("none found with reason") << "None Found (Timeout)"
+                                                << "False";
+        QTest::newRow("domain") << "Domain Link"
+                                << "False";
+        QTest::newRow("missing") << "Missing 002"
+                                 << "skip";
+        QTest::newRow("missing in any case") << "MISSING 001"
+                                             << "skip";
     }
     void statusValue()
     {
@@ -105,8 +118,9 @@ private Q_SLOTS:
         QTest::newRow("values filled in, http:// put in front")
             << 0 << "s.example/p?m=$MainSite&l=$LinkingSite&s=$Status&f=$FoundOn" << QStringList()
             << rows
-            << QStringList({"http://s.example/p?m=m.example&l=a.example&s=True&f=a.example%2Flinks.htm",
-                            "http://s.example/p?m=m.example&l=c.example&s=False&f="});
+            << QStringList(
+                   {"http://s.example/p?m=m.example&l=a.example&s=True&f=a.example%2Flinks.htm",
+                    "http://s.example/p?m=m.example&l=c.example&s=False&f="});
         QTest::newRow("empty template is still requested")
             << 0 << "" << QStringList() << QStringList({rows.at(0)}) << QStringList({"http://"});
         QTest::newRow("https script requested as entered")
@@ -114,13 +128,13 @@ private Q_SLOTS:
             << QStringList({"https://s.example/p?s=True"});
         QTest::newRow("per Main Site: first matching entry, trimmed, exact case")
             << 1 << "http://unused.example"
-            << QStringList({"M.example|http://wrong-case.example/", " m.example |http://first.example/?$LinkingSite",
+            << QStringList({"M.example|http://wrong-case.example/",
+                            " m.example |http://first.example/?$LinkingSite",
                             "m.example|http://second.example/"})
             << rows
             << QStringList({"http://first.example/?a.example", "http://first.example/?c.example"});
         QTest::newRow("per Main Site: no entry, or an empty or blank one, skips the row")
-            << 1 << ""
-            << QStringList({"n.example|", "o.example| "})
+            << 1 << "" << QStringList({"n.example|", "o.example| "})
             << QStringList({"n.example|a.example|Direct Link|", "o.example|b.example|Direct Link|",
                             "p.example|c.example|Direct Link|"})
             << QStringList();
@@ -182,10 +196,11 @@ private Q_SLOTS:
         Project project;
         project.setPostSingle(QStringLiteral("scripts.example/links.asp?m=$MainSite&l=$LinkingSite"
                                              "&s=$Status&f=$FoundOn"));
-        addRows(project, {"mysite.example|partner-one.example|Direct Link|"
-                          "http://www.partner-one.example/links.htm",
-                          "mysite.example|partner-two.example|Missing 001|partner-two.example/",
-                          "mysite.example|partner-three.example|None Found (404 Not found)|"});
+        addRows(project,
+                {"mysite.example|partner-one.example|Direct Link|"
+                 "http://www.partner-one.example/links.htm",
+                 "mysite.example|partner-two.example|Missing 001|partner-two.example/",
+                 "mysite.example|partner-three.example|None Found (404 Not found)|"});
         box.settings->WriteSetting(QStringLiteral("optScript"), QStringLiteral("0"));
         ResultPoster poster(project, *box.settings, network);
         QSignalSpy status(&poster, &ResultPoster::statusChanged);
@@ -194,7 +209,7 @@ private Q_SLOTS:
 
         QVERIFY(poster.post());
         QVERIFY(poster.isRunning());
-        QVERIFY(!poster.post()); // one run at a time
+        QVERIFY(!poster.post());              // one run at a time
         QVERIFY(server.requests().isEmpty()); // nothing was waited for inside post()
         QVERIFY(finished.wait(10000));
         QVERIFY(!poster.isRunning());
@@ -208,7 +223,8 @@ private Q_SLOTS:
                  QByteArray("/links.asp?m=mysite.example&l=partner-three.example&s=False&f="));
 
         QCOMPARE(status.count(), 2);
-        QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Sending Site 1: partner-one.example"));
+        QCOMPARE(status.at(0).at(0).toString(),
+                 QStringLiteral("Sending Site 1: partner-one.example"));
         QCOMPARE(status.at(1).at(0).toString(),
                  QStringLiteral("Sending Site 3: partner-three.example"));
         QCOMPARE(appended.count(), 2);
@@ -232,7 +248,8 @@ private Q_SLOTS:
         QCOMPARE(box.settings->ReadSetting(QStringLiteral("optScript")), QStringLiteral("1"));
         QCOMPARE(poster.option(), 1);
         const ResultPoster::ControlStates perSite = ResultPoster::controlStates(1);
-        QVERIFY(!perSite.txtPost && perSite.lstMulti && perSite.cmdScriptAdd && !perSite.cmdScriptDel);
+        QVERIFY(!perSite.txtPost && perSite.lstMulti && perSite.cmdScriptAdd
+                && !perSite.cmdScriptDel);
         const ResultPoster::ControlStates single = ResultPoster::controlStates(0);
         QVERIFY(single.txtPost && !single.lstMulti && !single.cmbSites && !single.txtPost2);
     }
@@ -240,10 +257,13 @@ private Q_SLOTS:
     void perSiteEntriesNeedAChosenMainSite()
     {
         PostTargetList targets;
-        QVERIFY(!ResultPoster::addTarget(targets, QStringLiteral("Select"), QStringLiteral("http://x/")));
+        QVERIFY(!ResultPoster::addTarget(targets, QStringLiteral("Select"),
+                                         QStringLiteral("http://x/")));
         QVERIFY(!ResultPoster::addTarget(targets, QString(), QStringLiteral("http://x/")));
-        QVERIFY(ResultPoster::addTarget(targets, QStringLiteral("m.example"), QStringLiteral("http://")));
-        QVERIFY(ResultPoster::addTarget(targets, QStringLiteral("m.example"), QStringLiteral("http://")));
+        QVERIFY(ResultPoster::addTarget(targets, QStringLiteral("m.example"),
+                                        QStringLiteral("http://")));
+        QVERIFY(ResultPoster::addTarget(targets, QStringLiteral("m.example"),
+                                        QStringLiteral("http://")));
         QCOMPARE(targets.count(), 2);
         ResultPoster::removeTarget(targets, -1);
         QCOMPARE(targets.count(), 2);
@@ -282,7 +302,8 @@ private Q_SLOTS:
             "http://www.yoursite.example/getlinks.asp?mySite=yoursite.example&&"
             "myURL=partnersite.example&&myStatus=True&&"
             "myLinkPage=www.partnersite.example%2Flinks.htm\r\n\r\n")));
-        QVERIFY(ResultPoster::exampleMessage(QString()).startsWith(example + "\r\n\r\nEnter a test"));
+        QVERIFY(
+            ResultPoster::exampleMessage(QString()).startsWith(example + "\r\n\r\nEnter a test"));
         QVERIFY(ResultPoster::variablesText().contains(
             QStringLiteral("\r\n\r\n$MainSite - Inserts the Domain/URL of your Main Site \r\n"
                            "$LinkingSite - ")));

@@ -27,34 +27,39 @@ private Q_SLOTS:
         test::Sandbox box;
         Project project;
         QVERIFY(test::loadOutputFixture(project, QStringLiteral("mixed.prj")));
-        // Sorting (the first click sorts descending) reorders the list itself, and a later row lands
-        // at its sorted place; the export follows what the list shows.
+        // Sorting (the first click sorts descending) reorders the list itself, and a later row
+        // lands at its sorted place; the export follows what the list shows.
         project.results().sortByColumn(ResultList::Status + 1);
-        project.results().appendEntry(
-            test::result(QStringLiteral("m\xe9.example"), QStringLiteral("tab\there"),
-                         QStringLiteral("None Found (Timeout)")));
-        const WriteOutcome o = TabExport::save(project.results(), box.file(QStringLiteral("r.tab")), {});
+        project.results().appendEntry(test::result(QStringLiteral("m\xe9.example"),
+                                                   QStringLiteral("tab\there"),
+                                                   QStringLiteral("None Found (Timeout)")));
+        const WriteOutcome o
+            = TabExport::save(project.results(), box.file(QStringLiteral("r.tab")), {});
         QVERIFY(o.written());
-        QCOMPARE(test::readAll(o.path),
-                 QByteArray("Main\tRemote\tStatus\tNo.\tURL\r\n\r\n"
-                            "mysite.example\tpartner-two.example\tNone Found (Timeout)\t000\t\r\n"
-                            "m\xe9.example\ttab\there\tNone Found (Timeout)\t001\t\r\n"
-                            "mysite.example\tpartner-three.example\tNone Found (404 Not found)\t000\t"
-                            "partner-three.example/\r\n"
-                            "mysite.example\tpartner-four.example\tMissing 002\t001\t"
-                            "www.partner-four.example/\r\n"
-                            "mysite.example\tpartner-one.example\tDirect Link\t001\t"
-                            "www.partner-one.example/links.htm\r\n"
-                            "\r\n"));
+        QCOMPARE(
+            test::readAll(o.path),
+            QByteArray("Main\tRemote\tStatus\tNo.\tURL\r\n\r\n"
+                       "mysite.example\tpartner-two.example\tNone Found (Timeout)\t000\t\r\n"
+                       "m\xe9.example\ttab\there\tNone Found (Timeout)\t001\t\r\n"
+                       "mysite.example\tpartner-three.example\tNone Found (404 Not found)\t000\t"
+                       "partner-three.example/\r\n"
+                       "mysite.example\tpartner-four.example\tMissing 002\t001\t"
+                       "www.partner-four.example/\r\n"
+                       "mysite.example\tpartner-one.example\tDirect Link\t001\t"
+                       "www.partner-one.example/links.htm\r\n"
+                       "\r\n"));
     }
 
     void nameGetsTabUnlessItContainsIt_data()
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("plain name") << "results" << "results.tab";
-        QTest::newRow("upper case kept") << "results.TAB" << "results.TAB";
-        QTest::newRow(".tab inside") << "my.tab.txt" << "my.tab.txt";
+        QTest::newRow("plain name") << "results"
+                                    << "results.tab";
+        QTest::newRow("upper case kept") << "results.TAB"
+                                         << "results.TAB";
+        QTest::newRow(".tab inside") << "my.tab.txt"
+                                     << "my.tab.txt";
     }
     void nameGetsTabUnlessItContainsIt()
     {
@@ -116,8 +121,8 @@ private Q_SLOTS:
         ResultList results;
         // A regular file where the folder should be.
         QVERIFY(test::writeAll(box.file(QStringLiteral("blocker")), "x"));
-        const WriteOutcome o =
-            TabExport::save(results, box.file(QStringLiteral("blocker/results.tab")), {});
+        const WriteOutcome o
+            = TabExport::save(results, box.file(QStringLiteral("blocker/results.tab")), {});
         QCOMPARE(o.status, WriteOutcome::Status::Failed);
         QVERIFY2(o.message.startsWith(QStringLiteral("Error: ")), qPrintable(o.message));
         const QString rest = o.message.mid(7);

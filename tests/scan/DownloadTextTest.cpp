@@ -59,7 +59,8 @@ public:
 
     QString url(const char* path) const
     {
-        return QStringLiteral("https://127.0.0.1:%1%2").arg(m_server.serverPort())
+        return QStringLiteral("https://127.0.0.1:%1%2")
+            .arg(m_server.serverPort())
             .arg(QLatin1String(path));
     }
     void setAnswer(const QByteArray& path, const QByteArray& response)
@@ -147,8 +148,8 @@ private Q_SLOTS:
         server.setPage(kAny, QStringLiteral("/p.htm"), "plain");
         NetworkContext network;
         DownloadText download(network);
-        const DownloadResult result =
-            fetch(download, QStringLiteral("127.0.0.1:%1/p.htm").arg(server.port()));
+        const DownloadResult result
+            = fetch(download, QStringLiteral("127.0.0.1:%1/p.htm").arg(server.port()));
         QCOMPARE(result.text, QStringLiteral("plain"));
     }
 
@@ -205,19 +206,28 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected"); // empty: refused
-        QTest::newRow("no scheme") << "www.example.com/a.htm" << "http://www.example.com/a.htm";
-        QTest::newRow("capital scheme") << "HTTP://Example.com/" << "http://example.com/";
-        QTest::newRow("https") << "https://www.example.com/" << "https://www.example.com/";
-        QTest::newRow("http inside the query only")
-            << "www.example.com/go?to=http://x.com/"
-            << "http://www.example.com/go?to=http://x.com/";
-        QTest::newRow("spaces around") << "  www.example.com/  " << "http://www.example.com/";
-        QTest::newRow("file") << "file:///etc/passwd" << "";
-        QTest::newRow("file with http in the query") << "file:///etc/passwd?http://" << "";
-        QTest::newRow("ftp") << "ftp://ftp.example.com/x" << "";
-        QTest::newRow("javascript") << "javascript:alert(1)" << "";
-        QTest::newRow("no host") << "/new.htm" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("no scheme") << "www.example.com/a.htm"
+                                   << "http://www.example.com/a.htm";
+        QTest::newRow("capital scheme") << "HTTP://Example.com/"
+                                        << "http://example.com/";
+        QTest::newRow("https") << "https://www.example.com/"
+                               << "https://www.example.com/";
+        QTest::newRow("http inside the query only") << "www.example.com/go?to=http://x.com/"
+                                                    << "http://www.example.com/go?to=http://x.com/";
+        QTest::newRow("spaces around") << "  www.example.com/  "
+                                       << "http://www.example.com/";
+        QTest::newRow("file") << "file:///etc/passwd"
+                              << "";
+        QTest::newRow("file with http in the query") << "file:///etc/passwd?http://"
+                                                     << "";
+        QTest::newRow("ftp") << "ftp://ftp.example.com/x"
+                             << "";
+        QTest::newRow("javascript") << "javascript:alert(1)"
+                                    << "";
+        QTest::newRow("no host") << "/new.htm"
+                                 << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void onlyHttpAndHttpsAreFetched()
     {
@@ -357,8 +367,8 @@ private Q_SLOTS:
         NetworkContext network;
         network.setRoute(server.route());
         DownloadText download(network);
-        const DownloadResult result =
-            fetch(download, QStringLiteral("www.partner-site.test/links.htm"));
+        const DownloadResult result
+            = fetch(download, QStringLiteral("www.partner-site.test/links.htm"));
         QCOMPARE(result.text, QStringLiteral("partner links"));
         QCOMPARE(server.requests().size(), 1);
         const test::TestWebServer::Request& request = server.requests().first();
@@ -431,8 +441,7 @@ private Q_SLOTS:
     {
         test::TestWebServer plain;
         TlsServer secure;
-        plain.setRaw(kAny, QStringLiteral("/up.htm"),
-                     redirectTo(secure.url("/page.htm")));
+        plain.setRaw(kAny, QStringLiteral("/up.htm"), redirectTo(secure.url("/page.htm")));
         plain.setPage(kAny, QStringLiteral("/page.htm"), "plain page");
         secure.setAnswer("/down.htm", redirectTo(plain.url(QStringLiteral("/page.htm"))));
         secure.setAnswer("/page.htm", test::TestWebServer::response("200 OK", "secure page"));

@@ -1,7 +1,9 @@
-#include "model/Project.h"
-#include "scan/NetworkContext.h"
 #include "scan/PageAnalyzer.h"
+#include "model/Project.h"
+#include "scan/HrefValue.h"
+#include "scan/NetworkContext.h"
 #include "scan/PageFetcher.h"
+#include "scan/PageText.h"
 #include "scan/ScanStatistics.h"
 #include "scan/UrlTools.h"
 #include "support/TestRegistry.h"
@@ -42,9 +44,11 @@ struct AnalyzerFixture {
         set("txtTimeout", "2");
         project.mainSites().appendUrl(mainSite);
         const int k = project.addList();
-        project.linkingSites(k)->appendSite({QStringLiteral("partner.test"), QStringLiteral("5"), {}, {}, {}});
-        project.linkingSites(k)->appendSite({QStringLiteral("www.Other.test/Links.htm"), QStringLiteral("1"), {}, {}, {}});
-        analyzer.scanStarted();
+        project.linkingSites(k)->appendSite(
+            {QStringLiteral("partner.test"), QStringLiteral("5"), {}, {}, {}});
+        project.linkingSites(k)->appendSite(
+            {QStringLiteral("www.Other.test/Links.htm"), QStringLiteral("1"), {}, {}, {}});
+        analyzer.resetForScan();
         ScanState& st = project.state();
         st.iCurrentMain = qint16(k);
         st.iCurrentSite = 1;
@@ -142,9 +146,12 @@ private Q_SLOTS:
         QTest::newRow("apostrophes") << "href='page.htm'>" << true << "page.htm";
         QTest::newRow("double quotes") << "href=\"page.htm\">" << true << "page.htm";
         QTest::newRow("closed by >") << "href=page.htm>Page</a>" << true << "page.htm";
-        QTest::newRow("nothing closes it: two characters short") << "href=page.html" << true << "page.ht";
-        QTest::newRow("> as the last character does not close it") << "href=page.html>" << true << "page.htm";
-        QTest::newRow("quote as the last character does not close it") << "href=page.html'" << true << "page.htm";
+        QTest::newRow("nothing closes it: two characters short")
+            << "href=page.html" << true << "page.ht";
+        QTest::newRow("> as the last character does not close it")
+            << "href=page.html>" << true << "page.htm";
+        QTest::newRow("quote as the last character does not close it")
+            << "href=page.html'" << true << "page.htm";
         QTest::newRow("empty attribute") << "href=''>" << false << "";
         QTest::newRow("empty attribute, double quotes") << "href=\"\">" << false << "";
         QTest::newRow("shortest value") << "href=x'>" << true << "x";
@@ -153,7 +160,8 @@ private Q_SLOTS:
         QTest::newRow("blank inside the quotes") << "href=\" page.htm \">" << true << "page.htm";
         QTest::newRow("cut at a blank") << "href=\"a b.htm\">" << true << "a";
         QTest::newRow("double then single quote both go") << "href=\"'x.htm'>" << true << "x.htm";
-        QTest::newRow("absolute") << "href=\"http://www.mine.test/\" target=_blank>" << true << "http://www.mine.test/";
+        QTest::newRow("absolute") << "href=\"http://www.mine.test/\" target=_blank>" << true
+                                  << "http://www.mine.test/";
         QTest::newRow("unquoted with attributes") << "href=/a.htm title='A'>" << true << "/a.htm";
     }
     void linkValueIsCutOutOfTheLine()
@@ -161,7 +169,7 @@ private Q_SLOTS:
         QFETCH(QString, line);
         QFETCH(bool, hasValue);
         QFETCH(QString, value);
-        const std::optional<QString> v = PageAnalyzer::linkValue(line);
+        const std::optional<QStringView> v = HrefValue::cut(QStringView(line).sliced(5));
         QCOMPARE(v.has_value(), hasValue);
         if (hasValue)
             QCOMPARE(*v, value);
@@ -171,34 +179,44 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("rewritten");
-        QTest::newRow("any letter case becomes lower case") << "<a HREF=\"x\">" << "<a \r\nhref=\"x\">";
-        QTest::newRow("two on one line") << "<a href=a>A</a><a Href=b>" << "<a \r\nhref=a>A</a><a \r\nhref=b>";
-        QTest::newRow("blanks after the equals sign go") << "<a href=        'x'>" << "<a \r\nhref='x'>";
-        QTest::newRow("up to 36 blanks go") << "href=" + QString(36, u' ') + "x" << "\r\nhref=x";
-        QTest::newRow("the 37th stays") << "href=" + QString(37, u' ') + "x" << "\r\nhref= x";
-        QTest::newRow("blank before the equals sign: untouched") << "<a href = 'x'>" << "<a href = 'x'>";
+        QTest::newRow("any letter case becomes lower case") << "<a HREF=\"x\">"
+                                                            << "<a \r\nhref=\"x\">";
+        QTest::newRow("two on one line") << "<a href=a>A</a><a Href=b>"
+                                         << "<a \r\nhref=a>A</a><a \r\nhref=b>";
+        QTest::newRow("blanks after the equals sign go") << "<a href=        'x'>"
+                                                         << "<a \r\nhref='x'>";
+        QTest::newRow("up to 36 blanks go") << "href=" + QString(36, u' ') + "x"
+                                            << "\r\nhref=x";
+        QTest::newRow("the 37th stays") << "href=" + QString(37, u' ') + "x"
+                                        << "\r\nhref= x";
+        QTest::newRow("blank before the equals sign: untouched") << "<a href = 'x'>"
+                                                                 << "<a href = 'x'>";
     }
     void everyHrefStartsALine()
     {
         QFETCH(QString, text);
         QFETCH(QString, rewritten);
-        QCOMPARE(PageAnalyzer::rewriteHrefs(text), rewritten);
+        QCOMPARE(PageText(text).rewritten(), rewritten);
     }
 
     void redirectTargetOfALine_data()
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("target");
-        QTest::newRow("apache") << "href=\"http://moved.test/links.htm\">here</a>.</p>" << "http://moved.test/links.htm";
-        QTest::newRow("iis") << "href=\"/new.htm\">here</a>.</body>" << "/new.htm";
-        QTest::newRow("cut at a blank") << "href='http://moved.test/' class=x>" << "http://moved.test/";
-        QTest::newRow("empty") << "href=\"\">here</a>" << "";
+        QTest::newRow("apache") << "href=\"http://moved.test/links.htm\">here</a>.</p>"
+                                << "http://moved.test/links.htm";
+        QTest::newRow("iis") << "href=\"/new.htm\">here</a>.</body>"
+                             << "/new.htm";
+        QTest::newRow("cut at a blank") << "href='http://moved.test/' class=x>"
+                                        << "http://moved.test/";
+        QTest::newRow("empty") << "href=\"\">here</a>"
+                               << "";
     }
     void redirectTargetOfALine()
     {
         QFETCH(QString, line);
         QFETCH(QString, target);
-        QCOMPARE(PageAnalyzer::redirectTarget(line), target);
+        QCOMPARE(HrefValue::redirectTarget(line), target);
     }
 
     void linksOfAPage_data()
@@ -221,8 +239,9 @@ private Q_SLOTS:
                "<a href=\"page.htm\">again</a><a href=\"PAGE.HTM\">upper</a>"
                "<a href=\"http://elsewhere.test/x.htm\">out</a>"
             << none << none
-            << QStringList{"partner.test/links/page.htm", "partner.test/up.html", "partner.test/root.php",
-                           "partner.test/links/after.htm", "WWW.Partner.test/b.htm", "partner.test/c.asp?x=1"}
+            << QStringList{"partner.test/links/page.htm", "partner.test/up.html",
+                           "partner.test/root.php",       "partner.test/links/after.htm",
+                           "WWW.Partner.test/b.htm",      "partner.test/c.asp?x=1"}
             << none << "" << false;
         QTest::newRow("link to the Main Site")
             << "<p>Friends</p><a href=\"http://www.mine.test/\">Mine</a>" << none << none << none
@@ -233,12 +252,17 @@ private Q_SLOTS:
         QTest::newRow("mention without link, redirect detection off")
             << "Visit mine.test!" << QStringList{"chkRedirect=0"} << none << none << none
             << "Possible Redirected URL" << false;
+        QTest::newRow("mention without link, redirect detection at another value than 1")
+            << "Visit mine.test!" << QStringList{"chkRedirect=2"} << none << none << none
+            << "Possible Redirected URL" << false;
         QTest::newRow("not a page type but a Direct Link")
             << "<img><a href=\"http://www.mine.test/banner.gif\">" << none << none << none
             << QStringList{direct} << "Possible Redirected URL" << false;
-        QTest::newRow("not a page type") << "<a href=\"pic.gif\">" << none << none << none << none << "" << false;
-        QTest::newRow("file types off") << "<a href=\"pic.gif\">" << QStringList{"chkFileTypes=0"} << none
-                                        << QStringList{"partner.test/links/pic.gif"} << none << "" << false;
+        QTest::newRow("not a page type")
+            << "<a href=\"pic.gif\">" << none << none << none << none << "" << false;
+        QTest::newRow("file types off")
+            << "<a href=\"pic.gif\">" << QStringList{"chkFileTypes=0"} << none
+            << QStringList{"partner.test/links/pic.gif"} << none << "" << false;
         QTest::newRow("# values are skipped, even to the Main Site")
             << "<a href=\"page.htm#top\">t</a><a href=\"http://www.mine.test/index.htm#top\">m</a>"
             << none << none << none << none << "Possible Redirected URL" << true;
@@ -246,24 +270,27 @@ private Q_SLOTS:
             << "<a href=\"file://c:/x.htm\">f</a><a href=\"unsaved:///x.htm\">u</a>" << none << none
             << none << none << "" << false;
         QTest::newRow("a value ending in .. is skipped")
-            << "<a href=\"..\">up</a><a href=\"../..\">up</a>" << QStringList{"chkFileTypes=0"} << none
-            << none << none << "" << false;
+            << "<a href=\"..\">up</a><a href=\"../..\">up</a>" << QStringList{"chkFileTypes=0"}
+            << none << none << none << "" << false;
         QTest::newRow("rule refusal: not queued, still a Direct Link")
             << "<a href=\"private/p.htm\">p</a><a href=\"http://www.mine.test/private/\">m</a><a href=\"open.htm\">o</a>"
             << none << QStringList{"Global|Global|ExcludeString|private"}
-            << QStringList{"partner.test/links/open.htm"} << QStringList{direct} << "Possible Rule Problem" << false;
+            << QStringList{"partner.test/links/open.htm"} << QStringList{direct}
+            << "Possible Rule Problem" << false;
         QTest::newRow("rules of this Linking Site and of others")
             << "<a href=\"blog/a.htm\">a</a><a href=\"blogs/b.htm\">b</a><a href=\"c.htm\">c</a>"
             << none
             << QStringList{"http://www.mine.test|partner.test|LimitDirectory|blog",
                            "http://www.mine.test|www.Other.test/Links.htm|ExcludeString|blog",
                            "www.mine.test|Global|ExcludeString|a.htm"}
-            << QStringList{"partner.test/links/blog/a.htm"} << none << "Possible Rule Problem" << false;
+            << QStringList{"partner.test/links/blog/a.htm"} << none << "Possible Rule Problem"
+            << false;
         // A resolved link always holds a "/", so it never equals a Linking Site typed without one.
         QTest::newRow("the Linking Site's root is a page of its own, with and without www.")
             << "<a href=\"http://www.partner.test/\">p</a><a href=\"http://partner.test/\">p</a>"
                "<a href=\"http://partner.test\">not a page type</a>"
-            << none << none << QStringList{"www.partner.test/", "partner.test/"} << none << "" << false;
+            << none << none << QStringList{"www.partner.test/", "partner.test/"} << none << ""
+            << false;
     }
     void linksOfAPage()
     {
@@ -279,61 +306,15 @@ private Q_SLOTS:
         f.addRules(rules);
         f.analyze(body);
         QCOMPARE(f.queue(), queued);
-        QCOMPARE(f.analyzer.aQueuedPages, queued);
         QCOMPARE(f.state().lPagesKnown, queued.size());
         QCOMPARE(f.statistics.lPagesFound, queued.size());
         QCOMPARE(f.rows(), results);
         QCOMPARE(f.state().strProblem, problem);
-        QCOMPARE(f.finished, QList<PageAnalyzer::Continuation>{advance ? PageAnalyzer::Continuation::AdvanceSite
-                                                                        : PageAnalyzer::Continuation::NextPage});
+        QCOMPARE(f.finished,
+                 QList<PageAnalyzer::Continuation>{advance ? PageAnalyzer::Continuation::AdvanceSite
+                                                           : PageAnalyzer::Continuation::NextPage});
         QCOMPARE(f.generations, QList<quint64>{kGeneration});
         QCOMPARE(f.panel2, (QStringList{"Saving to HTML", "Getting Links", ""}));
-    }
-
-    // Plain ASCII links go through the analysis as bytes; a crawl rule (here one that refuses
-    // nothing) sends every link down the text path. Both must give the same pages and results,
-    // for links of every shape, with the file types on and off.
-    void bytePathAgreesWithTextPath()
-    {
-        const QStringList schemes = {"", "http://", "HTTPS://", "ftp://"};
-        const QStringList starts = {"", "/", "//", "../", "../../", "./", "www.", "WWW."};
-        const QStringList middles = {"page", "Dir/Page", "a/./b", "partner.test/x", "Partner.Test/y", "mine.test/z",
-                                     "www.mine.test/", "other.test/links", "sub.mine.test", "q.com/r", "x.gov",
-                                     "a:b", QString(70, u'l') + ".htm"};
-        const QStringList ends = {"", "/", ".htm", ".HTML", ".ht", ".as", "/href", "?q=1", ".gif", ".php?a=b", " x"};
-        QString body = QStringLiteral("<html>\n");
-        int n = 0;
-        for (const QString& scheme : schemes) {
-            for (const QString& start : starts) {
-                for (const QString& middle : middles) {
-                    for (const QString& end : ends) {
-                        body += QStringLiteral("<a href=\"%1\">%2</a>").arg(scheme + start + middle + end).arg(n);
-                        if (++n % 3 == 0)
-                            body += u'\n';
-                    }
-                }
-            }
-        }
-        for (const QString& fileTypes : {QStringLiteral("1"), QStringLiteral("0")}) {
-            AnalyzerFixture bytes;
-            AnalyzerFixture text;
-            text.addRules({"Global|Global|ExcludeString|no such text"});
-            for (AnalyzerFixture* f : {&bytes, &text}) {
-                f->set("chkFileTypes", fileTypes);
-                f->project.state().iLinksExpected = 32767;
-                f->analyze(body);
-            }
-            QVERIFY(bytes.queue().size() > 100);
-            QCOMPARE(bytes.queue(), text.queue());
-            QCOMPARE(bytes.analyzer.aQueuedPages, text.analyzer.aQueuedPages);
-            QCOMPARE(bytes.rows(), text.rows());
-            QCOMPARE(bytes.state().strProblem, text.state().strProblem);
-            QCOMPARE(bytes.finished, text.finished);
-            // The same pages are known afterwards: a second page with the same links queues none.
-            for (AnalyzerFixture* f : {&bytes, &text})
-                f->analyze(body, QStringLiteral("partner.test/links/"));
-            QCOMPARE(bytes.queue(), text.queue());
-        }
     }
 
     void emptyFileTypeListAcceptsDirectoriesAndQueries()
@@ -342,15 +323,17 @@ private Q_SLOTS:
         f.project.state().aFileTypes.clear();
         f.analyze("<a href=\"page.htm\">p</a><a href=\"dir/\">d</a><a href=\"find?q=1\">f</a>"
                   "<a href=\"p.php?id=1\">q</a><a href=\"http://www.mine.test/about.htm\">m</a>");
-        QCOMPARE(f.queue(), (QStringList{"partner.test/links/dir/", "partner.test/links/find?q=1"}));
+        QCOMPARE(f.queue(),
+                 (QStringList{"partner.test/links/dir/", "partner.test/links/find?q=1"}));
         QCOMPARE(f.rows(), QStringList{"Direct Link | 001 | partner.test/links"});
     }
 
     void domainLink()
     {
         AnalyzerFixture f(QStringLiteral("http://blog.mine.test"));
-        f.analyze("<a href=\"http://www.mine.test/contact.htm\">c</a><a href=\"http://WWW.MINE.TEST/x.htm\">x</a>"
-                  "<a href=\"http://www.mine.test/logo.gif\">l</a>");
+        f.analyze(
+            "<a href=\"http://www.mine.test/contact.htm\">c</a><a href=\"http://WWW.MINE.TEST/x.htm\">x</a>"
+            "<a href=\"http://www.mine.test/logo.gif\">l</a>");
         // Only an exact host comparison makes a Domain Link, and a value that is not a page type
         // is never tested for one.
         QCOMPARE(f.rows(), QStringList{"Domain Link | 001 | partner.test/links"});
@@ -363,8 +346,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("audio");
         QTest::addColumn<QString>("siteUrlAfter");
         QTest::addColumn<QStringList>("cues");
-        QTest::newRow("defaults") << "1" << "1" << "partner.test/links/more" << QStringList{"foundemail.wav"};
-        QTest::newRow("URL kept, silent") << "0" << "0" << "partner.test" << QStringList{};
+        QTest::newRow("defaults") << "1"
+                                  << "1"
+                                  << "partner.test/links/more" << QStringList{"foundemail.wav"};
+        QTest::newRow("URL kept, silent") << "0"
+                                          << "0"
+                                          << "partner.test" << QStringList{};
     }
     void recordingALink()
     {
@@ -375,22 +362,24 @@ private Q_SLOTS:
         AnalyzerFixture f;
         f.set("chkUpdate", update);
         f.set("chkAudioEmail", audio);
-        f.analyze("<a href=\"http://www.mine.test/\">1</a><a href=\"x.htm\">x</a><a href=\"http://mine.test/a.htm\">2</a>",
-                  QStringLiteral("http://partner.test/links/more"));
+        f.analyze(
+            "<a href=\"http://www.mine.test/\">1</a><a href=\"x.htm\">x</a><a href=\"http://mine.test/a.htm\">2</a>",
+            QStringLiteral("http://partner.test/links/more"));
         const ResultEntry e = f.project.results().entry(0);
         QCOMPARE(e.main, QStringLiteral("mine.test"));
         QCOMPARE(e.remote, QStringLiteral("partner.test"));
         QCOMPARE(e.icon, 2);
         QCOMPARE(e.colour, SiteColour::Blue);
-        QCOMPARE(f.rows(), (QStringList{"Direct Link | 001 | partner.test/links/more",
-                                        "Direct Link | 002 | partner.test/links/more"}));
+        QCOMPARE(f.rows(),
+                 (QStringList{"Direct Link | 001 | partner.test/links/more",
+                              "Direct Link | 002 | partner.test/links/more"}));
         const LinkingSiteList& list = *f.project.linkingSites(1);
         QCOMPARE(list.record(0).colour, SiteColour::Blue);
         QCOMPARE(list.url(0), siteUrlAfter);
         QCOMPARE(list.url(1), QStringLiteral("www.Other.test/Links.htm"));
         QVERIFY(f.state().bLinkFound);
         QCOMPARE(f.state().iLinksFound, qint16(2));
-        QCOMPARE(f.analyzer.lSiteLinks, 2);
+        QCOMPARE(f.project.state().lSiteLinks, 2);
         QCOMPARE(f.statistics.lLinksFound, 2);
         QCOMPARE(f.statistics.lHistLinksFound, 2);
         QCOMPARE(f.statistics.lPagesFound, 1);
@@ -404,14 +393,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("body");
         QTest::addColumn<int>("links");
         QTest::addColumn<QStringList>("queued");
-        const QString page = QStringLiteral("<a href=\"a.htm\">a</a><a href=\"http://mine.test/\">1</a>"
-                                            "<a href=\"b.htm\">b</a><a href=\"http://mine.test/x.htm\">2</a>");
+        const QString page
+            = QStringLiteral("<a href=\"a.htm\">a</a><a href=\"http://mine.test/\">1</a>"
+                             "<a href=\"b.htm\">b</a><a href=\"http://mine.test/x.htm\">2</a>");
         QTest::newRow("1") << 1 << page << 1 << QStringList{"partner.test/links/a.htm"};
-        QTest::newRow("2") << 2 << page << 2 << QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm"};
+        QTest::newRow("2") << 2 << page << 2
+                           << QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm"};
         // Only the first line is looked at: with the rewriting, that is the text before the first
         // "href=", even when the page starts with one.
         QTest::newRow("0") << 0 << page << 0 << QStringList{};
-        QTest::newRow("0, page starts with href") << 0 << "href=\"http://mine.test/\">" << 0 << QStringList{};
+        QTest::newRow("0, page starts with href")
+            << 0 << "href=\"http://mine.test/\">" << 0 << QStringList{};
     }
     void analysisStopsOnceTheExpectedLinksAreFound()
     {
@@ -440,7 +432,7 @@ private Q_SLOTS:
         QFETCH(int, before);
         QFETCH(QString, number);
         AnalyzerFixture f;
-        f.analyzer.lLinkSerial = before;
+        f.project.state().lLinkSerial = before;
         f.analyze("<a href=\"http://www.mine.test/\">");
         QCOMPARE(f.project.results().entry(0).number, number);
     }
@@ -460,10 +452,11 @@ private Q_SLOTS:
         // An unquoted value runs to the end of its line and loses its last two characters there
         // (".html" becomes ".ht", which the resolving repairs to ".htm"); it must not run on into
         // the next line.
-        f.analyze("<a href=\"one.htm\">One</a>" + eol + "<a href=two.html" + eol + " title='Two'>Two</a>" + eol
-                  + "<a href=three.htm>3</a>" + eol);
-        QCOMPARE(f.queue(), (QStringList{"partner.test/links/one.htm", "partner.test/links/two.htm",
-                                         "partner.test/links/three.htm"}));
+        f.analyze("<a href=\"one.htm\">One</a>" + eol + "<a href=two.html" + eol
+                  + " title='Two'>Two</a>" + eol + "<a href=three.htm>3</a>" + eol);
+        QCOMPARE(f.queue(),
+                 (QStringList{"partner.test/links/one.htm", "partner.test/links/two.htm",
+                              "partner.test/links/three.htm"}));
     }
 
     void warningsInTheirOrder_data()
@@ -471,17 +464,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("problem");
         QTest::addColumn<bool>("redirect");
-        QTest::newRow("mention") << "see MINE.test" << "Possible Redirected URL" << true;
-        QTest::newRow("protected") << "You Are Seeing This Text Because" << "Source Protected" << false;
-        QTest::newRow("mention and protected") << "mine.test. You are seeing this text because" << "Source Protected" << true;
-        QTest::newRow("script error wins") << "<?PHP echo 1; You are seeing this text because; mine.test"
-                                           << "Server Script Error" << true;
-        QTest::newRow("nothing") << "plain" << "" << false;
+        QTest::newRow("mention") << "see MINE.test"
+                                 << "Possible Redirected URL" << true;
+        QTest::newRow("protected") << "You Are Seeing This Text Because"
+                                   << "Source Protected" << false;
+        QTest::newRow("mention and protected") << "mine.test. You are seeing this text because"
+                                               << "Source Protected" << true;
+        QTest::newRow("script error wins")
+            << "<?PHP echo 1; You are seeing this text because; mine.test"
+            << "Server Script Error" << true;
+        QTest::newRow("nothing") << "plain"
+                                 << "" << false;
         // The texts are searched many places at a time: one must be found wherever it stands,
         // the page's last characters included, and one cut short by the page's end must not be.
         const QList<QPair<QString, QString>> texts = {
             {QStringLiteral("<?php"), QStringLiteral("Server Script Error")},
-            {QStringLiteral("YOU are seeing this text because"), QStringLiteral("Source Protected")},
+            {QStringLiteral("YOU are seeing this text because"),
+             QStringLiteral("Source Protected")},
             {QStringLiteral("Mine.Test"), QStringLiteral("Possible Redirected URL")},
         };
         for (const auto& [text, problem] : texts) {
@@ -506,7 +505,8 @@ private Q_SLOTS:
         f.analyze(body);
         QCOMPARE(f.state().strProblem, problem);
         QCOMPARE(f.state().bRedirectFound, redirect);
-        QCOMPARE(f.state().strRedirectUrl, redirect ? QStringLiteral("partner.test/links") : QString());
+        QCOMPARE(f.state().strRedirectUrl,
+                 redirect ? QStringLiteral("partner.test/links") : QString());
     }
 
     // Pages found on a page reach the queue and the statistics before anything else can look:
@@ -524,14 +524,18 @@ private Q_SLOTS:
                              }
                          });
         QSignalSpy counted(&f.statistics, &ScanStatistics::statisticsChanged);
-        f.analyze("<a href=\"a.htm\"><a href=\"b.htm\"><a href=\"http://www.mine.test/\"><a href=\"c.htm\">");
-        QCOMPARE(queuedWhenFound, (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm"}));
+        f.analyze(
+            "<a href=\"a.htm\"><a href=\"b.htm\"><a href=\"http://www.mine.test/\"><a href=\"c.htm\">");
+        QCOMPARE(queuedWhenFound,
+                 (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm"}));
         QCOMPARE(countedWhenFound, 2);
-        QCOMPARE(f.queue(), (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm",
-                                         "partner.test/links/c.htm"}));
+        QCOMPARE(f.queue(),
+                 (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm",
+                              "partner.test/links/c.htm"}));
         QCOMPARE(f.statistics.lPagesFound, 3);
         QCOMPARE(f.state().lPagesKnown, 3);
-        QCOMPARE(f.finished, QList<PageAnalyzer::Continuation>{PageAnalyzer::Continuation::NextPage});
+        QCOMPARE(f.finished,
+                 QList<PageAnalyzer::Continuation>{PageAnalyzer::Continuation::NextPage});
         // Three signals: the two pages before the link, the link, the page after it.
         QCOMPARE(counted.count(), 3);
     }
@@ -540,37 +544,33 @@ private Q_SLOTS:
     {
         AnalyzerFixture f;
         f.analyze(QStringLiteral("<p>caf\u00e9 \u20ac</p>\n<a HREF=  'a.htm'>A</a>\r\nend"));
-        f.analyzer.waitForPageCopies();
         QCOMPARE(test::readAll(f.box.file("html0.txt")),
                  QByteArray("<p>caf\xe9 \x80</p>\n<a \r\nhref='a.htm'>A</a>\r\nend\r\n"));
         QCOMPARE(test::readAll(f.box.file("html20.txt")),
                  QByteArray("<p>caf\xe9 \x80</p><a href='a.htm'>A</a>end\r\n"));
         // Each page replaces the copies of the one before.
         f.analyze(QStringLiteral("x"));
-        f.analyzer.waitForPageCopies();
         QCOMPARE(test::readAll(f.box.file("html0.txt")), QByteArray("x\r\n"));
         QCOMPARE(test::readAll(f.box.file("html20.txt")), QByteArray("x\r\n"));
         // Copies removed by someone else between two pages are written anew.
         QVERIFY(QFile::remove(f.box.file("html0.txt")));
         QVERIFY(QFile::remove(f.box.file("html20.txt")));
         f.analyze(QStringLiteral("yz"));
-        f.analyzer.waitForPageCopies();
         QCOMPARE(test::readAll(f.box.file("html0.txt")), QByteArray("yz\r\n"));
         QCOMPARE(test::readAll(f.box.file("html20.txt")), QByteArray("yz\r\n"));
     }
 
-    // The copies are written on a thread of their own: however far behind it falls, each file
-    // ends up with the last page, whole, and the Linking Site's end closes them.
+    // Pages of every size one after the other: each file ends up with the last page, whole.
     void pageCopiesEndWithTheLastPage()
     {
         AnalyzerFixture f;
         QString last;
         for (int i = 0; i < 300; ++i) {
-            last = QStringLiteral("<p>page %1</p>").arg(i) + QString(i % 7 == 0 ? 5000 : 10 + i, u'x');
+            last = QStringLiteral("<p>page %1</p>").arg(i)
+                + QString(i % 7 == 0 ? 5000 : 10 + i, u'x');
             f.analyze(last);
         }
-        f.analyzer.siteAdvanced();
-        f.analyzer.waitForPageCopies();
+        f.analyzer.endSite();
         QCOMPARE(test::readAll(f.box.file("html0.txt")), last.toLatin1() + "\r\n");
         QCOMPARE(test::readAll(f.box.file("html20.txt")), last.toLatin1() + "\r\n");
     }
@@ -580,14 +580,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("cleaned");
         QTest::addColumn<bool>("known");
-        QTest::newRow("a Linking Site, scheme and www removed") << "http://www.partner.test" << "partner.test" << true;
-        QTest::newRow("letter case of a Linking Site ignored") << "  PARTNER.test " << "PARTNER.test" << true;
-        QTest::newRow("only a lower-case www. is removed") << "WWW.partner.test" << "WWW.partner.test" << false;
-        QTest::newRow("the other Linking Site, without its www.") << "other.test/LINKS.htm" << "other.test/LINKS.htm" << true;
-        QTest::newRow("scheme remnants") << "ttp://ww.partner.test" << ".partner.test" << false;
-        QTest::newRow("remnant of another scheme") << "hxxp://www.x" << "hxxwww.x" << false;
-        QTest::newRow("a queued page, letter case ignored") << "Partner.test/Links/A.htm" << "Partner.test/Links/A.htm" << true;
-        QTest::newRow("a page not seen") << "partner.test/links/b.htm" << "partner.test/links/b.htm" << false;
+        QTest::newRow("a Linking Site, scheme and www removed") << "http://www.partner.test"
+                                                                << "partner.test" << true;
+        QTest::newRow("letter case of a Linking Site ignored") << "  PARTNER.test "
+                                                               << "PARTNER.test" << true;
+        QTest::newRow("only a lower-case www. is removed") << "WWW.partner.test"
+                                                           << "WWW.partner.test" << false;
+        QTest::newRow("the other Linking Site, without its www.") << "other.test/LINKS.htm"
+                                                                  << "other.test/LINKS.htm" << true;
+        QTest::newRow("scheme remnants") << "ttp://ww.partner.test"
+                                         << ".partner.test" << false;
+        QTest::newRow("remnant of another scheme") << "hxxp://www.x"
+                                                   << "hxxwww.x" << false;
+        QTest::newRow("a queued page, letter case ignored") << "Partner.test/Links/A.htm"
+                                                            << "Partner.test/Links/A.htm" << true;
+        QTest::newRow("a page not seen") << "partner.test/links/b.htm"
+                                         << "partner.test/links/b.htm" << false;
     }
     void knownPages()
     {
@@ -618,7 +626,8 @@ private Q_SLOTS:
         QVERIFY(f.analyzer.IsKnownPage(other));
         f.project.linkingSites(1)->removeAt(1);
         QVERIFY(!f.analyzer.IsKnownPage(other));
-        f.project.linkingSites(1)->appendSite({QStringLiteral("third.test"), QStringLiteral("1"), {}, {}, {}});
+        f.project.linkingSites(1)->appendSite(
+            {QStringLiteral("third.test"), QStringLiteral("1"), {}, {}, {}});
         QString third = QStringLiteral("www.third.test");
         QVERIFY(f.analyzer.IsKnownPage(third));
     }
@@ -634,7 +643,8 @@ private Q_SLOTS:
         f.analyze(body);
         QCOMPARE(f.state().lPagesKnown, pages);
         QCOMPARE(f.project.pageQueue().count(), pages);
-        QCOMPARE(f.analyzer.aQueuedPages.last(), QStringLiteral("partner.test/links/p100001/"));
+        QCOMPARE(f.project.pageQueue().page(pages - 1),
+                 QStringLiteral("partner.test/links/p100001/"));
     }
 
     void redirectPages_data()
@@ -653,19 +663,24 @@ private Q_SLOTS:
             << kIisMoved << none << none << none;
         QTest::newRow("no target: the page itself, the server's redirect followed")
             << kBareMoved << QStringList{"partner.test/links", "new.partner.test/links/"}
-            << QStringList{"Direct Link | 001 | partner.test/links"} << QStringList{"partner.test/links/rel.htm"};
+            << QStringList{"Direct Link | 001 | partner.test/links"}
+            << QStringList{"partner.test/links/rel.htm"};
         QTest::newRow("links before the marker count, those after it do not")
             << "<a href=\"before.htm\">b</a>\r\n<TITLE>Document Moved</TITLE><a href=\"http://moved.test/links.htm\">here</a>"
                "<a href=\"after.htm\">a</a>"
-            << QStringList{"moved.test/links.htm"} << QStringList{"Direct Link | 001 | partner.test/links"}
+            << QStringList{"moved.test/links.htm"}
+            << QStringList{"Direct Link | 001 | partner.test/links"}
             << QStringList{"partner.test/links/before.htm", "partner.test/links/rel.htm"};
         QTest::newRow("marker on a link's line: that link is the target")
             << "<p>Moved: <a href=\"http://moved.test/links.htm\">moved</a> 302 Found</p>"
-            << QStringList{"moved.test/links.htm"} << QStringList{"Direct Link | 001 | partner.test/links"}
+            << QStringList{"moved.test/links.htm"}
+            << QStringList{"Direct Link | 001 | partner.test/links"}
             << QStringList{"partner.test/links/rel.htm"};
         QTest::newRow("marker in the middle of a line")
-            << "HTTP/1.0 302 Found <a href=\"http://moved.test/links.htm\">" << QStringList{"moved.test/links.htm"}
-            << QStringList{"Direct Link | 001 | partner.test/links"} << QStringList{"partner.test/links/rel.htm"};
+            << "HTTP/1.0 302 Found <a href=\"http://moved.test/links.htm\">"
+            << QStringList{"moved.test/links.htm"}
+            << QStringList{"Direct Link | 001 | partner.test/links"}
+            << QStringList{"partner.test/links/rel.htm"};
     }
     void redirectPages()
     {
@@ -679,8 +694,8 @@ private Q_SLOTS:
                                   "<a href=\"http://www.mine.test/\">m</a>"
                                   "<a href=\"http://moved.test/elsewhere.htm\">e</a>";
         f.server.setPage(QStringLiteral("moved.test"), QStringLiteral("/links.htm"), target);
-        f.server.setPage(QStringLiteral("partner.test"), QStringLiteral("/links"), "Moved", "301 Moved Permanently",
-                         {"Location: http://new.partner.test/links/"});
+        f.server.setPage(QStringLiteral("partner.test"), QStringLiteral("/links"), "Moved",
+                         "301 Moved Permanently", {"Location: http://new.partner.test/links/"});
         f.server.setPage(QStringLiteral("new.partner.test"), QStringLiteral("/links/"), target);
         f.analyze(body);
         QTRY_COMPARE(f.finished.size(), 1);
@@ -691,7 +706,7 @@ private Q_SLOTS:
         QCOMPARE(got, requested);
         QCOMPARE(f.rows(), results);
         QCOMPARE(f.queue(), queued);
-        QVERIFY(!f.analyzer.bEmulate);
+        QVERIFY(!f.project.state().bEmulate);
         QCOMPARE(f.finished.first(), PageAnalyzer::Continuation::NextPage);
         // The analysis of the download ran in full: its end step cleared the second panel.
         QCOMPARE(f.panel2.last(), QString());
@@ -700,7 +715,8 @@ private Q_SLOTS:
     void redirectToAPageThatOnlyMentionsTheMainSite()
     {
         AnalyzerFixture f;
-        f.server.setPage(QStringLiteral("moved.test"), QStringLiteral("/links.htm"), "We love mine.test");
+        f.server.setPage(QStringLiteral("moved.test"), QStringLiteral("/links.htm"),
+                         "We love mine.test");
         f.analyze(kApacheMoved);
         QTRY_COMPARE(f.finished.size(), 1);
         QCOMPARE(f.finished.first(), PageAnalyzer::Continuation::AdvanceSite);
@@ -728,13 +744,13 @@ private Q_SLOTS:
             f.project.state().bScanRunning = false;
             f.analyzer.abort();
         } else {
-            f.analyzer.siteAdvanced();
+            f.analyzer.endSite();
         }
         // Past the moment the answer arrives.
         QTest::qWait(350);
         QVERIFY(f.finished.isEmpty());
         QVERIFY(f.rows().isEmpty());
-        QVERIFY(!f.analyzer.bEmulate);
+        QVERIFY(!f.project.state().bEmulate);
     }
 
     void stoppedScanIsNotAnalysed()
@@ -758,7 +774,8 @@ private Q_SLOTS:
                                  f.analyzer.abort();
                              }
                          });
-        f.analyze("<a href=\"http://www.mine.test/\">1</a><a href=\"http://www.mine.test/2.htm\">2</a><a href=\"x.htm\">");
+        f.analyze(
+            "<a href=\"http://www.mine.test/\">1</a><a href=\"http://www.mine.test/2.htm\">2</a><a href=\"x.htm\">");
         QCOMPARE(f.project.results().count(), 1);
         QVERIFY(f.queue().isEmpty());
         QVERIFY(f.finished.isEmpty());
@@ -768,13 +785,12 @@ private Q_SLOTS:
     {
         AnalyzerFixture f;
         f.analyze("mine.test <a href=\"http://www.mine.test/\"><a href=\"a.htm\">");
-        QCOMPARE(f.analyzer.lLinkSerial, 1);
-        f.analyzer.scanStarted();
-        QCOMPARE(f.analyzer.lLinkSerial, 0);
+        QCOMPARE(f.project.state().lLinkSerial, 1);
+        f.analyzer.resetForScan();
+        QCOMPARE(f.project.state().lLinkSerial, 0);
         QVERIFY(!f.state().bRedirectFound);
         QCOMPARE(f.state().strProblem, QString());
         QCOMPARE(f.state().strRedirectUrl, QString());
-        QVERIFY(f.analyzer.aQueuedPages.isEmpty());
         QString queued = QStringLiteral("partner.test/links/a.htm");
         QVERIFY(!f.analyzer.IsKnownPage(queued));
     }
@@ -785,9 +801,11 @@ private Q_SLOTS:
         f.set("chkLog", "1");
         f.addRules({"Global|Global|ExcludeDirectory|private"});
         f.analyze("<a href=\"private/a.htm\"><a href=\"b.htm\">");
-        QCOMPARE(test::readAll(f.box.file("rules.log")),
-                 QByteArray("Excluded Site: partner.test/links/private/a.htm\r\nRule Type: ExcludeDirectory\r\n"
-                            "Rule Value: private\r\n\r\n\r\n"));
+        QCOMPARE(
+            test::readAll(f.box.file("rules.log")),
+            QByteArray(
+                "Excluded Site: partner.test/links/private/a.htm\r\nRule Type: ExcludeDirectory\r\n"
+                "Rule Value: private\r\n\r\n\r\n"));
     }
 };
 

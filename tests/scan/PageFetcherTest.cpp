@@ -1,11 +1,12 @@
+#include "scan/PageFetcher.h"
 #include "model/Project.h"
 #include "scan/NetworkContext.h"
-#include "scan/PageFetcher.h"
 #include "scan/ScanStatistics.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace corvane;
@@ -48,7 +49,7 @@ struct FetchFixture {
 
     PageFetcher::Start fetch(const QString& url)
     {
-        fetcher.strURL = url;
+        project.state().strURL = url;
         return fetcher.FetchPage(0);
     }
 };
@@ -68,19 +69,78 @@ private Q_SLOTS:
         QTest::addColumn<QString>("curUrl");
         QTest::addColumn<QString>("curDir");
         QTest::addColumn<QString>("problem");
-        QTest::newRow("scheme, host, slash") << "http://H/" << "H" << "/" << "H" << "H/" << "";
-        QTest::newRow("host and slash") << "H/" << "H" << "/" << "H" << "H/" << "";
-        QTest::newRow("bare host") << "H" << "H" << "/" << "H" << "H/" << "";
-        QTest::newRow("directory with slash") << "H/dir/" << "H" << "/dir/" << "H/dir" << "H/dir/" << "";
-        QTest::newRow("page in directory")
-            << "http://H/dir/page.html" << "H" << "/dir/page.html" << "H/dir/page.html" << "H/dir/" << "";
-        QTest::newRow("directory without slash") << "H/dir" << "H" << "/dir" << "H/dir" << "H/dir/" << "";
-        QTest::newRow("query kept") << "H/page.php?id=3" << "H" << "/page.php?id=3" << "H/page.php?id=3" << "H/" << "";
-        QTest::newRow("https fetched as http") << "HTTPS://H/x.htm" << "H" << "/x.htm" << "H/x.htm" << "H/" << "";
-        QTest::newRow("empty") << "" << "" << "/" << "" << "/" << "Invalid URL";
-        QTest::newRow("no host before path") << "http:///new.htm" << "" << "/new.htm" << "/new.htm" << "/" << "Invalid URL";
-        QTest::newRow("port in host") << "H:8080/x.htm" << "H:8080" << "/x.htm" << "H:8080/x.htm" << "H:8080/" << "Invalid Host";
-        QTest::newRow("blank in host") << "my site.test/" << "my site.test" << "/" << "my site.test" << "my site.test/" << "Invalid Host";
+        QTest::newRow("scheme, host, slash") << "http://H/"
+                                             << "H"
+                                             << "/"
+                                             << "H"
+                                             << "H/"
+                                             << "";
+        QTest::newRow("host and slash") << "H/"
+                                        << "H"
+                                        << "/"
+                                        << "H"
+                                        << "H/"
+                                        << "";
+        QTest::newRow("bare host") << "H"
+                                   << "H"
+                                   << "/"
+                                   << "H"
+                                   << "H/"
+                                   << "";
+        QTest::newRow("directory with slash") << "H/dir/"
+                                              << "H"
+                                              << "/dir/"
+                                              << "H/dir"
+                                              << "H/dir/"
+                                              << "";
+        QTest::newRow("page in directory") << "http://H/dir/page.html"
+                                           << "H"
+                                           << "/dir/page.html"
+                                           << "H/dir/page.html"
+                                           << "H/dir/"
+                                           << "";
+        QTest::newRow("directory without slash") << "H/dir"
+                                                 << "H"
+                                                 << "/dir"
+                                                 << "H/dir"
+                                                 << "H/dir/"
+                                                 << "";
+        QTest::newRow("query kept") << "H/page.php?id=3"
+                                    << "H"
+                                    << "/page.php?id=3"
+                                    << "H/page.php?id=3"
+                                    << "H/"
+                                    << "";
+        QTest::newRow("https fetched as http") << "HTTPS://H/x.htm"
+                                               << "H"
+                                               << "/x.htm"
+                                               << "H/x.htm"
+                                               << "H/"
+                                               << "";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << "/"
+                               << ""
+                               << "/"
+                               << "Invalid URL";
+        QTest::newRow("no host before path") << "http:///new.htm"
+                                             << ""
+                                             << "/new.htm"
+                                             << "/new.htm"
+                                             << "/"
+                                             << "Invalid URL";
+        QTest::newRow("port in host") << "H:8080/x.htm"
+                                      << "H:8080"
+                                      << "/x.htm"
+                                      << "H:8080/x.htm"
+                                      << "H:8080/"
+                                      << "Invalid Host";
+        QTest::newRow("blank in host") << "my site.test/"
+                                       << "my site.test"
+                                       << "/"
+                                       << "my site.test"
+                                       << "my site.test/"
+                                       << "Invalid Host";
     }
     void splitsQueueEntries()
     {
@@ -143,10 +203,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
         QTest::addColumn<int>("pagesCounted");
         const QByteArray body = "<a href=\"x.htm\">x</a>";
-        QTest::newRow("404") << TestWebServer::response("404 Not Found", body) << "404 Not found" << 2;
-        QTest::newRow("500") << TestWebServer::response("500 Internal Server Error", body) << "500 Internal Error" << 2;
-        QTest::newRow("505") << TestWebServer::response("505 Whatever", body) << "505 HTTP Not Version" << 2;
-        QTest::newRow("408") << TestWebServer::response("408 Request Timeout", body) << "408 request timeout" << 2;
+        QTest::newRow("404") << TestWebServer::response("404 Not Found", body) << "404 Not found"
+                             << 2;
+        QTest::newRow("500") << TestWebServer::response("500 Internal Server Error", body)
+                             << "500 Internal Error" << 2;
+        QTest::newRow("505") << TestWebServer::response("505 Whatever", body)
+                             << "505 HTTP Not Version" << 2;
+        QTest::newRow("408") << TestWebServer::response("408 Request Timeout", body)
+                             << "408 request timeout" << 2;
         QTest::newRow("301") << TestWebServer::response("301 Moved Permanently", body) << "" << 1;
         QTest::newRow("200") << TestWebServer::response("200 OK", body) << "" << 1;
         QTest::newRow("418 not in table") << TestWebServer::response("418 Teapot", body) << "" << 1;
@@ -216,8 +280,8 @@ private Q_SLOTS:
         QCOMPARE(f.bodies.first().size(), 1000);
         // 0 when connected, then half and all of the announced body.
         QCOMPARE(f.progress, (QList<int>{0, 50, 100}));
-        QVERIFY(f.panel1.contains(QStringLiteral("Downloading: www.partner.test/big.htm (%1)")
-                                      .arg(head.size())));
+        QVERIFY(f.panel1.contains(
+            QStringLiteral("Downloading: www.partner.test/big.htm (%1)").arg(head.size())));
         QCOMPARE(f.fetcher.slot(0).lContentLength, 1000);
         QCOMPARE(f.fetcher.slot(0).lBytesReceived, 1000);
     }
@@ -228,7 +292,8 @@ private Q_SLOTS:
         f.server.setEndless(kHost, QStringLiteral("/endless.htm"));
         f.fetch(kHost + QStringLiteral("/endless.htm"));
         QTRY_COMPARE_WITH_TIMEOUT(f.pages.size(), 1, 30000);
-        const int headSize = int(QByteArray("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n").size());
+        const int headSize
+            = int(QByteArray("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n").size());
         QCOMPARE(f.bodies.first().size(), PageFetcher::kResponseCap - headSize);
         QVERIFY(!f.fetcher.isWatchdogArmed(0));
         // The connection was dropped: the server stops sending.
@@ -242,12 +307,15 @@ private Q_SLOTS:
         FetchFixture f;
         TestWebServer::Reply reply;
         reply.chunks = {"HTTP/1.1 200 OK\r\n\r\nfirst part ", "second part"};
-        reply.chunkIntervalMs = 300;
+        reply.chunkIntervalMs = 100;
         f.server.setReply(kHost, QStringLiteral("/"), reply);
+        QSignalSpy chunksEnded(&f.server, &TestWebServer::chunksEnded);
         f.fetch(kHost);
         QTRY_VERIFY(!f.fetcher.slot(0).strResponse.isEmpty());
         f.project.state().bScanRunning = false;
-        QTest::qWait(600);
+        // The second part is sent, and has had time to arrive.
+        QVERIFY(chunksEnded.wait(5000));
+        QTest::qWait(100);
         QVERIFY(f.pages.isEmpty());
         QVERIFY(!f.fetcher.slot(0).strResponse.contains("second part"));
         QCOMPARE(f.fetch(kHost), PageFetcher::Start::Abandoned);

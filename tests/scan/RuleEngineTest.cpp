@@ -1,5 +1,5 @@
-#include "model/ProjectLists.h"
 #include "scan/RuleEngine.h"
+#include "model/ProjectLists.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 
@@ -20,8 +20,8 @@ CrawlRule globalRule(const QString& type, const QString& value)
 
 QByteArray record(const char* url, const char* type, const char* value)
 {
-    return QByteArray("Excluded Site: ") + url + "\r\nRule Type: " + type + "\r\nRule Value: "
-        + value + "\r\n\r\n\r\n";
+    return QByteArray("Excluded Site: ") + url + "\r\nRule Type: " + type
+        + "\r\nRule Value: " + value + "\r\n\r\n\r\n";
 }
 
 } // namespace
@@ -43,12 +43,12 @@ private Q_SLOTS:
         const QStringList limit{RuleType::LimitString, RuleType::LimitRoot};
         const QStringList exclude{RuleType::ExcludeString, RuleType::ExcludeRoot};
 
-        QTest::newRow("limit dir: inside") << limitDir << "blog" << "www.example.com/blog/x.htm"
-                                           << true;
+        QTest::newRow("limit dir: inside") << limitDir << "blog"
+                                           << "www.example.com/blog/x.htm" << true;
         QTest::newRow("limit dir: longer name") << limitDir << "blog"
                                                 << "www.example.com/blogs/x.htm" << false;
-        QTest::newRow("limit dir: outside") << limitDir << "blog" << "www.example.com/x.htm"
-                                            << false;
+        QTest::newRow("limit dir: outside") << limitDir << "blog"
+                                            << "www.example.com/x.htm" << false;
         QTest::newRow("limit dir: leading slash folded") << limitDir << "/blog"
                                                          << "www.example.com/blog/x.htm" << true;
         QTest::newRow("limit dir: both slashes folded") << limitDir << "/blog/"
@@ -63,18 +63,22 @@ private Q_SLOTS:
                                                   << "www.example.com/blogs/x.htm" << true;
         QTest::newRow("exclude dir: empty refuses every page URL") << excludeDir << ""
                                                                    << "www.example.com/" << false;
-        QTest::newRow("limit: contains") << limit << "shop" << "www.example.com/SHOP.htm" << true;
-        QTest::newRow("limit: lacks") << limit << "shop" << "www.example.com/x.htm" << false;
-        QTest::newRow("limit: empty refuses none") << limit << "" << "www.example.com/x.htm"
-                                                   << true;
-        QTest::newRow("exclude: contains") << exclude << "print" << "www.example.com/print/x"
-                                           << false;
-        QTest::newRow("exclude: lacks") << exclude << "print" << "www.example.com/x.htm" << true;
+        QTest::newRow("limit: contains") << limit << "shop"
+                                         << "www.example.com/SHOP.htm" << true;
+        QTest::newRow("limit: lacks") << limit << "shop"
+                                      << "www.example.com/x.htm" << false;
+        QTest::newRow("limit: empty refuses none") << limit << ""
+                                                   << "www.example.com/x.htm" << true;
+        QTest::newRow("exclude: contains") << exclude << "print"
+                                           << "www.example.com/print/x" << false;
+        QTest::newRow("exclude: lacks") << exclude << "print"
+                                        << "www.example.com/x.htm" << true;
         QTest::newRow("exclude: empty refuses every URL") << exclude << ""
                                                           << "www.example.com/x.htm" << false;
         QTest::newRow("unknown type applies to nothing")
             << QStringList{QStringLiteral("limitstring"), QString(), QStringLiteral("Other")}
-            << "zzz" << "www.example.com/x.htm" << true;
+            << "zzz"
+            << "www.example.com/x.htm" << true;
     }
     void ruleTypes()
     {
@@ -95,22 +99,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("currentMain");
         QTest::addColumn<QString>("currentSite");
         QTest::addColumn<bool>("applies");
-        QTest::newRow("global") << "Global" << "Global" << kMain << kSite << true;
+        QTest::newRow("global") << "Global"
+                                << "Global" << kMain << kSite << true;
         QTest::newRow("main site") << kMain << "Global" << kMain << kSite << true;
-        QTest::newRow("other main site") << "www.other.com" << "Global" << kMain << kSite << false;
-        QTest::newRow("main site shown with scheme")
-            << kMain << "Global" << "http://www.example.com" << kSite << false;
-        QTest::newRow("main site in other case") << "WWW.EXAMPLE.COM" << "Global" << kMain << kSite
-                                                 << false;
+        QTest::newRow("other main site") << "www.other.com"
+                                         << "Global" << kMain << kSite << false;
+        QTest::newRow("main site shown with scheme") << kMain << "Global"
+                                                     << "http://www.example.com" << kSite << false;
+        QTest::newRow("main site in other case") << "WWW.EXAMPLE.COM"
+                                                 << "Global" << kMain << kSite << false;
         QTest::newRow("linking site") << kMain << kSite << kMain << kSite << true;
-        QTest::newRow("linking site of other main site") << "www.other.com" << kSite << kMain
-                                                         << kSite << false;
+        QTest::newRow("linking site of other main site")
+            << "www.other.com" << kSite << kMain << kSite << false;
         QTest::newRow("linking site url replaced by found page")
             << kMain << kSite << kMain << "www.partner.com/links.htm" << false;
-        QTest::newRow("linking site under any main site") << "Global" << kSite << "www.any.org"
-                                                          << kSite << true;
-        QTest::newRow("lower-case global is a site name") << "global" << "Global" << kMain << kSite
-                                                          << false;
+        QTest::newRow("linking site under any main site")
+            << "Global" << kSite << "www.any.org" << kSite << true;
+        QTest::newRow("lower-case global is a site name") << "global"
+                                                          << "Global" << kMain << kSite << false;
     }
     void scope()
     {
@@ -139,8 +145,8 @@ private Q_SLOTS:
         QTest::newRow("both") << "www.partner.com/a/b.htm" << true << -1;
         QTest::newRow("only a") << "www.partner.com/a/x.htm" << false << 3;
         QTest::newRow("only b") << "www.partner.com/b.htm" << false << 1;
-        QTest::newRow("neither: first failing row decides") << "www.partner.com/x.htm" << false
-                                                            << 1;
+        QTest::newRow("neither: first failing row decides")
+            << "www.partner.com/x.htm" << false << 1;
     }
     void everyApplicableRuleMustPass()
     {
@@ -152,8 +158,8 @@ private Q_SLOTS:
         rules.appendRule({QStringLiteral("www.other.com"), RuleType::Global, RuleType::LimitString,
                           QStringLiteral("zzz")});
         rules.appendRule({kMain, RuleType::Global, RuleType::LimitString, QStringLiteral("a/")});
-        rules.appendRule({kMain, QStringLiteral("www.elsewhere.com"), RuleType::ExcludeString,
-                          QString()});
+        rules.appendRule(
+            {kMain, QStringLiteral("www.elsewhere.com"), RuleType::ExcludeString, QString()});
         rules.appendRule({kMain, kSite, RuleType::LimitString, QStringLiteral("b.")});
         QCOMPARE(RuleEngine::firstRefusingRule(url, kMain, kSite, rules), refusingRow);
 

@@ -1,12 +1,14 @@
+#include "scan/ScanController.h"
 #include "model/Project.h"
 #include "scan/NetworkContext.h"
 #include "scan/PageFetcher.h"
-#include "scan/ScanController.h"
+#include "scan/ResultRecorder.h"
 #include "scan/ScanStatistics.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -19,6 +21,8 @@ namespace {
 // A project, a scan controller routed to the test web server, and a record of what the scan
 // showed. Every host answers with a plain page unless a test says otherwise; the idle timeout is
 // one second.
+constexpr int kTickMs = 100;
+
 struct ScanFixture {
     test::Sandbox box;
     Project project;
@@ -37,6 +41,8 @@ struct ScanFixture {
     ScanFixture()
     {
         network.setRoute(server.route());
+        // A watchdog "second" of kTickMs: the timeouts below run in a fraction of real seconds.
+        scan.fetcher().setWatchdogInterval(kTickMs);
         box.settings->WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("1"));
         TestWebServer::Reply page;
         page.response = TestWebServer::response("200 OK", "<html><body>partner</body></html>");
@@ -112,9 +118,10 @@ private Q_SLOTS:
         QVERIFY(f.scan.StartScan());
         QTRY_VERIFY(!f.running());
 
-        QCOMPARE(f.outcomes(), (QStringList{"a1.test | None Found | 000 | a1.test",
-                                            "a2.test | None Found | 000 | a2.test",
-                                            "b1.test | None Found | 000 | b1.test"}));
+        QCOMPARE(f.outcomes(),
+                 (QStringList{"a1.test | None Found | 000 | a1.test",
+                              "a2.test | None Found | 000 | a2.test",
+                              "b1.test | None Found | 000 | b1.test"}));
         QCOMPARE(f.project.results().entry(0).main, QStringLiteral("mine.test"));
         QCOMPARE(f.project.results().entry(2).main, QStringLiteral("other.test"));
         QCOMPARE(f.requestedHosts(), (QStringList{"a1.test/", "a2.test/links/", "b1.test/"}));
@@ -139,8 +146,9 @@ private Q_SLOTS:
         QCOMPARE(f.scanning, (QList<bool>{true, false}));
         QCOMPARE(f.started, 1);
         QCOMPARE(f.stopped, 1);
-        QCOMPARE(f.cues, (QStringList{"nextsearch.wav", "nextsearch.wav", "nextsearch.wav",
-                                      "finished.wav"}));
+        QCOMPARE(
+            f.cues,
+            (QStringList{"nextsearch.wav", "nextsearch.wav", "nextsearch.wav", "finished.wav"}));
         QCOMPARE(f.project.state().iCurrentSite, 0);
         QVERIFY(!f.project.state().bProjectSaved);
     }
@@ -181,7 +189,8 @@ private Q_SLOTS:
         QTRY_VERIFY(!f.running());
         QStringList rows;
         for (int r = 0; r < f.project.errors().count(); ++r)
-            rows.append(f.project.errors().entry(r).error + " | " + f.project.errors().entry(r).url);
+            rows.append(f.project.errors().entry(r).error + " | "
+                        + f.project.errors().entry(r).url);
         QCOMPARE(rows, errors);
         QCOMPARE(f.outcomes(), QStringList{outcome});
         QCOMPARE(f.statistics.lPagesScanned, pagesCounted);
@@ -213,7 +222,8 @@ private Q_SLOTS:
         QCOMPARE(f.project.errors().count(), 1);
         QCOMPARE(f.project.errors().entry(0).error, QStringLiteral("Timeout"));
         QCOMPARE(f.project.errors().entry(0).url, QStringLiteral("a1.test"));
-        QCOMPARE(f.outcomes().first(), QStringLiteral("a1.test | None Found (Timeout) | 000 | a1.test"));
+        QCOMPARE(f.outcomes().first(),
+                 QStringLiteral("a1.test | None Found (Timeout) | 000 | a1.test"));
         QVERIFY(f.panels[4].contains(QStringLiteral("1 of 1 seconds")));
         if (reachable) {
             // A timeout ends that Linking Site only; the next one is scanned normally.
@@ -230,7 +240,8 @@ private Q_SLOTS:
         f.set("txtTimeout", "2");
         TestWebServer::Reply reply;
         reply.chunks = {"HTTP/1.1 200 OK\r\n\r\n", "a", "b", "c", "d", "e", "f"};
-        reply.chunkIntervalMs = 400;
+        // Longer in all than the timeout, each gap shorter.
+        reply.chunkIntervalMs = kTickMs * 6 / 10;
         f.server.setReply(QStringLiteral("a1.test"), QStringLiteral("/"), reply);
         f.addMain(QStringLiteral("mine.test"), {"a1.test"});
         f.scan.StartScan();
@@ -244,9 +255,10 @@ private Q_SLOTS:
         ScanFixture f;
         TestWebServer::Reply reply;
         reply.chunks = {"HTTP/1.1 200 OK\r\n\r\n<html>first", "second</html>"};
-        reply.chunkIntervalMs = 400;
+        reply.chunkIntervalMs = kTickMs;
         f.server.setReply(QStringLiteral("a1.test"), QStringLiteral("/"), reply);
         f.addMain(QStringLiteral("mine.test"), {"a1.test", "a2.test"});
+        QSignalSpy chunksEnded(&f.server, &TestWebServer::chunksEnded);
         f.scan.StartScan();
         QTRY_VERIFY(!f.scan.fetcher().slot(0).strResponse.isEmpty());
         f.scan.Stop();
@@ -256,7 +268,8 @@ private Q_SLOTS:
         QVERIFY(!f.scan.fetcher().isWatchdogArmed(0));
 
         // Past the second piece of data and past the idle timeout: nothing of the old scan acts.
-        QTest::qWait(1600);
+        QVERIFY(chunksEnded.wait(5000));
+        QTest::qWait(3 * kTickMs);
         QVERIFY(f.outcomes().isEmpty());
         QCOMPARE(f.project.errors().count(), 0);
         QCOMPARE(f.statistics.lLinkingSitesScanned, 0);
@@ -272,18 +285,18 @@ private Q_SLOTS:
         f.addMain(QStringLiteral("mine.test"), {"a1.test", "a2.test"});
         bool stopOnce = true;
         // The window lets events run after the status update; a Stop handled there must hold.
-        QObject::connect(&f.scan, &ScanController::statusChanged, &f.scan,
-                         [&](int panel, const QString& text) {
-                             if (stopOnce && panel == 1 && text.startsWith(QStringLiteral("Downloading")))
-                             {
-                                 stopOnce = false;
-                                 f.scan.Stop();
-                             }
-                         });
+        QObject::connect(
+            &f.scan, &ScanController::statusChanged, &f.scan, [&](int panel, const QString& text) {
+                if (stopOnce && panel == 1 && text.startsWith(QStringLiteral("Downloading"))) {
+                    stopOnce = false;
+                    f.scan.Stop();
+                }
+            });
         f.scan.StartScan();
         QVERIFY(!f.running());
         QVERIFY(!f.scan.fetcher().isWatchdogArmed(0));
-        QTest::qWait(1600);
+        // Past the idle timeout: a watchdog left running would have ended the site by now.
+        QTest::qWait(3 * kTickMs);
         QCOMPARE(f.server.connectionCount(), 0);
         QVERIFY(f.outcomes().isEmpty());
         QVERIFY(!f.running());
@@ -307,14 +320,15 @@ private Q_SLOTS:
         f.scan.Stop();
         f.scan.StartScan();
         QTRY_COMPARE(f.server.requests().size(), 2);
-        Q_EMIT f.scan.analyzer().analysisFinished(0, first, PageAnalyzer::Continuation::AdvanceSite);
+        Q_EMIT f.scan.analyzer().analysisFinished(0, first,
+                                                  PageAnalyzer::Continuation::AdvanceSite);
         Q_EMIT f.scan.analyzer().analysisFinished(0, first, PageAnalyzer::Continuation::NextPage);
         QVERIFY(f.running());
         QVERIFY(f.outcomes().isEmpty());
         QCOMPARE(f.project.state().iCurrentSite, 1);
         // The running scan's own hand-back is taken.
         Q_EMIT f.scan.analyzer().analysisFinished(0, f.scan.generation(),
-                                                   PageAnalyzer::Continuation::AdvanceSite);
+                                                  PageAnalyzer::Continuation::AdvanceSite);
         QCOMPARE(f.outcomes().size(), 1);
         QCOMPARE(f.project.state().iCurrentSite, 2);
         f.scan.Stop();
@@ -324,9 +338,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("site");
         QTest::addColumn<QString>("outcome");
-        QTest::newRow("blank in host") << "my site.test" << "my site.test | None Found (Invalid Host) | 000 | my site.test";
-        QTest::newRow("port in host") << "a1.test:8080/" << "a1.test:8080 | None Found (Invalid Host) | 000 | a1.test:8080";
-        QTest::newRow("no host") << "http:///links.htm" << " | None Found (Invalid URL) | 000 | ";
+        QTest::newRow("blank in host")
+            << "my site.test"
+            << "my site.test | None Found (Invalid Host) | 000 | my site.test";
+        QTest::newRow("port in host")
+            << "a1.test:8080/"
+            << "a1.test:8080 | None Found (Invalid Host) | 000 | a1.test:8080";
+        QTest::newRow("no host") << "http:///links.htm"
+                                 << " | None Found (Invalid URL) | 000 | ";
     }
     void unusableUrlEndsTheSiteAtOnce()
     {
@@ -351,8 +370,9 @@ private Q_SLOTS:
         f.addMain(QStringLiteral("d.test"), {});
         f.scan.StartScan();
         QTRY_VERIFY(!f.running());
-        QCOMPARE(f.outcomes(), (QStringList{"a1.test | None Found | 000 | a1.test",
-                                            "c1.test | None Found | 000 | c1.test"}));
+        QCOMPARE(f.outcomes(),
+                 (QStringList{"a1.test | None Found | 000 | a1.test",
+                              "c1.test | None Found | 000 | c1.test"}));
         QCOMPARE(f.statistics.lMainSitesScanned, 2);
         QVERIFY(f.messages.isEmpty());
     }
@@ -365,11 +385,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("selectedRow");
         QTest::addColumn<QStringList>("remotes");
         // Main Site 1 has a1 (silent, skipped) and a2; Main Site 2 has b1 and b2.
-        QTest::newRow("all sites, skip linking site") << 0 << 0 << 0 << 0 << QStringList{"a1", "a2", "b1", "b2"};
+        QTest::newRow("all sites, skip linking site")
+            << 0 << 0 << 0 << 0 << QStringList{"a1", "a2", "b1", "b2"};
         // b2 is scanned: the skip of the Main Site applies to that one advance only.
-        QTest::newRow("all sites, skip main site") << 0 << 1 << 0 << 0 << QStringList{"a1", "b1", "b2"};
-        QTest::newRow("selected main site, skip linking site") << 1 << 0 << 1 << 0 << QStringList{"a1", "a2"};
-        QTest::newRow("selected main site, skip main site") << 1 << 1 << 1 << 0 << QStringList{"a1"};
+        QTest::newRow("all sites, skip main site")
+            << 0 << 1 << 0 << 0 << QStringList{"a1", "b1", "b2"};
+        QTest::newRow("selected main site, skip linking site")
+            << 1 << 0 << 1 << 0 << QStringList{"a1", "a2"};
+        QTest::newRow("selected main site, skip main site")
+            << 1 << 1 << 1 << 0 << QStringList{"a1"};
         QTest::newRow("selected linking site, skip") << 2 << 0 << 1 << 1 << QStringList{"a1"};
         QTest::newRow("selected linking site row 2") << 2 << 0 << 1 << 2 << QStringList{"a2"};
         QTest::newRow("selected main site 2") << 1 << 0 << 2 << 0 << QStringList{"b1", "b2"};
@@ -401,8 +425,10 @@ private Q_SLOTS:
         QCOMPARE(got, remotes);
         if (remotes.first() == QStringLiteral("a1"))
             QCOMPARE(f.project.results().entry(0).status, QStringLiteral("None Found (Skipped)"));
-        QCOMPARE(f.box.settings->ReadSetting(QStringLiteral("ScanType")), QString::number(scanType));
-        QCOMPARE(f.box.settings->ReadSetting(QStringLiteral("SkipType")), QString::number(skipType));
+        QCOMPARE(f.box.settings->ReadSetting(QStringLiteral("ScanType")),
+                 QString::number(scanType));
+        QCOMPARE(f.box.settings->ReadSetting(QStringLiteral("SkipType")),
+                 QString::number(skipType));
     }
 
     void expectedLinksField_data()
@@ -433,10 +459,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("advance");
         QTest::addColumn<QString>("limitOn");
         QTest::addColumn<int>("requests");
-        QTest::newRow("index 0: the site's own page only") << "0" << "1" << 1;
-        QTest::newRow("index 1: ten pages") << "1" << "1" << 10;
-        QTest::newRow("limit off: every queued page") << "1" << "0" << 15;
-        QTest::newRow("index outside the table: limit stays 0") << "13" << "1" << 0;
+        QTest::newRow("index 0: the site's own page only") << "0"
+                                                           << "1" << 1;
+        QTest::newRow("index 1: ten pages") << "1"
+                                            << "1" << 10;
+        QTest::newRow("limit off: every queued page") << "1"
+                                                      << "0" << 15;
+        QTest::newRow("index outside the table: limit stays 0") << "13"
+                                                                << "1" << 0;
     }
     void pageLimit()
     {
@@ -448,14 +478,14 @@ private Q_SLOTS:
         f.box.settings->WriteSetting(QStringLiteral("chkAuto"), limitOn);
         // Stands in for page analysis: every page queues one more, fifteen in all.
         int queued = 1;
-        QObject::connect(&f.scan, &ScanController::statusChanged, &f.scan,
-                         [&](int panel, const QString& text) {
-                             if (panel == 1 && text.startsWith(QStringLiteral("Finished")) && queued < 15) {
-                                 ++queued;
-                                 f.project.pageQueue().enqueue(QStringLiteral("a1.test/p%1.htm").arg(queued));
-                                 ++f.project.state().lPagesKnown;
-                             }
-                         });
+        QObject::connect(
+            &f.scan, &ScanController::statusChanged, &f.scan, [&](int panel, const QString& text) {
+                if (panel == 1 && text.startsWith(QStringLiteral("Finished")) && queued < 15) {
+                    ++queued;
+                    f.project.pageQueue().enqueue(QStringLiteral("a1.test/p%1.htm").arg(queued));
+                    ++f.project.state().lPagesKnown;
+                }
+            });
         f.addMain(QStringLiteral("mine.test"), {"a1.test"});
         f.scan.StartScan();
         QTRY_VERIFY(!f.running());
@@ -479,17 +509,43 @@ private Q_SLOTS:
         const int black = int(SiteColour::Black);
         const int green = int(SiteColour::Green);
         const int red = int(SiteColour::Red);
-        QTest::newRow("all found: nothing more") << "1" << 1 << "" << "1" << "1" << "" << 0 << black << "a1.test/links.htm";
-        QTest::newRow("1 of 3 found") << "3" << 1 << "" << "1" << "1"
-                                      << "a1.test | Missing 002 | 000 | a1.test/links.htm" << 1 << black << "a1.test/links.htm";
-        QTest::newRow("1 of 1000 found") << "1000" << 1 << "" << "1" << "1"
-                                         << "a1.test | Missing 999 | 000 | a1.test/links.htm" << 1 << black << "a1.test/links.htm";
-        QTest::newRow("redirect, URL updated") << "1" << 0 << "a1.test/go.php" << "1" << "1"
-                                               << "a1.test | Redirect Link | 001 | a1.test/go.php" << 2 << green << "a1.test/go.php";
-        QTest::newRow("redirect, URL kept") << "1" << 0 << "a1.test/go.php" << "1" << "0"
-                                            << "a1.test | Redirect Link | 001 | a1.test/go.php" << 2 << green << "a1.test/links.htm";
-        QTest::newRow("redirect detection off") << "1" << 0 << "a1.test/go.php" << "0" << "1"
-                                                << "a1.test | None Found (Possible Redirected URL) | 000 | a1.test" << 1 << red << "a1.test/links.htm";
+        QTest::newRow("all found: nothing more") << "1" << 1 << ""
+                                                 << "1"
+                                                 << "1"
+                                                 << "" << 0 << black << "a1.test/links.htm";
+        QTest::newRow("1 of 3 found") << "3" << 1 << ""
+                                      << "1"
+                                      << "1"
+                                      << "a1.test | Missing 002 | 000 | a1.test/links.htm" << 1
+                                      << black << "a1.test/links.htm";
+        QTest::newRow("1 of 1000 found") << "1000" << 1 << ""
+                                         << "1"
+                                         << "1"
+                                         << "a1.test | Missing 999 | 000 | a1.test/links.htm" << 1
+                                         << black << "a1.test/links.htm";
+        QTest::newRow("redirect, URL updated")
+            << "1" << 0 << "a1.test/go.php"
+            << "1"
+            << "1"
+            << "a1.test | Redirect Link | 001 | a1.test/go.php" << 2 << green << "a1.test/go.php";
+        QTest::newRow("redirect, URL kept") << "1" << 0 << "a1.test/go.php"
+                                            << "1"
+                                            << "0"
+                                            << "a1.test | Redirect Link | 001 | a1.test/go.php" << 2
+                                            << green << "a1.test/links.htm";
+        QTest::newRow("redirect detection off")
+            << "1" << 0 << "a1.test/go.php"
+            << "0"
+            << "1"
+            << "a1.test | None Found (Possible Redirected URL) | 000 | a1.test" << 1 << red
+            << "a1.test/links.htm";
+        // A check box is on only at "1", here as in page analysis, which then goes on crawling.
+        QTest::newRow("redirect detection at another value is off")
+            << "1" << 0 << "a1.test/go.php"
+            << "2"
+            << "1"
+            << "a1.test | None Found (Possible Redirected URL) | 000 | a1.test" << 1 << red
+            << "a1.test/links.htm";
     }
     void outcomeFollowsWhatTheAnalysisFound()
     {
@@ -538,18 +594,24 @@ private Q_SLOTS:
         QTest::addColumn<int>("selectedRow");
         QTest::addColumn<QString>("firstMain");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no Main Site selected") << 1 << 0 << 0 << "a.test"
-                                               << "You must select a Main Site to scan before using this scan type.";
-        QTest::newRow("selected Main Site has no Linking Sites") << 1 << 2 << 0 << "a.test"
-                                                                 << "You must enter a Linking Site to scan before using this scan type.";
-        QTest::newRow("no Linking Site selected") << 2 << 1 << 0 << "a.test"
-                                                  << "You must select a Linking Site to scan before using this scan type.";
-        QTest::newRow("Main Site without a domain") << 0 << 0 << 0 << "http://"
-                                                    << "Please enter the Domain you want to find links to.";
-        QTest::newRow("no Main Sites at all") << 0 << 0 << 0 << ""
-                                              << "Please enter the Domain you want to find links to.";
-        QTest::newRow("first Main Site without Linking Sites") << 0 << 0 << 0 << "b.test"
-                                                               << "Please enter at least one website to search for links.";
+        QTest::newRow("no Main Site selected")
+            << 1 << 0 << 0 << "a.test"
+            << "You must select a Main Site to scan before using this scan type.";
+        QTest::newRow("selected Main Site has no Linking Sites")
+            << 1 << 2 << 0 << "a.test"
+            << "You must enter a Linking Site to scan before using this scan type.";
+        QTest::newRow("no Linking Site selected")
+            << 2 << 1 << 0 << "a.test"
+            << "You must select a Linking Site to scan before using this scan type.";
+        QTest::newRow("Main Site without a domain")
+            << 0 << 0 << 0 << "http://"
+            << "Please enter the Domain you want to find links to.";
+        QTest::newRow("no Main Sites at all")
+            << 0 << 0 << 0 << ""
+            << "Please enter the Domain you want to find links to.";
+        QTest::newRow("first Main Site without Linking Sites")
+            << 0 << 0 << 0 << "b.test"
+            << "Please enter at least one website to search for links.";
     }
     void startIsRefused()
     {
@@ -567,7 +629,8 @@ private Q_SLOTS:
             f.addMain(QStringLiteral("b.test"), {});
         }
         // What the last scan left: results, errors and row colours are reset even so.
-        f.project.results().appendEntry({2, "old", "old", "Direct Link", "001", "old", SiteColour::Blue});
+        f.project.results().appendEntry(
+            {2, "old", "old", "Direct Link", "001", "old", SiteColour::Blue});
         f.project.errors().appendEntry({QStringLiteral("Timeout"), QStringLiteral("old")});
         if (f.project.linkingSites(1) && !f.project.linkingSites(1)->isEmpty())
             f.project.linkingSites(1)->setColour(0, SiteColour::Blue);
@@ -587,9 +650,9 @@ private Q_SLOTS:
 
     void conversions()
     {
-        QCOMPARE(ScanController::zeroPadded(2), QStringLiteral("002"));
-        QCOMPARE(ScanController::zeroPadded(42), QStringLiteral("042"));
-        QCOMPARE(ScanController::zeroPadded(1234), QStringLiteral("1234"));
+        QCOMPARE(ResultRecorder::zeroPadded(2), QStringLiteral("002"));
+        QCOMPARE(ResultRecorder::zeroPadded(42), QStringLiteral("042"));
+        QCOMPARE(ResultRecorder::zeroPadded(1234), QStringLiteral("1234"));
         QCOMPARE(ScanController::expectedLinks(QStringLiteral(" 7 ")), qint16(7));
         QCOMPARE(ScanController::expectedLinks(QStringLiteral("32767")), qint16(32767));
         QCOMPARE(ScanController::expectedLinks(QStringLiteral("32768")), qint16(1));

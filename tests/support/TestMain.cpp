@@ -4,6 +4,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <cstdio>
+
 namespace corvane::test {
 
 std::vector<TestFactory>& registeredTests()
@@ -34,11 +36,19 @@ int main(int argc, char** argv)
     // named on the command line as usual).
     const QByteArray only = qgetenv("CORVANE_TEST_ONLY");
     int failures = 0;
+    int ran = 0;
     for (const auto& factory : corvane::test::registeredTests()) {
         std::unique_ptr<QObject> test = factory();
-        if (!only.isEmpty() && only != test->metaObject()->className())
+        const QByteArray name = test->metaObject()->className();
+        if (!only.isEmpty() && only != name && !name.endsWith(QByteArray("::").append(only)))
             continue;
+        ++ran;
         failures += QTest::qExec(test.get(), argc, argv);
+    }
+    // A class asked for by name that is not there is a failure, not an empty success.
+    if (ran == 0) {
+        std::fprintf(stderr, "No test class %s in this area\n", only.constData());
+        return 1;
     }
     return failures == 0 ? 0 : 1;
 }

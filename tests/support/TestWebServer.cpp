@@ -211,12 +211,15 @@ void TestWebServer::sendChunk(QTcpSocket* socket, QList<QByteArray> chunks, int 
     if (chunks.isEmpty()) {
         if (!keepOpen)
             socket->disconnectFromHost();
+        Q_EMIT chunksEnded();
         return;
     }
     QPointer<QTcpSocket> guard(socket);
     QTimer::singleShot(interval, this, [this, guard, chunks, interval, keepOpen] {
         if (guard && guard->state() == QAbstractSocket::ConnectedState)
             sendChunk(guard.data(), chunks, interval, keepOpen);
+        else
+            Q_EMIT chunksEnded();
     });
 }
 

@@ -47,10 +47,10 @@ public:
         QByteArray raw;         // the request head, exactly as received
         QByteArray requestLine; // its first line, without CR LF
         QByteArray method;
-        QByteArray target;      // as in the request line
-        QString host;           // from an absolute target, else from the Host header; no port
-        QByteArray path;        // the target's path and query
-        QByteArray hostHeader;  // the Host header's value
+        QByteArray target;     // as in the request line
+        QString host;          // from an absolute target, else from the Host header; no port
+        QByteArray path;       // the target's path and query
+        QByteArray hostHeader; // the Host header's value
     };
 
     // Any host: a page set for this host name answers for every host without a page of its own.
@@ -88,6 +88,8 @@ public:
 
 Q_SIGNALS:
     void requestReceived(const corvane::test::TestWebServer::Request& request);
+    // A reply sent in chunks is over: its last chunk was sent, or the client went away first.
+    void chunksEnded();
 
 private:
     void onNewConnection();

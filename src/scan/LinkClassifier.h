@@ -1,0 +1,45 @@
+#pragma once
+
+#include "model/AppFolder.h"
+#include "scan/RuleEngine.h"
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+namespace corvane {
+
+class Project;
+class SettingsStore;
+struct FetchedPage;
+
+// What an href value is to the crawl, decided by substring tests (letter case ignored) and the
+// crawl rules: a value to skip, one that names no page type (it still counts when it names the
+// Main Site), a page the rules refuse, or a page of the web that the crawl may follow.
+class LinkClassifier
+{
+public:
+    enum class Kind {
+        Skip,       // javascript, mailto, file://, unsaved:, "#", or a value that names no page
+        Unfollowed, // not one of the page types: url is the value as cut out
+        Refused,    // a crawl rule refuses it: url is the resolved page
+        Page,       // url is the resolved page
+    };
+    struct Verdict {
+        Kind kind = Kind::Skip;
+        QString url;
+    };
+
+    LinkClassifier(const Project& project, const SettingsStore& settings, AppFolder app);
+
+    // followAll: the file-type filter is off ("chkFileTypes" other than "1"), read once a page.
+    Verdict classify(QStringView value, const FetchedPage& page, bool followAll) const;
+
+private:
+    bool isPageType(QStringView value) const;
+
+    const Project& m_project;
+    RuleEngine m_rules;
+};
+
+} // namespace corvane

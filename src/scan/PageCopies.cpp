@@ -1,0 +1,53 @@
+#include "scan/PageCopies.h"
+
+#include "model/Windows1252.h"
+#include "scan/PageText.h"
+
+#include <QFile>
+
+namespace corvane {
+
+void PageCopies::writeFile(std::unique_ptr<QFile>& file, const QString& path,
+                           const QByteArray& bytes)
+{
+    // A file removed or replaced by someone else meanwhile gets a new file of that name.
+    if (file && !QFile::exists(path))
+        file.reset();
+    if (!file) {
+        file = std::make_unique<QFile>(path);
+        if (!file->open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
+            file.reset();
+            return;
+        }
+    }
+    if (!file->seek(0) || file->write(bytes) != bytes.size() || !file->resize(bytes.size()))
+        file.reset();
+}
+
+void PageCopies::write(const PageText& text, int slot)
+{
+    const QString number = QString::number(slot);
+    const auto paths
+        = std::array{m_app.file(QStringLiteral("html") + number + QStringLiteral(".txt")),
+                     m_app.file(QStringLiteral("html2") + number + QStringLiteral(".txt"))};
+    std::array<std::unique_ptr<QFile>, 2> unkept;
+    auto& files = slot >= 0 && slot < kKeptSlots ? m_open[std::size_t(slot)] : unkept;
+    QString page = text.rewritten();
+    page.append(u"\r\n");
+    writeFile(files[0], paths[0], Windows1252::encode(page));
+    page.chop(2);
+    page.remove(u'\r');
+    page.remove(u'\n');
+    page.append(u"\r\n");
+    writeFile(files[1], paths[1], Windows1252::encode(page));
+}
+
+void PageCopies::closeAll()
+{
+    for (auto& files : m_open) {
+        for (auto& file : files)
+            file.reset();
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "model/AppFolder.h"
+
+#include <QFile>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+namespace corvane {
+
+class PageText;
+
+// The two copies every analysed page leaves in the application folder: html<n>.txt, the page with
+// every "href=" on a line of its own, and html2<n>.txt, the same without any line break; both end
+// with CR LF and are Windows-1252 text. Each page replaces the copies of the one before. A copy
+// that cannot be written is no reason to stop the scan: failures are not reported.
+class PageCopies
+{
+public:
+    explicit PageCopies(AppFolder app) : m_app(std::move(app)) {}
+
+    void write(const PageText& text, int slot);
+    // The files of a slot stay open from page to page while a Linking Site is scanned (opening
+    // and truncating them for every page costs more than the rest of a small page's analysis);
+    // this closes them.
+    void closeAll();
+
+private:
+    static constexpr int kKeptSlots = 10;
+    void writeFile(std::unique_ptr<QFile>& file, const QString& path, const QByteArray& bytes);
+
+    AppFolder m_app;
+    std::array<std::array<std::unique_ptr<QFile>, 2>, kKeptSlots> m_open;
+};
+
+} // namespace corvane
