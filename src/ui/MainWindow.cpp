@@ -395,8 +395,10 @@ void MainWindow::openProjectFile(const QString& path)
 void MainWindow::showAbout()
 {
     // One about window at a time; it lives until the user closes it.
-    if (!m_about)
+    if (!m_about) {
         m_about = new AboutWindow(m_launcher, this);
+        m_about->move(frameGeometry().center() - m_about->rect().center());
+    }
     m_about->show();
     m_about->raise();
     m_about->activateWindow();

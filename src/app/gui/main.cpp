@@ -23,7 +23,6 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationVersion(corvane::Branding::version());
-    QGuiApplication::setApplicationDisplayName(corvane::Branding::productName());
     QGuiApplication::setDesktopFileName(corvane::Branding::appId());
     QApplication::setWindowIcon(corvane::Artwork::programIcon());
 
