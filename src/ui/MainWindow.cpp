@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -127,6 +128,7 @@ void MainWindow::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
+    m_fileMenu = file;
     const struct {
         QString caption;
         QKeySequence key;
@@ -276,7 +278,8 @@ void MainWindow::startUp()
         m_settings.WriteSetting(QStringLiteral("showHelp"), QStringLiteral("0"));
     }
     m_webTab->navigate(Branding::website());
-    resize(1280, 800);
+    const QRect screen = this->screen()->availableGeometry();
+    resize(qMin(1280, screen.width() * 9 / 10), qMin(800, screen.height() * 9 / 10));
 }
 
 void MainWindow::showEvent(QShowEvent* event)
@@ -307,10 +310,10 @@ void MainWindow::setScanning(bool scanning)
 {
     m_buttons->setScanning(scanning);
     Frame1->setEnabled(!scanning);
-    for (QAction* action : menuBar()->actions().first()->menu()->actions()) {
-        if (action->objectName() != QStringLiteral("mnuFileItem3"))
-            action->setEnabled(!scanning);
-    }
+    // New, Open and Save; Exit stays.
+    const QList<QAction*> fileItems = m_fileMenu->actions();
+    for (int i = 0; i < 3; ++i)
+        fileItems.at(i)->setEnabled(!scanning);
 }
 
 void MainWindow::onTabChosen(int index)

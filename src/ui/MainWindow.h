@@ -108,6 +108,7 @@ private:
     StatisticsFrame* Frame6 = nullptr;
     QSplitter* m_split = nullptr;
     QLabel* m_panels[4] = {};
+    QMenu* m_fileMenu = nullptr;
     QMenu* mnuScan = nullptr;
     QActionGroup* m_scanTypes = nullptr;
     QMenu* mnuSkipPopup = nullptr;
