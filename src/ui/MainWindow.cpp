@@ -89,6 +89,7 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     m_split->addWidget(results);
     m_split->setStretchFactor(0, 1);
     m_split->setStretchFactor(1, 1);
+    connect(m_split, &QSplitter::splitterMoved, this, [this] { m_splitMoved = true; });
 
     Frame6 = new StatisticsFrame(m_statistics, m_project.pageQueue(), central);
     Frame6->setMaximumHeight(220);
@@ -282,15 +283,15 @@ void MainWindow::startUp()
     resize(qMin(1280, screen.width() * 9 / 10), qMin(800, screen.height() * 9 / 10));
 }
 
-void MainWindow::showEvent(QShowEvent* event)
+void MainWindow::resizeEvent(QResizeEvent* event)
 {
-    QMainWindow::showEvent(event);
-    if (m_sized)
+    QMainWindow::resizeEvent(event);
+    // "Websites" takes half of the width, until the user moves the divider.
+    if (m_splitMoved)
         return;
-    // "Websites" takes half of the width at first.
-    m_sized = true;
-    const int half = qMax(1, m_split->width() / 2);
-    m_split->setSizes({half, half});
+    // Equal weights: the splitter shares out whatever width it gets in these proportions, also
+    // when it has not been laid out at its new width yet.
+    m_split->setSizes({1 << 16, 1 << 16});
 }
 
 QString MainWindow::statusText(int panel) const

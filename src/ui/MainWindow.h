@@ -66,7 +66,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildMenus();
@@ -94,7 +94,7 @@ private:
     ReportWriter m_report;
     CuePlayer m_cues;
     ProjectCommands* m_commands = nullptr;
-    bool m_sized = false;
+    bool m_splitMoved = false;
 
     CommandButtons* m_buttons = nullptr;
     WebsitesPanel* Frame1 = nullptr;

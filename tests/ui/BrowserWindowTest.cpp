@@ -65,7 +65,7 @@ private Q_SLOTS:
         f = std::make_unique<WindowFixture>(true);
         f->box.settings->WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("3"));
         f->network.setRoute(server->route());
-        f->start();
+        f->start(QSize(1280, 800)); // the size of the pictures
         if (!f->browserViews)
             qInfo("browser views left out: no browser engine can run in this build");
     }

@@ -50,7 +50,7 @@ WindowFixture::~WindowFixture()
     Dialogs::clearHooks();
 }
 
-MainWindow& WindowFixture::start()
+MainWindow& WindowFixture::start(QSize size)
 {
     if (window) {
         window->project().state().bProjectSaved = true;
@@ -60,6 +60,8 @@ MainWindow& WindowFixture::start()
     MainWindowOptions options;
     options.browserViews = browserViews;
     window = std::make_unique<MainWindow>(*box.settings, box.app, network, options);
+    if (size.isValid())
+        window->resize(size);
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get()))
         qWarning("the window was not shown");
