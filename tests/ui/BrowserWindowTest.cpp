@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeView>
@@ -229,6 +230,7 @@ private Q_SLOTS:
         QVERIFY(!f->find<QPushButton>(QStringLiteral("cmdStop"))->isEnabled());
         QVERIFY(f->find<QWidget>(QStringLiteral("Frame1"))->isEnabled());
         QCOMPARE(w().statusText(1), QStringLiteral("Stopped"));
+        QCOMPARE(f->find<QProgressBar>(QStringLiteral("pb1"))->value(), ScanController::kProgressMaximum);
 
         auto* results = f->find<QTreeView>(QStringLiteral("List3"))->model();
         QCOMPARE(results->rowCount(), 3);

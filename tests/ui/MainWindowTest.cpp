@@ -4,6 +4,7 @@
 #include "output/ResultListActions.h"
 #include "support/TestRegistry.h"
 #include "ui/Branding.h"
+#include "ui/BrowserView.h"
 #include "ui/Dialogs.h"
 #include "ui/Presentation.h"
 
@@ -65,6 +66,9 @@ private Q_SLOTS:
         for (int i = 0; i < tabs->count(); ++i)
             QCOMPARE(tabs->tabText(i), captions.at(i));
         QCOMPARE(tabs->tabToolTip(1), QStringLiteral("Visit Linking Sites"));
+
+        f.click(QStringLiteral("cmdWebsite"));
+        QCOMPARE(f.opened.last(), QUrl::fromUserInput(Branding::website()));
 
         f.opened.clear();
         f.start();
@@ -186,6 +190,9 @@ private Q_SLOTS:
         QCOMPARE(column(f.find<QAbstractItemView>(QStringLiteral("List1"))->model(), 0),
                  QStringList{QStringLiteral("p1.test")});
         QVERIFY(!w.project().state().bProjectSaved);
+        // The rebuild's report is shown.
+        QTRY_COMPARE(f.find<BrowserView>(QStringLiteral("WebBrowser2"))->url(),
+                     QUrl::fromLocalFile(w.report().tempReportPath()));
     }
 
     void aFailedRebuildOrAutosaveIsReportedAndNothingIsLost()
@@ -387,6 +394,19 @@ private Q_SLOTS:
     {
         WindowFixture f;
         MainWindow& w = f.start();
+        // The documented names, which the code and the help refer to.
+        for (const char* name :
+             {"Form1", "cmdNew", "cmdOpen", "cmdSave", "Command9", "Command1", "cmdStop", "cmdSkip",
+              "Command10", "cmdWebsite", "Frame1", "innerFrame1", "txtDomain", "cmdAdd2",
+              "cmdDelete", "cmdEditMain", "cmdImport2", "List4", "innerFrame2", "lblblah", "Text1",
+              "cmdAdd", "cmbDel", "cmdEdit", "cmdImport", "List1", "Frame2", "TabStrip1", "List3",
+              "lstErr", "lblErr", "WebBrowser1", "txtURL", "cmdGo", "cmdBack", "cmdForward",
+              "cmdWebStop", "cmdRefresh", "Frame5", "Combo3", "WebBrowser2", "Command8",
+              "Command8a", "framePost", "cmbSites", "Frame6", "List2", "pb1", "StatusBar1",
+              "mnuScan", "mnuSkipPopup", "Popup1", "Popup2"})
+            QVERIFY2(w.objectName() == QLatin1String(name)
+                         || w.findChild<QObject*>(QString::fromLatin1(name)) != nullptr,
+                     name);
         for (const char* name : {"txtDomain", "Text1", "List4", "List1", "List3", "lstErr", "List2",
                                  "Command10", "txtURL"}) {
             auto* widget = f.find<QWidget>(QString::fromLatin1(name));
