@@ -35,7 +35,6 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
                        Options options)
     : m_settings(settings),
       m_app(std::move(app)),
-      m_network(network),
       m_statistics(settings),
       m_files(m_project, settings, m_app),
       m_editor(m_project, m_files),
@@ -147,7 +146,7 @@ void MainWindow::buildMenus()
         connect(action, &QAction::triggered, this, fileItems[i].run);
     }
 
-    mnuScan = menuBar()->addMenu(tr("Scan Type"));
+    mnuScan = menuBar()->addMenu(tr("&Scan Type"));
     mnuScan->setObjectName(QStringLiteral("mnuScan"));
     m_scanTypes = new QActionGroup(this);
     const QString scanTypes[] = {tr("Scan all main sites"), tr("Just scan the selected main site"),
@@ -179,13 +178,13 @@ void MainWindow::buildMenus()
                 mnuSkipPopup->popup(m_buttons->cmdSkip->mapToGlobal(pos));
             });
 
-    QMenu* help = menuBar()->addMenu(tr("Help"));
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     QAction* viewHelp = help->addAction(tr("View Help File"));
     viewHelp->setObjectName(QStringLiteral("mnuHelpItem"));
     viewHelp->setShortcut(QKeySequence::HelpContents);
     connect(viewHelp, &QAction::triggered, this, &MainWindow::openHelpFile);
-    QMenu* about = menuBar()->addMenu(tr("About"));
+    QMenu* about = menuBar()->addMenu(tr("&About"));
     about->setObjectName(QStringLiteral("mnuAbout"));
     QAction* aboutItem = about->addAction(tr("About this software"));
     aboutItem->setObjectName(QStringLiteral("mnuAboutItem"));

@@ -110,6 +110,21 @@ private Q_SLOTS:
         QVERIFY(!w.project().state().bProjectSaved);
     }
 
+    void anUnreadableLastProjectLeavesWhatWasReadAndSaysSo()
+    {
+        WindowFixture f;
+        const QString path = f.box.file(QStringLiteral("Project Files/cut.prj"));
+        // The second Linking Site line has one field only: reading ends there.
+        QVERIFY(test::writeAll(path, "mine.test\r\ngood.test|1\r\ncut.test\r\nNEXTSITE:lost.test\r\n"));
+        f.box.settings->WriteSetting(QStringLiteral("LastProject"), path);
+        MainWindow& w = f.start();
+        QCOMPARE(w.project().mainSiteCount(), 1);
+        QCOMPARE(w.project().linkingSites(1)->count(), 1);
+        QVERIFY(f.find<QListView>(QStringLiteral("List4"))->selectionModel()->selectedRows().isEmpty());
+        QVERIFY2(w.statusText(1).startsWith(QStringLiteral("Could not read ")), qPrintable(w.statusText(1)));
+        QCOMPARE(f.box.settings->ReadSetting(QStringLiteral("LastProject")), path);
+    }
+
     void entryBoxesAddSitesAndEnableTheirButtons()
     {
         WindowFixture f;
