@@ -205,6 +205,26 @@ private Q_SLOTS:
         QCOMPARE(w().project().errors().cell(0, 0), QStringLiteral("Timeout"));
     }
 
+    void skipAndStopTakeEffectWhileAServerSaysNothing()
+    {
+        server->setSilent(QStringLiteral("quiet1.test"), QStringLiteral("/"));
+        server->setSilent(QStringLiteral("quiet2.test"), QStringLiteral("/"));
+        f->find<QAction>(QStringLiteral("mnuFileItem0"))->trigger(); // New Project
+        f->addSites(QStringLiteral("mine.test"), {QStringLiteral("quiet1.test"), QStringLiteral("quiet2.test")});
+        f->click(QStringLiteral("Command1"));
+        QTRY_VERIFY_WITH_TIMEOUT(w().statusText(3).contains(QStringLiteral("quiet1.test")), 5000);
+        f->click(QStringLiteral("cmdSkip"));
+        QCOMPARE(w().project().results().cell(0, ResultList::Status), QStringLiteral("None Found (Skipped)"));
+        QTRY_VERIFY_WITH_TIMEOUT(w().statusText(3).contains(QStringLiteral("quiet2.test")), 5000);
+        f->click(QStringLiteral("cmdStop"));
+        QVERIFY(!w().project().state().bScanRunning);
+        QCOMPARE(w().project().results().count(), 1); // nothing for the site the Stop interrupted
+        QCOMPARE(w().statusText(1), QStringLiteral("Stopped"));
+        QVERIFY(f->find<QPushButton>(QStringLiteral("Command1"))->isEnabled());
+        QVERIFY(!f->find<QPushButton>(QStringLiteral("cmdSkip"))->isEnabled());
+        w().project().state().bProjectSaved = true;
+    }
+
     void aScanFromTheWindowFillsListsStatisticsAndReport()
     {
         server->setPage(QStringLiteral("good.test"), QStringLiteral("/"),
