@@ -1,6 +1,7 @@
 #include "ui/BrowserView.h"
 
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineView>
 
@@ -35,7 +36,8 @@ void BrowserView::navigate(const QUrl& url)
     }
     m_url = url;
     m_address->setText(url.toString());
-    Q_EMIT navigated(url);
+    // Reached later, as a browser reaches it.
+    QTimer::singleShot(0, this, [this, url] { Q_EMIT navigated(url); });
 }
 
 QUrl BrowserView::url() const

@@ -8,13 +8,15 @@
 
 namespace corvane {
 
-CuePlayer::CuePlayer(QObject* parent)
-    : QObject(parent), m_hasOutput(!QMediaDevices::audioOutputs().isEmpty())
-{
-}
+CuePlayer::CuePlayer(QObject* parent) : QObject(parent) {}
 
 void CuePlayer::PlayCue(const QString& wavFile)
 {
+    // The audio system is asked when the first cue is played, not at every start.
+    if (!m_outputChecked) {
+        m_outputChecked = true;
+        m_hasOutput = !QMediaDevices::audioOutputs().isEmpty();
+    }
     if (!m_hasOutput || !QFileInfo(wavFile).isFile())
         return;
     QSoundEffect*& effect = m_effects[wavFile];

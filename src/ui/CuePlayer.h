@@ -18,10 +18,10 @@ public:
     explicit CuePlayer(QObject* parent = nullptr);
 
     void PlayCue(const QString& wavFile);
-    bool hasOutput() const { return m_hasOutput; }
 
 private:
     QHash<QString, QSoundEffect*> m_effects;
+    bool m_outputChecked = false;
     bool m_hasOutput = false;
 };
 

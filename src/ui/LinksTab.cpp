@@ -76,9 +76,11 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblResults);
-    layout->addWidget(List3, 3);
+    // The results take the height; the errors keep theirs.
+    lstErr->setFixedHeight(lstErr->fontMetrics().height() * 8);
+    layout->addWidget(List3, 1);
     layout->addWidget(lblErr);
-    layout->addWidget(lstErr, 1);
+    layout->addWidget(lstErr);
 
     connect(List3, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const QModelIndex index = List3->indexAt(pos);

@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -37,7 +38,6 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
                        Options options)
     : m_settings(settings),
       m_app(std::move(app)),
-      m_network(network),
       m_statistics(settings),
       m_files(m_project, settings, m_app),
       m_editor(m_project, m_files),
@@ -91,6 +91,7 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     m_split->addWidget(results);
     m_split->setStretchFactor(0, 1);
     m_split->setStretchFactor(1, 1);
+    connect(m_split, &QSplitter::splitterMoved, this, [this] { m_splitMoved = true; });
 
     Frame6 = new StatisticsFrame(m_statistics, m_project.pageQueue(), central);
     Frame6->setMaximumHeight(220);
@@ -130,6 +131,7 @@ void MainWindow::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
+    m_fileMenu = file;
     const struct {
         QString caption;
         QKeySequence key;
@@ -147,7 +149,7 @@ void MainWindow::buildMenus()
         connect(action, &QAction::triggered, this, fileItems[i].run);
     }
 
-    mnuScan = menuBar()->addMenu(tr("Scan Type"));
+    mnuScan = menuBar()->addMenu(tr("&Scan Type"));
     mnuScan->setObjectName(QStringLiteral("mnuScan"));
     m_scanTypes = new QActionGroup(this);
     const QString scanTypes[] = {tr("Scan all main sites"), tr("Just scan the selected main site"),
@@ -179,13 +181,13 @@ void MainWindow::buildMenus()
                 mnuSkipPopup->popup(m_buttons->cmdSkip->mapToGlobal(pos));
             });
 
-    QMenu* help = menuBar()->addMenu(tr("Help"));
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     QAction* viewHelp = help->addAction(tr("View Help File"));
     viewHelp->setObjectName(QStringLiteral("mnuHelpItem"));
     viewHelp->setShortcut(QKeySequence::HelpContents);
     connect(viewHelp, &QAction::triggered, this, &MainWindow::openHelpFile);
-    QMenu* about = menuBar()->addMenu(tr("About"));
+    QMenu* about = menuBar()->addMenu(tr("&About"));
     about->setObjectName(QStringLiteral("mnuAbout"));
     QAction* aboutItem = about->addAction(tr("About this software"));
     aboutItem->setObjectName(QStringLiteral("mnuAboutItem"));
@@ -281,18 +283,19 @@ void MainWindow::startUp()
         m_settings.WriteSetting(QStringLiteral("showHelp"), QStringLiteral("0"));
     }
     m_webTab->navigate(Branding::website());
-    resize(1280, 800);
+    const QRect screen = this->screen()->availableGeometry();
+    resize(qMin(1280, screen.width() * 9 / 10), qMin(800, screen.height() * 9 / 10));
 }
 
-void MainWindow::showEvent(QShowEvent* event)
+void MainWindow::resizeEvent(QResizeEvent* event)
 {
-    QMainWindow::showEvent(event);
-    if (m_sized)
+    QMainWindow::resizeEvent(event);
+    // "Websites" takes half of the width, until the user moves the divider.
+    if (m_splitMoved)
         return;
-    // "Websites" takes half of the width at first.
-    m_sized = true;
-    const int half = qMax(1, m_split->width() / 2);
-    m_split->setSizes({half, half});
+    // Equal weights: the splitter shares out whatever width it gets in these proportions, also
+    // when it has not been laid out at its new width yet.
+    m_split->setSizes({1 << 16, 1 << 16});
 }
 
 QString MainWindow::statusText(int panel) const
@@ -312,10 +315,10 @@ void MainWindow::setScanning(bool scanning)
 {
     m_buttons->setScanning(scanning);
     Frame1->setEnabled(!scanning);
-    for (QAction* action : menuBar()->actions().first()->menu()->actions()) {
-        if (action->objectName() != QStringLiteral("mnuFileItem3"))
-            action->setEnabled(!scanning);
-    }
+    // New, Open and Save; Exit stays.
+    const QList<QAction*> fileItems = m_fileMenu->actions();
+    for (int i = 0; i < 3; ++i)
+        fileItems.at(i)->setEnabled(!scanning);
 }
 
 void MainWindow::onTabChosen(int index)
@@ -368,7 +371,6 @@ void MainWindow::showNotAvailable(const QString& window)
         {QStringLiteral("Form4"), tr("The Linking Site import")},
         {QStringLiteral("Form4a"), tr("The Main Site import")},
         {QStringLiteral("frmOptions"), tr("The options window")},
-        {QStringLiteral("frmAbout"), tr("The about window")},
     };
     setStatus(1, tr("%1 is not available in this version.").arg(names.value(window, window)));
 }

@@ -76,7 +76,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildMenus();
@@ -93,7 +93,6 @@ private:
 
     SettingsStore& m_settings;
     AppFolder m_app;
-    NetworkContext& m_network;
 
     // The project and the engine, built before the window's areas and outliving them.
     Project m_project;
@@ -104,7 +103,7 @@ private:
     ReportWriter m_report;
     CuePlayer m_cues;
     ProjectCommands* m_commands = nullptr;
-    bool m_sized = false;
+    bool m_splitMoved = false;
     WebsiteLauncher* m_launcher = nullptr;
     QPointer<AboutWindow> m_about;
 
@@ -120,6 +119,7 @@ private:
     StatisticsFrame* Frame6 = nullptr;
     QSplitter* m_split = nullptr;
     QLabel* m_panels[4] = {};
+    QMenu* m_fileMenu = nullptr;
     QMenu* mnuScan = nullptr;
     QActionGroup* m_scanTypes = nullptr;
     QMenu* mnuSkipPopup = nullptr;

@@ -28,21 +28,29 @@ void ProjectCommands::newProject()
 
 void ProjectCommands::openProject()
 {
+    QString chosen;
     const std::optional<FileOutcome> outcome =
-        m_files.cmdOpen_Click([this](const QString& folder, const QString&) {
-            return Dialogs::openFileName(m_window, folder, kProjectFilter);
+        m_files.cmdOpen_Click([this, &chosen](const QString& folder, const QString&) {
+            chosen = Dialogs::openFileName(m_window, folder, kProjectFilter);
+            return chosen;
         });
-    if (outcome && !outcome->ok)
-        Q_EMIT statusText(tr("The project could not be read completely: %1").arg(outcome->error));
+    if (outcome)
+        reportRead(chosen, *outcome);
 }
 
 void ProjectCommands::openLastProject(const QString& path)
 {
     if (path.isEmpty())
         return;
-    const FileOutcome outcome = m_files.LoadProjectFile(path);
+    reportRead(path, m_files.LoadProjectFile(path));
+}
+
+void ProjectCommands::reportRead(const QString& path, const FileOutcome& outcome)
+{
+    // The project keeps what was read before the failure; the status bar says where it stopped.
     if (!outcome.ok)
-        Q_EMIT statusText(tr("The last project could not be read completely: %1").arg(outcome.error));
+        Q_EMIT statusText(
+            tr("Could not read %1 completely: %2").arg(QDir::toNativeSeparators(path), outcome.error));
 }
 
 void ProjectCommands::openProjectFile(const QString& path)

@@ -40,6 +40,7 @@ Q_SIGNALS:
 
 private:
     QString askSavePath(const QString& folder, const QString& suggestedName);
+    void reportRead(const QString& path, const FileOutcome& outcome);
 
     Project& m_project;
     ProjectFile& m_files;

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeView>
@@ -65,7 +66,7 @@ private Q_SLOTS:
         f = std::make_unique<WindowFixture>(true);
         f->box.settings->WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("3"));
         f->network.setRoute(server->route());
-        f->start();
+        f->start(QSize(1280, 800)); // the size of the pictures
         if (!f->browserViews)
             qInfo("browser views left out: no browser engine can run in this build");
     }
@@ -96,41 +97,72 @@ private Q_SLOTS:
                                   20000);
     }
 
-    void resultMenuBrowsesCopiesAndMarks()
+    void resultMenuBrowsesAndCopies_data()
     {
-        addResult(local(QStringLiteral("/links.html")), QStringLiteral("None Found"),
-                  QStringLiteral("http://found.test/page?id=1"), SiteColour::Red, 1);
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QString>("expected"); // the address browsed or the clipboard's text
+        QTest::addColumn<bool>("browses");
+        // Main "mine.test", Remote the test server's page, URL an address with "http" in it.
+        QTest::newRow("Browse Main Site") << 0 << QStringLiteral("http://mine.test") << true;
+        QTest::newRow("Browse Linking Site") << 1 << QStringLiteral("http://%1/links.html") << true;
+        QTest::newRow("Browse Found On") << 2 << QStringLiteral("%1/new?from=http") << true;
+        QTest::newRow("Copy Main Site") << 3 << QStringLiteral("mine.test") << false;
+        QTest::newRow("Copy Linking Site") << 4 << QStringLiteral("%1/links.html") << false;
+        QTest::newRow("Copy Found On") << 5 << QStringLiteral("%1/new?from=http") << false;
+    }
+
+    void resultMenuBrowsesAndCopies()
+    {
+        QFETCH(int, item);
+        QFETCH(QString, expected);
+        QFETCH(bool, browses);
+        const QString host = local(QString());
+        expected = expected.contains(u'%') ? expected.arg(host) : expected;
+        addResult(host + QStringLiteral("/links.html"), QStringLiteral("Direct Link"),
+                  host + QStringLiteral("/new?from=http"), SiteColour::Blue, 2);
         auto* list = f->find<QTreeView>(QStringLiteral("List3"));
         list->setCurrentIndex(list->model()->index(0, 0));
-        auto choose = [this](int item) {
-            f->find<QAction>(QStringLiteral("mnuPopup2Item%1").arg(item))->trigger();
-        };
-
-        choose(1); // Browse Linking Site
-        const QString completed = QStringLiteral("http://") + local(QStringLiteral("/links.html"));
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        f->find<QAction>(QStringLiteral("mnuPopup2Item%1").arg(item))->trigger();
+        if (!browses) {
+            QCOMPARE(QApplication::clipboard()->text(), expected);
+            QCOMPARE(tabs()->currentIndex(), int(MainWindow::LinksTabIndex));
+            return;
+        }
         QCOMPARE(tabs()->currentIndex(), int(MainWindow::WebTabIndex));
-        QCOMPARE(f->find<QLineEdit>(QStringLiteral("txtURL"))->text(), completed);
-        QTRY_COMPARE_WITH_TIMEOUT(web()->url(), QUrl(completed), 20000);
-        showTab(MainWindow::LinksTabIndex);
+        QCOMPARE(f->find<QLineEdit>(QStringLiteral("txtURL"))->text(), expected);
+        if (expected.contains(host))
+            QTRY_COMPARE_WITH_TIMEOUT(web()->url(), QUrl::fromUserInput(expected), 20000);
+    }
 
-        choose(5); // Copy Found On
-        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("http://found.test/page?id=1"));
-
+    void markingChangesStatusColourAndIconOnly()
+    {
+        addResult(QStringLiteral("partner.test"), QStringLiteral("None Found"),
+                  QStringLiteral("partner.test"), SiteColour::Red, 1);
+        auto* list = f->find<QTreeView>(QStringLiteral("List3"));
+        list->setCurrentIndex(list->model()->index(0, 0));
         const auto row = [list](int column, int role = Qt::DisplayRole) {
             return list->model()->index(0, column).data(role);
         };
-        choose(7); // Mark as Found
-        QCOMPARE(row(2).toString(), QStringLiteral("Direct Link"));
-        QCOMPARE(row(0, Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 255));
-        QCOMPARE(row(0, Qt::DecorationRole).value<QIcon>().cacheKey(),
-                 Presentation::resultIcon(2).cacheKey());
-        QCOMPARE(row(4).toString(), QStringLiteral("http://found.test/page?id=1"));
-        QCOMPARE(row(3).toString(), QStringLiteral("001"));
-        choose(8); // Mark as None Found
-        QCOMPARE(row(2).toString(), QStringLiteral("None Found"));
-        QCOMPARE(row(0, Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
-        QCOMPARE(row(0, Qt::DecorationRole).value<QIcon>().cacheKey(),
-                 Presentation::resultIcon(1).cacheKey());
+        const QStringList before = {row(0).toString(), row(1).toString(), row(3).toString(),
+                                    row(4).toString()};
+        struct Mark {
+            int item;
+            QString status;
+            QColor colour;
+            int icon;
+        };
+        for (const Mark& mark : {Mark{7, QStringLiteral("Direct Link"), QColor(0, 0, 255), 2},
+                                 Mark{8, QStringLiteral("None Found"), QColor(255, 0, 0), 1}}) {
+            f->find<QAction>(QStringLiteral("mnuPopup2Item%1").arg(mark.item))->trigger();
+            QCOMPARE(row(2).toString(), mark.status);
+            QCOMPARE(row(0, Qt::ForegroundRole).value<QColor>(), mark.colour);
+            QCOMPARE(row(0, Qt::DecorationRole).value<QIcon>().cacheKey(),
+                     Presentation::resultIcon(mark.icon).cacheKey());
+            QCOMPARE((QStringList{row(0).toString(), row(1).toString(), row(3).toString(),
+                                  row(4).toString()}),
+                     before);
+        }
         QVERIFY(w().project().state().bProjectSaved);
     }
 
@@ -173,6 +205,26 @@ private Q_SLOTS:
         QCOMPARE(w().project().errors().cell(0, 0), QStringLiteral("Timeout"));
     }
 
+    void skipAndStopTakeEffectWhileAServerSaysNothing()
+    {
+        server->setSilent(QStringLiteral("quiet1.test"), QStringLiteral("/"));
+        server->setSilent(QStringLiteral("quiet2.test"), QStringLiteral("/"));
+        f->find<QAction>(QStringLiteral("mnuFileItem0"))->trigger(); // New Project
+        f->addSites(QStringLiteral("mine.test"), {QStringLiteral("quiet1.test"), QStringLiteral("quiet2.test")});
+        f->click(QStringLiteral("Command1"));
+        QTRY_VERIFY_WITH_TIMEOUT(w().statusText(3).contains(QStringLiteral("quiet1.test")), 5000);
+        f->click(QStringLiteral("cmdSkip"));
+        QCOMPARE(w().project().results().cell(0, ResultList::Status), QStringLiteral("None Found (Skipped)"));
+        QTRY_VERIFY_WITH_TIMEOUT(w().statusText(3).contains(QStringLiteral("quiet2.test")), 5000);
+        f->click(QStringLiteral("cmdStop"));
+        QVERIFY(!w().project().state().bScanRunning);
+        QCOMPARE(w().project().results().count(), 1); // nothing for the site the Stop interrupted
+        QCOMPARE(w().statusText(1), QStringLiteral("Stopped"));
+        QVERIFY(f->find<QPushButton>(QStringLiteral("Command1"))->isEnabled());
+        QVERIFY(!f->find<QPushButton>(QStringLiteral("cmdSkip"))->isEnabled());
+        w().project().state().bProjectSaved = true;
+    }
+
     void aScanFromTheWindowFillsListsStatisticsAndReport()
     {
         server->setPage(QStringLiteral("good.test"), QStringLiteral("/"),
@@ -198,6 +250,7 @@ private Q_SLOTS:
         QVERIFY(!f->find<QPushButton>(QStringLiteral("cmdStop"))->isEnabled());
         QVERIFY(f->find<QWidget>(QStringLiteral("Frame1"))->isEnabled());
         QCOMPARE(w().statusText(1), QStringLiteral("Stopped"));
+        QCOMPARE(f->find<QProgressBar>(QStringLiteral("pb1"))->value(), ScanController::kProgressMaximum);
 
         auto* results = f->find<QTreeView>(QStringLiteral("List3"))->model();
         QCOMPARE(results->rowCount(), 3);

@@ -1,9 +1,10 @@
 #include "WindowFixture.h"
 
+#include "app/Branding.h"
 #include "model/ProjectFile.h"
 #include "output/ResultListActions.h"
 #include "support/TestRegistry.h"
-#include "app/Branding.h"
+#include "ui/BrowserView.h"
 #include "ui/Dialogs.h"
 #include "ui/Presentation.h"
 
@@ -66,6 +67,9 @@ private Q_SLOTS:
             QCOMPARE(tabs->tabText(i), captions.at(i));
         QCOMPARE(tabs->tabToolTip(1), QStringLiteral("Visit Linking Sites"));
 
+        f.click(QStringLiteral("cmdWebsite"));
+        QCOMPARE(f.opened.last(), QUrl::fromUserInput(Branding::website()));
+
         f.opened.clear();
         f.start();
         QVERIFY(f.opened.isEmpty());
@@ -104,6 +108,21 @@ private Q_SLOTS:
         QVERIFY(w.project().state().bProjectSaved);
         f.type(QStringLiteral("txtDomain"), QStringLiteral("b"));
         QVERIFY(!w.project().state().bProjectSaved);
+    }
+
+    void anUnreadableLastProjectLeavesWhatWasReadAndSaysSo()
+    {
+        WindowFixture f;
+        const QString path = f.box.file(QStringLiteral("Project Files/cut.prj"));
+        // The second Linking Site line has one field only: reading ends there.
+        QVERIFY(test::writeAll(path, "mine.test\r\ngood.test|1\r\ncut.test\r\nNEXTSITE:lost.test\r\n"));
+        f.box.settings->WriteSetting(QStringLiteral("LastProject"), path);
+        MainWindow& w = f.start();
+        QCOMPARE(w.project().mainSiteCount(), 1);
+        QCOMPARE(w.project().linkingSites(1)->count(), 1);
+        QVERIFY(f.find<QListView>(QStringLiteral("List4"))->selectionModel()->selectedRows().isEmpty());
+        QVERIFY2(w.statusText(1).startsWith(QStringLiteral("Could not read ")), qPrintable(w.statusText(1)));
+        QCOMPARE(f.box.settings->ReadSetting(QStringLiteral("LastProject")), path);
     }
 
     void entryBoxesAddSitesAndEnableTheirButtons()
@@ -186,6 +205,9 @@ private Q_SLOTS:
         QCOMPARE(column(f.find<QAbstractItemView>(QStringLiteral("List1"))->model(), 0),
                  QStringList{QStringLiteral("p1.test")});
         QVERIFY(!w.project().state().bProjectSaved);
+        // The rebuild's report is shown.
+        QTRY_COMPARE(f.find<BrowserView>(QStringLiteral("WebBrowser2"))->url(),
+                     QUrl::fromLocalFile(w.report().tempReportPath()));
     }
 
     void aFailedRebuildOrAutosaveIsReportedAndNothingIsLost()
@@ -386,6 +408,19 @@ private Q_SLOTS:
     {
         WindowFixture f;
         MainWindow& w = f.start();
+        // The documented names, which the code and the help refer to.
+        for (const char* name :
+             {"Form1", "cmdNew", "cmdOpen", "cmdSave", "Command9", "Command1", "cmdStop", "cmdSkip",
+              "Command10", "cmdWebsite", "Frame1", "innerFrame1", "txtDomain", "cmdAdd2",
+              "cmdDelete", "cmdEditMain", "cmdImport2", "List4", "innerFrame2", "lblblah", "Text1",
+              "cmdAdd", "cmbDel", "cmdEdit", "cmdImport", "List1", "Frame2", "TabStrip1", "List3",
+              "lstErr", "lblErr", "WebBrowser1", "txtURL", "cmdGo", "cmdBack", "cmdForward",
+              "cmdWebStop", "cmdRefresh", "Frame5", "Combo3", "WebBrowser2", "Command8",
+              "Command8a", "framePost", "cmbSites", "Frame6", "List2", "pb1", "StatusBar1",
+              "mnuScan", "mnuSkipPopup", "Popup1", "Popup2"})
+            QVERIFY2(w.objectName() == QLatin1String(name)
+                         || w.findChild<QObject*>(QString::fromLatin1(name)) != nullptr,
+                     name);
         for (const char* name : {"txtDomain", "Text1", "List4", "List1", "List3", "lstErr", "List2",
                                  "Command10", "txtURL"}) {
             auto* widget = f.find<QWidget>(QString::fromLatin1(name));

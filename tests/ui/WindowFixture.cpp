@@ -21,6 +21,10 @@ const ApplicationRegistrar kWidgetsApplication([](int& argc, char** argv) {
 
 bool browserEngineUsable()
 {
+    // CORVANE_TEST_BROWSERS=1 or 0 decides; by default the sanitizer build leaves them out.
+    const QByteArray choice = qgetenv("CORVANE_TEST_BROWSERS");
+    if (!choice.isEmpty())
+        return choice != "0";
 #if defined(__SANITIZE_ADDRESS__)
     return false;
 #else
@@ -46,7 +50,7 @@ WindowFixture::~WindowFixture()
     Dialogs::clearHooks();
 }
 
-MainWindow& WindowFixture::start()
+MainWindow& WindowFixture::start(QSize size)
 {
     if (window) {
         window->project().state().bProjectSaved = true;
@@ -56,6 +60,8 @@ MainWindow& WindowFixture::start()
     MainWindowOptions options;
     options.browserViews = browserViews;
     window = std::make_unique<MainWindow>(*box.settings, box.app, network, options);
+    if (size.isValid())
+        window->resize(size);
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get()))
         qWarning("the window was not shown");

@@ -19,8 +19,9 @@ struct WindowFixture {
     explicit WindowFixture(bool browserViews = false);
     ~WindowFixture();
 
-    // Builds the window (again), as a start of the program does.
-    MainWindow& start();
+    // Builds the window (again), as a start of the program does; size: the window's size when
+    // it is shown (the offscreen screen is small).
+    MainWindow& start(QSize size = {});
 
     template <typename T> T* find(const QString& name) const
     {

@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <memory>
@@ -19,6 +20,9 @@ int main(int argc, char** argv)
 {
     // The browser views share their graphics context with the window; set before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The browser engine describes its graphics set-up at every start; QT_LOGGING_RULES can
+    // still ask for it.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Corvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvane"));
