@@ -208,10 +208,8 @@ void MainWindow::connectEngine()
     connect(b->cmdStop, &QPushButton::clicked, &m_scan, &ScanController::Stop);
     connect(b->cmdSkip, &QPushButton::clicked, &m_scan, &ScanController::Skip);
     connect(b->Command10, &QPushButton::clicked, this, &MainWindow::popUpScanTypeMenu);
-    connect(b->cmdWebsite, &QPushButton::clicked, this, [this] {
-        if (m_launcher)
-            m_launcher->openWebsite();
-    });
+    connect(b->cmdWebsite, &QPushButton::clicked, this,
+            [this] { websiteLauncher()->openWebsite(); });
 
     connect(Frame1, &WebsitesPanel::statusHint, this, [this](const QString& text) {
         setStatus(1, text);
@@ -389,6 +387,14 @@ void MainWindow::setWebsiteLauncher(WebsiteLauncher* launcher)
     m_launcher = launcher;
 }
 
+WebsiteLauncher* MainWindow::websiteLauncher()
+{
+    // A window built without the program's launcher (a test) has one of its own.
+    if (!m_launcher)
+        m_launcher = new WebsiteLauncher(this);
+    return m_launcher;
+}
+
 void MainWindow::openProjectFile(const QString& path)
 {
     m_commands->openProjectFile(path);
@@ -398,7 +404,7 @@ void MainWindow::showAbout()
 {
     // One about window at a time; it lives until the user closes it.
     if (!m_about) {
-        m_about = new AboutWindow(m_launcher, this);
+        m_about = new AboutWindow(websiteLauncher(), this);
         m_about->move(frameGeometry().center() - m_about->rect().center());
     }
     m_about->show();

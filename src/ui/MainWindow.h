@@ -69,6 +69,7 @@ public:
     // The website button and the about window open the website through this launcher; it
     // outlives the window, so a website being opened at shutdown still opens.
     void setWebsiteLauncher(WebsiteLauncher* launcher);
+    WebsiteLauncher* websiteLauncher();
     // A project named when the program was started (a double-click on a .prj file).
     void openProjectFile(const QString& path);
     // "About" > "About this software".
