@@ -29,19 +29,32 @@ QString KnownPages::cleanPageUrl(QString url)
         for (const QString& remnant : remnants)
             url.remove(remnant, Qt::CaseInsensitive);
     }
-    return TextSearch::trimBlanks(url).toString();
+    const QStringView trimmed = TextSearch::trimBlanks(url);
+    if (trimmed.size() != url.size())
+        url = trimmed.toString();
+    return url;
 }
 
 bool KnownPages::contains(QString& url)
 {
-    url = cleanPageUrl(url);
-    followList();
-    return m_sites.contains(withoutWww(url).toLower()) || m_queued.contains(url.toLower());
+    QString key;
+    return contains(url, key);
 }
 
-void KnownPages::addQueued(const QString& url)
+bool KnownPages::contains(QString& url, QString& key)
 {
-    m_queued.insert(url.toLower());
+    url = cleanPageUrl(std::move(url));
+    followList();
+    key = url.toLower();
+    if (m_queued.contains(key))
+        return true;
+    // Without a "www." to remove, the site key is the page key.
+    return m_sites.contains(url.contains(QStringLiteral("www.")) ? withoutWww(url).toLower() : key);
+}
+
+void KnownPages::addQueued(const QString& key)
+{
+    m_queued.insert(key);
 }
 
 void KnownPages::clearQueued()

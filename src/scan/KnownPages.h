@@ -26,8 +26,9 @@ public:
 
     // Cleans url in place (see cleanPageUrl) and tells whether it is known.
     bool contains(QString& url);
-    // A cleaned URL that was queued.
-    void addQueued(const QString& url);
+    // The same; key receives the page's key, what addQueued takes when the page is queued.
+    bool contains(QString& url, QString& key);
+    void addQueued(const QString& key);
     // A new Linking Site or a new scan: no page of it is queued yet.
     void clearQueued();
     // What a URL is compared in: scheme remnants removed, blanks trimmed.

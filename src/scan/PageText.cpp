@@ -1,5 +1,7 @@
 #include "scan/PageText.h"
 
+#include "scan/TextSearch.h"
+
 #include <QStringMatcher>
 
 #include <algorithm>
@@ -14,10 +16,12 @@ constexpr int kMaxDroppedBlanks = 36;
 
 } // namespace
 
-PageText::PageText(QString body) : m_body(std::move(body))
+PageText::PageText(QString body) : m_body(std::move(body)), m_folded(TextSearch::caseFolded(m_body))
 {
-    static const QStringMatcher href(u"href=", Qt::CaseInsensitive);
-    qsizetype at = href.indexIn(m_body, 0);
+    // Case folding keeps every character's place, so a place in one text is the same in the other.
+    Q_ASSERT(m_folded.size() == m_body.size());
+    static const QStringMatcher href(u"href=");
+    qsizetype at = href.indexIn(m_folded, 0);
     while (at >= 0) {
         qsizetype value = at + 5;
         for (int blanks = 0;
@@ -25,26 +29,36 @@ PageText::PageText(QString body) : m_body(std::move(body))
              ++blanks)
             ++value;
         m_hrefs.append({at, value});
-        at = href.indexIn(m_body, value);
+        at = href.indexIn(m_folded, value);
     }
 }
 
 bool PageText::mentions(QStringView part) const
 {
-    return m_body.contains(part, Qt::CaseInsensitive);
+    return part.isEmpty() || mentions(QStringMatcher(TextSearch::caseFolded(part)));
+}
+
+bool PageText::mentions(const QStringMatcher& foldedPart) const
+{
+    return foldedPart.indexIn(m_folded) >= 0;
+}
+
+QStringView PageText::folded(QStringView part) const
+{
+    return QStringView(m_folded).sliced(part.constData() - m_body.constData(), part.size());
 }
 
 qsizetype PageText::firstRedirectMarker() const
 {
     static const QStringMatcher markers[] = {
-        QStringMatcher(u"302 Found", Qt::CaseInsensitive),
-        QStringMatcher(u"301 Moved Permanently", Qt::CaseInsensitive),
-        QStringMatcher(u"<title>Document Moved</title>", Qt::CaseInsensitive),
-        QStringMatcher(u"<title>Object moved</title>", Qt::CaseInsensitive),
+        QStringMatcher(u"302 found"),
+        QStringMatcher(u"301 moved permanently"),
+        QStringMatcher(u"<title>document moved</title>"),
+        QStringMatcher(u"<title>object moved</title>"),
     };
     qsizetype first = -1;
     for (const QStringMatcher& marker : markers) {
-        const qsizetype at = marker.indexIn(m_body, 0);
+        const qsizetype at = marker.indexIn(m_folded, 0);
         if (at >= 0 && (first < 0 || at < first))
             first = at;
     }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringMatcher>
 #include <QStringView>
 
 namespace corvane {
@@ -9,7 +10,8 @@ namespace corvane {
 // A page as the analysis reads it. There is no HTML parser: every "href=" (any letter case) is
 // taken to start a line of its own, with up to 36 blanks after its "=" dropped, and lines also end
 // at CR LF, a lone CR or a lone LF. The text is kept as it came; the rewriting is described by
-// where each "href=" stands and where its value starts.
+// where each "href=" stands and where its value starts. The searches that ignore letter case are
+// made in a case-folded copy of the page, made once.
 class PageText
 {
 public:
@@ -25,6 +27,10 @@ public:
 
     // Whether the text holds part, letter case ignored.
     bool mentions(QStringView part) const;
+    // The same with a prepared search for a case-folded text.
+    bool mentions(const QStringMatcher& foldedPart) const;
+    // The case-folded twin of a part of body().
+    QStringView folded(QStringView part) const;
     // Where the first text that marks a server's "moved" page stands, or -1.
     qsizetype firstRedirectMarker() const;
 
@@ -42,6 +48,7 @@ private:
     qsizetype lineBreakIn(qsizetype from, qsizetype to) const;
 
     QString m_body;
+    QString m_folded;
     QList<Href> m_hrefs;
 };
 

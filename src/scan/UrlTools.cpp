@@ -382,7 +382,17 @@ QString BareHost(const QString& url)
 
 bool IsDirectLink(QStringView url, QStringView strMainSite)
 {
-    return containsText(url, strMainSite);
+    return IsDirectLink(url, mainSiteFinder(strMainSite.toString()));
+}
+
+bool IsDirectLink(QStringView url, const QStringMatcher& mainSite)
+{
+    return mainSite.indexIn(url) >= 0;
+}
+
+QStringMatcher mainSiteFinder(const QString& strMainSite)
+{
+    return QStringMatcher(strMainSite, Qt::CaseInsensitive);
 }
 
 bool IsDomainLink(QStringView url, QStringView strMainSite)
@@ -410,7 +420,12 @@ QString LinkingSiteDomain(QStringView linkingSiteUrl)
 
 bool IsInLinkingSiteDomain(QStringView url, QStringView domain)
 {
-    return containsText(url, domain) || containsText(domain, url);
+    return IsInLinkingSiteDomain(url, domain, QStringMatcher(domain, Qt::CaseInsensitive));
+}
+
+bool IsInLinkingSiteDomain(QStringView url, QStringView domain, const QStringMatcher& finder)
+{
+    return finder.indexIn(url) >= 0 || containsText(domain, url);
 }
 
 bool IsInLinkingSite(const QString& url, const QString& linkingSiteUrl)

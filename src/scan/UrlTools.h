@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringMatcher>
 #include <QStringView>
 
 namespace corvane::UrlTools {
@@ -20,6 +21,10 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
 
 QString BareHost(const QString& url);
 bool IsDirectLink(QStringView url, QStringView strMainSite);
+// IsDirectLink for many URLs against one Main Site: mainSite finds strMainSite, letter case
+// ignored (see mainSiteFinder).
+bool IsDirectLink(QStringView url, const QStringMatcher& mainSite);
+QStringMatcher mainSiteFinder(const QString& strMainSite);
 bool IsDomainLink(QStringView url, QStringView strMainSite);
 // IsDomainLink in two steps, for many URLs against one Main Site: the domain the test compares
 // with, and the test against it.
@@ -31,6 +36,8 @@ bool IsInLinkingSite(const QString& url, const QString& linkingSiteUrl);
 // the site's domain once: the domain the test compares with, and the test against it.
 QString LinkingSiteDomain(QStringView linkingSiteUrl);
 bool IsInLinkingSiteDomain(QStringView url, QStringView domain);
+// The same test with the domain's search prepared once: finder finds domain, letter case ignored.
+bool IsInLinkingSiteDomain(QStringView url, QStringView domain, const QStringMatcher& finder);
 
 // True when the path names an existing normal (not hidden) file, its name compared ignoring case.
 bool xfileExists(const QString& path);

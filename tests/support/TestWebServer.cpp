@@ -110,6 +110,7 @@ void TestWebServer::onNewConnection()
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_buffers.remove(socket);
             socket->deleteLater();
+            Q_EMIT connectionClosed();
         });
     }
 }

@@ -90,6 +90,8 @@ Q_SIGNALS:
     void requestReceived(const corvane::test::TestWebServer::Request& request);
     // A reply sent in chunks is over: its last chunk was sent, or the client went away first.
     void chunksEnded();
+    // A connection is closed, by either side.
+    void connectionClosed();
 
 private:
     void onNewConnection();
