@@ -56,7 +56,7 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
     const PageText text(std::move(body));
 
     // The warnings, in this order: a later one replaces the reason an earlier one gave.
-    if (text.mentions(st.strMainSite)) {
+    if (text.mentionsSiteName(st.strMainSite)) {
         st.bRedirectFound = true;
         st.strProblem = kPossibleRedirect;
         st.strRedirectUrl = page.strCurUrl;

@@ -1,6 +1,7 @@
 #include "scan/PageText.h"
 
 #include "scan/TextSearch.h"
+#include "scan/UrlTools.h"
 
 #include <QStringMatcher>
 
@@ -41,6 +42,11 @@ bool PageText::mentions(QStringView part) const
 bool PageText::mentions(const QStringMatcher& foldedPart) const
 {
     return foldedPart.indexIn(m_folded) >= 0;
+}
+
+bool PageText::mentionsSiteName(QStringView site) const
+{
+    return UrlTools::HoldsSiteName(m_folded, QStringMatcher(TextSearch::caseFolded(site)));
 }
 
 QStringView PageText::folded(QStringView part) const

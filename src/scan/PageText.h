@@ -29,6 +29,9 @@ public:
     bool mentions(QStringView part) const;
     // The same with a prepared search for a case-folded text.
     bool mentions(const QStringMatcher& foldedPart) const;
+    // Whether the text names the site, letter case ignored, as a name of its own (see
+    // UrlTools::HoldsSiteName): "notexample.com" does not mention "example.com".
+    bool mentionsSiteName(QStringView site) const;
     // The case-folded twin of a part of body().
     QStringView folded(QStringView part) const;
     // Where the first text that marks a server's "moved" page stands, or -1.

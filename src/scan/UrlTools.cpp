@@ -207,6 +207,9 @@ QString NormalizeMainSite(const QString& strMainSite)
         removeAll(site, kHttps);
     if (site.size() > 4 && site.left(4).toLower() == kWww)
         site.remove(0, 4);
+    // As copied from a browser's address bar: "www.example.com/" names the site "example.com".
+    if (site.size() > 1 && site.endsWith(u'/'))
+        site.chop(1);
     return site;
 }
 
@@ -387,7 +390,24 @@ bool IsDirectLink(QStringView url, QStringView strMainSite)
 
 bool IsDirectLink(QStringView url, const QStringMatcher& mainSite)
 {
-    return mainSite.indexIn(url) >= 0;
+    return HoldsSiteName(url, mainSite);
+}
+
+bool HoldsSiteName(QStringView text, const QStringMatcher& site)
+{
+    const qsizetype length = site.pattern().size();
+    if (length == 0)
+        return true;
+    const auto nameCharacter = [](QChar c) { return c.isLetterOrNumber() || c == u'-'; };
+    for (qsizetype at = site.indexIn(text); at >= 0; at = site.indexIn(text, at + 1)) {
+        const qsizetype end = at + length;
+        if (at > 0 && nameCharacter(text.at(at - 1)))
+            continue;
+        if (end < text.size() && (nameCharacter(text.at(end)) || text.at(end) == u'.'))
+            continue;
+        return true;
+    }
+    return false;
 }
 
 QStringMatcher mainSiteFinder(const QString& strMainSite)

@@ -11,7 +11,8 @@ namespace corvane::UrlTools {
 // URLs by a standard: each is a fixed sequence of substring tests and replacements, and that
 // sequence is the behaviour. All are pure: the scan state they depend on is passed in.
 
-// The Main Site as used for matching: without "http://"/"https://" and without a leading "www.".
+// The Main Site as used for matching: without "http://"/"https://", without a leading "www." and
+// without one trailing "/".
 QString NormalizeMainSite(const QString& strMainSite);
 QString ParentDirectory(const QString& url);
 // The scheme-less page URL of an href value seen on a page of host strHost whose directory is
@@ -25,6 +26,11 @@ bool IsDirectLink(QStringView url, QStringView strMainSite);
 // ignored (see mainSiteFinder).
 bool IsDirectLink(QStringView url, const QStringMatcher& mainSite);
 QStringMatcher mainSiteFinder(const QString& strMainSite);
+// Whether site's text stands in text as a name of its own: the character before it (if any) is no
+// letter, digit or "-", and the one after it (if any) is none of these nor ".". So
+// "blog.example.com/", "out.php?to=example.com" and "example.com/shop" hold "example.com";
+// "notexample.com" and "example.com.other.org" do not.
+bool HoldsSiteName(QStringView text, const QStringMatcher& site);
 bool IsDomainLink(QStringView url, QStringView strMainSite);
 // IsDomainLink in two steps, for many URLs against one Main Site: the domain the test compares
 // with, and the test against it.

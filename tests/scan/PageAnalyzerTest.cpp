@@ -251,6 +251,12 @@ private Q_SLOTS:
                          "<A href=\"http://WWW.MINE.TEST/\">m</a>")
             << none << none << QStringList{QStringLiteral("partner.test/links/Stra\u00dfe.HTM")}
             << QStringList{direct} << "Possible Redirected URL" << false;
+        QTest::newRow("look-alike domains are no link and no mention")
+            << "<a href=\"http://www.notmine.test/\">x</a><a href=\"http://mine.test.evil.test/\">y</a>"
+            << none << none << none << none << "" << false;
+        QTest::newRow("a subdomain of the Main Site is a link")
+            << "<a href=\"http://blog.mine.test/\">b</a>" << none << none << none
+            << QStringList{direct} << "Possible Redirected URL" << false;
         QTest::newRow("link to the Main Site")
             << "<p>Friends</p><a href=\"http://www.mine.test/\">Mine</a>" << none << none << none
             << QStringList{direct} << "Possible Redirected URL" << false;
@@ -476,7 +482,9 @@ private Q_SLOTS:
                                  << "Possible Redirected URL" << true;
         QTest::newRow("protected") << "You Are Seeing This Text Because"
                                    << "Source Protected" << false;
-        QTest::newRow("mention and protected") << "mine.test. You are seeing this text because"
+        QTest::newRow("look-alike names are no mention")
+            << "see notmine.test, my-mine.test and mine.test.evil.test" << "" << false;
+        QTest::newRow("mention and protected") << "mine.test: You are seeing this text because"
                                                << "Source Protected" << true;
         QTest::newRow("script error wins")
             << "<?PHP echo 1; You are seeing this text because; mine.test"
@@ -494,12 +502,12 @@ private Q_SLOTS:
         for (const auto& [text, problem] : texts) {
             for (const int before : {0, 1, 15, 16, 17, 31, 32, 33, 47, 64, 100}) {
                 for (const int after : {0, 1, 7, 40}) {
-                    const QString page = QString(before, u'x') + text + QString(after, u'y');
+                    const QString page = QString(before, u' ') + text + QString(after, u'!');
                     QTest::addRow("%s at %d, %d after", qPrintable(problem), before, after)
                         << page << problem << (text == QStringLiteral("Mine.Test"));
                 }
                 QTest::addRow("%s cut short at %d", qPrintable(problem), before)
-                    << QString(before, u'x') + text.chopped(1) << QString() << false;
+                    << QString(before, u' ') + text.chopped(1) << QString() << false;
             }
         }
     }

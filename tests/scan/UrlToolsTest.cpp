@@ -38,6 +38,10 @@ private Q_SLOTS:
                                                    << "www.example.com";
         QTest::newRow("every scheme occurrence goes") << "http://example.com/http://x"
                                                       << "example.com/x";
+        QTest::newRow("trailing slash, as copied from the address bar")
+            << "http://www.example.com/" << "example.com";
+        QTest::newRow("only one trailing slash goes") << "example.com/shop//"
+                                                      << "example.com/shop/";
     }
     void normalizeMainSite()
     {
@@ -166,10 +170,26 @@ private Q_SLOTS:
         QTest::addColumn<bool>("expected");
         QTest::newRow("page on the site") << "www.example.com/x.htm"
                                           << "example.com" << true;
-        QTest::newRow("substring of another host") << "www.notexample.com"
+        QTest::newRow("look-alike host before the name") << "www.notexample.com"
+                                                         << "example.com" << false;
+        QTest::newRow("look-alike host with a hyphen") << "my-example.com/"
+                                                       << "example.com" << false;
+        QTest::newRow("look-alike host after the name") << "example.com.evil.org/x.htm"
+                                                        << "example.com" << false;
+        QTest::newRow("name going on after it") << "example.community/"
+                                                << "example.com" << false;
+        QTest::newRow("look-alike first, the real one later")
+            << "notexample.com/out?to=example.com" << "example.com" << true;
+        QTest::newRow("through a redirect script") << "other.example.org/out?to=example.com"
                                                    << "example.com" << true;
-        QTest::newRow("in a query") << "other.example.org/out?to=example.com"
-                                    << "example.com" << true;
+        QTest::newRow("subdomain") << "blog.example.com/x.htm"
+                                   << "example.com" << true;
+        QTest::newRow("name at the end") << "www.example.com"
+                                         << "example.com" << true;
+        QTest::newRow("Main Site with a path") << "www.example.com/shop/item.htm"
+                                               << "example.com/shop" << true;
+        QTest::newRow("Main Site with a path, longer directory") << "www.example.com/shopping/"
+                                                                 << "example.com/shop" << false;
         QTest::newRow("ignores case") << "WWW.EXAMPLE.COM/x"
                                       << "example.com" << true;
         QTest::newRow("other site") << "www.example.org/"
