@@ -13,6 +13,14 @@ QString withoutWww(QString url)
     return url;
 }
 
+// A bare host and the host with one "/" are the same page, its home page.
+QString pageKey(QString lowerUrl)
+{
+    if (!lowerUrl.contains(u'/'))
+        lowerUrl += u'/';
+    return lowerUrl;
+}
+
 } // namespace
 
 KnownPages::KnownPages(Project& project, QObject* parent) : QObject(parent), m_project(project) {}
@@ -45,11 +53,12 @@ bool KnownPages::contains(QString& url, QString& key)
 {
     url = cleanPageUrl(std::move(url));
     followList();
-    key = url.toLower();
+    key = pageKey(url.toLower());
     if (m_queued.contains(key))
         return true;
     // Without a "www." to remove, the site key is the page key.
-    return m_sites.contains(url.contains(QStringLiteral("www.")) ? withoutWww(url).toLower() : key);
+    return m_sites.contains(url.contains(QStringLiteral("www.")) ? pageKey(withoutWww(url).toLower())
+                                                                : key);
 }
 
 void KnownPages::addQueued(const QString& key)
@@ -94,7 +103,7 @@ void KnownPages::followList()
     m_sites.clear();
     if (list) {
         for (int row = 0; row < list->count(); ++row)
-            m_sites.insert(withoutWww(list->url(row)).toLower());
+            m_sites.insert(pageKey(withoutWww(list->url(row)).toLower()));
     }
     m_sitesDirty = false;
 }

@@ -14,7 +14,7 @@ class Project;
 
 // The pages already known for the current Linking Site: the current Main Site's Linking Sites
 // (their URLs without a lower-case "www.", letter case ignored) and the pages queued for this
-// Linking Site (letter case ignored). Look-ups are hash look-ups, so a site of any size costs the
+// Linking Site (letter case ignored). A bare host and the host with one "/" are the same page. Look-ups are hash look-ups, so a site of any size costs the
 // same per link. The Linking Site keys follow the list as it changes during the scan.
 class KnownPages final : public QObject
 {

@@ -38,14 +38,14 @@ LinkClassifier::LinkClassifier(const Project& project, const SettingsStore& sett
 LinkClassifier::Verdict LinkClassifier::classify(QStringView value, QStringView folded,
                                                  const FetchedPage& page, bool followAll) const
 {
-    if (has(folded, finder(Javascript)) || has(folded, finder(Mailto)))
+    if (has(folded, finder(Javascript)) || has(folded, finder(Mailto))
+        || UrlTools::HasOtherScheme(value))
         return {};
     if (!followAll && !isPageType(value, folded))
         return {Kind::Unfollowed, value.toString()};
-    if (has(folded, finder(FileScheme)) || has(folded, finder(Unsaved)) || value.contains(u'#'))
+    if (has(folded, finder(FileScheme)) || has(folded, finder(Unsaved)))
         return {};
     QString url = UrlTools::ResolveLink(value, page.strHost, page.strCurDir);
-    // A value ending in ".." names no page.
     if (url.isEmpty())
         return {};
 

@@ -22,7 +22,7 @@ class LinkClassifier
 {
 public:
     enum class Kind {
-        Skip,       // javascript, mailto, file://, unsaved:, "#", or a value that names no page
+        Skip,       // javascript, mailto, another scheme, file://, unsaved:, or no page
         Unfollowed, // not one of the page types: url is the value as cut out
         Refused,    // a crawl rule refuses it: url is the resolved page
         Page,       // url is the resolved page

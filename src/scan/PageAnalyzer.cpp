@@ -137,8 +137,14 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
 bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const FetchedPage& page,
                                bool followAll, quint64 epoch)
 {
-    const std::optional<QStringView> value = HrefValue::cut(rest);
+    std::optional<QStringView> value = HrefValue::cut(rest);
     if (!value)
+        return true;
+    // The fragment goes before anything looks at the value: a value that is only one names no page.
+    const qsizetype hash = value->indexOf(u'#');
+    if (hash >= 0)
+        value = value->first(hash);
+    if (value->isEmpty())
         return true;
     const LinkClassifier::Verdict verdict
         = m_classifier.classify(*value, text.folded(*value), page, followAll);

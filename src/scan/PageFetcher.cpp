@@ -161,9 +161,11 @@ UrlSplit PageFetcher::splitUrl(const QString& url)
 
     u.strURL = s;
     u.strCurUrl = s;
-    QString dir = s;
+    // The directory comes from the path alone: "host/search?q=a/b" lies in "host/".
+    const qsizetype query = s.indexOf(u'?');
+    QString dir = query >= 0 ? s.left(query) : s;
     const qsizetype lastSlash = dir.lastIndexOf(u'/');
-    if (lastSlash >= 0) {
+    if (lastSlash >= 0 && query < 0) {
         const QString segment = dir.mid(lastSlash);
         if (!segment.contains(u'.') && segment != QStringLiteral("/"))
             dir += u'/';

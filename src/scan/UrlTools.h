@@ -16,9 +16,18 @@ namespace corvane::UrlTools {
 QString NormalizeMainSite(const QString& strMainSite);
 QString ParentDirectory(const QString& url);
 // The scheme-less page URL of an href value seen on a page of host strHost whose directory is
-// strCurDir (scheme-less, ending in "/"). Returns an empty text for a value that cannot be
-// resolved (one ending in ".."); the caller skips it.
+// strCurDir (scheme-less, ending in "/"). A value is absolute only when it starts with "http://",
+// "https://" (any letter case) or "//"; one starting with "/" is taken from the host, one starting
+// with "./" or "../" from strCurDir; one whose first segment holds a host marker (".com", "www.",
+// ...) names a host; any other is relative to strCurDir. The fragment is dropped and the path's
+// dot segments are resolved. Returns an empty text for a value that names no page (only a
+// fragment, or another scheme); the caller skips it.
 QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDir);
+
+// Whether the value starts with a scheme other than http and https (ftp:, tel:, data:, news:,
+// ...): a letter, then letters, digits, "+", "-" or ".", then ":", all before its first "/". Such
+// a value names no page of the web.
+bool HasOtherScheme(QStringView value);
 
 QString BareHost(const QString& url);
 bool IsDirectLink(QStringView url, QStringView strMainSite);

@@ -277,15 +277,23 @@ private Q_SLOTS:
         QTest::newRow("file types off")
             << "<a href=\"pic.gif\">" << QStringList{"chkFileTypes=0"} << none
             << QStringList{"partner.test/links/pic.gif"} << none << "" << false;
-        QTest::newRow("# values are skipped, even to the Main Site")
-            << "<a href=\"page.htm#top\">t</a><a href=\"http://www.mine.test/index.htm#top\">m</a>"
-            << none << none << none << none << "Possible Redirected URL" << true;
+        QTest::newRow("fragments are dropped, a fragment alone is no link")
+            << "<a href=\"page.htm#top\">t</a><a href=\"#top\">t</a><a href=\"page.htm#end\">e</a>"
+               "<a href=\"http://www.mine.test/index.htm#top\">m</a>"
+            << none << none << QStringList{"partner.test/links/page.htm"} << QStringList{direct}
+            << "Possible Redirected URL" << false;
+        QTest::newRow("other schemes are neither pages nor links")
+            << "<a href=\"ftp://www.mine.test/x.htm\">f</a><a href=\"news:mine.test\">n</a>"
+               "<a href=\"tel:+1-555\">t</a>"
+            << QStringList{"chkRedirect=0"} << none << none << none << "Possible Redirected URL"
+            << false;
         QTest::newRow("file and unsaved values are skipped")
             << "<a href=\"file://c:/x.htm\">f</a><a href=\"unsaved:///x.htm\">u</a>" << none << none
             << none << none << "" << false;
-        QTest::newRow("a value ending in .. is skipped")
-            << "<a href=\"..\">up</a><a href=\"../..\">up</a>" << QStringList{"chkFileTypes=0"}
-            << none << none << none << "" << false;
+        QTest::newRow("dot dot values name directories: here the known home page")
+            << "<a href=\"..\">up</a><a href=\"../..\">up</a><a href=\"./../links/.\">here</a>"
+            << QStringList{"chkFileTypes=0"} << none << QStringList{"partner.test/links/"} << none
+            << "" << false;
         QTest::newRow("rule refusal: not queued, still a Direct Link")
             << "<a href=\"private/p.htm\">p</a><a href=\"http://www.mine.test/private/\">m</a><a href=\"open.htm\">o</a>"
             << none << QStringList{"Global|Global|ExcludeString|private"}
@@ -299,12 +307,11 @@ private Q_SLOTS:
                            "www.mine.test|Global|ExcludeString|a.htm"}
             << QStringList{"partner.test/links/blog/a.htm"} << none << "Possible Rule Problem"
             << false;
-        // A resolved link always holds a "/", so it never equals a Linking Site typed without one.
-        QTest::newRow("the Linking Site's root is a page of its own, with and without www.")
+        // The Linking Site typed as a bare host is its home page, however a link spells it.
+        QTest::newRow("the Linking Site's home page is known, with and without www. and /")
             << "<a href=\"http://www.partner.test/\">p</a><a href=\"http://partner.test/\">p</a>"
-               "<a href=\"http://partner.test\">not a page type</a>"
-            << none << none << QStringList{"www.partner.test/", "partner.test/"} << none << ""
-            << false;
+               "<a href=\"/\">p</a><a href=\"http://partner.test\">not a page type</a>"
+            << none << none << none << none << "" << false;
     }
     void linksOfAPage()
     {

@@ -24,7 +24,10 @@ struct PartnerSites {
     TestWebServer server;
     ScanController scan{project, *box.settings, statistics, box.app, network};
 
-    PartnerSites()
+    // Empty: only the Main Site, for a test's own partners.
+    enum class Sites { Standard, None };
+
+    explicit PartnerSites(Sites sites = Sites::Standard)
     {
         network.setRoute(server.route());
         // A watchdog "second" of 200 ms: a silent server ends its site in a fraction of the time.
@@ -35,6 +38,12 @@ struct PartnerSites {
 
         project.mainSites().appendUrl(QStringLiteral("http://www.mine.test"));
         project.addList();
+        if (sites == Sites::Standard)
+            addStandardSites();
+    }
+
+    void addStandardSites()
+    {
         for (const char* site :
              {"alpha.test/links.htm#1", "beta.test#3", "gamma.test#1", "delta.test/old/#1",
               "epsilon.test#1", "zeta.test#1", "eta.test/gone.htm#1", "theta.test#1", "iota.test#0",
@@ -245,6 +254,46 @@ private Q_SLOTS:
         // Six links recorded by the analysis and one Redirect Link outcome.
         QCOMPARE(f.statistics.lLinksFound, 7);
         QVERIFY(f.project.pageQueue().isEmpty());
+    }
+
+    // Links as sites write them today: "./" and "../" with fragments, the home page as "/", a
+    // query whose directory is its page's.
+    void relativeLinksAreFollowedAsABrowserDoes()
+    {
+        PartnerSites f(PartnerSites::Sites::None);
+        f.addSite(1, QStringLiteral("nu.test#2"));
+        f.addSite(1, QStringLiteral("xi.test/dir/sub/index.htm#1"));
+        // One link back, and the home page linked as "/" and "./": still the one page.
+        f.page("nu.test", "/",
+               "<a href=\"/\">Home</a><a href=\"./#top\">Top</a>"
+               "<a href=\"http://www.mine.test/\">Mine</a>\r\n");
+        f.page("xi.test", "/dir/sub/index.htm",
+               "<a href=\"./a.htm#x\">A</a>\n<a href=\"../b.htm#top\">B</a>\n<a href=\"#top\">Top</a>\n");
+        f.page("xi.test", "/dir/sub/a.htm", "<a href=\"./index.htm\">Back</a>\n");
+        f.page("xi.test", "/dir/b.htm",
+               "<a href=\"search.php?q=../x\">Search</a><a href=\"../c/./d/../links.htm\">L</a>\n");
+        f.page("xi.test", "/dir/search.php?q=../x", "<a href=\"found.htm\">Found</a>\n");
+        f.page("xi.test", "/dir/found.htm", "<p>nothing</p>\n");
+        f.page("xi.test", "/c/links.htm", "<a href=\"http://www.mine.test/#friends\">Mine</a>\n");
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(f.results(),
+                 (QStringList{
+                     "mine.test | nu.test | Direct Link | 001 | nu.test | 2",
+                     "mine.test | nu.test | Missing 001 | 000 | nu.test | 1",
+                     "mine.test | xi.test | Direct Link | 001 | xi.test/c/links.htm | 2",
+                 }));
+        QCOMPARE(f.errors(), QStringList{});
+        QCOMPARE(f.requests(), (QStringList{
+                                   "nu.test/",
+                                   "xi.test/dir/sub/index.htm",
+                                   "xi.test/dir/sub/a.htm",
+                                   "xi.test/dir/b.htm",
+                                   "xi.test/dir/search.php?q=../x",
+                                   "xi.test/c/links.htm",
+                               }));
     }
 };
 
