@@ -105,6 +105,9 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
                 redirectFrom = k;
                 break;
             }
+            // A link inside a comment is no link.
+            if (text.hrefs().at(k).inComment)
+                continue;
             if (!examineLink(text, text.rest(k, end), page, followAll, epoch)) {
                 m_newPages.clear();
                 return;
@@ -236,6 +239,8 @@ void PageAnalyzer::followRedirect(const PageText& text, qsizetype hrefLine, cons
                                   quint64 generation, quint64 epoch)
 {
     QString target;
+    while (hrefLine < text.hrefs().size() && text.hrefs().at(hrefLine).inComment)
+        ++hrefLine;
     if (hrefLine < text.hrefs().size())
         target = HrefValue::redirectTarget(
             QString(u"href=" + text.rest(hrefLine, text.lineEnd(hrefLine))));

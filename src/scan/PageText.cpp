@@ -21,15 +21,26 @@ PageText::PageText(QString body) : m_body(std::move(body)), m_folded(TextSearch:
 {
     // Case folding keeps every character's place, so a place in one text is the same in the other.
     Q_ASSERT(m_folded.size() == m_body.size());
+    static const QStringMatcher open(u"<!--");
+    static const QStringMatcher close(u"-->");
+    for (qsizetype at = open.indexIn(m_body, 0); at >= 0;) {
+        const qsizetype end = close.indexIn(m_body, at + 4);
+        m_comments.append({at, end >= 0 ? end + 3 : m_body.size()});
+        at = end >= 0 ? open.indexIn(m_body, end + 3) : -1;
+    }
+    auto comment = m_comments.cbegin();
     static const QStringMatcher href(u"href=");
     qsizetype at = href.indexIn(m_folded, 0);
     while (at >= 0) {
+        while (comment != m_comments.cend() && comment->second <= at)
+            ++comment;
+        const bool inComment = comment != m_comments.cend() && comment->first <= at;
         qsizetype value = at + 5;
         for (int blanks = 0;
              value < m_body.size() && blanks < kMaxDroppedBlanks && m_body.at(value) == u' ';
              ++blanks)
             ++value;
-        m_hrefs.append({at, value});
+        m_hrefs.append({at, value, inComment});
         at = href.indexIn(m_folded, value);
     }
 }
@@ -46,7 +57,15 @@ bool PageText::mentions(const QStringMatcher& foldedPart) const
 
 bool PageText::mentionsSiteName(QStringView site) const
 {
-    return UrlTools::HoldsSiteName(m_folded, QStringMatcher(TextSearch::caseFolded(site)));
+    const QStringMatcher finder(TextSearch::caseFolded(site));
+    // The text between the comments, piece by piece.
+    qsizetype from = 0;
+    for (const auto& [start, end] : m_comments) {
+        if (UrlTools::HoldsSiteName(QStringView(m_folded).sliced(from, start - from), finder))
+            return true;
+        from = end;
+    }
+    return UrlTools::HoldsSiteName(QStringView(m_folded).sliced(from), finder);
 }
 
 QStringView PageText::folded(QStringView part) const

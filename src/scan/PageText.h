@@ -5,6 +5,8 @@
 #include <QStringMatcher>
 #include <QStringView>
 
+#include <utility>
+
 namespace corvane {
 
 // A page as the analysis reads it. There is no HTML parser: every "href=" (any letter case) is
@@ -18,6 +20,7 @@ public:
     struct Href {
         qsizetype at = 0;    // the "href=" in the text
         qsizetype value = 0; // what follows it once the blanks after it are gone
+        bool inComment = false; // inside "<!--" ... "-->": not a link
     };
 
     explicit PageText(QString body);
@@ -30,7 +33,8 @@ public:
     // The same with a prepared search for a case-folded text.
     bool mentions(const QStringMatcher& foldedPart) const;
     // Whether the text names the site, letter case ignored, as a name of its own (see
-    // UrlTools::HoldsSiteName): "notexample.com" does not mention "example.com".
+    // UrlTools::HoldsSiteName) and outside comments: "notexample.com" does not mention
+    // "example.com".
     bool mentionsSiteName(QStringView site) const;
     // The case-folded twin of a part of body().
     QStringView folded(QStringView part) const;
@@ -53,6 +57,8 @@ private:
     QString m_body;
     QString m_folded;
     QList<Href> m_hrefs;
+    // Where the comments ("<!--" to "-->", or to the end when one is not closed) start and end.
+    QList<std::pair<qsizetype, qsizetype>> m_comments;
 };
 
 } // namespace corvane

@@ -254,6 +254,14 @@ private Q_SLOTS:
         QTest::newRow("look-alike domains are no link and no mention")
             << "<a href=\"http://www.notmine.test/\">x</a><a href=\"http://mine.test.evil.test/\">y</a>"
             << none << none << none << none << "" << false;
+        QTest::newRow("commented-out links are no links and no mention")
+            << "<!-- <a href=\"http://www.mine.test/\">m</a> -->\r\n<!--\r\n<a href=\"friends.htm\">f</a>"
+               "\r\n<a href=\"http://mine.test/\">m</a>\r\n-->\r\n<a href=\"open.htm\">o</a>"
+               "<!-- not closed <a href=\"x.htm\">x</a> mine.test"
+            << none << none << QStringList{"partner.test/links/open.htm"} << none << "" << false;
+        QTest::newRow("a link right after a comment counts")
+            << "<!-- old --><a href=\"http://www.mine.test/\">m</a>" << none << none << none
+            << QStringList{direct} << "Possible Redirected URL" << false;
         QTest::newRow("a subdomain of the Main Site is a link")
             << "<a href=\"http://blog.mine.test/\">b</a>" << none << none << none
             << QStringList{direct} << "Possible Redirected URL" << false;
@@ -696,6 +704,12 @@ private Q_SLOTS:
             << QStringList{"partner.test/links/before.htm", "partner.test/links/rel.htm"};
         QTest::newRow("marker on a link's line: that link is the target")
             << "<p>Moved: <a href=\"http://moved.test/links.htm\">moved</a> 302 Found</p>"
+            << QStringList{"moved.test/links.htm"}
+            << QStringList{"Direct Link | 001 | partner.test/links"}
+            << QStringList{"partner.test/links/rel.htm"};
+        QTest::newRow("a commented-out link is not the target")
+            << "<title>Document Moved</title><!-- <a href=\"http://old.test/x.htm\">old</a> -->"
+               "<a href=\"http://moved.test/links.htm\">here</a>"
             << QStringList{"moved.test/links.htm"}
             << QStringList{"Direct Link | 001 | partner.test/links"}
             << QStringList{"partner.test/links/rel.htm"};
