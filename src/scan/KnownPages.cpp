@@ -103,7 +103,7 @@ void KnownPages::followList()
     m_sites.clear();
     if (list) {
         for (int row = 0; row < list->count(); ++row)
-            m_sites.insert(pageKey(withoutWww(list->url(row)).toLower()));
+            m_sites.insert(pageKey(withoutWww(list->url(row).trimmed()).toLower()));
     }
     m_sitesDirty = false;
 }

@@ -271,7 +271,7 @@ QString PageAnalyzer::currentLinkingSiteUrl() const
     const LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
     const int row = st.iCurrentSite - 1;
     if (list && row >= 0 && row < list->count())
-        return list->url(row);
+        return list->url(row).trimmed();
     return st.strLinkingSite;
 }
 

@@ -220,7 +220,8 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
     st.iCurrentSite = startRow;
     Q_EMIT linkingSiteSelected(st.iCurrentMain, startRow);
 
-    st.strLinkingSite = list->url(startRow - 1);
+    // Blanks around a URL are no part of it; the list keeps the text as it was typed.
+    st.strLinkingSite = list->url(startRow - 1).trimmed();
     st.iLinksExpected = expectedLinks(list->cell(startRow - 1, LinkingSiteList::Expected));
     m_project.pageQueue().enqueue(st.strLinkingSite);
 
@@ -416,7 +417,7 @@ void ScanController::beginLinkingSite(bool countMainSite)
     Q_EMIT linkingSiteSelected(st.iCurrentMain, st.iCurrentSite);
     if (!isCurrent(generation))
         return;
-    st.strLinkingSite = list->url(row);
+    st.strLinkingSite = list->url(row).trimmed();
     st.strMainSite = UrlTools::NormalizeMainSite(m_project.mainSiteUrl(st.iCurrentMain));
     if (countMainSite)
         m_statistics.CountScanEvent(ScanStatistics::MainSiteScanned);

@@ -263,6 +263,10 @@ private Q_SLOTS:
         PartnerSites f(PartnerSites::Sites::None);
         f.addSite(1, QStringLiteral("nu.test#2"));
         f.addSite(1, QStringLiteral("xi.test/dir/sub/index.htm#1"));
+        // Typed with blanks around it: fetched without them.
+        f.addSite(1, QStringLiteral(" omicron.test #1"));
+        f.page("omicron.test", "/", "<a href=\"links.htm\">Links</a>\n");
+        f.page("omicron.test", "/links.htm", "<a href=\"http://www.mine.test/\">Mine</a>\n");
         // One link back, and the home page linked as "/" and "./": still the one page.
         f.page("nu.test", "/",
                "<a href=\"/\">Home</a><a href=\"./#top\">Top</a>"
@@ -284,6 +288,7 @@ private Q_SLOTS:
                      "mine.test | nu.test | Direct Link | 001 | nu.test | 2",
                      "mine.test | nu.test | Missing 001 | 000 | nu.test | 1",
                      "mine.test | xi.test | Direct Link | 001 | xi.test/c/links.htm | 2",
+                     "mine.test | omicron.test | Direct Link | 001 | omicron.test/links.htm | 2",
                  }));
         QCOMPARE(f.errors(), QStringList{});
         QCOMPARE(f.requests(), (QStringList{
@@ -293,6 +298,8 @@ private Q_SLOTS:
                                    "xi.test/dir/b.htm",
                                    "xi.test/dir/search.php?q=../x",
                                    "xi.test/c/links.htm",
+                                   "omicron.test/",
+                                   "omicron.test/links.htm",
                                }));
     }
 };
