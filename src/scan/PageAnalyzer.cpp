@@ -61,11 +61,9 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
         st.strProblem = kPossibleRedirect;
         st.strRedirectUrl = page.strCurUrl;
     }
-    static const QStringMatcher notice(u"you are seeing this text because");
-    static const QStringMatcher php(u"<?php");
-    if (text.mentions(notice))
+    if (text.mentions(u"You are seeing this text because"))
         st.strProblem = kSourceProtected;
-    if (text.mentions(php))
+    if (text.mentions(u"<?php"))
         st.strProblem = kScriptError;
 
     Q_EMIT statusChanged(2, QStringLiteral("Saving to HTML"));

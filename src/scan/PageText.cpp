@@ -3,8 +3,6 @@
 #include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
 
-#include <QStringMatcher>
-
 #include <algorithm>
 
 namespace corvane {
@@ -21,16 +19,14 @@ PageText::PageText(QString body) : m_body(std::move(body)), m_folded(TextSearch:
 {
     // Case folding keeps every character's place, so a place in one text is the same in the other.
     Q_ASSERT(m_folded.size() == m_body.size());
-    static const QStringMatcher open(u"<!--");
-    static const QStringMatcher close(u"-->");
-    for (qsizetype at = open.indexIn(m_body, 0); at >= 0;) {
-        const qsizetype end = close.indexIn(m_body, at + 4);
+    using TextSearch::find;
+    for (qsizetype at = find(m_body, u"<!--"); at >= 0;) {
+        const qsizetype end = find(m_body, u"-->", at + 4);
         m_comments.append({at, end >= 0 ? end + 3 : m_body.size()});
-        at = end >= 0 ? open.indexIn(m_body, end + 3) : -1;
+        at = end >= 0 ? find(m_body, u"<!--", end + 3) : -1;
     }
     auto comment = m_comments.cbegin();
-    static const QStringMatcher href(u"href=");
-    qsizetype at = href.indexIn(m_folded, 0);
+    qsizetype at = find(m_folded, u"href=");
     while (at >= 0) {
         while (comment != m_comments.cend() && comment->second <= at)
             ++comment;
@@ -41,23 +37,18 @@ PageText::PageText(QString body) : m_body(std::move(body)), m_folded(TextSearch:
              ++blanks)
             ++value;
         m_hrefs.append({at, value, inComment});
-        at = href.indexIn(m_folded, value);
+        at = find(m_folded, u"href=", value);
     }
 }
 
 bool PageText::mentions(QStringView part) const
 {
-    return part.isEmpty() || mentions(QStringMatcher(TextSearch::caseFolded(part)));
-}
-
-bool PageText::mentions(const QStringMatcher& foldedPart) const
-{
-    return foldedPart.indexIn(m_folded) >= 0;
+    return TextSearch::find(m_folded, TextSearch::caseFolded(part)) >= 0;
 }
 
 bool PageText::mentionsSiteName(QStringView site) const
 {
-    const QStringMatcher finder(TextSearch::caseFolded(site));
+    const QString finder = TextSearch::caseFolded(site);
     // The text between the comments, piece by piece.
     qsizetype from = 0;
     for (const auto& [start, end] : m_comments) {
@@ -75,15 +66,15 @@ QStringView PageText::folded(QStringView part) const
 
 qsizetype PageText::firstRedirectMarker() const
 {
-    static const QStringMatcher markers[] = {
-        QStringMatcher(u"302 found"),
-        QStringMatcher(u"301 moved permanently"),
-        QStringMatcher(u"<title>document moved</title>"),
-        QStringMatcher(u"<title>object moved</title>"),
+    static const QStringView markers[] = {
+        u"302 found",
+        u"301 moved permanently",
+        u"<title>document moved</title>",
+        u"<title>object moved</title>",
     };
     qsizetype first = -1;
-    for (const QStringMatcher& marker : markers) {
-        const qsizetype at = marker.indexIn(m_folded, 0);
+    for (const QStringView marker : markers) {
+        const qsizetype at = TextSearch::find(m_folded, marker);
         if (at >= 0 && (first < 0 || at < first))
             first = at;
     }

@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-#include <QStringMatcher>
 #include <QStringView>
 
 #include <utility>
@@ -30,8 +29,6 @@ public:
 
     // Whether the text holds part, letter case ignored.
     bool mentions(QStringView part) const;
-    // The same with a prepared search for a case-folded text.
-    bool mentions(const QStringMatcher& foldedPart) const;
     // Whether the text names the site, letter case ignored, as a name of its own (see
     // UrlTools::HoldsSiteName) and outside comments: "notexample.com" does not mention
     // "example.com".

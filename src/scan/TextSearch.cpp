@@ -13,6 +13,20 @@ QStringView trimBlanks(QStringView text)
     return text.mid(from, to - from);
 }
 
+qsizetype find(QStringView text, QStringView needle, qsizetype from)
+{
+    if (needle.isEmpty())
+        return from <= text.size() ? from : -1;
+    const QChar first = needle.front();
+    const qsizetype last = text.size() - needle.size();
+    for (qsizetype at = text.indexOf(first, from); at >= 0 && at <= last;
+         at = text.indexOf(first, at + 1)) {
+        if (text.sliced(at, needle.size()) == needle)
+            return at;
+    }
+    return -1;
+}
+
 QString caseFolded(QStringView text)
 {
     const qsizetype n = text.size();

@@ -1,5 +1,7 @@
 #include "scan/UrlTools.h"
 
+#include "scan/TextSearch.h"
+
 #include <QFileInfo>
 #include <QStringList>
 
@@ -225,6 +227,19 @@ void removeDotSegments(QString& url)
     url = std::move(out);
 }
 
+// Whether the length characters at at are a name of their own: no letter, digit or "-" before
+// them, none of these nor "." after them.
+bool standsAlone(QStringView text, qsizetype at, qsizetype length)
+{
+    if (length == 0)
+        return true;
+    const auto nameCharacter = [](QChar c) { return c.isLetterOrNumber() || c == u'-'; };
+    const qsizetype end = at + length;
+    if (at > 0 && nameCharacter(text.at(at - 1)))
+        return false;
+    return end >= text.size() || !(nameCharacter(text.at(end)) || text.at(end) == u'.');
+}
+
 QString concat(QStringView a, QStringView b, QStringView c = {})
 {
     QString out(a.size() + b.size() + c.size(), Qt::Uninitialized);
@@ -428,16 +443,19 @@ bool IsDirectLink(QStringView url, const QStringMatcher& mainSite)
 bool HoldsSiteName(QStringView text, const QStringMatcher& site)
 {
     const qsizetype length = site.pattern().size();
-    if (length == 0)
-        return true;
-    const auto nameCharacter = [](QChar c) { return c.isLetterOrNumber() || c == u'-'; };
     for (qsizetype at = site.indexIn(text); at >= 0; at = site.indexIn(text, at + 1)) {
-        const qsizetype end = at + length;
-        if (at > 0 && nameCharacter(text.at(at - 1)))
-            continue;
-        if (end < text.size() && (nameCharacter(text.at(end)) || text.at(end) == u'.'))
-            continue;
-        return true;
+        if (standsAlone(text, at, length))
+            return true;
+    }
+    return false;
+}
+
+bool HoldsSiteName(QStringView text, QStringView site)
+{
+    for (qsizetype at = TextSearch::find(text, site); at >= 0;
+         at = TextSearch::find(text, site, at + 1)) {
+        if (standsAlone(text, at, site.size()))
+            return true;
     }
     return false;
 }

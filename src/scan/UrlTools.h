@@ -40,6 +40,8 @@ QStringMatcher mainSiteFinder(const QString& strMainSite);
 // "blog.example.com/", "out.php?to=example.com" and "example.com/shop" hold "example.com";
 // "notexample.com" and "example.com.other.org" do not.
 bool HoldsSiteName(QStringView text, const QStringMatcher& site);
+// The same, letters compared as they are (for case-folded texts).
+bool HoldsSiteName(QStringView text, QStringView site);
 bool IsDomainLink(QStringView url, QStringView strMainSite);
 // IsDomainLink in two steps, for many URLs against one Main Site: the domain the test compares
 // with, and the test against it.
