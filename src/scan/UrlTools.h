@@ -7,9 +7,9 @@
 namespace corvane::UrlTools {
 
 // The string functions with which the scan turns href values into page URLs and compares URLs with
-// the Main Site and the Linking Site. Page URLs are kept without their scheme. None of them parses
-// URLs by a standard: each is a fixed sequence of substring tests and replacements, and that
-// sequence is the behaviour. All are pure: the scan state they depend on is passed in.
+// the Main Site and the Linking Site. Page URLs are kept without their scheme. They work on the
+// texts with substring tests and replacements rather than a URL parser, but resolve relative
+// values as a browser does. All are pure: the scan state they depend on is passed in.
 
 // The Main Site as used for matching: without "http://"/"https://", without a leading "www." and
 // without one trailing "/".
