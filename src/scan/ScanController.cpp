@@ -47,6 +47,7 @@ ScanController::ScanController(Project& project, SettingsStore& settings,
     connect(m_fetcher, &PageFetcher::statusChanged, this, &ScanController::statusChanged);
     connect(m_fetcher, &PageFetcher::progressChanged, this, &ScanController::progressChanged);
     connect(m_fetcher, &PageFetcher::idleTicked, this, &ScanController::onIdleTicked);
+    connect(m_fetcher, &PageFetcher::connectionFailed, this, &ScanController::onConnectionFailed);
     connect(m_fetcher, &PageFetcher::pageFetched, this, &ScanController::onPageFetched);
     connect(m_analyzer, &PageAnalyzer::statusChanged, this, &ScanController::statusChanged);
     connect(m_analyzer, &PageAnalyzer::cueRequested, this, &ScanController::cueRequested);
@@ -226,6 +227,7 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
     m_project.pageQueue().enqueue(st.strLinkingSite);
 
     m_project.state().bSkipClicked = false;
+    m_fetcher->forgetTlsHosts();
     ++m_generation;
     st.bScanRunning = true;
     st.bProjectSaved = false;
@@ -479,6 +481,17 @@ void ScanController::onAnalysisFinished(int slot, quint64 generation,
         AdvanceSite();
     else
         NextPage(slot);
+}
+
+void ScanController::onConnectionFailed(int slot, const QString& reason, const QString& detail)
+{
+    if (!isRunning())
+        return;
+    const FetchSlot& f = m_fetcher->slot(slot);
+    m_project.errors().appendEntry(
+        {detail.isEmpty() ? reason : reason + QStringLiteral(": ") + detail, f.strHost + f.strPath});
+    m_project.state().strProblem = reason;
+    AdvanceSite();
 }
 
 void ScanController::onIdleTicked(int slot, int idleSeconds)

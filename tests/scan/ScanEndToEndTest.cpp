@@ -6,6 +6,9 @@
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
 #include <QTest>
 
 using namespace corvane;
@@ -254,6 +257,72 @@ private Q_SLOTS:
         // Six links recorded by the analysis and one Redirect Link outcome.
         QCOMPARE(f.statistics.lLinksFound, 7);
         QVERIFY(f.project.pageQueue().isEmpty());
+    }
+
+    // Partners on HTTPS, served by a TLS server whose certificate (for "localhost", a file under
+    // tests/data) only the test trusts.
+    void httpsPartners_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<bool>("trusted");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QStringList>("errors");
+        QTest::addColumn<int>("tlsRequests");
+        QTest::newRow("entered with https, port 80 never asked")
+            << "https://localhost/links.htm" << true
+            << "mine.test | localhost | Direct Link | 001 | localhost/more.htm | 2" << QStringList{}
+            << 2;
+        QTest::newRow("port 80 moves the site to https")
+            << "localhost/links.htm" << true
+            << "mine.test | localhost | Direct Link | 001 | localhost/more.htm | 2" << QStringList{}
+            << 2;
+        QTest::newRow("untrusted certificate")
+            << "https://localhost/links.htm" << false
+            << "mine.test | localhost | None Found (Certificate error) | 000 | localhost | 1"
+            << QStringList{"Certificate error"} << 0;
+    }
+    void httpsPartners()
+    {
+        QFETCH(QString, site);
+        QFETCH(bool, trusted);
+        QFETCH(QString, result);
+        QFETCH(QStringList, errors);
+        QFETCH(int, tlsRequests);
+        const auto fixture = [](const char* name) {
+            return test::readAll(QStringLiteral(CORVANE_TEST_DATA "/scan/") + QLatin1String(name));
+        };
+        const QSslCertificate certificate(fixture("localhost.crt"));
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificate(certificate);
+        tls.setPrivateKey(QSslKey(fixture("localhost.key"), QSsl::Rsa));
+        TestWebServer secure(tls);
+
+        PartnerSites f(PartnerSites::Sites::None);
+        f.network.setTlsRoute(secure.route());
+        if (trusted)
+            f.network.setExtraTrustedCertificates({certificate});
+        f.addSite(1, site + QStringLiteral("#1"));
+        // Port 80 knows only the move to https.
+        f.page("localhost", "/links.htm", "<html>Moved</html>", "301 Moved Permanently",
+               {"Location: https://localhost/links.htm"});
+        secure.setPage(QStringLiteral("localhost"), QStringLiteral("/links.htm"),
+                       "<a href=\"more.htm\">More</a>\n");
+        secure.setPage(QStringLiteral("localhost"), QStringLiteral("/more.htm"),
+                       "<a href=\"http://www.mine.test/\">Mine</a>\n");
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(f.results(), QStringList{result});
+        QCOMPARE(f.errors().size(), errors.size());
+        for (qsizetype i = 0; i < errors.size(); ++i)
+            QVERIFY2(f.errors().at(i).startsWith(errors.at(i) + ": ")
+                         && f.errors().at(i).endsWith(QStringLiteral(" | localhost/links.htm")),
+                     qPrintable(f.errors().at(i)));
+        QCOMPARE(secure.requests().size(), tlsRequests);
+        for (const TestWebServer::Request& r : secure.requests())
+            QCOMPARE(r.hostHeader, QByteArray("localhost"));
+        QCOMPARE(f.server.requests().size(), site.startsWith(QStringLiteral("https")) ? 0 : 1);
     }
 
     // Links as sites write them today: "./" and "../" with fragments, the home page as "/", a
