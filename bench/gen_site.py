@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes a static partner site of N pages for the crawl benchmark.
 
-Pages are ~8 KB with 20 to 40 links each: relative, "../", "/abs", absolute to the same host,
-external hosts, mailto and javascript links, spread over a few directories and several page
-types. Exactly one page, late in breadth-first order, links to the Main Site.
+Pages are ~8 KB with 20 to 40 links each: relative ("x.htm", "./x.htm", "../x.htm"), "/abs",
+absolute to the same host, some with a "#fragment", external hosts, mailto and javascript links,
+spread over a few directories and several page types. Exactly one page, late in breadth-first
+order, links to the Main Site.
 
 Usage: gen_site.py ROOT PREFIX N MAIN_SITE_URL
   ROOT    folder served as the web root
@@ -82,6 +83,13 @@ def main():
                 links.append(f"/{prefix}/{DIRS[j % len(DIRS)]}")
             else:
                 links.append(f"/{prefix}/img/pic{j}.jpg")
+        # Spellings of today's sites: "./" before a link into the same directory, fragments.
+        for k, href in enumerate(links):
+            if "/" not in href and ":" not in href and k % 3 == 0:
+                href = "./" + href
+            if not href.startswith(("mailto:", "javascript:")) and k % 5 == 0:
+                href += f"#part{k}"
+            links[k] = href
         rng.shuffle(links)
         body = [f"<html><head><title>Page {i}</title></head><body>\n<h1>Page {i}</h1>\n"]
         for k, href in enumerate(links):

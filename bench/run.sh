@@ -73,7 +73,7 @@ calc() { echo "$1" | bc -l; }
 # The tools take turns, round after round, so that whatever the machine is doing meanwhile (and
 # the closed connections the kernel still keeps from earlier rounds) weighs on all of them alike;
 # of BENCH_RUNS rounds the fastest run of each tool counts.
-declare -A secs_of pages_of scan_rss stall wget_requests
+declare -A secs_of pages_of scan_rss stall wget_requests whole_requests whole_pages
 timed() { # timed NAME COMMAND...: runs it, keeps the fastest time and the pages it fetched
     local name=$1 t0 t1 secs
     shift
@@ -124,6 +124,14 @@ for n in "${sizes[@]}"; do
     done
     echo "s$n: corvane ${pages_of[scan-$n]} pages; fetch loop ${pages_of[loop-$n]} pages; qt loop ${pages_of[qt-$n]} pages;" \
         "wget ${pages_of[wget-$n]} pages in ${wget_requests[wget-$n]} requests (fastest of $runs rounds)"
+    # A whole crawl of the site: the Linking Site expects two links (the site has one), so the
+    # scan visits every page it can reach. Every request counts, whatever its answer.
+    printf '%s\r\nlocalhost/s%s/index.htm|2\r\nHTML01:\r\nHTML02:\r\nHTML03:\r\n\r\n' "$main_site" "$n" > "$work/w$n.prj"
+    reset_log
+    "$bin/corvane-cli" scan "$work/w$n.prj" --app-dir "$work/app" --set cmbAdvance=10 --set txtTimeout=10 \
+        > /dev/null 2>&1 || true
+    whole_requests[$n]=$(requests_in_log)
+    whole_pages[$n]=$(grep '"GET [^"]*" 200 ' "$work/logs/access.log" | awk '{print $7}' | sort -u | wc -l)
 done
 declare -A scan_pps limit_pps qt_pps wget_pps scan_per_page base_pps
 for n in "${sizes[@]}"; do
@@ -162,6 +170,17 @@ if [ -n "$baseline" ]; then
 fi
 echo "(targets: >= 0.5 x the fetch loop, >= 1 x wget; the qt loop is a reference: the same fetches"
 echo " through Qt's event loop and QTcpSocket with no analysis)"
+
+echo
+echo "== Requests (a whole crawl of each site; its pages as wget's spider found them) =="
+printf '%-8s %10s %10s %10s %12s %6s %12s\n' "site" "requests" "pages" "site pages" "per page" "" "every page"
+for n in "${sizes[@]}"; do
+    per=$(calc "${whole_requests[$n]} / ${whole_pages[$n]}")
+    printf '%-8s %10s %10s %10s %12.3f %6s %12s\n' "$n" "${whole_requests[$n]}" "${whole_pages[$n]}" \
+        "${pages_of[wget-$n]}" "$per" "$(verdict "$per <= 1.02")" \
+        "$(verdict "${whole_pages[$n]} >= ${pages_of[wget-$n]}")"
+done
+echo "(targets: <= 1.02 requests per page, every page of the site fetched)"
 
 if [ -n "${scan_per_page[2000]:-}" ] && [ -n "${scan_per_page[20000]:-}" ]; then
     echo

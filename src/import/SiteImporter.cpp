@@ -86,7 +86,7 @@ bool readTextFile(const QString& path, QStringList* lines, QString* error)
                 + file.errorString();
         return false;
     }
-    *lines = splitLines(Windows1252::decode(bytes));
+    *lines = splitLines(Windows1252::decode(Windows1252::withoutByteOrderMark(bytes)));
     return true;
 }
 

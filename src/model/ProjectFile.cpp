@@ -385,7 +385,7 @@ QByteArray ProjectFile::serialize(const Project& project, int leaveOutIndex)
 ReadOutcome ProjectFile::deserialize(Project& project, QByteArrayView bytes)
 {
     ReadOutcome outcome;
-    const QString text = Windows1252::decode(bytes);
+    const QString text = Windows1252::decode(Windows1252::withoutByteOrderMark(bytes));
     const QChar* const data = text.constData();
     const qsizetype size = text.size();
     qsizetype pos = 0;

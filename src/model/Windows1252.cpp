@@ -58,6 +58,11 @@ QString decode(QByteArrayView bytes)
     return out;
 }
 
+QByteArrayView withoutByteOrderMark(QByteArrayView bytes)
+{
+    return bytes.startsWith("\xEF\xBB\xBF") ? bytes.sliced(3) : bytes;
+}
+
 QByteArray encode(QStringView text)
 {
     // Most text is plain ASCII, which Qt converts fastest. The test looks at blocks of characters

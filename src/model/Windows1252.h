@@ -10,6 +10,8 @@ namespace corvane {
 namespace Windows1252 {
 
 QString decode(QByteArrayView bytes);
+// The bytes without a leading UTF-8 byte-order mark, which today's editors put in front of files.
+QByteArrayView withoutByteOrderMark(QByteArrayView bytes);
 // A character with no equivalent in the code page is written as "?".
 QByteArray encode(QStringView text);
 

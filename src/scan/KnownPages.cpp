@@ -13,6 +13,14 @@ QString withoutWww(QString url)
     return url;
 }
 
+// A bare host and the host with one "/" are the same page, its home page.
+QString pageKey(QString lowerUrl)
+{
+    if (!lowerUrl.contains(u'/'))
+        lowerUrl += u'/';
+    return lowerUrl;
+}
+
 } // namespace
 
 KnownPages::KnownPages(Project& project, QObject* parent) : QObject(parent), m_project(project) {}
@@ -29,19 +37,33 @@ QString KnownPages::cleanPageUrl(QString url)
         for (const QString& remnant : remnants)
             url.remove(remnant, Qt::CaseInsensitive);
     }
-    return TextSearch::trimBlanks(url).toString();
+    const QStringView trimmed = TextSearch::trimBlanks(url);
+    if (trimmed.size() != url.size())
+        url = trimmed.toString();
+    return url;
 }
 
 bool KnownPages::contains(QString& url)
 {
-    url = cleanPageUrl(url);
-    followList();
-    return m_sites.contains(withoutWww(url).toLower()) || m_queued.contains(url.toLower());
+    QString key;
+    return contains(url, key);
 }
 
-void KnownPages::addQueued(const QString& url)
+bool KnownPages::contains(QString& url, QString& key)
 {
-    m_queued.insert(url.toLower());
+    url = cleanPageUrl(std::move(url));
+    followList();
+    key = pageKey(url.toLower());
+    if (m_queued.contains(key))
+        return true;
+    // Without a "www." to remove, the site key is the page key.
+    return m_sites.contains(url.contains(QStringLiteral("www.")) ? pageKey(withoutWww(url).toLower())
+                                                                : key);
+}
+
+void KnownPages::addQueued(const QString& key)
+{
+    m_queued.insert(key);
 }
 
 void KnownPages::clearQueued()
@@ -81,7 +103,7 @@ void KnownPages::followList()
     m_sites.clear();
     if (list) {
         for (int row = 0; row < list->count(); ++row)
-            m_sites.insert(withoutWww(list->url(row)).toLower());
+            m_sites.insert(pageKey(withoutWww(list->url(row).trimmed()).toLower()));
     }
     m_sitesDirty = false;
 }

@@ -14,7 +14,7 @@ class Project;
 
 // The pages already known for the current Linking Site: the current Main Site's Linking Sites
 // (their URLs without a lower-case "www.", letter case ignored) and the pages queued for this
-// Linking Site (letter case ignored). Look-ups are hash look-ups, so a site of any size costs the
+// Linking Site (letter case ignored). A bare host and the host with one "/" are the same page. Look-ups are hash look-ups, so a site of any size costs the
 // same per link. The Linking Site keys follow the list as it changes during the scan.
 class KnownPages final : public QObject
 {
@@ -26,8 +26,9 @@ public:
 
     // Cleans url in place (see cleanPageUrl) and tells whether it is known.
     bool contains(QString& url);
-    // A cleaned URL that was queued.
-    void addQueued(const QString& url);
+    // The same; key receives the page's key, what addQueued takes when the page is queued.
+    bool contains(QString& url, QString& key);
+    void addQueued(const QString& key);
     // A new Linking Site or a new scan: no page of it is queued yet.
     void clearQueued();
     // What a URL is compared in: scheme remnants removed, blanks trimmed.

@@ -2,16 +2,31 @@
 
 #include "model/Project.h"
 #include "scan/PageFetcher.h"
+#include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
 
 namespace corvane {
 
 namespace {
 
-bool has(QStringView value, QStringView part)
+// The searches every link goes through, prepared once, for case-folded texts.
+bool has(QStringView foldedValue, const QStringMatcher& part)
 {
-    return value.contains(part, Qt::CaseInsensitive);
+    return part.indexIn(foldedValue) >= 0;
 }
+
+const QStringMatcher& finder(int which)
+{
+    static const QStringMatcher finders[] = {
+        QStringMatcher(u"javascript"),
+        QStringMatcher(u"mailto"),
+        QStringMatcher(u"file://"),
+        QStringMatcher(u"unsaved:"),
+    };
+    return finders[which];
+}
+
+enum Finder { Javascript, Mailto, FileScheme, Unsaved };
 
 } // namespace
 
@@ -20,17 +35,17 @@ LinkClassifier::LinkClassifier(const Project& project, const SettingsStore& sett
 {
 }
 
-LinkClassifier::Verdict LinkClassifier::classify(QStringView value, const FetchedPage& page,
-                                                 bool followAll) const
+LinkClassifier::Verdict LinkClassifier::classify(QStringView value, QStringView folded,
+                                                 const FetchedPage& page, bool followAll) const
 {
-    if (has(value, u"javascript") || has(value, u"mailto"))
+    if (has(folded, finder(Javascript)) || has(folded, finder(Mailto))
+        || UrlTools::HasOtherScheme(value))
         return {};
-    if (!followAll && !isPageType(value))
+    if (!followAll && !isPageType(value, folded))
         return {Kind::Unfollowed, value.toString()};
-    if (has(value, u"file://") || has(value, u"unsaved:") || value.contains(u'#'))
+    if (has(folded, finder(FileScheme)) || has(folded, finder(Unsaved)))
         return {};
     QString url = UrlTools::ResolveLink(value, page.strHost, page.strCurDir);
-    // A value ending in ".." names no page.
     if (url.isEmpty())
         return {};
 
@@ -48,14 +63,22 @@ LinkClassifier::Verdict LinkClassifier::classify(QStringView value, const Fetche
     return {Kind::Page, url};
 }
 
-bool LinkClassifier::isPageType(QStringView value) const
+bool LinkClassifier::isPageType(QStringView value, QStringView folded) const
 {
     if (value.endsWith(u'/'))
         return true;
     if (!value.contains(u'.') && value.contains(u'?'))
         return true;
-    for (const QString& type : m_project.state().aFileTypes) {
-        if (has(value, type))
+    // The file types are read at the start of a scan: their searches are prepared once for them.
+    const QStringList& types = m_project.state().aFileTypes;
+    if (types != m_types) {
+        m_types = types;
+        m_typeFinders.clear();
+        for (const QString& type : types)
+            m_typeFinders.append(QStringMatcher(TextSearch::caseFolded(type)));
+    }
+    for (const QStringMatcher& type : m_typeFinders) {
+        if (has(folded, type))
             return true;
     }
     return false;

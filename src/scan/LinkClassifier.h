@@ -3,7 +3,9 @@
 #include "model/AppFolder.h"
 #include "scan/RuleEngine.h"
 
+#include <QList>
 #include <QString>
+#include <QStringMatcher>
 #include <QStringList>
 #include <QStringView>
 
@@ -20,7 +22,7 @@ class LinkClassifier
 {
 public:
     enum class Kind {
-        Skip,       // javascript, mailto, file://, unsaved:, "#", or a value that names no page
+        Skip,       // javascript, mailto, another scheme, file://, unsaved:, or no page
         Unfollowed, // not one of the page types: url is the value as cut out
         Refused,    // a crawl rule refuses it: url is the resolved page
         Page,       // url is the resolved page
@@ -32,14 +34,18 @@ public:
 
     LinkClassifier(const Project& project, const SettingsStore& settings, AppFolder app);
 
-    // followAll: the file-type filter is off ("chkFileTypes" other than "1"), read once a page.
-    Verdict classify(QStringView value, const FetchedPage& page, bool followAll) const;
+    // folded: value case-folded, for the tests that ignore letter case. followAll: the file-type
+    // filter is off ("chkFileTypes" other than "1"), read once a page.
+    Verdict classify(QStringView value, QStringView folded, const FetchedPage& page,
+                     bool followAll) const;
 
 private:
-    bool isPageType(QStringView value) const;
+    bool isPageType(QStringView value, QStringView folded) const;
 
     const Project& m_project;
     RuleEngine m_rules;
+    mutable QStringList m_types; // the file types m_typeFinders look for
+    mutable QList<QStringMatcher> m_typeFinders;
 };
 
 } // namespace corvane

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QString>
 
 class QNetworkAccessManager;
@@ -34,6 +36,14 @@ public:
     // Also points the manager's proxy at the route.
     void setRoute(const NetworkRoute& route);
 
+    // Where the page fetcher's TLS connections (port 443) go instead; empty in the shipped
+    // program.
+    const NetworkRoute& tlsRoute() const { return m_tlsRoute; }
+    void setTlsRoute(const NetworkRoute& route) { m_tlsRoute = route; }
+    // Tests only: certificates trusted besides the system's, for a local HTTPS server.
+    const QList<QSslCertificate>& extraTrustedCertificates() const { return m_trusted; }
+    void setExtraTrustedCertificates(const QList<QSslCertificate>& c) { m_trusted = c; }
+
     // Tests only: accept the certificate errors of a local HTTPS server. The shipped program
     // always verifies certificates.
     void setIgnoreSslErrors(bool ignore) { m_ignoreSslErrors = ignore; }
@@ -42,6 +52,8 @@ public:
 private:
     QNetworkAccessManager* m_manager = nullptr;
     NetworkRoute m_route;
+    NetworkRoute m_tlsRoute;
+    QList<QSslCertificate> m_trusted;
     bool m_ignoreSslErrors = false;
 };
 

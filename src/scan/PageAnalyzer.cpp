@@ -56,7 +56,7 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
     const PageText text(std::move(body));
 
     // The warnings, in this order: a later one replaces the reason an earlier one gave.
-    if (text.mentions(st.strMainSite)) {
+    if (text.mentionsSiteName(st.strMainSite)) {
         st.bRedirectFound = true;
         st.strProblem = kPossibleRedirect;
         st.strRedirectUrl = page.strCurUrl;
@@ -103,7 +103,10 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
                 redirectFrom = k;
                 break;
             }
-            if (!examineLink(text.rest(k, end), page, followAll, epoch)) {
+            // A link inside a comment is no link.
+            if (text.hrefs().at(k).inComment)
+                continue;
+            if (!examineLink(text, text.rest(k, end), page, followAll, epoch)) {
                 m_newPages.clear();
                 return;
             }
@@ -132,14 +135,22 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
                             redirectOutcome ? Continuation::AdvanceSite : Continuation::NextPage);
 }
 
-bool PageAnalyzer::examineLink(QStringView rest, const FetchedPage& page, bool followAll,
-                               quint64 epoch)
+bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const FetchedPage& page,
+                               bool followAll, quint64 epoch)
 {
-    const std::optional<QStringView> value = HrefValue::cut(rest);
+    std::optional<QStringView> value = HrefValue::cut(rest);
     if (!value)
         return true;
-    const LinkClassifier::Verdict verdict = m_classifier.classify(*value, page, followAll);
+    // The fragment goes before anything looks at the value: a value that is only one names no page.
+    const qsizetype hash = value->indexOf(u'#');
+    if (hash >= 0)
+        value = value->first(hash);
+    if (value->isEmpty())
+        return true;
+    const LinkClassifier::Verdict verdict
+        = m_classifier.classify(*value, text.folded(*value), page, followAll);
     ScanState& st = m_project.state();
+    const SiteFinders& sites = siteFinders();
     switch (verdict.kind) {
     case LinkClassifier::Kind::Skip:
         return true;
@@ -148,7 +159,7 @@ bool PageAnalyzer::examineLink(QStringView rest, const FetchedPage& page, bool f
         [[fallthrough]];
     case LinkClassifier::Kind::Unfollowed:
         // Not a page to follow, but it may still name the Main Site.
-        if (UrlTools::IsDirectLink(verdict.url, st.strMainSite))
+        if (UrlTools::IsDirectLink(verdict.url, sites.mainSiteFinder))
             return recordLink(LinkStatus::Direct, page, epoch);
         return true;
     case LinkClassifier::Kind::Page:
@@ -156,16 +167,37 @@ bool PageAnalyzer::examineLink(QStringView rest, const FetchedPage& page, bool f
     }
 
     QString url = verdict.url;
-    if (!m_known.contains(url) && UrlTools::IsInLinkingSite(url, currentLinkingSiteUrl())) {
+    QString key;
+    if (!m_known.contains(url, key)
+        && UrlTools::IsInLinkingSiteDomain(url, sites.linkingSiteDomain, sites.linkingSiteFinder)) {
         ++st.lPagesKnown;
         m_newPages.append(url);
-        m_known.addQueued(url);
+        m_known.addQueued(key);
     }
-    if (UrlTools::IsDirectLink(url, st.strMainSite))
+    if (UrlTools::IsDirectLink(url, sites.mainSiteFinder))
         return recordLink(LinkStatus::Direct, page, epoch);
-    if (UrlTools::IsDomainLink(url, st.strMainSite))
+    if (UrlTools::IsDomainLinkOf(url, sites.mainSiteDomain))
         return recordLink(LinkStatus::Domain, page, epoch);
     return true;
+}
+
+const PageAnalyzer::SiteFinders& PageAnalyzer::siteFinders()
+{
+    // The Linking Site's row can change during the scan ("chkUpdate"), so both texts are compared
+    // for every link; the searches are prepared again only when one of them changed.
+    const QString& mainSite = m_project.state().strMainSite;
+    if (mainSite != m_sites.mainSite || m_sites.mainSite.isNull()) {
+        m_sites.mainSite = mainSite;
+        m_sites.mainSiteFinder = UrlTools::mainSiteFinder(mainSite);
+        m_sites.mainSiteDomain = UrlTools::MainSiteDomain(mainSite);
+    }
+    const QString linkingSite = currentLinkingSiteUrl();
+    if (linkingSite != m_sites.linkingSite || m_sites.linkingSite.isNull()) {
+        m_sites.linkingSite = linkingSite;
+        m_sites.linkingSiteDomain = UrlTools::LinkingSiteDomain(linkingSite);
+        m_sites.linkingSiteFinder = QStringMatcher(m_sites.linkingSiteDomain, Qt::CaseInsensitive);
+    }
+    return m_sites;
 }
 
 bool PageAnalyzer::flushNewPages(quint64 epoch)
@@ -205,6 +237,8 @@ void PageAnalyzer::followRedirect(const PageText& text, qsizetype hrefLine, cons
                                   quint64 generation, quint64 epoch)
 {
     QString target;
+    while (hrefLine < text.hrefs().size() && text.hrefs().at(hrefLine).inComment)
+        ++hrefLine;
     if (hrefLine < text.hrefs().size())
         target = HrefValue::redirectTarget(
             QString(u"href=" + text.rest(hrefLine, text.lineEnd(hrefLine))));
@@ -235,7 +269,7 @@ QString PageAnalyzer::currentLinkingSiteUrl() const
     const LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
     const int row = st.iCurrentSite - 1;
     if (list && row >= 0 && row < list->count())
-        return list->url(row);
+        return list->url(row).trimmed();
     return st.strLinkingSite;
 }
 

@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringMatcher>
 #include <QStringList>
 
 namespace corvane {
@@ -81,7 +82,8 @@ private:
                       quint64 epoch);
     // The link of one line that starts with "href=" (rest: what follows it). Returns false when
     // the analysis must end silently (the scan stopped or moved on while a signal was handled).
-    bool examineLink(QStringView rest, const FetchedPage& page, bool followAll, quint64 epoch);
+    bool examineLink(const PageText& text, QStringView rest, const FetchedPage& page,
+                     bool followAll, quint64 epoch);
     // Hands the pages found since the last call to the page queue and the statistics. Returns
     // false when the analysis must end silently.
     bool flushNewPages(quint64 epoch);
@@ -91,6 +93,16 @@ private:
     void onRedirectFollowed(const QString& text, const corvane::FetchedPage& from,
                             quint64 generation, quint64 epoch);
     QString currentLinkingSiteUrl() const;
+    // The Main Site and the current Linking Site as the link tests look for them.
+    struct SiteFinders {
+        QString mainSite;
+        QStringMatcher mainSiteFinder;
+        QString mainSiteDomain;
+        QString linkingSite;
+        QString linkingSiteDomain;
+        QStringMatcher linkingSiteFinder;
+    };
+    const SiteFinders& siteFinders();
     void dropWaitingWork();
 
     Project& m_project;
@@ -107,6 +119,7 @@ private:
     // Pages found on the page being analysed, not yet handed to the page queue: they are handed
     // over in one go before anything else can look at the queue.
     QStringList m_newPages;
+    SiteFinders m_sites;
 };
 
 } // namespace corvane

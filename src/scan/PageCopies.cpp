@@ -34,12 +34,21 @@ void PageCopies::write(const PageText& text, int slot)
     auto& files = slot >= 0 && slot < kKeptSlots ? m_open[std::size_t(slot)] : unkept;
     QString page = text.rewritten();
     page.append(u"\r\n");
-    writeFile(files[0], paths[0], Windows1252::encode(page));
-    page.chop(2);
-    page.remove(u'\r');
-    page.remove(u'\n');
-    page.append(u"\r\n");
-    writeFile(files[1], paths[1], Windows1252::encode(page));
+    QByteArray bytes = Windows1252::encode(page);
+    page.clear();
+    writeFile(files[0], paths[0], bytes);
+    // Every character is one byte in the code page, and only CR and LF give the bytes 13 and 10:
+    // the second copy is the first one's bytes without them.
+    QByteArray flat(bytes.size(), Qt::Uninitialized);
+    char* end = flat.data();
+    for (const char c : QByteArrayView(bytes).chopped(2)) {
+        *end = c;
+        end += c != '\r' && c != '\n';
+    }
+    *end++ = '\r';
+    *end++ = '\n';
+    flat.truncate(end - flat.constData());
+    writeFile(files[1], paths[1], flat);
 }
 
 void PageCopies::closeAll()

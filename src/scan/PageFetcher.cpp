@@ -10,6 +10,8 @@
 
 #include <QHash>
 #include <QNetworkProxy>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
@@ -27,6 +29,16 @@ const QString kHttp = QStringLiteral("http://");
 const QString kHttps = QStringLiteral("https://");
 const QString kHeadEnd = QStringLiteral("\r\n\r\n");
 constexpr quint16 kHttpPort = 80;
+constexpr quint16 kHttpsPort = 443;
+
+// What identifies a host for TLS: lower case, without a leading "www.".
+QString tlsKey(QStringView host)
+{
+    QString key = host.toString().toLower();
+    if (key.startsWith(QStringLiteral("www.")))
+        key.remove(0, 4);
+    return key;
+}
 
 const QHash<QString, QString>& statusTable()
 {
@@ -149,6 +161,7 @@ UrlSplit PageFetcher::splitUrl(const QString& url)
 {
     UrlSplit u;
     QString s = url;
+    u.tls = s.startsWith(kHttps, Qt::CaseInsensitive);
 
     bool trailing = false;
     if (s.endsWith(u'/')) {
@@ -161,9 +174,11 @@ UrlSplit PageFetcher::splitUrl(const QString& url)
 
     u.strURL = s;
     u.strCurUrl = s;
-    QString dir = s;
+    // The directory comes from the path alone: "host/search?q=a/b" lies in "host/".
+    const qsizetype query = s.indexOf(u'?');
+    QString dir = query >= 0 ? s.left(query) : s;
     const qsizetype lastSlash = dir.lastIndexOf(u'/');
-    if (lastSlash >= 0) {
+    if (lastSlash >= 0 && query < 0) {
         const QString segment = dir.mid(lastSlash);
         if (!segment.contains(u'.') && segment != QStringLiteral("/"))
             dir += u'/';
@@ -249,27 +264,114 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
     s.state.iIdleSeconds = 0;
     watchdog(slot)->start(m_watchdogMs);
 
-    auto* socket = new QTcpSocket(this);
+    const QString connectHost = u.connectHost;
+    if (u.tls)
+        m_tlsHosts.insert(tlsKey(u.strHost));
+    const bool tls = isTlsHost(u.strHost);
+    QTcpSocket* socket = nullptr;
+    if (tls) {
+        auto* ssl = new QSslSocket(this);
+        if (!m_network.extraTrustedCertificates().isEmpty()) {
+            QSslConfiguration config = ssl->sslConfiguration();
+            config.addCaCertificates(m_network.extraTrustedCertificates());
+            ssl->setSslConfiguration(config);
+        }
+        connect(ssl, &QSslSocket::encrypted, this, [this, slot, ssl] { onConnected(slot, ssl); });
+        connect(ssl, &QSslSocket::sslErrors, this,
+                [this, slot, ssl](const QList<QSslError>& errors) {
+                    onTlsFailed(slot, ssl, QStringLiteral("Certificate error"),
+                                errors.isEmpty() ? QString() : errors.first().errorString());
+                });
+        connect(ssl, &QAbstractSocket::errorOccurred, this,
+                [this, slot, ssl](QAbstractSocket::SocketError error) {
+                    if (error == QAbstractSocket::SslHandshakeFailedError
+                        || error == QAbstractSocket::SslInternalError
+                        || error == QAbstractSocket::SslInvalidUserDataError)
+                        onTlsFailed(slot, ssl, QStringLiteral("TLS error"), ssl->errorString());
+                });
+        socket = ssl;
+    } else {
+        socket = new QTcpSocket(this);
+        connect(socket, &QTcpSocket::connected, this,
+                [this, slot, socket] { onConnected(slot, socket); });
+    }
     // The fetcher talks to the server itself, never through a proxy; saying so also spares the
     // socket asking the proxy settings for every page.
     socket->setProxy(QNetworkProxy::NoProxy);
     s.socket = socket;
-    connect(socket, &QTcpSocket::connected, this,
-            [this, slot, socket] { onConnected(slot, socket); });
     connect(socket, &QTcpSocket::readyRead, this, [this, slot, socket] { onData(slot, socket); });
     connect(socket, &QTcpSocket::disconnected, this,
             [this, slot, socket] { onClosed(slot, socket); });
     // A failed connection raises no event of its own: the watchdog ends the Linking Site.
 
-    const QString connectHost = u.connectHost;
     const QByteArray request = requestBytes(connectHost, u.strPath);
     s.request = request;
+    if (tls) {
+        // The server's name is sent and its certificate checked against it, wherever the
+        // connection goes.
+        auto* ssl = static_cast<QSslSocket*>(socket);
+        const NetworkRoute& route = m_network.tlsRoute();
+        if (route.isSet())
+            ssl->connectToHostEncrypted(route.host, route.port, connectHost);
+        else
+            ssl->connectToHostEncrypted(connectHost, kHttpsPort);
+        return Start::Started;
+    }
     const NetworkRoute& route = m_network.route();
     if (route.isSet())
         socket->connectToHost(route.host, route.port);
     else
         socket->connectToHost(connectHost, kHttpPort);
     return Start::Started;
+}
+
+bool PageFetcher::isTlsHost(const QString& host) const
+{
+    return !m_tlsHosts.isEmpty() && m_tlsHosts.contains(tlsKey(host));
+}
+
+void PageFetcher::onTlsFailed(int slot, QTcpSocket* socket, const QString& reason,
+                              const QString& detail)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    if (s.socket != socket || !scanRunning())
+        return;
+    if (s.watchdog)
+        s.watchdog->stop();
+    dropSocket(s);
+    Q_EMIT connectionFailed(slot, reason, detail);
+}
+
+bool PageFetcher::followToTls(int slot, const QString& head)
+{
+    static const QStringList moves = {QStringLiteral("301"), QStringLiteral("302"),
+                                      QStringLiteral("307"), QStringLiteral("308")};
+    const QStringList lines = head.split(QStringLiteral("\r\n"));
+    const QStringList status = lines.value(0).split(u' ', Qt::SkipEmptyParts);
+    if (status.size() < 2 || !moves.contains(status.at(1)))
+        return false;
+    for (const QString& line : lines) {
+        if (!line.startsWith(QStringLiteral("Location:"), Qt::CaseInsensitive))
+            continue;
+        const QString target = line.mid(9).trimmed();
+        if (!target.startsWith(kHttps, Qt::CaseInsensitive))
+            return false;
+        QStringView host = QStringView(target).sliced(kHttps.size());
+        for (const QChar end : {u'/', u'?', u'#', u':'}) {
+            const qsizetype at = host.indexOf(end);
+            if (at >= 0)
+                host = host.first(at);
+        }
+        const Slot& s = m_slots.at(std::size_t(slot));
+        if (tlsKey(host) != tlsKey(s.state.strHost))
+            return false;
+        m_tlsHosts.insert(tlsKey(host));
+        // The same page again, over TLS this time.
+        if (FetchPage(slot) == Start::Failed)
+            Q_EMIT connectionFailed(slot, QStringLiteral("TLS error"), m_lastProblem);
+        return true;
+    }
+    return false;
 }
 
 void PageFetcher::onConnected(int slot, QTcpSocket* socket)
@@ -363,6 +465,8 @@ void PageFetcher::finishPage(int slot)
     // A response without an empty line after its head is taken as all body.
     const qsizetype headSize = p >= 0 ? p + kHeadEnd.size() : 0;
     const QString head = p >= 0 ? Windows1252::decode(response.first(headSize)) : QString();
+    if (!qobject_cast<QSslSocket*>(socket) && followToTls(slot, head))
+        return;
     CheckStatusLine(head, f.strHost + f.strPath);
     QString body = Windows1252::decode(response.sliced(headSize));
     if (!head.isEmpty())

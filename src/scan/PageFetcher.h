@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -34,6 +35,7 @@ struct UrlSplit {
     QString strHost;
     QString strPath;
     QString connectHost; // the host name handed to the resolver (IDN names in ACE form)
+    bool tls = false;    // the URL said "https://"
     QString problem;     // empty when the URL can be fetched; else the reason it cannot
     bool ok() const { return problem.isEmpty(); }
 };
@@ -49,8 +51,13 @@ struct FetchedPage {
 
 // Downloads one page at a time for the scan with a minimal HTTP/1.1 client on a TCP connection:
 // port 80, a fixed GET request, the response read until the server closes the connection. No
-// redirects, no HTTPS, no chunked decoding: the body is handed on as it arrived. Each slot has a
-// one-second watchdog that counts idle seconds; the scan controller decides when they are too many.
+// chunked decoding: the body is handed on as it arrived. Each slot has a one-second watchdog that
+// counts idle seconds; the scan controller decides when they are too many.
+//
+// HTTPS: a host named with "https://", or one whose port 80 answers with a redirect (301, 302, 307,
+// 308) to https on the same host (with or without "www."), is fetched over TLS on port 443 for the
+// rest of the scan, with the same request bytes; the server name is sent and the certificate
+// verified. The redirect itself is then followed at once over TLS instead of being analysed.
 class PageFetcher final : public QObject
 {
     Q_OBJECT
@@ -98,10 +105,16 @@ public:
 
     // The request sent for a host and path, exactly.
     static QByteArray requestBytes(const QString& host, const QString& path);
+    // A new scan: no host is known to need TLS.
+    void forgetTlsHosts() { m_tlsHosts.clear(); }
+    bool isTlsHost(const QString& host) const;
 
 Q_SIGNALS:
     void statusChanged(int panel, const QString& text);
     void progressChanged(int value);
+    // The TLS connection failed: reason is "Certificate error" or "TLS error", detail what went
+    // wrong. The connection is closed and the watchdog disarmed.
+    void connectionFailed(int slot, const QString& reason, const QString& detail);
     // One watchdog second passed without data; idleSeconds is the slot's count so far.
     void idleTicked(int slot, int idleSeconds);
     // The server closed the connection (or the cap was reached): the connection is closed, the
@@ -119,6 +132,10 @@ private:
 
     bool scanRunning() const;
     void onConnected(int slot, QTcpSocket* socket);
+    void onTlsFailed(int slot, QTcpSocket* socket, const QString& reason, const QString& detail);
+    // A plain answer that moves the page to https on the same host: the host is fetched over TLS
+    // from now on and the page is asked for again. Returns whether it did so.
+    bool followToTls(int slot, const QString& head);
     void onData(int slot, QTcpSocket* socket);
     void onClosed(int slot, QTcpSocket* socket);
     void onWatchdog(int slot);
@@ -131,6 +148,7 @@ private:
     NetworkContext& m_network;
     std::array<Slot, kSlotCount> m_slots;
     QString m_lastProblem;
+    QSet<QString> m_tlsHosts; // lower case, without "www."
     int m_watchdogMs = 1000;
 };
 

@@ -1,6 +1,7 @@
 #include "scan/PageText.h"
 
-#include <QStringMatcher>
+#include "scan/TextSearch.h"
+#include "scan/UrlTools.h"
 
 #include <algorithm>
 
@@ -14,37 +15,66 @@ constexpr int kMaxDroppedBlanks = 36;
 
 } // namespace
 
-PageText::PageText(QString body) : m_body(std::move(body))
+PageText::PageText(QString body) : m_body(std::move(body)), m_folded(TextSearch::caseFolded(m_body))
 {
-    static const QStringMatcher href(u"href=", Qt::CaseInsensitive);
-    qsizetype at = href.indexIn(m_body, 0);
+    // Case folding keeps every character's place, so a place in one text is the same in the other.
+    Q_ASSERT(m_folded.size() == m_body.size());
+    using TextSearch::find;
+    for (qsizetype at = find(m_body, u"<!--"); at >= 0;) {
+        const qsizetype end = find(m_body, u"-->", at + 4);
+        m_comments.append({at, end >= 0 ? end + 3 : m_body.size()});
+        at = end >= 0 ? find(m_body, u"<!--", end + 3) : -1;
+    }
+    auto comment = m_comments.cbegin();
+    qsizetype at = find(m_folded, u"href=");
     while (at >= 0) {
+        while (comment != m_comments.cend() && comment->second <= at)
+            ++comment;
+        const bool inComment = comment != m_comments.cend() && comment->first <= at;
         qsizetype value = at + 5;
         for (int blanks = 0;
              value < m_body.size() && blanks < kMaxDroppedBlanks && m_body.at(value) == u' ';
              ++blanks)
             ++value;
-        m_hrefs.append({at, value});
-        at = href.indexIn(m_body, value);
+        m_hrefs.append({at, value, inComment});
+        at = find(m_folded, u"href=", value);
     }
 }
 
 bool PageText::mentions(QStringView part) const
 {
-    return m_body.contains(part, Qt::CaseInsensitive);
+    return TextSearch::find(m_folded, TextSearch::caseFolded(part)) >= 0;
+}
+
+bool PageText::mentionsSiteName(QStringView site) const
+{
+    const QString finder = TextSearch::caseFolded(site);
+    // The text between the comments, piece by piece.
+    qsizetype from = 0;
+    for (const auto& [start, end] : m_comments) {
+        if (UrlTools::HoldsSiteName(QStringView(m_folded).sliced(from, start - from), finder))
+            return true;
+        from = end;
+    }
+    return UrlTools::HoldsSiteName(QStringView(m_folded).sliced(from), finder);
+}
+
+QStringView PageText::folded(QStringView part) const
+{
+    return QStringView(m_folded).sliced(part.constData() - m_body.constData(), part.size());
 }
 
 qsizetype PageText::firstRedirectMarker() const
 {
-    static const QStringMatcher markers[] = {
-        QStringMatcher(u"302 Found", Qt::CaseInsensitive),
-        QStringMatcher(u"301 Moved Permanently", Qt::CaseInsensitive),
-        QStringMatcher(u"<title>Document Moved</title>", Qt::CaseInsensitive),
-        QStringMatcher(u"<title>Object moved</title>", Qt::CaseInsensitive),
+    static const QStringView markers[] = {
+        u"302 found",
+        u"301 moved permanently",
+        u"<title>document moved</title>",
+        u"<title>object moved</title>",
     };
     qsizetype first = -1;
-    for (const QStringMatcher& marker : markers) {
-        const qsizetype at = marker.indexIn(m_body, 0);
+    for (const QStringView marker : markers) {
+        const qsizetype at = TextSearch::find(m_folded, marker);
         if (at >= 0 && (first < 0 || at < first))
             first = at;
     }

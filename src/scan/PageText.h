@@ -4,18 +4,22 @@
 #include <QString>
 #include <QStringView>
 
+#include <utility>
+
 namespace corvane {
 
 // A page as the analysis reads it. There is no HTML parser: every "href=" (any letter case) is
 // taken to start a line of its own, with up to 36 blanks after its "=" dropped, and lines also end
 // at CR LF, a lone CR or a lone LF. The text is kept as it came; the rewriting is described by
-// where each "href=" stands and where its value starts.
+// where each "href=" stands and where its value starts. The searches that ignore letter case are
+// made in a case-folded copy of the page, made once.
 class PageText
 {
 public:
     struct Href {
         qsizetype at = 0;    // the "href=" in the text
         qsizetype value = 0; // what follows it once the blanks after it are gone
+        bool inComment = false; // inside "<!--" ... "-->": not a link
     };
 
     explicit PageText(QString body);
@@ -25,6 +29,12 @@ public:
 
     // Whether the text holds part, letter case ignored.
     bool mentions(QStringView part) const;
+    // Whether the text names the site, letter case ignored, as a name of its own (see
+    // UrlTools::HoldsSiteName) and outside comments: "notexample.com" does not mention
+    // "example.com".
+    bool mentionsSiteName(QStringView site) const;
+    // The case-folded twin of a part of body().
+    QStringView folded(QStringView part) const;
     // Where the first text that marks a server's "moved" page stands, or -1.
     qsizetype firstRedirectMarker() const;
 
@@ -42,7 +52,10 @@ private:
     qsizetype lineBreakIn(qsizetype from, qsizetype to) const;
 
     QString m_body;
+    QString m_folded;
     QList<Href> m_hrefs;
+    // Where the comments ("<!--" to "-->", or to the end when one is not closed) start and end.
+    QList<std::pair<qsizetype, qsizetype>> m_comments;
 };
 
 } // namespace corvane

@@ -34,11 +34,10 @@ RuleEngine::RuleEngine(const SettingsStore& settings, AppFolder app)
 bool RuleEngine::PassesRules(const QString& url, const QString& mainSiteUrl,
                              const QString& linkingSiteUrl, const RuleList& rules) const
 {
-    const bool logRefusals = m_settings.isOn(SettingKey::chkLog);
     const int refusing = firstRefusingRule(url, mainSiteUrl, linkingSiteUrl, rules);
     if (refusing < 0)
         return true;
-    if (logRefusals) {
+    if (m_settings.isOn(SettingKey::chkLog)) {
         const CrawlRule rule = rules.rule(refusing);
         LogExcludedSite(rule.ruleType, rule.ruleValue, url);
     }

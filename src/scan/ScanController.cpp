@@ -47,6 +47,7 @@ ScanController::ScanController(Project& project, SettingsStore& settings,
     connect(m_fetcher, &PageFetcher::statusChanged, this, &ScanController::statusChanged);
     connect(m_fetcher, &PageFetcher::progressChanged, this, &ScanController::progressChanged);
     connect(m_fetcher, &PageFetcher::idleTicked, this, &ScanController::onIdleTicked);
+    connect(m_fetcher, &PageFetcher::connectionFailed, this, &ScanController::onConnectionFailed);
     connect(m_fetcher, &PageFetcher::pageFetched, this, &ScanController::onPageFetched);
     connect(m_analyzer, &PageAnalyzer::statusChanged, this, &ScanController::statusChanged);
     connect(m_analyzer, &PageAnalyzer::cueRequested, this, &ScanController::cueRequested);
@@ -220,11 +221,13 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
     st.iCurrentSite = startRow;
     Q_EMIT linkingSiteSelected(st.iCurrentMain, startRow);
 
-    st.strLinkingSite = list->url(startRow - 1);
+    // Blanks around a URL are no part of it; the list keeps the text as it was typed.
+    st.strLinkingSite = list->url(startRow - 1).trimmed();
     st.iLinksExpected = expectedLinks(list->cell(startRow - 1, LinkingSiteList::Expected));
     m_project.pageQueue().enqueue(st.strLinkingSite);
 
     m_project.state().bSkipClicked = false;
+    m_fetcher->forgetTlsHosts();
     ++m_generation;
     st.bScanRunning = true;
     st.bProjectSaved = false;
@@ -416,7 +419,7 @@ void ScanController::beginLinkingSite(bool countMainSite)
     Q_EMIT linkingSiteSelected(st.iCurrentMain, st.iCurrentSite);
     if (!isCurrent(generation))
         return;
-    st.strLinkingSite = list->url(row);
+    st.strLinkingSite = list->url(row).trimmed();
     st.strMainSite = UrlTools::NormalizeMainSite(m_project.mainSiteUrl(st.iCurrentMain));
     if (countMainSite)
         m_statistics.CountScanEvent(ScanStatistics::MainSiteScanned);
@@ -478,6 +481,17 @@ void ScanController::onAnalysisFinished(int slot, quint64 generation,
         AdvanceSite();
     else
         NextPage(slot);
+}
+
+void ScanController::onConnectionFailed(int slot, const QString& reason, const QString& detail)
+{
+    if (!isRunning())
+        return;
+    const FetchSlot& f = m_fetcher->slot(slot);
+    m_project.errors().appendEntry(
+        {detail.isEmpty() ? reason : reason + QStringLiteral(": ") + detail, f.strHost + f.strPath});
+    m_project.state().strProblem = reason;
+    AdvanceSite();
 }
 
 void ScanController::onIdleTicked(int slot, int idleSeconds)

@@ -116,6 +116,7 @@ private:
     void onPageFetched(const corvane::FetchedPage& page, const QString& body);
     void onAnalysisFinished(int slot, quint64 generation, PageAnalyzer::Continuation next);
     void onIdleTicked(int slot, int idleSeconds);
+    void onConnectionFailed(int slot, const QString& reason, const QString& detail);
     void failPage(const QString& reason);
 
     Project& m_project;

@@ -1,5 +1,7 @@
 #include "scan/UrlTools.h"
 
+#include "scan/TextSearch.h"
+
 #include <QFileInfo>
 #include <QStringList>
 
@@ -70,15 +72,6 @@ bool hasSchemeSeparator(QStringView v)
 {
     for (qsizetype i = indexOfUnit(v, u':'); i >= 0; i = indexOfUnit(v, u':', i + 1)) {
         if (i + 2 < v.size() && v[i + 1] == u'/' && v[i + 2] == u'/')
-            return true;
-    }
-    return false;
-}
-
-bool hasSlashDot(QStringView v)
-{
-    for (qsizetype i = indexOfUnit(v, u'/'); i >= 0; i = indexOfUnit(v, u'/', i + 1)) {
-        if (i + 1 < v.size() && v[i + 1] == u'.')
             return true;
     }
     return false;
@@ -161,6 +154,92 @@ bool mayNeedRepair(QStringView v)
     return v.endsWith(ending, Qt::CaseInsensitive);
 }
 
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+bool hasOtherScheme(QStringView v)
+{
+    const qsizetype colon = indexOfUnit(v, u':');
+    if (colon <= 0)
+        return false;
+    const qsizetype slash = indexOfUnit(v, u'/');
+    if (slash >= 0 && slash < colon)
+        return false;
+    const QStringView scheme = v.first(colon);
+    if (!isAsciiLetter(scheme.front()))
+        return false;
+    for (const QChar c : scheme) {
+        if (!isAsciiLetter(c) && !(c >= u'0' && c <= u'9') && c != u'+' && c != u'-' && c != u'.')
+            return false;
+    }
+    return scheme.compare(u"http", Qt::CaseInsensitive) != 0
+        && scheme.compare(u"https", Qt::CaseInsensitive) != 0;
+}
+
+// The value up to its first "/", "?" or "#".
+QStringView firstSegment(QStringView v)
+{
+    for (qsizetype i = 0; i < v.size(); ++i) {
+        if (v[i] == u'/' || v[i] == u'?' || v[i] == u'#')
+            return v.first(i);
+    }
+    return v;
+}
+
+// The "." and ".." segments of the path (after the host, before any "?") are resolved as a
+// browser does: "a/./b/../c" is "a/c", and ".." above the root stays at the root. A last segment
+// "." or ".." leaves the directory it names, with its "/".
+void removeDotSegments(QString& url)
+{
+    const qsizetype hostEnd = indexOfUnit(url, u'/');
+    if (hostEnd < 0)
+        return;
+    const qsizetype query = indexOfUnit(url, u'?');
+    const qsizetype pathEnd = query >= 0 && query > hostEnd ? query : url.size();
+    const QStringView path = QStringView(url).sliced(hostEnd + 1, pathEnd - hostEnd - 1);
+    if (!path.startsWith(u'.') && !path.contains(u"/."))
+        return;
+    QList<QStringView> kept;
+    bool directory = false;
+    for (const QStringView segment : path.tokenize(u'/')) {
+        directory = false;
+        if (segment == u".") {
+            directory = true;
+        } else if (segment == u"..") {
+            if (!kept.isEmpty())
+                kept.removeLast();
+            directory = true;
+        } else {
+            kept.append(segment);
+        }
+    }
+    QString out = url.first(hostEnd + 1);
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        if (i > 0)
+            out += u'/';
+        out += kept.at(i);
+    }
+    if (directory && !kept.isEmpty())
+        out += u'/';
+    out += QStringView(url).sliced(pathEnd);
+    url = std::move(out);
+}
+
+// Whether the length characters at at are a name of their own: no letter, digit or "-" before
+// them, none of these nor "." after them.
+bool standsAlone(QStringView text, qsizetype at, qsizetype length)
+{
+    if (length == 0)
+        return true;
+    const auto nameCharacter = [](QChar c) { return c.isLetterOrNumber() || c == u'-'; };
+    const qsizetype end = at + length;
+    if (at > 0 && nameCharacter(text.at(at - 1)))
+        return false;
+    return end >= text.size() || !(nameCharacter(text.at(end)) || text.at(end) == u'.');
+}
+
 QString concat(QStringView a, QStringView b, QStringView c = {})
 {
     QString out(a.size() + b.size() + c.size(), Qt::Uninitialized);
@@ -198,6 +277,11 @@ QStringView lastTwoLabels(QStringView host)
 
 } // namespace
 
+bool HasOtherScheme(QStringView value)
+{
+    return hasOtherScheme(value);
+}
+
 QString NormalizeMainSite(const QString& strMainSite)
 {
     QString site = strMainSite;
@@ -207,6 +291,9 @@ QString NormalizeMainSite(const QString& strMainSite)
         removeAll(site, kHttps);
     if (site.size() > 4 && site.left(4).toLower() == kWww)
         site.remove(0, 4);
+    // As copied from a browser's address bar: "www.example.com/" names the site "example.com".
+    if (site.size() > 1 && site.endsWith(u'/'))
+        site.chop(1);
     return site;
 }
 
@@ -254,95 +341,58 @@ QString ParentDirectory(const QString& url)
 
 QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDir)
 {
-    // Built for one allocation per link in the common cases: the scan resolves every link of
-    // every page. Each step gives what the plain sequence of replacements would.
-    QString scratch;
-    QStringView v = value;
-
-    bool absolute = false;
-    const qsizetype colon = indexOfUnit(v, u':');
-    if (colon >= 0 && indexOfUnit(v, u':', colon + 1) < 0 && (colon == 4 || colon == 5)
-        && wordAt(v, 0, "https", colon) && v.size() > colon + 2 && v[colon + 1] == u'/'
-        && v[colon + 2] == u'/') {
-        // A value with one ":" that starts with "http://" or "https://" (the common absolute
-        // link): no other scheme text can be in it, so removing them is dropping the prefix.
-        absolute = colon == 4;
-        v = v.sliced(colon + 3);
-    } else if (colon >= 0 && hasSchemeSeparator(v)) {
-        scratch = v.toString();
-        if (removeAll(scratch, kHttp))
-            absolute = true;
-        // An "https://" value is not taken as absolute; only the host markers below make it one.
-        removeAll(scratch, kHttps);
-        v = scratch;
-    }
-
-    // ".." as the last step would climb from a text too short to hold another "../"; such a
-    // value names no page, so the caller skips it.
-    if (v.endsWith(u".."))
+    // A fragment names a place in a page, not a page.
+    const qsizetype hash = indexOfUnit(value, u'#');
+    QStringView v = hash >= 0 ? value.first(hash) : value;
+    if (v.isEmpty())
         return {};
+    // Another scheme than http and https (ftp:, tel:, data:, ...) names no page of the web.
+    if (hasOtherScheme(v))
+        return {};
+
+    // Only the start of the value makes it absolute: "http://", "https://" or "//" and a host.
+    bool absolute = false;
+    for (const QString& scheme : {kHttp, kHttps}) {
+        if (v.startsWith(scheme, Qt::CaseInsensitive)) {
+            v = v.sliced(scheme.size());
+            absolute = true;
+            break;
+        }
+    }
+    if (!absolute && v.startsWith(u"//")) {
+        v = v.sliced(2);
+        absolute = true;
+    }
+    QString text = v.toString();
+    // Any further scheme text inside the value goes, without making it absolute.
+    if (hasSchemeSeparator(text)) {
+        removeAll(text, kHttp);
+        removeAll(text, kHttps);
+    }
 
     QString out;
     // How many times every "//" is replaced by "/": four at the end, one more for a value from
     // the host's root.
     int slashPasses = 4;
-    if (!v.isEmpty() && v.front() == u'/') {
-        out = concat(strHost, v);
+    if (absolute) {
+        out = std::move(text);
+    } else if (text.startsWith(u'/')) {
+        out = concat(strHost, text);
         ++slashPasses;
-    } else if (v.size() >= 2 && v[0] == u'.' && v[1] == u'.') {
-        // Each "../" climbs one directory. The texts stay views of the value and the directory
-        // until a step has to change them.
-        QStringView rest = v;
-        QString restText;
-        QStringView base = strCurDir;
-        QString baseText;
-        while (rest.startsWith(u"..")) {
-            QString parent;
-            QStringView b = base;
-            if (!hasSchemeSeparator(b)) {
-                if (b.endsWith(u'/'))
-                    b.chop(1);
-                const qsizetype lastSlash = lastIndexOfUnit(b, u'/');
-                if (lastSlash >= 0)
-                    base = b.first(lastSlash + 1);
-                else
-                    parent = concat(b, kSlash);
-            } else {
-                parent = ParentDirectory(b.toString());
-            }
-            if (!parent.isNull()) {
-                baseText = std::move(parent);
-                base = baseText;
-            }
-            rest = rest.mid(std::min<qsizetype>(3, rest.size()));
-            if (hasSlashDot(rest)) {
-                QString changed = rest.toString();
-                changed.replace(QStringLiteral("/."), QStringLiteral("."), Qt::CaseSensitive);
-                restText = std::move(changed);
-                rest = restText;
-            }
-        }
-        out = concat(base, rest);
+    } else if (text.startsWith(QStringLiteral("./")) || text.startsWith(QStringLiteral("../"))
+               || QStringView(text) == u"." || QStringView(text) == u"..") {
+        out = concat(strCurDir, text);
+    } else if (hasHostMarker(firstSegment(text))) {
+        // A first segment that holds a host marker counts as a host name.
+        out = std::move(text);
     } else {
-        // "./x" is taken from the host's root, not from the current directory.
-        if (v.size() >= 2 && v[0] == u'.' && v[1] == u'/') {
-            QString rest = v.toString();
-            rest.remove(QStringLiteral("./"), Qt::CaseSensitive);
-            scratch = concat(strHost, kSlash, rest);
-            v = scratch;
-        }
-        // A value that holds a host marker counts as starting with a host name.
-        if (!absolute && !hasHostMarker(v))
-            out = concat(strCurDir, kSlash, v);
-        else if (v.data() == scratch.constData() && v.size() == scratch.size())
-            out = std::move(scratch);
-        else
-            out = v.toString();
+        out = concat(strCurDir, kSlash, text);
     }
 
     if (indexOfUnit(out, u'/') < 0)
         out += kSlash;
     foldSlashRuns(out, slashPasses);
+    removeDotSegments(out);
 
     // Page analysis cuts a value two characters short when no quote or ">" closes it; these
     // repairs give the common endings back. Each replaces every occurrence, not just the end.
@@ -382,7 +432,37 @@ QString BareHost(const QString& url)
 
 bool IsDirectLink(QStringView url, QStringView strMainSite)
 {
-    return containsText(url, strMainSite);
+    return IsDirectLink(url, mainSiteFinder(strMainSite.toString()));
+}
+
+bool IsDirectLink(QStringView url, const QStringMatcher& mainSite)
+{
+    return HoldsSiteName(url, mainSite);
+}
+
+bool HoldsSiteName(QStringView text, const QStringMatcher& site)
+{
+    const qsizetype length = site.pattern().size();
+    for (qsizetype at = site.indexIn(text); at >= 0; at = site.indexIn(text, at + 1)) {
+        if (standsAlone(text, at, length))
+            return true;
+    }
+    return false;
+}
+
+bool HoldsSiteName(QStringView text, QStringView site)
+{
+    for (qsizetype at = TextSearch::find(text, site); at >= 0;
+         at = TextSearch::find(text, site, at + 1)) {
+        if (standsAlone(text, at, site.size()))
+            return true;
+    }
+    return false;
+}
+
+QStringMatcher mainSiteFinder(const QString& strMainSite)
+{
+    return QStringMatcher(strMainSite, Qt::CaseInsensitive);
 }
 
 bool IsDomainLink(QStringView url, QStringView strMainSite)
@@ -410,7 +490,12 @@ QString LinkingSiteDomain(QStringView linkingSiteUrl)
 
 bool IsInLinkingSiteDomain(QStringView url, QStringView domain)
 {
-    return containsText(url, domain) || containsText(domain, url);
+    return IsInLinkingSiteDomain(url, domain, QStringMatcher(domain, Qt::CaseInsensitive));
+}
+
+bool IsInLinkingSiteDomain(QStringView url, QStringView domain, const QStringMatcher& finder)
+{
+    return finder.indexIn(url) >= 0 || containsText(domain, url);
 }
 
 bool IsInLinkingSite(const QString& url, const QString& linkingSiteUrl)

@@ -1,25 +1,47 @@
 #pragma once
 
 #include <QString>
+#include <QStringMatcher>
 #include <QStringView>
 
 namespace corvane::UrlTools {
 
 // The string functions with which the scan turns href values into page URLs and compares URLs with
-// the Main Site and the Linking Site. Page URLs are kept without their scheme. None of them parses
-// URLs by a standard: each is a fixed sequence of substring tests and replacements, and that
-// sequence is the behaviour. All are pure: the scan state they depend on is passed in.
+// the Main Site and the Linking Site. Page URLs are kept without their scheme. They work on the
+// texts with substring tests and replacements rather than a URL parser, but resolve relative
+// values as a browser does. All are pure: the scan state they depend on is passed in.
 
-// The Main Site as used for matching: without "http://"/"https://" and without a leading "www.".
+// The Main Site as used for matching: without "http://"/"https://", without a leading "www." and
+// without one trailing "/".
 QString NormalizeMainSite(const QString& strMainSite);
 QString ParentDirectory(const QString& url);
 // The scheme-less page URL of an href value seen on a page of host strHost whose directory is
-// strCurDir (scheme-less, ending in "/"). Returns an empty text for a value that cannot be
-// resolved (one ending in ".."); the caller skips it.
+// strCurDir (scheme-less, ending in "/"). A value is absolute only when it starts with "http://",
+// "https://" (any letter case) or "//"; one starting with "/" is taken from the host, one starting
+// with "./" or "../" from strCurDir; one whose first segment holds a host marker (".com", "www.",
+// ...) names a host; any other is relative to strCurDir. The fragment is dropped and the path's
+// dot segments are resolved. Returns an empty text for a value that names no page (only a
+// fragment, or another scheme); the caller skips it.
 QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDir);
+
+// Whether the value starts with a scheme other than http and https (ftp:, tel:, data:, news:,
+// ...): a letter, then letters, digits, "+", "-" or ".", then ":", all before its first "/". Such
+// a value names no page of the web.
+bool HasOtherScheme(QStringView value);
 
 QString BareHost(const QString& url);
 bool IsDirectLink(QStringView url, QStringView strMainSite);
+// IsDirectLink for many URLs against one Main Site: mainSite finds strMainSite, letter case
+// ignored (see mainSiteFinder).
+bool IsDirectLink(QStringView url, const QStringMatcher& mainSite);
+QStringMatcher mainSiteFinder(const QString& strMainSite);
+// Whether site's text stands in text as a name of its own: the character before it (if any) is no
+// letter, digit or "-", and the one after it (if any) is none of these nor ".". So
+// "blog.example.com/", "out.php?to=example.com" and "example.com/shop" hold "example.com";
+// "notexample.com" and "example.com.other.org" do not.
+bool HoldsSiteName(QStringView text, const QStringMatcher& site);
+// The same, letters compared as they are (for case-folded texts).
+bool HoldsSiteName(QStringView text, QStringView site);
 bool IsDomainLink(QStringView url, QStringView strMainSite);
 // IsDomainLink in two steps, for many URLs against one Main Site: the domain the test compares
 // with, and the test against it.
@@ -31,6 +53,8 @@ bool IsInLinkingSite(const QString& url, const QString& linkingSiteUrl);
 // the site's domain once: the domain the test compares with, and the test against it.
 QString LinkingSiteDomain(QStringView linkingSiteUrl);
 bool IsInLinkingSiteDomain(QStringView url, QStringView domain);
+// The same test with the domain's search prepared once: finder finds domain, letter case ignored.
+bool IsInLinkingSiteDomain(QStringView url, QStringView domain, const QStringMatcher& finder);
 
 // True when the path names an existing normal (not hidden) file, its name compared ignoring case.
 bool xfileExists(const QString& path);

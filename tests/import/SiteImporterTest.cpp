@@ -138,13 +138,15 @@ private Q_SLOTS:
     {
         test::Sandbox box;
         const QString path = box.dir.filePath(QStringLiteral("twice.txt"));
-        QVERIFY(test::writeAll(path, "a.example\r\na.example\r\n"));
+        // A UTF-8 editor's byte-order mark is no part of the first site.
+        QVERIFY(test::writeAll(path, "\xEF\xBB\xBF" "a.example\r\na.example\r\n"));
         Project project;
         addMainSites(project, 1);
         project.linkingSites(1)->appendSite(
             {QStringLiteral("a.example"), QStringLiteral("2"), {}, {}, {}});
         QCOMPARE(SiteImporter::importLinkingSites(project, path).added, 2);
         QCOMPARE(project.linkingSites(1)->count(), 3);
+        QCOMPARE(project.linkingSites(1)->url(1), QStringLiteral("a.example"));
         QCOMPARE(project.linkingSites(1)->url(2), QStringLiteral("a.example"));
     }
 

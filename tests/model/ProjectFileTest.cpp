@@ -313,6 +313,9 @@ private Q_SLOTS:
             << QByteArray("HTML01:t\r\nPOSTMULTI:a\r\n") << QStringList{"P1:t"} << 2;
         QTest::newRow("Linking Site before any Main Site")
             << QByteArray("HTML01:t\r\nb.org|1\r\nHTML02:u\r\n") << QStringList{"P1:t"} << 2;
+        QTest::newRow("byte-order mark of a UTF-8 editor dropped")
+            << QByteArray("\xEF\xBB\xBF" "a.com\r\nb.org|1\r\n")
+            << QStringList{"M1:a.com", "L1:b.org|1|||"} << 0;
         QTest::newRow("empty text") << QByteArray() << QStringList{} << 0;
     }
     void reading()

@@ -6,6 +6,9 @@
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
 #include <QTest>
 
 using namespace corvane;
@@ -24,7 +27,10 @@ struct PartnerSites {
     TestWebServer server;
     ScanController scan{project, *box.settings, statistics, box.app, network};
 
-    PartnerSites()
+    // Empty: only the Main Site, for a test's own partners.
+    enum class Sites { Standard, None };
+
+    explicit PartnerSites(Sites sites = Sites::Standard)
     {
         network.setRoute(server.route());
         // A watchdog "second" of 200 ms: a silent server ends its site in a fraction of the time.
@@ -35,6 +41,12 @@ struct PartnerSites {
 
         project.mainSites().appendUrl(QStringLiteral("http://www.mine.test"));
         project.addList();
+        if (sites == Sites::Standard)
+            addStandardSites();
+    }
+
+    void addStandardSites()
+    {
         for (const char* site :
              {"alpha.test/links.htm#1", "beta.test#3", "gamma.test#1", "delta.test/old/#1",
               "epsilon.test#1", "zeta.test#1", "eta.test/gone.htm#1", "theta.test#1", "iota.test#0",
@@ -245,6 +257,119 @@ private Q_SLOTS:
         // Six links recorded by the analysis and one Redirect Link outcome.
         QCOMPARE(f.statistics.lLinksFound, 7);
         QVERIFY(f.project.pageQueue().isEmpty());
+    }
+
+    // Partners on HTTPS, served by a TLS server whose certificate (for "localhost", a file under
+    // tests/data) only the test trusts.
+    void httpsPartners_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<bool>("trusted");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QStringList>("errors");
+        QTest::addColumn<int>("tlsRequests");
+        QTest::newRow("entered with https, port 80 never asked")
+            << "https://localhost/links.htm" << true
+            << "mine.test | localhost | Direct Link | 001 | localhost/more.htm | 2" << QStringList{}
+            << 2;
+        QTest::newRow("port 80 moves the site to https")
+            << "localhost/links.htm" << true
+            << "mine.test | localhost | Direct Link | 001 | localhost/more.htm | 2" << QStringList{}
+            << 2;
+        QTest::newRow("untrusted certificate")
+            << "https://localhost/links.htm" << false
+            << "mine.test | localhost | None Found (Certificate error) | 000 | localhost | 1"
+            << QStringList{"Certificate error"} << 0;
+    }
+    void httpsPartners()
+    {
+        QFETCH(QString, site);
+        QFETCH(bool, trusted);
+        QFETCH(QString, result);
+        QFETCH(QStringList, errors);
+        QFETCH(int, tlsRequests);
+        const auto fixture = [](const char* name) {
+            return test::readAll(QStringLiteral(CORVANE_TEST_DATA "/scan/") + QLatin1String(name));
+        };
+        const QSslCertificate certificate(fixture("localhost.crt"));
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificate(certificate);
+        tls.setPrivateKey(QSslKey(fixture("localhost.key"), QSsl::Rsa));
+        TestWebServer secure(tls);
+
+        PartnerSites f(PartnerSites::Sites::None);
+        f.network.setTlsRoute(secure.route());
+        if (trusted)
+            f.network.setExtraTrustedCertificates({certificate});
+        f.addSite(1, site + QStringLiteral("#1"));
+        // Port 80 knows only the move to https.
+        f.page("localhost", "/links.htm", "<html>Moved</html>", "301 Moved Permanently",
+               {"Location: https://localhost/links.htm"});
+        secure.setPage(QStringLiteral("localhost"), QStringLiteral("/links.htm"),
+                       "<a href=\"more.htm\">More</a>\n");
+        secure.setPage(QStringLiteral("localhost"), QStringLiteral("/more.htm"),
+                       "<a href=\"http://www.mine.test/\">Mine</a>\n");
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(f.results(), QStringList{result});
+        QCOMPARE(f.errors().size(), errors.size());
+        for (qsizetype i = 0; i < errors.size(); ++i)
+            QVERIFY2(f.errors().at(i).startsWith(errors.at(i) + ": ")
+                         && f.errors().at(i).endsWith(QStringLiteral(" | localhost/links.htm")),
+                     qPrintable(f.errors().at(i)));
+        QCOMPARE(secure.requests().size(), tlsRequests);
+        for (const TestWebServer::Request& r : secure.requests())
+            QCOMPARE(r.hostHeader, QByteArray("localhost"));
+        QCOMPARE(f.server.requests().size(), site.startsWith(QStringLiteral("https")) ? 0 : 1);
+    }
+
+    // Links as sites write them today: "./" and "../" with fragments, the home page as "/", a
+    // query whose directory is its page's.
+    void relativeLinksAreFollowedAsABrowserDoes()
+    {
+        PartnerSites f(PartnerSites::Sites::None);
+        f.addSite(1, QStringLiteral("nu.test#2"));
+        f.addSite(1, QStringLiteral("xi.test/dir/sub/index.htm#1"));
+        // Typed with blanks around it: fetched without them.
+        f.addSite(1, QStringLiteral(" omicron.test #1"));
+        f.page("omicron.test", "/", "<a href=\"links.htm\">Links</a>\n");
+        f.page("omicron.test", "/links.htm", "<a href=\"http://www.mine.test/\">Mine</a>\n");
+        // One link back, and the home page linked as "/" and "./": still the one page.
+        f.page("nu.test", "/",
+               "<a href=\"/\">Home</a><a href=\"./#top\">Top</a>"
+               "<a href=\"http://www.mine.test/\">Mine</a>\r\n");
+        f.page("xi.test", "/dir/sub/index.htm",
+               "<a href=\"./a.htm#x\">A</a>\n<a href=\"../b.htm#top\">B</a>\n<a href=\"#top\">Top</a>\n");
+        f.page("xi.test", "/dir/sub/a.htm", "<a href=\"./index.htm\">Back</a>\n");
+        f.page("xi.test", "/dir/b.htm",
+               "<a href=\"search.php?q=../x\">Search</a><a href=\"../c/./d/../links.htm\">L</a>\n");
+        f.page("xi.test", "/dir/search.php?q=../x", "<a href=\"found.htm\">Found</a>\n");
+        f.page("xi.test", "/dir/found.htm", "<p>nothing</p>\n");
+        f.page("xi.test", "/c/links.htm", "<a href=\"http://www.mine.test/#friends\">Mine</a>\n");
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(f.results(),
+                 (QStringList{
+                     "mine.test | nu.test | Direct Link | 001 | nu.test | 2",
+                     "mine.test | nu.test | Missing 001 | 000 | nu.test | 1",
+                     "mine.test | xi.test | Direct Link | 001 | xi.test/c/links.htm | 2",
+                     "mine.test | omicron.test | Direct Link | 001 | omicron.test/links.htm | 2",
+                 }));
+        QCOMPARE(f.errors(), QStringList{});
+        QCOMPARE(f.requests(), (QStringList{
+                                   "nu.test/",
+                                   "xi.test/dir/sub/index.htm",
+                                   "xi.test/dir/sub/a.htm",
+                                   "xi.test/dir/b.htm",
+                                   "xi.test/dir/search.php?q=../x",
+                                   "xi.test/c/links.htm",
+                                   "omicron.test/",
+                                   "omicron.test/links.htm",
+                               }));
     }
 };
 

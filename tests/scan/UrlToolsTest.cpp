@@ -38,6 +38,10 @@ private Q_SLOTS:
                                                    << "www.example.com";
         QTest::newRow("every scheme occurrence goes") << "http://example.com/http://x"
                                                       << "example.com/x";
+        QTest::newRow("trailing slash, as copied from the address bar")
+            << "http://www.example.com/" << "example.com";
+        QTest::newRow("only one trailing slash goes") << "example.com/shop//"
+                                                      << "example.com/shop/";
     }
     void normalizeMainSite()
     {
@@ -92,8 +96,8 @@ private Q_SLOTS:
         row("root relative", "/x.htm", "www.example.com/x.htm");
         row("parent", "../x.htm", "www.example.com/a/x.htm");
         row("grandparent", "../../x.htm", "www.example.com/x.htm");
-        row("above the root stays at the root", "../../../../x.htm", "www.example.com/x.htm");
-        row("dot slash from host root", "./x.htm", "www.example.com/x.htm");
+        row("above the root stays at the root", "../../../x.htm", "www.example.com/x.htm");
+        row("far above the root", "../../../../x.htm", "www.example.com/x.htm");
         row("relative", "x.htm", "www.example.com/a/b/x.htm");
         row("host alone gets a slash", "www.example.org", "www.example.org/");
         row("host without marker is relative", "other.example.org/links.htm",
@@ -102,13 +106,9 @@ private Q_SLOTS:
         row("cut asp repaired everywhere", "http://www.aspen.example.com/p.as",
             "www.asppen.example.com/p.asp");
         row("cut php repaired", "http://www.example.com/index.ph", "www.example.com/index.php");
-        row("https is not absolute", "https://secure.example.org/x",
-            "www.example.com/a/b/secure.example.org/x");
         row("https with marker", "https://secure.example.com/x", "secure.example.com/x");
         row("capital scheme removed", "HTTP://www.example.org/x.htm", "www.example.org/x.htm");
         row("marker ignores case", "WWW.EXAMPLE.ORG/x", "WWW.EXAMPLE.ORG/x");
-        row("protocol relative folds", "//cdn.example.org/x.js",
-            "www.example.com/cdn.example.org/x.js");
         row("doubled slashes folded", "http://www.example.net//a///b.htm",
             "www.example.net/a/b.htm");
         row("trailing href dropped", "http://www.example.com/dir/href", "www.example.com/dir");
@@ -116,15 +116,35 @@ private Q_SLOTS:
         row("trailing http: dropped", "http://www.example.com/dir/http:", "www.example.com/dir");
         row("short value not repaired", "http://a/b.ht", "a/b.ht");
         row("query kept", "page.php?id=3", "www.example.com/a/b/page.php?id=3");
-        row("dot dot alone is skipped", "..", "");
-        row("dot dot pair is skipped", "../..", "");
-        row("trailing dot dot is skipped", "../a/..", "");
-        row("absolute trailing dot dot is skipped", "http://www.example.com/a/..", "");
-        // A host that carries no marker sends "./" values back through the relative rule.
+        // Relative values as a browser resolves them.
+        row("dot slash from the directory", "./x.htm", "www.example.com/a/b/x.htm");
+        row("dot segments inside", "a/./b/../c.htm", "www.example.com/a/b/a/c.htm");
+        row("dot segments after dot dot", "../c/./d/../x.htm", "www.example.com/a/c/x.htm");
+        row("dot dot alone names the parent directory", "..", "www.example.com/a/");
+        row("dot alone names the directory", ".", "www.example.com/a/b/");
+        row("dot dot pair", "../..", "www.example.com/");
+        row("absolute trailing dot dot", "http://www.example.com/a/..", "www.example.com/");
+        row("dot segments of the query stay", "../s.php?p=../x", "www.example.com/a/s.php?p=../x");
+        // Only the start of a value makes it absolute.
+        row("https without marker", "https://partner.org/x.htm", "partner.org/x.htm");
+        row("https in capitals", "HTTPS://Partner.org/", "Partner.org/");
+        row("protocol relative", "//cdn.partner.org/x.htm", "cdn.partner.org/x.htm");
+        row("scheme inside the value is no host", "page.htm?u=http://www.example.com",
+            "www.example.com/a/b/page.htm?u=www.example.com");
+        row("marker in the query is no host", "page.php?u=www.example.com",
+            "www.example.com/a/b/page.php?u=www.example.com");
+        // A fragment names no page of its own.
+        row("fragment dropped", "x.htm#top", "www.example.com/a/b/x.htm");
+        row("fragment alone", "#top", "");
+        row("other scheme", "ftp://files.example.com/x.htm", "");
+        row("telephone", "tel:+1-555-0100", "");
+        row("data", "data:text/html,x", "");
+        row("a colon after the first slash is no scheme", "a/b:c.htm",
+            "www.example.com/a/b/a/b:c.htm");
         QTest::newRow("dot slash on unmarked host") << "./x.htm"
                                                     << "example.org"
                                                     << "example.org/a/"
-                                                    << "example.org/a/example.org/x.htm";
+                                                    << "example.org/a/x.htm";
     }
     void resolveLink()
     {
@@ -166,10 +186,26 @@ private Q_SLOTS:
         QTest::addColumn<bool>("expected");
         QTest::newRow("page on the site") << "www.example.com/x.htm"
                                           << "example.com" << true;
-        QTest::newRow("substring of another host") << "www.notexample.com"
+        QTest::newRow("look-alike host before the name") << "www.notexample.com"
+                                                         << "example.com" << false;
+        QTest::newRow("look-alike host with a hyphen") << "my-example.com/"
+                                                       << "example.com" << false;
+        QTest::newRow("look-alike host after the name") << "example.com.evil.org/x.htm"
+                                                        << "example.com" << false;
+        QTest::newRow("name going on after it") << "example.community/"
+                                                << "example.com" << false;
+        QTest::newRow("look-alike first, the real one later")
+            << "notexample.com/out?to=example.com" << "example.com" << true;
+        QTest::newRow("through a redirect script") << "other.example.org/out?to=example.com"
                                                    << "example.com" << true;
-        QTest::newRow("in a query") << "other.example.org/out?to=example.com"
-                                    << "example.com" << true;
+        QTest::newRow("subdomain") << "blog.example.com/x.htm"
+                                   << "example.com" << true;
+        QTest::newRow("name at the end") << "www.example.com"
+                                         << "example.com" << true;
+        QTest::newRow("Main Site with a path") << "www.example.com/shop/item.htm"
+                                               << "example.com/shop" << true;
+        QTest::newRow("Main Site with a path, longer directory") << "www.example.com/shopping/"
+                                                                 << "example.com/shop" << false;
         QTest::newRow("ignores case") << "WWW.EXAMPLE.COM/x"
                                       << "example.com" << true;
         QTest::newRow("other site") << "www.example.org/"

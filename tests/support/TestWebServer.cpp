@@ -1,6 +1,7 @@
 #include "support/TestWebServer.h"
 
 #include <QPointer>
+#include <QSslServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -25,16 +26,35 @@ QByteArray fillerPiece()
 
 } // namespace
 
-TestWebServer::TestWebServer(QObject* parent) : QObject(parent)
+TestWebServer::TestWebServer(QObject* parent) : TestWebServer(std::make_unique<QTcpServer>(), parent)
+{
+}
+
+TestWebServer::TestWebServer(const QSslConfiguration& tls, QObject* parent)
+    : TestWebServer(
+        [&tls] {
+            auto server = std::make_unique<QSslServer>();
+            server->setSslConfiguration(tls);
+            return server;
+        }(),
+        parent)
+{
+}
+
+TestWebServer::TestWebServer(std::unique_ptr<QTcpServer> server, QObject* parent)
+    : QObject(parent), m_server(std::move(server))
 {
     m_fallback.response = response("404 Not Found", "<html><body>Not here</body></html>");
-    connect(&m_server, &QTcpServer::newConnection, this, &TestWebServer::onNewConnection);
-    m_server.listen(QHostAddress(QHostAddress::LocalHost), 0);
+    connect(m_server.get(), &QTcpServer::newConnection, this, &TestWebServer::onNewConnection);
+    // A TLS connection is handed over once its handshake is done.
+    connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this,
+            &TestWebServer::onNewConnection);
+    m_server->listen(QHostAddress(QHostAddress::LocalHost), 0);
 }
 
 TestWebServer::~TestWebServer()
 {
-    m_server.close();
+    m_server->close();
     const QList<QTcpSocket*> sockets = findChildren<QTcpSocket*>();
     for (QTcpSocket* socket : sockets) {
         disconnect(socket, nullptr, this, nullptr);
@@ -102,7 +122,7 @@ void TestWebServer::setEndless(const QString& host, const QString& path)
 
 void TestWebServer::onNewConnection()
 {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
         ++m_connections;
         socket->setParent(this);
         m_buffers.insert(socket, {});
@@ -110,6 +130,7 @@ void TestWebServer::onNewConnection()
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_buffers.remove(socket);
             socket->deleteLater();
+            Q_EMIT connectionClosed();
         });
     }
 }

@@ -7,7 +7,10 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QSslConfiguration>
 #include <QTcpServer>
+
+#include <memory>
 
 class QTcpSocket;
 
@@ -57,9 +60,11 @@ public:
     static inline const QString kAnyHost = QStringLiteral("*");
 
     explicit TestWebServer(QObject* parent = nullptr);
+    // The same server speaking TLS with this configuration (its certificate and key).
+    explicit TestWebServer(const QSslConfiguration& tls, QObject* parent = nullptr);
     ~TestWebServer() override;
 
-    quint16 port() const { return m_server.serverPort(); }
+    quint16 port() const { return m_server->serverPort(); }
     // Sends every connection of the engine here.
     NetworkRoute route() const { return {QStringLiteral("127.0.0.1"), port()}; }
     // "http://127.0.0.1:port" + path.
@@ -90,8 +95,11 @@ Q_SIGNALS:
     void requestReceived(const corvane::test::TestWebServer::Request& request);
     // A reply sent in chunks is over: its last chunk was sent, or the client went away first.
     void chunksEnded();
+    // A connection is closed, by either side.
+    void connectionClosed();
 
 private:
+    TestWebServer(std::unique_ptr<QTcpServer> server, QObject* parent);
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const Reply& reply);
@@ -100,7 +108,7 @@ private:
     static Request parse(const QByteArray& head);
     static QString key(const QString& host, const QString& path);
 
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
     QHash<QString, Reply> m_replies;
     Reply m_fallback;
     QList<Request> m_requests;
