@@ -114,7 +114,8 @@ bool EntryEditor::entryStillThere() const
     const Project& project = m_project;
     switch (m_kind) {
     case Kind::LinkingSite: {
-        if (project.mainSiteUrl(m_mainPosition) != m_mainUrl || m_mainPosition > project.mainSiteCount())
+        if (m_mainPosition > project.mainSiteCount()
+            || project.mainSiteUrl(m_mainPosition) != m_mainUrl)
             return false;
         const LinkingSiteList* list = project.linkingSites(m_mainPosition);
         return list != nullptr && m_entryIndex <= list->count()

@@ -8,7 +8,8 @@
 
 namespace corvane {
 
-const QString FileTypeList::kEnterExtension = QStringLiteral("Please enter a file extension first.");
+const QString FileTypeList::kEnterExtension =
+    QStringLiteral("Please enter a file extension first.");
 
 FileTypeList::FileTypeList(QString path) : m_path(std::move(path)) {}
 

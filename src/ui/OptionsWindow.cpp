@@ -98,9 +98,11 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     layoutOf(timeout)->addLayout(timeoutRow);
 
     QGroupBox* logging = addGroup(this, left, QStringLiteral("fraLogging"), tr("Logging:"));
-    addCheckBox(logging, QStringLiteral("chkLog"), tr("Log rules to rules.log in the program folder"));
+    addCheckBox(logging, QStringLiteral("chkLog"),
+                tr("Log rules to rules.log in the program folder"));
 
-    QGroupBox* automation = addGroup(this, left, QStringLiteral("fraAutomation"), tr("Automation:"));
+    QGroupBox* automation =
+        addGroup(this, left, QStringLiteral("fraAutomation"), tr("Automation:"));
     addCheckBox(automation, QStringLiteral("chkUpdate"),
                 tr("When a link is found, automatically update the Linking Site URL in my "
                    "project."));
