@@ -7,6 +7,7 @@
 #include "ui/BrowserView.h"
 #include "ui/CommandButtons.h"
 #include "ui/Dialogs.h"
+#include "ui/EditorWindows.h"
 #include "ui/LinksTab.h"
 #include "ui/ProjectCommands.h"
 #include "ui/ReportsTab.h"
@@ -47,6 +48,7 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     setObjectName(QStringLiteral("Form1"));
     m_report.setStatistics(&m_statistics);
     m_commands = new ProjectCommands(m_project, m_files, this);
+    m_windows = new EditorWindows(m_project, m_editor, settings, m_app, this);
 
     // Widgets are made top-left to bottom-right: that is also the keyboard's tab order.
     auto* central = new QWidget(this);
@@ -200,8 +202,7 @@ void MainWindow::connectEngine()
     connect(b->cmdNew, &QPushButton::clicked, this, [this] { m_commands->newProject(); });
     connect(b->cmdOpen, &QPushButton::clicked, this, [this] { m_commands->openProject(); });
     connect(b->cmdSave, &QPushButton::clicked, this, [this] { m_commands->saveProject(); });
-    connect(b->Command9, &QPushButton::clicked, this,
-            [this] { showNotAvailable(QStringLiteral("frmOptions")); });
+    connect(b->Command9, &QPushButton::clicked, m_windows, &EditorWindows::openOptions);
     connect(b->Command1, &QPushButton::clicked, this, [this] {
         m_scan.StartScan(Frame1->selectedMainSite(), Frame1->selectedLinkingSiteRow());
     });
@@ -215,7 +216,10 @@ void MainWindow::connectEngine()
         setStatus(1, text);
     });
     connect(Frame1, &WebsitesPanel::messageRaised, this, &MainWindow::showMessage);
-    connect(Frame1, &WebsitesPanel::windowRequested, this, &MainWindow::showNotAvailable);
+    connect(Frame1, &WebsitesPanel::windowRequested, this, [this](const QString& name) {
+        if (!m_windows->open(name))
+            showNotAvailable(name);
+    });
     connect(m_linksTab, &LinksTab::browseRequested, this, &MainWindow::browseInWebTab);
     connect(m_reportsTab, &ReportsTab::messageRaised, this, &MainWindow::showMessage);
     connect(TabStrip1, &QTabWidget::currentChanged, this, &MainWindow::onTabChosen);

@@ -22,6 +22,7 @@ namespace corvane {
 
 class AboutWindow;
 class CommandButtons;
+class EditorWindows;
 class LinksTab;
 class NetworkContext;
 class ProjectCommands;
@@ -104,6 +105,7 @@ private:
     ReportWriter m_report;
     CuePlayer m_cues;
     ProjectCommands* m_commands = nullptr;
+    EditorWindows* m_windows = nullptr;
     bool m_splitMoved = false;
     WebsiteLauncher* m_launcher = nullptr;
     QPointer<AboutWindow> m_about;

@@ -1,0 +1,235 @@
+#include "ui/OptionsWindow.h"
+
+#include "ui/Artwork.h"
+#include "ui/Dialogs.h"
+#include "ui/Widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace corvane {
+
+namespace {
+
+QGroupBox* addGroup(QWidget* parent, QVBoxLayout* column, const QString& name,
+                    const QString& title)
+{
+    auto* group = new QGroupBox(title, parent);
+    group->setObjectName(name);
+    new QVBoxLayout(group);
+    column->addWidget(group);
+    return group;
+}
+
+QVBoxLayout* layoutOf(QWidget* group)
+{
+    return static_cast<QVBoxLayout*>(group->layout());
+}
+
+} // namespace
+
+OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPath, QWidget* parent)
+    : QDialog(parent), m_options(settings), m_fileTypes(fileTypesPath)
+{
+    setObjectName(QStringLiteral("frmOptions"));
+    setWindowTitle(tr("Scanning Options"));
+    setWindowIcon(Artwork::programIcon());
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    auto* columns = new QHBoxLayout(this);
+    auto* left = new QVBoxLayout;
+    auto* right = new QVBoxLayout;
+    columns->addLayout(left, 1);
+    columns->addLayout(right, 1);
+
+    QGroupBox* next = addGroup(this, left, QStringLiteral("fraNext"), tr("Go to the next site:"));
+    addCheckBox(next, QStringLiteral("chkAuto2"),
+                tr("When the expected number of links has been found"))
+        ->setToolTip(tr("Skipping to the next site as soon as the expected number of links are "
+                        "found will increase the speed of your searches significantly"));
+    auto* pagesRow = new QHBoxLayout;
+    QCheckBox* chkAuto = addCheckBox(next, QStringLiteral("chkAuto"),
+                                     tr("When this many pages have been scanned:"));
+    chkAuto->setToolTip(tr("If the specified number of pages have been scaned the search will "
+                           "automatically skip to the next site."));
+    cmbAdvance = new QComboBox(next);
+    cmbAdvance->setObjectName(QStringLiteral("cmbAdvance"));
+    cmbAdvance->setAccessibleName(tr("Pages scanned before the next site"));
+    cmbAdvance->addItems(ScanOptions::pageLimitCaptions());
+    cmbAdvance->setCurrentIndex(m_options.openPageLimit());
+    pagesRow->addWidget(chkAuto);
+    pagesRow->addWidget(cmbAdvance);
+    pagesRow->addStretch(1);
+    layoutOf(next)->addLayout(pagesRow);
+
+    QGroupBox* redirect =
+        addGroup(this, left, QStringLiteral("fraRedirect"), tr("Redirected Links:"));
+    addCheckBox(redirect, QStringLiteral("chkRedirect"),
+                tr("Attempt to find links that go through a redirect script"));
+
+    QGroupBox* audio = addGroup(this, left, QStringLiteral("fraAudio"), tr("Play Audio:"));
+    auto* audioRow = new QHBoxLayout;
+    audioRow->addWidget(addCheckBox(audio, QStringLiteral("chkAudioEmail"), tr("On Link Found")));
+    audioRow->addWidget(addCheckBox(audio, QStringLiteral("chkAudioNext"), tr("On Next Website")));
+    audioRow->addWidget(
+        addCheckBox(audio, QStringLiteral("chkAudioFinished"), tr("On Finished")));
+    audioRow->addStretch(1);
+    layoutOf(audio)->addLayout(audioRow);
+
+    QGroupBox* timeout = addGroup(this, left, QStringLiteral("fraTimeout"),
+                                  tr("Timeout when pages don't respond:"));
+    auto* timeoutRow = new QHBoxLayout;
+    timeoutRow->addWidget(new QLabel(tr("After"), timeout));
+    txtTimeout = addNumberField(timeout, QStringLiteral("txtTimeout"),
+                                QStringLiteral("txtTimeout"), QStringLiteral("txtTimeout"),
+                                QStringLiteral("60"));
+    txtTimeout->setAccessibleName(tr("Timeout in seconds"));
+    timeoutRow->addWidget(txtTimeout);
+    timeoutRow->addWidget(new QLabel(tr("seconds"), timeout));
+    timeoutRow->addStretch(1);
+    layoutOf(timeout)->addLayout(timeoutRow);
+
+    QGroupBox* logging = addGroup(this, left, QStringLiteral("fraLogging"), tr("Logging:"));
+    addCheckBox(logging, QStringLiteral("chkLog"),
+                tr("Log rules to rules.log in the program folder"));
+
+    QGroupBox* automation =
+        addGroup(this, left, QStringLiteral("fraAutomation"), tr("Automation:"));
+    addCheckBox(automation, QStringLiteral("chkUpdate"),
+                tr("When a link is found, automatically update the Linking Site URL in my "
+                   "project."));
+    addCheckBox(automation, QStringLiteral("chkAutoSave"),
+                tr("Autosave project every 5 minutes while scanning"));
+    auto* minutesRow = new QHBoxLayout;
+    minutesRow->addWidget(new QLabel(tr("Every"), automation));
+    txtAutoSave = addNumberField(automation, QStringLiteral("txtAutoSave"),
+                                 QStringLiteral("txtAutoSave"), QStringLiteral("txtAutosave"),
+                                 QStringLiteral("5"));
+    txtAutoSave->setAccessibleName(tr("Autosave minutes"));
+    minutesRow->addWidget(txtAutoSave);
+    minutesRow->addWidget(new QLabel(tr("minutes while scanning"), automation));
+    minutesRow->addStretch(1);
+    layoutOf(automation)->addLayout(minutesRow);
+    left->addStretch(1);
+
+    QGroupBox* types =
+        addGroup(this, right, QStringLiteral("fraFileTypes"), tr("Webpage File Types:"));
+    addCheckBox(types, QStringLiteral("chkFileTypes"), tr("Only scan these types of pages:"));
+    auto* typeRow = new QHBoxLayout;
+    txtDomain = makeEntry(types, QStringLiteral("txtDomain"), {}, tr("File type"));
+    cmdAdd2 = makeButton(types, QStringLiteral("cmdAdd2"), tr("Add"),
+                         tr("Add the file type you have entered to the left"));
+    cmdDelete = makeButton(types, QStringLiteral("cmdDelete"), tr("Delete"),
+                           tr("Delete the file type you have selected below"));
+    typeRow->addWidget(txtDomain, 1);
+    typeRow->addWidget(cmdAdd2);
+    typeRow->addWidget(cmdDelete);
+    layoutOf(types)->addLayout(typeRow);
+    List1 = new QListWidget(types);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setAccessibleName(tr("File types"));
+    layoutOf(types)->addWidget(List1, 1);
+    right->addWidget(types, 1);
+
+    QGroupBox* rules = addGroup(this, right, QStringLiteral("fraGlobalRules"), tr("Global Rules:"));
+    QLabel* explanation = makeLabel(
+        rules, QStringLiteral("lblGlobalRules"),
+        tr("Global Rules are applied to all sites when scaning, and can be used to increase the "
+           "efficiency of your scans.  To edit the Global Rules list, use the button below.  To "
+           "edit Main Site or Linking Site specific rules, use the edit buttons in the main "
+           "window."));
+    explanation->setWordWrap(true);
+    layoutOf(rules)->addWidget(explanation);
+    Command1 = makeButton(rules, QStringLiteral("Command1"), tr("Open Global Rules Editor"));
+    layoutOf(rules)->addWidget(Command1);
+
+    m_fileTypes.load();
+    showFileTypes();
+    cmdAdd2->setEnabled(false);
+    cmdDelete->setEnabled(false);
+    for (QPushButton* button : {cmdAdd2, cmdDelete, Command1})
+        button->setAutoDefault(false);
+
+    connect(cmbAdvance, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_options.setPageLimit(index); });
+    connect(txtDomain, &QLineEdit::textChanged, this,
+            [this](const QString& text) { cmdAdd2->setEnabled(!text.isEmpty()); });
+    connect(txtDomain, &QLineEdit::returnPressed, this, &OptionsWindow::addFileType);
+    connect(cmdAdd2, &QPushButton::clicked, this, &OptionsWindow::addFileType);
+    connect(cmdDelete, &QPushButton::clicked, this, &OptionsWindow::deleteFileType);
+    connect(List1, &QListWidget::itemClicked, this, [this] { cmdDelete->setEnabled(true); });
+    connect(List1, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            cmdDelete->setEnabled(true);
+    });
+    connect(Command1, &QPushButton::clicked, this, &OptionsWindow::globalRulesRequested);
+    resize(860, 560);
+}
+
+QCheckBox* OptionsWindow::addCheckBox(QWidget* parent, const QString& key, const QString& caption)
+{
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(key);
+    box->setChecked(m_options.isChecked(key));
+    connect(box, &QCheckBox::clicked, this,
+            [this, key](bool checked) { m_options.setChecked(key, checked); });
+    if (auto* layout = qobject_cast<QVBoxLayout*>(parent->layout()))
+        layout->addWidget(box);
+    return box;
+}
+
+QLineEdit* OptionsWindow::addNumberField(QWidget* parent, const QString& name, const QString& key,
+                                         const QString& readKey, const QString& replacement)
+{
+    QLineEdit* field = makeEntry(parent, name, {});
+    field->setMaximumWidth(field->fontMetrics().horizontalAdvance(u'0') * 8);
+    connect(field, &QLineEdit::textChanged, this,
+            [this, field, key, replacement](const QString& text) {
+                const QString replaced = m_options.numberFieldChanged(key, text, replacement);
+                if (!replaced.isEmpty())
+                    field->setText(replaced);
+            });
+    field->setText(m_options.fieldText(readKey));
+    return field;
+}
+
+void OptionsWindow::showFileTypes()
+{
+    List1->clear();
+    List1->addItems(m_fileTypes.entries());
+}
+
+void OptionsWindow::addFileType()
+{
+    const FileTypeChange change = m_fileTypes.add(txtDomain->text());
+    if (!change.message.isEmpty()) {
+        Dialogs::information(this, change.message);
+        txtDomain->setFocus();
+        return;
+    }
+    showFileTypes();
+    List1->scrollToBottom();
+    txtDomain->clear();
+    txtDomain->setFocus();
+}
+
+void OptionsWindow::deleteFileType()
+{
+    const QList<QListWidgetItem*> chosen = List1->selectedItems();
+    if (chosen.isEmpty())
+        return;
+    const FileTypeChange change = m_fileTypes.remove(List1->row(chosen.first()));
+    if (!change.message.isEmpty())
+        Dialogs::information(this, change.message);
+    showFileTypes();
+}
+
+} // namespace corvane
