@@ -366,7 +366,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("control");
         QTest::newRow("options") << QStringLiteral("Command9");
-        QTest::newRow("import main sites") << QStringLiteral("cmdImport2");
     }
 
     void windowsOfLaterVersionsSayTheyAreMissing()
