@@ -26,7 +26,7 @@ namespace SiteImporter {
 
 // The open-file dialog of both import windows: text files, opening in "Project Files" under the
 // application folder. An empty chosen name means the user cancelled: nothing is imported.
-inline const QString FileFilter = QStringLiteral("Text Files (*.txt)");
+inline const QString FileFilter = QStringLiteral("Text Files (*.txt)|*.txt");
 QString fileDialogFolder(const AppFolder& app);
 
 // Lines of a text file: a line ends at CR LF, at CR, or at LF (files made on Linux). A final

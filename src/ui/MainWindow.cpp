@@ -8,10 +8,12 @@
 #include "ui/CommandButtons.h"
 #include "ui/Dialogs.h"
 #include "ui/EditorWindows.h"
+#include "ui/ImportWindow.h"
 #include "ui/LinksTab.h"
+#include "ui/PagesTab.h"
+#include "ui/PostTab.h"
 #include "ui/ProjectCommands.h"
 #include "ui/ReportsTab.h"
-#include "ui/SiteSelectorTab.h"
 #include "ui/StatisticsFrame.h"
 #include "ui/WebTab.h"
 #include "ui/WebsiteLauncher.h"
@@ -62,17 +64,10 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
     m_linksTab = new LinksTab(m_project, TabStrip1);
     m_webTab = new WebTab(options.browserViews, TabStrip1);
-    m_pagesTab = new SiteSelectorTab(
-        QStringLiteral("Frame5"), tr("Page Builder"), QStringLiteral("Combo3"),
-        tr("The page builder, which turns the results into the HTML of a links page, is not "
-           "available in this version."),
-        TabStrip1);
+    m_pagesTab = new PagesTab(m_project, m_settings, m_app.path(), TabStrip1);
     m_reportsTab = new ReportsTab(m_report, m_project.results(), m_files.projectFilesFolder(),
                                   options.browserViews, TabStrip1);
-    m_postTab = new SiteSelectorTab(
-        QStringLiteral("framePost"), tr("Post links to a database"), QStringLiteral("cmbSites"),
-        tr("Posting the results to a script on your website is not available in this version."),
-        TabStrip1);
+    m_postTab = new PostTab(m_project, m_settings, m_network, TabStrip1);
     TabStrip1->addTab(m_linksTab, tr("Links"));
     TabStrip1->addTab(m_webTab, tr("Web"));
     TabStrip1->addTab(m_pagesTab, tr("Pages"));
@@ -217,8 +212,12 @@ void MainWindow::connectEngine()
     });
     connect(Frame1, &WebsitesPanel::messageRaised, this, &MainWindow::showMessage);
     connect(Frame1, &WebsitesPanel::windowRequested, this, [this](const QString& name) {
-        if (!m_windows->open(name))
+        if (!m_windows->open(name)
+            && !ImportWindow::open(name, this, m_project, m_settings, m_app, m_network))
             showNotAvailable(name);
+    });
+    connect(m_postTab, &PostTab::statusChanged, this, [this](const QString& text) {
+        setStatus(1, text);
     });
     connect(m_linksTab, &LinksTab::browseRequested, this, &MainWindow::browseInWebTab);
     connect(m_reportsTab, &ReportsTab::messageRaised, this, &MainWindow::showMessage);
@@ -244,7 +243,7 @@ void MainWindow::connectEngine()
     connect(&m_files, &ProjectFile::projectCleared, this, [this] {
         Frame1->clearEntries();
         m_pagesTab->selector()->clear();
-        m_postTab->selector()->clear();
+        m_postTab->clearEntries();
     });
     connect(&m_files, &ProjectFile::projectReportShown, m_reportsTab, &ReportsTab::showReport);
     connect(&m_files, &ProjectFile::reportRegenerationRequested, this,

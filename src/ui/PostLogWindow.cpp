@@ -4,6 +4,7 @@
 
 #include <QFontDatabase>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 namespace corvane {
@@ -29,6 +30,15 @@ PostLogWindow::PostLogWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 void PostLogWindow::setLogText(const QString& text)
 {
     Text4->setPlainText(text);
+}
+
+void PostLogWindow::appendLog(const QString& text)
+{
+    QTextCursor cursor(Text4->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    Text4->moveCursor(QTextCursor::End);
+    Text4->ensureCursorVisible();
 }
 
 QString PostLogWindow::logText() const

@@ -16,6 +16,8 @@ public:
     explicit PostLogWindow(QWidget* parent = nullptr);
 
     void setLogText(const QString& text);
+    // Adds text at the end and moves the caret there, so the newest lines are in view.
+    void appendLog(const QString& text);
     QString logText() const;
 
 private:

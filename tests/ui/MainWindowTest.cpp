@@ -387,25 +387,6 @@ private Q_SLOTS:
         QVERIFY(!w.project().state().bScanRunning);
     }
 
-    void windowsOfLaterVersionsSayTheyAreMissing_data()
-    {
-        QTest::addColumn<QString>("control");
-        QTest::newRow("import main sites") << QStringLiteral("cmdImport2");
-    }
-
-    void windowsOfLaterVersionsSayTheyAreMissing()
-    {
-        QFETCH(QString, control);
-        WindowFixture f;
-        MainWindow& w = f.start();
-        if (auto* action = w.findChild<QAction*>(control))
-            action->trigger();
-        else
-            f.click(control);
-        QVERIFY2(w.statusText(1).endsWith(QStringLiteral("is not available in this version.")),
-                 qPrintable(w.statusText(1)));
-    }
-
     void controlsAreNamedForScreenReadersAndReachedInReadingOrder()
     {
         WindowFixture f;
