@@ -41,6 +41,7 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
                        Options options)
     : m_settings(settings),
       m_app(std::move(app)),
+      m_network(network),
       m_statistics(settings),
       m_files(m_project, settings, m_app),
       m_editor(m_project, m_files),

@@ -96,6 +96,7 @@ private:
 
     SettingsStore& m_settings;
     AppFolder m_app;
+    NetworkContext& m_network;
 
     // The project and the engine, built before the window's areas and outliving them.
     Project m_project;
