@@ -213,9 +213,9 @@ void MainWindow::connectEngine()
     });
     connect(Frame1, &WebsitesPanel::messageRaised, this, &MainWindow::showMessage);
     connect(Frame1, &WebsitesPanel::windowRequested, this, [this](const QString& name) {
-        if (!m_windows->open(name)
-            && !ImportWindow::open(name, this, m_project, m_settings, m_app, m_network))
-            showNotAvailable(name);
+        // Every window the panel asks for is an editor or an import window.
+        if (!m_windows->open(name))
+            ImportWindow::open(name, this, m_project, m_settings, m_app, m_network);
     });
     connect(m_postTab, &PostTab::statusChanged, this, [this](const QString& text) {
         setStatus(1, text);
@@ -363,18 +363,6 @@ void MainWindow::showScanMessage(const QString& text, ScanController::Focus focu
         Frame1->mainSiteEntry()->setFocus();
     else if (focus == ScanController::Focus::LinkingSiteEntry)
         Frame1->linkingSiteEntry()->setFocus();
-}
-
-void MainWindow::showNotAvailable(const QString& window)
-{
-    static const QHash<QString, QString> names = {
-        {QStringLiteral("Form2"), tr("The Linking Site editor")},
-        {QStringLiteral("Form2a"), tr("The Main Site editor")},
-        {QStringLiteral("Form4"), tr("The Linking Site import")},
-        {QStringLiteral("Form4a"), tr("The Main Site import")},
-        {QStringLiteral("frmOptions"), tr("The options window")},
-    };
-    setStatus(1, tr("%1 is not available in this version.").arg(names.value(window, window)));
 }
 
 void MainWindow::popUpScanTypeMenu()

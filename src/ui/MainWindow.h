@@ -91,7 +91,6 @@ private:
     void regenerateReport();
     void showMessage(const QString& text);
     void showScanMessage(const QString& text, ScanController::Focus focus);
-    void showNotAvailable(const QString& window);
     void popUpScanTypeMenu();
 
     SettingsStore& m_settings;
