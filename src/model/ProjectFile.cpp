@@ -229,7 +229,7 @@ bool readLine(Project& project, QStringView line, ReadContext& context)
         }
     }
     if (line.startsWith(kResult)) {
-        std::array<QStringView, 6> f;
+        std::array<QStringView, 7> f;
         const int n = splitFields(line.mid(kResult.size()), f);
         ResultEntry e;
         if (n < 5 || !parseIcon(f[0], &e.icon))
@@ -240,6 +240,8 @@ bool readLine(Project& project, QStringView line, ReadContext& context)
             e.status = context.statuses.text(f[3]);
             e.number = context.numbers.text(f[4]);
             e.url = f[5].toString();
+            if (n >= 7)
+                e.notes = f[6].toString();
         } else {
             e.remote = f[1].toString();
             e.status = context.statuses.text(f[2]);
@@ -362,7 +364,15 @@ QByteArray ProjectFile::serialize(const Project& project, int leaveOutIndex)
     for (int row = 0; row < results.count(); ++row) {
         const ResultEntry e = results.entry(row);
         out += kResult;
-        appendFields(out, {QString::number(e.icon), e.main, e.remote, e.status, e.number, e.url});
+        // The notes field is written only when there are notes: a project without them is
+        // written as it always was.
+        if (e.notes.isEmpty())
+            appendFields(out,
+                         {QString::number(e.icon), e.main, e.remote, e.status, e.number, e.url});
+        else
+            appendFields(
+                out,
+                {QString::number(e.icon), e.main, e.remote, e.status, e.number, e.url, e.notes});
     }
     const RuleList& rules = project.rules();
     for (int row = 0; row < rules.count(); ++row) {

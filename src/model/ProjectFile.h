@@ -50,7 +50,8 @@ struct SaveOutcome {
 //   the first Main Site's URL alone; after it its Linking Sites as
 //   "Website|#|HTML Link|HTML Name|Description"; every further Main Site as "NEXTSITE:" URL,
 //   followed by its Linking Sites; "HTML01:", "HTML02:", "HTML03:" with the page-builder texts
-//   (line breaks written as "|||"); "RESULT:icon|Main|Remote|Status|No.|URL" per result row;
+//   (line breaks written as "|||"); "RESULT:icon|Main|Remote|Status|No.|URL" per result row,
+//   with "|Notes" after it when the row has notes;
 //   "RULE:MainSite|RemoteSite|RuleType|RuleValue" per rule; "POSTSINGLE:" URL when there is one;
 //   "POSTMULTI:Main Site|Script URL" per post target.
 // The reader also accepts five-field results (no Main column) and LF or lone CR line ends, skips

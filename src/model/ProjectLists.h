@@ -56,13 +56,14 @@ struct ResultEntry {
     QString number; // "No.", zero-padded to at least three digits
     QString url;    // "URL"
     SiteColour colour = SiteColour::Red;
+    QString notes = {}; // "Notes": how the link is made, e.g. nofollow; text "Widgets"
 };
 
 class ResultList final : public RecordTableModel
 {
     Q_OBJECT
 public:
-    enum Column { Main = 0, Remote, Status, Number, Url };
+    enum Column { Main = 0, Remote, Status, Number, Url, Notes };
     explicit ResultList(QObject* parent = nullptr);
     ResultEntry entry(int row) const;
     int appendEntry(const ResultEntry& entry);

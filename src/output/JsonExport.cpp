@@ -29,6 +29,7 @@ QJsonObject resultObject(const ResultEntry& row)
             {QStringLiteral("status"), row.status},
             {QStringLiteral("number"), row.number},
             {QStringLiteral("url"), row.url},
+            {QStringLiteral("notes"), row.notes},
             {QStringLiteral("found"), PartnerVerdict::isFound(row.status)},
             {QStringLiteral("reason"), textOrNull(PartnerVerdict::reasonOf(row.status))}};
 }
@@ -39,7 +40,8 @@ QJsonObject partnerObject(const PartnerOutcome& p)
                   {QStringLiteral("linkingSite"), p.linkingSite},
                   {QStringLiteral("verdict"), PartnerVerdict::name(p.verdict)},
                   {QStringLiteral("statuses"), QJsonArray::fromStringList(p.statuses())},
-                  {QStringLiteral("reason"), textOrNull(p.reason())}};
+                  {QStringLiteral("reason"), textOrNull(p.reason())},
+                  {QStringLiteral("noValueLinksOnly"), p.noValueLinksOnly()}};
     o.insert(QStringLiteral("mainSitePosition"),
              p.mainPosition > 0 ? QJsonValue(p.mainPosition) : QJsonValue(QJsonValue::Null));
     o.insert(QStringLiteral("row"), p.row > 0 ? QJsonValue(p.row) : QJsonValue(QJsonValue::Null));

@@ -1,5 +1,7 @@
 #include "output/PartnerOutcome.h"
 
+#include "model/ResultNotes.h"
+
 namespace corvane {
 
 namespace {
@@ -31,6 +33,24 @@ QString PartnerOutcome::reason() const
             return r;
     }
     return {};
+}
+
+int PartnerOutcome::noValueLinks() const
+{
+    int count = 0;
+    for (const ResultEntry& row : rows) {
+        if (PartnerVerdict::isFound(row.status) && ResultNotes::read(row.notes).passesNoValue())
+            ++count;
+    }
+    return count;
+}
+
+bool PartnerOutcome::noValueLinksOnly() const
+{
+    int found = 0;
+    for (const ResultEntry& row : rows)
+        found += PartnerVerdict::isFound(row.status);
+    return found > 0 && noValueLinks() == found;
 }
 
 namespace PartnerVerdict {

@@ -28,6 +28,11 @@ struct PartnerOutcome {
     QStringList statuses() const;
     // The reason of its "None Found (reason)" row; empty when there is none.
     QString reason() const;
+    // Its rows that record a link whose notes say it passes no value (nofollow, sponsored, ugc,
+    // a page closed to search engines).
+    int noValueLinks() const;
+    // Whether it has links and every one of them passes no value.
+    bool noValueLinksOnly() const;
 };
 
 namespace PartnerVerdict {

@@ -2,6 +2,7 @@
 
 #include "model/Project.h"
 #include "model/ProjectFile.h"
+#include "model/ResultNotes.h"
 #include "model/SettingsStore.h"
 #include "scan/ScanStatistics.h"
 #include "scan/UrlTools.h"
@@ -126,6 +127,15 @@ ReportCounts ReportWriter::count(const Project& project, qint32 pagesScanned)
             ++c.redirect;
         else if (isNoneFound(status))
             ++c.nonLinking;
+        const QString notes = results.cell(row, ResultList::Notes);
+        if (notes.isEmpty())
+            continue;
+        ++c.withNotes;
+        const ResultNotes n = ResultNotes::read(notes);
+        c.nofollow += n.nofollow;
+        c.sponsored += n.sponsored;
+        c.ugc += n.ugc;
+        c.onNoindexPages += n.pageNoindex;
     }
     c.reciprocal = c.direct + c.indirect + c.redirect;
     c.errors = project.errors().count();
@@ -157,6 +167,12 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
     doc += overviewRow(QStringLiteral("<li>Direct Links</li>"), c.direct);
     doc += overviewRow(QStringLiteral("<li>Indirect Links</li>"), c.indirect);
     doc += overviewRow(QStringLiteral("<li>Redirect Links</li>"), c.redirect);
+    if (c.withNotes > 0) {
+        doc += overviewRow(QStringLiteral("Links Marked nofollow:"), c.nofollow);
+        doc += overviewRow(QStringLiteral("Links Marked sponsored:"), c.sponsored);
+        doc += overviewRow(QStringLiteral("Links Marked ugc:"), c.ugc);
+        doc += overviewRow(QStringLiteral("Links on noindex Pages:"), c.onNoindexPages);
+    }
     doc += overviewRow(QStringLiteral("Total Non-Linking Sites:"), c.nonLinking);
     doc += overviewRow(QStringLiteral("Total Errors:"), c.errors);
     doc += QStringLiteral("<tr><td colspan=2>&nbsp</td></tr>");
@@ -217,6 +233,9 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
                 } else if (isNoneFound(status)) {
                     doc += QStringLiteral("Status: ") + htmlEscape(status) + QStringLiteral("<BR>");
                 }
+                const QString notes = results.cell(row, ResultList::Notes);
+                if (!notes.isEmpty())
+                    doc += QStringLiteral("Notes: ") + htmlEscape(notes) + QStringLiteral("<BR>");
                 doc += QStringLiteral("<BR>");
             }
         }

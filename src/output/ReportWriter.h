@@ -25,6 +25,12 @@ struct ReportCounts {
     qint32 reciprocal = 0; // direct + indirect + redirect
     qint32 nonLinking = 0; // any other status containing "None Found"
     qint32 errors = 0;
+    // From the rows' notes; the overview lists them only when some row has notes.
+    qint32 withNotes = 0;
+    qint32 nofollow = 0;
+    qint32 sponsored = 0;
+    qint32 ugc = 0;
+    qint32 onNoindexPages = 0;
 };
 
 // The HTML link report "Reciprocal Link Report": an overview of totals, percentages and averages,

@@ -47,6 +47,12 @@ QString ResultPoster::encodeValue(const QString& value)
     const bool hadHttp = text.contains(kHttp, Qt::CaseInsensitive);
     if (hadHttp)
         text.remove(kHttp, Qt::CaseInsensitive);
+    const QString out = percentEncode(text);
+    return hadHttp ? kHttp + out : out;
+}
+
+QString ResultPoster::percentEncode(const QString& text)
+{
     QString out;
     for (const char byte : Windows1252::encode(text)) {
         const auto code = static_cast<unsigned char>(byte);
@@ -61,7 +67,7 @@ QString ResultPoster::encodeValue(const QString& value)
                 + QString::number(code, 16).toUpper().rightJustified(2, u'0');
         }
     }
-    return hadHttp ? kHttp + out : out;
+    return out;
 }
 
 std::optional<QString> ResultPoster::statusValue(const QString& status)
@@ -73,12 +79,14 @@ std::optional<QString> ResultPoster::statusValue(const QString& status)
 }
 
 QString ResultPoster::fillTemplate(QString script, const QString& mainSite, const QString& foundOn,
-                                   const QString& linkingSite, const QString& status)
+                                   const QString& linkingSite, const QString& status,
+                                   const QString& notes)
 {
     script.replace(QStringLiteral("$MainSite"), mainSite, Qt::CaseInsensitive);
     script.replace(QStringLiteral("$FoundOn"), foundOn, Qt::CaseInsensitive);
     script.replace(QStringLiteral("$LinkingSite"), linkingSite, Qt::CaseInsensitive);
     script.replace(QStringLiteral("$Status"), status, Qt::CaseInsensitive);
+    script.replace(QStringLiteral("$Notes"), notes, Qt::CaseInsensitive);
     return script;
 }
 
@@ -131,9 +139,11 @@ QList<ResultPoster::Request> ResultPoster::plan(const Project& project, int opti
         const std::optional<QString> status = statusValue(results.cell(row, ResultList::Status));
         if (!status)
             continue;
-        requests.append({row + 1,
-                         requestUrl(fillTemplate(script, mainEncoded, foundOn, linking, *status)),
-                         linking});
+        const QString notes = percentEncode(results.cell(row, ResultList::Notes));
+        requests.append(
+            {row + 1,
+             requestUrl(fillTemplate(script, mainEncoded, foundOn, linking, *status, notes)),
+             linking});
     }
     return requests;
 }
@@ -233,6 +243,9 @@ QString ResultPoster::variablesText()
         + kCrLf
         + QStringLiteral("$FoundOn - Inserts the Domain/URL of the page a reciprocal link was "
                          "found on")
+        + kCrLf
+        + QStringLiteral("$Notes - Inserts how the link is made (nofollow, sponsored, ugc, a "
+                         "noindex page, its text), empty when there is nothing to say")
         + kCrLf + kCrLf
         + QStringLiteral("These values will be URL Encoded in order to keep the integrity of the "
                          "posting link.");

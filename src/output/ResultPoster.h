@@ -58,12 +58,15 @@ public:
     // The requests a run makes, in results-list order; skipped rows are left out.
     static QList<Request> plan(const Project& project, int option);
     static QString encodeValue(const QString& value);
+    // Every byte but letters, digits and "*-._" percent-encoded, blanks as "+"; nothing else done.
+    static QString percentEncode(const QString& text);
     // "True" or "False"; nothing for a row that is not posted ("missing" in its status).
     static std::optional<QString> statusValue(const QString& status);
-    // The template with the four variables replaced, names matched in any letter case, in the
-    // order "$MainSite", "$FoundOn", "$LinkingSite", "$Status".
+    // The template with the variables replaced, names matched in any letter case, in the
+    // order "$MainSite", "$FoundOn", "$LinkingSite", "$Status", "$Notes".
     static QString fillTemplate(QString script, const QString& mainSite, const QString& foundOn,
-                                const QString& linkingSite, const QString& status);
+                                const QString& linkingSite, const QString& status,
+                                const QString& notes = {});
     // The URL as requested and logged: "http://" put in front unless it begins with "http://" or
     // "https://" (any letter case).
     static QString requestUrl(const QString& url);

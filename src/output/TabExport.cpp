@@ -12,8 +12,8 @@ QString buildText(const ResultList& results)
     for (int row = 0; row < results.count(); ++row) {
         text += results.cell(row, ResultList::Main) + tab + results.cell(row, ResultList::Remote)
             + tab + results.cell(row, ResultList::Status) + tab
-            + results.cell(row, ResultList::Number) + tab + results.cell(row, ResultList::Url)
-            + crlf;
+            + results.cell(row, ResultList::Number) + tab + results.cell(row, ResultList::Url) + tab
+            + results.cell(row, ResultList::Notes) + crlf;
     }
     return text;
 }

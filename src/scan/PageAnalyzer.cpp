@@ -4,6 +4,7 @@
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
 #include "scan/HrefValue.h"
+#include "scan/LinkNotes.h"
 #include "scan/PageText.h"
 #include "scan/RedirectFollower.h"
 #include "scan/ScanStatistics.h"
@@ -92,6 +93,7 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
     // holds a link (every "href=" starts a line of its own), yet it is always read.
     const qsizetype count = text.hrefs().size();
     qsizetype redirectFrom = -1; // the first line with "href=" from the marker's line on
+    LinkNotes notes(text.body(), page.head);
     if (enoughLinks()) {
         if (marker >= 0 && marker < text.firstLineEnd())
             redirectFrom = 0;
@@ -106,7 +108,8 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
             // A link inside a comment is no link.
             if (text.hrefs().at(k).inComment)
                 continue;
-            if (!examineLink(text, text.rest(k, end), page, followAll, epoch)) {
+            if (!examineLink(text, text.rest(k, end), text.hrefs().at(k).at, notes, page, followAll,
+                             epoch)) {
                 m_newPages.clear();
                 return;
             }
@@ -135,9 +138,13 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
                             redirectOutcome ? Continuation::AdvanceSite : Continuation::NextPage);
 }
 
-bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const FetchedPage& page,
-                               bool followAll, quint64 epoch)
+bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, qsizetype hrefAt,
+                               LinkNotes& notes, const FetchedPage& page, bool followAll,
+                               quint64 epoch)
 {
+    const auto record = [&](const QString& status) {
+        return recordLink(status, notes.notesFor(hrefAt), page, epoch);
+    };
     std::optional<QStringView> value = HrefValue::cut(rest);
     if (!value)
         return true;
@@ -160,7 +167,7 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const Fet
     case LinkClassifier::Kind::Unfollowed:
         // Not a page to follow, but it may still name the Main Site.
         if (UrlTools::IsDirectLink(verdict.url, sites.mainSiteFinder))
-            return recordLink(LinkStatus::Direct, page, epoch);
+            return record(LinkStatus::Direct);
         return true;
     case LinkClassifier::Kind::Page:
         break;
@@ -175,9 +182,9 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, const Fet
         m_known.addQueued(key);
     }
     if (UrlTools::IsDirectLink(url, sites.mainSiteFinder))
-        return recordLink(LinkStatus::Direct, page, epoch);
+        return record(LinkStatus::Direct);
     if (UrlTools::IsDomainLinkOf(url, sites.mainSiteDomain))
-        return recordLink(LinkStatus::Domain, page, epoch);
+        return record(LinkStatus::Domain);
     return true;
 }
 
@@ -213,12 +220,13 @@ bool PageAnalyzer::flushNewPages(quint64 epoch)
     return true;
 }
 
-bool PageAnalyzer::recordLink(const QString& status, const FetchedPage& page, quint64 epoch)
+bool PageAnalyzer::recordLink(const QString& status, const QString& notes, const FetchedPage& page,
+                              quint64 epoch)
 {
     // The pages found before the link are in the queue before anyone hears of the link.
     if (!flushNewPages(epoch))
         return false;
-    m_recorder.recordLink(status, page.strCurUrl);
+    m_recorder.recordLink(status, page.strCurUrl, notes);
     if (m_settings.isOn(SettingKey::chkAudioEmail)) {
         Q_EMIT cueRequested(m_app.file(QStringLiteral("sounds/foundemail.wav")));
         if (!stillCurrent(epoch))
@@ -259,7 +267,9 @@ void PageAnalyzer::onRedirectFollowed(const QString& text, const FetchedPage& fr
     // The downloaded text stands in for the redirect page: its links are recorded with that
     // page's URL and resolved against that page's directory.
     m_project.state().bEmulate = true;
-    AnalyzePage(text, from, generation);
+    FetchedPage page = from;
+    page.head.clear(); // the head was the redirect page's
+    AnalyzePage(text, page, generation);
 }
 
 QString PageAnalyzer::currentLinkingSiteUrl() const

@@ -14,6 +14,7 @@
 
 namespace corvane {
 
+class LinkNotes;
 class NetworkContext;
 class PageText;
 class Project;
@@ -82,12 +83,14 @@ private:
                       quint64 epoch);
     // The link of one line that starts with "href=" (rest: what follows it). Returns false when
     // the analysis must end silently (the scan stopped or moved on while a signal was handled).
-    bool examineLink(const PageText& text, QStringView rest, const FetchedPage& page,
-                     bool followAll, quint64 epoch);
+    // hrefAt: where the "href=" stands in the page, for the notes of a recorded link.
+    bool examineLink(const PageText& text, QStringView rest, qsizetype hrefAt, LinkNotes& notes,
+                     const FetchedPage& page, bool followAll, quint64 epoch);
     // Hands the pages found since the last call to the page queue and the statistics. Returns
     // false when the analysis must end silently.
     bool flushNewPages(quint64 epoch);
-    bool recordLink(const QString& status, const FetchedPage& page, quint64 epoch);
+    bool recordLink(const QString& status, const QString& notes, const FetchedPage& page,
+                    quint64 epoch);
     void followRedirect(const PageText& text, qsizetype hrefLine, const FetchedPage& from,
                         quint64 generation, quint64 epoch);
     void onRedirectFollowed(const QString& text, const corvane::FetchedPage& from,

@@ -359,6 +359,7 @@ void PageFetcher::finishPage(int slot)
     page.strPath = f.strPath;
     page.strCurUrl = m_project.state().strCurUrl;
     page.strCurDir = m_project.state().strCurDir;
+    page.head = head;
     dropSocket(s);
     s.state.strResponse.clear();
     Q_EMIT pageFetched(page, body);

@@ -47,6 +47,7 @@ struct FetchedPage {
     QString strPath;
     QString strCurUrl;
     QString strCurDir;
+    QString head = {}; // the response's status line and header lines, empty for a downloaded text
 };
 
 // Downloads one page at a time for the scan with a minimal HTTP/1.1 client on a TCP connection:

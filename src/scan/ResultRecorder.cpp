@@ -24,7 +24,7 @@ QString ResultRecorder::zeroPadded(qint64 number)
     return text;
 }
 
-void ResultRecorder::recordLink(const QString& status, const QString& pageUrl)
+void ResultRecorder::recordLink(const QString& status, const QString& pageUrl, const QString& notes)
 {
     ScanState& st = m_project.state();
     ++st.lSiteLinks;
@@ -39,6 +39,7 @@ void ResultRecorder::recordLink(const QString& status, const QString& pageUrl)
     entry.status = status;
     entry.number = zeroPadded(st.lLinkSerial);
     entry.url = pageUrl;
+    entry.notes = notes;
     entry.colour = SiteColour::Blue;
     m_project.results().appendEntry(entry);
 

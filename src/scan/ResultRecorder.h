@@ -19,7 +19,8 @@ public:
     // A link to the Main Site found on the page pageUrl: counted in lSiteLinks, iLinksFound and
     // lLinkSerial, a blue row numbered by lLinkSerial, the Linking Site coloured blue and, with
     // "chkUpdate" on, its URL replaced by pageUrl.
-    void recordLink(const QString& status, const QString& pageUrl);
+    // notes: how the link is made (its "Notes" column).
+    void recordLink(const QString& status, const QString& pageUrl, const QString& notes = {});
     // The outcome of the Linking Site that ends; strProblem already holds " (reason)" or nothing.
     // pageUrl: the last page requested.
     void recordOutcome(const QString& pageUrl);

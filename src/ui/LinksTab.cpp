@@ -43,8 +43,9 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     List3 = new RecordListView(QStringLiteral("List3"), tr("Link Results"), true, this);
     List3->setList(&m_project.results());
     // "Main", "Remote", "Status" a quarter each, "No." a twelfth, "URL" wider than the list so the
-    // list scrolls sideways; 50 twips (3 pixels) less each.
-    List3->setInitialWidths({{0.25, 3}, {0.25, 3}, {0.25, 3}, {1.0 / 12, 3}, {13.0 / 12, 3}});
+    // list scrolls sideways, then "Notes" three quarters; 50 twips (3 pixels) less each.
+    List3->setInitialWidths(
+        {{0.25, 3}, {0.25, 3}, {0.25, 3}, {1.0 / 12, 3}, {13.0 / 12, 3}, {0.75, 3}});
     List3->setContextMenuPolicy(Qt::CustomContextMenu);
     lblResults->setBuddy(List3);
 

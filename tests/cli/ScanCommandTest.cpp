@@ -54,6 +54,30 @@ class ScanCommandTest final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // A partner whose only link is nofollow links back; --strict says so in the exit status.
+    void strictCountsLinksThatPassNoValue()
+    {
+        test::TestWebServer server;
+        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"),
+                       "<a rel=\"nofollow\" href=\"http://mine.test/\">me</a>");
+        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"),
+                       "<a href=\"http://mine.test/\">me</a>");
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project
+            = cli.writeFile(QStringLiteral("p.prj"), "mine.test\r\na.test|1|||\r\nb.test|1|||\r\n");
+        for (const bool strict : {false, true}) {
+            QStringList args{QStringLiteral("scan"), project, QStringLiteral("--quiet")};
+            if (strict)
+                args << QStringLiteral("--strict");
+            const CliRun r = cli.run(args);
+            QCOMPARE(r.status, strict ? 1 : 0);
+            QCOMPARE(withoutTimes(r.err),
+                     QStringLiteral("2 partners: 2 link back, 0 missing, 0 errors; 1 link nofollow, "
+                                    "sponsored, ugc or on a noindex page; 2 pages in T s\n"));
+        }
+    }
+
     void scanTellsEachPartnerAndWritesWhatWasAsked()
     {
         test::TestWebServer server;
@@ -77,7 +101,7 @@ private Q_SLOTS:
                                 "Main Site 2 of 2: www.shop.test\n"
                                 "[3/3] c.test: None Found (404 Not found) (1 page, T s)\n"
                                 "3 partners: 1 link back, 1 missing, 1 error; 3 pages in T s\n"));
-        QVERIFY2(r.out.startsWith(QStringLiteral("Results (3):\nmine.test\ta.test\tDirect Link\t001\ta.test\n")),
+        QVERIFY2(r.out.startsWith(QStringLiteral("Results (3):\nmine.test\ta.test\tDirect Link\t001\ta.test\ttext \"me\"\n")),
                  qPrintable(r.out));
         QVERIFY(r.out.contains(QStringLiteral("Errors (1):\n404 Not found\tc.test/\n")));
         QVERIFY(r.out.endsWith(QStringLiteral("Saved ") + project + u'\n'));
@@ -85,14 +109,14 @@ private Q_SLOTS:
         // The JSON holds the rows of the tab-delimited file of the same scan, field for field.
         const QJsonObject doc = readJson(json);
         const QList<QByteArray> tabLines = test::readAll(tab + QStringLiteral(".tab")).split('\n');
-        QCOMPARE(tabLines.at(0), QByteArray("Main\tRemote\tStatus\tNo.\tURL\r"));
+        QCOMPARE(tabLines.at(0), QByteArray("Main\tRemote\tStatus\tNo.\tURL\tNotes\r"));
         const QJsonArray results = doc.value(QStringLiteral("results")).toArray();
         QCOMPARE(results.size(), 3);
         QCOMPARE(tabLines.size(), 2 + results.size() + 2);
         for (int i = 0; i < results.size(); ++i) {
             const QJsonObject row = results.at(i).toObject();
             QStringList fields;
-            for (const char* key : {"main", "remote", "status", "number", "url"})
+            for (const char* key : {"main", "remote", "status", "number", "url", "notes"})
                 fields << row.value(QLatin1String(key)).toString();
             QCOMPARE(fields.join(u'\t') + u'\r', QString::fromLatin1(tabLines.at(2 + i)));
         }
@@ -250,8 +274,8 @@ private Q_SLOTS:
                      + QStringLiteral("; 2 of 3 Linking Sites not checked\n"
                                       "3 partners: 0 link back, 0 missing, 1 error, 2 not checked; 2 pages in T s\n"));
         const QByteArray note = "Scan stopped before the end (" + stopped.toLatin1() + "): 1 of 3 Linking Sites checked.";
-        QCOMPARE(test::readAll(tab), "Main\tRemote\tStatus\tNo.\tURL\r\n\r\n"
-                                     "mine.test\tmy site.test\tNone Found (Invalid Host)\t000\tmy site.test\r\n"
+        QCOMPARE(test::readAll(tab), "Main\tRemote\tStatus\tNo.\tURL\tNotes\r\n\r\n"
+                                     "mine.test\tmy site.test\tNone Found (Invalid Host)\t000\tmy site.test\t\r\n"
                                      + note + "\r\n\r\n");
         QVERIFY(test::readAll(report).contains(QByteArray("<BR><BR>\r\n<b>" + note + "</b><BR><BR>\r\n<hr>")));
         const QJsonObject doc = readJson(json);

@@ -159,6 +159,21 @@ private Q_SLOTS:
         QCOMPARE(::urls(ResultPoster::plan(project, option)), urls);
     }
 
+    // $Notes is the row's notes, encoded as a value (a link text that holds "http://" is no URL);
+    // a row without notes gives an empty value.
+    void notesAreTheFifthVariable()
+    {
+        Project project;
+        project.setPostSingle(QStringLiteral("s.example/?n=$notes&s=$Status"));
+        addRows(project, {"m.example|a.example|Direct Link|a.example/", "m.example|b.example|Direct Link|b.example/"});
+        ResultList& results = project.results();
+        results.setCell(0, ResultList::Notes, QStringLiteral("nofollow; text \"see http://x\""));
+        QCOMPARE(::urls(ResultPoster::plan(project, 0)),
+                 QStringList({"http://s.example/?n=nofollow%3B+text+%22see+http%3A%2F%2Fx%22&s=True",
+                              "http://s.example/?n=&s=True"}));
+        QVERIFY(ResultPoster::variablesText().contains(QStringLiteral("$Notes - ")));
+    }
+
     void emptyResultsSendNothing()
     {
         test::Sandbox box;

@@ -34,10 +34,13 @@ struct Command {
 const QList<Command>& commands()
 {
     static const QList<Command> table = {
-        {"scan", "scan PROJECT.prj [--tab FILE] [--report FILE] [--json FILE] [--save] [--quiet]",
+        {"scan",
+         "scan PROJECT.prj [--tab FILE] [--report FILE] [--json FILE] [--save] [--strict] "
+         "[--quiet]",
          "check every Linking Site of the project for its link back", &kScanHelp,
          {QStringLiteral("--tab"), QStringLiteral("--report"), QStringLiteral("--json")},
-         {QStringLiteral("--save"), QStringLiteral("--stall-report")}, &runScan,
+         {QStringLiteral("--save"), QStringLiteral("--strict"), QStringLiteral("--stall-report")},
+         &runScan,
          {QStringLiteral("txtTimeout"), QStringLiteral("cmbAdvance"), QStringLiteral("chkAuto"),
           QStringLiteral("chkAuto2"), QStringLiteral("chkRedirect"), QStringLiteral("chkUpdate"),
           QStringLiteral("chkFileTypes"), QStringLiteral("chkLog")}},
@@ -85,7 +88,9 @@ const char* const kCommonOptions =
 const char* const kExitStatus =
     "Exit status:\n"
     "  0    done; for scan: every Linking Site links back\n"
-    "  1    scan: some Linking Sites do not link back (missing links, no link, an error), or\n"
+    "  1    scan: some Linking Sites do not link back (missing links, no link, an error),\n"
+    "       with --strict also when their only links are nofollow, sponsored, ugc or on a\n"
+    "       noindex page, or\n"
     "       the scan was stopped before the end; post: a request failed; import: the link\n"
     "       page could not be read or was empty\n"
     "  2    a usage mistake, a setting out of range, or a file that cannot be read or written\n"

@@ -34,6 +34,9 @@ const char* const kScanHelp =
     "  --json FILE     also write the results, errors, statistics and times as JSON\n"
     "  --save          write the project back to its file (the results, and Linking Site\n"
     "                  URLs the scan updated)\n"
+    "  --strict        a Linking Site whose only links are nofollow, sponsored or ugc, or\n"
+    "                  sit on a page closed to search engines (noindex, nofollow), counts as\n"
+    "                  not linking back for the exit status\n"
     "  --quiet         no result table and no progress: only errors and the summary line\n"
     "  --stall-report  print the longest time the program's event loop was held up (a\n"
     "                  10 ms timer's longest gap between ticks)\n"
@@ -43,6 +46,11 @@ const char* const kScanHelp =
     "on a terminal a live line below them (the Linking Site in progress, its page, the pages\n"
     "so far, the time; colour unless NO_COLOR is set), and at the end the summary,\n"
     "  48 partners: 40 link back, 6 missing, 2 errors; 312 pages in 51 s\n"
+    "with the links that pass no value counted when there are any,\n"
+    "  48 partners: 40 link back, 6 missing, 2 errors; 3 links nofollow, sponsored, ugc or\n"
+    "  on a noindex page; 312 pages in 51 s\n"
+    "Each result row's notes say how the link is made: nofollow, sponsored, ugc, page noindex,\n"
+    "page nofollow and the link's text (text \"...\").\n"
     "\n"
     "Ctrl+C stops the scan: the Linking Site in progress gets no result, the files asked for\n"
     "are still written and say that the scan was stopped, and the exit status is 130 (a\n"
@@ -52,8 +60,8 @@ const char* const kScanHelp =
     "complete, stopped, summary {total, linksBack, missing, errors, notChecked}, statistics\n"
     "{mainSitesScanned, linkingSitesScanned, pagesScanned, pagesFound, linksFound},\n"
     "linkingSites [{main, linkingSite, mainSitePosition, row, verdict (linksBack, missing,\n"
-    "error, notChecked), statuses, reason, pages, seconds}], results [{main, remote, status,\n"
-    "number, url, found, reason}] (the rows of the tab-delimited file) and errors [{error, url}].\n";
+    "error, notChecked), statuses, reason, noValueLinksOnly, pages, seconds}], results [{main, remote, status,\n"
+    "number, url, notes, found, reason}] (the rows of the tab-delimited file) and errors [{error, url}].\n";
 
 namespace {
 
@@ -65,8 +73,10 @@ void printRows(const Project& project, QTextStream& out)
     out << "Results (" << results.count() << "):\n";
     for (int row = 0; row < results.count(); ++row) {
         const ResultEntry e = results.entry(row);
-        out << e.main << '\t' << e.remote << '\t' << e.status << '\t' << e.number << '\t' << e.url
-            << '\n';
+        out << e.main << '\t' << e.remote << '\t' << e.status << '\t' << e.number << '\t' << e.url;
+        if (!e.notes.isEmpty())
+            out << '\t' << e.notes;
+        out << '\n';
     }
     const ErrorList& errors = project.errors();
     out << "Errors (" << errors.count() << "):\n";
@@ -108,6 +118,7 @@ int runScan(const ParsedArguments& args, Environment& env)
     const QString jsonOption = QStringLiteral("--json");
     const QString saveOption = QStringLiteral("--save");
     const QString stallOption = QStringLiteral("--stall-report");
+    const bool strict = args.has(QStringLiteral("--strict"));
     const bool quiet = args.quiet();
     QString projectPath;
     if (const QString wrong = singleProjectFile(args, &projectPath); !wrong.isEmpty())
@@ -218,7 +229,7 @@ int runScan(const ParsedArguments& args, Environment& env)
 
     int status = ExitDone;
     for (const PartnerOutcome& p : outcomes) {
-        if (p.verdict != PartnerOutcome::Verdict::LinksBack)
+        if (p.verdict != PartnerOutcome::Verdict::LinksBack || (strict && p.noValueLinksOnly()))
             status = ExitNotAll;
     }
     if (interrupted == Interrupt::Kind::CtrlC)

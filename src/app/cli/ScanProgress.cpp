@@ -236,8 +236,11 @@ QList<PartnerOutcome> ScanProgress::outcomes() const
 QString ScanProgress::summary() const
 {
     int counts[4] = {0, 0, 0, 0};
-    for (const PartnerOutcome& p : std::as_const(m_finished))
+    int noValueLinks = 0;
+    for (const PartnerOutcome& p : std::as_const(m_finished)) {
         ++counts[int(p.verdict)];
+        noValueLinks += p.noValueLinks();
+    }
     const int notChecked = m_total - int(m_finished.size()) + counts[int(PartnerOutcome::Verdict::NotChecked)];
     const int linksBack = counts[int(PartnerOutcome::Verdict::LinksBack)];
     QString text = counted(m_total, "partner", "partners") + QStringLiteral(": ")
@@ -248,6 +251,9 @@ QString ScanProgress::summary() const
                    + counted(counts[int(PartnerOutcome::Verdict::Error)], "error", "errors");
     if (notChecked > 0)
         text += QStringLiteral(", ") + QString::number(notChecked) + QStringLiteral(" not checked");
+    if (noValueLinks > 0)
+        text += QStringLiteral("; ") + counted(noValueLinks, "link", "links")
+                + QStringLiteral(" nofollow, sponsored, ugc or on a noindex page");
     text += QStringLiteral("; ") + counted(m_pages, "page", "pages") + QStringLiteral(" in ")
             + duration(elapsedMs());
     return text;

@@ -1,0 +1,356 @@
+#include "scan/LinkNotes.h"
+
+#include <QStringList>
+#include <QStringMatcher>
+
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+
+// How far the reading looks back from an href for the start of its tag, how long a tag may be,
+// and how far it looks forward for the end of the link text.
+constexpr qsizetype kTagReach = 8192;
+constexpr qsizetype kTextReach = 4096;
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f';
+}
+
+bool isNameChar(QChar c)
+{
+    return !isBlank(c) && c != u'=' && c != u'>' && c != u'/' && c != u'<';
+}
+
+// Reads the attributes of a tag from `from` (just after the tag name) until the ">" that ends the
+// tag, not looking at or beyond `limit`. Calls take(name, value) for each attribute. Returns where
+// the ">" stands, or `limit` when the tag does not end before it.
+template <typename Take>
+qsizetype readAttributes(QStringView page, qsizetype from, qsizetype limit, Take take)
+{
+    qsizetype i = from;
+    while (i < limit) {
+        const QChar c = page[i];
+        if (c == u'>')
+            return i;
+        if (!isNameChar(c)) {
+            ++i;
+            continue;
+        }
+        const qsizetype nameStart = i;
+        while (i < limit && isNameChar(page[i]))
+            ++i;
+        const QStringView name = page.sliced(nameStart, i - nameStart);
+        qsizetype j = i;
+        while (j < limit && isBlank(page[j]))
+            ++j;
+        if (j >= limit || page[j] != u'=') {
+            take(name, QStringView());
+            continue;
+        }
+        ++j;
+        while (j < limit && isBlank(page[j]))
+            ++j;
+        if (j >= limit)
+            return limit;
+        QStringView value;
+        if (page[j] == u'"' || page[j] == u'\'') {
+            const QChar quote = page[j];
+            const qsizetype start = j + 1;
+            qsizetype end = start;
+            while (end < limit && page[end] != quote)
+                ++end;
+            value = page.sliced(start, end - start);
+            i = std::min(end + 1, limit);
+        } else {
+            const qsizetype start = j;
+            qsizetype end = start;
+            while (end < limit && !isBlank(page[end]) && page[end] != u'>')
+                ++end;
+            value = page.sliced(start, end - start);
+            i = end;
+        }
+        take(name, value);
+    }
+    return limit;
+}
+
+// The tag name that follows the "<" at lt, or nothing when no letter follows it.
+QStringView tagNameAt(QStringView page, qsizetype lt)
+{
+    qsizetype i = lt + 1;
+    while (i < page.size() && (page[i].isLetterOrNumber()))
+        ++i;
+    return page.sliced(lt + 1, i - lt - 1);
+}
+
+bool same(QStringView a, QStringView b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Calls take(token) for each word of a list separated by blanks or commas.
+template <typename Take> void forEachToken(QStringView list, Take take)
+{
+    qsizetype i = 0;
+    while (i < list.size()) {
+        while (i < list.size() && (isBlank(list[i]) || list[i] == u','))
+            ++i;
+        const qsizetype start = i;
+        while (i < list.size() && !isBlank(list[i]) && list[i] != u',')
+            ++i;
+        if (i > start)
+            take(list.sliced(start, i - start));
+    }
+}
+
+void addRobotsTokens(QStringView content, LinkNotes::Robots& robots)
+{
+    forEachToken(content, [&](QStringView token) {
+        // "googlebot: noindex" names the robot before the rule.
+        if (const qsizetype colon = token.lastIndexOf(u':'); colon >= 0)
+            token = token.sliced(colon + 1);
+        if (same(token, u"noindex") || same(token, u"none"))
+            robots.noindex = true;
+        if (same(token, u"nofollow") || same(token, u"none"))
+            robots.nofollow = true;
+    });
+}
+
+QString foldBlanks(QStringView text)
+{
+    QString out;
+    out.reserve(std::min<qsizetype>(text.size(), LinkNotes::kTextLimit + 1));
+    bool blank = false;
+    for (const QChar c : text) {
+        if (c.isSpace()) {
+            blank = !out.isEmpty();
+            continue;
+        }
+        if (blank)
+            out += u' ';
+        blank = false;
+        out += c;
+        if (out.size() >= LinkNotes::kTextLimit)
+            break;
+    }
+    return out.left(LinkNotes::kTextLimit);
+}
+
+struct NamedEntity {
+    const char16_t* name;
+    char16_t value;
+};
+
+constexpr NamedEntity kEntities[] = {
+    {u"amp", u'&'},         {u"lt", u'<'},          {u"gt", u'>'},          {u"quot", u'"'},
+    {u"apos", u'\''},       {u"nbsp", u'\u00a0'},   {u"ndash", u'\u2013'},  {u"mdash", u'\u2014'},
+    {u"hellip", u'\u2026'}, {u"copy", u'\u00a9'},   {u"reg", u'\u00ae'},    {u"trade", u'\u2122'},
+    {u"laquo", u'\u00ab'},  {u"raquo", u'\u00bb'},  {u"lsquo", u'\u2018'},  {u"rsquo", u'\u2019'},
+    {u"ldquo", u'\u201c'},  {u"rdquo", u'\u201d'},  {u"middot", u'\u00b7'}, {u"bull", u'\u2022'},
+    {u"euro", u'\u20ac'},   {u"eacute", u'\u00e9'}, {u"egrave", u'\u00e8'}, {u"auml", u'\u00e4'},
+    {u"ouml", u'\u00f6'},   {u"uuml", u'\u00fc'},   {u"szlig", u'\u00df'},
+};
+
+} // namespace
+
+LinkNotes::LinkNotes(QStringView page, QStringView head) : m_page(page), m_head(head) {}
+
+QString LinkNotes::notesFor(qsizetype hrefAt)
+{
+    if (!m_robots) {
+        Robots r = readRobotsMeta(m_page);
+        const Robots h = readRobotsHeader(m_head);
+        r.noindex = r.noindex || h.noindex;
+        r.nofollow = r.nofollow || h.nofollow;
+        m_robots = r;
+    }
+    return compose(readTag(m_page, hrefAt), *m_robots);
+}
+
+std::optional<LinkNotes::Tag> LinkNotes::readTag(QStringView page, qsizetype hrefAt)
+{
+    if (hrefAt <= 0 || hrefAt > page.size())
+        return std::nullopt;
+    const qsizetype from = std::max<qsizetype>(0, hrefAt - kTagReach);
+    // The nearest "<" that starts a tag name.
+    qsizetype lt = hrefAt - 1;
+    while (lt >= from && !(page[lt] == u'<' && lt + 1 < page.size() && page[lt + 1].isLetter()))
+        --lt;
+    if (lt < from)
+        return std::nullopt;
+    const QStringView name = tagNameAt(page, lt);
+    const bool area = same(name, u"area");
+    if (!area && !same(name, u"a"))
+        return std::nullopt;
+
+    Tag tag;
+    QString alt;
+    const qsizetype limit = std::min(page.size(), lt + kTagReach);
+    const qsizetype end
+        = readAttributes(page, lt + 1 + name.size(), limit, [&](QStringView n, QStringView v) {
+              if (same(n, u"rel")) {
+                  forEachToken(v, [&](QStringView token) {
+                      tag.nofollow = tag.nofollow || same(token, u"nofollow");
+                      tag.sponsored = tag.sponsored || same(token, u"sponsored");
+                      tag.ugc = tag.ugc || same(token, u"ugc");
+                  });
+              } else if (area && same(n, u"alt")) {
+                  alt = v.toString();
+              }
+          });
+    // The href stands in the text after the tag, not in it.
+    if (end < hrefAt)
+        return std::nullopt;
+    if (area || end >= limit) {
+        tag.text = foldBlanks(decodeEntities(alt));
+        return tag;
+    }
+
+    // The link text: up to "</a", the start of another link, or the reach.
+    QString text;
+    const qsizetype textLimit = std::min(page.size(), end + 1 + kTextReach);
+    qsizetype i = end + 1;
+    while (i < textLimit) {
+        const QChar c = page[i];
+        if (c != u'<') {
+            text += c;
+            ++i;
+            continue;
+        }
+        if (i + 1 < textLimit && page[i + 1] == u'/') {
+            if (same(tagNameAt(page, i + 1), u"a"))
+                break;
+            const qsizetype close = page.indexOf(u'>', i);
+            i = close < 0 || close >= textLimit ? textLimit : close + 1;
+            continue;
+        }
+        const QStringView inner = tagNameAt(page, i);
+        if (same(inner, u"a"))
+            break;
+        const bool image = same(inner, u"img");
+        const qsizetype close = readAttributes(page, i + 1 + inner.size(), textLimit,
+                                               [&](QStringView n, QStringView v) {
+                                                   if (image && alt.isEmpty() && same(n, u"alt"))
+                                                       alt = v.toString();
+                                               });
+        // A "<" that starts no tag name is text.
+        if (inner.isEmpty())
+            text += c;
+        i = inner.isEmpty() ? i + 1 : close + 1;
+    }
+    tag.text = foldBlanks(decodeEntities(text));
+    if (tag.text.isEmpty())
+        tag.text = foldBlanks(decodeEntities(alt));
+    return tag;
+}
+
+LinkNotes::Robots LinkNotes::readRobotsMeta(QStringView page)
+{
+    static const QStringMatcher meta(u"<meta", Qt::CaseInsensitive);
+    Robots robots;
+    qsizetype at = 0;
+    while ((at = meta.indexIn(page, at)) >= 0) {
+        const qsizetype from = at + 5;
+        if (from < page.size() && !isBlank(page[from])) {
+            at = from;
+            continue;
+        }
+        bool forRobots = false;
+        QStringView content;
+        const qsizetype limit = std::min(page.size(), from + kTagReach);
+        const qsizetype end = readAttributes(page, from, limit, [&](QStringView n, QStringView v) {
+            if (same(n, u"name"))
+                forRobots = same(v.trimmed(), u"robots") || same(v.trimmed(), u"googlebot");
+            else if (same(n, u"content"))
+                content = v;
+        });
+        if (forRobots)
+            addRobotsTokens(content, robots);
+        at = std::max(end, from);
+    }
+    return robots;
+}
+
+LinkNotes::Robots LinkNotes::readRobotsHeader(QStringView head)
+{
+    Robots robots;
+    constexpr QStringView name(u"x-robots-tag:");
+    qsizetype start = 0;
+    while (start < head.size()) {
+        qsizetype end = head.indexOf(u'\n', start);
+        if (end < 0)
+            end = head.size();
+        const QStringView line = head.sliced(start, end - start).trimmed();
+        if (line.startsWith(name, Qt::CaseInsensitive))
+            addRobotsTokens(line.sliced(name.size()), robots);
+        start = end + 1;
+    }
+    return robots;
+}
+
+QString LinkNotes::compose(const std::optional<Tag>& tag, Robots robots)
+{
+    QStringList parts;
+    if (tag && tag->nofollow)
+        parts << QStringLiteral("nofollow");
+    if (tag && tag->sponsored)
+        parts << QStringLiteral("sponsored");
+    if (tag && tag->ugc)
+        parts << QStringLiteral("ugc");
+    if (robots.noindex)
+        parts << QStringLiteral("page noindex");
+    if (robots.nofollow)
+        parts << QStringLiteral("page nofollow");
+    if (tag && !tag->text.isEmpty()) {
+        // The notes are one field of a "|"-separated project line.
+        QString text = tag->text;
+        text.replace(u'|', u'\u00a6');
+        parts << QStringLiteral("text \"") + text + u'"';
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+QString LinkNotes::decodeEntities(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const QChar c = text[i];
+        const qsizetype semi = c == u'&' ? text.indexOf(u';', i + 1) : -1;
+        if (semi < 0 || semi - i > 10) {
+            out += c;
+            ++i;
+            continue;
+        }
+        const QStringView name = text.sliced(i + 1, semi - i - 1);
+        char32_t code = 0;
+        if (name.startsWith(u'#')) {
+            bool ok = false;
+            const bool hex = name.size() > 1 && (name[1] == u'x' || name[1] == u'X');
+            const uint v = name.sliced(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
+            if (ok && v > 0 && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF))
+                code = v;
+        } else {
+            for (const NamedEntity& e : kEntities) {
+                if (name == QStringView(e.name)) {
+                    code = e.value;
+                    break;
+                }
+            }
+        }
+        if (code == 0) {
+            out += c;
+            ++i;
+            continue;
+        }
+        out += QString::fromUcs4(&code, 1);
+        i = semi + 1;
+    }
+    return out;
+}
+
+} // namespace corvane
