@@ -46,6 +46,8 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     // list scrolls sideways, then "Notes" three quarters; 50 twips (3 pixels) less each.
     List3->setInitialWidths(
         {{0.25, 3}, {0.25, 3}, {0.25, 3}, {1.0 / 12, 3}, {13.0 / 12, 3}, {0.75, 3}});
+    // The notes sit past the wide "URL" column: pointing at a row shows them too.
+    List3->setToolTipColumn(5);
     List3->setContextMenuPolicy(Qt::CustomContextMenu);
     lblResults->setBuddy(List3);
 

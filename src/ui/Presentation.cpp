@@ -90,6 +90,17 @@ QVariant PresentationModel::data(const QModelIndex& index, int role) const
             return {};
         return Presentation::resultIcon(QIdentityProxyModel::data(index, IconRole).toInt());
     }
+    if (role == Qt::ToolTipRole) {
+        if (m_toolTipColumn < 0 || m_toolTipColumn >= columnCount())
+            return {};
+        const QString text
+            = QIdentityProxyModel::data(index.siblingAtColumn(m_toolTipColumn), Qt::DisplayRole)
+                  .toString();
+        if (text.isEmpty())
+            return {};
+        return QStringLiteral("%1: %2").arg(
+            headerData(m_toolTipColumn, Qt::Horizontal, Qt::DisplayRole).toString(), text);
+    }
     return QIdentityProxyModel::data(index, role);
 }
 

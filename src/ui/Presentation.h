@@ -33,9 +33,13 @@ class PresentationModel final : public QIdentityProxyModel
 public:
     explicit PresentationModel(bool withIcons, QObject* parent = nullptr);
     QVariant data(const QModelIndex& index, int role) const override;
+    // Every cell of a row shows this column's text, under its header, as its tool tip (-1: none),
+    // so a column scrolled out of sight can still be read by pointing at the row.
+    void setToolTipColumn(int column) { m_toolTipColumn = column; }
 
 private:
     bool m_withIcons;
+    int m_toolTipColumn = -1;
 };
 
 // A report-style list view of one project list. Sorting is the list's own (a header click is
@@ -59,6 +63,8 @@ public:
     // Column widths as fractions of the list's width, each less the given pixels (a negative
     // fraction keeps the column's width). Applied once, the first time the list has a width.
     void setInitialWidths(QList<std::pair<double, int>> widths);
+    // The 0-based column every cell of a row shows as its tool tip when it is not empty.
+    void setToolTipColumn(int column) { m_presentation->setToolTipColumn(column); }
     void refreshSortIndicator();
 
 Q_SIGNALS:

@@ -300,6 +300,15 @@ private Q_SLOTS:
         w.project().state().bScanRunning = false;
         QVERIFY(w.project().results().isSorted());
         QCOMPARE(w.project().results().sortColumn(), 2);
+
+        // The notes, past the wide URL column, are also each row's tool tip.
+        e.notes = QStringLiteral("nofollow; text \"Widgets\"");
+        w.project().results().appendEntry(e);
+        const QAbstractItemModel* shown = results->model();
+        const int last = shown->rowCount() - 1;
+        QCOMPARE(shown->index(last, 0).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("Notes: nofollow; text \"Widgets\""));
+        QVERIFY(!shown->index(0, 2).data(Qt::ToolTipRole).isValid());
     }
 
     void saveNewOpenAndReopenAtTheNextStart()
