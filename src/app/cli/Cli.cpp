@@ -90,9 +90,8 @@ const char* const kExitStatus =
     "  0    done; for scan: every Linking Site links back\n"
     "  1    scan: some Linking Sites do not link back (missing links, no link, an error),\n"
     "       with --strict also when their only links are nofollow, sponsored, ugc or on a\n"
-    "       noindex page, or\n"
-    "       the scan was stopped before the end; post: a request failed; import: the link\n"
-    "       page could not be read or was empty\n"
+    "       noindex page, or the scan was stopped before the end; post: a request failed;\n"
+    "       import: the link page could not be read or was empty\n"
     "  2    a usage mistake, a setting out of range, or a file that cannot be read or written\n"
     "  130  scan interrupted by Ctrl+C (the files asked for are still written)\n";
 
