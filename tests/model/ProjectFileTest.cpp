@@ -247,8 +247,8 @@ private Q_SLOTS:
         ProjectFile::clearProject(read);
         QVERIFY(ProjectFile::deserialize(read, ProjectFile::serialize(p)).complete);
         QCOMPARE(read.rules().count(), 0);
-        // The bars still split the field: a "|" cannot be stored.
-        QCOMPARE(read.linkingSites(1)->site(0).description, QStringLiteral("one RULE:Global"));
+        QCOMPARE(read.linkingSites(1)->site(0).description,
+                 QStringLiteral("one RULE:Global\u00a6Global\u00a6ExcludeString\u00a6"));
         QCOMPARE(read.pageText(1), QStringLiteral("unix\r\nbreaks\r\nand\r\nwindows"));
     }
 
