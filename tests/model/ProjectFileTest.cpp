@@ -2,6 +2,7 @@
 #include "ProjectSnapshot.h"
 #include "model/Project.h"
 #include "model/SettingsStore.h"
+#include "support/FullDisk.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 
@@ -11,8 +12,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace corvane;
 
@@ -100,29 +99,6 @@ struct Workspace {
     ProjectFile files{project, *box.settings, box.app};
 
     QString lastProject() const { return box.settings->ReadSetting(kLast, QString()); }
-};
-
-// Lets the process write no file beyond a few bytes, the way a full disk would stop a save.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
 };
 
 } // namespace
@@ -591,7 +567,7 @@ private Q_SLOTS:
 
         FileOutcome outcome;
         if (diskFull) {
-            const FileSizeLimit limit(64);
+            const test::FileSizeLimit limit(64);
             outcome = w.files.SaveProjectFile(path);
         } else {
             outcome = w.files.SaveProjectFile(path);
