@@ -192,6 +192,50 @@ private Q_SLOTS:
         QCOMPARE(ProjectFile::serialize(read), bytes);
     }
 
+    // A "|" inside a value would split its line and shift every later field ("a|b.html|1|||"
+    // read back as the site "a" expecting "b.html" links). Each record comes back whole, with
+    // "%7C" for the bar in an address, "\u00a6" in a text and "&#124;" in the page-builder HTML.
+    void barsInValuesKeepEveryRecordWhole()
+    {
+        // Every field of every record holds a "|", written as u, t or h.
+        const auto build = [](Project& p, const QString& u, const QString& t, const QString& h) {
+            ProjectFile::clearProject(p);
+            for (const QString& m : QStringList{"mine.example/a" + u + "b", "shop.example/" + u}) {
+                p.mainSites().appendUrl(m);
+                p.addList();
+            }
+            p.linkingSites(1)->appendSite({"partner.example/a" + u + "b.html", "1" + t,
+                                           "partner.example/links" + u + ".htm", "Name " + t,
+                                           "Fonts " + t + " colours " + t});
+            p.linkingSites(2)->appendSite({u + "x.example", t, u, t, t});
+            p.setPageText(1, "<link href='css?family=Roboto" + h + "Open+Sans'>" + h + "\r\n" + h);
+            p.setPageText(2, h + h + h);
+            p.setPageText(3, h + "\r\n\r\n" + h + h);
+            p.results().appendEntry({2, "mine.example/a" + u + "b", "partner.example" + u,
+                                     "Direct Link" + t, "001" + t, "partner.example/a" + u + "b.html",
+                                     SiteColour::Blue, "text \"A " + t + " B\""});
+            p.results().appendEntry({1, u, u, "None Found (" + t + ")", t, u, SiteColour::Red});
+            p.rules().appendRule({"mine.example/a" + u + "b", "partner.example/a" + u + "b.html",
+                                  "ExcludeString" + t, "a" + u + "b"});
+            p.setPostSingle("http://me.example/post.php?s=$Status" + u);
+            p.postTargets().appendTarget({"shop.example/" + u, "http://me.example/a.php?x=" + u});
+        };
+        const QString bar = QStringLiteral("|");
+        Project original;
+        build(original, bar, bar, bar);
+        Project expected;
+        build(expected, QStringLiteral("%7C"), QStringLiteral("\u00a6"), QStringLiteral("&#124;"));
+
+        const QByteArray bytes = ProjectFile::serialize(original);
+        Project read;
+        ProjectFile::clearProject(read);
+        QVERIFY(ProjectFile::deserialize(read, bytes).complete);
+        QCOMPARE(test::snapshot(read), test::snapshot(expected));
+        QVERIFY(bytes.contains("\r\npartner.example/a%7Cb.html|1\xa6|partner.example/links%7C.htm|"));
+        // Read back and saved again, the file stays as it is.
+        QCOMPARE(ProjectFile::serialize(read), bytes);
+    }
+
     void projectWithoutMainSitesBeginsWithItsPageTexts()
     {
         Project p;
