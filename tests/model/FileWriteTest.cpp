@@ -111,6 +111,32 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(path), QByteArray("first\r\nsecond\r\n"));
     }
 
+    // A first start on a full disk: a shipped file is copied whole or not at all, so no empty
+    // filetypes.txt is taken for the user's list at the next start.
+    void seedingWritesWholeFilesOrNone_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        addDiskRows("seed");
+    }
+    void seedingWritesWholeFilesOrNone()
+    {
+        QFETCH(Kind, kind);
+        test::FullDisk disk(kind);
+        SKIP_WITHOUT(disk);
+        const AppFolder app(disk.file(QStringLiteral("app")));
+        QVERIFY(disk.whileFull([&] { return app.seed(); }));
+        QVERIFY(!QFile::exists(app.file(QStringLiteral("filetypes.txt"))));
+        // With room again, as much as fits (64 KB do not hold every file), each file whole.
+        QVERIFY(app.seed());
+        for (const char* name : {"filetypes.txt", "Help.html", "sounds/finished.wav",
+                                 "sounds/foundemail.wav", "sounds/nextsearch.wav"}) {
+            const QString copy = app.file(QString::fromLatin1(name));
+            if (QFile::exists(copy))
+                QCOMPARE(test::readAll(copy),
+                         test::readAll(QStringLiteral(CORVANE_SHIPPED_DATA "/") + QString::fromLatin1(name)));
+        }
+    }
+
     // The project's own writes: Save, the quick-save of a rebuild, the autosave during a scan,
     // and the list of file types of the options.
     void projectWritersKeepTheOldFile_data()
