@@ -36,7 +36,8 @@ bool saveProjectFile(const Project& project, const QString& path, QString* error
     if (!failed)
         return true;
     *error = QStringLiteral("cannot save \"") + QDir::toNativeSeparators(path)
-             + QStringLiteral("\": ") + failed->reason + QStringLiteral("; the file was left as it was");
+             + QStringLiteral("\": ") + failed->reason
+             + QStringLiteral("; the file was left as it was");
     return false;
 }
 
