@@ -1,10 +1,10 @@
 #include "model/FileTypeList.h"
 
+#include "model/FileWrite.h"
 #include "model/Windows1252.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 namespace corvane {
 
@@ -56,11 +56,10 @@ FileTypeChange FileTypeList::save(const QStringList& entries)
     for (const QString& entry : entries)
         bytes += Windows1252::encode(entry) + "\r\n";
     // The whole file is replaced at once: a write that fails leaves the previous list in place.
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (const std::optional<FileWriteError> error = FileWrite::replace(m_path, bytes)) {
         return {false, QStringLiteral("The list of file types could not be saved to %1: %2. The "
                                       "file keeps the list it had.")
-                           .arg(QDir::toNativeSeparators(m_path), file.errorString())};
+                           .arg(QDir::toNativeSeparators(m_path), error->reason)};
     }
     m_entries = entries;
     return {true, {}};

@@ -1,13 +1,14 @@
 #include "model/ProjectFile.h"
 
+#include "model/FileWrite.h"
 #include "model/Project.h"
+#include "model/ProjectField.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -305,21 +306,8 @@ QString fileError(const QFileDevice& file)
 
 FileOutcome writeWhole(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    // Unbuffered, so a short write (a full disk) shows in write()'s count: through the buffer,
-    // commit() can report success for a file that was cut short.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return FileOutcome::failure(fileError(file));
-    if (file.write(bytes) != bytes.size()) {
-        const QString error = file.error() != QFileDevice::NoError
-            ? fileError(file)
-            : QString::number(int(QFileDevice::WriteError)) + u' '
-                + QStringLiteral("The file could not be written completely.");
-        file.cancelWriting();
-        return FileOutcome::failure(error);
-    }
-    if (!file.commit())
-        return FileOutcome::failure(fileError(file));
+    if (const std::optional<FileWriteError> error = FileWrite::replace(path, bytes))
+        return FileOutcome::failure(QString::number(int(error->code)) + u' ' + error->reason);
     return FileOutcome::success();
 }
 
@@ -348,45 +336,51 @@ QByteArray ProjectFile::serialize(const Project& project, int leaveOutIndex)
             continue;
         if (!firstMain)
             out += kNextSite;
-        out += oneLine(project.mainSites().url(i)) + kCrLf;
+        out += oneLine(ProjectField::url(project.mainSites().url(i))) + kCrLf;
         firstMain = false;
         if (const LinkingSiteList* list = project.linkingSites(i + 1)) {
             for (int row = 0; row < list->count(); ++row) {
                 const LinkingSite s = list->site(row);
                 appendFields(out,
-                             {s.url, s.expected, s.linkPageUrl, s.linkPageText, s.description});
+                             {ProjectField::url(s.url), ProjectField::text(s.expected),
+                              ProjectField::url(s.linkPageUrl), ProjectField::text(s.linkPageText),
+                              ProjectField::text(s.description)});
             }
         }
     }
     for (int part = 0; part < 3; ++part)
-        out += kHtml[part] + escapeBreaks(project.pageText(part + 1)) + kCrLf;
+        out += kHtml[part] + escapeBreaks(ProjectField::html(project.pageText(part + 1))) + kCrLf;
     const ResultList& results = project.results();
     for (int row = 0; row < results.count(); ++row) {
         const ResultEntry e = results.entry(row);
         out += kResult;
+        const QString main = ProjectField::url(e.main);
+        const QString remote = ProjectField::url(e.remote);
+        const QString status = ProjectField::text(e.status);
+        const QString number = ProjectField::text(e.number);
+        const QString url = ProjectField::url(e.url);
         // The notes field is written only when there are notes: a project without them is
         // written as it always was.
         if (e.notes.isEmpty())
-            appendFields(out,
-                         {QString::number(e.icon), e.main, e.remote, e.status, e.number, e.url});
+            appendFields(out, {QString::number(e.icon), main, remote, status, number, url});
         else
-            appendFields(
-                out,
-                {QString::number(e.icon), e.main, e.remote, e.status, e.number, e.url, e.notes});
+            appendFields(out, {QString::number(e.icon), main, remote, status, number, url,
+                               ProjectField::text(e.notes)});
     }
     const RuleList& rules = project.rules();
     for (int row = 0; row < rules.count(); ++row) {
         const CrawlRule r = rules.rule(row);
         out += kRule;
-        appendFields(out, {r.mainSite, r.remoteSite, r.ruleType, r.ruleValue});
+        appendFields(out, {ProjectField::url(r.mainSite), ProjectField::url(r.remoteSite),
+                           ProjectField::text(r.ruleType), ProjectField::url(r.ruleValue)});
     }
     if (!project.postSingle().isEmpty())
-        out += kPostSingle + oneLine(project.postSingle()) + kCrLf;
+        out += kPostSingle + oneLine(ProjectField::url(project.postSingle())) + kCrLf;
     const PostTargetList& targets = project.postTargets();
     for (int row = 0; row < targets.count(); ++row) {
         const PostTarget t = targets.target(row);
         out += kPostMulti;
-        appendFields(out, {t.mainSite, t.scriptUrl});
+        appendFields(out, {ProjectField::url(t.mainSite), ProjectField::url(t.scriptUrl)});
     }
     out += kCrLf;
     return Windows1252::encode(out);

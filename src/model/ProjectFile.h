@@ -46,7 +46,8 @@ struct SaveOutcome {
 //
 // The line format (one format for project files, the autosave file and the quick-save file):
 // 8-bit Windows-1252 text, one record per line, CR LF line ends and one extra CR LF at the end.
-// Fields are separated by "|" and never escaped. In order:
+// Fields are separated by "|" and never escaped: a "|" inside a value is written as "%7C" in an
+// address, as "¦" in a text and as "&#124;" in the page-builder HTML (ProjectField). In order:
 //   the first Main Site's URL alone; after it its Linking Sites as
 //   "Website|#|HTML Link|HTML Name|Description"; every further Main Site as "NEXTSITE:" URL,
 //   followed by its Linking Sites; "HTML01:", "HTML02:", "HTML03:" with the page-builder texts

@@ -2,6 +2,7 @@
 
 #include "model/Project.h"
 #include "model/SettingsStore.h"
+#include "output/WebLink.h"
 #include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
 
@@ -77,10 +78,14 @@ QString LinkPageBuilder::buildLinks(const Project& project, const Options& optio
             data = cached->value(remote);
         }
         const QString bare = UrlTools::BareHost(remote);
-        QString address = data.address.isEmpty() ? bare : data.address;
         const QString text = data.text.isEmpty() ? bare : data.text;
-        if (!address.contains(QStringLiteral("http://"), Qt::CaseInsensitive))
-            address = QStringLiteral("http://") + address;
+        // A scheme-less address gets "http://"; one of another scheme ("javascript:", from an
+        // import or a project file) is no address to publish: the link leads to the partner.
+        QString address = WebLink::target(data.address.isEmpty() ? bare : data.address);
+        if (address.isEmpty())
+            address = QStringLiteral("http://") + bare;
+        // A quote would end the attribute and let the rest of the value add attributes.
+        address.replace(dq, QStringLiteral("&quot;"));
 
         QString link = QStringLiteral("<a href=") + dq + address + dq;
         if (options.newWindow)

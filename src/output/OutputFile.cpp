@@ -1,10 +1,10 @@
 #include "output/OutputFile.h"
 
+#include "model/FileWrite.h"
 #include "model/Windows1252.h"
 #include "scan/UrlTools.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace corvane::OutputFile {
 
@@ -25,22 +25,8 @@ WriteOutcome failure(const QString& path, int number, const QString& description
 
 WriteOutcome writeBytes(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failure(path,
-                       file.error() != QFileDevice::NoError ? file.error() : QFileDevice::OpenError,
-                       file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const int number = file.error() != QFileDevice::NoError ? file.error()
-                                                                : QFileDevice::WriteError;
-        const QString description = file.errorString();
-        file.cancelWriting();
-        return failure(path, number, description);
-    }
-    if (!file.commit())
-        return failure(
-            path, file.error() != QFileDevice::NoError ? file.error() : QFileDevice::WriteError,
-            file.errorString());
+    if (const std::optional<FileWriteError> error = FileWrite::replace(path, bytes))
+        return failure(path, error->code, error->reason);
     return {WriteOutcome::Status::Written, path, {}};
 }
 

@@ -4,6 +4,7 @@
 #include "model/ProjectFile.h"
 #include "model/ResultNotes.h"
 #include "model/SettingsStore.h"
+#include "output/WebLink.h"
 #include "scan/ScanStatistics.h"
 #include "scan/UrlTools.h"
 
@@ -100,6 +101,19 @@ QString htmlEscape(const QString& text)
     }
     return out;
 }
+
+namespace {
+
+// The text as a link to target, or as plain text when it has no web address to lead to.
+QString link(const QString& text, const QString& target)
+{
+    if (target.isEmpty())
+        return htmlEscape(text);
+    return QStringLiteral("<a href='") + htmlEscape(target) + QStringLiteral("'>")
+        + htmlEscape(text) + QStringLiteral("</a>");
+}
+
+} // namespace
 
 ReportWriter::ReportWriter(const Project& project, const AppFolder& folder,
                            const SettingsStore& settings, QObject* parent)
@@ -220,16 +234,16 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
             const auto found = rowsByKey.constFind(key);
             if (found == rowsByKey.cend())
                 continue;
-            const QString d = htmlEscape(key);
+            const QString siteLink
+                = link(key, WebLink::target(key, WebLink::schemeOf(sites->url(site))));
             for (const int row : *found) {
                 const QString status = results.cell(row, ResultList::Status);
-                doc += QStringLiteral("Site: <a href='") + d + QStringLiteral("'>") + d
-                    + QStringLiteral("</a><BR>");
+                doc += QStringLiteral("Site: ") + siteLink + QStringLiteral("<BR>");
                 if (isLinkingStatus(status)) {
-                    const QString u = htmlEscape(results.cell(row, ResultList::Url));
+                    const QString u = results.cell(row, ResultList::Url);
                     doc += QStringLiteral("Status: ") + htmlEscape(status) + QStringLiteral("<BR>")
-                        + QStringLiteral("Found On: <a href='") + u + QStringLiteral("'>") + u
-                        + QStringLiteral("</a><BR>");
+                        + QStringLiteral("Found On: ") + link(u, WebLink::target(u))
+                        + QStringLiteral("<BR>");
                 } else if (isNoneFound(status)) {
                     doc += QStringLiteral("Status: ") + htmlEscape(status) + QStringLiteral("<BR>");
                 }

@@ -30,9 +30,20 @@ enum Finder { Javascript, Mailto, FileScheme, Unsaved };
 
 } // namespace
 
-LinkClassifier::LinkClassifier(const Project& project, const SettingsStore& settings, AppFolder app)
-    : m_project(project), m_rules(settings, std::move(app))
+LinkClassifier::LinkClassifier(Project& project, const SettingsStore& settings, AppFolder app)
+    : m_project(project), m_errors(project.errors()), m_rules(settings, std::move(app))
 {
+}
+
+// The scan goes on without its log. The error list is emptied when a scan starts: a row that still
+// stands where the failure was said, with the same words, was said in this scan.
+void LinkClassifier::reportLogFailure(const FileWriteError& failure, const QString& url) const
+{
+    const QString text = QStringLiteral("rules.log not written: ") + failure.reason;
+    if (m_logFailureRow >= 0 && m_logFailureRow < m_errors.count()
+        && m_errors.entry(m_logFailureRow).error == text)
+        return;
+    m_logFailureRow = m_errors.appendEntry({text, url});
 }
 
 LinkClassifier::Verdict LinkClassifier::classify(QStringView value, QStringView folded,
@@ -57,9 +68,13 @@ LinkClassifier::Verdict LinkClassifier::classify(QStringView value, QStringView 
     const int row = st.iCurrentSite - 1;
     const QString linkingSiteUrl = list && row >= 0 && row < list->count() ? list->url(row)
                                                                            : st.strLinkingSite;
+    std::optional<FileWriteError> logFailure;
     if (!m_rules.PassesRules(url, m_project.mainSiteUrl(st.iCurrentMain), linkingSiteUrl,
-                             m_project.rules()))
+                             m_project.rules(), &logFailure)) {
+        if (logFailure)
+            reportLogFailure(*logFailure, url);
         return {Kind::Refused, url};
+    }
     return {Kind::Page, url};
 }
 

@@ -11,6 +11,7 @@
 
 namespace corvane {
 
+class ErrorList;
 class Project;
 class SettingsStore;
 struct FetchedPage;
@@ -32,7 +33,8 @@ public:
         QString url;
     };
 
-    LinkClassifier(const Project& project, const SettingsStore& settings, AppFolder app);
+    // A rules.log that cannot be written is said once a scan in the project's error list.
+    LinkClassifier(Project& project, const SettingsStore& settings, AppFolder app);
 
     // folded: value case-folded, for the tests that ignore letter case. followAll: the file-type
     // filter is off ("chkFileTypes" other than "1"), read once a page.
@@ -41,9 +43,12 @@ public:
 
 private:
     bool isPageType(QStringView value, QStringView folded) const;
+    void reportLogFailure(const FileWriteError& failure, const QString& url) const;
 
     const Project& m_project;
+    ErrorList& m_errors;
     RuleEngine m_rules;
+    mutable int m_logFailureRow = -1; // the error row that said rules.log failed
     mutable QStringList m_types; // the file types m_typeFinders look for
     mutable QList<QStringMatcher> m_typeFinders;
 };

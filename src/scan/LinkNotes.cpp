@@ -1,5 +1,7 @@
 #include "scan/LinkNotes.h"
 
+#include "model/ProjectField.h"
+
 #include <QStringList>
 #include <QStringMatcher>
 
@@ -306,9 +308,7 @@ QString LinkNotes::compose(const std::optional<Tag>& tag, Robots robots)
         parts << QStringLiteral("page nofollow");
     if (tag && !tag->text.isEmpty()) {
         // The notes are one field of a "|"-separated project line.
-        QString text = tag->text;
-        text.replace(u'|', u'\u00a6');
-        parts << QStringLiteral("text \"") + text + u'"';
+        parts << QStringLiteral("text \"") + ProjectField::text(tag->text) + u'"';
     }
     return parts.join(QStringLiteral("; "));
 }

@@ -5,8 +5,6 @@
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
 
-#include <QFile>
-
 namespace corvane {
 
 namespace {
@@ -32,20 +30,24 @@ RuleEngine::RuleEngine(const SettingsStore& settings, AppFolder app)
 }
 
 bool RuleEngine::PassesRules(const QString& url, const QString& mainSiteUrl,
-                             const QString& linkingSiteUrl, const RuleList& rules) const
+                             const QString& linkingSiteUrl, const RuleList& rules,
+                             std::optional<FileWriteError>* logFailure) const
 {
     const int refusing = firstRefusingRule(url, mainSiteUrl, linkingSiteUrl, rules);
     if (refusing < 0)
         return true;
     if (m_settings.isOn(SettingKey::chkLog)) {
         const CrawlRule rule = rules.rule(refusing);
-        LogExcludedSite(rule.ruleType, rule.ruleValue, url);
+        std::optional<FileWriteError> failure = LogExcludedSite(rule.ruleType, rule.ruleValue, url);
+        if (logFailure)
+            *logFailure = std::move(failure);
     }
     return false;
 }
 
-void RuleEngine::LogExcludedSite(const QString& ruleType, const QString& ruleValue,
-                                 const QString& url) const
+std::optional<FileWriteError> RuleEngine::LogExcludedSite(const QString& ruleType,
+                                                          const QString& ruleValue,
+                                                          const QString& url) const
 {
     const QString crlf = QStringLiteral("\r\n");
     // The record ends with an empty line of its own and the line end every write adds, so
@@ -53,10 +55,7 @@ void RuleEngine::LogExcludedSite(const QString& ruleType, const QString& ruleVal
     const QString record = QStringLiteral("Excluded Site: ") + url + crlf
         + QStringLiteral("Rule Type: ") + ruleType + crlf + QStringLiteral("Rule Value: ")
         + ruleValue + crlf + crlf + crlf;
-    QFile log(m_app.file(QStringLiteral("rules.log")));
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    log.write(Windows1252::encode(record));
+    return FileWrite::append(m_app.file(QStringLiteral("rules.log")), Windows1252::encode(record));
 }
 
 int RuleEngine::firstRefusingRule(const QString& url, const QString& mainSiteUrl,

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "model/AppFolder.h"
+#include "model/FileWrite.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace corvane {
 
@@ -32,14 +35,16 @@ public:
     // url: a page URL without scheme, as ResolveLink gives it. mainSiteUrl and linkingSiteUrl: the
     // current Main Site's and Linking Site's texts exactly as their lists show them now (not the
     // normalized strMainSite). When the url is refused and "chkLog" is 1, the refusing rule is
-    // written to rules.log.
+    // written to rules.log; when that fails, logFailure (if given) receives why.
     bool PassesRules(const QString& url, const QString& mainSiteUrl, const QString& linkingSiteUrl,
-                     const RuleList& rules) const;
+                     const RuleList& rules,
+                     std::optional<FileWriteError>* logFailure = nullptr) const;
 
-    // Appends one refusal record to rules.log in the application folder; a failed write is
-    // ignored.
-    void LogExcludedSite(const QString& ruleType, const QString& ruleValue,
-                         const QString& url) const;
+    // Appends one refusal record to rules.log in the application folder. Returns why it could not
+    // be written, if it could not; the log then holds no part of the record.
+    std::optional<FileWriteError> LogExcludedSite(const QString& ruleType,
+                                                  const QString& ruleValue,
+                                                  const QString& url) const;
 
     // The row (0-based) of the first rule that applies and refuses url, or -1 when none does.
     static int firstRefusingRule(const QString& url, const QString& mainSiteUrl,

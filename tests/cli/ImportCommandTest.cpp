@@ -117,6 +117,27 @@ private Q_SLOTS:
         QCOMPARE(p.linkingSites(1)->site(2).expected, QStringLiteral("1"));
     }
 
+    // A "|" in an imported address must not split the saved Linking Site line.
+    void aBarInAnImportedAddressKeepsItsLineWhole()
+    {
+        test::TestWebServer server;
+        m_network.setRoute(server.route());
+        server.setPage(QStringLiteral("www.mysite.com"), QStringLiteral("/links.htm"),
+                       "<a href=\"http://fonts.example/css?family=Roboto|Open+Sans\">F</a>\r\n");
+        const CliRun r = runImport({m_project, QStringLiteral("--from-link-page"),
+                                    QStringLiteral("http://www.mysite.com/links.htm"),
+                                    QStringLiteral("--main"), QStringLiteral("1")},
+                                   m_network);
+        m_network.setRoute({});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        Project p;
+        QVERIFY(load(p, m_project));
+        QCOMPARE(p.linkingSites(1)->count(), 2);
+        const LinkingSite site = p.linkingSites(1)->site(1);
+        QCOMPARE(site.url, QStringLiteral("fonts.example/css?family=Roboto%7COpen+Sans"));
+        QCOMPARE(site.expected, QStringLiteral("1"));
+    }
+
     // A link page that gives nothing to read is a failure with its reason, not "0 links".
     void aLinkPageWithoutAPageFails_data()
     {

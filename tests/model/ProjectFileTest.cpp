@@ -2,6 +2,7 @@
 #include "ProjectSnapshot.h"
 #include "model/Project.h"
 #include "model/SettingsStore.h"
+#include "support/FullDisk.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 
@@ -11,8 +12,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace corvane;
 
@@ -100,29 +99,6 @@ struct Workspace {
     ProjectFile files{project, *box.settings, box.app};
 
     QString lastProject() const { return box.settings->ReadSetting(kLast, QString()); }
-};
-
-// Lets the process write no file beyond a few bytes, the way a full disk would stop a save.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
 };
 
 } // namespace
@@ -216,6 +192,50 @@ private Q_SLOTS:
         QCOMPARE(ProjectFile::serialize(read), bytes);
     }
 
+    // A "|" inside a value would split its line and shift every later field ("a|b.html|1|||"
+    // read back as the site "a" expecting "b.html" links). Each record comes back whole, with
+    // "%7C" for the bar in an address, "\u00a6" in a text and "&#124;" in the page-builder HTML.
+    void barsInValuesKeepEveryRecordWhole()
+    {
+        // Every field of every record holds a "|", written as u, t or h.
+        const auto build = [](Project& p, const QString& u, const QString& t, const QString& h) {
+            ProjectFile::clearProject(p);
+            for (const QString& m : QStringList{"mine.example/a" + u + "b", "shop.example/" + u}) {
+                p.mainSites().appendUrl(m);
+                p.addList();
+            }
+            p.linkingSites(1)->appendSite({"partner.example/a" + u + "b.html", "1" + t,
+                                           "partner.example/links" + u + ".htm", "Name " + t,
+                                           "Fonts " + t + " colours " + t});
+            p.linkingSites(2)->appendSite({u + "x.example", t, u, t, t});
+            p.setPageText(1, "<link href='css?family=Roboto" + h + "Open+Sans'>" + h + "\r\n" + h);
+            p.setPageText(2, h + h + h);
+            p.setPageText(3, h + "\r\n\r\n" + h + h);
+            p.results().appendEntry({2, "mine.example/a" + u + "b", "partner.example" + u,
+                                     "Direct Link" + t, "001" + t, "partner.example/a" + u + "b.html",
+                                     SiteColour::Blue, "text \"A " + t + " B\""});
+            p.results().appendEntry({1, u, u, "None Found (" + t + ")", t, u, SiteColour::Red});
+            p.rules().appendRule({"mine.example/a" + u + "b", "partner.example/a" + u + "b.html",
+                                  "ExcludeString" + t, "a" + u + "b"});
+            p.setPostSingle("http://me.example/post.php?s=$Status" + u);
+            p.postTargets().appendTarget({"shop.example/" + u, "http://me.example/a.php?x=" + u});
+        };
+        const QString bar = QStringLiteral("|");
+        Project original;
+        build(original, bar, bar, bar);
+        Project expected;
+        build(expected, QStringLiteral("%7C"), QStringLiteral("\u00a6"), QStringLiteral("&#124;"));
+
+        const QByteArray bytes = ProjectFile::serialize(original);
+        Project read;
+        ProjectFile::clearProject(read);
+        QVERIFY(ProjectFile::deserialize(read, bytes).complete);
+        QCOMPARE(test::snapshot(read), test::snapshot(expected));
+        QVERIFY(bytes.contains("\r\npartner.example/a%7Cb.html|1\xa6|partner.example/links%7C.htm|"));
+        // Read back and saved again, the file stays as it is.
+        QCOMPARE(ProjectFile::serialize(read), bytes);
+    }
+
     void projectWithoutMainSitesBeginsWithItsPageTexts()
     {
         Project p;
@@ -247,8 +267,8 @@ private Q_SLOTS:
         ProjectFile::clearProject(read);
         QVERIFY(ProjectFile::deserialize(read, ProjectFile::serialize(p)).complete);
         QCOMPARE(read.rules().count(), 0);
-        // The bars still split the field: a "|" cannot be stored.
-        QCOMPARE(read.linkingSites(1)->site(0).description, QStringLiteral("one RULE:Global"));
+        QCOMPARE(read.linkingSites(1)->site(0).description,
+                 QStringLiteral("one RULE:Global\u00a6Global\u00a6ExcludeString\u00a6"));
         QCOMPARE(read.pageText(1), QStringLiteral("unix\r\nbreaks\r\nand\r\nwindows"));
     }
 
@@ -591,7 +611,7 @@ private Q_SLOTS:
 
         FileOutcome outcome;
         if (diskFull) {
-            const FileSizeLimit limit(64);
+            const test::FileSizeLimit limit(64);
             outcome = w.files.SaveProjectFile(path);
         } else {
             outcome = w.files.SaveProjectFile(path);

@@ -99,6 +99,23 @@ private Q_SLOTS:
                             "RESULT:2|m.example|a.example|Direct Link|001|"})
             << 0 << "" << false << true
             << "<li><a href=\"http://a.example\">a.example</a></li><br><br>\r\n";
+        // Only web addresses are published: an https address stays as it is (not
+        // "http://https://"), an address holding "http://" further on still gets its scheme, one
+        // of another scheme links to the partner itself, and a quote cannot end the attribute.
+        QTest::newRow("link addresses of every kind")
+            << QStringList({"m.example", "a.example|1|https://a.example/links.htm||",
+                            "b.example|1|b.example/go?to=http://c.example||",
+                            "c.example|1|javascript:alert('http://')||",
+                            "d.example|1|d.example/\" onclick=\"x||",
+                            "RESULT:2|m.example|a.example|Direct Link|001|",
+                            "RESULT:2|m.example|b.example|Direct Link|001|",
+                            "RESULT:2|m.example|c.example|Direct Link|001|",
+                            "RESULT:2|m.example|d.example|Direct Link|001|"})
+            << 0 << "" << false << false
+            << "<a href=\"https://a.example/links.htm\">a.example</a><br><br>\r\n"
+               "<a href=\"http://b.example/go?to=http://c.example\">b.example</a><br><br>\r\n"
+               "<a href=\"http://c.example\">c.example</a><br><br>\r\n"
+               "<a href=\"http://d.example/&quot; onclick=&quot;x\">d.example</a><br><br>\r\n";
         QTest::newRow("no Main Sites at all")
             << QStringList({"HTML01:", "RESULT:2|m.example|a.example/x|Direct Link|001|"}) << 0
             << "" << false << false << "<a href=\"http://a.example\">a.example</a><br><br>\r\n";

@@ -61,9 +61,9 @@ private Q_SLOTS:
         QVERIFY(report.contains("<tr><td>Sites with Reciprocal Links:</td><td>50.00%</td></tr>"));
         QVERIFY(
             report.contains("<h3>http://www.mine.test</h3>\r\n"
-                            "Site: <a href='good.test'>good.test</a><BR>Status: Direct Link<BR>"));
+                            "Site: <a href='http://good.test'>good.test</a><BR>Status: Direct Link<BR>"));
         QVERIFY(
-            report.contains("Site: <a href='bad.test'>bad.test</a><BR>Status: None Found<BR><BR>"));
+            report.contains("Site: <a href='http://bad.test'>bad.test</a><BR>Status: None Found<BR><BR>"));
 
         const WriteOutcome tab
             = TabExport::save(project.results(), box.file(QStringLiteral("scan")), {});

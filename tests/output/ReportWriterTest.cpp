@@ -68,8 +68,8 @@ private Q_SLOTS:
         QCOMPARE(
             sections(doc),
             QStringLiteral("<h3>mysite.example</h3>\r\n"
-                           "Site: <a href='partner-one.example'>partner-one.example</a><BR><BR>"
-                           "Site: <a href='partner-two.example'>partner-two.example</a><BR><BR>"));
+                           "Site: <a href='http://partner-one.example'>partner-one.example</a><BR><BR>"
+                           "Site: <a href='http://partner-two.example'>partner-two.example</a><BR><BR>"));
     }
 
     // One Direct row, two "None Found" rows with reasons, a "Missing" row that counts nowhere,
@@ -165,9 +165,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("block");
-        const QString site = QStringLiteral("Site: <a href='p.example'>p.example</a><BR>");
+        const QString site = QStringLiteral("Site: <a href='http://p.example'>p.example</a><BR>");
         const QString foundOn
-            = QStringLiteral("Found On: <a href='p.example/links.htm'>p.example/links.htm</a><BR>");
+            = QStringLiteral("Found On: <a href='http://p.example/links.htm'>p.example/links.htm</a><BR>");
         QTest::newRow("direct") << "Direct Link"
                                 << site + "Status: Direct Link<BR>" + foundOn + "<BR>";
         QTest::newRow("indirect") << "Indirect Link"
@@ -267,10 +267,60 @@ private Q_SLOTS:
         QVERIFY(doc.contains(QStringLiteral("<h3>&lt;b&gt;me&lt;/b&gt;.example</h3>")));
         const QString key
             = QStringLiteral("evil.example&#39;onmouseover=&#39;x&quot;&amp;&lt;script&gt;");
-        QVERIFY(doc.contains(QStringLiteral("Site: <a href='") + key + QStringLiteral("'>") + key
-                             + QStringLiteral("</a><BR>")));
-        QVERIFY(doc.contains(
-            QStringLiteral("<a href='evil.example/&#39;&gt;&lt;img src=x onerror=alert(1)&gt;'>")));
+        QVERIFY(doc.contains(QStringLiteral("Site: <a href='http://") + key + QStringLiteral("'>")
+                             + key + QStringLiteral("</a><BR>")));
+        QVERIFY(doc.contains(QStringLiteral(
+            "<a href='http://evil.example/&#39;&gt;&lt;img src=x onerror=alert(1)&gt;'>")));
+    }
+
+    // Report links lead to web addresses only: a scheme-less value is an http address (a browser
+    // would take it for a local file), and a value of any other scheme, as a project file may
+    // hold, is shown as text and never becomes a live link.
+    void linksLeadOnlyToWebAddresses_data()
+    {
+        QTest::addColumn<QString>("linkingSite");
+        QTest::addColumn<QString>("foundOn");
+        QTest::addColumn<QString>("block");
+        QTest::newRow("no scheme")
+            << "p.example" << "p.example/a|b.html"
+            << "Site: <a href='http://p.example'>p.example</a><BR>Status: Direct Link<BR>"
+               "Found On: <a href='http://p.example/a|b.html'>p.example/a|b.html</a><BR><BR>";
+        QTest::newRow("https site and page")
+            << "HTTPS://p.example/" << "https://p.example/links.htm"
+            << "Site: <a href='https://p.example'>p.example</a><BR>Status: Direct Link<BR>"
+               "Found On: <a href='https://p.example/links.htm'>https://p.example/links.htm</a>"
+               "<BR><BR>";
+        QTest::newRow("a port is no scheme")
+            << "p.example" << "p.example:8080/links.htm"
+            << "Site: <a href='http://p.example'>p.example</a><BR>Status: Direct Link<BR>"
+               "Found On: <a href='http://p.example:8080/links.htm'>p.example:8080/links.htm</a>"
+               "<BR><BR>";
+        QTest::newRow("javascript page")
+            << "p.example" << "JavaScript:alert('x')"
+            << "Site: <a href='http://p.example'>p.example</a><BR>Status: Direct Link<BR>"
+               "Found On: JavaScript:alert(&#39;x&#39;)<BR><BR>";
+        QTest::newRow("javascript site")
+            << "javascript:alert(1)" << "data:text/html,<b>x</b>"
+            << "Site: javascript:alert(1)<BR>Status: Direct Link<BR>"
+               "Found On: data:text/html,&lt;b&gt;x&lt;/b&gt;<BR><BR>";
+        QTest::newRow("empty page") << "p.example" << ""
+                                    << "Site: <a href='http://p.example'>p.example</a><BR>"
+                                       "Status: Direct Link<BR>Found On: <BR><BR>";
+    }
+    void linksLeadOnlyToWebAddresses()
+    {
+        QFETCH(QString, linkingSite);
+        QFETCH(QString, foundOn);
+        QFETCH(QString, block);
+        Project project;
+        project.mainSites().appendUrl(QStringLiteral("m.example"));
+        project.addList();
+        project.linkingSites(1)->appendSite(test::site(linkingSite));
+        // The Remote column holds the bare host, which matches the site's domain key.
+        const QString remote = linkingSite.startsWith(u'j') ? linkingSite : QStringLiteral("p.example");
+        project.results().appendEntry(
+            test::result(QStringLiteral("m.example"), remote, LinkStatus::Direct, foundOn));
+        QCOMPARE(sections(document(project)), "<h3>m.example</h3>\r\n" + block);
     }
 
     void projectCopyIsWrittenWhileAProjectIsKnown_data()

@@ -212,7 +212,7 @@ private Q_SLOTS:
         const QString report
             = ReportWriter::buildDocument(f.project, 4, QDateTime::currentDateTime(), QLocale::c());
         QVERIFY(
-            report.contains("Status: Direct Link<BR>Found On: <a href='paid.test'>paid.test</a><BR>"
+            report.contains("Status: Direct Link<BR>Found On: <a href='http://paid.test'>paid.test</a><BR>"
                             "Notes: sponsored; page noindex; text &quot;Ad&quot;<BR><BR>"));
         QVERIFY(report.contains("<tr><td>Links Marked nofollow:</td><td> 1</td></tr>"));
         QVERIFY(report.contains("<tr><td>Links Marked sponsored:</td><td> 1</td></tr>"));

@@ -1,8 +1,12 @@
 #include "scan/RuleEngine.h"
+#include "model/Project.h"
 #include "model/ProjectLists.h"
+#include "scan/LinkClassifier.h"
+#include "scan/PageFetcher.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -218,6 +222,43 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(logPath),
                  QByteArray("earlier\r\n")
                      + record("www.partner.com/caf\xe9/?.htm", "ExcludeString", "caf\xe9"));
+    }
+
+    // A log that cannot be written (here a folder in its place) does not stop the scan: the
+    // refusal still counts, and the error list says so once a scan, not once a link.
+    void unwritableLogIsSaidOnceAScan()
+    {
+        test::Sandbox box;
+        QVERIFY(QDir().mkpath(box.file(QStringLiteral("rules.log"))));
+        box.settings->WriteSetting(QStringLiteral("chkLog"), QStringLiteral("1"));
+        Project project;
+        project.mainSites().appendUrl(kMain);
+        project.addList();
+        project.linkingSites(1)->appendSite({kSite, QStringLiteral("1"), {}, {}, {}});
+        project.rules().appendRule(globalRule(RuleType::ExcludeDirectory, QStringLiteral("private")));
+        project.state().iCurrentMain = 1;
+        project.state().iCurrentSite = 1;
+        const LinkClassifier classifier(project, *box.settings, box.app);
+        FetchedPage page;
+        page.strHost = kSite;
+        page.strCurDir = kSite + u'/';
+        const auto refuse = [&](const QString& href) {
+            return classifier.classify(href, href, page, true).kind == LinkClassifier::Kind::Refused;
+        };
+
+        QVERIFY(refuse(QStringLiteral("/private/a.htm")));
+        QVERIFY(refuse(QStringLiteral("/private/b.htm")));
+        QCOMPARE(project.errors().count(), 1);
+        const ErrorEntry said = project.errors().entry(0);
+        QVERIFY2(said.error.startsWith(QStringLiteral("rules.log not written: ")), qPrintable(said.error));
+        QCOMPARE(said.url, QStringLiteral("www.partner.com/private/a.htm"));
+
+        project.errors().clear(); // a new scan
+        project.errors().appendEntry({QStringLiteral("Timeout"), QStringLiteral("x.example")});
+        QVERIFY(refuse(QStringLiteral("/private/c.htm")));
+        QVERIFY(refuse(QStringLiteral("/private/d.htm")));
+        QCOMPARE(project.errors().count(), 2);
+        QCOMPARE(project.errors().entry(1).error, said.error);
     }
 };
 

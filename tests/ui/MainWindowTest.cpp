@@ -3,6 +3,7 @@
 #include "app/Branding.h"
 #include "model/ProjectFile.h"
 #include "output/ResultListActions.h"
+#include "support/FullDisk.h"
 #include "support/TestRegistry.h"
 #include "ui/BrowserView.h"
 #include "ui/Dialogs.h"
@@ -334,6 +335,50 @@ private Q_SLOTS:
         MainWindow& again = f.start();
         QCOMPARE(again.project().mainSiteUrl(1), QStringLiteral("http://www.mine.test"));
         QCOMPARE(again.project().linkingSites(1)->url(0), QStringLiteral("partner.test"));
+    }
+
+    // Saves onto a full disk say so and change nothing: the project stays unsaved, the old files
+    // stay as they were.
+    void savesOntoAFullDiskShowTheReason()
+    {
+        test::SmallFileSystem disk;
+        if (!disk.problem().isEmpty())
+            QSKIP(qPrintable(QStringLiteral("no small file system to fill: ") + disk.problem()));
+        WindowFixture f;
+        MainWindow& w = f.start();
+        f.addSites(QStringLiteral("mine.test"), {QStringLiteral("partner.test")});
+        w.project().results().appendEntry({2, QStringLiteral("mine.test"), QStringLiteral("partner.test"),
+                                           QStringLiteral("Direct Link"), QStringLiteral("001"),
+                                           QStringLiteral("partner.test/"), SiteColour::Blue});
+        QVERIFY(w.report().generate(1).failures.isEmpty());
+        const QStringList names = {"mine.prj", "unnamed.prj", "results.tab", "report.htm"};
+        for (const QString& name : names)
+            QVERIFY(test::writeAll(disk.file(name), "old"));
+        disk.fill();
+        Dialogs::clearHooks();
+
+        Dialogs::setNextFileName(disk.file(QStringLiteral("mine.prj")));
+        Dialogs::setNextFileName(disk.file(QStringLiteral("unnamed.prj"))); // asked again
+        Dialogs::setNextAnswer(QMessageBox::Ok);
+        f.click(QStringLiteral("cmdSave"));
+        QVERIFY(!w.project().state().bProjectSaved);
+        for (const char* button : {"Command8a", "Command8"}) {
+            Dialogs::setNextFileName(disk.file(button == QByteArray("Command8a") ? "results.tab" : "report.htm"));
+            Dialogs::setNextAnswer(QMessageBox::Ok); // replace the file
+            Dialogs::setNextAnswer(QMessageBox::Ok); // the failure
+            f.click(QString::fromLatin1(button));
+        }
+
+        const QStringList messages = Dialogs::answeredMessages();
+        QCOMPARE(messages.size(), 5); // two questions, three failures
+        QCOMPARE(messages.at(0), QStringLiteral("The project could not be saved to ")
+                                     + disk.file(QStringLiteral("unnamed.prj"))
+                                     + QStringLiteral(":\n4 No space left on device"));
+        QCOMPARE(messages.at(2), QStringLiteral("Error: 4 - No space left on device"));
+        QCOMPARE(messages.at(4), QStringLiteral("Error: 4 - No space left on device"));
+        for (const QString& name : names)
+            QCOMPARE(test::readAll(disk.file(name)), QByteArray("old"));
+        w.project().state().bProjectSaved = true;
     }
 
     void exitQuestion_data()

@@ -1,11 +1,11 @@
 #include "app/cli/ProjectIo.h"
 
+#include "model/FileWrite.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 namespace corvane::cli {
 
@@ -31,14 +31,13 @@ bool loadProjectFile(Project& project, const QString& path, QString* error)
 
 bool saveProjectFile(const Project& project, const QString& path, QString* error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        const QByteArray bytes = ProjectFile::serialize(project);
-        if (file.write(bytes) == bytes.size() && file.commit())
-            return true;
-    }
+    const std::optional<FileWriteError> failed
+        = FileWrite::replace(path, ProjectFile::serialize(project));
+    if (!failed)
+        return true;
     *error = QStringLiteral("cannot save \"") + QDir::toNativeSeparators(path)
-             + QStringLiteral("\": ") + file.errorString();
+             + QStringLiteral("\": ") + failed->reason
+             + QStringLiteral("; the file was left as it was");
     return false;
 }
 
