@@ -9,6 +9,9 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 namespace corvane {
 
 namespace {
@@ -27,8 +30,13 @@ bool isStatusError(QNetworkReply::NetworkError error)
 } // namespace
 
 DownloadText::DownloadText(NetworkContext& network, QObject* parent)
-    : QObject(parent), m_network(network)
+    : QObject(parent), m_network(network), m_deadline(new QTimer(this))
 {
+    m_deadline->setSingleShot(true);
+    connect(m_deadline, &QTimer::timeout, this, [this] {
+        if (m_reply)
+            fail(kTimeout);
+    });
 }
 
 DownloadText::~DownloadText()
@@ -52,20 +60,23 @@ QUrl DownloadText::fetchableUrl(const QString& text)
     return url;
 }
 
-void DownloadText::start(const QString& url)
+void DownloadText::start(const QString& url, const QString& originHost)
 {
     detachReply();
     ++m_generation;
     m_refusalPending = false;
     m_url = url;
     m_body.clear();
+    m_failure.clear();
+    m_refusedUrl.clear();
+    m_deadline->stop();
 
     const QUrl target = fetchableUrl(url);
+    const quint64 generation = m_generation;
     if (!target.isValid()) {
         // Callers continue their work from finished(), so even a refusal is reported from the
         // event loop, never from inside start().
         m_refusalPending = true;
-        const quint64 generation = m_generation;
         QTimer::singleShot(0, this, [this, generation] {
             if (generation != m_generation || !m_refusalPending)
                 return;
@@ -78,29 +89,56 @@ void DownloadText::start(const QString& url)
         return;
     }
 
+    m_origin = originHost.isEmpty() ? target.host() : originHost;
+    if (m_origin.compare(target.host(), Qt::CaseInsensitive) == 0) {
+        request(target, generation);
+        return;
+    }
+    // Named by another host's page: asked for only where a redirect from there may lead.
+    m_refusalPending = true;
+    m_network.checkRedirect(m_origin, target.host(), this,
+                            [this, generation, target](bool allowed) {
+                                if (generation != m_generation || !m_refusalPending)
+                                    return;
+                                m_refusalPending = false;
+                                if (allowed) {
+                                    request(target, generation);
+                                    return;
+                                }
+                                DownloadResult result;
+                                result.url = m_url;
+                                result.error = kRefusedRedirect;
+                                result.refusedUrl = target.toString();
+                                complete(std::move(result));
+                            });
+}
+
+void DownloadText::request(const QUrl& target, quint64 generation)
+{
+    if (generation != m_generation)
+        return;
     QNetworkRequest request(target);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Mozilla"));
+    request.setHeader(QNetworkRequest::UserAgentHeader, m_network.userAgent());
     // Always from the server: no cached copy here, and caches on the way are told so too.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setRawHeader(QByteArrayLiteral("Pragma"), QByteArrayLiteral("no-cache"));
     request.setRawHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
+    // Every redirect is looked at before it is followed (onRedirected).
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setTransferTimeout(m_idleTimeoutMs);
 
     QNetworkReply* reply = m_network.manager().get(request);
     m_reply = reply;
+    m_current = target;
+    m_deadline->start(int(std::min<qint64>(qint64(m_idleTimeoutMs) * kDeadlineFactor,
+                                           std::numeric_limits<int>::max())));
     connect(reply, &QNetworkReply::readyRead, this, &DownloadText::onReadyRead);
     connect(reply, &QNetworkReply::finished, this, &DownloadText::onReplyFinished);
-    // A redirect is followed only to another http or https URL.
-    connect(reply, &QNetworkReply::redirected, this, [this, reply](const QUrl& next) {
-        if (reply != m_reply)
-            return;
-        if (next.scheme() != QLatin1String("http") && next.scheme() != QLatin1String("https"))
-            reply->abort();
-    });
+    connect(reply, &QNetworkReply::redirected, this,
+            [this, reply](const QUrl& next) { onRedirected(reply, next); });
 #if QT_CONFIG(ssl)
     if (m_network.ignoreSslErrors()) {
         connect(reply, &QNetworkReply::sslErrors, this,
@@ -109,9 +147,57 @@ void DownloadText::start(const QString& url)
 #endif
 }
 
+void DownloadText::onRedirected(QNetworkReply* reply, const QUrl& next)
+{
+    if (reply != m_reply)
+        return;
+    const QString scheme = next.scheme();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+        fail(QStringLiteral("Redirect to a URL that is not http or https"));
+        return;
+    }
+    if (m_current.scheme() == QLatin1String("https") && scheme == QLatin1String("http")) {
+        fail(QStringLiteral("Redirect from https to http"));
+        return;
+    }
+    const quint64 generation = m_generation;
+    QPointer<QNetworkReply> waiting(reply);
+    m_network.checkRedirect(m_origin, next.host(), this,
+                            [this, waiting, generation, next](bool allowed) {
+                                if (generation != m_generation || !waiting || waiting != m_reply)
+                                    return;
+                                if (allowed) {
+                                    m_current = next;
+                                    Q_EMIT waiting->redirectAllowed();
+                                }
+                                else
+                                    fail(kRefusedRedirect, next.toString());
+                            });
+}
+
+void DownloadText::fail(const QString& error, const QString& refusedUrl)
+{
+    QNetworkReply* reply = m_reply;
+    if (!reply)
+        return;
+    m_failure = error;
+    m_refusedUrl = refusedUrl;
+    reply->abort();
+    if (m_reply != reply)
+        return; // the reply's finished signal ended the download
+    DownloadResult result;
+    result.url = m_url;
+    result.error = error;
+    result.refusedUrl = refusedUrl;
+    detachReply();
+    m_body.clear();
+    complete(std::move(result));
+}
+
 void DownloadText::abort()
 {
     detachReply();
+    m_deadline->stop();
     m_refusalPending = false;
     ++m_generation;
 }
@@ -156,6 +242,13 @@ void DownloadText::onReplyFinished()
         m_body += reply->read(kBodyCap + 1 - m_body.size());
         result.truncated = m_body.size() > kBodyCap;
         result.body = m_body.left(kBodyCap);
+    } else if (!m_failure.isEmpty()) {
+        result.error = m_failure;
+        result.refusedUrl = m_refusedUrl;
+    } else if (error == QNetworkReply::OperationCanceledError
+               || error == QNetworkReply::TimeoutError) {
+        // Nothing but the transfer timeout cancels a reply the download still holds.
+        result.error = kTimeout;
     } else {
         result.error = reply->errorString();
         if (result.error.isEmpty())
@@ -170,6 +263,7 @@ void DownloadText::detachReply()
 {
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
+    m_deadline->stop();
     if (!reply)
         return;
     disconnect(reply, nullptr, this, nullptr);

@@ -333,13 +333,14 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), 1);
     }
 
-    void requestAsksForAFreshCopyAsMozilla()
+    void requestAsksForAFreshCopyWithTheProgramsName()
     {
         test::TestWebServer server;
         server.setPage(kAny, QStringLiteral("/p.htm"), "first", "200 OK",
                        {"Cache-Control: max-age=3600",
                         "Last-Modified: Mon, 01 Jan 2024 00:00:00 GMT", "ETag: \"abc\""});
         NetworkContext network;
+        network.setUserAgent("Corvane/9.8 (+http://www.corvane.example)");
         DownloadText download(network);
         QCOMPARE(fetch(download, server.url(QStringLiteral("/p.htm"))).text,
                  QStringLiteral("first"));
@@ -350,7 +351,8 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), 2);
         for (const test::TestWebServer::Request& request : server.requests()) {
             QCOMPARE(request.method, QByteArray("GET"));
-            QCOMPARE(header(request, "user-agent"), QByteArray("Mozilla"));
+            QCOMPARE(header(request, "user-agent"),
+                     QByteArray("Corvane/9.8 (+http://www.corvane.example)"));
             QCOMPARE(header(request, "pragma"), QByteArray("no-cache"));
             QCOMPARE(header(request, "cache-control"), QByteArray("no-cache"));
             QVERIFY(header(request, "if-none-match").isEmpty());
