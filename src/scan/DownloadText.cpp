@@ -34,7 +34,7 @@ DownloadText::DownloadText(NetworkContext& network, QObject* parent)
 {
     m_deadline->setSingleShot(true);
     connect(m_deadline, &QTimer::timeout, this, [this] {
-        if (m_reply)
+        if (m_reply || m_refusalPending)
             fail(kTimeout);
     });
 }
@@ -67,8 +67,6 @@ void DownloadText::start(const QString& url, const QString& originHost)
     m_refusalPending = false;
     m_url = url;
     m_body.clear();
-    m_failure.clear();
-    m_refusedUrl.clear();
     m_deadline->stop();
 
     const QUrl target = fetchableUrl(url);
@@ -89,27 +87,30 @@ void DownloadText::start(const QString& url, const QString& originHost)
         return;
     }
 
+    m_redirects = 0;
+    m_current = target;
+    m_deadline->start(int(std::min<qint64>(qint64(m_idleTimeoutMs) * kDeadlineFactor,
+                                           std::numeric_limits<int>::max())));
     m_origin = originHost.isEmpty() ? target.host() : originHost;
-    if (m_origin.compare(target.host(), Qt::CaseInsensitive) == 0) {
+    if (m_origin.compare(target.host(), Qt::CaseInsensitive) == 0)
         request(target, generation);
-        return;
-    }
-    // Named by another host's page: asked for only where a redirect from there may lead.
+    else
+        checkThenRequest(target); // named by another host's page
+}
+
+void DownloadText::checkThenRequest(const QUrl& target)
+{
+    const quint64 generation = m_generation;
     m_refusalPending = true;
     m_network.checkRedirect(m_origin, target.host(), this,
                             [this, generation, target](bool allowed) {
                                 if (generation != m_generation || !m_refusalPending)
                                     return;
                                 m_refusalPending = false;
-                                if (allowed) {
+                                if (allowed)
                                     request(target, generation);
-                                    return;
-                                }
-                                DownloadResult result;
-                                result.url = m_url;
-                                result.error = kRefusedRedirect;
-                                result.refusedUrl = target.toString();
-                                complete(std::move(result));
+                                else
+                                    fail(kRefusedRedirect, target.toString());
                             });
 }
 
@@ -125,20 +126,16 @@ void DownloadText::request(const QUrl& target, quint64 generation)
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setRawHeader(QByteArrayLiteral("Pragma"), QByteArrayLiteral("no-cache"));
     request.setRawHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
-    // Every redirect is looked at before it is followed (onRedirected).
+    // Redirects are followed here, each looked at first (followRedirect).
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(m_idleTimeoutMs);
 
     QNetworkReply* reply = m_network.manager().get(request);
     m_reply = reply;
     m_current = target;
-    m_deadline->start(int(std::min<qint64>(qint64(m_idleTimeoutMs) * kDeadlineFactor,
-                                           std::numeric_limits<int>::max())));
     connect(reply, &QNetworkReply::readyRead, this, &DownloadText::onReadyRead);
     connect(reply, &QNetworkReply::finished, this, &DownloadText::onReplyFinished);
-    connect(reply, &QNetworkReply::redirected, this,
-            [this, reply](const QUrl& next) { onRedirected(reply, next); });
 #if QT_CONFIG(ssl)
     if (m_network.ignoreSslErrors()) {
         connect(reply, &QNetworkReply::sslErrors, this,
@@ -147,49 +144,27 @@ void DownloadText::request(const QUrl& target, quint64 generation)
 #endif
 }
 
-void DownloadText::onRedirected(QNetworkReply* reply, const QUrl& next)
+void DownloadText::followRedirect(const QUrl& next)
 {
-    if (reply != m_reply)
-        return;
     const QString scheme = next.scheme();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
+    if (++m_redirects > kMaxRedirects)
+        fail(QStringLiteral("Too many redirects"));
+    else if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         fail(QStringLiteral("Redirect to a URL that is not http or https"));
-        return;
-    }
-    if (m_current.scheme() == QLatin1String("https") && scheme == QLatin1String("http")) {
+    else if (m_current.scheme() == QLatin1String("https") && scheme == QLatin1String("http"))
         fail(QStringLiteral("Redirect from https to http"));
-        return;
-    }
-    const quint64 generation = m_generation;
-    QPointer<QNetworkReply> waiting(reply);
-    m_network.checkRedirect(m_origin, next.host(), this,
-                            [this, waiting, generation, next](bool allowed) {
-                                if (generation != m_generation || !waiting || waiting != m_reply)
-                                    return;
-                                if (allowed) {
-                                    m_current = next;
-                                    Q_EMIT waiting->redirectAllowed();
-                                }
-                                else
-                                    fail(kRefusedRedirect, next.toString());
-                            });
+    else
+        checkThenRequest(next);
 }
 
 void DownloadText::fail(const QString& error, const QString& refusedUrl)
 {
-    QNetworkReply* reply = m_reply;
-    if (!reply)
-        return;
-    m_failure = error;
-    m_refusedUrl = refusedUrl;
-    reply->abort();
-    if (m_reply != reply)
-        return; // the reply's finished signal ended the download
     DownloadResult result;
     result.url = m_url;
     result.error = error;
     result.refusedUrl = refusedUrl;
     detachReply();
+    m_refusalPending = false;
     m_body.clear();
     complete(std::move(result));
 }
@@ -237,17 +212,24 @@ void DownloadText::onReplyFinished()
     result.url = m_url;
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError error = reply->error();
+    const QVariant location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    if (error == QNetworkReply::NoError && location.isValid() && result.httpStatus >= 300
+        && result.httpStatus < 400) {
+        const QUrl next = reply->url().resolved(location.toUrl());
+        detachReply();
+        m_body.clear();
+        followRedirect(next);
+        return;
+    }
     // The status is not looked at: an error page's body is the text like any other page's.
     if (error == QNetworkReply::NoError || (result.httpStatus >= 400 && isStatusError(error))) {
         m_body += reply->read(kBodyCap + 1 - m_body.size());
         result.truncated = m_body.size() > kBodyCap;
         result.body = m_body.left(kBodyCap);
-    } else if (!m_failure.isEmpty()) {
-        result.error = m_failure;
-        result.refusedUrl = m_refusedUrl;
     } else if (error == QNetworkReply::OperationCanceledError
                || error == QNetworkReply::TimeoutError) {
-        // Nothing but the transfer timeout cancels a reply the download still holds.
+        // Nothing but the transfer timeout cancels a reply the download still holds: the download
+        // lets go of a reply before it aborts it.
         result.error = kTimeout;
     } else {
         result.error = reply->errorString();
@@ -263,7 +245,6 @@ void DownloadText::detachReply()
 {
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
-    m_deadline->stop();
     if (!reply)
         return;
     disconnect(reply, nullptr, this, nullptr);
@@ -273,6 +254,7 @@ void DownloadText::detachReply()
 
 void DownloadText::complete(DownloadResult result)
 {
+    m_deadline->stop();
     if (result.ok())
         result.text = Windows1252::decode(result.body);
     else

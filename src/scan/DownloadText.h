@@ -47,6 +47,7 @@ public:
     static constexpr qint64 kBodyCap = 16 * 1024 * 1024;
     static constexpr int kDefaultIdleTimeoutMs = 60000;
     static constexpr int kDeadlineFactor = 5;
+    static constexpr int kMaxRedirects = 20;
     static inline const QString kRefusedRedirect
         = QStringLiteral("Refused redirect to a private address");
     static inline const QString kTimeout = QStringLiteral("Timeout");
@@ -76,7 +77,9 @@ Q_SIGNALS:
 
 private:
     void request(const QUrl& target, quint64 generation);
-    void onRedirected(QNetworkReply* reply, const QUrl& next);
+    // Requests target once the address check lets it (m_origin's class against target's).
+    void checkThenRequest(const QUrl& target);
+    void followRedirect(const QUrl& next);
     // Ends the running download with a failure of its own.
     void fail(const QString& error, const QString& refusedUrl = {});
     void onReadyRead();
@@ -89,12 +92,11 @@ private:
     QString m_url;
     QString m_origin;
     QUrl m_current; // where the reply is now, redirects included
-    QString m_failure;    // why the running reply was aborted by the download itself
-    QString m_refusedUrl;
     QTimer* m_deadline = nullptr;
     QByteArray m_body;
     quint64 m_generation = 0;
-    bool m_refusalPending = false;
+    bool m_refusalPending = false; // a result is due without a reply: a refusal or a check
+    int m_redirects = 0;
     int m_idleTimeoutMs = kDefaultIdleTimeoutMs;
 };
 

@@ -9,6 +9,7 @@
 #include "support/TestWebServer.h"
 
 #include <QSignalSpy>
+#include <QHostAddress>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -364,6 +365,64 @@ private Q_SLOTS:
         // The idle count never reached the timeout: the deadline ended the page, long before
         // the server was done (its 200 drops take ten seconds).
         QVERIFY(!f.panels[4].contains(QStringLiteral("2 of 2 seconds")));
+    }
+
+    // A public partner's redirect page, or a redirect on the way, may not lead the program to a
+    // private address; a partner on such an address itself may. The routing seam poses the
+    // hosts' addresses.
+    void redirectsFromAPublicHostStayPublic_data()
+    {
+        QTest::addColumn<bool>("partnerPublic");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QStringList>("requested"); // besides the partner's page
+        QTest::addColumn<QStringList>("errors");
+        const QString refused = QStringLiteral("Refused redirect to a private address | ");
+        QTest::newRow("loopback address") << true << "http://127.0.0.1:8081/admin"
+                                          << QStringList{} << QStringList{refused + "127.0.0.1:8081/admin"};
+        QTest::newRow("host on a private address")
+            << true << "http://intranet.example/admin" << QStringList{}
+            << QStringList{refused + "intranet.example/admin"};
+        QTest::newRow("IPv6 unique local") << true << "http://[fd00::1]/x" << QStringList{}
+                                           << QStringList{refused + "[fd00::1]/x"};
+        QTest::newRow("public host redirecting to a link-local address")
+            << true << "http://hop.example/next" << QStringList{"hop.example/next"}
+            << QStringList{refused + "169.254.169.254/latest"};
+        QTest::newRow("public to public") << true << "http://moved.example/links.htm"
+                                          << QStringList{"moved.example/links.htm"} << QStringList{};
+        QTest::newRow("private partner within its class")
+            << false << "http://127.0.0.1:8081/admin" << QStringList{"127.0.0.1/admin"}
+            << QStringList{};
+    }
+    void redirectsFromAPublicHostStayPublic()
+    {
+        QFETCH(bool, partnerPublic);
+        QFETCH(QString, target);
+        QFETCH(QStringList, requested);
+        QFETCH(QStringList, errors);
+        ScanFixture f;
+        f.network.setUserAgent("Corvane/9.8 (+http://www.corvane.example)");
+        if (partnerPublic)
+            f.network.poseHost(QStringLiteral("partner.example"), QHostAddress(QStringLiteral("203.0.113.7")));
+        f.network.poseHost(QStringLiteral("intranet.example"), QHostAddress(QStringLiteral("10.1.2.3")));
+        f.network.poseHost(QStringLiteral("hop.example"), QHostAddress(QStringLiteral("198.51.100.2")));
+        f.network.poseHost(QStringLiteral("moved.example"), QHostAddress(QStringLiteral("198.51.100.3")));
+        f.server.setPage(QStringLiteral("partner.example"), QStringLiteral("/"),
+                         "<title>Document Moved</title><a href=\"" + target.toLatin1() + "\">here</a>");
+        f.server.setRaw(QStringLiteral("hop.example"), QStringLiteral("/next"),
+                        TestWebServer::response("302 Found", "moved",
+                                                {"Location: http://169.254.169.254/latest"}));
+        f.addMain(QStringLiteral("mine.test"), {"partner.example"});
+        f.scan.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
+        QCOMPARE(f.requestedHosts(), QStringList{"partner.example/"} + requested);
+        QStringList rows;
+        for (int r = 0; r < f.project.errors().count(); ++r)
+            rows.append(f.project.errors().entry(r).error + " | " + f.project.errors().entry(r).url);
+        QCOMPARE(rows, errors);
+        // Every request names the program, the redirect download's as the fetcher's.
+        for (const TestWebServer::Request& r : f.server.requests())
+            QVERIFY2(r.raw.contains("\r\nUser-Agent: Corvane/9.8 (+http://www.corvane.example)\r\n"),
+                     r.raw.constData());
     }
 
     // "HostInterval" spaces two requests to one host, every fetcher of the scan alike.
