@@ -10,6 +10,7 @@
 
 #include <QSignalSpy>
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -242,6 +243,13 @@ private Q_SLOTS:
             closed.close();
             f.network.setRoute({QStringLiteral("127.0.0.1"), port});
         } else {
+            // A resolver that takes longer than a few watchdog seconds to give up cannot show
+            // the difference to a timeout.
+            QElapsedTimer resolving;
+            resolving.start();
+            const QHostInfo info = QHostInfo::fromName(site.section(u'/', 0, 0));
+            if (info.error() == QHostInfo::NoError || resolving.elapsed() > 1000)
+                QSKIP("this machine's resolver knows the name or is too slow to refuse it");
             f.network.setRoute({});
         }
         f.addMain(QStringLiteral("mine.test"), {site, site});
