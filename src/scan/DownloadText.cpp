@@ -92,15 +92,16 @@ void DownloadText::start(const QString& url, const QString& originHost)
     m_deadline->start(int(std::min<qint64>(qint64(m_idleTimeoutMs) * kDeadlineFactor,
                                            std::numeric_limits<int>::max())));
     m_origin = originHost.isEmpty() ? target.host() : originHost;
-    if (m_origin.compare(target.host(), Qt::CaseInsensitive) == 0)
-        request(target, generation);
-    else
-        checkThenRequest(target); // named by another host's page
+    checkThenRequest(target);
 }
 
 void DownloadText::checkThenRequest(const QUrl& target)
 {
     const quint64 generation = m_generation;
+    if (m_origin.compare(target.host(), Qt::CaseInsensitive) == 0) {
+        request(target, generation);
+        return;
+    }
     m_refusalPending = true;
     m_network.checkRedirect(m_origin, target.host(), this,
                             [this, generation, target](bool allowed) {

@@ -5,9 +5,9 @@
 #include "model/Windows1252.h"
 #include "scan/NetworkContext.h"
 #include "scan/ScanStatistics.h"
-#include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QNetworkProxy>
 #include <QSslConfiguration>
@@ -15,7 +15,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
-#include <QDateTime>
 
 #include <algorithm>
 #include <cmath>

@@ -6,9 +6,9 @@
 #include "model/Windows1252.h"
 #include "scan/UrlTools.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QUrl>
-#include <QDateTime>
 
 #include <utility>
 
