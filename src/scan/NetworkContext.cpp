@@ -96,8 +96,8 @@ QByteArray NetworkContext::userAgent() const
 {
     if (!m_userAgent.isEmpty())
         return m_userAgent;
-    return userAgentFor(QCoreApplication::applicationName(),
-                        QCoreApplication::applicationVersion(), {});
+    return userAgentFor(QCoreApplication::applicationName(), QCoreApplication::applicationVersion(),
+                        {});
 }
 
 QByteArray NetworkContext::userAgentFor(const QString& product, const QString& version,
@@ -132,7 +132,8 @@ bool NetworkContext::isPrivateAddress(const QHostAddress& address)
         return true;
     if (a.protocol() == QAbstractSocket::IPv4Protocol) {
         const quint32 ip = a.toIPv4Address();
-        return (ip >> 24) == 10 || (ip >> 20) == ((172u << 4) | 1u) || (ip >> 16) == ((192u << 8) | 168u)
+        return (ip >> 24) == 10 || (ip >> 20) == ((172u << 4) | 1u)
+            || (ip >> 16) == ((192u << 8) | 168u)
             || (ip >> 24) == 0; // 0.0.0.0/8: "this network", unspecified
     }
     return false;
@@ -161,8 +162,8 @@ void NetworkContext::lookUpHost(const QString& host, QObject* context,
             context, [done = std::move(done), known] { done(known); }, Qt::QueuedConnection);
         return;
     }
-    QHostInfo::lookupHost(name, context,
-                          [done = std::move(done)](const QHostInfo& info) { done(info.addresses()); });
+    QHostInfo::lookupHost(
+        name, context, [done = std::move(done)](const QHostInfo& info) { done(info.addresses()); });
 }
 
 void NetworkContext::checkRedirect(const QString& originHost, const QString& targetHost,
@@ -170,19 +171,19 @@ void NetworkContext::checkRedirect(const QString& originHost, const QString& tar
 {
     QPointer<NetworkContext> self(this);
     QPointer<QObject> receiver(context);
-    lookUpHost(originHost, context,
-               [self, receiver, targetHost, done = std::move(done)](const QList<QHostAddress>& origin) {
-                   if (allPrivate(origin)) {
-                       done(true);
-                       return;
-                   }
-                   if (!self || !receiver)
-                       return;
-                   self->lookUpHost(targetHost, receiver,
-                                    [done](const QList<QHostAddress>& target) {
-                                        done(!anyPrivate(target));
-                                    });
-               });
+    lookUpHost(
+        originHost, context,
+        [self, receiver, targetHost, done = std::move(done)](const QList<QHostAddress>& origin) {
+            if (allPrivate(origin)) {
+                done(true);
+                return;
+            }
+            if (!self || !receiver)
+                return;
+            self->lookUpHost(targetHost, receiver, [done](const QList<QHostAddress>& target) {
+                done(!anyPrivate(target));
+            });
+        });
 }
 
 } // namespace corvane

@@ -471,9 +471,10 @@ bool PageFetcher::retryLater(int slot, const QString& head)
     if (s.watchdog)
         s.watchdog->stop();
     dropSocket(s);
-    Q_EMIT statusChanged(1, QStringLiteral("Waiting ") + QString::number(seconds)
-                                + QStringLiteral(" seconds to ask again (") + statusProblem(head)
-                                + QStringLiteral("): ") + s.state.strHost + s.state.strPath);
+    Q_EMIT statusChanged(1,
+                         QStringLiteral("Waiting ") + QString::number(seconds)
+                             + QStringLiteral(" seconds to ask again (") + statusProblem(head)
+                             + QStringLiteral("): ") + s.state.strHost + s.state.strPath);
     if (!scanRunning())
         return true;
     scheduleConnect(slot, seconds * m_watchdogMs);

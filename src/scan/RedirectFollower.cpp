@@ -4,8 +4,8 @@
 #include "scan/DownloadText.h"
 #include "scan/NetworkContext.h"
 
-#include <QTimer>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QUrl>
 
 namespace corvane {
