@@ -84,6 +84,12 @@ void GetLinks::abort()
     m_running = false;
 }
 
+void GetLinks::setIdleTimeout(int milliseconds)
+{
+    if (milliseconds > 0)
+        m_download->setIdleTimeout(milliseconds);
+}
+
 void GetLinks::start(const GetLinksRequest& request)
 {
     // A second click while a download runs abandons it; its answer is never used.

@@ -62,6 +62,8 @@ public:
 
     void start(const GetLinksRequest& request);
     void abort();
+    // The download is given up after this long without data (and after five times it in all).
+    void setIdleTimeout(int milliseconds);
     bool isRunning() const { return m_running; }
     QString statusText() const { return m_status; }
     // Why the last download got no answer; empty when it got one. The list then stays empty.

@@ -37,6 +37,8 @@ constexpr KeyDefault text(const char* key, const char* value)
 constexpr KeyDefault kDefaults[] = {
     number("txtTimeout", "60", 1, 32767),
     number("cmbAdvance", "4", 0, 12),
+    // Milliseconds between two requests to the same host.
+    number("HostInterval", "0", 0, 30000),
     checkBox("chkAuto", "1"),
     checkBox("chkAuto2", "1"),
     checkBox("chkRedirect", "1"),

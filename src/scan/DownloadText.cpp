@@ -9,6 +9,9 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 namespace corvane {
 
 namespace {
@@ -27,8 +30,13 @@ bool isStatusError(QNetworkReply::NetworkError error)
 } // namespace
 
 DownloadText::DownloadText(NetworkContext& network, QObject* parent)
-    : QObject(parent), m_network(network)
+    : QObject(parent), m_network(network), m_deadline(new QTimer(this))
 {
+    m_deadline->setSingleShot(true);
+    connect(m_deadline, &QTimer::timeout, this, [this] {
+        if (m_reply || m_refusalPending)
+            fail(kTimeout);
+    });
 }
 
 DownloadText::~DownloadText()
@@ -52,20 +60,21 @@ QUrl DownloadText::fetchableUrl(const QString& text)
     return url;
 }
 
-void DownloadText::start(const QString& url)
+void DownloadText::start(const QString& url, const QString& originHost)
 {
     detachReply();
     ++m_generation;
     m_refusalPending = false;
     m_url = url;
     m_body.clear();
+    m_deadline->stop();
 
     const QUrl target = fetchableUrl(url);
+    const quint64 generation = m_generation;
     if (!target.isValid()) {
         // Callers continue their work from finished(), so even a refusal is reported from the
         // event loop, never from inside start().
         m_refusalPending = true;
-        const quint64 generation = m_generation;
         QTimer::singleShot(0, this, [this, generation] {
             if (generation != m_generation || !m_refusalPending)
                 return;
@@ -78,29 +87,56 @@ void DownloadText::start(const QString& url)
         return;
     }
 
+    m_redirects = 0;
+    m_current = target;
+    m_deadline->start(int(std::min<qint64>(qint64(m_idleTimeoutMs) * kDeadlineFactor,
+                                           std::numeric_limits<int>::max())));
+    m_origin = originHost.isEmpty() ? target.host() : originHost;
+    checkThenRequest(target);
+}
+
+void DownloadText::checkThenRequest(const QUrl& target)
+{
+    const quint64 generation = m_generation;
+    if (m_origin.compare(target.host(), Qt::CaseInsensitive) == 0) {
+        request(target, generation);
+        return;
+    }
+    m_refusalPending = true;
+    m_network.checkRedirect(m_origin, target.host(), this,
+                            [this, generation, target](bool allowed) {
+                                if (generation != m_generation || !m_refusalPending)
+                                    return;
+                                m_refusalPending = false;
+                                if (allowed)
+                                    request(target, generation);
+                                else
+                                    fail(kRefusedRedirect, target.toString());
+                            });
+}
+
+void DownloadText::request(const QUrl& target, quint64 generation)
+{
+    if (generation != m_generation)
+        return;
     QNetworkRequest request(target);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Mozilla"));
+    request.setHeader(QNetworkRequest::UserAgentHeader, m_network.userAgent());
     // Always from the server: no cached copy here, and caches on the way are told so too.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setRawHeader(QByteArrayLiteral("Pragma"), QByteArrayLiteral("no-cache"));
     request.setRawHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
+    // Redirects are followed here, each looked at first (followRedirect).
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(m_idleTimeoutMs);
 
     QNetworkReply* reply = m_network.manager().get(request);
     m_reply = reply;
+    m_current = target;
     connect(reply, &QNetworkReply::readyRead, this, &DownloadText::onReadyRead);
     connect(reply, &QNetworkReply::finished, this, &DownloadText::onReplyFinished);
-    // A redirect is followed only to another http or https URL.
-    connect(reply, &QNetworkReply::redirected, this, [this, reply](const QUrl& next) {
-        if (reply != m_reply)
-            return;
-        if (next.scheme() != QLatin1String("http") && next.scheme() != QLatin1String("https"))
-            reply->abort();
-    });
 #if QT_CONFIG(ssl)
     if (m_network.ignoreSslErrors()) {
         connect(reply, &QNetworkReply::sslErrors, this,
@@ -109,9 +145,35 @@ void DownloadText::start(const QString& url)
 #endif
 }
 
+void DownloadText::followRedirect(const QUrl& next)
+{
+    const QString scheme = next.scheme();
+    if (++m_redirects > kMaxRedirects)
+        fail(QStringLiteral("Too many redirects"));
+    else if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        fail(QStringLiteral("Redirect to a URL that is not http or https"));
+    else if (m_current.scheme() == QLatin1String("https") && scheme == QLatin1String("http"))
+        fail(QStringLiteral("Redirect from https to http"));
+    else
+        checkThenRequest(next);
+}
+
+void DownloadText::fail(const QString& error, const QString& refusedUrl)
+{
+    DownloadResult result;
+    result.url = m_url;
+    result.error = error;
+    result.refusedUrl = refusedUrl;
+    detachReply();
+    m_refusalPending = false;
+    m_body.clear();
+    complete(std::move(result));
+}
+
 void DownloadText::abort()
 {
     detachReply();
+    m_deadline->stop();
     m_refusalPending = false;
     ++m_generation;
 }
@@ -151,11 +213,25 @@ void DownloadText::onReplyFinished()
     result.url = m_url;
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError error = reply->error();
+    const QVariant location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    if (error == QNetworkReply::NoError && location.isValid() && result.httpStatus >= 300
+        && result.httpStatus < 400) {
+        const QUrl next = reply->url().resolved(location.toUrl());
+        detachReply();
+        m_body.clear();
+        followRedirect(next);
+        return;
+    }
     // The status is not looked at: an error page's body is the text like any other page's.
     if (error == QNetworkReply::NoError || (result.httpStatus >= 400 && isStatusError(error))) {
         m_body += reply->read(kBodyCap + 1 - m_body.size());
         result.truncated = m_body.size() > kBodyCap;
         result.body = m_body.left(kBodyCap);
+    } else if (error == QNetworkReply::OperationCanceledError
+               || error == QNetworkReply::TimeoutError) {
+        // Nothing but the transfer timeout cancels a reply the download still holds: the download
+        // lets go of a reply before it aborts it.
+        result.error = kTimeout;
     } else {
         result.error = reply->errorString();
         if (result.error.isEmpty())
@@ -179,6 +255,7 @@ void DownloadText::detachReply()
 
 void DownloadText::complete(DownloadResult result)
 {
+    m_deadline->stop();
     if (result.ok())
         result.text = Windows1252::decode(result.body);
     else

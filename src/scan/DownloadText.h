@@ -7,6 +7,7 @@
 #include <QUrl>
 
 class QNetworkReply;
+class QTimer;
 
 namespace corvane {
 
@@ -19,6 +20,7 @@ struct DownloadResult {
     int httpStatus = 0;
     QString error;          // empty on success
     bool truncated = false; // the body passed the cap: the rest was not read
+    QString refusedUrl;     // the redirect target refused as a private address, if any
     // An answer with an error status (404, 500...) is a success: its body is the page's text,
     // and httpStatus tells the caller what it was. Only a download that got no answer (a refused
     // URL, no connection, a dropped or stalled transfer, a refused redirect) is a failure.
@@ -26,13 +28,16 @@ struct DownloadResult {
 };
 
 // A whole-page download: GET, follows redirects itself (http and https), never from a cache,
-// user agent "Mozilla". Only http and https URLs are ever fetched; any other scheme yields an empty
-// text at once. It never blocks: the result arrives with finished(), on a later turn of the event
-// loop even for a refused URL. One download at a time per object; start() cancels the previous.
+// with the engine's User-Agent. Only http and https URLs are ever fetched; any other scheme yields
+// an empty text at once. It never blocks: the result arrives with finished(), on a later turn of
+// the event loop even for a refused URL. One download at a time per object; start() cancels the
+// previous.
 //
-// Redirects are followed as long as they stay http or https and do not step down from https to
-// http. A body larger than kBodyCap is cut there: the rest is not read, the first kBodyCap bytes
-// are the text and the result is marked truncated.
+// Redirects are followed as long as they stay http or https, do not step down from https to
+// http, and do not lead from a public host to a private address (kRefusedRedirect). A body larger
+// than kBodyCap is cut there: the rest is not read, the first kBodyCap bytes are the text and the
+// result is marked truncated. A transfer that is silent for the idle timeout, or not finished
+// after kDeadlineFactor times it, fails with "Timeout".
 class DownloadText final : public QObject
 {
     Q_OBJECT
@@ -41,6 +46,11 @@ class DownloadText final : public QObject
 public:
     static constexpr qint64 kBodyCap = 16 * 1024 * 1024;
     static constexpr int kDefaultIdleTimeoutMs = 60000;
+    static constexpr int kDeadlineFactor = 5;
+    static constexpr int kMaxRedirects = 20;
+    static inline const QString kRefusedRedirect
+        = QStringLiteral("Refused redirect to a private address");
+    static inline const QString kTimeout = QStringLiteral("Timeout");
 
     explicit DownloadText(NetworkContext& network, QObject* parent = nullptr);
     ~DownloadText() override;
@@ -50,8 +60,10 @@ public:
     // https URL with a host is refused.
     static QUrl fetchableUrl(const QString& text);
 
-    // A URL without a scheme is taken as http.
-    void start(const QString& url);
+    // A URL without a scheme is taken as http. originHost: the host whose page named url (a
+    // redirect page's site); url is then requested only where a redirect from there may lead.
+    // Without one, the URL's own host is the origin of the redirects that follow.
+    void start(const QString& url, const QString& originHost = {});
     // Cancels the running download; finished() is not emitted for it.
     void abort();
     bool isRunning() const;
@@ -64,6 +76,12 @@ Q_SIGNALS:
     void finished(const corvane::DownloadResult& result);
 
 private:
+    void request(const QUrl& target, quint64 generation);
+    // Requests target once the address check lets it (m_origin's class against target's).
+    void checkThenRequest(const QUrl& target);
+    void followRedirect(const QUrl& next);
+    // Ends the running download with a failure of its own.
+    void fail(const QString& error, const QString& refusedUrl = {});
     void onReadyRead();
     void onReplyFinished();
     void detachReply();
@@ -72,9 +90,13 @@ private:
     NetworkContext& m_network;
     QPointer<QNetworkReply> m_reply;
     QString m_url;
+    QString m_origin;
+    QUrl m_current; // where the reply is now, redirects included
+    QTimer* m_deadline = nullptr;
     QByteArray m_body;
     quint64 m_generation = 0;
-    bool m_refusalPending = false;
+    bool m_refusalPending = false; // a result is due without a reply: a refusal or a check
+    int m_redirects = 0;
     int m_idleTimeoutMs = kDefaultIdleTimeoutMs;
 };
 

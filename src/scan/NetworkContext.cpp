@@ -1,9 +1,72 @@
 #include "scan/NetworkContext.h"
 
+#include <QCoreApplication>
+#include <QHostInfo>
+#include <QMetaObject>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
+#include <QPointer>
+
+#include <algorithm>
+#include <memory>
 
 namespace corvane {
+
+namespace {
+
+// Past this many hosts the bookings whose time has passed are forgotten.
+constexpr qsizetype kPacerPruneAt = 4096;
+
+QString hostKey(const QString& host)
+{
+    QString key = host.toLower();
+    if (key.startsWith(QStringLiteral("www.")))
+        key.remove(0, 4);
+    return key;
+}
+
+// A header value keeps to visible ASCII: whatever else a configured name holds could end the
+// header line or smuggle in another.
+QByteArray headerSafe(const QString& text, bool blanksAllowed)
+{
+    QByteArray out;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u > 32 && u < 127)
+            out.append(char(u));
+        else if (u == 32 && blanksAllowed)
+            out.append(' ');
+        else if (u == 32)
+            out.append('-');
+    }
+    return out;
+}
+
+bool allPrivate(const QList<QHostAddress>& addresses)
+{
+    return !addresses.isEmpty()
+        && std::all_of(addresses.begin(), addresses.end(), NetworkContext::isPrivateAddress);
+}
+
+bool anyPrivate(const QList<QHostAddress>& addresses)
+{
+    return std::any_of(addresses.begin(), addresses.end(), NetworkContext::isPrivateAddress);
+}
+
+} // namespace
+
+qint64 HostPacer::reserve(const QString& host, qint64 notBeforeMs)
+{
+    const qint64 now = m_clock.elapsed();
+    if (m_next.size() > kPacerPruneAt) {
+        for (auto it = m_next.begin(); it != m_next.end();)
+            it = it.value() <= now ? m_next.erase(it) : std::next(it);
+    }
+    const QString key = hostKey(host);
+    const qint64 start = std::max({now, now + notBeforeMs, m_next.value(key, 0)});
+    m_next.insert(key, start + m_intervalMs);
+    return start - now;
+}
 
 NetworkContext::NetworkContext(QObject* parent)
     : QObject(parent), m_manager(new QNetworkAccessManager(this))
@@ -27,6 +90,100 @@ void NetworkContext::setRoute(const NetworkRoute& route)
         m_manager->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, m_route.host, m_route.port));
     else
         m_manager->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+}
+
+QByteArray NetworkContext::userAgent() const
+{
+    if (!m_userAgent.isEmpty())
+        return m_userAgent;
+    return userAgentFor(QCoreApplication::applicationName(), QCoreApplication::applicationVersion(),
+                        {});
+}
+
+QByteArray NetworkContext::userAgentFor(const QString& product, const QString& version,
+                                        const QString& website)
+{
+    QByteArray agent = headerSafe(product.trimmed(), false);
+    if (agent.isEmpty())
+        agent = "Corvane";
+    const QByteArray v = headerSafe(version.trimmed(), false);
+    if (!v.isEmpty())
+        agent += '/' + v;
+    QByteArray site = headerSafe(website.trimmed(), false);
+    if (!site.isEmpty()) {
+        if (!site.contains("://"))
+            site.prepend("http://");
+        agent += " (+" + site + ')';
+    }
+    return agent;
+}
+
+bool NetworkContext::isPrivateAddress(const QHostAddress& address)
+{
+    QHostAddress a = address;
+    bool mapped = false;
+    const quint32 v4 = a.toIPv4Address(&mapped);
+    if (mapped)
+        a = QHostAddress(v4);
+    if (a.isNull())
+        return false;
+    if (a.isLoopback() || a.isLinkLocal() || a.isUniqueLocalUnicast()
+        || a == QHostAddress(QHostAddress::AnyIPv4) || a == QHostAddress(QHostAddress::AnyIPv6))
+        return true;
+    if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+        const quint32 ip = a.toIPv4Address();
+        return (ip >> 24) == 10 || (ip >> 20) == ((172u << 4) | 1u)
+            || (ip >> 16) == ((192u << 8) | 168u)
+            || (ip >> 24) == 0; // 0.0.0.0/8: "this network", unspecified
+    }
+    return false;
+}
+
+void NetworkContext::poseHost(const QString& host, const QHostAddress& address)
+{
+    m_posed.insert(host.toLower(), address);
+}
+
+void NetworkContext::lookUpHost(const QString& host, QObject* context,
+                                std::function<void(const QList<QHostAddress>&)> done)
+{
+    QString name = host;
+    if (name.startsWith(u'[') && name.endsWith(u']'))
+        name = name.mid(1, name.size() - 2);
+    QList<QHostAddress> known;
+    if (const QHostAddress literal(name); !literal.isNull())
+        known = {literal};
+    else if (const auto posed = m_posed.constFind(name.toLower()); posed != m_posed.constEnd())
+        known = {posed.value()};
+    else if (m_route.isSet())
+        known = {QHostAddress(m_route.host)};
+    if (!known.isEmpty() || name.isEmpty()) {
+        QMetaObject::invokeMethod(
+            context, [done = std::move(done), known] { done(known); }, Qt::QueuedConnection);
+        return;
+    }
+    QHostInfo::lookupHost(
+        name, context, [done = std::move(done)](const QHostInfo& info) { done(info.addresses()); });
+}
+
+void NetworkContext::checkRedirect(const QString& originHost, const QString& targetHost,
+                                   QObject* context, std::function<void(bool allowed)> done)
+{
+    QPointer<NetworkContext> self(this);
+    QPointer<QObject> receiver(context);
+    lookUpHost(
+        originHost, context,
+        [self, receiver, targetHost, done = std::move(done)](const QList<QHostAddress>& origin) {
+            if (allPrivate(origin)) {
+                done(true);
+                return;
+            }
+            if (!self || !receiver)
+                return;
+            self->lookUpHost(targetHost, receiver, [done](const QList<QHostAddress>& target) {
+                done(!anyPrivate(target));
+            });
+        });
 }
 
 } // namespace corvane

@@ -1,9 +1,15 @@
 #pragma once
 
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QSslCertificate>
 #include <QString>
+
+#include <functional>
 
 class QNetworkAccessManager;
 
@@ -19,6 +25,25 @@ struct NetworkRoute {
     bool isSet() const { return port != 0; }
 };
 
+// Spaces the requests to one host: a partner may ask for a pause between two requests. Shared by
+// every fetcher and download of a scan, so the pause holds however many of them run.
+class HostPacer
+{
+public:
+    HostPacer() { m_clock.start(); }
+    // Milliseconds between the starts of two requests to the same host; 0 for none.
+    void setInterval(int milliseconds) { m_intervalMs = milliseconds < 0 ? 0 : milliseconds; }
+    int interval() const { return m_intervalMs; }
+    // Books the next request to host, not before notBeforeMs from now; returns how many
+    // milliseconds the caller is to wait before sending it.
+    qint64 reserve(const QString& host, qint64 notBeforeMs = 0);
+
+private:
+    QElapsedTimer m_clock;
+    QHash<QString, qint64> m_next; // lower-case host without "www." -> earliest next start
+    int m_intervalMs = 0;
+};
+
 // The one place the engine's network access comes from: the QNetworkAccessManager of DownloadText
 // and the route. Owned by whoever builds the engine (the main window, the command line, a test).
 class NetworkContext final : public QObject
@@ -31,6 +56,31 @@ public:
     ~NetworkContext() override;
 
     QNetworkAccessManager& manager();
+
+    // The User-Agent every request of the engine carries. Until the program sets its own, it is
+    // made of the application's name and version.
+    QByteArray userAgent() const;
+    void setUserAgent(const QByteArray& userAgent) { m_userAgent = userAgent; }
+    // "Product/version (+http://website)", with whatever could break the header line left out.
+    static QByteArray userAgentFor(const QString& product, const QString& version,
+                                   const QString& website);
+
+    HostPacer& pacer() { return m_pacer; }
+
+    // Loopback, private (10/8, 172.16/12, 192.168/16, fc00::/7), link-local or unspecified.
+    static bool isPrivateAddress(const QHostAddress& address);
+    // Calls done, on a later turn of the event loop and only while context lives, with the
+    // addresses host stands for (none when it cannot be resolved). With a route set, a host is
+    // where the route leads (a loopback address) unless a test posed it somewhere else.
+    void lookUpHost(const QString& host, QObject* context,
+                    std::function<void(const QList<QHostAddress>&)> done);
+    // Whether a redirect from originHost may lead to targetHost: not from a public host to a
+    // private address. A host whose every address is private may redirect within that class; one
+    // that cannot be resolved counts as public. done is called as by lookUpHost.
+    void checkRedirect(const QString& originHost, const QString& targetHost, QObject* context,
+                       std::function<void(bool allowed)> done);
+    // Tests only: the address checks take host as standing for address.
+    void poseHost(const QString& host, const QHostAddress& address);
 
     const NetworkRoute& route() const { return m_route; }
     // Also points the manager's proxy at the route.
@@ -55,6 +105,9 @@ private:
     NetworkRoute m_tlsRoute;
     QList<QSslCertificate> m_trusted;
     bool m_ignoreSslErrors = false;
+    QByteArray m_userAgent;
+    HostPacer m_pacer;
+    QHash<QString, QHostAddress> m_posed; // lower-case host -> address
 };
 
 } // namespace corvane

@@ -36,7 +36,7 @@ PageAnalyzer::PageAnalyzer(Project& project, SettingsStore& settings, ScanStatis
       m_known(project),
       m_copies(app),
       m_recorder(project, settings, statistics),
-      m_redirects(new RedirectFollower(network, this))
+      m_redirects(new RedirectFollower(project, network, this))
 {
     connect(m_redirects, &RedirectFollower::followed, this, &PageAnalyzer::onRedirectFollowed);
 }

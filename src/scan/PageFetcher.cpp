@@ -5,9 +5,9 @@
 #include "model/Windows1252.h"
 #include "scan/NetworkContext.h"
 #include "scan/ScanStatistics.h"
-#include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QNetworkProxy>
 #include <QSslConfiguration>
@@ -127,6 +127,8 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
 
     Slot& s = m_slots.at(std::size_t(slot));
     dropSocket(s);
+    if (s.wait)
+        s.wait->stop();
     s.state = FetchSlot{};
     s.state.strHost = u.strHost;
     s.state.strPath = u.strPath;
@@ -138,13 +140,56 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
     if (!scanRunning())
         return Start::Abandoned;
 
-    s.state.iIdleSeconds = 0;
-    watchdog(slot)->start(m_watchdogMs);
-
-    const QString connectHost = u.connectHost;
     if (u.tls)
         m_tlsHosts.insert(tlsKey(u.strHost));
-    const bool tls = isTlsHost(u.strHost);
+    s.connectHost = u.connectHost;
+    s.retries = 0;
+    scheduleConnect(slot, 0);
+    return Start::Started;
+}
+
+void PageFetcher::setHostInterval(int milliseconds)
+{
+    m_network.pacer().setInterval(milliseconds);
+}
+
+void PageFetcher::scheduleConnect(int slot, qint64 notBeforeMs)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    const qint64 wait = m_network.pacer().reserve(s.connectHost, notBeforeMs);
+    if (wait <= 0) {
+        connectNow(slot);
+        return;
+    }
+    if (!s.wait) {
+        s.wait = new QTimer(this);
+        s.wait->setSingleShot(true);
+        // A coarse timer may fire a little early, and the pause is what the partner asked for.
+        s.wait->setTimerType(Qt::PreciseTimer);
+        connect(s.wait, &QTimer::timeout, this, [this, slot] {
+            if (scanRunning())
+                connectNow(slot);
+        });
+    }
+    s.wait->start(int(std::min<qint64>(wait, std::numeric_limits<int>::max())));
+}
+
+void PageFetcher::connectNow(int slot)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    dropSocket(s);
+    s.state.strResponse.clear();
+    s.state.bHeaderDone = false;
+    s.state.lContentLength = 0;
+    s.state.lBytesReceived = 0;
+    s.headSearchFrom = 0;
+    s.state.iIdleSeconds = 0;
+    s.seconds = 0;
+    s.connected = false;
+    watchdog(slot)->start(m_watchdogMs);
+
+    const QString connectHost = s.connectHost;
+    const bool tls = isTlsHost(s.state.strHost);
     QTcpSocket* socket = nullptr;
     if (tls) {
         auto* ssl = new QSslSocket(this);
@@ -179,10 +224,14 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
     connect(socket, &QTcpSocket::readyRead, this, [this, slot, socket] { onData(slot, socket); });
     connect(socket, &QTcpSocket::disconnected, this,
             [this, slot, socket] { onClosed(slot, socket); });
-    // A failed connection raises no event of its own: the watchdog ends the Linking Site.
+    // A connection the system refuses at once ends the Linking Site at once; one that gets no
+    // answer is left to the watchdog.
+    connect(socket, &QAbstractSocket::errorOccurred, this,
+            [this, slot, socket](QAbstractSocket::SocketError error) {
+                onSocketError(slot, socket, int(error));
+            });
 
-    const QByteArray request = requestBytes(connectHost, u.strPath);
-    s.request = request;
+    s.request = requestBytes(connectHost, s.state.strPath, m_network.userAgent());
     if (tls) {
         // The server's name is sent and its certificate checked against it, wherever the
         // connection goes.
@@ -192,14 +241,43 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
             ssl->connectToHostEncrypted(route.host, route.port, connectHost);
         else
             ssl->connectToHostEncrypted(connectHost, kHttpsPort);
-        return Start::Started;
+        return;
     }
     const NetworkRoute& route = m_network.route();
     if (route.isSet())
         socket->connectToHost(route.host, route.port);
     else
         socket->connectToHost(connectHost, kHttpPort);
-    return Start::Started;
+}
+
+void PageFetcher::onSocketError(int slot, QTcpSocket* socket, int error)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    if (s.socket != socket || !scanRunning() || s.connected)
+        return;
+    QString reason;
+    switch (QAbstractSocket::SocketError(error)) {
+    case QAbstractSocket::ConnectionRefusedError:
+        reason = QStringLiteral("Connection refused");
+        break;
+    case QAbstractSocket::HostNotFoundError:
+        reason = QStringLiteral("Host not found");
+        break;
+    case QAbstractSocket::NetworkError:
+        // The system says so at once for a network or host it has no route to; a connection
+        // that timed out is silence, which the watchdog has the say over.
+        if (socket->errorString().contains(QStringLiteral("unreachable"), Qt::CaseInsensitive))
+            reason = QStringLiteral("Network unreachable");
+        break;
+    default:
+        break;
+    }
+    if (reason.isEmpty())
+        return;
+    if (s.watchdog)
+        s.watchdog->stop();
+    dropSocket(s);
+    Q_EMIT connectionFailed(slot, reason, QString());
 }
 
 bool PageFetcher::isTlsHost(const QString& host) const
@@ -256,6 +334,7 @@ void PageFetcher::onConnected(int slot, QTcpSocket* socket)
     Slot& s = m_slots.at(std::size_t(slot));
     if (s.socket != socket)
         return;
+    s.connected = true;
     m_statistics.CountScanEvent(ScanStatistics::PageRequested);
     Q_EMIT progressChanged(0);
     if (s.socket != socket)
@@ -344,6 +423,8 @@ void PageFetcher::finishPage(int slot)
     const QString head = p >= 0 ? Windows1252::decode(response.first(headSize)) : QString();
     if (!qobject_cast<QSslSocket*>(socket) && followToTls(slot, head))
         return;
+    if (retryLater(slot, head))
+        return;
     CheckStatusLine(head, f.strHost + f.strPath);
     QString body = Windows1252::decode(response.sliced(headSize));
     if (!head.isEmpty())
@@ -367,17 +448,7 @@ void PageFetcher::finishPage(int slot)
 
 QString PageFetcher::CheckStatusLine(const QString& head, const QString& url)
 {
-    const qsizetype firstSpace = head.indexOf(u' ');
-    if (firstSpace < 0)
-        return {};
-    QString s = head.mid(firstSpace + 1);
-    const qsizetype nextSpace = s.indexOf(u' ');
-    if (nextSpace < 0)
-        return {};
-    s = TextSearch::trimBlanks(s.left(nextSpace)).toString();
-    if (s.isEmpty() || s == QStringLiteral("200"))
-        return {};
-    const QString text = statusText(s);
+    const QString text = statusProblem(head);
     if (text.isEmpty())
         return {};
     m_project.state().strProblem = text;
@@ -385,6 +456,29 @@ QString PageFetcher::CheckStatusLine(const QString& head, const QString& url)
     // An error page counts once more as a requested page.
     m_statistics.CountScanEvent(ScanStatistics::PageRequested);
     return text;
+}
+
+bool PageFetcher::retryLater(int slot, const QString& head)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    const int code = statusCode(head);
+    if ((code != 429 && code != 503) || s.retries >= kRetries)
+        return false;
+    ++s.retries;
+    const qint64 timeout = std::max<qint64>(1, m_project.state().timeout);
+    const qint64 asked = retryAfterSeconds(head, QDateTime::currentDateTimeUtc());
+    const qint64 seconds = std::min(asked >= 0 ? asked : qint64(kDefaultRetrySeconds), timeout);
+    if (s.watchdog)
+        s.watchdog->stop();
+    dropSocket(s);
+    Q_EMIT statusChanged(1,
+                         QStringLiteral("Waiting ") + QString::number(seconds)
+                             + QStringLiteral(" seconds to ask again (") + statusProblem(head)
+                             + QStringLiteral("): ") + s.state.strHost + s.state.strPath);
+    if (!scanRunning())
+        return true;
+    scheduleConnect(slot, seconds * m_watchdogMs);
+    return true;
 }
 
 void PageFetcher::onWatchdog(int slot)
@@ -396,6 +490,13 @@ void PageFetcher::onWatchdog(int slot)
     }
     if (s.state.iIdleSeconds < std::numeric_limits<qint16>::max())
         ++s.state.iIdleSeconds;
+    ++s.seconds;
+    if (s.seconds >= kDeadlineFactor * std::max<int>(1, m_project.state().timeout)) {
+        s.watchdog->stop();
+        dropSocket(s);
+        Q_EMIT deadlinePassed(slot);
+        return;
+    }
     Q_EMIT idleTicked(slot, s.state.iIdleSeconds);
 }
 
@@ -434,6 +535,8 @@ void PageFetcher::Close(int slot)
     dropSocket(s);
     if (s.watchdog)
         s.watchdog->stop();
+    if (s.wait)
+        s.wait->stop();
 }
 
 void PageFetcher::closeAll()

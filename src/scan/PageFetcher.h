@@ -7,6 +7,7 @@
 
 #include <array>
 
+class QDateTime;
 class QTcpSocket;
 class QTimer;
 
@@ -70,6 +71,13 @@ public:
     // arrived, so an endless body cannot fill the memory.
     static constexpr qint32 kResponseCap = 16 * 1024 * 1024;
     static constexpr int kProgressMaximum = 100;
+    // A page that has not finished after this many times the idle timeout is given up like a
+    // silent one, however steadily it trickles in.
+    static constexpr int kDeadlineFactor = 5;
+    // A 429 or 503 answer is asked again this many times before it is reported.
+    static constexpr int kRetries = 2;
+    // The wait before asking again when the answer names none, in watchdog seconds.
+    static constexpr int kDefaultRetrySeconds = 5;
 
     enum class Start {
         Started,   // the connection is being opened and the watchdog is armed
@@ -103,9 +111,22 @@ public:
     QString CheckStatusLine(const QString& head, const QString& url);
     // The text of an error status code, or an empty text.
     static QString statusText(const QString& code);
+    // What a response head's status line says is wrong: the table's text for a code in the table,
+    // else for any code from 400 up the code and the line's reason phrase ("429 Too Many
+    // Requests"; the usual phrase when the line has none); an empty text for anything else.
+    static QString statusProblem(const QString& head);
+    // The code of the head's status line, 0 when there is none.
+    static int statusCode(const QString& head);
+    // The wait a Retry-After header of the head asks for, in seconds; -1 when there is none
+    // that can be read (a number of seconds or an HTTP date).
+    static qint64 retryAfterSeconds(const QString& head, const QDateTime& now);
 
     // The request sent for a host and path, exactly.
-    static QByteArray requestBytes(const QString& host, const QString& path);
+    static QByteArray requestBytes(const QString& host, const QString& path,
+                                   const QByteArray& userAgent);
+    // Milliseconds between two requests to the same host (the scan's "HostInterval"); the pause
+    // is kept by the network context's pacer, shared by every fetcher of the scan.
+    void setHostInterval(int milliseconds);
     // A new scan: no host is known to need TLS.
     void forgetTlsHosts() { m_tlsHosts.clear(); }
     bool isTlsHost(const QString& host) const;
@@ -113,11 +134,16 @@ public:
 Q_SIGNALS:
     void statusChanged(int panel, const QString& text);
     void progressChanged(int value);
-    // The TLS connection failed: reason is "Certificate error" or "TLS error", detail what went
-    // wrong. The connection is closed and the watchdog disarmed.
+    // The connection failed at once, without waiting for the idle timeout: reason is
+    // "Connection refused", "Host not found" or "Network unreachable" (detail empty), or for TLS
+    // "Certificate error" or "TLS error" with detail saying what went wrong. The connection is
+    // closed and the watchdog disarmed.
     void connectionFailed(int slot, const QString& reason, const QString& detail);
     // One watchdog second passed without data; idleSeconds is the slot's count so far.
     void idleTicked(int slot, int idleSeconds);
+    // The page kept trickling in past kDeadlineFactor times the idle timeout: the connection is
+    // closed and the watchdog disarmed.
+    void deadlinePassed(int slot);
     // The server closed the connection (or the cap was reached): the connection is closed, the
     // watchdog disarmed, and body is the response after its head.
     void pageFetched(const corvane::FetchedPage& page, const QString& body);
@@ -127,11 +153,22 @@ private:
         FetchSlot state;
         QTcpSocket* socket = nullptr;
         QTimer* watchdog = nullptr;
+        QTimer* wait = nullptr; // the pause before the request (host interval, retry)
         QByteArray request;
+        QString connectHost;
         qsizetype headSearchFrom = 0;
+        int retries = 0;
+        int seconds = 0; // watchdog seconds since the connection was opened
+        bool connected = false;
     };
 
     bool scanRunning() const;
+    // Opens the slot's connection once the pacer lets it, at the earliest after notBeforeMs.
+    void scheduleConnect(int slot, qint64 notBeforeMs);
+    void connectNow(int slot);
+    void onSocketError(int slot, QTcpSocket* socket, int error);
+    // A 429 or 503 answer with retries left: the page is asked again after the wait it names.
+    bool retryLater(int slot, const QString& head);
     void onConnected(int slot, QTcpSocket* socket);
     void onTlsFailed(int slot, QTcpSocket* socket, const QString& reason, const QString& detail);
     // A plain answer that moves the page to https on the same host: the host is fetched over TLS

@@ -6,8 +6,11 @@
 #include "model/Windows1252.h"
 #include "scan/UrlTools.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QUrl>
+
+#include <utility>
 
 namespace corvane {
 
@@ -126,18 +129,130 @@ UrlSplit PageFetcher::splitUrl(const QString& url)
     return u;
 }
 
-QByteArray PageFetcher::requestBytes(const QString& host, const QString& path)
+QByteArray PageFetcher::requestBytes(const QString& host, const QString& path,
+                                     const QByteArray& userAgent)
 {
-    const QString request = QStringLiteral("GET ") + path + QStringLiteral(" HTTP/1.1\r\n")
-        + QStringLiteral("Host: ") + host + QStringLiteral("\r\n")
-        + QStringLiteral("Connection: close\r\n") + QStringLiteral("Accept: */*\r\n")
+    const QString head = QStringLiteral("GET ") + path + QStringLiteral(" HTTP/1.1\r\n")
+        + QStringLiteral("Host: ") + host + QStringLiteral("\r\n");
+    const QString tail = QStringLiteral("Connection: close\r\n") + QStringLiteral("Accept: */*\r\n")
         + QStringLiteral("\r\n");
-    return Windows1252::encode(request);
+    return Windows1252::encode(head) + QByteArrayLiteral("User-Agent: ") + userAgent
+        + QByteArrayLiteral("\r\n") + Windows1252::encode(tail);
 }
 
 QString PageFetcher::statusText(const QString& code)
 {
     return statusTable().value(code);
+}
+
+namespace {
+
+// The status line's code and what follows it, both without blanks around them; empty texts when
+// the head has no status line.
+std::pair<QString, QString> statusLineParts(const QString& head)
+{
+    const qsizetype lineEnd = head.indexOf(QStringLiteral("\r\n"));
+    const QStringView line = lineEnd >= 0 ? QStringView(head).first(lineEnd) : QStringView(head);
+    const qsizetype firstSpace = line.indexOf(u' ');
+    if (firstSpace < 0)
+        return {};
+    const QStringView rest = line.sliced(firstSpace + 1).trimmed();
+    const qsizetype nextSpace = rest.indexOf(u' ');
+    if (nextSpace < 0)
+        return {rest.toString(), {}};
+    return {rest.first(nextSpace).toString(), rest.sliced(nextSpace + 1).trimmed().toString()};
+}
+
+// The usual reason phrases of the error codes the fetcher's own table leaves out, for a status
+// line that gives none.
+QString usualPhrase(int code)
+{
+    static const QHash<int, QString> phrases = {
+        {416, QStringLiteral("Range Not Satisfiable")},
+        {417, QStringLiteral("Expectation Failed")},
+        {421, QStringLiteral("Misdirected Request")},
+        {422, QStringLiteral("Unprocessable Content")},
+        {423, QStringLiteral("Locked")},
+        {424, QStringLiteral("Failed Dependency")},
+        {425, QStringLiteral("Too Early")},
+        {426, QStringLiteral("Upgrade Required")},
+        {428, QStringLiteral("Precondition Required")},
+        {429, QStringLiteral("Too Many Requests")},
+        {431, QStringLiteral("Request Header Fields Too Large")},
+        {451, QStringLiteral("Unavailable For Legal Reasons")},
+        {506, QStringLiteral("Variant Also Negotiates")},
+        {507, QStringLiteral("Insufficient Storage")},
+        {508, QStringLiteral("Loop Detected")},
+        {510, QStringLiteral("Not Extended")},
+        {511, QStringLiteral("Network Authentication Required")},
+    };
+    return phrases.value(code);
+}
+
+// A reason phrase as the server sent it, kept to one short line of visible text: it ends up in
+// the error list, the report and the project file.
+QString cleanPhrase(const QString& phrase)
+{
+    constexpr qsizetype kLongest = 80;
+    QString out;
+    for (const QChar c : phrase) {
+        if (out.size() >= kLongest)
+            break;
+        if (c.isPrint() && c != u'|')
+            out.append(c);
+        else if (c.isSpace() && !out.endsWith(u' '))
+            out.append(u' ');
+    }
+    return out.trimmed();
+}
+
+} // namespace
+
+int PageFetcher::statusCode(const QString& head)
+{
+    const QString code = statusLineParts(head).first;
+    if (code.size() != 3)
+        return 0;
+    for (const QChar c : code) {
+        if (c < u'0' || c > u'9')
+            return 0;
+    }
+    return code.toInt();
+}
+
+QString PageFetcher::statusProblem(const QString& head)
+{
+    const auto [code, phrase] = statusLineParts(head);
+    if (code.isEmpty() || code == QStringLiteral("200"))
+        return {};
+    if (const QString text = statusText(code); !text.isEmpty())
+        return text;
+    const int number = statusCode(head);
+    if (number < 400)
+        return {};
+    QString reason = cleanPhrase(phrase);
+    if (reason.isEmpty())
+        reason = usualPhrase(number);
+    return reason.isEmpty() ? code : code + u' ' + reason;
+}
+
+qint64 PageFetcher::retryAfterSeconds(const QString& head, const QDateTime& now)
+{
+    const QStringList lines = head.split(QStringLiteral("\r\n"));
+    for (const QString& line : lines) {
+        if (!line.startsWith(QStringLiteral("Retry-After:"), Qt::CaseInsensitive))
+            continue;
+        const QString value = line.mid(12).trimmed();
+        bool isNumber = false;
+        const qint64 seconds = value.toLongLong(&isNumber);
+        if (isNumber)
+            return seconds < 0 ? -1 : seconds;
+        const QDateTime when = QDateTime::fromString(value, Qt::RFC2822Date);
+        if (!when.isValid())
+            return -1;
+        return std::max<qint64>(0, now.secsTo(when));
+    }
+    return -1;
 }
 
 } // namespace corvane

@@ -1,13 +1,29 @@
 #include "scan/RedirectFollower.h"
 
+#include "model/Project.h"
 #include "scan/DownloadText.h"
+#include "scan/NetworkContext.h"
+
+#include <QRegularExpression>
+#include <QTimer>
+#include <QUrl>
 
 namespace corvane {
 
-RedirectFollower::RedirectFollower(NetworkContext& network, QObject* parent)
-    : QObject(parent), m_download(new DownloadText(network, this))
+RedirectFollower::RedirectFollower(Project& project, NetworkContext& network, QObject* parent)
+    : QObject(parent),
+      m_project(project),
+      m_network(network),
+      m_download(new DownloadText(network, this)),
+      m_wait(new QTimer(this))
 {
+    m_wait->setSingleShot(true);
+    m_wait->setTimerType(Qt::PreciseTimer);
     connect(m_download, &DownloadText::finished, this, &RedirectFollower::onFinished);
+    connect(m_wait, &QTimer::timeout, this, [this] {
+        if (m_pending)
+            m_download->start(m_target, m_pending->from.strHost);
+    });
 }
 
 RedirectFollower::~RedirectFollower()
@@ -20,13 +36,23 @@ void RedirectFollower::follow(const QString& target, const FetchedPage& from, qu
                               quint64 epoch, int idleSeconds)
 {
     m_pending = Pending{from, generation, epoch};
+    m_target = target;
+    m_download->abort();
     m_download->setIdleTimeout(idleSeconds * 1000);
-    m_download->start(target);
+    // The target is checked against the redirecting page's host, and asked for no sooner than
+    // the pause between two requests to its host allows.
+    const QUrl url = DownloadText::fetchableUrl(target);
+    const qint64 wait = url.isValid() ? m_network.pacer().reserve(url.host()) : 0;
+    if (wait > 0)
+        m_wait->start(int(wait));
+    else
+        m_download->start(target, from.strHost);
 }
 
 void RedirectFollower::abort()
 {
     m_pending.reset();
+    m_wait->stop();
     m_download->abort();
 }
 
@@ -36,6 +62,12 @@ void RedirectFollower::onFinished(const DownloadResult& result)
         return;
     const Pending pending = *m_pending;
     m_pending.reset();
+    if (!result.refusedUrl.isEmpty()) {
+        QString url = result.refusedUrl;
+        url.remove(QRegularExpression(QStringLiteral("^https?://"),
+                                      QRegularExpression::CaseInsensitiveOption));
+        m_project.errors().appendEntry({DownloadText::kRefusedRedirect, url});
+    }
     Q_EMIT followed(result.text, pending.from, pending.generation, pending.epoch);
 }
 

@@ -20,6 +20,7 @@ namespace {
 
 const QString kSkipped = QStringLiteral("Skipped");
 const QString kTimeout = QStringLiteral("Timeout");
+const QString kPageLimitReached = QStringLiteral("Page limit reached");
 
 constexpr qint32 kPageLimits[]
     = {1, 10, 50, 100, 500, 1000, 5000, 10000, 20000, 50000, 100000, 200000, 500000};
@@ -47,6 +48,7 @@ ScanController::ScanController(Project& project, SettingsStore& settings,
     connect(m_fetcher, &PageFetcher::statusChanged, this, &ScanController::statusChanged);
     connect(m_fetcher, &PageFetcher::progressChanged, this, &ScanController::progressChanged);
     connect(m_fetcher, &PageFetcher::idleTicked, this, &ScanController::onIdleTicked);
+    connect(m_fetcher, &PageFetcher::deadlinePassed, this, &ScanController::timeOut);
     connect(m_fetcher, &PageFetcher::connectionFailed, this, &ScanController::onConnectionFailed);
     connect(m_fetcher, &PageFetcher::pageFetched, this, &ScanController::onPageFetched);
     connect(m_analyzer, &PageAnalyzer::statusChanged, this, &ScanController::statusChanged);
@@ -261,6 +263,10 @@ void ScanController::NextPage(int slot)
     const bool limitReached = m_settings.isOn(SettingKey::chkAuto)
         && st.lPagesTaken > m_project.state().lPageLimit;
     if (limitReached || queue.isEmpty()) {
+        // Pages were left unread: whatever an earlier page said, the limit is why nothing was
+        // found.
+        if (limitReached && !queue.isEmpty() && !st.bLinkFound)
+            st.strProblem = kPageLimitReached;
         st.lPagesTaken = 0;
         AdvanceSite();
         return;
@@ -286,6 +292,7 @@ void ScanController::NextPage(int slot)
     if (!isCurrent(generation))
         return;
 
+    m_fetcher->setHostInterval(m_settings.readInt(SettingKey::HostInterval));
     switch (m_fetcher->FetchPage(slot)) {
     case PageFetcher::Start::Started:
     case PageFetcher::Start::Abandoned:
@@ -507,11 +514,17 @@ void ScanController::onIdleTicked(int slot, int idleSeconds)
                              + QStringLiteral(" seconds"));
     if (!isCurrent(generation))
         return;
-    if (idleSeconds >= m_project.state().timeout) {
-        m_project.errors().appendEntry({kTimeout, m_fetcher->slot(slot).strHost});
-        m_project.state().strProblem = kTimeout;
-        AdvanceSite();
-    }
+    if (idleSeconds >= m_project.state().timeout)
+        timeOut(slot);
+}
+
+void ScanController::timeOut(int slot)
+{
+    if (!isRunning())
+        return;
+    m_project.errors().appendEntry({kTimeout, m_fetcher->slot(slot).strHost});
+    m_project.state().strProblem = kTimeout;
+    AdvanceSite();
 }
 
 } // namespace corvane

@@ -116,6 +116,8 @@ private:
     void onPageFetched(const corvane::FetchedPage& page, const QString& body);
     void onAnalysisFinished(int slot, quint64 generation, PageAnalyzer::Continuation next);
     void onIdleTicked(int slot, int idleSeconds);
+    // The page of the slot is given up as silent: an error row "Timeout" and the site ends.
+    void timeOut(int slot);
     void onConnectionFailed(int slot, const QString& reason, const QString& detail);
     void failPage(const QString& reason);
 

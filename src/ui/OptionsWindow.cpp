@@ -96,6 +96,18 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     timeoutRow->addWidget(new QLabel(tr("seconds"), timeout));
     timeoutRow->addStretch(1);
     layoutOf(timeout)->addLayout(timeoutRow);
+    // A partner may ask for a pause between requests; every fetcher of a scan keeps it.
+    auto* intervalRow = new QHBoxLayout;
+    intervalRow->addWidget(new QLabel(tr("Wait"), timeout));
+    txtHostInterval = addNumberField(timeout, QStringLiteral("txtHostInterval"),
+                                     QStringLiteral("HostInterval"), QStringLiteral("HostInterval"),
+                                     QStringLiteral("0"));
+    txtHostInterval->setAccessibleName(tr("Milliseconds between two requests to the same host"));
+    intervalRow->addWidget(txtHostInterval);
+    intervalRow->addWidget(
+        new QLabel(tr("milliseconds between two requests to the same host"), timeout));
+    intervalRow->addStretch(1);
+    layoutOf(timeout)->addLayout(intervalRow);
 
     QGroupBox* logging = addGroup(this, left, QStringLiteral("fraLogging"), tr("Logging:"));
     addCheckBox(logging, QStringLiteral("chkLog"),

@@ -43,6 +43,7 @@ private:
     FileTypeList m_fileTypes;
     QComboBox* cmbAdvance = nullptr;
     QLineEdit* txtTimeout = nullptr;
+    QLineEdit* txtHostInterval = nullptr;
     QLineEdit* txtAutoSave = nullptr;
     QLineEdit* txtDomain = nullptr;
     QPushButton* cmdAdd2 = nullptr;

@@ -161,7 +161,7 @@ private Q_SLOTS:
                      qPrintable(wrong.err));
         }
         const CliRun overview = cli.run({QStringLiteral("--help")});
-        for (const char* part : {"  scan    ", "  import  ", "--set KEY=VALUE", "130  scan interrupted"})
+        for (const char* part : {"  scan    ", "  import  ", "--set KEY=VALUE", "130  interrupted by Ctrl+C"})
             QVERIFY2(overview.out.contains(QLatin1String(part)), part);
         const CliRun post = cli.run({QStringLiteral("help"), QStringLiteral("post")});
         for (const char* part : {"$MainSite", "$LinkingSite", "$Status", "$FoundOn", "--dry-run",

@@ -6,7 +6,11 @@
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
+#include <QElapsedTimer>
+#include <QHostAddress>
 #include <QTemporaryDir>
+
+#include <csignal>
 #include <QTest>
 
 using namespace corvane;
@@ -172,6 +176,56 @@ private Q_SLOTS:
                  qPrintable(r.err));
         QVERIFY(r.firstErrorLine().endsWith(QStringLiteral("; nothing added")));
         QCOMPARE(test::readAll(m_project), before);
+    }
+
+    // A public link page may not lead the import to a private address.
+    void aLinkPageRedirectingToAPrivateAddressIsNotFollowed()
+    {
+        test::TestWebServer server;
+        NetworkContext network;
+        network.setRoute(server.route());
+        network.poseHost(QStringLiteral("www.mysite.com"), QHostAddress(QStringLiteral("203.0.113.9")));
+        server.setRaw(QStringLiteral("www.mysite.com"), QStringLiteral("/links.htm"),
+                      test::TestWebServer::response("302 Found", "moved",
+                                                    {"Location: http://192.168.1.1/links.htm"}));
+        const QByteArray before = test::readAll(m_project);
+        const CliRun r = runImport({m_project, QStringLiteral("--from-link-page"),
+                                    QStringLiteral("http://www.mysite.com/links.htm"),
+                                    QStringLiteral("--main"), QStringLiteral("1")},
+                                   network);
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.firstErrorLine(),
+                 QStringLiteral("corvane-cli import: cannot read the link page "
+                                "\"http://www.mysite.com/links.htm\": no answer (Refused redirect "
+                                "to a private address); nothing added"));
+        QCOMPARE(server.requests().size(), 1);
+        QCOMPARE(test::readAll(m_project), before);
+    }
+
+    // The first Ctrl+C ends an import that waits for its link page; nothing is added.
+    void ctrlCEndsTheImportAtOnce()
+    {
+        test::TestWebServer server;
+        NetworkContext network;
+        network.setRoute(server.route());
+        server.setSilent(QStringLiteral("www.mysite.com"), QStringLiteral("/links.htm"));
+        // The request is on its way when the signal comes; the watcher is the program's own.
+        QObject::connect(&server, &test::TestWebServer::requestReceived, &server,
+                         [] { ::raise(SIGINT); });
+        const QByteArray before = test::readAll(m_project);
+        QElapsedTimer clock;
+        clock.start();
+        const CliRun r = runImport({m_project, QStringLiteral("--from-link-page"),
+                                    QStringLiteral("http://www.mysite.com/links.htm"),
+                                    QStringLiteral("--main"), QStringLiteral("1")},
+                                   network);
+        QCOMPARE(r.status, 130);
+        QCOMPARE(r.firstErrorLine(),
+                 QStringLiteral("corvane-cli import: interrupted by Ctrl+C while reading the link "
+                                "page; nothing added"));
+        QCOMPARE(test::readAll(m_project), before);
+        // Not after the idle timeout of a minute.
+        QVERIFY(clock.elapsed() < 30000);
     }
 
     // Whatever goes wrong, the project file is left exactly as it was.

@@ -3,7 +3,9 @@
 #include "support/TestRegistry.h"
 #include "support/TestWebServer.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QHostAddress>
 #include <QHash>
 #include <QSignalSpy>
 #include <QSslCertificate>
@@ -333,13 +335,128 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), 1);
     }
 
-    void requestAsksForAFreshCopyAsMozilla()
+    // A transfer that trickles in, never silent for the idle timeout, fails like a silent one
+    // after five times that timeout.
+    void drippingTransferEndsAsTimeoutAtTheDeadline()
+    {
+        test::TestWebServer server;
+        test::TestWebServer::Reply drip;
+        drip.chunks = {"HTTP/1.1 200 OK\r\nContent-Length: 400\r\n\r\n"};
+        for (int k = 0; k < 400; ++k)
+            drip.chunks.append("x");
+        drip.chunkIntervalMs = 25; // 10 s in all
+        server.setReply(kAny, QStringLiteral("/drip.htm"), drip);
+        NetworkContext network;
+        DownloadText download(network);
+        download.setIdleTimeout(200);
+        QElapsedTimer clock;
+        clock.start();
+        const DownloadResult result = fetch(download, server.url(QStringLiteral("/drip.htm")));
+        QCOMPARE(result.error, QStringLiteral("Timeout"));
+        QVERIFY(result.text.isEmpty());
+        // Five times 200 ms, with room for a slow machine; the drip itself takes ten seconds.
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void silentTransferEndsAsTimeout()
+    {
+        test::TestWebServer server;
+        server.setSilent(kAny, QStringLiteral("/slow.htm"));
+        NetworkContext network;
+        DownloadText download(network);
+        download.setIdleTimeout(200);
+        QCOMPARE(fetch(download, server.url(QStringLiteral("/slow.htm"))).error,
+                 QStringLiteral("Timeout"));
+    }
+
+    // A URL named by another host's page is asked for only where a redirect from there may lead.
+    void targetNamedByAPublicHostMustBePublic_data()
+    {
+        QTest::addColumn<QString>("origin");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("public origin") << "public.example" << false;
+        QTest::newRow("origin that cannot be resolved counts as public") << "nowhere.invalid" << false;
+        QTest::newRow("private origin") << "intranet.example" << true;
+        QTest::newRow("loopback origin") << "127.0.0.1" << true;
+    }
+    void targetNamedByAPublicHostMustBePublic()
+    {
+        QFETCH(QString, origin);
+        QFETCH(bool, allowed);
+        test::TestWebServer server;
+        server.setPage(kAny, QStringLiteral("/admin"), "inside");
+        NetworkContext network;
+        network.poseHost(QStringLiteral("public.example"), QHostAddress(QStringLiteral("192.0.2.1")));
+        network.poseHost(QStringLiteral("intranet.example"), QHostAddress(QStringLiteral("192.168.4.4")));
+        DownloadText download(network);
+        QSignalSpy spy(&download, &DownloadText::finished);
+        download.start(server.url(QStringLiteral("/admin")), origin);
+        QVERIFY(download.isRunning());
+        QVERIFY(spy.wait(10000));
+        const DownloadResult result = spy.first().first().value<DownloadResult>();
+        if (allowed) {
+            QCOMPARE(result.text, QStringLiteral("inside"));
+        } else {
+            QCOMPARE(result.error, DownloadText::kRefusedRedirect);
+            QCOMPARE(result.refusedUrl, server.url(QStringLiteral("/admin")));
+            QCOMPARE(server.connectionCount(), 0);
+        }
+    }
+
+    void addressClasses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("isPrivate");
+        for (const char* a : {"127.0.0.1", "127.8.9.10", "::1", "10.0.0.1", "10.255.255.255",
+                              "172.16.0.1", "172.31.255.254", "192.168.0.1", "169.254.169.254",
+                              "fe80::1", "fc00::1", "fdff:ffff::1", "0.0.0.0", "::", "0.1.2.3",
+                              "::ffff:127.0.0.1", "::ffff:10.1.1.1"})
+            QTest::newRow(a) << QString::fromLatin1(a) << true;
+        for (const char* a : {"8.8.8.8", "172.15.255.255", "172.32.0.0", "192.169.0.1",
+                              "11.0.0.1", "203.0.113.7", "2001:db8::1", "fe00::1",
+                              "::ffff:93.184.216.34"})
+            QTest::newRow(a) << QString::fromLatin1(a) << false;
+    }
+    void addressClasses()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, isPrivate);
+        QCOMPARE(NetworkContext::isPrivateAddress(QHostAddress(address)), isPrivate);
+    }
+
+    void userAgentNamesTheProgram_data()
+    {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("website");
+        QTest::addColumn<QByteArray>("agent");
+        QTest::newRow("plain") << "Corvane" << "0.1.0" << "www.corvane.example"
+                               << QByteArray("Corvane/0.1.0 (+http://www.corvane.example)");
+        QTest::newRow("website with scheme") << "Corvane" << "1.2" << "https://corvane.example/bot"
+                                             << QByteArray("Corvane/1.2 (+https://corvane.example/bot)");
+        QTest::newRow("blanks and line breaks cannot break the header")
+            << "Acme Link Watch" << "2.0\r\nX-Evil: 1" << "acme.example\n"
+            << QByteArray("Acme-Link-Watch/2.0X-Evil:-1 (+http://acme.example)");
+        QTest::newRow("no website") << "Corvane" << "0.1.0" << ""
+                                    << QByteArray("Corvane/0.1.0");
+    }
+    void userAgentNamesTheProgram()
+    {
+        QFETCH(QString, product);
+        QFETCH(QString, version);
+        QFETCH(QString, website);
+        QFETCH(QByteArray, agent);
+        QCOMPARE(NetworkContext::userAgentFor(product, version, website), agent);
+    }
+
+    void requestAsksForAFreshCopyWithTheProgramsName()
     {
         test::TestWebServer server;
         server.setPage(kAny, QStringLiteral("/p.htm"), "first", "200 OK",
                        {"Cache-Control: max-age=3600",
                         "Last-Modified: Mon, 01 Jan 2024 00:00:00 GMT", "ETag: \"abc\""});
         NetworkContext network;
+        network.setUserAgent("Corvane/9.8 (+http://www.corvane.example)");
         DownloadText download(network);
         QCOMPARE(fetch(download, server.url(QStringLiteral("/p.htm"))).text,
                  QStringLiteral("first"));
@@ -350,7 +467,8 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), 2);
         for (const test::TestWebServer::Request& request : server.requests()) {
             QCOMPARE(request.method, QByteArray("GET"));
-            QCOMPARE(header(request, "user-agent"), QByteArray("Mozilla"));
+            QCOMPARE(header(request, "user-agent"),
+                     QByteArray("Corvane/9.8 (+http://www.corvane.example)"));
             QCOMPARE(header(request, "pragma"), QByteArray("no-cache"));
             QCOMPARE(header(request, "cache-control"), QByteArray("no-cache"));
             QVERIFY(header(request, "if-none-match").isEmpty());

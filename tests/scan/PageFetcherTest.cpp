@@ -174,17 +174,21 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("root") << "http://" + kHost + "/"
                               << QByteArray("GET / HTTP/1.1\r\nHost: www.partner.test\r\n"
+                                            "User-Agent: Corvane/9.8 (+http://www.corvane.example)\r\n"
                                             "Connection: close\r\nAccept: */*\r\n\r\n");
         QTest::newRow("query") << kHost + "/dir/page.php?id=3&x=y"
                                << QByteArray("GET /dir/page.php?id=3&x=y HTTP/1.1\r\n"
-                                             "Host: www.partner.test\r\nConnection: close\r\n"
-                                             "Accept: */*\r\n\r\n");
+                                             "Host: www.partner.test\r\n"
+                                             "User-Agent: Corvane/9.8 (+http://www.corvane.example)\r\n"
+                                             "Connection: close\r\nAccept: */*\r\n\r\n");
     }
     void sendsExactlyTheFixedRequest()
     {
         QFETCH(QString, url);
         QFETCH(QByteArray, expected);
         FetchFixture f;
+        f.network.setUserAgent(NetworkContext::userAgentFor(
+            QStringLiteral("Corvane"), QStringLiteral("9.8"), QStringLiteral("www.corvane.example")));
         TestWebServer::Reply ok;
         ok.response = TestWebServer::response("200 OK", "fine");
         f.server.setFallback(ok);
@@ -213,9 +217,28 @@ private Q_SLOTS:
                              << "408 request timeout" << 2;
         QTest::newRow("301") << TestWebServer::response("301 Moved Permanently", body) << "" << 1;
         QTest::newRow("200") << TestWebServer::response("200 OK", body) << "" << 1;
-        QTest::newRow("418 not in table") << TestWebServer::response("418 Teapot", body) << "" << 1;
-        QTest::newRow("no reason phrase")
-            << QByteArray("HTTP/1.1 404\r\nContent-Type: text/html\r\n\r\n" + body) << "" << 1;
+        // Every status from 400 up says what went wrong, in the server's words where the table
+        // has none.
+        QTest::newRow("418 not in table") << TestWebServer::response("418 Teapot", body)
+                                          << "418 Teapot" << 2;
+        QTest::newRow("451 not in table")
+            << TestWebServer::response("451 Unavailable For Legal Reasons", body)
+            << "451 Unavailable For Legal Reasons" << 2;
+        QTest::newRow("599 with a long phrase and a tab")
+            << TestWebServer::response("599 Origin\tDown " + QByteArray(100, 'x'), body)
+            << "599 Origin Down " + QString(68, u'x') << 2;
+        QTest::newRow("no reason phrase, in the table")
+            << QByteArray("HTTP/1.1 404\r\nContent-Type: text/html\r\n\r\n" + body)
+            << "404 Not found" << 2;
+        QTest::newRow("no reason phrase, not in the table")
+            << QByteArray("HTTP/1.1 451\r\n\r\n" + body) << "451 Unavailable For Legal Reasons"
+            << 2;
+        QTest::newRow("no reason phrase, unknown code")
+            << QByteArray("HTTP/1.1 499\r\n\r\n" + body) << "499" << 2;
+        QTest::newRow("304 is no error") << TestWebServer::response("304 Not Modified", body)
+                                         << "" << 1;
+        QTest::newRow("not a number") << QByteArray("HTTP/1.1 4x4 Odd\r\n\r\n" + body) << ""
+                                      << 1;
     }
     void statusLineDecidesErrorRow()
     {

@@ -9,9 +9,12 @@
 #include "support/TestWebServer.h"
 
 #include <QSignalSpy>
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
+#include <QElapsedTimer>
 
 using namespace corvane;
 using test::TestWebServer;
@@ -196,27 +199,11 @@ private Q_SLOTS:
         QCOMPARE(f.statistics.lPagesScanned, pagesCounted);
     }
 
-    void silenceEndsTheSiteAfterTheTimeout_data()
-    {
-        QTest::addColumn<bool>("reachable");
-        QTest::newRow("server accepts and stays silent") << true;
-        QTest::newRow("nothing listens") << false;
-    }
     void silenceEndsTheSiteAfterTheTimeout()
     {
-        QFETCH(bool, reachable);
         ScanFixture f;
         f.server.setSilent(QStringLiteral("a1.test"), QStringLiteral("/"));
-        if (!reachable) {
-            QTcpServer closed;
-            QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-            const quint16 port = closed.serverPort();
-            closed.close();
-            f.network.setRoute({QStringLiteral("127.0.0.1"), port});
-        }
         f.addMain(QStringLiteral("mine.test"), {"a1.test", "a2.test"});
-        if (!reachable)
-            f.project.linkingSites(1)->removeAt(1);
         f.scan.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
         QCOMPARE(f.project.errors().count(), 1);
@@ -225,13 +212,244 @@ private Q_SLOTS:
         QCOMPARE(f.outcomes().first(),
                  QStringLiteral("a1.test | None Found (Timeout) | 000 | a1.test"));
         QVERIFY(f.panels[4].contains(QStringLiteral("1 of 1 seconds")));
-        if (reachable) {
-            // A timeout ends that Linking Site only; the next one is scanned normally.
-            QCOMPARE(f.outcomes().size(), 2);
-            QCOMPARE(f.outcomes().at(1), QStringLiteral("a2.test | None Found | 000 | a2.test"));
+        // A timeout ends that Linking Site only; the next one is scanned normally.
+        QCOMPARE(f.outcomes().size(), 2);
+        QCOMPARE(f.outcomes().at(1), QStringLiteral("a2.test | None Found | 000 | a2.test"));
+    }
+
+    // A connection the system turns down at once ends the Linking Site at once with its reason;
+    // only silence waits for the idle timeout.
+    void connectionFailuresEndTheSiteAtOnce_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<bool>("refusedPort");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("refused port") << "a1.test/links.htm" << true << "Connection refused";
+        // ".invalid" is reserved: no resolver knows it.
+        QTest::newRow("unknown host") << "no-such-host.invalid/links.htm" << false
+                                      << "Host not found";
+    }
+    void connectionFailuresEndTheSiteAtOnce()
+    {
+        QFETCH(QString, site);
+        QFETCH(bool, refusedPort);
+        QFETCH(QString, reason);
+        ScanFixture f;
+        f.set("txtTimeout", "30");
+        if (refusedPort) {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+            const quint16 port = closed.serverPort();
+            closed.close();
+            f.network.setRoute({QStringLiteral("127.0.0.1"), port});
         } else {
-            QCOMPARE(f.server.connectionCount(), 0);
+            // A resolver that takes longer than a few watchdog seconds to give up cannot show
+            // the difference to a timeout.
+            QElapsedTimer resolving;
+            resolving.start();
+            const QHostInfo info = QHostInfo::fromName(site.section(u'/', 0, 0));
+            if (info.error() == QHostInfo::NoError || resolving.elapsed() > 1000)
+                QSKIP("this machine's resolver knows the name or is too slow to refuse it");
+            f.network.setRoute({});
         }
+        f.addMain(QStringLiteral("mine.test"), {site, site});
+        f.scan.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
+        const QString host = site.section(u'/', 0, 0);
+        QCOMPARE(f.outcomes(), QStringList(2, host + " | None Found (" + reason + ") | 000 | " + host));
+        QCOMPARE(f.project.errors().count(), 2);
+        QCOMPARE(f.project.errors().entry(0).error, reason);
+        QCOMPARE(f.project.errors().entry(0).url, site);
+        // Neither Linking Site waited for its 30 watchdog seconds.
+        QVERIFY2(f.panels[4].size() < 30, qPrintable(f.panels[4].join(u',')));
+        QVERIFY(!f.panels[4].contains(QStringLiteral("30 of 30 seconds")));
+        QCOMPARE(f.server.connectionCount(), 0);
+    }
+
+    // Every status from 400 up is the Linking Site's reason with an error row; 429 and 503 are
+    // asked again twice, after the wait they name (at most the idle timeout), before they count.
+    void statusesGiveTheirReasonsAndRetries_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("answers"); // the last one answers every later request
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QStringList>("errors");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<QStringList>("waits"); // the waits shown in panel 1, in seconds
+        const QByteArray link = "<a href=\"http://mine.test/\">me</a>";
+        const QByteArray none = "<p>no link</p>";
+        const auto answer = [](const QByteArray& status, const QByteArray& body,
+                               const QList<QByteArray>& headers = {}) {
+            return TestWebServer::response(status, body, headers);
+        };
+        QTest::newRow("403") << QList{answer("403 Forbidden", none)}
+                             << "a1.test | None Found (403 Forbidden) | 000 | a1.test"
+                             << QStringList{"403 Forbidden | a1.test/"} << 1 << QStringList{};
+        QTest::newRow("404") << QList{answer("404 Not Found", none)}
+                             << "a1.test | None Found (404 Not found) | 000 | a1.test"
+                             << QStringList{"404 Not found | a1.test/"} << 1 << QStringList{};
+        QTest::newRow("410") << QList{answer("410 Gone", none)}
+                             << "a1.test | None Found (410 Gone) | 000 | a1.test"
+                             << QStringList{"410 Gone | a1.test/"} << 1 << QStringList{};
+        QTest::newRow("500") << QList{answer("500 Internal Server Error", none)}
+                             << "a1.test | None Found (500 Internal Error) | 000 | a1.test"
+                             << QStringList{"500 Internal Error | a1.test/"} << 1 << QStringList{};
+        QTest::newRow("429 with Retry-After")
+            << QList{answer("429 Too Many Requests", none, {"Retry-After: 1"})}
+            << "a1.test | None Found (429 Too Many Requests) | 000 | a1.test"
+            << QStringList{"429 Too Many Requests | a1.test/"} << 3 << QStringList{"1", "1"};
+        QTest::newRow("429 without Retry-After: a few seconds, at most the timeout")
+            << QList{answer("429 Too Many Requests", none)}
+            << "a1.test | None Found (429 Too Many Requests) | 000 | a1.test"
+            << QStringList{"429 Too Many Requests | a1.test/"} << 3 << QStringList{"3", "3"};
+        QTest::newRow("429 asking for more than the timeout")
+            << QList{answer("429 Slow Down", none, {"Retry-After: 3600"})}
+            << "a1.test | None Found (429 Slow Down) | 000 | a1.test"
+            << QStringList{"429 Slow Down | a1.test/"} << 3 << QStringList{"3", "3"};
+        QTest::newRow("503 then 200") << QList{answer("503 Service Unavailable", none,
+                                                      {"Retry-After: 0"}),
+                                               answer("200 OK", link)}
+                                      << "a1.test | Direct Link | 001 | a1.test"
+                                      << QStringList{} << 2 << QStringList{"0"};
+        QTest::newRow("429, 503, then 200") << QList{answer("429 Too Many Requests", none),
+                                                     answer("503 Service Unavailable", none),
+                                                     answer("200 OK", link)}
+                                            << "a1.test | Direct Link | 001 | a1.test"
+                                            << QStringList{} << 3 << QStringList{"3", "3"};
+    }
+    void statusesGiveTheirReasonsAndRetries()
+    {
+        QFETCH(QList<QByteArray>, answers);
+        QFETCH(QString, outcome);
+        QFETCH(QStringList, errors);
+        QFETCH(int, requests);
+        QFETCH(QStringList, waits);
+        ScanFixture f;
+        f.set("txtTimeout", "3");
+        const QString host = QStringLiteral("a1.test");
+        // The request on its way is answered with the next answer of the list.
+        int asked = 0;
+        QObject::connect(&f.server, &TestWebServer::requestReceived, &f.server, [&] {
+            f.server.setRaw(host, QStringLiteral("/"),
+                            answers.at(std::min<qsizetype>(asked, answers.size() - 1)));
+            ++asked;
+        });
+        f.addMain(QStringLiteral("mine.test"), {host});
+        f.scan.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
+        QCOMPARE(f.outcomes(), QStringList{outcome});
+        QStringList rows;
+        for (int r = 0; r < f.project.errors().count(); ++r)
+            rows.append(f.project.errors().entry(r).error + " | " + f.project.errors().entry(r).url);
+        QCOMPARE(rows, errors);
+        QCOMPARE(f.server.requests().size(), requests);
+        QStringList shown;
+        for (const QString& text : std::as_const(f.panels[1])) {
+            if (text.startsWith(QStringLiteral("Waiting ")))
+                shown.append(text.section(u' ', 1, 1));
+        }
+        QCOMPARE(shown, waits);
+    }
+
+    // A page that trickles in, never silent for the idle timeout, is given up after five times
+    // that timeout like a silent one.
+    void drippingPageEndsAsTimeoutAtTheDeadline()
+    {
+        ScanFixture f;
+        f.set("txtTimeout", "2");
+        TestWebServer::Reply reply;
+        reply.chunks = {"HTTP/1.1 200 OK\r\n\r\n"};
+        for (int k = 0; k < 200; ++k)
+            reply.chunks.append("x");
+        reply.chunkIntervalMs = kTickMs / 2;
+        f.server.setReply(QStringLiteral("a1.test"), QStringLiteral("/"), reply);
+        f.addMain(QStringLiteral("mine.test"), {"a1.test", "a2.test"});
+        f.scan.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
+        QCOMPARE(f.project.errors().count(), 1);
+        QCOMPARE(f.project.errors().entry(0).error, QStringLiteral("Timeout"));
+        QCOMPARE(f.project.errors().entry(0).url, QStringLiteral("a1.test"));
+        QCOMPARE(f.outcomes(), (QStringList{"a1.test | None Found (Timeout) | 000 | a1.test",
+                                            "a2.test | None Found | 000 | a2.test"}));
+        // The idle count never reached the timeout: the deadline ended the page, long before
+        // the server was done (its 200 drops take ten seconds).
+        QVERIFY(!f.panels[4].contains(QStringLiteral("2 of 2 seconds")));
+    }
+
+    // A public partner's redirect page, or a redirect on the way, may not lead the program to a
+    // private address; a partner on such an address itself may. The routing seam poses the
+    // hosts' addresses.
+    void redirectsFromAPublicHostStayPublic_data()
+    {
+        QTest::addColumn<bool>("partnerPublic");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QStringList>("requested"); // besides the partner's page
+        QTest::addColumn<QStringList>("errors");
+        const QString refused = QStringLiteral("Refused redirect to a private address | ");
+        QTest::newRow("loopback address") << true << "http://127.0.0.1:8081/admin"
+                                          << QStringList{} << QStringList{refused + "127.0.0.1:8081/admin"};
+        QTest::newRow("host on a private address")
+            << true << "http://intranet.example/admin" << QStringList{}
+            << QStringList{refused + "intranet.example/admin"};
+        QTest::newRow("IPv6 unique local") << true << "http://[fd00::1]/x" << QStringList{}
+                                           << QStringList{refused + "[fd00::1]/x"};
+        QTest::newRow("public host redirecting to a link-local address")
+            << true << "http://hop.example/next" << QStringList{"hop.example/next"}
+            << QStringList{refused + "169.254.169.254/latest"};
+        QTest::newRow("public to public") << true << "http://moved.example/links.htm"
+                                          << QStringList{"moved.example/links.htm"} << QStringList{};
+        QTest::newRow("private partner within its class")
+            << false << "http://127.0.0.1:8081/admin" << QStringList{"127.0.0.1/admin"}
+            << QStringList{};
+    }
+    void redirectsFromAPublicHostStayPublic()
+    {
+        QFETCH(bool, partnerPublic);
+        QFETCH(QString, target);
+        QFETCH(QStringList, requested);
+        QFETCH(QStringList, errors);
+        ScanFixture f;
+        f.network.setUserAgent("Corvane/9.8 (+http://www.corvane.example)");
+        if (partnerPublic)
+            f.network.poseHost(QStringLiteral("partner.example"), QHostAddress(QStringLiteral("203.0.113.7")));
+        f.network.poseHost(QStringLiteral("intranet.example"), QHostAddress(QStringLiteral("10.1.2.3")));
+        f.network.poseHost(QStringLiteral("hop.example"), QHostAddress(QStringLiteral("198.51.100.2")));
+        f.network.poseHost(QStringLiteral("moved.example"), QHostAddress(QStringLiteral("198.51.100.3")));
+        f.server.setPage(QStringLiteral("partner.example"), QStringLiteral("/"),
+                         "<title>Document Moved</title><a href=\"" + target.toLatin1() + "\">here</a>");
+        f.server.setRaw(QStringLiteral("hop.example"), QStringLiteral("/next"),
+                        TestWebServer::response("302 Found", "moved",
+                                                {"Location: http://169.254.169.254/latest"}));
+        f.addMain(QStringLiteral("mine.test"), {"partner.example"});
+        f.scan.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
+        QCOMPARE(f.requestedHosts(), QStringList{"partner.example/"} + requested);
+        QStringList rows;
+        for (int r = 0; r < f.project.errors().count(); ++r)
+            rows.append(f.project.errors().entry(r).error + " | " + f.project.errors().entry(r).url);
+        QCOMPARE(rows, errors);
+        // Every request names the program, the redirect download's as the fetcher's.
+        for (const TestWebServer::Request& r : f.server.requests())
+            QVERIFY2(r.raw.contains("\r\nUser-Agent: Corvane/9.8 (+http://www.corvane.example)\r\n"),
+                     r.raw.constData());
+    }
+
+    // "HostInterval" spaces two requests to one host, every fetcher of the scan alike.
+    void hostIntervalSpacesRequestsToOneHost()
+    {
+        ScanFixture f;
+        f.set("HostInterval", "400");
+        QList<qint64> at;
+        QElapsedTimer clock;
+        clock.start();
+        QObject::connect(&f.server, &TestWebServer::requestReceived, &f.server,
+                         [&] { at.append(clock.elapsed()); });
+        f.addMain(QStringLiteral("mine.test"), {"a1.test", "www.a1.test/other.htm", "a2.test"});
+        f.scan.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
+        QCOMPARE(at.size(), 3);
+        // "www." names the same host.
+        QVERIFY2(at.at(1) - at.at(0) >= 380, qPrintable(QString::number(at.at(1) - at.at(0))));
+        QCOMPARE(f.project.errors().count(), 0);
     }
 
     void dataKeepsASlowServerAlive()
@@ -459,21 +677,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("advance");
         QTest::addColumn<QString>("limitOn");
         QTest::addColumn<int>("requests");
-        QTest::newRow("index 0: the site's own page only") << "0"
-                                                           << "1" << 1;
-        QTest::newRow("index 1: ten pages") << "1"
-                                            << "1" << 10;
-        QTest::newRow("limit off: every queued page") << "1"
-                                                      << "0" << 15;
-        QTest::newRow("index outside the table: limit stays 0") << "13"
-                                                                << "1" << 0;
+        QTest::addColumn<QString>("outcome");
+        // Pages left unread at the limit are the reason, whatever an earlier page said (one of
+        // them answers 404).
+        QTest::newRow("index 0: the site's own page only")
+            << "0"
+            << "1" << 1 << "a1.test | None Found (Page limit reached) | 000 | a1.test";
+        QTest::newRow("index 1: ten pages")
+            << "1"
+            << "1" << 10 << "a1.test | None Found (Page limit reached) | 000 | a1.test";
+        QTest::newRow("limit off: every queued page")
+            << "1"
+            << "0" << 15 << "a1.test | None Found (404 Not found) | 000 | a1.test";
+        QTest::newRow("index outside the table: limit stays 0")
+            << "13"
+            << "1" << 0 << "a1.test | None Found (Page limit reached) | 000 | a1.test";
     }
     void pageLimit()
     {
         QFETCH(QString, advance);
         QFETCH(QString, limitOn);
         QFETCH(int, requests);
+        QFETCH(QString, outcome);
         ScanFixture f;
+        f.server.setPage(QStringLiteral("a1.test"), QStringLiteral("/p2.htm"), "gone", "404 Not Found");
         f.box.settings->WriteSetting(QStringLiteral("cmbAdvance"), advance);
         f.box.settings->WriteSetting(QStringLiteral("chkAuto"), limitOn);
         // Stands in for page analysis: every page queues one more, fifteen in all.
@@ -492,7 +719,7 @@ private Q_SLOTS:
         QCOMPARE(f.server.requests().size(), requests);
         if (requests > 2)
             QVERIFY(f.panels[2].contains(QStringLiteral("Page 3 of 3")));
-        QCOMPARE(f.outcomes().size(), 1);
+        QCOMPARE(f.outcomes(), QStringList{outcome});
     }
 
     void outcomeFollowsWhatTheAnalysisFound_data()

@@ -429,6 +429,8 @@ private Q_SLOTS:
         QCOMPARE(f.box.settings->ReadSetting(QStringLiteral("cmbAdvance"), {}), QStringLiteral("4"));
         QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtTimeout"))->text(), QStringLiteral("60"));
         QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtAutoSave"))->text(), QStringLiteral("5"));
+        QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtHostInterval"))->text(),
+                 QStringLiteral("0"));
         for (const char* name : {"chkAuto2", "chkAuto", "chkRedirect", "chkAudioEmail",
                                  "chkAudioNext", "chkAudioFinished", "chkUpdate", "chkFileTypes"})
             QVERIFY2(child<QCheckBox>(options, QString::fromLatin1(name))->isChecked(), name);
@@ -471,6 +473,16 @@ private Q_SLOTS:
         typeIn(options, QStringLiteral("txtTimeout"), QStringLiteral("abc"));
         QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtTimeout"))->text(), QStringLiteral("60"));
         QCOMPARE(settings.ReadSetting(QStringLiteral("txtTimeout"), {}), QStringLiteral("60"));
+
+        // The pause between two requests to one host: milliseconds, 0 to 30000.
+        clearIn(options, QStringLiteral("txtHostInterval"));
+        typeIn(options, QStringLiteral("txtHostInterval"), QStringLiteral("250"));
+        QCOMPARE(settings.ReadSetting(QStringLiteral("HostInterval"), {}), QStringLiteral("250"));
+        clearIn(options, QStringLiteral("txtHostInterval"));
+        typeIn(options, QStringLiteral("txtHostInterval"), QStringLiteral("40000"));
+        QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtHostInterval"))->text(),
+                 QStringLiteral("0"));
+        QCOMPARE(settings.ReadSetting(QStringLiteral("HostInterval"), {}), QStringLiteral("0"));
 
         clearIn(options, QStringLiteral("txtAutoSave"));
         typeIn(options, QStringLiteral("txtAutoSave"), QStringLiteral("x"));

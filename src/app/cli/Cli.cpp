@@ -43,7 +43,8 @@ const QList<Command>& commands()
          &runScan,
          {QStringLiteral("txtTimeout"), QStringLiteral("cmbAdvance"), QStringLiteral("chkAuto"),
           QStringLiteral("chkAuto2"), QStringLiteral("chkRedirect"), QStringLiteral("chkUpdate"),
-          QStringLiteral("chkFileTypes"), QStringLiteral("chkLog")}},
+          QStringLiteral("chkFileTypes"), QStringLiteral("chkLog"),
+          QStringLiteral("HostInterval")}},
         {"report", "report PROJECT.prj [--report FILE] [--json FILE]",
          "write the HTML report (or JSON) of the project's saved results", &kReportHelp,
          {QStringLiteral("--report"), QStringLiteral("--json")}, {}, &runReport, {}},
@@ -93,7 +94,8 @@ const char* const kExitStatus =
     "       noindex page, or the scan was stopped before the end; post: a request failed;\n"
     "       import: the link page could not be read or was empty\n"
     "  2    a usage mistake, a setting out of range, or a file that cannot be read or written\n"
-    "  130  scan interrupted by Ctrl+C (the files asked for are still written)\n";
+    "  130  interrupted by Ctrl+C (a scan still writes the files asked for; an import adds\n"
+    "       nothing)\n";
 
 // Lines of the synopsis, each prefixed.
 QString synopsisLines(const Command& c, const QString& prefix)
@@ -143,7 +145,8 @@ void printSettingsHelp(QTextStream& stream)
               "Site is given up), cmbAdvance (page limit per Linking Site: 0 to 12 stand for 1,\n"
               "10, 50, 100, 500, 1000, 5000, 10000, 20000, 50000, 100000, 200000, 500000 pages),\n"
               "chkAuto (stop at the page limit), chkAuto2 (stop once the expected links are\n"
-              "found), chkRedirect, chkUpdate, chkFileTypes, chkLog; post reads optScript.\n";
+              "found), chkRedirect, chkUpdate, chkFileTypes, chkLog, HostInterval (milliseconds\n"
+              "between two requests to the same host); post reads optScript.\n";
     stream.flush();
 }
 
@@ -422,6 +425,8 @@ int run(const QStringList& arguments, Environment& env)
         network = std::make_unique<NetworkContext>();
         filled.network = network.get();
     }
+    filled.network->setUserAgent(NetworkContext::userAgentFor(
+        Branding::productName(), Branding::version(), Branding::website()));
     const int status = dispatch(arguments, filled);
     filled.out.flush();
     filled.err.flush();

@@ -4,9 +4,13 @@
 #include "import/GetLinks.h"
 #include "import/SiteImporter.h"
 #include "model/Project.h"
+#include "model/SettingKeys.h"
+#include "model/SettingsStore.h"
 
 #include <QDir>
 #include <QEventLoop>
+
+#include <optional>
 
 namespace corvane::cli {
 
@@ -23,7 +27,9 @@ const char* const kImportHelp =
     "                  every outgoing link (http and https) of your own link page at URL,\n"
     "                  as Linking Sites of Main Site K; links to your own site, to pictures,\n"
     "                  scripts and documents are left out. A page that cannot be fetched,\n"
-    "                  answers with an error status or is empty ends with exit status 1.\n";
+    "                  answers with an error status or is empty ends with exit status 1;\n"
+    "                  the page is given up like a scan's page (txtTimeout), and Ctrl+C\n"
+    "                  ends the import at once (exit status 130), adding nothing.\n";
 
 namespace {
 
@@ -116,11 +122,33 @@ int runImport(const ParsedArguments& parsed, Environment& env)
         request.option = GetLinksRequest::LinkPage;
         request.linkPageUrl = args.linkPageUrl;
         GetLinks getLinks(*env.network);
+        // The scan's idle timeout holds for the link page too; a page that trickles in for
+        // longer than five times it is given up all the same.
+        if (env.settings)
+            getLinks.setIdleTimeout(env.settings->readInt(SettingKey::txtTimeout) * 1000);
         QEventLoop loop;
         QObject::connect(&getLinks, &GetLinks::finished, &loop, &QEventLoop::quit);
+        std::optional<Interrupt::Kind> interrupted;
+        if (env.interrupt) {
+            QObject::connect(env.interrupt, &Interrupt::interrupted, &loop,
+                             [&getLinks, &loop, &interrupted](Interrupt::Kind kind) {
+                                 if (interrupted)
+                                     return;
+                                 interrupted = kind;
+                                 getLinks.abort();
+                                 loop.quit();
+                             });
+        }
         getLinks.start(request);
         if (getLinks.isRunning())
             loop.exec();
+        if (interrupted)
+            return failure(env, kCommand,
+                           (*interrupted == Interrupt::Kind::CtrlC
+                                ? QStringLiteral("interrupted by Ctrl+C")
+                                : QStringLiteral("stopped by a request to end (SIGTERM)"))
+                               + QStringLiteral(" while reading the link page; nothing added"),
+                           *interrupted == Interrupt::Kind::CtrlC ? ExitInterrupted : ExitNotAll);
         if (const QString problem = linkPageProblem(getLinks); !problem.isEmpty())
             return failure(env, kCommand,
                            QStringLiteral("cannot read the link page \"") + args.linkPageUrl

@@ -53,6 +53,9 @@ int main(int argc, char** argv)
     }
     corvane::SettingsStore settings;
     corvane::NetworkContext network;
+    network.setUserAgent(corvane::NetworkContext::userAgentFor(
+        corvane::Branding::productName(), corvane::Branding::version(),
+        corvane::Branding::website()));
     corvane::WebsiteLauncher launcher;
     std::unique_ptr<corvane::MainWindow> window;
     // The start window shows its picture for its ticks, then creates and shows the main window.
