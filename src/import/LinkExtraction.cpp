@@ -4,6 +4,8 @@
 #include "import/SiteImporter.h"
 #include "scan/TextSearch.h"
 
+#include <QSet>
+
 #include <array>
 
 namespace corvane::LinkExtraction {
@@ -63,8 +65,8 @@ std::optional<QString> extractCandidate(const QString& line)
     if (at < 0)
         return std::nullopt;
     QString s = line.mid(at);
-    s.replace(QStringLiteral("href=\""), kHref, CI);
-    s.replace(QStringLiteral("href='"), kHref, CI);
+    s = TextSearch::replaceAll(s, u"href=\"", kHref, CI);
+    s = TextSearch::replaceAll(s, u"href='", kHref, CI);
 
     // s still starts with "href=": the replacements only shorten what follows it.
     const QString rest = s.mid(kHref.size());
@@ -121,8 +123,7 @@ QString resolveCandidate(const QString& candidate, const QString& ownSiteKey,
     }
 
     if (v.startsWith(u'/')) {
-        v = ownSiteKey + v;
-        v.replace(QStringLiteral("//"), QStringLiteral("/"));
+        v = TextSearch::replaceAll(QString(ownSiteKey + v), u"//", u"/");
     } else if (v.startsWith(QStringLiteral(".."))) {
         QString base = linkPageDir;
         for (;;) {
@@ -151,16 +152,16 @@ QString resolveCandidate(const QString& candidate, const QString& ownSiteKey,
     if (!v.contains(u'/'))
         v += u'/';
     for (int i = 0; i < 4; ++i)
-        v.replace(QStringLiteral("//"), QStringLiteral("/"));
+        v = TextSearch::replaceAll(v, u"//", u"/");
 
     // Endings the extraction cut short.
     if (v.size() > 6) {
         if (v.endsWith(QStringLiteral(".as"), CI))
-            v.replace(QStringLiteral(".as"), QStringLiteral(".asp"), CI);
+            v = TextSearch::replaceAll(v, u".as", u".asp", CI);
         if (v.endsWith(QStringLiteral(".ht"), CI))
-            v.replace(QStringLiteral(".ht"), QStringLiteral(".htm"), CI);
+            v = TextSearch::replaceAll(v, u".ht", u".htm", CI);
         if (v.endsWith(QStringLiteral(".ph"), CI))
-            v.replace(QStringLiteral(".ph"), QStringLiteral(".php"), CI);
+            v = TextSearch::replaceAll(v, u".ph", u".php", CI);
         if (v.endsWith(QStringLiteral("/hre"), CI))
             v.chop(4);
         if (v.endsWith(QStringLiteral("/href"), CI))
@@ -191,6 +192,10 @@ QStringList linkPageEntries(const QString& pageText, const QString& linkPageUrl)
     text += QStringView(pageText).mid(from);
 
     QStringList entries;
+    // A link page that names a partner many times (or a hostile one that repeats a link all over
+    // its 16 MiB) offers it once: as its row would read, letter case ignored, as the scan compares
+    // its Linking Sites.
+    QSet<QString> offered;
     const QStringList lines = SiteImporter::splitLines(text);
     for (const QString& line : lines) {
         const std::optional<QString> candidate = extractCandidate(line);
@@ -199,6 +204,10 @@ QStringList linkPageEntries(const QString& pageText, const QString& linkPageUrl)
         const QString v = resolveCandidate(*candidate, key, dir);
         if (v.contains(key, CI))
             continue;
+        const QString seen = TextSearch::trimBlanks(v).toString().toLower();
+        if (offered.contains(seen))
+            continue;
+        offered.insert(seen);
         entries.append(v);
     }
     return entries;
@@ -235,9 +244,9 @@ QStringList scriptEntries(const QString& output, const QString& delimiter)
     text.remove(u'\r');
     text.remove(u'\n');
     text = removeMarkup(text);
-    text.replace(u' ', delimiter);
+    text = TextSearch::replaceAll(text, u" ", delimiter);
     if (delimiter != QStringLiteral(","))
-        text.replace(delimiter, QStringLiteral(","), CI);
+        text = TextSearch::replaceAll(text, delimiter, u",", CI);
     if (text.isEmpty())
         return {};
     return text.split(u',', Qt::KeepEmptyParts);

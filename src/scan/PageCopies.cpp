@@ -2,13 +2,14 @@
 
 #include "model/Windows1252.h"
 #include "scan/PageText.h"
+#include "scan/UrlTools.h"
 
 #include <QFile>
 
 namespace corvane {
 
-void PageCopies::writeFile(std::unique_ptr<QFile>& file, const QString& path,
-                           const QByteArray& bytes)
+QString PageCopies::writeFile(std::unique_ptr<QFile>& file, const QString& path,
+                              const QByteArray& bytes)
 {
     // A file removed or replaced by someone else meanwhile gets a new file of that name.
     if (file && !QFile::exists(path))
@@ -16,15 +17,25 @@ void PageCopies::writeFile(std::unique_ptr<QFile>& file, const QString& path,
     if (!file) {
         file = std::make_unique<QFile>(path);
         if (!file->open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
+            const QString reason = file->errorString();
             file.reset();
-            return;
+            return reason;
         }
     }
-    if (!file->seek(0) || file->write(bytes) != bytes.size() || !file->resize(bytes.size()))
-        file.reset();
+    // A copy pointed at a device (/dev/null, to do without copies) is written to, not rewound.
+    const bool rewound = file->isSequential() || file->seek(0);
+    if (rewound && file->write(bytes) == bytes.size() && file->flush()
+        && (file->isSequential() || file->resize(bytes.size())))
+        return {};
+    const QString reason = file->errorString();
+    if (!file->isSequential())
+        file->resize(0);
+    file->close();
+    file.reset();
+    return reason;
 }
 
-void PageCopies::write(const PageText& text, int slot)
+QString PageCopies::write(const PageText& text, int slot)
 {
     const QString number = QString::number(slot);
     const auto paths
@@ -36,7 +47,9 @@ void PageCopies::write(const PageText& text, int slot)
     page.append(u"\r\n");
     QByteArray bytes = Windows1252::encode(page);
     page.clear();
-    writeFile(files[0], paths[0], bytes);
+    QString problem = writeFile(files[0], paths[0], bytes);
+    if (!problem.isEmpty())
+        problem = UrlTools::FileNamePart(paths[0]) + QStringLiteral(": ") + problem;
     // Every character is one byte in the code page, and only CR and LF give the bytes 13 and 10:
     // the second copy is the first one's bytes without them.
     QByteArray flat(bytes.size(), Qt::Uninitialized);
@@ -48,7 +61,10 @@ void PageCopies::write(const PageText& text, int slot)
     *end++ = '\r';
     *end++ = '\n';
     flat.truncate(end - flat.constData());
-    writeFile(files[1], paths[1], flat);
+    const QString second = writeFile(files[1], paths[1], flat);
+    if (problem.isEmpty() && !second.isEmpty())
+        problem = UrlTools::FileNamePart(paths[1]) + QStringLiteral(": ") + second;
+    return problem;
 }
 
 void PageCopies::closeAll()

@@ -247,6 +247,18 @@ void ScanController::BeginSite()
 
 void ScanController::NextPage(int slot)
 {
+    // A page passed over is followed by the next one in this loop rather than by recursion, so a
+    // queue full of pages that cannot be fetched cannot exhaust the stack.
+    const quint64 generation = m_generation;
+    do {
+        m_pagePassedOver = false;
+        takePage(slot);
+    } while (m_pagePassedOver && isCurrent(generation));
+    m_pagePassedOver = false;
+}
+
+void ScanController::takePage(int slot)
+{
     ScanState& st = m_project.state();
     if (!st.bScanRunning)
         return;
@@ -291,7 +303,14 @@ void ScanController::NextPage(int slot)
     case PageFetcher::Start::Abandoned:
         break;
     case PageFetcher::Start::Failed:
-        // Nothing was armed that could end the Linking Site later, so it ends now.
+        // A page of the site that cannot be fetched (a link with a port or a user name in it) is
+        // an error row, and the next page follows. Only the Linking Site's own URL, its first
+        // page, ends the site; nothing was armed that could end it later, so it ends now.
+        if (st.lPagesTaken > 1) {
+            m_project.errors().appendEntry({m_fetcher->lastProblem(), st.strURL});
+            m_pagePassedOver = true;
+            break;
+        }
         failPage(m_fetcher->lastProblem());
         break;
     }

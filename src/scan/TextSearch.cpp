@@ -1,5 +1,9 @@
 #include "scan/TextSearch.h"
 
+#include <QStringMatcher>
+
+#include <algorithm>
+
 namespace corvane::TextSearch {
 
 QStringView trimBlanks(QStringView text)
@@ -25,6 +29,27 @@ qsizetype find(QStringView text, QStringView needle, qsizetype from)
             return at;
     }
     return -1;
+}
+
+QString replaceAll(QStringView text, QStringView before, QStringView after,
+                   Qt::CaseSensitivity cs)
+{
+    if (before.isEmpty())
+        return text.toString();
+    const QStringMatcher matcher(before, cs);
+    qsizetype at = matcher.indexIn(text);
+    if (at < 0)
+        return text.toString();
+    QString out;
+    out.reserve(text.size() + std::max<qsizetype>(0, after.size() - before.size()) * 16);
+    qsizetype from = 0;
+    for (; at >= 0; at = matcher.indexIn(text, from)) {
+        out.append(text.sliced(from, at - from));
+        out.append(after);
+        from = at + before.size();
+    }
+    out.append(text.sliced(from));
+    return out;
 }
 
 QString caseFolded(QStringView text)
