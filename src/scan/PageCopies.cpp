@@ -8,27 +8,32 @@
 
 namespace corvane {
 
-QString PageCopies::writeFile(std::unique_ptr<QFile>& file, const QString& path,
-                              const QByteArray& bytes)
+QString PageCopies::writeFile(Copy& copy, const QString& path, const QByteArray& bytes)
 {
+    std::unique_ptr<QFile>& file = copy.file;
     // A file removed or replaced by someone else meanwhile gets a new file of that name.
     if (file && !QFile::exists(path))
         file.reset();
     if (!file) {
         file = std::make_unique<QFile>(path);
+        copy.size = 0;
         if (!file->open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
             const QString reason = file->errorString();
             file.reset();
             return reason;
         }
     }
-    // A copy pointed at a device (/dev/null, to do without copies) is written to, not rewound.
-    const bool rewound = file->isSequential() || file->seek(0);
-    if (rewound && file->write(bytes) == bytes.size() && file->flush()
-        && (file->isSequential() || file->resize(bytes.size())))
+    // The page is written over the one before, in place; the file is cut only when the new page
+    // is shorter. A copy pointed at a device (/dev/null, to do without copies) is written to, not
+    // rewound.
+    const bool sequential = file->isSequential();
+    if ((sequential || file->seek(0)) && file->write(bytes) == bytes.size() && file->flush()
+        && (sequential || bytes.size() >= copy.size || file->resize(bytes.size()))) {
+        copy.size = bytes.size();
         return {};
+    }
     const QString reason = file->errorString();
-    if (!file->isSequential())
+    if (!sequential)
         file->resize(0);
     file->close();
     file.reset();
@@ -41,7 +46,7 @@ QString PageCopies::write(const PageText& text, int slot)
     const auto paths
         = std::array{m_app.file(QStringLiteral("html") + number + QStringLiteral(".txt")),
                      m_app.file(QStringLiteral("html2") + number + QStringLiteral(".txt"))};
-    std::array<std::unique_ptr<QFile>, 2> unkept;
+    std::array<Copy, 2> unkept;
     auto& files = slot >= 0 && slot < kKeptSlots ? m_open[std::size_t(slot)] : unkept;
     QString page = text.rewritten();
     page.append(u"\r\n");
@@ -70,8 +75,8 @@ QString PageCopies::write(const PageText& text, int slot)
 void PageCopies::closeAll()
 {
     for (auto& files : m_open) {
-        for (auto& file : files)
-            file.reset();
+        for (Copy& copy : files)
+            copy.file.reset();
     }
 }
 

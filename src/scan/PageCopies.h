@@ -32,10 +32,14 @@ public:
 
 private:
     static constexpr int kKeptSlots = 10;
-    QString writeFile(std::unique_ptr<QFile>& file, const QString& path, const QByteArray& bytes);
+    struct Copy {
+        std::unique_ptr<QFile> file;
+        qint64 size = 0; // what the last page left in it: only a shorter page must cut it
+    };
+    static QString writeFile(Copy& copy, const QString& path, const QByteArray& bytes);
 
     AppFolder m_app;
-    std::array<std::array<std::unique_ptr<QFile>, 2>, kKeptSlots> m_open;
+    std::array<std::array<Copy, 2>, kKeptSlots> m_open;
 };
 
 } // namespace corvane

@@ -25,7 +25,9 @@ qsizetype find(QStringView text, QStringView needle, qsizetype from)
     const qsizetype last = text.size() - needle.size();
     for (qsizetype at = text.indexOf(first, from); at >= 0 && at <= last;
          at = text.indexOf(first, at + 1)) {
-        if (text.sliced(at, needle.size()) == needle)
+        // The second character first: in a page most places of the first one go no further.
+        if ((needle.size() < 2 || text[at + 1] == needle[1])
+            && text.sliced(at, needle.size()) == needle)
             return at;
     }
     return -1;
