@@ -10,13 +10,13 @@
 // a ratio that grows with the page; linear work keeps it near the cost of its links.
 // Usage: analysis_bench [APP_FOLDER]   (a temporary folder by default)
 //   ANALYSIS_BENCH_RUNS=N   runs of each side (5 by default; more for a profiler)
+#include "import/LinkExtraction.h"
 #include "model/AppFolder.h"
 #include "model/Project.h"
 #include "model/SettingsStore.h"
 #include "scan/NetworkContext.h"
 #include "scan/PageAnalyzer.h"
 #include "scan/ScanStatistics.h"
-#include "import/LinkExtraction.h"
 
 #include "BestTime.h"
 
@@ -82,7 +82,8 @@ QString plainPage(qsizetype size)
         "Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor "
         "incididunt ut labore et dolore magna aliqua. Ut enim ad minim veniam, quis nostrud ");
     for (int i = 0; page.size() < size - 16; ++i)
-        page += QStringLiteral("<p>") + filler + QStringLiteral("<a href=\"page%1.htm\">more</a></p>\n").arg(i);
+        page += QStringLiteral("<p>") + filler
+            + QStringLiteral("<a href=\"page%1.htm\">more</a></p>\n").arg(i);
     page += QStringLiteral("</body></html>\n");
     return page;
 }

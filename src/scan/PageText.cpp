@@ -80,7 +80,8 @@ qsizetype PageText::firstRedirectMarker() const
     for (qsizetype at = TextSearch::find(folded, u"<title>"); at >= 0;
          at = TextSearch::find(folded, u"<title>", at + 1)) {
         const QStringView title = folded.sliced(at + 7);
-        if (title.startsWith(u"document moved</title>") || title.startsWith(u"object moved</title>")) {
+        if (title.startsWith(u"document moved</title>")
+            || title.startsWith(u"object moved</title>")) {
             take(at);
             break;
         }

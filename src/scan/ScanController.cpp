@@ -307,8 +307,10 @@ void ScanController::takePage(int slot)
         // an error row, and the next page follows. Only the Linking Site's own URL, its first
         // page, ends the site; nothing was armed that could end it later, so it ends now.
         if (st.lPagesTaken > 1) {
-            m_project.errors().appendEntry({m_fetcher->lastProblem(), st.strURL});
+            // Set before the row is added: should a handler of the row move the scan on, the page
+            // step that follows clears it.
             m_pagePassedOver = true;
+            m_project.errors().appendEntry({m_fetcher->lastProblem(), st.strURL});
             break;
         }
         failPage(m_fetcher->lastProblem());

@@ -33,8 +33,7 @@ qsizetype find(QStringView text, QStringView needle, qsizetype from)
     return -1;
 }
 
-QString replaceAll(QStringView text, QStringView before, QStringView after,
-                   Qt::CaseSensitivity cs)
+QString replaceAll(QStringView text, QStringView before, QStringView after, Qt::CaseSensitivity cs)
 {
     if (before.isEmpty())
         return text.toString();

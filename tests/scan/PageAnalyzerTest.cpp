@@ -613,12 +613,14 @@ private Q_SLOTS:
         };
         f.analyze("<a href=\"a.htm\">A</a>");
         f.analyze("<a href=\"b.htm\">B</a>", QStringLiteral("partner.test/links/a.htm"));
-        QCOMPARE(errors(), QStringList{"Page copy not written: html0.txt: No space left on device"
-                                       " | partner.test/links"});
+        QCOMPARE(errors(),
+                 QStringList{"Page copy not written: html0.txt: No space left on device"
+                             " | partner.test/links"});
         QCOMPARE(f.queue(), (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm"}));
         QCOMPARE(f.finished.size(), 2);
         // The second copy does not depend on the first.
-        QCOMPARE(test::readAll(f.box.file("html20.txt")), QByteArray("<a href=\"b.htm\">B</a>\r\n"));
+        QCOMPARE(test::readAll(f.box.file("html20.txt")),
+                 QByteArray("<a href=\"b.htm\">B</a>\r\n"));
         // A new scan says it again.
         f.analyzer.resetForScan();
         f.analyze("x");
@@ -744,7 +746,8 @@ private Q_SLOTS:
     {
         AnalyzerFixture f;
         f.project.state().lPageLimit = 4;
-        const QString body = "<a href=\"a.htm\"><a href=\"b.htm\"><a href=\"c.htm\"><a href=\"d.htm\">";
+        const QString body
+            = "<a href=\"a.htm\"><a href=\"b.htm\"><a href=\"c.htm\"><a href=\"d.htm\">";
         f.analyze(body);
         QCOMPARE(f.queue(), (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm",
                                          "partner.test/links/c.htm"}));
