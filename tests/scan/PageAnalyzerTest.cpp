@@ -706,17 +706,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("chkAuto");
         QTest::addColumn<int>("pagesTaken");
         QTest::addColumn<int>("alreadyQueued");
+        QTest::addColumn<int>("links");  // new pages of the site the page links to
         QTest::addColumn<int>("queued"); // pages this page adds
-        QTest::newRow("first page at the default limit") << "1" << 1 << 0 << 499;
-        QTest::newRow("later page, queue partly full") << "1" << 301 << 150 << 49;
-        QTest::newRow("last page the limit allows") << "1" << 500 << 0 << 0;
-        QTest::newRow("no page limit") << "0" << 1 << 0 << 200000;
+        QTest::newRow("first page at the default limit") << "1" << 1 << 0 << 200000 << 499;
+        QTest::newRow("later page, queue partly full") << "1" << 301 << 150 << 1000 << 49;
+        QTest::newRow("last page the limit allows") << "1" << 500 << 0 << 1000 << 0;
+        QTest::newRow("no page limit") << "0" << 1 << 0 << 20000 << 20000;
     }
     void queueIsBoundedByThePageLimit()
     {
         QFETCH(QString, chkAuto);
         QFETCH(int, pagesTaken);
         QFETCH(int, alreadyQueued);
+        QFETCH(int, links);
         QFETCH(int, queued);
         AnalyzerFixture f;
         f.set("chkAuto", chkAuto);
@@ -724,7 +726,6 @@ private Q_SLOTS:
         for (int i = 0; i < alreadyQueued; ++i)
             f.project.pageQueue().enqueue(QStringLiteral("partner.test/old%1/").arg(i));
         f.project.state().lPagesKnown = alreadyQueued;
-        const int links = 200000;
         QString body;
         body.reserve(links * 24);
         for (int i = 1; i <= links; ++i)
