@@ -4,6 +4,8 @@
 #include "import/SiteImporter.h"
 #include "scan/TextSearch.h"
 
+#include <QSet>
+
 #include <array>
 
 namespace corvane::LinkExtraction {
@@ -14,10 +16,14 @@ constexpr auto CI = Qt::CaseInsensitive;
 
 const QString kHref = QStringLiteral("href=");
 
-bool containsAny(const QString& text, const std::initializer_list<const char16_t*> needles)
+// Letter case ignored: the text is case-folded once and each (lower-case) needle looked for in
+// that. A search that ignores case folds every character it passes, for every needle: on a long
+// hostile value that cost seconds.
+bool containsAny(QStringView text, const std::initializer_list<const char16_t*> needles)
 {
+    const QString folded = TextSearch::caseFolded(text);
     for (const char16_t* needle : needles) {
-        if (text.contains(QStringView(needle), CI))
+        if (TextSearch::find(folded, QStringView(needle)) >= 0)
             return true;
     }
     return false;
@@ -63,8 +69,8 @@ std::optional<QString> extractCandidate(const QString& line)
     if (at < 0)
         return std::nullopt;
     QString s = line.mid(at);
-    s.replace(QStringLiteral("href=\""), kHref, CI);
-    s.replace(QStringLiteral("href='"), kHref, CI);
+    s = TextSearch::replaceAll(s, u"href=\"", kHref, CI);
+    s = TextSearch::replaceAll(s, u"href='", kHref, CI);
 
     // s still starts with "href=": the replacements only shorten what follows it.
     const QString rest = s.mid(kHref.size());
@@ -109,20 +115,19 @@ QString resolveCandidate(const QString& candidate, const QString& ownSiteKey,
 {
     QString v = candidate;
     bool absolute = false;
-    if (v.contains(QStringLiteral("http://"), CI)) {
+    if (containsAny(v, {u"http://"})) {
         v.remove(QStringLiteral("http://"), CI);
         absolute = true;
     }
     // An "https://" value names its host as an "http://" one does. (Taken as relative, it would
     // be resolved against the own site and dropped: every partner on HTTPS would be lost.)
-    if (v.contains(QStringLiteral("https://"), CI)) {
+    if (containsAny(v, {u"https://"})) {
         v.remove(QStringLiteral("https://"), CI);
         absolute = true;
     }
 
     if (v.startsWith(u'/')) {
-        v = ownSiteKey + v;
-        v.replace(QStringLiteral("//"), QStringLiteral("/"));
+        v = TextSearch::replaceAll(QString(ownSiteKey + v), u"//", u"/");
     } else if (v.startsWith(QStringLiteral(".."))) {
         QString base = linkPageDir;
         for (;;) {
@@ -151,16 +156,16 @@ QString resolveCandidate(const QString& candidate, const QString& ownSiteKey,
     if (!v.contains(u'/'))
         v += u'/';
     for (int i = 0; i < 4; ++i)
-        v.replace(QStringLiteral("//"), QStringLiteral("/"));
+        v = TextSearch::replaceAll(v, u"//", u"/");
 
     // Endings the extraction cut short.
     if (v.size() > 6) {
         if (v.endsWith(QStringLiteral(".as"), CI))
-            v.replace(QStringLiteral(".as"), QStringLiteral(".asp"), CI);
+            v = TextSearch::replaceAll(v, u".as", u".asp", CI);
         if (v.endsWith(QStringLiteral(".ht"), CI))
-            v.replace(QStringLiteral(".ht"), QStringLiteral(".htm"), CI);
+            v = TextSearch::replaceAll(v, u".ht", u".htm", CI);
         if (v.endsWith(QStringLiteral(".ph"), CI))
-            v.replace(QStringLiteral(".ph"), QStringLiteral(".php"), CI);
+            v = TextSearch::replaceAll(v, u".ph", u".php", CI);
         if (v.endsWith(QStringLiteral("/hre"), CI))
             v.chop(4);
         if (v.endsWith(QStringLiteral("/href"), CI))
@@ -191,14 +196,23 @@ QStringList linkPageEntries(const QString& pageText, const QString& linkPageUrl)
     text += QStringView(pageText).mid(from);
 
     QStringList entries;
+    // A link page that names a partner many times (or a hostile one that repeats a link all over
+    // its 16 MiB) offers it once: as its row would read, letter case ignored, as the scan compares
+    // its Linking Sites.
+    QSet<QString> offered;
+    const QString foldedKey = TextSearch::caseFolded(key);
     const QStringList lines = SiteImporter::splitLines(text);
     for (const QString& line : lines) {
         const std::optional<QString> candidate = extractCandidate(line);
         if (!candidate || isDroppedCandidate(*candidate))
             continue;
         const QString v = resolveCandidate(*candidate, key, dir);
-        if (v.contains(key, CI))
+        if (TextSearch::find(TextSearch::caseFolded(v), foldedKey) >= 0)
             continue;
+        const QString seen = TextSearch::trimBlanks(v).toString().toLower();
+        if (offered.contains(seen))
+            continue;
+        offered.insert(seen);
         entries.append(v);
     }
     return entries;
@@ -235,9 +249,9 @@ QStringList scriptEntries(const QString& output, const QString& delimiter)
     text.remove(u'\r');
     text.remove(u'\n');
     text = removeMarkup(text);
-    text.replace(u' ', delimiter);
+    text = TextSearch::replaceAll(text, u" ", delimiter);
     if (delimiter != QStringLiteral(","))
-        text.replace(delimiter, QStringLiteral(","), CI);
+        text = TextSearch::replaceAll(text, delimiter, u",", CI);
     if (text.isEmpty())
         return {};
     return text.split(u',', Qt::KeepEmptyParts);

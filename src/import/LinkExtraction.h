@@ -30,7 +30,8 @@ bool isDroppedCandidate(const QString& candidate);
 QString resolveCandidate(const QString& candidate, const QString& ownSiteKey,
                          const QString& linkPageDir);
 
-// Every link of the page that leads away from the user's own site, in page order, untrimmed.
+// Every link of the page that leads away from the user's own site, in page order, untrimmed,
+// each once (the first time it stands there; blanks around it and letter case ignored).
 QStringList linkPageEntries(const QString& pageText, const QString& linkPageUrl);
 
 // The delimiter of option 1 from the Combo1 entry (0..3) or, for -1, its typed text; nothing

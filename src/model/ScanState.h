@@ -42,6 +42,8 @@ struct ScanState {
     // Page analysis' own, reset by the controller at every Linking Site.
     qint32 lSiteLinks = 0;  // links recorded on this Linking Site
     qint32 lLinkSerial = 0; // the serial behind the "No." column
+    // A page of the site was left unqueued because the page limit leaves no room for it.
+    bool bPagesLeftOut = false;
     // The text being analysed was downloaded after a redirect page: redirect markers are then
     // ordinary text, so at most one redirect is followed per fetched page.
     bool bEmulate = false;

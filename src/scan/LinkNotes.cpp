@@ -15,6 +15,8 @@ namespace {
 // and how far it looks forward for the end of the link text.
 constexpr qsizetype kTagReach = 8192;
 constexpr qsizetype kTextReach = 4096;
+// The longest entity looked for, "&" and ";" included (beyond the longest name, "&#x10FFFF;").
+constexpr qsizetype kEntityReach = 11;
 
 bool isBlank(QChar c)
 {
@@ -225,8 +227,9 @@ std::optional<LinkNotes::Tag> LinkNotes::readTag(QStringView page, qsizetype hre
         if (i + 1 < textLimit && page[i + 1] == u'/') {
             if (same(tagNameAt(page, i + 1), u"a"))
                 break;
-            const qsizetype close = page.indexOf(u'>', i);
-            i = close < 0 || close >= textLimit ? textLimit : close + 1;
+            // Within the reach: a page without a later ">" must not be read to its end per link.
+            const qsizetype close = page.first(textLimit).indexOf(u'>', i);
+            i = close < 0 ? textLimit : close + 1;
             continue;
         }
         const QStringView inner = tagNameAt(page, i);
@@ -320,8 +323,12 @@ QString LinkNotes::decodeEntities(QStringView text)
     qsizetype i = 0;
     while (i < text.size()) {
         const QChar c = text[i];
-        const qsizetype semi = c == u'&' ? text.indexOf(u';', i + 1) : -1;
-        if (semi < 0 || semi - i > 10) {
+        // An entity is short: its ";" is looked for only that far, so a text of many "&" costs
+        // no more than one of letters.
+        const qsizetype semi = c == u'&'
+            ? text.first(std::min(text.size(), i + kEntityReach)).indexOf(u';', i + 1)
+            : -1;
+        if (semi < 0) {
             out += c;
             ++i;
             continue;

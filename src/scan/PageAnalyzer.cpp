@@ -70,7 +70,14 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
     Q_EMIT statusChanged(2, QStringLiteral("Saving to HTML"));
     if (!stillCurrent(epoch))
         return;
-    m_copies.write(text, page.slot);
+    // A copy that cannot be written (a full disk, a read-only folder) is said once a scan, in the
+    // error list, and the scan goes on: the copies are for the user to look at, not for the scan.
+    if (const QString problem = m_copies.write(text, page.slot);
+        !problem.isEmpty() && !m_copyFailureReported) {
+        m_copyFailureReported = true;
+        m_project.errors().appendEntry(
+            {QStringLiteral("Page copy not written: ") + problem, page.strCurUrl});
+    }
     extractLinks(text, page, generation, epoch);
 }
 
@@ -82,6 +89,12 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
         return;
     ScanState& st = m_project.state();
     const bool followAll = m_settings.ReadSetting(SettingKey::chkFileTypes) != u"1";
+    // The queue never holds more pages than the Linking Site may still fetch after this one: a
+    // page that links to hundreds of thousands of new pages of its site costs no more memory than
+    // the page limit allows. Without the limit the queue still has a bound, the largest limit.
+    m_queueBound = m_settings.isOn(SettingKey::chkAuto)
+        ? std::max<qsizetype>(0, qsizetype(st.lPageLimit) - st.lPagesTaken)
+        : kUnlimitedQueueBound;
     // A downloaded redirect target is read as ordinary text, so one redirect is followed at most.
     const qsizetype marker = st.bEmulate ? -1 : text.firstRedirectMarker();
     const auto enoughLinks
@@ -175,11 +188,17 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, qsizetype
 
     QString url = verdict.url;
     QString key;
+    // A page past the queue's bound is not remembered either: should the page limit be raised
+    // meanwhile, a later page can still queue it.
     if (!m_known.contains(url, key)
         && UrlTools::IsInLinkingSiteDomain(url, sites.linkingSiteDomain, sites.linkingSiteFinder)) {
-        ++st.lPagesKnown;
-        m_newPages.append(url);
-        m_known.addQueued(key);
+        if (m_project.pageQueue().count() + m_newPages.size() < m_queueBound) {
+            ++st.lPagesKnown;
+            m_newPages.append(url);
+            m_known.addQueued(key);
+        } else {
+            st.bPagesLeftOut = true;
+        }
     }
     if (UrlTools::IsDirectLink(url, sites.mainSiteFinder))
         return record(LinkStatus::Direct);
@@ -300,8 +319,10 @@ void PageAnalyzer::dropWaitingWork()
 void PageAnalyzer::resetForScan()
 {
     dropWaitingWork();
+    m_copyFailureReported = false;
     ScanState& st = m_project.state();
     st.lSiteLinks = 0;
+    st.bPagesLeftOut = false;
     // A scan stopped in the middle of a Linking Site leaves its serial and its findings behind;
     // the new scan's first Linking Site must not inherit them.
     st.lLinkSerial = 0;
@@ -314,6 +335,7 @@ void PageAnalyzer::resetForScan()
 void PageAnalyzer::beginSite()
 {
     m_project.state().lSiteLinks = 0;
+    m_project.state().bPagesLeftOut = false;
 }
 
 void PageAnalyzer::endSite()
@@ -322,6 +344,7 @@ void PageAnalyzer::endSite()
     ScanState& st = m_project.state();
     st.lSiteLinks = 0;
     st.lLinkSerial = 0;
+    st.bPagesLeftOut = false;
     m_known.clearQueued();
 }
 

@@ -47,6 +47,10 @@ public:
     };
     Q_ENUM(Continuation)
 
+    // The queue's bound when no page limit applies ("chkAuto" off): the largest page limit the
+    // options offer.
+    static constexpr qsizetype kUnlimitedQueueBound = 500000;
+
     PageAnalyzer(Project& project, SettingsStore& settings, ScanStatistics& statistics,
                  AppFolder app, NetworkContext& network, QObject* parent = nullptr);
     ~PageAnalyzer() override;
@@ -122,6 +126,9 @@ private:
     // Pages found on the page being analysed, not yet handed to the page queue: they are handed
     // over in one go before anything else can look at the queue.
     QStringList m_newPages;
+    // How many pages the queue may hold while this page is analysed (see extractLinks).
+    qsizetype m_queueBound = 0;
+    bool m_copyFailureReported = false; // this scan's error list names a page copy that failed
     SiteFinders m_sites;
 };
 

@@ -66,17 +66,25 @@ QStringView PageText::folded(QStringView part) const
 
 qsizetype PageText::firstRedirectMarker() const
 {
-    static const QStringView markers[] = {
-        u"302 found",
-        u"301 moved permanently",
-        u"<title>document moved</title>",
-        u"<title>object moved</title>",
-    };
+    static const QStringView statuses[] = {u"302 found", u"301 moved permanently"};
     qsizetype first = -1;
-    for (const QStringView marker : markers) {
-        const qsizetype at = TextSearch::find(m_folded, marker);
+    const auto take = [&first](qsizetype at) {
         if (at >= 0 && (first < 0 || at < first))
             first = at;
+    };
+    for (const QStringView status : statuses)
+        take(TextSearch::find(m_folded, status));
+    // The two titles are looked for in one pass over the page's "<title>" tags: "<" is everywhere
+    // in a page, "<title>" once or twice.
+    const QStringView folded(m_folded);
+    for (qsizetype at = TextSearch::find(folded, u"<title>"); at >= 0;
+         at = TextSearch::find(folded, u"<title>", at + 1)) {
+        const QStringView title = folded.sliced(at + 7);
+        if (title.startsWith(u"document moved</title>")
+            || title.startsWith(u"object moved</title>")) {
+            take(at);
+            break;
+        }
     }
     return first;
 }

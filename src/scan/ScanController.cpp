@@ -249,6 +249,18 @@ void ScanController::BeginSite()
 
 void ScanController::NextPage(int slot)
 {
+    // A page passed over is followed by the next one in this loop rather than by recursion, so a
+    // queue full of pages that cannot be fetched cannot exhaust the stack.
+    const quint64 generation = m_generation;
+    do {
+        m_pagePassedOver = false;
+        takePage(slot);
+    } while (m_pagePassedOver && isCurrent(generation));
+    m_pagePassedOver = false;
+}
+
+void ScanController::takePage(int slot)
+{
     ScanState& st = m_project.state();
     if (!st.bScanRunning)
         return;
@@ -265,7 +277,7 @@ void ScanController::NextPage(int slot)
     if (limitReached || queue.isEmpty()) {
         // Pages were left unread: whatever an earlier page said, the limit is why nothing was
         // found.
-        if (limitReached && !queue.isEmpty() && !st.bLinkFound)
+        if (limitReached && (!queue.isEmpty() || st.bPagesLeftOut) && !st.bLinkFound)
             st.strProblem = kPageLimitReached;
         st.lPagesTaken = 0;
         AdvanceSite();
@@ -298,7 +310,16 @@ void ScanController::NextPage(int slot)
     case PageFetcher::Start::Abandoned:
         break;
     case PageFetcher::Start::Failed:
-        // Nothing was armed that could end the Linking Site later, so it ends now.
+        // A page of the site that cannot be fetched (a link with a port or a user name in it) is
+        // an error row, and the next page follows. Only the Linking Site's own URL, its first
+        // page, ends the site; nothing was armed that could end it later, so it ends now.
+        if (st.lPagesTaken > 1) {
+            // Set before the row is added: should a handler of the row move the scan on, the page
+            // step that follows clears it.
+            m_pagePassedOver = true;
+            m_project.errors().appendEntry({m_fetcher->lastProblem(), st.strURL});
+            break;
+        }
         failPage(m_fetcher->lastProblem());
         break;
     }

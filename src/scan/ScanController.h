@@ -109,6 +109,8 @@ private:
     void readFileTypes();
     void playCue(const QString& setting, const QString& file);
     void advanceOnce();
+    // One page step of NextPage: takes the next page and starts its request, or ends the site.
+    void takePage(int slot);
     // Makes row iCurrentSite of Main Site iCurrentMain the current Linking Site and begins it.
     void beginLinkingSite(bool countMainSite);
     // Moves to the next Main Site that has Linking Sites and begins its first one, or stops.
@@ -133,6 +135,8 @@ private:
     // finish without a request (for example "#" 0) cannot exhaust the stack.
     bool m_inAdvance = false;
     bool m_advancePending = false;
+    // The page just taken could not be fetched and was passed over: NextPage takes the next one.
+    bool m_pagePassedOver = false;
 };
 
 } // namespace corvane

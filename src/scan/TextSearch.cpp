@@ -1,5 +1,9 @@
 #include "scan/TextSearch.h"
 
+#include <QStringMatcher>
+
+#include <algorithm>
+
 namespace corvane::TextSearch {
 
 QStringView trimBlanks(QStringView text)
@@ -21,10 +25,32 @@ qsizetype find(QStringView text, QStringView needle, qsizetype from)
     const qsizetype last = text.size() - needle.size();
     for (qsizetype at = text.indexOf(first, from); at >= 0 && at <= last;
          at = text.indexOf(first, at + 1)) {
-        if (text.sliced(at, needle.size()) == needle)
+        // The second character first: in a page most places of the first one go no further.
+        if ((needle.size() < 2 || text[at + 1] == needle[1])
+            && text.sliced(at, needle.size()) == needle)
             return at;
     }
     return -1;
+}
+
+QString replaceAll(QStringView text, QStringView before, QStringView after, Qt::CaseSensitivity cs)
+{
+    if (before.isEmpty())
+        return text.toString();
+    const QStringMatcher matcher(before, cs);
+    qsizetype at = matcher.indexIn(text);
+    if (at < 0)
+        return text.toString();
+    QString out;
+    out.reserve(text.size() + std::max<qsizetype>(0, after.size() - before.size()) * 16);
+    qsizetype from = 0;
+    for (; at >= 0; at = matcher.indexIn(text, from)) {
+        out.append(text.sliced(from, at - from));
+        out.append(after);
+        from = at + before.size();
+    }
+    out.append(text.sliced(from));
+    return out;
 }
 
 QString caseFolded(QStringView text)

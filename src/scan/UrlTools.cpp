@@ -399,12 +399,13 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
     if (out.size() > 6 && mayNeedRepair(out)) {
         const auto endsWith
             = [&out](const QString& end) { return out.endsWith(end, Qt::CaseInsensitive); };
+        using TextSearch::replaceAll;
         if (endsWith(QStringLiteral(".as")))
-            out.replace(QStringLiteral(".as"), QStringLiteral(".asp"), Qt::CaseInsensitive);
+            out = replaceAll(out, u".as", u".asp", Qt::CaseInsensitive);
         if (endsWith(QStringLiteral(".ht")))
-            out.replace(QStringLiteral(".ht"), QStringLiteral(".htm"), Qt::CaseInsensitive);
+            out = replaceAll(out, u".ht", u".htm", Qt::CaseInsensitive);
         if (endsWith(QStringLiteral(".ph")))
-            out.replace(QStringLiteral(".ph"), QStringLiteral(".php"), Qt::CaseInsensitive);
+            out = replaceAll(out, u".ph", u".php", Qt::CaseInsensitive);
         if (endsWith(QStringLiteral("/hre")))
             out.chop(4);
         if (endsWith(QStringLiteral("/href")))

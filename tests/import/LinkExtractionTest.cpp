@@ -125,6 +125,24 @@ private Q_SLOTS:
         QTest::newRow("doubled slashes") << "http://partner.com//a///b"
                                          << "partner.com/a/b";
     }
+    // Hostile values of a megabyte resolve as short ones do.
+    void resolvesLongCandidates()
+    {
+        const qsizetype n = 1024 * 1024 / 3;
+        const QString key = QStringLiteral("mysite.com/");
+        const QString dir = QStringLiteral("mysite.com/links/");
+        using LinkExtraction::resolveCandidate;
+        QCOMPARE(resolveCandidate(QStringLiteral("../").repeated(n) + QStringLiteral("x.htm"), key,
+                                  dir),
+                 QStringLiteral("mysite.com/x.htm"));
+        QCOMPARE(resolveCandidate(QString(n, u'/') + QStringLiteral("x.htm"), key, dir).size(),
+                 QStringLiteral("mysite.com").size() + (n + 1 + 31) / 32 + 5);
+        QCOMPARE(resolveCandidate(QStringLiteral("http://partner.com/a")
+                                      + QStringLiteral(".ht").repeated(n),
+                                  key, dir),
+                 QStringLiteral("partner.com/a") + QStringLiteral(".htm").repeated(n));
+    }
+
     void resolvesCandidates()
     {
         QFETCH(QString, candidate);
@@ -170,6 +188,10 @@ private Q_SLOTS:
                "<a href=\"https://secure.partner.org/x.htm\">o</a>"
                "<a href=\"https://www.mysite.com/about.htm\">m</a>"
             << QStringList{"secure.partner.com/x.htm", "secure.partner.org/x.htm"};
+        QTest::newRow("a partner named again is offered once")
+            << "<a href=\"http://partner.com/\">P</a><a href=\"http://other.net/\">O</a>"
+               "<a href=\"http://PARTNER.com/\">P</a><a href=\" http://partner.com/ \">P</a>"
+            << QStringList{"partner.com/", "other.net/"};
         QTest::newRow("no links") << "<html><body>Nothing here</body></html>" << QStringList{};
         QTest::newRow("empty page") << "" << QStringList{};
     }

@@ -10,6 +10,7 @@
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -56,6 +57,10 @@ struct AnalyzerFixture {
         st.strLinkingSite = QStringLiteral("partner.test");
         st.iLinksExpected = 5;
         st.aFileTypes = QStringList{".htm", ".html", ".php", ".asp"};
+        // The first page of the Linking Site at the default page limit, as the scan's page step
+        // leaves them.
+        st.lPagesTaken = 1;
+        st.lPageLimit = 500;
         st.bScanRunning = true;
         QObject::connect(&analyzer, &PageAnalyzer::analysisFinished, &analyzer,
                          [this](int slot, quint64 generation, PageAnalyzer::Continuation next) {
@@ -591,6 +596,37 @@ private Q_SLOTS:
         QCOMPARE(test::readAll(f.box.file("html20.txt")), QByteArray("yz\r\n"));
     }
 
+    // A copy that cannot be written (here onto a device that is always full) is said once a
+    // scan in the error list, with the system's reason; the page is analysed all the same.
+    void failedPageCopyIsReportedOnceAScan()
+    {
+        if (!QFileInfo(QStringLiteral("/dev/full")).exists())
+            QSKIP("no /dev/full on this system");
+        AnalyzerFixture f;
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), f.box.file("html0.txt")));
+        const auto errors = [&f] {
+            QStringList rows;
+            for (int r = 0; r < f.project.errors().count(); ++r)
+                rows.append(f.project.errors().entry(r).error + " | "
+                            + f.project.errors().entry(r).url);
+            return rows;
+        };
+        f.analyze("<a href=\"a.htm\">A</a>");
+        f.analyze("<a href=\"b.htm\">B</a>", QStringLiteral("partner.test/links/a.htm"));
+        QCOMPARE(errors(),
+                 QStringList{"Page copy not written: html0.txt: No space left on device"
+                             " | partner.test/links"});
+        QCOMPARE(f.queue(), (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm"}));
+        QCOMPARE(f.finished.size(), 2);
+        // The second copy does not depend on the first.
+        QCOMPARE(test::readAll(f.box.file("html20.txt")),
+                 QByteArray("<a href=\"b.htm\">B</a>\r\n"));
+        // A new scan says it again.
+        f.analyzer.resetForScan();
+        f.analyze("x");
+        QCOMPARE(errors().size(), 2);
+    }
+
     // Pages of every size one after the other: each file ends up with the last page, whole.
     void pageCopiesEndWithTheLastPage()
     {
@@ -663,19 +699,72 @@ private Q_SLOTS:
         QVERIFY(f.analyzer.IsKnownPage(third));
     }
 
-    void queuedPagesAreNotBounded()
+    // The queue holds no more pages than the Linking Site may still fetch: a page that links to
+    // 200,000 new pages of its site leaves the page limit's worth, counted as found pages.
+    void queueIsBoundedByThePageLimit_data()
     {
+        QTest::addColumn<QString>("chkAuto");
+        QTest::addColumn<int>("pagesTaken");
+        QTest::addColumn<int>("alreadyQueued");
+        QTest::addColumn<int>("links");  // new pages of the site the page links to
+        QTest::addColumn<int>("queued"); // pages this page adds
+        QTest::newRow("first page at the default limit") << "1" << 1 << 0 << 200000 << 499;
+        QTest::newRow("later page, queue partly full") << "1" << 301 << 150 << 1000 << 49;
+        QTest::newRow("last page the limit allows") << "1" << 500 << 0 << 1000 << 0;
+        QTest::newRow("no page limit") << "0" << 1 << 0 << 20000 << 20000;
+    }
+    void queueIsBoundedByThePageLimit()
+    {
+        QFETCH(QString, chkAuto);
+        QFETCH(int, pagesTaken);
+        QFETCH(int, alreadyQueued);
+        QFETCH(int, links);
+        QFETCH(int, queued);
         AnalyzerFixture f;
-        const int pages = 100001;
+        f.set("chkAuto", chkAuto);
+        f.project.state().lPagesTaken = pagesTaken;
+        for (int i = 0; i < alreadyQueued; ++i)
+            f.project.pageQueue().enqueue(QStringLiteral("partner.test/old%1/").arg(i));
+        f.project.state().lPagesKnown = alreadyQueued;
         QString body;
-        body.reserve(pages * 24);
-        for (int i = 1; i <= pages; ++i)
+        body.reserve(links * 24);
+        for (int i = 1; i <= links; ++i)
             body += QStringLiteral("<a href=\"p%1/\">\n").arg(i);
         f.analyze(body);
-        QCOMPARE(f.state().lPagesKnown, pages);
-        QCOMPARE(f.project.pageQueue().count(), pages);
-        QCOMPARE(f.project.pageQueue().page(pages - 1),
-                 QStringLiteral("partner.test/links/p100001/"));
+        QCOMPARE(f.project.pageQueue().count(), alreadyQueued + queued);
+        QCOMPARE(f.state().lPagesKnown, alreadyQueued + queued);
+        QCOMPARE(f.statistics.lPagesFound, queued);
+        // Pages left out make the limit the Linking Site's reason, should it end without a link.
+        QCOMPARE(f.state().bPagesLeftOut, queued < links);
+        if (queued > 0)
+            QCOMPARE(f.project.pageQueue().page(alreadyQueued + queued - 1),
+                     QStringLiteral("partner.test/links/p%1/").arg(queued));
+        QCOMPARE(f.finished,
+                 QList<PageAnalyzer::Continuation>{PageAnalyzer::Continuation::NextPage});
+    }
+
+    // A page left out for want of room is not taken as known: once the limit allows more, a later
+    // page queues it.
+    void pageLeftOutIsQueuedOnceThereIsRoom()
+    {
+        AnalyzerFixture f;
+        f.project.state().lPageLimit = 4;
+        const QString body
+            = "<a href=\"a.htm\"><a href=\"b.htm\"><a href=\"c.htm\"><a href=\"d.htm\">";
+        f.analyze(body);
+        QCOMPARE(f.queue(), (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm",
+                                         "partner.test/links/c.htm"}));
+        QString d = QStringLiteral("partner.test/links/d.htm");
+        QVERIFY(!f.analyzer.IsKnownPage(d));
+        f.project.pageQueue().takeFirst();
+        f.project.state().lPagesTaken = 2;
+        f.analyze(body);
+        QCOMPARE(f.queue().size(), 2);
+        f.project.state().lPageLimit = 10;
+        f.analyze(body);
+        QCOMPARE(f.queue(), (QStringList{"partner.test/links/b.htm", "partner.test/links/c.htm",
+                                         "partner.test/links/d.htm"}));
+        QCOMPARE(f.state().lPagesKnown, 4);
     }
 
     void redirectPages_data()

@@ -371,6 +371,61 @@ private Q_SLOTS:
                                    "omicron.test/links.htm",
                                }));
     }
+
+    // A same-site link that names a port or a user cannot be fetched: it is an error row and the
+    // crawl goes on to the links page. Only a Linking Site whose own URL is unusable ends there.
+    void pageThatCannotBeFetchedIsPassedOver()
+    {
+        PartnerSites f(PartnerSites::Sites::None);
+        f.addSite(1, QStringLiteral("pi.test#1"));
+        f.addSite(1, QStringLiteral("rho.test:8080/links.htm#1"));
+        f.addSite(1, QStringLiteral("sigma.test#1"));
+        f.page("pi.test", "/",
+               "<a href=\"http://pi.test:80/about.htm\">About</a>\n"
+               "<a href=\"http://user:pw@pi.test/\">Members</a>\n"
+               "<a href=\"links.htm\">Links</a>\n");
+        f.page("pi.test", "/links.htm", "<a href=\"http://www.mine.test/\">Mine</a>\n");
+        f.page("sigma.test", "/", "<a href=\"http://www.mine.test/\">Mine</a>\n");
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(f.results(),
+                 (QStringList{
+                     "mine.test | pi.test | Direct Link | 001 | pi.test/links.htm | 2",
+                     "mine.test | rho.test:8080 | None Found (Invalid Host) | 000 | rho.test:8080 | 1",
+                     "mine.test | sigma.test | Direct Link | 001 | sigma.test | 2",
+                 }));
+        QCOMPARE(f.errors(), (QStringList{"Invalid Host | pi.test:80/about.htm",
+                                          "Invalid Host | user:pw@pi.test"}));
+        QCOMPARE(f.requests(),
+                 (QStringList{"pi.test/", "pi.test/links.htm", "sigma.test/"}));
+    }
+
+    // A site with more pages than the limit lets the scan read: the pages left unqueued make the
+    // limit the reason, not what an earlier page answered.
+    void pagesLeftOutAtTheLimitAreTheReason()
+    {
+        PartnerSites f(PartnerSites::Sites::None);
+        f.box.settings->WriteSetting(QStringLiteral("cmbAdvance"), QStringLiteral("1")); // 10
+        f.box.settings->WriteSetting(QStringLiteral("chkAuto"), QStringLiteral("1"));
+        f.addSite(1, QStringLiteral("tau.test#1"));
+        QByteArray front;
+        for (int i = 1; i <= 30; ++i)
+            front += "<a href=\"p" + QByteArray::number(i) + ".htm\">Page</a>\n";
+        f.page("tau.test", "/", front);
+        f.page("tau.test", "/p1.htm", "gone", "404 Not Found");
+        for (int i = 2; i <= 30; ++i)
+            f.page("tau.test", QByteArray("/p" + QByteArray::number(i) + ".htm").constData(),
+                   "No link");
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(f.results(),
+                 QStringList{"mine.test | tau.test | None Found (Page limit reached) | 000 | tau.test | 1"});
+        QCOMPARE(f.requests().size(), 10);
+    }
 };
 
 CORVANE_TEST_CLASS(ScanEndToEndTest);

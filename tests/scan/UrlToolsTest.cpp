@@ -1,3 +1,4 @@
+#include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
 #include "support/TestRegistry.h"
 
@@ -6,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <random>
 #include <string>
 
 using namespace corvane;
@@ -153,6 +155,53 @@ private Q_SLOTS:
         QFETCH(QString, curDir);
         QFETCH(QString, expected);
         QCOMPARE(UrlTools::ResolveLink(value, host, curDir), expected);
+    }
+
+    // Hostile values of a megabyte: the result is still the browser's.
+    void resolveLinkOfLongValues_data()
+    {
+        const qsizetype n = 1024 * 1024 / 3;
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("\"../\" far above the root")
+            << QStringLiteral("../").repeated(n) + QStringLiteral("x.htm")
+            << "www.example.com/x.htm";
+        QTest::newRow("\"../\" then a run of slashes")
+            << QStringLiteral("../").repeated(n) + QString(64, u'/') + QStringLiteral("x.htm")
+            << "www.example.com/////x.htm"; // 64 slashes, every "//" made "/" four times
+        QTest::newRow("cut ending repaired everywhere")
+            << QStringLiteral("http://www.example.com/a") + QStringLiteral(".ht").repeated(n)
+            << QStringLiteral("www.example.com/a") + QStringLiteral(".htm").repeated(n);
+    }
+    void resolveLinkOfLongValues()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        QCOMPARE(UrlTools::ResolveLink(value, kHost, kCurDir), expected);
+    }
+
+    // The one-pass replacement gives what QString::replace gives, on texts over a tiny alphabet
+    // where occurrences overlap and abut.
+    void replaceAllMatchesQString()
+    {
+        std::mt19937 random(20261211);
+        const QString alphabet = QStringLiteral("/.aAh");
+        const QStringList befores{"//", ".a", "aA", "/", "a/a"};
+        const QStringList afters{"/", ".ab", "", "xyz"};
+        std::uniform_int_distribution<int> length(0, 40);
+        std::uniform_int_distribution<int> pick(0, int(alphabet.size()) - 1);
+        for (int i = 0; i < 5000; ++i) {
+            QString text;
+            for (int k = length(random); k > 0; --k)
+                text += alphabet.at(pick(random));
+            const QString& before = befores.at(i % befores.size());
+            const QString& after = afters.at(i % afters.size());
+            for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+                QString expected = text;
+                expected.replace(before, after, cs);
+                QCOMPARE(TextSearch::replaceAll(text, before, after, cs), expected);
+            }
+        }
     }
 
     void bareHost_data()
