@@ -4,6 +4,7 @@
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
 #include "scan/NetworkContext.h"
+#include "scan/ResponseHead.h"
 #include "scan/ScanStatistics.h"
 #include "scan/UrlTools.h"
 
@@ -37,59 +38,6 @@ QString tlsKey(QStringView host)
     if (key.startsWith(QStringLiteral("www.")))
         key.remove(0, 4);
     return key;
-}
-
-// The number after the first blank of a header line, read the way the header reader always has:
-// leading digits only; 0 when there are none.
-qint32 contentLengthOf(const QString& line)
-{
-    const qsizetype space = line.indexOf(u' ');
-    const QString rest = space >= 0 ? line.mid(space + 1) : line;
-    qint64 value = 0;
-    if (!parseLeadingInt(rest, &value))
-        return 0;
-    return qint32(std::clamp<qint64>(value, 0, std::numeric_limits<qint32>::max()));
-}
-
-// Where the first CR LF CR LF starts, from the given position on; -1 when there is none. Found by
-// its CR, with the library's fast character search: the general byte-string search hashes every
-// byte it passes, which made this the costliest step of a page.
-qsizetype indexOfHeadEnd(QByteArrayView bytes, qsizetype from)
-{
-    const char* const p = bytes.data();
-    const qsizetype size = bytes.size();
-    for (qsizetype i = from; i + 4 <= size;) {
-        const void* cr = std::memchr(p + i, '\r', std::size_t(size - 3 - i));
-        if (!cr)
-            return -1;
-        i = static_cast<const char*>(cr) - p;
-        if (p[i + 1] == '\n' && p[i + 2] == '\r' && p[i + 3] == '\n')
-            return i;
-        ++i;
-    }
-    return -1;
-}
-
-// The body goes on without every further copy of the head in it (letter case ignored), as a
-// removal of every copy from the whole response would leave it. A copy ends with the head's
-// CR LF CR LF, which nothing else matches, so only the places where the bytes hold one are
-// compared, left to right and without overlaps.
-void removeRepeatedHead(QString& body, QByteArrayView bodyBytes, const QString& head)
-{
-    const qsizetype size = head.size();
-    QList<qsizetype> copies;
-    qsizetype nextFree = 0;
-    for (qsizetype q = indexOfHeadEnd(bodyBytes, 0); q >= 0; q = indexOfHeadEnd(bodyBytes, q + 1)) {
-        const qsizetype start = q + 4 - size;
-        if (start < nextFree)
-            continue;
-        if (QStringView(body).sliced(start, size).compare(head, Qt::CaseInsensitive) == 0) {
-            copies.append(start);
-            nextFree = start + size;
-        }
-    }
-    for (qsizetype k = copies.size() - 1; k >= 0; --k)
-        body.remove(copies.at(k), size);
 }
 
 } // namespace
@@ -373,7 +321,7 @@ void PageFetcher::onData(int slot, QTcpSocket* socket)
 
     if (!f.bHeaderDone) {
         const qsizetype from = std::max<qsizetype>(0, s.headSearchFrom - 3);
-        const qsizetype p = indexOfHeadEnd(f.strResponse, from);
+        const qsizetype p = ResponseHead::indexOfHeadEnd(f.strResponse, from);
         s.headSearchFrom = f.strResponse.size();
         if (p >= 0) {
             f.bHeaderDone = true;
@@ -382,7 +330,7 @@ void PageFetcher::onData(int slot, QTcpSocket* socket)
             const QStringList lines = head.split(QStringLiteral("\r\n"));
             for (const QString& line : lines) {
                 if (line.contains(QStringLiteral("Content-Length"), Qt::CaseInsensitive)) {
-                    f.lContentLength = contentLengthOf(line);
+                    f.lContentLength = ResponseHead::contentLengthOf(line);
                     break;
                 }
             }
@@ -417,7 +365,7 @@ void PageFetcher::finishPage(int slot)
     const FetchSlot& f = s.state;
     // One character per byte: the head ends where it ends in the bytes.
     const QByteArrayView response(f.strResponse);
-    const qsizetype p = indexOfHeadEnd(response, 0);
+    const qsizetype p = ResponseHead::indexOfHeadEnd(response, 0);
     // A response without an empty line after its head is taken as all body.
     const qsizetype headSize = p >= 0 ? p + kHeadEnd.size() : 0;
     const QString head = p >= 0 ? Windows1252::decode(response.first(headSize)) : QString();
@@ -428,7 +376,7 @@ void PageFetcher::finishPage(int slot)
     CheckStatusLine(head, f.strHost + f.strPath);
     QString body = Windows1252::decode(response.sliced(headSize));
     if (!head.isEmpty())
-        removeRepeatedHead(body, response.sliced(headSize), head);
+        ResponseHead::removeRepeatedHead(body, response.sliced(headSize), head);
 
     Q_EMIT statusChanged(1, QStringLiteral("Finished: ") + f.strHost + f.strPath);
     if (s.socket != socket || !scanRunning())
