@@ -44,6 +44,7 @@ private:
     QComboBox* cmbAdvance = nullptr;
     QLineEdit* txtTimeout = nullptr;
     QLineEdit* txtAutoSave = nullptr;
+    QLineEdit* txtParallelSites = nullptr;
     QLineEdit* txtDomain = nullptr;
     QPushButton* cmdAdd2 = nullptr;
     QPushButton* cmdDelete = nullptr;

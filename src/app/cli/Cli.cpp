@@ -144,7 +144,9 @@ void printSettingsHelp(QTextStream& stream)
               "Site is given up), cmbAdvance (page limit per Linking Site: 0 to 12 stand for 1,\n"
               "10, 50, 100, 500, 1000, 5000, 10000, 20000, 50000, 100000, 200000, 500000 pages),\n"
               "chkAuto (stop at the page limit), chkAuto2 (stop once the expected links are\n"
-              "found), chkRedirect, chkUpdate, chkFileTypes, chkLog; post reads optScript.\n";
+              "found), chkRedirect, chkUpdate, chkFileTypes, chkLog, ParallelSites (how many\n"
+              "Linking Sites are scanned at once, 1 to 32; outcomes come out in project order\n"
+              "all the same); post reads optScript.\n";
     stream.flush();
 }
 
