@@ -24,7 +24,7 @@ constexpr qint32 kPageLimits[]
 
 // How many Linking Sites may have finished and wait for their turn, per one in progress: a slow
 // partner early in the project holds the others' findings in memory only this far.
-constexpr int kWaitingPerParallel = 4;
+constexpr int kWaitingPerParallel = 16;
 
 } // namespace
 
@@ -466,11 +466,9 @@ void ScanController::publish(SiteScan* site)
     for (; handed.errors < desk.errors().count(); ++handed.errors)
         m_project.errors().append(desk.errors().record(handed.errors));
 
-    const LinkingSiteList* ownList = desk.linkingSites(1);
     LinkingSiteList* list = m_project.linkingSites(site->mainSite());
     const int row = site->row() - 1;
-    if (ownList && row < ownList->count() && list && row < list->count()) {
-        const Record& own = ownList->record(row);
+    if (const Record own = site->ownRow(); !own.cells.isEmpty() && list && row < list->count()) {
         if (own.colour != handed.colour) {
             handed.colour = own.colour;
             list->setColour(row, own.colour);

@@ -243,7 +243,22 @@ void SiteScan::finish()
         ResultRecorder(m_desk, m_settings, m_tally).recordOutcome(st.strCurUrl);
     st.bScanRunning = false;
     m_analyzer->abort();
+    // A Linking Site done before its turn may wait long: only what is still to be handed on
+    // stays (its rows, errors, counts and its own row).
+    if (LinkingSiteList* own = m_desk.linkingSites(1); own && m_row <= own->count()) {
+        m_finalRow = own->record(m_row - 1);
+        own->clear();
+    }
+    m_desk.pageQueue().clear();
     Q_EMIT finished();
+}
+
+Record SiteScan::ownRow() const
+{
+    if (m_finalRow)
+        return *m_finalRow;
+    const LinkingSiteList* own = m_desk.linkingSites(1);
+    return own && m_row >= 1 && m_row <= own->count() ? own->record(m_row - 1) : Record{};
 }
 
 void SiteScan::abort()

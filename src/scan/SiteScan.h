@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 namespace corvane {
 
 class NetworkContext;
@@ -89,6 +91,8 @@ public:
         QString url;
     };
     HandedOn& handedOn() { return m_handedOn; }
+    // Its own row of the Linking Site list as the scan left it (colour, URL update).
+    Record ownRow() const;
     // The last text it gave status-bar panel 1 to 4, shown again when its turn comes.
     QString panelText(int panel) const { return panel >= 1 && panel <= 4 ? m_panels[panel] : QString(); }
 
@@ -135,6 +139,8 @@ private:
     bool m_waitingForHost = false;
     HandedOn m_handedOn;
     QString m_panels[5];
+    // Kept when the Linking Site ends, so the desk's copy of the list can go while it waits.
+    std::optional<Record> m_finalRow;
 };
 
 } // namespace corvane
