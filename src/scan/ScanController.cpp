@@ -43,12 +43,14 @@ ScanController::ScanController(Project& project, SettingsStore& settings,
 
 ScanController::~ScanController()
 {
-    // No signal may reach a half-destroyed owner.
-    for (SiteScan* site : std::as_const(m_sites)) {
+    // No signal may reach a half-destroyed owner, and the Linking Sites (those released or
+    // stopped and not yet deleted among them) go before the host gate they give their hosts back to.
+    m_sites.clear();
+    const QList<SiteScan*> sites = findChildren<SiteScan*>(Qt::FindDirectChildrenOnly);
+    for (SiteScan* site : sites) {
         disconnect(site, nullptr, this, nullptr);
         delete site;
     }
-    m_sites.clear();
 }
 
 qint32 ScanController::pageLimitFor(int index)
