@@ -23,8 +23,12 @@ bool HostGate::take(const QString& host, const void* owner)
 {
     const QString key = keyOf(host);
     const auto held = m_owners.constFind(key);
-    if (!key.isEmpty() && held != m_owners.cend() && held.value() != owner)
+    if (!key.isEmpty() && held != m_owners.cend() && held.value() != owner) {
+        // Who waits holds nothing: two Linking Sites each waiting for the other's host would
+        // wait for ever.
+        release(owner);
         return false;
+    }
     if (m_held.value(owner) != key) {
         release(owner);
         if (!key.isEmpty()) {

@@ -29,7 +29,8 @@ public:
     explicit HostGate(QObject* parent = nullptr) : QObject(parent) {}
 
     // Takes the host for owner (an owner holds one host at a time: what it held before is given
-    // up). False while another owner holds it; an empty host is always free.
+    // up, also when the host is not to be had). False while another owner holds it; an empty
+    // host is always free.
     bool take(const QString& host, const void* owner);
     void release(const void* owner);
     // Host names compared without letter case and without a leading "www.".

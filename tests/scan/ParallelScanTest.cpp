@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -207,6 +208,28 @@ private Q_SLOTS:
             snapshots.append(r.snapshot());
         }
         QCOMPARE(snapshots.at(1), snapshots.at(0));
+    }
+
+    // One connection per host: a second Linking Site waits, holding nothing meanwhile (two
+    // waiting for each other's host would wait for ever), and is told when a host is given up.
+    void hostGateLetsOneAtATime()
+    {
+        HostGate gate;
+        int a = 0;
+        int b = 0;
+        QSignalSpy released(&gate, &HostGate::released);
+        QVERIFY(gate.take(QStringLiteral("a.test"), &a));
+        QVERIFY(gate.take(QStringLiteral("WWW.A.test"), &a)); // the same host, again
+        QVERIFY(gate.take(QStringLiteral("b.test"), &b));
+        QVERIFY(!gate.take(QStringLiteral("www.a.test"), &b)); // b waits and gives up b.test
+        QVERIFY(gate.take(QStringLiteral("b.test"), &a));      // a moves on to it, leaving a.test
+        QVERIFY(!gate.take(QStringLiteral("b.test"), &b));
+        QVERIFY(gate.take(QString(), &b)); // no host, nothing to wait for
+        const int before = int(released.size());
+        gate.release(&a);
+        QCOMPARE(int(released.size()), before + 1);
+        QVERIFY(gate.take(QStringLiteral("b.test"), &b));
+        QVERIFY(gate.take(QStringLiteral("a.test"), &a));
     }
 };
 
