@@ -13,7 +13,7 @@ BENCH_PACKAGES := nginx wget time bc python3 iproute2
 # The install test validates the desktop files and scans from the installed program.
 TEST_PACKAGES  := desktop-file-utils appstream libxml2-utils python3 iproute2 util-linux
 
-.PHONY: all deps deps-gui deps-test deps-bench configure build run test test-sanitize bench clean
+.PHONY: all deps deps-gui deps-test deps-bench configure build run test test-sanitize bench bench-partners clean
 
 all: build
 
@@ -69,6 +69,14 @@ bench: deps deps-bench
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_BUILD_BENCH=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	bench/run.sh $(BENCH_DIR)
+	@if [ "$$(id -u)" = 0 ]; then bench/partners.sh $(BENCH_DIR); \
+	  else echo "The project bench (bench/partners.sh) needs root for its network namespace: skipped."; fi
+
+# The project bench alone: many partners on a slow network, one at a time and several at once.
+bench-partners: deps deps-bench
+	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_BUILD_BENCH=ON
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	bench/partners.sh $(BENCH_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR)

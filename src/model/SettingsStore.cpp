@@ -43,6 +43,7 @@ constexpr KeyDefault kDefaults[] = {
     checkBox("chkAuto2", "1"),
     checkBox("chkRedirect", "1"),
     checkBox("chkUpdate", "1"),
+    number("ParallelSites", "4", 1, 32),
     checkBox("chkFileTypes", "1"),
     checkBox("chkLog", "0"),
     checkBox("chkAudioEmail", "1"),

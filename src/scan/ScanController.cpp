@@ -5,11 +5,12 @@
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
 #include "scan/PageFetcher.h"
-#include "scan/ResultRecorder.h"
 #include "scan/ScanStatistics.h"
+#include "scan/SiteScan.h"
 #include "scan/UrlTools.h"
 
 #include <QFile>
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -18,19 +19,12 @@ namespace corvane {
 
 namespace {
 
-const QString kSkipped = QStringLiteral("Skipped");
-const QString kTimeout = QStringLiteral("Timeout");
-const QString kPageLimitReached = QStringLiteral("Page limit reached");
-
 constexpr qint32 kPageLimits[]
     = {1, 10, 50, 100, 500, 1000, 5000, 10000, 20000, 50000, 100000, 200000, 500000};
 
-qint16 readTimeout(const SettingsStore& settings)
-{
-    return qint16(std::clamp(settings.readInt(SettingKey::txtTimeout),
-                             int(std::numeric_limits<qint16>::min()),
-                             int(std::numeric_limits<qint16>::max())));
-}
+// How many Linking Sites may have finished and wait for their turn, per one in progress: a slow
+// partner early in the project holds the others' findings in memory only this far.
+constexpr int kWaitingPerParallel = 16;
 
 } // namespace
 
@@ -42,27 +36,21 @@ ScanController::ScanController(Project& project, SettingsStore& settings,
       m_settings(settings),
       m_statistics(statistics),
       m_app(std::move(app)),
-      m_fetcher(new PageFetcher(project, statistics, network, this)),
-      m_analyzer(new PageAnalyzer(project, settings, statistics, m_app, network, this))
+      m_network(network),
+      m_hosts(new HostGate(this))
 {
-    connect(m_fetcher, &PageFetcher::statusChanged, this, &ScanController::statusChanged);
-    connect(m_fetcher, &PageFetcher::progressChanged, this, &ScanController::progressChanged);
-    connect(m_fetcher, &PageFetcher::idleTicked, this, &ScanController::onIdleTicked);
-    connect(m_fetcher, &PageFetcher::deadlinePassed, this, &ScanController::timeOut);
-    connect(m_fetcher, &PageFetcher::connectionFailed, this, &ScanController::onConnectionFailed);
-    connect(m_fetcher, &PageFetcher::pageFetched, this, &ScanController::onPageFetched);
-    connect(m_analyzer, &PageAnalyzer::statusChanged, this, &ScanController::statusChanged);
-    connect(m_analyzer, &PageAnalyzer::cueRequested, this, &ScanController::cueRequested);
-    connect(m_analyzer, &PageAnalyzer::analysisFinished, this, &ScanController::onAnalysisFinished);
 }
 
 ScanController::~ScanController()
 {
-    // No signal may reach a half-destroyed owner.
-    disconnect(m_fetcher, nullptr, this, nullptr);
-    disconnect(m_analyzer, nullptr, this, nullptr);
-    m_fetcher->closeAll();
-    m_analyzer->abort();
+    // No signal may reach a half-destroyed owner, and the Linking Sites (those released or
+    // stopped and not yet deleted among them) go before the host gate they give their hosts back to.
+    m_sites.clear();
+    const QList<SiteScan*> sites = findChildren<SiteScan*>(Qt::FindDirectChildrenOnly);
+    for (SiteScan* site : sites) {
+        disconnect(site, nullptr, this, nullptr);
+        delete site;
+    }
 }
 
 qint32 ScanController::pageLimitFor(int index)
@@ -80,6 +68,18 @@ qint16 ScanController::expectedLinks(const QString& field)
         || value > std::numeric_limits<qint16>::max())
         return 1;
     return qint16(value);
+}
+
+qint16 ScanController::readTimeout(const SettingsStore& settings)
+{
+    return qint16(std::clamp(settings.readInt(SettingKey::txtTimeout),
+                             int(std::numeric_limits<qint16>::min()),
+                             int(std::numeric_limits<qint16>::max())));
+}
+
+int ScanController::parallelSites(const SettingsStore& settings)
+{
+    return std::clamp(settings.readInt(SettingKey::ParallelSites), 1, kMaxParallelSites);
 }
 
 int ScanController::skipType() const
@@ -157,7 +157,11 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
                               : AllMainSites);
 
     st.bLinkFound = false;
-    m_analyzer->resetForScan();
+    st.lSiteLinks = 0;
+    st.lLinkSerial = 0;
+    st.bRedirectFound = false;
+    st.strRedirectUrl.clear();
+    st.strProblem.clear();
     st.lPagesTaken = 0;
     st.lPagesKnown = 0;
     m_statistics.resetRun();
@@ -217,123 +221,40 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
         return false;
     }
 
+    // The Linking Sites of this scan, in the order their outcomes come out.
+    m_plan.clear();
+    if (st.iScanType == SelectedLinkingSite) {
+        m_plan.append({st.iCurrentMain, startRow, 0});
+    } else {
+        const int lastMain = st.iScanType == SelectedMainSite ? st.iCurrentMain : mainCount;
+        for (int k = st.iCurrentMain; k <= lastMain; ++k) {
+            const LinkingSiteList* rows = m_project.linkingSites(k);
+            for (int row = 1; rows && row <= rows->count(); ++row)
+                m_plan.append({k, row, int(m_plan.size())});
+        }
+    }
+
     playCue(SettingKey::chkAudioNext, QStringLiteral("sounds/nextsearch.wav"));
     Q_EMIT scanningChanged(true);
     Q_EMIT mainSiteSelected(st.iCurrentMain);
     st.iCurrentSite = startRow;
     Q_EMIT linkingSiteSelected(st.iCurrentMain, startRow);
-
-    // Blanks around a URL are no part of it; the list keeps the text as it was typed.
     st.strLinkingSite = list->url(startRow - 1).trimmed();
     st.iLinksExpected = expectedLinks(list->cell(startRow - 1, LinkingSiteList::Expected));
-    m_project.pageQueue().enqueue(st.strLinkingSite);
 
     m_project.state().bSkipClicked = false;
-    m_fetcher->forgetTlsHosts();
+    m_skipMain = false;
+    m_lastMain = 0;
+    m_announced = nullptr;
     ++m_generation;
     st.bScanRunning = true;
     st.bProjectSaved = false;
     Q_EMIT scanStarted();
-    NextPage(0);
+    advance();
     return true;
 }
 
-void ScanController::BeginSite()
-{
-    if (!isRunning())
-        return;
-    m_analyzer->beginSite();
-    m_project.state().lPagesTaken = 0;
-    NextPage(0);
-}
-
-void ScanController::NextPage(int slot)
-{
-    // A page passed over is followed by the next one in this loop rather than by recursion, so a
-    // queue full of pages that cannot be fetched cannot exhaust the stack.
-    const quint64 generation = m_generation;
-    do {
-        m_pagePassedOver = false;
-        takePage(slot);
-    } while (m_pagePassedOver && isCurrent(generation));
-    m_pagePassedOver = false;
-}
-
-void ScanController::takePage(int slot)
-{
-    ScanState& st = m_project.state();
-    if (!st.bScanRunning)
-        return;
-    const quint64 generation = m_generation;
-
-    const qint32 limit = pageLimitFor(m_settings.readInt(SettingKey::cmbAdvance));
-    if (limit >= 0)
-        m_project.state().lPageLimit = limit;
-
-    ++st.lPagesTaken;
-    PageQueue& queue = m_project.pageQueue();
-    const bool limitReached = m_settings.isOn(SettingKey::chkAuto)
-        && st.lPagesTaken > m_project.state().lPageLimit;
-    if (limitReached || queue.isEmpty()) {
-        // Pages were left unread: whatever an earlier page said, the limit is why nothing was
-        // found.
-        if (limitReached && (!queue.isEmpty() || st.bPagesLeftOut) && !st.bLinkFound)
-            st.strProblem = kPageLimitReached;
-        st.lPagesTaken = 0;
-        AdvanceSite();
-        return;
-    }
-    if (m_settings.isOn(SettingKey::chkAuto2) && st.iLinksFound >= st.iLinksExpected) {
-        st.lPagesTaken = 0;
-        AdvanceSite();
-        return;
-    }
-
-    const int mainCount = m_project.mainSiteCount();
-    Q_EMIT statusChanged(1,
-                         QStringLiteral("Main Site ") + QString::number(st.iCurrentMain)
-                             + QStringLiteral(" of ") + QString::number(mainCount));
-    if (!isCurrent(generation))
-        return;
-    Q_EMIT statusChanged(2,
-                         QStringLiteral("Page ") + QString::number(st.lPagesTaken)
-                             + QStringLiteral(" of ") + QString::number(st.lPagesKnown + 1));
-    st.strURL = queue.takeFirst();
-    Q_EMIT statusChanged(3, QStringLiteral("Searching ") + st.strLinkingSite);
-    Q_EMIT pageStarted(st.iCurrentMain, mainCount, st.strLinkingSite, st.strURL);
-    if (!isCurrent(generation))
-        return;
-
-    m_fetcher->setHostInterval(m_settings.readInt(SettingKey::HostInterval));
-    switch (m_fetcher->FetchPage(slot)) {
-    case PageFetcher::Start::Started:
-    case PageFetcher::Start::Abandoned:
-        break;
-    case PageFetcher::Start::Failed:
-        // A page of the site that cannot be fetched (a link with a port or a user name in it) is
-        // an error row, and the next page follows. Only the Linking Site's own URL, its first
-        // page, ends the site; nothing was armed that could end it later, so it ends now.
-        if (st.lPagesTaken > 1) {
-            // Set before the row is added: should a handler of the row move the scan on, the page
-            // step that follows clears it.
-            m_pagePassedOver = true;
-            m_project.errors().appendEntry({m_fetcher->lastProblem(), st.strURL});
-            break;
-        }
-        failPage(m_fetcher->lastProblem());
-        break;
-    }
-}
-
-void ScanController::failPage(const QString& reason)
-{
-    if (!isRunning())
-        return;
-    m_project.state().strProblem = reason;
-    AdvanceSite();
-}
-
-void ScanController::AdvanceSite()
+void ScanController::advance()
 {
     if (!isRunning())
         return;
@@ -353,37 +274,283 @@ void ScanController::AdvanceSite()
 
 void ScanController::advanceOnce()
 {
-    ScanState& st = m_project.state();
     const quint64 generation = m_generation;
+    while (SiteScan* site = front()) {
+        if (!site->isFinished())
+            break;
+        // Its turn has come only when no Linking Site before it is still to be started.
+        if (!m_plan.isEmpty() && m_plan.first().order < m_order.value(site))
+            break;
+        if (site != m_announced) {
+            announce(site);
+            if (!isCurrent(generation))
+                return;
+        }
+        release(site);
+        if (!isCurrent(generation))
+            return;
+    }
+    startSites();
+    if (!isCurrent(generation))
+        return;
+    if (m_sites.isEmpty()) {
+        Stop();
+        return;
+    }
+    SiteScan* site = front();
+    if (site != m_announced && (m_plan.isEmpty() || m_plan.first().order > m_order.value(site))) {
+        announce(site);
+        if (!isCurrent(generation))
+            return;
+        if (site->isFinished())
+            m_advancePending = true;
+    }
+    showInProgress();
+}
 
+void ScanController::startSites()
+{
+    const quint64 generation = m_generation;
+    const int parallel = parallelSites(m_settings);
+    const int lookAhead = parallel * 4 + 16;
+    int active = 0;
+    QSet<QString> busyDomains;
+    for (const SiteScan* site : std::as_const(m_sites)) {
+        active += site->isFinished() ? 0 : 1;
+        busyDomains.insert(m_domain.value(site));
+    }
+    for (int i = 0; i < m_plan.size() && i < lookAhead && active < parallel;) {
+        const Planned planned = m_plan.at(i);
+        const LinkingSiteList* list = m_project.linkingSites(planned.mainSite);
+        const QString url = list ? list->url(planned.row - 1) : QString();
+        const QString domain = SiteScan::domainKeyOf(url);
+        const bool isFront = m_sites.isEmpty() || planned.order < m_order.value(m_sites.first());
+        // Two Linking Sites of one domain crawl each other's pages: the later one waits until
+        // the earlier one's outcome is in, as one after the other they would.
+        if (busyDomains.contains(domain)
+            || (!isFront && m_sites.size() >= parallel * kWaitingPerParallel)) {
+            busyDomains.insert(domain);
+            ++i;
+            continue;
+        }
+        m_plan.removeAt(i);
+        busyDomains.insert(domain);
+        auto* site = new SiteScan(m_project, m_settings, m_app, m_network, *m_hosts,
+                                  planned.mainSite, planned.row, this);
+        qsizetype at = 0;
+        while (at < m_sites.size() && m_order.value(m_sites.at(at)) < planned.order)
+            ++at;
+        m_sites.insert(at, site);
+        m_order.insert(site, planned.order);
+        m_domain.insert(site, domain);
+        connectSite(site);
+        ++active;
+        if (at == 0 && site != m_announced) {
+            announce(site);
+            if (!isCurrent(generation))
+                return;
+        }
+        Q_EMIT linkingSiteStarted(planned.mainSite, planned.row);
+        if (!isCurrent(generation))
+            return;
+        site->start(m_project.state().lPageLimit, m_watchdogMs);
+        if (!isCurrent(generation))
+            return;
+    }
+}
+
+void ScanController::connectSite(SiteScan* site)
+{
+    connect(site, &SiteScan::statusChanged, this, [this, site](int panel, const QString& text) {
+        if (site != m_announced)
+            return;
+        mirrorState(site);
+        Q_EMIT statusChanged(panel, text);
+    });
+    connect(site, &SiteScan::progressChanged, this, [this, site](int value) {
+        if (site == m_announced)
+            Q_EMIT progressChanged(value);
+    });
+    connect(site, &SiteScan::cueRequested, this, &ScanController::cueRequested);
+    connect(site, &SiteScan::pageStarted, this, [this, site](const QString& url) {
+        if (site == m_announced)
+            mirrorState(site);
+        Q_EMIT pageStarted(site->mainSite(), site->row(), m_project.mainSiteCount(),
+                           site->desk().state().strLinkingSite, url);
+    });
+    connect(site, &SiteScan::finished, this, [this, site] { onSiteFinished(site); });
+
+    // The front's findings reach the project as they are made.
+    Project& desk = site->desk();
+    const auto publishFront = [this, site] {
+        if (site == m_announced)
+            publish(site);
+    };
+    connect(&desk.results(), &QAbstractItemModel::rowsInserted, this, publishFront);
+    connect(&desk.errors(), &QAbstractItemModel::rowsInserted, this, publishFront);
+    connect(&site->tally(), &ScanStatistics::statisticsChanged, this, publishFront);
+    connect(&desk, &Project::linkingSiteListAdded, this, [this, site, publishFront](int k) {
+        connect(site->desk().linkingSites(k), &QAbstractItemModel::dataChanged, this,
+                publishFront);
+    });
+    // The window shows the front's page queue.
+    PageQueue& queue = desk.pageQueue();
+    connect(&queue, &QAbstractItemModel::rowsInserted, this,
+            [this, site, &queue](const QModelIndex&, int first, int last) {
+                if (site != m_announced)
+                    return;
+                QStringList pages;
+                for (int row = first; row <= last; ++row)
+                    pages.append(queue.page(row));
+                m_project.pageQueue().enqueueAll(pages);
+            });
+    connect(&queue, &QAbstractItemModel::rowsRemoved, this,
+            [this, site](const QModelIndex&, int first, int last) {
+                if (site != m_announced)
+                    return;
+                // Pages leave the queue at its head only.
+                for (int row = first; row <= last; ++row)
+                    m_project.pageQueue().takeFirst();
+            });
+    connect(&queue, &QAbstractItemModel::modelReset, this, [this, site] {
+        if (site == m_announced)
+            m_project.pageQueue().clear();
+    });
+}
+
+void ScanController::announce(SiteScan* site)
+{
+    const quint64 generation = m_generation;
+    const bool first = m_lastMain == 0;
+    const int mainSite = site->mainSite();
+    m_announced = site;
+    if (!first) {
+        if (mainSite != m_lastMain) {
+            Q_EMIT mainSiteSelected(mainSite);
+            if (!isCurrent(generation))
+                return;
+            m_statistics.CountScanEvent(ScanStatistics::MainSiteScanned);
+        }
+        Q_EMIT linkingSiteSelected(mainSite, site->row());
+        if (!isCurrent(generation))
+            return;
+        playCue(SettingKey::chkAudioNext, QStringLiteral("sounds/nextsearch.wav"));
+        if (!isCurrent(generation))
+            return;
+    }
+    m_lastMain = mainSite;
+    PageQueue& queue = m_project.pageQueue();
+    queue.clear();
+    const PageQueue& pending = site->desk().pageQueue();
+    QStringList pages;
+    for (int row = 0; row < pending.count(); ++row)
+        pages.append(pending.page(row));
+    queue.enqueueAll(pages);
+    if (site->isStarted()) {
+        mirrorState(site);
+        for (int panel = 1; panel <= 4; ++panel) {
+            Q_EMIT statusChanged(panel, site->panelText(panel));
+            if (!isCurrent(generation))
+                return;
+        }
+    }
+    publish(site);
+}
+
+void ScanController::publish(SiteScan* site)
+{
+    if (site != m_announced || !site->isStarted())
+        return;
+    SiteScan::HandedOn& handed = site->handedOn();
+    const Project& desk = site->desk();
+    for (; handed.results < desk.results().count(); ++handed.results)
+        m_project.results().append(desk.results().record(handed.results));
+    for (; handed.errors < desk.errors().count(); ++handed.errors)
+        m_project.errors().append(desk.errors().record(handed.errors));
+
+    LinkingSiteList* list = m_project.linkingSites(site->mainSite());
+    const int row = site->row() - 1;
+    if (const Record own = site->ownRow(); !own.cells.isEmpty() && list && row < list->count()) {
+        if (own.colour != handed.colour) {
+            handed.colour = own.colour;
+            list->setColour(row, own.colour);
+        }
+        const QString url = own.cells.value(LinkingSiteList::Website);
+        if (url != handed.url) {
+            handed.url = url;
+            list->setCell(row, LinkingSiteList::Website, url);
+        }
+    }
+
+    const ScanStatistics& tally = site->tally();
+    const qint32 pages = tally.lPagesScanned - handed.pagesScanned;
+    const qint32 found = tally.lPagesFound - handed.pagesFound;
+    const qint32 links = tally.lLinksFound - handed.linksFound;
+    handed.pagesScanned = tally.lPagesScanned;
+    handed.pagesFound = tally.lPagesFound;
+    handed.linksFound = tally.lLinksFound;
+    m_statistics.add(pages, found, links);
+}
+
+void ScanController::mirrorState(const SiteScan* site)
+{
+    // The shared state tells what the front is doing, as it did with one Linking Site at a time.
+    const ScanState& own = site->desk().state();
+    ScanState& st = m_project.state();
+    st.iCurrentMain = qint16(site->mainSite());
+    st.iCurrentSite = site->row();
+    st.strMainSite = own.strMainSite;
+    st.strLinkingSite = own.strLinkingSite;
+    st.iLinksExpected = own.iLinksExpected;
+    st.iLinksFound = own.iLinksFound;
+    st.bLinkFound = own.bLinkFound;
+    st.bRedirectFound = own.bRedirectFound;
+    st.strRedirectUrl = own.strRedirectUrl;
+    st.strProblem = own.strProblem;
+    st.lPagesTaken = own.lPagesTaken;
+    st.lPagesKnown = own.lPagesKnown;
+    st.strURL = own.strURL;
+    st.strCurUrl = own.strCurUrl;
+    st.strCurDir = own.strCurDir;
+    st.lPageLimit = own.lPageLimit;
+    st.timeout = own.timeout;
+    st.lSiteLinks = own.lSiteLinks;
+    st.lLinkSerial = own.lLinkSerial;
+    st.bEmulate = own.bEmulate;
+}
+
+void ScanController::release(SiteScan* site)
+{
+    const quint64 generation = m_generation;
+    publish(site);
     m_statistics.CountScanEvent(ScanStatistics::LinkingSiteScanned);
-    const bool skipped = m_project.state().bSkipClicked;
-    const int skipChoice = skipped ? int(m_project.state().iSkipType) : int(SkipLinkingSite);
-    // Cleared on every path: a Skip applies to the advance it started, never to a later one.
+    mirrorState(site);
+    const bool skippedMain = m_skipMain;
+    m_skipMain = false;
     m_project.state().bSkipClicked = false;
-    m_project.state().timeout = readTimeout(m_settings);
-    if (st.strProblem.isEmpty() || st.strProblem == QStringLiteral(" "))
-        st.strProblem.clear();
-    else
-        st.strProblem = QStringLiteral(" (") + st.strProblem + QStringLiteral(")");
-    m_fetcher->Close(0);
+    const int mainSite = site->mainSite();
+    const int row = site->row();
 
-    ResultRecorder(m_project, m_settings, m_statistics).recordOutcome(st.strCurUrl);
-    const int finishedMain = st.iCurrentMain;
-    const int finishedRow = st.iCurrentSite;
-
+    m_sites.removeOne(site);
+    m_order.remove(site);
+    m_domain.remove(site);
+    m_announced = nullptr;
+    disconnect(site, nullptr, this, nullptr);
+    site->deleteLater();
+    m_project.pageQueue().clear();
+    ScanState& st = m_project.state();
     st.iLinksFound = 0;
     st.iLinksExpected = 0;
     st.lPagesKnown = 0;
-    m_analyzer->endSite();
+    st.lSiteLinks = 0;
+    st.lLinkSerial = 0;
     st.bLinkFound = false;
     st.bRedirectFound = false;
-    ++st.iCurrentSite;
-    m_project.pageQueue().clear();
     st.strProblem.clear();
     st.strRedirectUrl.clear();
+    ++st.iCurrentSite;
 
-    Q_EMIT linkingSiteFinished(finishedMain, finishedRow);
+    Q_EMIT linkingSiteFinished(mainSite, row);
     if (!isCurrent(generation))
         return;
 
@@ -393,79 +560,63 @@ void ScanController::advanceOnce()
         Stop();
         return;
     }
-    if (skipped && skipChoice == SkipMainSite) {
+    if (skippedMain) {
         if (st.iScanType == SelectedMainSite)
             Stop();
         else
-            nextMainSite();
-        return;
+            dropSites(mainSite);
     }
-    const LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
-    const int rows = list ? list->count() : 0;
-    if (st.iCurrentSite > rows) {
-        if (st.iScanType == SelectedMainSite || st.iCurrentMain >= m_project.mainSiteCount())
-            Stop();
-        else
-            nextMainSite();
-        return;
-    }
-    beginLinkingSite(false);
 }
 
-void ScanController::nextMainSite()
+void ScanController::dropSites(int mainSite)
 {
-    ScanState& st = m_project.state();
-    const int mainCount = m_project.mainSiteCount();
-    // A Main Site without Linking Sites has nothing to scan and is passed over.
-    do {
-        ++st.iCurrentMain;
-        st.iCurrentSite = 1;
-    } while (st.iCurrentMain <= mainCount
-             && (!m_project.linkingSites(st.iCurrentMain)
-                 || m_project.linkingSites(st.iCurrentMain)->isEmpty()));
-    if (st.iCurrentMain > mainCount) {
-        Stop();
-        return;
+    for (qsizetype i = m_sites.size() - 1; i >= 0; --i) {
+        SiteScan* site = m_sites.at(i);
+        if (site->mainSite() != mainSite)
+            continue;
+        m_sites.removeAt(i);
+        m_order.remove(site);
+        m_domain.remove(site);
+        disconnect(site, nullptr, this, nullptr);
+        site->abort();
+        site->deleteLater();
     }
-    const quint64 generation = m_generation;
-    Q_EMIT mainSiteSelected(st.iCurrentMain);
-    if (!isCurrent(generation))
-        return;
-    beginLinkingSite(true);
+    m_plan.removeIf([mainSite](const Planned& p) { return p.mainSite == mainSite; });
 }
 
-void ScanController::beginLinkingSite(bool countMainSite)
+void ScanController::showInProgress()
 {
-    ScanState& st = m_project.state();
-    const quint64 generation = m_generation;
-    const LinkingSiteList* list = m_project.linkingSites(st.iCurrentMain);
-    const int row = st.iCurrentSite - 1;
-    if (!list || row < 0 || row >= list->count()) {
-        Stop();
-        return;
+    QStringList sites;
+    for (const SiteScan* site : std::as_const(m_sites)) {
+        if (site->isFinished())
+            continue;
+        const LinkingSiteList* list = m_project.linkingSites(site->mainSite());
+        sites.append(list ? list->url(site->row() - 1).trimmed() : QString());
     }
-    Q_EMIT linkingSiteSelected(st.iCurrentMain, st.iCurrentSite);
+    if (sites != m_shownInProgress) {
+        m_shownInProgress = sites;
+        Q_EMIT sitesInProgressChanged(sites);
+    }
+}
+
+void ScanController::onSiteFinished(SiteScan* site)
+{
+    if (!isRunning() || !m_sites.contains(site))
+        return;
+    const quint64 generation = m_generation;
+    Q_EMIT linkingSiteScanned(site->mainSite(), site->row());
     if (!isCurrent(generation))
         return;
-    st.strLinkingSite = list->url(row).trimmed();
-    st.strMainSite = UrlTools::NormalizeMainSite(m_project.mainSiteUrl(st.iCurrentMain));
-    if (countMainSite)
-        m_statistics.CountScanEvent(ScanStatistics::MainSiteScanned);
-    st.iLinksExpected = expectedLinks(list->cell(row, LinkingSiteList::Expected));
-    m_project.pageQueue().enqueue(st.strLinkingSite);
-    playCue(SettingKey::chkAudioNext, QStringLiteral("sounds/nextsearch.wav"));
-    if (!isCurrent(generation))
-        return;
-    BeginSite();
+    advance();
 }
 
 void ScanController::Skip()
 {
-    if (!isRunning())
+    if (!isRunning() || !m_announced || m_announced->isFinished())
         return;
     m_project.state().bSkipClicked = true;
-    m_project.state().strProblem = kSkipped;
-    AdvanceSite();
+    m_skipMain = m_project.state().iSkipType == SkipMainSite;
+    m_announced->skip();
 }
 
 void ScanController::Stop()
@@ -477,75 +628,31 @@ void ScanController::Stop()
     ++m_generation;
     m_project.state().bSkipClicked = false;
     m_advancePending = false;
+    m_skipMain = false;
 
     Q_EMIT scanningChanged(false);
     st.iCurrentSite = 0;
-    m_fetcher->closeAll();
-    m_analyzer->abort();
+    // A Linking Site interrupted records nothing; those after the front never had their turn.
+    for (SiteScan* site : std::as_const(m_sites)) {
+        disconnect(site, nullptr, this, nullptr);
+        site->abort();
+        site->deleteLater();
+    }
+    m_sites.clear();
+    m_order.clear();
+    m_domain.clear();
+    m_plan.clear();
+    m_announced = nullptr;
     Q_EMIT progressChanged(kProgressMaximum);
     Q_EMIT statusChanged(1, QStringLiteral("Stopped"));
     Q_EMIT statusChanged(2, QString());
     Q_EMIT statusChanged(3, QString());
     Q_EMIT statusChanged(4, QString());
+    showInProgress();
     // The Main Site in progress counts as scanned.
     m_statistics.CountScanEvent(ScanStatistics::MainSiteScanned);
     Q_EMIT scanStopped();
     playCue(SettingKey::chkAudioFinished, QStringLiteral("sounds/finished.wav"));
-}
-
-void ScanController::onPageFetched(const FetchedPage& page, const QString& body)
-{
-    if (!isRunning())
-        return;
-    m_analyzer->AnalyzePage(body, page, m_generation);
-}
-
-void ScanController::onAnalysisFinished(int slot, quint64 generation,
-                                        PageAnalyzer::Continuation next)
-{
-    if (!isCurrent(generation))
-        return;
-    if (next == PageAnalyzer::Continuation::AdvanceSite)
-        AdvanceSite();
-    else
-        NextPage(slot);
-}
-
-void ScanController::onConnectionFailed(int slot, const QString& reason, const QString& detail)
-{
-    if (!isRunning())
-        return;
-    const FetchSlot& f = m_fetcher->slot(slot);
-    m_project.errors().appendEntry(
-        {detail.isEmpty() ? reason : reason + QStringLiteral(": ") + detail, f.strHost + f.strPath});
-    m_project.state().strProblem = reason;
-    AdvanceSite();
-}
-
-void ScanController::onIdleTicked(int slot, int idleSeconds)
-{
-    if (!isRunning()) {
-        m_fetcher->Close(slot);
-        return;
-    }
-    const quint64 generation = m_generation;
-    Q_EMIT statusChanged(4,
-                         QString::number(idleSeconds) + QStringLiteral(" of ")
-                             + QString::number(m_project.state().timeout)
-                             + QStringLiteral(" seconds"));
-    if (!isCurrent(generation))
-        return;
-    if (idleSeconds >= m_project.state().timeout)
-        timeOut(slot);
-}
-
-void ScanController::timeOut(int slot)
-{
-    if (!isRunning())
-        return;
-    m_project.errors().appendEntry({kTimeout, m_fetcher->slot(slot).strHost});
-    m_project.state().strProblem = kTimeout;
-    AdvanceSite();
 }
 
 } // namespace corvane

@@ -1,29 +1,38 @@
 #pragma once
 
 #include "model/AppFolder.h"
-#include "scan/PageAnalyzer.h"
 
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 namespace corvane {
 
+class HostGate;
 class NetworkContext;
-class PageFetcher;
 class Project;
 class ScanStatistics;
 class SettingsStore;
-struct FetchedPage;
+class SiteScan;
 
 // Drives a scan of the project: validates the start, walks the Main Sites and their Linking Sites
-// in list order, feeds the pages of the current Linking Site one at a time to the page fetcher,
-// decides when a Linking Site is finished, records its outcome, and ends the scan.
+// in list order, has each Linking Site scanned page by page (SiteScan: its own fetcher, analysis,
+// page queue and counters), records its outcome, and ends the scan.
+//
+// Up to "ParallelSites" Linking Sites are in progress at once, started in project order; two
+// whose domains are the same wait for each other, and no host gets two connections at once.
+// What they find comes out in project order, as a scan of one Linking Site after another would
+// give it: the earliest Linking Site in progress (the front) hands its rows, errors, row colour,
+// URL update and counts on to the project as they happen; a later one keeps them until its turn.
+// Skip skips the front. With "ParallelSites" 1 the front is the only one: one request at a time.
 //
 // The scan is a chain of events: a step starts a request and returns; the next step comes from a
 // socket event, a watchdog tick, the analysis handing back, or a button. Every continuation checks
 // that it belongs to the running scan (bScanRunning and the scan generation), so after Stop nothing
 // of the old scan acts, even when a new scan has started meanwhile. What the window shows comes
-// out as signals.
+// out as signals; the status-bar panels follow the front.
 class ScanController final : public QObject
 {
     Q_OBJECT
@@ -44,6 +53,7 @@ public:
     Q_ENUM(Focus)
 
     static constexpr int kProgressMaximum = 100;
+    static constexpr int kMaxParallelSites = 32;
 
     ScanController(Project& project, SettingsStore& settings, ScanStatistics& statistics,
                    AppFolder app, NetworkContext& network, QObject* parent = nullptr);
@@ -53,13 +63,9 @@ public:
     // for none); selectedRow: the first selected row of its Linking Site list (0 for none). Only
     // the restricted scan types look at them. Returns whether the scan started.
     bool StartScan(int selectedMain = 0, int selectedRow = 0);
+    // Skips the front: the earliest Linking Site in progress (with skip type 1, its Main Site).
     void Skip();
     void Stop();
-
-    // The scan steps, also reached by page analysis through analysisFinished.
-    void NextPage(int slot);
-    void AdvanceSite();
-    void BeginSite();
 
     // The Scan Type and skip menus: check item i and store it under "ScanType" / "SkipType".
     void setScanType(int item);
@@ -71,14 +77,22 @@ public:
     // Changes at every start and every stop.
     quint64 generation() const { return m_generation; }
 
-    PageFetcher& fetcher() { return *m_fetcher; }
-    PageAnalyzer& analyzer() { return *m_analyzer; }
+    // The Linking Sites in progress (finished ones waiting for their turn included), in project
+    // order; the first is the front. Empty when no scan runs.
+    const QList<SiteScan*>& inProgress() const { return m_sites; }
+    SiteScan* front() const { return m_sites.isEmpty() ? nullptr : m_sites.first(); }
+    // How long one watchdog "second" lasts: 1000 ms; tests shorten it.
+    void setWatchdogInterval(int milliseconds) { m_watchdogMs = milliseconds; }
 
     // The page-limit table behind "cmbAdvance"; -1 for an index outside it.
     static qint32 pageLimitFor(int index);
     // The "#" field as a link count: a text that is not a whole number between -32768 and 32767
     // counts as 1.
     static qint16 expectedLinks(const QString& field);
+    // "txtTimeout" as the idle timeout in seconds.
+    static qint16 readTimeout(const SettingsStore& settings);
+    // "ParallelSites", within 1 to kMaxParallelSites.
+    static int parallelSites(const SettingsStore& settings);
 
 Q_SIGNALS:
     void scanStarted();
@@ -94,49 +108,67 @@ Q_SIGNALS:
     void messageRaised(const QString& text, corvane::ScanController::Focus focus);
     // Select this Main Site (1-based) in its list, and run Select Main Site.
     void mainSiteSelected(int mainSite);
-    // Click this Linking Site row (1-based) of list mainSite.
+    // Click this Linking Site row (1-based) of list mainSite: the new front.
     void linkingSiteSelected(int mainSite, int row);
     // A sound file to play without waiting.
     void cueRequested(const QString& wavFile);
-    // A page request starts: Main Site k of count, the Linking Site and the page URL.
-    void pageStarted(int mainSite, int mainSiteCount, const QString& linkingSite,
+    // A Linking Site's scan began (with several at once, before its turn may have come).
+    void linkingSiteStarted(int mainSite, int row);
+    // A page request starts for Linking Site row of Main Site mainSite (k of mainSiteCount).
+    void pageStarted(int mainSite, int row, int mainSiteCount, const QString& linkingSite,
                      const QString& url);
-    // The outcome of a Linking Site was decided (outcome rows, if any, are in the results).
+    // A Linking Site's scan ended; its outcome comes out when its turn comes.
+    void linkingSiteScanned(int mainSite, int row);
+    // The outcome of a Linking Site was decided and its rows are in the results: in project order.
     void linkingSiteFinished(int mainSite, int row);
+    // The Linking Sites in progress changed: their URLs in project order, the front first.
+    void sitesInProgressChanged(const QStringList& linkingSites);
 
 private:
+    struct Planned {
+        int mainSite = 0;
+        int row = 0;
+        int order = 0; // the place of its outcome in the scan
+    };
     bool isCurrent(quint64 generation) const;
     void readFileTypes();
     void playCue(const QString& setting, const QString& file);
+    // Releases finished fronts, starts Linking Sites up to the parallel limit, and stops when
+    // nothing is left. Runs as a loop rather than by recursion, so a long run of Linking Sites
+    // that finish without a request (for example "#" 0) cannot exhaust the stack.
+    void advance();
     void advanceOnce();
-    // One page step of NextPage: takes the next page and starts its request, or ends the site.
-    void takePage(int slot);
-    // Makes row iCurrentSite of Main Site iCurrentMain the current Linking Site and begins it.
-    void beginLinkingSite(bool countMainSite);
-    // Moves to the next Main Site that has Linking Sites and begins its first one, or stops.
-    void nextMainSite();
-    void onPageFetched(const corvane::FetchedPage& page, const QString& body);
-    void onAnalysisFinished(int slot, quint64 generation, PageAnalyzer::Continuation next);
-    void onIdleTicked(int slot, int idleSeconds);
-    // The page of the slot is given up as silent: an error row "Timeout" and the site ends.
-    void timeOut(int slot);
-    void onConnectionFailed(int slot, const QString& reason, const QString& detail);
-    void failPage(const QString& reason);
+    void release(SiteScan* site);
+    void startSites();
+    // The front's turn has come: the window selects it and its findings so far go to the project.
+    void announce(SiteScan* site);
+    // Hands the site's findings not yet handed on to the project; only the front's.
+    void publish(SiteScan* site);
+    void mirrorState(const SiteScan* site);
+    void connectSite(SiteScan* site);
+    void dropSites(int mainSite);
+    void showInProgress();
+    void onSiteFinished(SiteScan* site);
 
     Project& m_project;
     SettingsStore& m_settings;
     ScanStatistics& m_statistics;
     AppFolder m_app;
-    PageFetcher* m_fetcher = nullptr;
-    PageAnalyzer* m_analyzer = nullptr;
+    NetworkContext& m_network;
+    HostGate* m_hosts = nullptr;
     int m_scanTypeItem = AllMainSites;
     quint64 m_generation = 0;
-    // The advance runs as a loop rather than by recursion, so a long run of Linking Sites that
-    // finish without a request (for example "#" 0) cannot exhaust the stack.
+    int m_watchdogMs = 1000;
+    QList<Planned> m_plan;      // the Linking Sites not started yet, in project order
+    QList<SiteScan*> m_sites;   // started and not yet released, in project order
+    QHash<const SiteScan*, int> m_order;
+    QHash<const SiteScan*, QString> m_domain;
+    SiteScan* m_announced = nullptr; // the front whose turn has come
+    QStringList m_shownInProgress;
+    int m_lastMain = 0;         // the Main Site of the last front; 0 before the first
+    bool m_skipMain = false;    // the front ends by Skip with skip type 1
     bool m_inAdvance = false;
     bool m_advancePending = false;
-    // The page just taken could not be fetched and was passed over: NextPage takes the next one.
-    bool m_pagePassedOver = false;
 };
 
 } // namespace corvane

@@ -41,11 +41,13 @@ void increment(qint32& counter)
 } // namespace
 
 ScanStatistics::ScanStatistics(SettingsStore& settings, QObject* parent)
-    : QObject(parent), m_settings(settings)
+    : QObject(parent), m_settings(&settings)
 {
-    lHistPagesScanned = storedCount(m_settings.ReadSetting(kHistPages, QStringLiteral("0")));
-    lHistLinksFound = storedCount(m_settings.ReadSetting(kHistLinks, QStringLiteral("0")));
+    lHistPagesScanned = storedCount(m_settings->ReadSetting(kHistPages, QStringLiteral("0")));
+    lHistLinksFound = storedCount(m_settings->ReadSetting(kHistLinks, QStringLiteral("0")));
 }
+
+ScanStatistics::ScanStatistics(QObject* parent) : QObject(parent) {}
 
 void ScanStatistics::CountScanEvent(int kind)
 {
@@ -53,7 +55,8 @@ void ScanStatistics::CountScanEvent(int kind)
     case PageRequested:
         increment(lPagesScanned);
         increment(lHistPagesScanned);
-        m_settings.WriteSetting(kHistPages, QString::number(lHistPagesScanned));
+        if (m_settings)
+            m_settings->WriteSetting(kHistPages, QString::number(lHistPagesScanned));
         break;
     case PageQueued:
         increment(lPagesFound);
@@ -61,7 +64,8 @@ void ScanStatistics::CountScanEvent(int kind)
     case LinkRecorded:
         increment(lLinksFound);
         increment(lHistLinksFound);
-        m_settings.WriteSetting(kHistLinks, QString::number(lHistLinksFound));
+        if (m_settings)
+            m_settings->WriteSetting(kHistLinks, QString::number(lHistLinksFound));
         break;
     case MainSiteScanned:
         increment(lMainSitesScanned);
@@ -81,6 +85,25 @@ void ScanStatistics::CountPagesQueued(qint32 count)
         return;
     lPagesFound = count > kMax - lPagesFound ? kMax : lPagesFound + count;
     Q_EMIT statisticsChanged();
+}
+
+void ScanStatistics::add(qint32 pagesScanned, qint32 pagesFound, qint32 linksFound)
+{
+    const auto addTo = [](qint32& counter, qint32 count) {
+        if (count > 0)
+            counter = count > kMax - counter ? kMax : counter + count;
+    };
+    addTo(lPagesScanned, pagesScanned);
+    addTo(lHistPagesScanned, pagesScanned);
+    addTo(lPagesFound, pagesFound);
+    addTo(lLinksFound, linksFound);
+    addTo(lHistLinksFound, linksFound);
+    if (m_settings && pagesScanned > 0)
+        m_settings->WriteSetting(kHistPages, QString::number(lHistPagesScanned));
+    if (m_settings && linksFound > 0)
+        m_settings->WriteSetting(kHistLinks, QString::number(lHistLinksFound));
+    if (pagesScanned > 0 || pagesFound > 0 || linksFound > 0)
+        Q_EMIT statisticsChanged();
 }
 
 void ScanStatistics::resetRun()

@@ -25,6 +25,9 @@ public:
 
     // Loads the historical counters from the store.
     explicit ScanStatistics(SettingsStore& settings, QObject* parent = nullptr);
+    // A tally of one Linking Site scanned beside others: run counters only, nothing stored. Its
+    // counts reach the scan's statistics with add() once the Linking Site's turn has come.
+    explicit ScanStatistics(QObject* parent = nullptr);
 
     void CountScanEvent(int kind);
     // Several pages queued at once (a links page queues thousands): counted as as many
@@ -33,6 +36,9 @@ public:
     // Start Scan zeroes the run counters without signalling: the display keeps the previous
     // scan's numbers until the first count of the new scan.
     void resetRun();
+    // Pages requested, pages queued and links recorded counted elsewhere, added in one go (the
+    // historical counters with them), with one signal.
+    void add(qint32 pagesScanned, qint32 pagesFound, qint32 linksFound);
 
     qint32 lMainSitesScanned = 0;
     qint32 lLinkingSitesScanned = 0;
@@ -46,7 +52,7 @@ Q_SIGNALS:
     void statisticsChanged();
 
 private:
-    SettingsStore& m_settings;
+    SettingsStore* m_settings = nullptr;
 };
 
 } // namespace corvane

@@ -109,6 +109,12 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
         m_panels[i]->setMinimumWidth(40);
         bar->addWidget(m_panels[i], i == 0 ? 3 : 1);
     }
+    // With several Linking Sites at once, which they are and which one Skip skips.
+    m_inProgress = new QLabel(bar);
+    m_inProgress->setObjectName(QStringLiteral("PanelSites"));
+    m_inProgress->setAccessibleName(tr("Linking Sites in progress"));
+    m_inProgress->hide();
+    bar->addPermanentWidget(m_inProgress);
     setStatusBar(bar);
 
     buildMenus();
@@ -237,6 +243,8 @@ void MainWindow::connectEngine()
     connect(&m_scan, &ScanController::linkingSiteSelected, this,
             [this](int, int row) { Frame1->clickLinkingSiteRow(row); });
     connect(&m_scan, &ScanController::cueRequested, &m_cues, &CuePlayer::PlayCue);
+    connect(&m_scan, &ScanController::sitesInProgressChanged, this,
+            &MainWindow::showSitesInProgress);
     connect(&m_scan, &ScanController::scanStarted, this, [this] { m_files.resetAutosaveCount(); });
     connect(&m_scan, &ScanController::scanStopped, this, &MainWindow::regenerateReport);
     connect(&m_statistics, &ScanStatistics::statisticsChanged, Frame6, &StatisticsFrame::StatsD);
@@ -311,6 +319,20 @@ void MainWindow::setStatus(int panel, const QString& text)
         return;
     m_panels[panel - 1]->setText(text);
     m_panels[panel - 1]->setToolTip(text);
+}
+
+void MainWindow::showSitesInProgress(const QStringList& sites)
+{
+    m_inProgress->setVisible(sites.size() > 1);
+    if (sites.size() <= 1) {
+        m_inProgress->clear();
+        return;
+    }
+    const QString text = tr("%1 at once. Skip skips %2; also %3")
+                             .arg(sites.size())
+                             .arg(sites.first(), sites.mid(1).join(QStringLiteral(", ")));
+    m_inProgress->setText(text);
+    m_inProgress->setToolTip(text);
 }
 
 void MainWindow::setScanning(bool scanning)

@@ -85,6 +85,7 @@ private:
     void buildMenus();
     void connectEngine();
     void startUp();
+    void showSitesInProgress(const QStringList& sites);
     void setScanning(bool scanning);
     void setStatus(int panel, const QString& text);
     void onTabChosen(int index);
@@ -123,6 +124,7 @@ private:
     StatisticsFrame* Frame6 = nullptr;
     QSplitter* m_split = nullptr;
     QLabel* m_panels[4] = {};
+    QLabel* m_inProgress = nullptr;
     QMenu* m_fileMenu = nullptr;
     QMenu* mnuScan = nullptr;
     QActionGroup* m_scanTypes = nullptr;

@@ -109,6 +109,20 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     intervalRow->addStretch(1);
     layoutOf(timeout)->addLayout(intervalRow);
 
+    QGroupBox* parallel =
+        addGroup(this, left, QStringLiteral("fraParallel"), tr("Linking Sites at once:"));
+    auto* parallelRow = new QHBoxLayout;
+    parallelRow->addWidget(new QLabel(tr("Scan this many linking sites at once:"), parallel));
+    txtParallelSites = addNumberField(parallel, QStringLiteral("txtParallelSites"),
+                                      QStringLiteral("ParallelSites"),
+                                      QStringLiteral("ParallelSites"), QStringLiteral("4"));
+    txtParallelSites->setAccessibleName(tr("Linking Sites scanned at once"));
+    txtParallelSites->setToolTip(tr("1 to 32. Results come out in project order all the same; "
+                                    "a server never gets two connections at once."));
+    parallelRow->addWidget(txtParallelSites);
+    parallelRow->addStretch(1);
+    layoutOf(parallel)->addLayout(parallelRow);
+
     QGroupBox* logging = addGroup(this, left, QStringLiteral("fraLogging"), tr("Logging:"));
     addCheckBox(logging, QStringLiteral("chkLog"),
                 tr("Log rules to rules.log in the program folder"));

@@ -45,6 +45,7 @@ private:
     QLineEdit* txtTimeout = nullptr;
     QLineEdit* txtHostInterval = nullptr;
     QLineEdit* txtAutoSave = nullptr;
+    QLineEdit* txtParallelSites = nullptr;
     QLineEdit* txtDomain = nullptr;
     QPushButton* cmdAdd2 = nullptr;
     QPushButton* cmdDelete = nullptr;

@@ -76,6 +76,12 @@ private Q_SLOTS:
         QTest::newRow("timeout of no seconds")
             << QStringList{"scan", "PRJ", "--set", "txtTimeout=0"} << 2
             << "--set txtTimeout=0: txtTimeout takes a whole number from 1 to 32767";
+        QTest::newRow("more Linking Sites at once than allowed")
+            << QStringList{"scan", "PRJ", "--set", "parallelsites=33"} << 2
+            << "--set parallelsites=33: ParallelSites takes a whole number from 1 to 32";
+        QTest::newRow("no Linking Site at once")
+            << QStringList{"scan", "PRJ", "--set", "ParallelSites=0"} << 2
+            << "--set ParallelSites=0: ParallelSites takes a whole number from 1 to 32";
         QTest::newRow("check box, key in other letters")
             << QStringList{"scan", "PRJ", "--set", "CHKAUTO=2"} << 2
             << "--set CHKAUTO=2: chkAuto takes 0 or 1";

@@ -146,7 +146,7 @@ struct NotedPartners {
     NotedPartners()
     {
         network.setRoute(server.route());
-        scan.fetcher().setWatchdogInterval(200);
+        scan.setWatchdogInterval(200);
         box.settings->WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("2"));
         test::writeAll(box.file(QStringLiteral("filetypes.txt")), ".htm\r\n.html\r\n");
         project.mainSites().appendUrl(QStringLiteral("http://www.mine.test"));

@@ -4,10 +4,12 @@
 #include "scan/PageFetcher.h"
 #include "scan/ResultRecorder.h"
 #include "scan/ScanStatistics.h"
+#include "scan/SiteScan.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -45,8 +47,10 @@ struct ScanFixture {
     {
         network.setRoute(server.route());
         // A watchdog "second" of kTickMs: the timeouts below run in a fraction of real seconds.
-        scan.fetcher().setWatchdogInterval(kTickMs);
+        scan.setWatchdogInterval(kTickMs);
         box.settings->WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("1"));
+        // One Linking Site at a time: these cases follow the scan request by request.
+        box.settings->WriteSetting(QStringLiteral("ParallelSites"), QStringLiteral("1"));
         TestWebServer::Reply page;
         page.response = TestWebServer::response("200 OK", "<html><body>partner</body></html>");
         server.setFallback(page);
@@ -478,12 +482,14 @@ private Q_SLOTS:
         f.addMain(QStringLiteral("mine.test"), {"a1.test", "a2.test"});
         QSignalSpy chunksEnded(&f.server, &TestWebServer::chunksEnded);
         f.scan.StartScan();
-        QTRY_VERIFY(!f.scan.fetcher().slot(0).strResponse.isEmpty());
+        QTRY_VERIFY(f.scan.front() && !f.scan.front()->fetcher().slot(0).strResponse.isEmpty());
+        const QPointer<SiteScan> site = f.scan.front();
         f.scan.Stop();
         QVERIFY(!f.running());
         QCOMPARE(f.stopped, 1);
         QCOMPARE(f.statistics.lMainSitesScanned, 1);
-        QVERIFY(!f.scan.fetcher().isWatchdogArmed(0));
+        QVERIFY(f.scan.inProgress().isEmpty());
+        QVERIFY(!site || !site->fetcher().isWatchdogArmed(0));
 
         // Past the second piece of data and past the idle timeout: nothing of the old scan acts.
         QVERIFY(chunksEnded.wait(5000));
@@ -492,7 +498,7 @@ private Q_SLOTS:
         QCOMPARE(f.project.errors().count(), 0);
         QCOMPARE(f.statistics.lLinkingSitesScanned, 0);
         QCOMPARE(f.server.requests().size(), 1);
-        QVERIFY(!f.scan.fetcher().slot(0).strResponse.contains("second"));
+        QVERIFY(!site || !site->fetcher().slot(0).strResponse.contains("second"));
         QCOMPARE(f.stopped, 1);
         QCOMPARE(f.panels[1].last(), QStringLiteral("Stopped"));
     }
@@ -512,7 +518,7 @@ private Q_SLOTS:
             });
         f.scan.StartScan();
         QVERIFY(!f.running());
-        QVERIFY(!f.scan.fetcher().isWatchdogArmed(0));
+        QVERIFY(f.scan.inProgress().isEmpty());
         // Past the idle timeout: a watchdog left running would have ended the site by now.
         QTest::qWait(3 * kTickMs);
         QCOMPARE(f.server.connectionCount(), 0);
@@ -533,20 +539,22 @@ private Q_SLOTS:
         f.set("txtTimeout", "60");
         f.addMain(QStringLiteral("mine.test"), {"a1.test", "a2.test"});
         f.scan.StartScan();
-        const quint64 first = f.scan.generation();
+        const QPointer<SiteScan> old = f.scan.front();
         QTRY_COMPARE(f.server.requests().size(), 1);
         f.scan.Stop();
         f.scan.StartScan();
         QTRY_COMPARE(f.server.requests().size(), 2);
-        Q_EMIT f.scan.analyzer().analysisFinished(0, first,
-                                                  PageAnalyzer::Continuation::AdvanceSite);
-        Q_EMIT f.scan.analyzer().analysisFinished(0, first, PageAnalyzer::Continuation::NextPage);
+        // A Linking Site's analysis hands back with the generation it was given: 1 for its pages.
+        if (old) {
+            Q_EMIT old->analyzer().analysisFinished(0, 1, PageAnalyzer::Continuation::AdvanceSite);
+            Q_EMIT old->analyzer().analysisFinished(0, 1, PageAnalyzer::Continuation::NextPage);
+        }
         QVERIFY(f.running());
         QVERIFY(f.outcomes().isEmpty());
         QCOMPARE(f.project.state().iCurrentSite, 1);
         // The running scan's own hand-back is taken.
-        Q_EMIT f.scan.analyzer().analysisFinished(0, f.scan.generation(),
-                                                  PageAnalyzer::Continuation::AdvanceSite);
+        Q_EMIT f.scan.front()->analyzer().analysisFinished(0, 1,
+                                                         PageAnalyzer::Continuation::AdvanceSite);
         QCOMPARE(f.outcomes().size(), 1);
         QCOMPARE(f.project.state().iCurrentSite, 2);
         f.scan.Stop();
@@ -709,8 +717,9 @@ private Q_SLOTS:
             &f.scan, &ScanController::statusChanged, &f.scan, [&](int panel, const QString& text) {
                 if (panel == 1 && text.startsWith(QStringLiteral("Finished")) && queued < 15) {
                     ++queued;
-                    f.project.pageQueue().enqueue(QStringLiteral("a1.test/p%1.htm").arg(queued));
-                    ++f.project.state().lPagesKnown;
+                    Project& desk = f.scan.front()->desk();
+                    desk.pageQueue().enqueue(QStringLiteral("a1.test/p%1.htm").arg(queued));
+                    ++desk.state().lPagesKnown;
                 }
             });
         f.addMain(QStringLiteral("mine.test"), {"a1.test"});
@@ -788,12 +797,12 @@ private Q_SLOTS:
         ScanFixture f;
         f.box.settings->WriteSetting(QStringLiteral("chkRedirect"), chkRedirect);
         f.box.settings->WriteSetting(QStringLiteral("chkUpdate"), chkUpdate);
-        // Stands in for page analysis, which writes these into the shared scan state.
+        // Stands in for page analysis, which writes these into the Linking Site's scan state.
         QObject::connect(&f.scan, &ScanController::statusChanged, &f.scan,
                          [&](int panel, const QString& text) {
                              if (panel != 1 || !text.startsWith(QStringLiteral("Finished")))
                                  return;
-                             ScanState& st = f.project.state();
+                             ScanState& st = f.scan.front()->desk().state();
                              st.iLinksFound = qint16(found);
                              st.bLinkFound = found > 0;
                              if (!redirectUrl.isEmpty()) {

@@ -34,7 +34,7 @@ struct PartnerSites {
     {
         network.setRoute(server.route());
         // A watchdog "second" of 200 ms: a silent server ends its site in a fraction of the time.
-        scan.fetcher().setWatchdogInterval(200);
+        scan.setWatchdogInterval(200);
         box.settings->WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("2"));
         test::writeAll(box.file(QStringLiteral("filetypes.txt")),
                        ".htm\r\n.html\r\n.php\r\n\r\n.asp\r\n");
@@ -187,6 +187,9 @@ private Q_SLOTS:
     void scanOfPartnerSites()
     {
         PartnerSites f;
+        // The requests are compared one by one below: one Linking Site at a time. The same
+        // project scanned several at once gives the same rows (ParallelScanTest).
+        f.box.settings->WriteSetting(QStringLiteral("ParallelSites"), QStringLiteral("1"));
         QVERIFY(f.scan.StartScan());
         QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
 
@@ -348,6 +351,7 @@ private Q_SLOTS:
         f.page("xi.test", "/dir/search.php?q=../x", "<a href=\"found.htm\">Found</a>\n");
         f.page("xi.test", "/dir/found.htm", "<p>nothing</p>\n");
         f.page("xi.test", "/c/links.htm", "<a href=\"http://www.mine.test/#friends\">Mine</a>\n");
+        f.box.settings->WriteSetting(QStringLiteral("ParallelSites"), QStringLiteral("1"));
 
         QVERIFY(f.scan.StartScan());
         QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
@@ -377,6 +381,8 @@ private Q_SLOTS:
     void pageThatCannotBeFetchedIsPassedOver()
     {
         PartnerSites f(PartnerSites::Sites::None);
+        // One at a time, so the requests come in the order they are compared in.
+        f.box.settings->WriteSetting(QStringLiteral("ParallelSites"), QStringLiteral("1"));
         f.addSite(1, QStringLiteral("pi.test#1"));
         f.addSite(1, QStringLiteral("rho.test:8080/links.htm#1"));
         f.addSite(1, QStringLiteral("sigma.test#1"));

@@ -128,6 +128,7 @@ void TestWebServer::onNewConnection()
         m_buffers.insert(socket, {});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            answered(socket);
             m_buffers.remove(socket);
             socket->deleteLater();
             Q_EMIT connectionClosed();
@@ -186,6 +187,13 @@ void TestWebServer::onReadyRead(QTcpSocket* socket)
     m_buffers.erase(it);
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     m_requests.append(request);
+    const QString host = request.host.toLower();
+    m_hostOf.insert(socket, host);
+    const int atOnce = ++m_atOnce[host];
+    if (atOnce > m_mostAtOnce) {
+        m_mostAtOnce = atOnce;
+        m_busiestHost = host;
+    }
     Q_EMIT requestReceived(request);
 
     const QString path = QString::fromLatin1(request.path);
@@ -215,8 +223,10 @@ void TestWebServer::answer(QTcpSocket* socket, const Reply& reply)
             return;
         }
         guard->write(reply.response);
-        if (!reply.keepOpen)
+        if (!reply.keepOpen) {
+            answered(guard.data());
             guard->disconnectFromHost();
+        }
     };
     if (reply.delayMs > 0)
         QTimer::singleShot(reply.delayMs, this, send);
@@ -230,8 +240,10 @@ void TestWebServer::sendChunk(QTcpSocket* socket, QList<QByteArray> chunks, int 
     socket->write(chunks.takeFirst());
     socket->flush();
     if (chunks.isEmpty()) {
-        if (!keepOpen)
+        if (!keepOpen) {
+            answered(socket);
             socket->disconnectFromHost();
+        }
         Q_EMIT chunksEnded();
         return;
     }
@@ -242,6 +254,15 @@ void TestWebServer::sendChunk(QTcpSocket* socket, QList<QByteArray> chunks, int 
         else
             Q_EMIT chunksEnded();
     });
+}
+
+void TestWebServer::answered(QTcpSocket* socket)
+{
+    const auto it = m_hostOf.find(socket);
+    if (it == m_hostOf.end())
+        return;
+    --m_atOnce[it.value()];
+    m_hostOf.erase(it);
 }
 
 void TestWebServer::feedFiller(QTcpSocket* socket)

@@ -85,6 +85,10 @@ public:
                                const QList<QByteArray>& headers = {});
 
     const QList<Request>& requests() const { return m_requests; }
+    // The most connections one host name (letter case ignored) had at once, each counted from
+    // its request until its answer was sent or the client went away; and which host that was.
+    int mostAtOnce() const { return m_mostAtOnce; }
+    const QString& busiestHost() const { return m_busiestHost; }
     int connectionCount() const { return m_connections; }
     // Bytes of filler sent so far by endless replies.
     qint64 fillerSent() const { return m_fillerSent; }
@@ -107,6 +111,7 @@ private:
     void feedFiller(QTcpSocket* socket);
     static Request parse(const QByteArray& head);
     static QString key(const QString& host, const QString& path);
+    void answered(QTcpSocket* socket);
 
     std::unique_ptr<QTcpServer> m_server;
     QHash<QString, Reply> m_replies;
@@ -115,6 +120,10 @@ private:
     QHash<QTcpSocket*, QByteArray> m_buffers;
     int m_connections = 0;
     qint64 m_fillerSent = 0;
+    QHash<QTcpSocket*, QString> m_hostOf;
+    QHash<QString, int> m_atOnce;
+    int m_mostAtOnce = 0;
+    QString m_busiestHost;
 };
 
 } // namespace corvane::test

@@ -431,6 +431,8 @@ private Q_SLOTS:
         QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtAutoSave"))->text(), QStringLiteral("5"));
         QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtHostInterval"))->text(),
                  QStringLiteral("0"));
+        QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtParallelSites"))->text(),
+                 QStringLiteral("4"));
         for (const char* name : {"chkAuto2", "chkAuto", "chkRedirect", "chkAudioEmail",
                                  "chkAudioNext", "chkAudioFinished", "chkUpdate", "chkFileTypes"})
             QVERIFY2(child<QCheckBox>(options, QString::fromLatin1(name))->isChecked(), name);
@@ -489,6 +491,14 @@ private Q_SLOTS:
         QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtAutoSave"))->text(), QStringLiteral("5"));
         typeIn(options, QStringLiteral("txtAutoSave"), QStringLiteral("0"));
         QCOMPARE(settings.ReadSetting(QStringLiteral("txtAutosave"), {}), QStringLiteral("50"));
+
+        // Linking Sites at once: 1 to 32; anything else turns back into 4.
+        clearIn(options, QStringLiteral("txtParallelSites"));
+        typeIn(options, QStringLiteral("txtParallelSites"), QStringLiteral("12"));
+        QCOMPARE(settings.ReadSetting(QStringLiteral("ParallelSites"), {}), QStringLiteral("12"));
+        typeIn(options, QStringLiteral("txtParallelSites"), QStringLiteral("3"));
+        QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtParallelSites"))->text(), QStringLiteral("4"));
+        QCOMPARE(settings.ReadSetting(QStringLiteral("ParallelSites"), {}), QStringLiteral("4"));
 
         // Closed and opened again, the window shows what was stored.
         options->close();

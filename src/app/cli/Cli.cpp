@@ -146,7 +146,9 @@ void printSettingsHelp(QTextStream& stream)
               "10, 50, 100, 500, 1000, 5000, 10000, 20000, 50000, 100000, 200000, 500000 pages),\n"
               "chkAuto (stop at the page limit), chkAuto2 (stop once the expected links are\n"
               "found), chkRedirect, chkUpdate, chkFileTypes, chkLog, HostInterval (milliseconds\n"
-              "between two requests to the same host); post reads optScript.\n";
+              "between two requests to the same host), ParallelSites (how many Linking Sites are\n"
+              "scanned at once, 1 to 32; outcomes come out in project order all the same); post\n"
+              "reads optScript.\n";
     stream.flush();
 }
 

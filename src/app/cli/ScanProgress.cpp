@@ -4,6 +4,8 @@
 #include "scan/ScanController.h"
 #include "scan/UrlTools.h"
 
+#include <algorithm>
+
 namespace corvane::cli {
 
 namespace {
@@ -31,8 +33,16 @@ ScanProgress::ScanProgress(const Project& project, ScanController& scan, Environ
             m_total += list->count();
     }
     connect(&scan, &ScanController::linkingSiteSelected, this, &ScanProgress::onSiteSelected);
-    connect(&scan, &ScanController::pageStarted, this, &ScanProgress::onPageStarted);
+    connect(&scan, &ScanController::linkingSiteStarted, this, &ScanProgress::onSiteStarted);
+    connect(&scan, &ScanController::pageStarted, this,
+            [this](int mainSite, int row) { onPageStarted(mainSite, row); });
+    connect(&scan, &ScanController::linkingSiteScanned, this, &ScanProgress::onSiteScanned);
     connect(&scan, &ScanController::linkingSiteFinished, this, &ScanProgress::onSiteFinished);
+    connect(&scan, &ScanController::sitesInProgressChanged, this,
+            [this](const QStringList& sites) {
+                m_alsoInProgress = sites.mid(1);
+                redraw();
+            });
     connect(&scan, &ScanController::statusChanged, this, &ScanProgress::onIdle);
     m_drawTimer.setSingleShot(true);
     connect(&m_drawTimer, &QTimer::timeout, this, &ScanProgress::redraw);
@@ -51,6 +61,24 @@ QString ScanProgress::duration(qint64 milliseconds)
         return QString::number(seconds) + QStringLiteral(" s");
     return QString::number(seconds / 60) + QStringLiteral(" min ") + QString::number(seconds % 60)
            + QStringLiteral(" s");
+}
+
+void ScanProgress::onSiteStarted(int mainSite, int row)
+{
+    if (!m_sinceStart.isValid()) {
+        m_sinceStart.start();
+        if (m_live)
+            m_clock.start();
+    }
+    SiteClock& clock = m_clocks[keyOf(mainSite, row)];
+    clock.startMs = m_sinceStart.elapsed();
+}
+
+void ScanProgress::onSiteScanned(int mainSite, int row)
+{
+    const auto it = m_clocks.find(keyOf(mainSite, row));
+    if (it != m_clocks.end())
+        it->endMs = m_sinceStart.elapsed();
 }
 
 void ScanProgress::onSiteSelected(int mainSite, int row)
@@ -73,18 +101,20 @@ void ScanProgress::onSiteSelected(int mainSite, int row)
         m_current.linkingSite = list->url(row - 1);
     m_current.mainPosition = mainSite;
     m_current.row = row;
-    m_current.pages = 0;
+    m_current.pages = m_clocks.value(keyOf(mainSite, row)).pages;
     m_firstRow = m_project.results().count();
     m_inProgress = true;
     m_waiting.clear();
-    m_sinceSiteStart.start();
 }
 
-void ScanProgress::onPageStarted()
+void ScanProgress::onPageStarted(int mainSite, int row)
 {
     ++m_pages;
-    ++m_current.pages;
-    m_waiting.clear();
+    ++m_clocks[keyOf(mainSite, row)].pages;
+    if (m_inProgress && mainSite == m_current.mainPosition && row == m_current.row) {
+        ++m_current.pages;
+        m_waiting.clear();
+    }
     redraw();
 }
 
@@ -106,7 +136,7 @@ void ScanProgress::onSiteFinished(int mainSite, int row)
     for (int i = m_firstRow; i < results.count(); ++i)
         m_current.rows.append(results.entry(i));
     m_current.verdict = PartnerVerdict::of(m_current.rows);
-    const qint64 ms = m_sinceSiteStart.elapsed();
+    const qint64 ms = siteMs(mainSite, row);
     m_current.seconds = double(ms) / 1000.0;
     m_finished.insert(keyOf(mainSite, row), m_current);
     if (m_quiet)
@@ -174,12 +204,23 @@ void ScanProgress::redraw()
             + duration(elapsedMs());
     if (!m_waiting.isEmpty())
         line += QStringLiteral("  no answer: ") + m_waiting;
+    // Several at once: the one shown is the one the scan's outcomes wait for.
+    if (!m_alsoInProgress.isEmpty())
+        line += QStringLiteral("  (also ") + QString::number(m_alsoInProgress.size())
+                + QStringLiteral(" more: ") + m_alsoInProgress.join(QStringLiteral(", ")) + u')';
     if (m_env.colour)
         line = QStringLiteral("\x1b[2m") + line + QStringLiteral("\x1b[0m");
     m_env.err << "\r\x1b[K" << line;
     m_env.err.flush();
     m_liveShown = true;
     m_sinceDraw.start();
+}
+
+qint64 ScanProgress::siteMs(int mainSite, int row) const
+{
+    const SiteClock clock = m_clocks.value(keyOf(mainSite, row));
+    const qint64 end = clock.endMs >= 0 ? clock.endMs : elapsedMs();
+    return std::max<qint64>(0, end - clock.startMs);
 }
 
 qint64 ScanProgress::elapsedMs() const
@@ -219,7 +260,7 @@ QList<PartnerOutcome> ScanProgress::outcomes() const
                 const ResultList& results = m_project.results();
                 for (int i = m_firstRow; i < results.count(); ++i)
                     p.rows.append(results.entry(i));
-                p.seconds = double(m_sinceSiteStart.elapsed()) / 1000.0;
+                p.seconds = double(siteMs(k, row)) / 1000.0;
             } else {
                 p.main = UrlTools::NormalizeMainSite(m_project.mainSiteUrl(k));
                 p.linkingSite = list->url(row - 1);

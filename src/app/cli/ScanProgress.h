@@ -48,10 +48,14 @@ public:
 
 private:
     void onSiteSelected(int mainSite, int row);
-    void onPageStarted();
+    void onSiteStarted(int mainSite, int row);
+    void onPageStarted(int mainSite, int row);
+    void onSiteScanned(int mainSite, int row);
     void onSiteFinished(int mainSite, int row);
     void onIdle(int panel, const QString& text);
     void redraw();
+    // How long the Linking Site's own scan took (so far).
+    qint64 siteMs(int mainSite, int row) const;
     // A line that stays, above the live line on a terminal.
     void printLine(const QString& line);
     QString coloured(const QString& text, PartnerOutcome::Verdict verdict) const;
@@ -70,10 +74,17 @@ private:
     PartnerOutcome m_current;
     bool m_inProgress = false;
     int m_firstRow = 0; // its first row in the results
-    QElapsedTimer m_sinceSiteStart;
     QString m_waiting; // "3 of 60 seconds" while its server keeps silent
 
     QHash<quint64, PartnerOutcome> m_finished; // by mainSite << 32 | row
+    // Several Linking Sites are scanned at once: each one's pages and time, by the same key.
+    struct SiteClock {
+        int pages = 0;
+        qint64 startMs = 0;
+        qint64 endMs = -1;
+    };
+    QHash<quint64, SiteClock> m_clocks;
+    QStringList m_alsoInProgress; // the others in progress beside the one shown
 
     // The live line is drawn at most ten times a second (a scan fetches many pages a second and
     // a redraw for each only makes the terminal work); what is held back is drawn within a tenth

@@ -1,0 +1,155 @@
+#pragma once
+
+#include "model/AppFolder.h"
+#include "model/Project.h"
+#include "scan/PageAnalyzer.h"
+#include "scan/ScanStatistics.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+namespace corvane {
+
+class NetworkContext;
+class PageFetcher;
+class SettingsStore;
+struct FetchedPage;
+
+// The hosts the Linking Sites in progress are talking to: one connection per host at a time, so
+// two partners on one server (or a page of one partner on another's host) take turns.
+class HostGate final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HostGate)
+
+public:
+    explicit HostGate(QObject* parent = nullptr) : QObject(parent) {}
+
+    // Takes the host for owner (an owner holds one host at a time: what it held before is given
+    // up, also when the host is not to be had). False while another owner holds it; an empty
+    // host is always free.
+    bool take(const QString& host, const void* owner);
+    void release(const void* owner);
+    // Host names compared without letter case and without a leading "www.".
+    static QString keyOf(const QString& host);
+
+Q_SIGNALS:
+    // A host was given up: whoever waits for one may try again.
+    void released();
+
+private:
+    QHash<QString, const void*> m_owners;
+    QHash<const void*, QString> m_held;
+};
+
+// One Linking Site being scanned: its page queue, known pages, counters, analysis and
+// connection. It works on a desk of its own, a private Project holding a copy of its Main Site,
+// that Main Site's Linking Site list and the rules, so the fetcher, the analysis and the result
+// recorder run on it exactly as they would on the project itself. Its rows, errors, row colour,
+// URL update and counts stay on the desk; the scan controller hands them on to the project in
+// project order (at once while this is the earliest Linking Site in progress).
+class SiteScan final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SiteScan)
+
+public:
+    // mainSite and row: 1-based positions in project. The Linking Site's row on the desk has the
+    // same number; its Main Site is the desk's Main Site 1.
+    SiteScan(Project& project, SettingsStore& settings, AppFolder app, NetworkContext& network,
+             HostGate& hosts, int mainSite, int row, QObject* parent = nullptr);
+    ~SiteScan() override;
+
+    int mainSite() const { return m_mainSite; }
+    int row() const { return m_row; }
+    // The Linking Site's domain as the crawl compares it, lower case: two Linking Sites with the
+    // same one crawl each other's pages.
+    static QString domainKeyOf(const QString& linkingSiteUrl);
+
+    // Copies what the Linking Site needs onto the desk and asks for its first page.
+    // pageLimit: the page limit in force so far (kept when "cmbAdvance" is out of range).
+    void start(qint32 pageLimit, int watchdogMs);
+    // Ends the Linking Site now as skipped.
+    void skip();
+    // Ends it without an outcome; nothing of it acts afterwards.
+    void abort();
+    bool isStarted() const { return m_started; }
+    bool isFinished() const { return m_finished; }
+    // Waits for its next page's host, in use by another Linking Site.
+    bool isWaitingForHost() const { return m_waitingForHost; }
+
+    // What of the desk the scan controller has handed on to the project so far.
+    struct HandedOn {
+        int results = 0;
+        int errors = 0;
+        qint32 pagesScanned = 0;
+        qint32 pagesFound = 0;
+        qint32 linksFound = 0;
+        SiteColour colour = SiteColour::Black;
+        QString url;
+    };
+    HandedOn& handedOn() { return m_handedOn; }
+    // Its own row of the Linking Site list as the scan left it (colour, URL update).
+    Record ownRow() const;
+    // The last text it gave status-bar panel 1 to 4, shown again when its turn comes.
+    QString panelText(int panel) const { return panel >= 1 && panel <= 4 ? m_panels[panel] : QString(); }
+
+    Project& desk() { return m_desk; }
+    const Project& desk() const { return m_desk; }
+    ScanStatistics& tally() { return m_tally; }
+    PageFetcher& fetcher() { return *m_fetcher; }
+    PageAnalyzer& analyzer() { return *m_analyzer; }
+
+Q_SIGNALS:
+    void statusChanged(int panel, const QString& text);
+    void progressChanged(int value);
+    void cueRequested(const QString& wavFile);
+    void pageStarted(const QString& url);
+    // The outcome is recorded on the desk; nothing of this Linking Site runs any more.
+    void finished();
+
+private:
+    bool isActive() const { return m_started && !m_finished && m_desk.state().bScanRunning; }
+    // Takes pages until one is requested or the Linking Site ends.
+    void nextPage();
+    // One page step: takes the next page and starts its request, or ends the site.
+    void takePage();
+    void fetchNext();
+    void finish();
+    void failPage(const QString& reason);
+    void onPageFetched(const corvane::FetchedPage& page, const QString& body);
+    void onAnalysisFinished(int slot, quint64 generation, PageAnalyzer::Continuation next);
+    void onIdleTicked(int slot, int idleSeconds);
+    // The page of the slot is given up as silent (or as trickling past its deadline): an error
+    // row "Timeout" and the site ends.
+    void timeOut(int slot);
+    void onConnectionFailed(int slot, const QString& reason, const QString& detail);
+    void onHostReleased();
+    void followRules();
+
+    Project& m_project;
+    SettingsStore& m_settings;
+    HostGate& m_hosts;
+    const int m_mainSite;
+    const int m_row;
+    Project m_desk;
+    ScanStatistics m_tally;
+    PageFetcher* m_fetcher = nullptr;
+    PageAnalyzer* m_analyzer = nullptr;
+    // Changes when the Linking Site ends: a hand-back of its analysis after that is ignored.
+    quint64 m_generation = 1;
+    bool m_started = false;
+    bool m_finished = false;
+    bool m_waitingForHost = false;
+    // The page just taken could not be fetched and was passed over: nextPage takes the next one.
+    bool m_pagePassedOver = false;
+    HandedOn m_handedOn;
+    QString m_panels[5];
+    // Kept when the Linking Site ends, so the desk's copy of the list can go while it waits.
+    std::optional<Record> m_finalRow;
+};
+
+} // namespace corvane
