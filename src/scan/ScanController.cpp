@@ -4,8 +4,9 @@
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
-#include "scan/PageFetcher.h"
+#include "scan/HostGate.h"
 #include "scan/ScanStatistics.h"
+#include "scan/SiteHandOn.h"
 #include "scan/SiteScan.h"
 #include "scan/UrlTools.h"
 
@@ -37,18 +38,25 @@ ScanController::ScanController(Project& project, SettingsStore& settings,
       m_statistics(statistics),
       m_app(std::move(app)),
       m_network(network),
-      m_hosts(new HostGate(this))
+      m_hosts(new HostGate(this)),
+      m_handOn(new SiteHandOn(project, settings, statistics, m_app, *this, this))
 {
+    connect(m_handOn, &SiteHandOn::statusChanged, this, &ScanController::statusChanged);
+    connect(m_handOn, &SiteHandOn::progressChanged, this, &ScanController::progressChanged);
+    connect(m_handOn, &SiteHandOn::mainSiteSelected, this, &ScanController::mainSiteSelected);
+    connect(m_handOn, &SiteHandOn::linkingSiteSelected, this, &ScanController::linkingSiteSelected);
+    connect(m_handOn, &SiteHandOn::cueRequested, this, &ScanController::cueRequested);
 }
 
 ScanController::~ScanController()
 {
     // No signal may reach a half-destroyed owner, and the Linking Sites (those released or
-    // stopped and not yet deleted among them) go before the host gate they give their hosts back to.
+    // stopped and not yet deleted among them) go before the host gate they give their hosts
+    // back to.
     m_sites.clear();
     const QList<SiteScan*> sites = findChildren<SiteScan*>(Qt::FindDirectChildrenOnly);
     for (SiteScan* site : sites) {
-        disconnect(site, nullptr, this, nullptr);
+        detach(site);
         delete site;
     }
 }
@@ -244,8 +252,7 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
 
     m_project.state().bSkipClicked = false;
     m_skipMain = false;
-    m_lastMain = 0;
-    m_announced = nullptr;
+    m_handOn->reset();
     ++m_generation;
     st.bScanRunning = true;
     st.bProjectSaved = false;
@@ -281,8 +288,8 @@ void ScanController::advanceOnce()
         // Its turn has come only when no Linking Site before it is still to be started.
         if (!m_plan.isEmpty() && m_plan.first().order < m_order.value(site))
             break;
-        if (site != m_announced) {
-            announce(site);
+        if (site != m_handOn->announced()) {
+            m_handOn->announce(site);
             if (!isCurrent(generation))
                 return;
         }
@@ -298,8 +305,9 @@ void ScanController::advanceOnce()
         return;
     }
     SiteScan* site = front();
-    if (site != m_announced && (m_plan.isEmpty() || m_plan.first().order > m_order.value(site))) {
-        announce(site);
+    if (site != m_handOn->announced()
+        && (m_plan.isEmpty() || m_plan.first().order > m_order.value(site))) {
+        m_handOn->announce(site);
         if (!isCurrent(generation))
             return;
         if (site->isFinished())
@@ -345,8 +353,8 @@ void ScanController::startSites()
         m_domain.insert(site, domain);
         connectSite(site);
         ++active;
-        if (at == 0 && site != m_announced) {
-            announce(site);
+        if (at == 0 && site != m_handOn->announced()) {
+            m_handOn->announce(site);
             if (!isCurrent(generation))
                 return;
         }
@@ -361,170 +369,26 @@ void ScanController::startSites()
 
 void ScanController::connectSite(SiteScan* site)
 {
-    connect(site, &SiteScan::statusChanged, this, [this, site](int panel, const QString& text) {
-        if (site != m_announced)
-            return;
-        mirrorState(site);
-        Q_EMIT statusChanged(panel, text);
-    });
-    connect(site, &SiteScan::progressChanged, this, [this, site](int value) {
-        if (site == m_announced)
-            Q_EMIT progressChanged(value);
-    });
+    // First: the front's state is mirrored before its page start goes out.
+    m_handOn->follow(site);
     connect(site, &SiteScan::cueRequested, this, &ScanController::cueRequested);
     connect(site, &SiteScan::pageStarted, this, [this, site](const QString& url) {
-        if (site == m_announced)
-            mirrorState(site);
         Q_EMIT pageStarted(site->mainSite(), site->row(), m_project.mainSiteCount(),
                            site->desk().state().strLinkingSite, url);
     });
     connect(site, &SiteScan::finished, this, [this, site] { onSiteFinished(site); });
-
-    // The front's findings reach the project as they are made.
-    Project& desk = site->desk();
-    const auto publishFront = [this, site] {
-        if (site == m_announced)
-            publish(site);
-    };
-    connect(&desk.results(), &QAbstractItemModel::rowsInserted, this, publishFront);
-    connect(&desk.errors(), &QAbstractItemModel::rowsInserted, this, publishFront);
-    connect(&site->tally(), &ScanStatistics::statisticsChanged, this, publishFront);
-    connect(&desk, &Project::linkingSiteListAdded, this, [this, site, publishFront](int k) {
-        connect(site->desk().linkingSites(k), &QAbstractItemModel::dataChanged, this,
-                publishFront);
-    });
-    // The window shows the front's page queue.
-    PageQueue& queue = desk.pageQueue();
-    connect(&queue, &QAbstractItemModel::rowsInserted, this,
-            [this, site, &queue](const QModelIndex&, int first, int last) {
-                if (site != m_announced)
-                    return;
-                QStringList pages;
-                for (int row = first; row <= last; ++row)
-                    pages.append(queue.page(row));
-                m_project.pageQueue().enqueueAll(pages);
-            });
-    connect(&queue, &QAbstractItemModel::rowsRemoved, this,
-            [this, site](const QModelIndex&, int first, int last) {
-                if (site != m_announced)
-                    return;
-                // Pages leave the queue at its head only.
-                for (int row = first; row <= last; ++row)
-                    m_project.pageQueue().takeFirst();
-            });
-    connect(&queue, &QAbstractItemModel::modelReset, this, [this, site] {
-        if (site == m_announced)
-            m_project.pageQueue().clear();
-    });
 }
 
-void ScanController::announce(SiteScan* site)
+void ScanController::detach(SiteScan* site)
 {
-    const quint64 generation = m_generation;
-    const bool first = m_lastMain == 0;
-    const int mainSite = site->mainSite();
-    m_announced = site;
-    if (!first) {
-        if (mainSite != m_lastMain) {
-            Q_EMIT mainSiteSelected(mainSite);
-            if (!isCurrent(generation))
-                return;
-            m_statistics.CountScanEvent(ScanStatistics::MainSiteScanned);
-        }
-        Q_EMIT linkingSiteSelected(mainSite, site->row());
-        if (!isCurrent(generation))
-            return;
-        playCue(SettingKey::chkAudioNext, QStringLiteral("sounds/nextsearch.wav"));
-        if (!isCurrent(generation))
-            return;
-    }
-    m_lastMain = mainSite;
-    PageQueue& queue = m_project.pageQueue();
-    queue.clear();
-    const PageQueue& pending = site->desk().pageQueue();
-    QStringList pages;
-    for (int row = 0; row < pending.count(); ++row)
-        pages.append(pending.page(row));
-    queue.enqueueAll(pages);
-    if (site->isStarted()) {
-        mirrorState(site);
-        for (int panel = 1; panel <= 4; ++panel) {
-            Q_EMIT statusChanged(panel, site->panelText(panel));
-            if (!isCurrent(generation))
-                return;
-        }
-    }
-    publish(site);
-}
-
-void ScanController::publish(SiteScan* site)
-{
-    if (site != m_announced || !site->isStarted())
-        return;
-    SiteScan::HandedOn& handed = site->handedOn();
-    const Project& desk = site->desk();
-    for (; handed.results < desk.results().count(); ++handed.results)
-        m_project.results().append(desk.results().record(handed.results));
-    for (; handed.errors < desk.errors().count(); ++handed.errors)
-        m_project.errors().append(desk.errors().record(handed.errors));
-
-    LinkingSiteList* list = m_project.linkingSites(site->mainSite());
-    const int row = site->row() - 1;
-    if (const Record own = site->ownRow(); !own.cells.isEmpty() && list && row < list->count()) {
-        if (own.colour != handed.colour) {
-            handed.colour = own.colour;
-            list->setColour(row, own.colour);
-        }
-        const QString url = own.cells.value(LinkingSiteList::Website);
-        if (url != handed.url) {
-            handed.url = url;
-            list->setCell(row, LinkingSiteList::Website, url);
-        }
-    }
-
-    const ScanStatistics& tally = site->tally();
-    const qint32 pages = tally.lPagesScanned - handed.pagesScanned;
-    const qint32 found = tally.lPagesFound - handed.pagesFound;
-    const qint32 links = tally.lLinksFound - handed.linksFound;
-    handed.pagesScanned = tally.lPagesScanned;
-    handed.pagesFound = tally.lPagesFound;
-    handed.linksFound = tally.lLinksFound;
-    m_statistics.add(pages, found, links);
-}
-
-void ScanController::mirrorState(const SiteScan* site)
-{
-    // The shared state tells what the front is doing, as it did with one Linking Site at a time.
-    const ScanState& own = site->desk().state();
-    ScanState& st = m_project.state();
-    st.iCurrentMain = qint16(site->mainSite());
-    st.iCurrentSite = site->row();
-    st.strMainSite = own.strMainSite;
-    st.strLinkingSite = own.strLinkingSite;
-    st.iLinksExpected = own.iLinksExpected;
-    st.iLinksFound = own.iLinksFound;
-    st.bLinkFound = own.bLinkFound;
-    st.bRedirectFound = own.bRedirectFound;
-    st.strRedirectUrl = own.strRedirectUrl;
-    st.strProblem = own.strProblem;
-    st.lPagesTaken = own.lPagesTaken;
-    st.lPagesKnown = own.lPagesKnown;
-    st.strURL = own.strURL;
-    st.strCurUrl = own.strCurUrl;
-    st.strCurDir = own.strCurDir;
-    st.lPageLimit = own.lPageLimit;
-    st.timeout = own.timeout;
-    st.lSiteLinks = own.lSiteLinks;
-    st.lLinkSerial = own.lLinkSerial;
-    st.bEmulate = own.bEmulate;
+    disconnect(site, nullptr, this, nullptr);
+    m_handOn->unfollow(site);
 }
 
 void ScanController::release(SiteScan* site)
 {
     const quint64 generation = m_generation;
-    publish(site);
-    m_statistics.CountScanEvent(ScanStatistics::LinkingSiteScanned);
-    mirrorState(site);
+    m_handOn->handOver(site);
     const bool skippedMain = m_skipMain;
     m_skipMain = false;
     m_project.state().bSkipClicked = false;
@@ -534,21 +398,10 @@ void ScanController::release(SiteScan* site)
     m_sites.removeOne(site);
     m_order.remove(site);
     m_domain.remove(site);
-    m_announced = nullptr;
-    disconnect(site, nullptr, this, nullptr);
+    detach(site);
     site->deleteLater();
-    m_project.pageQueue().clear();
-    ScanState& st = m_project.state();
-    st.iLinksFound = 0;
-    st.iLinksExpected = 0;
-    st.lPagesKnown = 0;
-    st.lSiteLinks = 0;
-    st.lLinkSerial = 0;
-    st.bLinkFound = false;
-    st.bRedirectFound = false;
-    st.strProblem.clear();
-    st.strRedirectUrl.clear();
-    ++st.iCurrentSite;
+    m_handOn->endTurn();
+    const ScanState& st = m_project.state();
 
     Q_EMIT linkingSiteFinished(mainSite, row);
     if (!isCurrent(generation))
@@ -577,7 +430,7 @@ void ScanController::dropSites(int mainSite)
         m_sites.removeAt(i);
         m_order.remove(site);
         m_domain.remove(site);
-        disconnect(site, nullptr, this, nullptr);
+        detach(site);
         site->abort();
         site->deleteLater();
     }
@@ -612,11 +465,12 @@ void ScanController::onSiteFinished(SiteScan* site)
 
 void ScanController::Skip()
 {
-    if (!isRunning() || !m_announced || m_announced->isFinished())
+    SiteScan* site = m_handOn->announced();
+    if (!isRunning() || !site || site->isFinished())
         return;
     m_project.state().bSkipClicked = true;
     m_skipMain = m_project.state().iSkipType == SkipMainSite;
-    m_announced->skip();
+    site->skip();
 }
 
 void ScanController::Stop()
@@ -634,7 +488,7 @@ void ScanController::Stop()
     st.iCurrentSite = 0;
     // A Linking Site interrupted records nothing; those after the front never had their turn.
     for (SiteScan* site : std::as_const(m_sites)) {
-        disconnect(site, nullptr, this, nullptr);
+        detach(site);
         site->abort();
         site->deleteLater();
     }
@@ -642,7 +496,7 @@ void ScanController::Stop()
     m_order.clear();
     m_domain.clear();
     m_plan.clear();
-    m_announced = nullptr;
+    m_handOn->reset();
     Q_EMIT progressChanged(kProgressMaximum);
     Q_EMIT statusChanged(1, QStringLiteral("Stopped"));
     Q_EMIT statusChanged(2, QString());

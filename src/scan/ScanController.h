@@ -15,6 +15,7 @@ class NetworkContext;
 class Project;
 class ScanStatistics;
 class SettingsStore;
+class SiteHandOn;
 class SiteScan;
 
 // Drives a scan of the project: validates the start, walks the Main Sites and their Linking Sites
@@ -25,8 +26,9 @@ class SiteScan;
 // whose domains are the same wait for each other, and no host gets two connections at once.
 // What they find comes out in project order, as a scan of one Linking Site after another would
 // give it: the earliest Linking Site in progress (the front) hands its rows, errors, row colour,
-// URL update and counts on to the project as they happen; a later one keeps them until its turn.
-// Skip skips the front. With "ParallelSites" 1 the front is the only one: one request at a time.
+// URL update and counts on to the project as they happen; a later one keeps them until its turn
+// (SiteHandOn does the handing on; this class says whose turn it is). Skip skips the front.
+// With "ParallelSites" 1 the front is the only one: one request at a time.
 //
 // The scan is a chain of events: a step starts a request and returns; the next step comes from a
 // socket event, a watchdog tick, the analysis handing back, or a button. Every continuation checks
@@ -140,12 +142,9 @@ private:
     void advanceOnce();
     void release(SiteScan* site);
     void startSites();
-    // The front's turn has come: the window selects it and its findings so far go to the project.
-    void announce(SiteScan* site);
-    // Hands the site's findings not yet handed on to the project; only the front's.
-    void publish(SiteScan* site);
-    void mirrorState(const SiteScan* site);
     void connectSite(SiteScan* site);
+    // Nothing the site sends reaches the scan any more.
+    void detach(SiteScan* site);
     void dropSites(int mainSite);
     void showInProgress();
     void onSiteFinished(SiteScan* site);
@@ -156,6 +155,7 @@ private:
     AppFolder m_app;
     NetworkContext& m_network;
     HostGate* m_hosts = nullptr;
+    SiteHandOn* m_handOn = nullptr; // hands the front's findings on to the project
     int m_scanTypeItem = AllMainSites;
     quint64 m_generation = 0;
     int m_watchdogMs = 1000;
@@ -163,9 +163,7 @@ private:
     QList<SiteScan*> m_sites;   // started and not yet released, in project order
     QHash<const SiteScan*, int> m_order;
     QHash<const SiteScan*, QString> m_domain;
-    SiteScan* m_announced = nullptr; // the front whose turn has come
     QStringList m_shownInProgress;
-    int m_lastMain = 0;         // the Main Site of the last front; 0 before the first
     bool m_skipMain = false;    // the front ends by Skip with skip type 1
     bool m_inAdvance = false;
     bool m_advancePending = false;

@@ -2,6 +2,7 @@
 
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
+#include "scan/HostGate.h"
 #include "scan/PageFetcher.h"
 #include "scan/ResultRecorder.h"
 #include "scan/ScanController.h"
@@ -19,44 +20,6 @@ const QString kTimeout = QStringLiteral("Timeout");
 const QString kPageLimitReached = QStringLiteral("Page limit reached");
 
 } // namespace
-
-bool HostGate::take(const QString& host, const void* owner)
-{
-    const QString key = keyOf(host);
-    const auto held = m_owners.constFind(key);
-    if (!key.isEmpty() && held != m_owners.cend() && held.value() != owner) {
-        // Who waits holds nothing: two Linking Sites each waiting for the other's host would
-        // wait for ever.
-        release(owner);
-        return false;
-    }
-    if (m_held.value(owner) != key) {
-        release(owner);
-        if (!key.isEmpty()) {
-            m_owners.insert(key, owner);
-            m_held.insert(owner, key);
-        }
-    }
-    return true;
-}
-
-void HostGate::release(const void* owner)
-{
-    const auto held = m_held.find(owner);
-    if (held == m_held.end())
-        return;
-    m_owners.remove(held.value());
-    m_held.erase(held);
-    Q_EMIT released();
-}
-
-QString HostGate::keyOf(const QString& host)
-{
-    QString key = host.toLower();
-    if (key.startsWith(QStringLiteral("www.")))
-        key.remove(0, 4);
-    return key;
-}
 
 SiteScan::SiteScan(Project& project, SettingsStore& settings, AppFolder app,
                    NetworkContext& network, HostGate& hosts, int mainSite, int row,

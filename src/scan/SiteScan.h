@@ -5,7 +5,6 @@
 #include "scan/PageAnalyzer.h"
 #include "scan/ScanStatistics.h"
 
-#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -13,43 +12,17 @@
 
 namespace corvane {
 
+class HostGate;
 class NetworkContext;
 class PageFetcher;
 class SettingsStore;
 struct FetchedPage;
 
-// The hosts the Linking Sites in progress are talking to: one connection per host at a time, so
-// two partners on one server (or a page of one partner on another's host) take turns.
-class HostGate final : public QObject
-{
-    Q_OBJECT
-    Q_DISABLE_COPY_MOVE(HostGate)
-
-public:
-    explicit HostGate(QObject* parent = nullptr) : QObject(parent) {}
-
-    // Takes the host for owner (an owner holds one host at a time: what it held before is given
-    // up, also when the host is not to be had). False while another owner holds it; an empty
-    // host is always free.
-    bool take(const QString& host, const void* owner);
-    void release(const void* owner);
-    // Host names compared without letter case and without a leading "www.".
-    static QString keyOf(const QString& host);
-
-Q_SIGNALS:
-    // A host was given up: whoever waits for one may try again.
-    void released();
-
-private:
-    QHash<QString, const void*> m_owners;
-    QHash<const void*, QString> m_held;
-};
-
 // One Linking Site being scanned: its page queue, known pages, counters, analysis and
 // connection. It works on a desk of its own, a private Project holding a copy of its Main Site,
 // that Main Site's Linking Site list and the rules, so the fetcher, the analysis and the result
 // recorder run on it exactly as they would on the project itself. Its rows, errors, row colour,
-// URL update and counts stay on the desk; the scan controller hands them on to the project in
+// URL update and counts stay on the desk; the scan's SiteHandOn hands them on to the project in
 // project order (at once while this is the earliest Linking Site in progress).
 class SiteScan final : public QObject
 {
@@ -81,7 +54,7 @@ public:
     // Waits for its next page's host, in use by another Linking Site.
     bool isWaitingForHost() const { return m_waitingForHost; }
 
-    // What of the desk the scan controller has handed on to the project so far.
+    // What of the desk has been handed on to the project so far.
     struct HandedOn {
         int results = 0;
         int errors = 0;

@@ -1,5 +1,6 @@
 #include "model/Project.h"
 #include "output/ReportWriter.h"
+#include "scan/HostGate.h"
 #include "scan/NetworkContext.h"
 #include "scan/ScanController.h"
 #include "scan/ScanStatistics.h"
