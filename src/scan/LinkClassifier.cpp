@@ -39,7 +39,7 @@ LinkClassifier::LinkClassifier(Project& project, const SettingsStore& settings, 
 // stands where the failure was said, with the same words, was said in this scan.
 void LinkClassifier::reportLogFailure(const FileWriteError& failure, const QString& url) const
 {
-    const QString text = QStringLiteral("rules.log not written: ") + failure.reason;
+    const QString text = kLogNotWritten + failure.reason;
     if (m_logFailureRow >= 0 && m_logFailureRow < m_errors.count()
         && m_errors.entry(m_logFailureRow).error == text)
         return;

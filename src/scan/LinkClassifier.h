@@ -22,6 +22,9 @@ struct FetchedPage;
 class LinkClassifier
 {
 public:
+    // How the error list begins the row of a rules.log record that could not be written.
+    static constexpr QLatin1String kLogNotWritten{"rules.log not written: "};
+
     enum class Kind {
         Skip,       // javascript, mailto, another scheme, file://, unsaved:, or no page
         Unfollowed, // not one of the page types: url is the value as cut out

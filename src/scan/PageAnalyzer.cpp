@@ -76,7 +76,7 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
         !problem.isEmpty() && !m_copyFailureReported) {
         m_copyFailureReported = true;
         m_project.errors().appendEntry(
-            {QStringLiteral("Page copy not written: ") + problem, page.strCurUrl});
+            {kCopyNotWritten + problem, page.strCurUrl});
     }
     extractLinks(text, page, generation, epoch);
 }

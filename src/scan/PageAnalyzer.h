@@ -47,6 +47,9 @@ public:
     };
     Q_ENUM(Continuation)
 
+    // How the error list begins the row of a page copy that could not be written.
+    static constexpr QLatin1String kCopyNotWritten{"Page copy not written: "};
+
     // The queue's bound when no page limit applies ("chkAuto" off): the largest page limit the
     // options offer.
     static constexpr qsizetype kUnlimitedQueueBound = 500000;

@@ -3,6 +3,8 @@
 #include "model/Project.h"
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
+#include "scan/LinkClassifier.h"
+#include "scan/PageAnalyzer.h"
 #include "scan/ScanController.h"
 #include "scan/ScanStatistics.h"
 #include "scan/SiteScan.h"
@@ -29,6 +31,7 @@ void SiteHandOn::reset()
 {
     m_announced = nullptr;
     m_lastMain = 0;
+    m_saidFileFailures.clear();
 }
 
 void SiteHandOn::follow(SiteScan* site)
@@ -138,8 +141,21 @@ void SiteHandOn::publish(SiteScan* site)
     const Project& desk = site->desk();
     for (; handed.results < desk.results().count(); ++handed.results)
         m_project.results().append(desk.results().record(handed.results));
-    for (; handed.errors < desk.errors().count(); ++handed.errors)
-        m_project.errors().append(desk.errors().record(handed.errors));
+    for (; handed.errors < desk.errors().count(); ++handed.errors) {
+        // Each desk says once that a page copy or rules.log could not be written; the project
+        // hears it once a scan, as from one Linking Site after another on one desk.
+        const QString text = desk.errors().entry(handed.errors).error;
+        bool said = false;
+        for (const QLatin1String kind :
+             {PageAnalyzer::kCopyNotWritten, LinkClassifier::kLogNotWritten}) {
+            if (text.startsWith(kind)) {
+                said = m_saidFileFailures.contains(kind);
+                m_saidFileFailures.insert(kind);
+            }
+        }
+        if (!said)
+            m_project.errors().append(desk.errors().record(handed.errors));
+    }
 
     LinkingSiteList* list = m_project.linkingSites(site->mainSite());
     const int row = site->row() - 1;

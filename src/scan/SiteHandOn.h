@@ -3,6 +3,7 @@
 #include "model/AppFolder.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 namespace corvane {
@@ -66,7 +67,8 @@ private:
     AppFolder m_app;
     const ScanController& m_scan;
     SiteScan* m_announced = nullptr;
-    int m_lastMain = 0; // the Main Site of the last front; 0 before the first
+    int m_lastMain = 0;               // the Main Site of the last front; 0 before the first
+    QSet<QString> m_saidFileFailures; // kinds of file failure said in this scan
 };
 
 } // namespace corvane

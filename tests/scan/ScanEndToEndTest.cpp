@@ -6,6 +6,9 @@
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
@@ -431,6 +434,36 @@ private Q_SLOTS:
         QCOMPARE(f.results(),
                  QStringList{"mine.test | tau.test | None Found (Page limit reached) | 000 | tau.test | 1"});
         QCOMPARE(f.requests().size(), 10);
+    }
+
+    // Page copies and rules.log that cannot be written are said once a scan, by the first
+    // Linking Site that meets them, however many are scanned at once; the scan goes on.
+    void failedFileWritesAreSaidOnceAScan()
+    {
+        if (!QFileInfo(QStringLiteral("/dev/full")).exists())
+            QSKIP("no /dev/full on this system");
+        PartnerSites f(PartnerSites::Sites::None);
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), f.box.file(QStringLiteral("html0.txt"))));
+        QVERIFY(QDir().mkpath(f.box.file(QStringLiteral("rules.log"))));
+        f.box.settings->WriteSetting(QStringLiteral("chkLog"), QStringLiteral("1"));
+        f.project.rules().appendRule({QStringLiteral("Global"), QStringLiteral("Global"),
+                                      QStringLiteral("ExcludeString"), QStringLiteral("private")});
+        for (const char* host : {"nu.test", "xi.test", "omicron.test"}) {
+            f.addSite(1, QString::fromLatin1(host) + QStringLiteral("#1"));
+            f.page(host, "/",
+                   "<a href=\"private.htm\">Private</a><a href=\"http://www.mine.test/\">Mine</a>\n");
+        }
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(f.results().size(), 3);
+        const QStringList errors = f.errors();
+        QCOMPARE(errors.size(), 2);
+        QCOMPARE(errors.at(0), QStringLiteral("Page copy not written: html0.txt: No space left on device | nu.test"));
+        QVERIFY2(errors.at(1).startsWith(QStringLiteral("rules.log not written: "))
+                     && errors.at(1).endsWith(QStringLiteral(" | nu.test/private.htm")),
+                 qPrintable(errors.at(1)));
     }
 };
 
