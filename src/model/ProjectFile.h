@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/AppFolder.h"
+#include "model/ProjectFormat.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -25,14 +26,6 @@ struct FileOutcome {
     static FileOutcome failure(QString error) { return {false, std::move(error)}; }
 };
 
-// What reading a project text achieved. Reading stops at the first line it cannot read and keeps
-// everything read before it.
-struct ReadOutcome {
-    bool complete = false; // every line was read
-    int failedLine = 0;    // 1-based number of the line that stopped the reading, else 0
-    bool anyLine = false;  // the text had a first line at all (an empty text has none)
-};
-
 // How the Save command ended, for the caller and for the exit question.
 struct SaveOutcome {
     enum Status { Saved, Cancelled, Failed };
@@ -43,21 +36,7 @@ struct SaveOutcome {
 
 // Moves a project between memory and its ".prj" file, and keeps the bookkeeping around that:
 // bProjectSaved, bSkipDomainChange, the setting "LastProject", the autosave counter.
-//
-// The line format (one format for project files, the autosave file and the quick-save file):
-// 8-bit Windows-1252 text, one record per line, CR LF line ends and one extra CR LF at the end.
-// Fields are separated by "|" and never escaped: a "|" inside a value is written as "%7C" in an
-// address, as "¦" in a text and as "&#124;" in the page-builder HTML (ProjectField). In order:
-//   the first Main Site's URL alone; after it its Linking Sites as
-//   "Website|#|HTML Link|HTML Name|Description"; every further Main Site as "NEXTSITE:" URL,
-//   followed by its Linking Sites; "HTML01:", "HTML02:", "HTML03:" with the page-builder texts
-//   (line breaks written as "|||"); "RESULT:icon|Main|Remote|Status|No.|URL" per result row,
-//   with "|Notes" after it when the row has notes;
-//   "RULE:MainSite|RemoteSite|RuleType|RuleValue" per rule; "POSTSINGLE:" URL when there is one;
-//   "POSTMULTI:Main Site|Script URL" per post target.
-// The reader also accepts five-field results (no Main column) and LF or lone CR line ends, skips
-// empty and single-blank lines, and stops silently at the first line it cannot read (too few
-// fields for its kind, a result icon that is not a number, a Linking Site without a Main Site).
+// The file's text is ProjectFormat's.
 //
 // File dialogs and message boxes belong to the window: every operation takes the chosen path and
 // returns its outcome; the commands that need a dialog take a PathChooser.
@@ -71,14 +50,8 @@ public:
                 QObject* parent = nullptr);
     ~ProjectFile() override;
 
-    // --- The format, on any Project ---
+    // --- On any Project ---
 
-    // The bytes of the project file. leaveOutIndex (0-based) names a Main Site that is left out
-    // together with its Linking Sites (the quick-save); -1 writes every Main Site.
-    static QByteArray serialize(const Project& project, int leaveOutIndex = -1);
-    // Reads a project text into the project, which the caller has emptied. The Main Site being
-    // read is kept in iCurrentMain.
-    static ReadOutcome deserialize(Project& project, QByteArrayView bytes);
     // The New step on the containers: every Linking Site list but the template, the page queue,
     // the Main Sites, rules, results and post targets emptied; iCurrentMain 1; the single post
     // URL "http://"; the default page-builder texts. The error list stays.

@@ -41,7 +41,7 @@ CliRun runImport(const QStringList& arguments, NetworkContext& network)
 bool load(Project& project, const QString& path)
 {
     ProjectFile::clearProject(project);
-    return ProjectFile::deserialize(project, test::readAll(path)).complete;
+    return ProjectFormat::deserialize(project, test::readAll(path)).complete;
 }
 
 } // namespace
@@ -62,7 +62,7 @@ private Q_SLOTS:
                                        {}});
         p.mainSites().appendUrl(QStringLiteral("second.example"));
         p.addList();
-        QVERIFY(test::writeAll(m_project, ProjectFile::serialize(p)));
+        QVERIFY(test::writeAll(m_project, ProjectFormat::serialize(p)));
     }
 
     void importsLinkingSitesIntoMainSiteK()

@@ -1,6 +1,6 @@
 #include "cli/CliHarness.h"
 #include "model/Project.h"
-#include "model/ProjectFile.h"
+#include "model/ProjectFormat.h"
 #include "support/TestRegistry.h"
 #include "support/TestWebServer.h"
 
@@ -41,7 +41,7 @@ QString writePostProject(CliHarness& cli, const QString& single)
     row.status = QStringLiteral("Missing 001");
     project.results().appendEntry(row);
     const QString prj = cli.file(QStringLiteral("post.prj"));
-    test::writeAll(prj, ProjectFile::serialize(project));
+    test::writeAll(prj, ProjectFormat::serialize(project));
     return prj;
 }
 

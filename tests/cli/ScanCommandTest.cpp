@@ -1,7 +1,7 @@
 #include "app/Branding.h"
 #include "cli/CliHarness.h"
 #include "model/Project.h"
-#include "model/ProjectFile.h"
+#include "model/ProjectFormat.h"
 #include "support/TestRegistry.h"
 #include "support/TestWebServer.h"
 
@@ -147,7 +147,7 @@ private Q_SLOTS:
 
         QVERIFY(!test::readAll(report).contains("Scan stopped"));
         Project saved;
-        QVERIFY(ProjectFile::deserialize(saved, test::readAll(project)).complete);
+        QVERIFY(ProjectFormat::deserialize(saved, test::readAll(project)).complete);
         QCOMPARE(saved.results().count(), 3);
 
         // For cron: the summary alone, and the same exit status.
@@ -288,7 +288,7 @@ private Q_SLOTS:
         QCOMPARE(partners.at(1).toObject().value(QStringLiteral("pages")).toInt(), 1);
         QCOMPARE(partners.at(2).toObject().value(QStringLiteral("linkingSite")).toString(), QStringLiteral("third.test"));
         Project saved;
-        QVERIFY(ProjectFile::deserialize(saved, test::readAll(project)).complete);
+        QVERIFY(ProjectFormat::deserialize(saved, test::readAll(project)).complete);
         QCOMPARE(saved.results().count(), 1);
     }
 

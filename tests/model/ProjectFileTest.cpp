@@ -128,7 +128,7 @@ private Q_SLOTS:
         buildSample(expected);
         Project read;
         ProjectFile::clearProject(read);
-        const ReadOutcome outcome = ProjectFile::deserialize(read, test::readAll(fixturePath()));
+        const ReadOutcome outcome = ProjectFormat::deserialize(read, test::readAll(fixturePath()));
         QVERIFY(outcome.complete);
         QCOMPARE(test::snapshot(read), test::snapshot(expected));
         // Colours follow the icon; they are not stored.
@@ -182,14 +182,14 @@ private Q_SLOTS:
         QFETCH(Builder, build);
         Project original;
         build(original);
-        const QByteArray bytes = ProjectFile::serialize(original);
+        const QByteArray bytes = ProjectFormat::serialize(original);
         QVERIFY(bytes.endsWith("\r\n\r\n"));
         QVERIFY(!bytes.contains("\n\n"));
         Project read;
         ProjectFile::clearProject(read);
-        QVERIFY(ProjectFile::deserialize(read, bytes).complete);
+        QVERIFY(ProjectFormat::deserialize(read, bytes).complete);
         QCOMPARE(test::snapshot(read), test::snapshot(original));
-        QCOMPARE(ProjectFile::serialize(read), bytes);
+        QCOMPARE(ProjectFormat::serialize(read), bytes);
     }
 
     // A "|" inside a value would split its line and shift every later field ("a|b.html|1|||"
@@ -226,14 +226,14 @@ private Q_SLOTS:
         Project expected;
         build(expected, QStringLiteral("%7C"), QStringLiteral("\u00a6"), QStringLiteral("&#124;"));
 
-        const QByteArray bytes = ProjectFile::serialize(original);
+        const QByteArray bytes = ProjectFormat::serialize(original);
         Project read;
         ProjectFile::clearProject(read);
-        QVERIFY(ProjectFile::deserialize(read, bytes).complete);
+        QVERIFY(ProjectFormat::deserialize(read, bytes).complete);
         QCOMPARE(test::snapshot(read), test::snapshot(expected));
         QVERIFY(bytes.contains("\r\npartner.example/a%7Cb.html|1\xa6|partner.example/links%7C.htm|"));
         // Read back and saved again, the file stays as it is.
-        QCOMPARE(ProjectFile::serialize(read), bytes);
+        QCOMPARE(ProjectFormat::serialize(read), bytes);
     }
 
     void projectWithoutMainSitesBeginsWithItsPageTexts()
@@ -241,12 +241,12 @@ private Q_SLOTS:
         Project p;
         ProjectFile::clearProject(p);
         p.setPageText(1, QString());
-        QVERIFY(ProjectFile::serialize(p).startsWith("HTML01:\r\nHTML02:Your link HTML will be "
+        QVERIFY(ProjectFormat::serialize(p).startsWith("HTML01:\r\nHTML02:Your link HTML will be "
                                                      "generate here."));
         // New leaves "http://" as the single post URL, so it is written.
-        QVERIFY(ProjectFile::serialize(p).contains("\r\nPOSTSINGLE:http://\r\n"));
+        QVERIFY(ProjectFormat::serialize(p).contains("\r\nPOSTSINGLE:http://\r\n"));
         p.setPostSingle(QString());
-        QVERIFY(!ProjectFile::serialize(p).contains("POSTSINGLE:"));
+        QVERIFY(!ProjectFormat::serialize(p).contains("POSTSINGLE:"));
     }
 
     // A line break inside a value would end its record early and turn the rest into a record of
@@ -265,7 +265,7 @@ private Q_SLOTS:
         p.setPageText(1, QStringLiteral("unix\nbreaks\rand\r\nwindows"));
         Project read;
         ProjectFile::clearProject(read);
-        QVERIFY(ProjectFile::deserialize(read, ProjectFile::serialize(p)).complete);
+        QVERIFY(ProjectFormat::deserialize(read, ProjectFormat::serialize(p)).complete);
         QCOMPARE(read.rules().count(), 0);
         QCOMPARE(read.linkingSites(1)->site(0).description,
                  QStringLiteral("one RULE:Global\u00a6Global\u00a6ExcludeString\u00a6"));
@@ -345,7 +345,7 @@ private Q_SLOTS:
         QFETCH(int, failedLine);
         Project p;
         ProjectFile::clearProject(p);
-        const ReadOutcome outcome = ProjectFile::deserialize(p, bytes);
+        const ReadOutcome outcome = ProjectFormat::deserialize(p, bytes);
         QCOMPARE(changedRecords(p), expected);
         QCOMPARE(outcome.complete, failedLine == 0);
         QCOMPARE(outcome.failedLine, failedLine);
@@ -398,7 +398,7 @@ private Q_SLOTS:
         }
         Project p;
         ProjectFile::clearProject(p);
-        const ReadOutcome outcome = ProjectFile::deserialize(p, bytes);
+        const ReadOutcome outcome = ProjectFormat::deserialize(p, bytes);
         QCOMPARE(p.linkingSiteListCount(), p.mainSiteCount() + 1);
         switch (kind) {
         case 1:

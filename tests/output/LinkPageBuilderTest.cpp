@@ -13,7 +13,7 @@ namespace {
 // Description", "RESULT:icon|Main|Remote|Status|No.|URL").
 bool loadLines(Project& project, const QStringList& lines)
 {
-    return ProjectFile::deserialize(project,
+    return ProjectFormat::deserialize(project,
                                     (lines.join(QStringLiteral("\r\n")) + "\r\n").toLatin1())
         .complete;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/Project.h"
-#include "model/ProjectFile.h"
+#include "model/ProjectFormat.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -14,7 +14,7 @@ inline bool loadOutputFixture(Project& project, const QString& name)
     const QByteArray bytes = readAll(QStringLiteral(CORVANE_TEST_DATA "/output/") + name);
     if (bytes.isEmpty())
         return false;
-    return ProjectFile::deserialize(project, bytes).complete;
+    return ProjectFormat::deserialize(project, bytes).complete;
 }
 
 inline QString outputFixturePath(const QString& name)

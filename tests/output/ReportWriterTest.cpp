@@ -1,6 +1,7 @@
 #include "output/ReportWriter.h"
 
 #include "OutputTestData.h"
+#include "model/ProjectFile.h"
 #include "scan/ScanStatistics.h"
 #include "support/TestRegistry.h"
 

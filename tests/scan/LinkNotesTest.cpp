@@ -1,6 +1,6 @@
 #include "scan/LinkNotes.h"
 #include "model/Project.h"
-#include "model/ProjectFile.h"
+#include "model/ProjectFormat.h"
 #include "model/ResultNotes.h"
 #include "output/JsonExport.h"
 #include "output/PartnerOutcome.h"
@@ -230,7 +230,7 @@ private Q_SLOTS:
 
         // The project file keeps them.
         Project reread;
-        QVERIFY(ProjectFile::deserialize(reread, ProjectFile::serialize(f.project)).complete);
+        QVERIFY(ProjectFormat::deserialize(reread, ProjectFormat::serialize(f.project)).complete);
         for (int row = 0; row < results.count(); ++row)
             QCOMPARE(reread.results().cell(row, ResultList::Notes), kExpectedNotes[row]);
     }
@@ -243,16 +243,16 @@ private Q_SLOTS:
         p.addList();
         p.results().appendEntry(
             {2, "mine.test", "a.test", "Direct Link", "001", "a.test/x", SiteColour::Blue});
-        const QByteArray bytes = ProjectFile::serialize(p);
+        const QByteArray bytes = ProjectFormat::serialize(p);
         QVERIFY(bytes.contains("\r\nRESULT:2|mine.test|a.test|Direct Link|001|a.test/x\r\n"));
         Project q;
-        QVERIFY(ProjectFile::deserialize(q, bytes).complete);
+        QVERIFY(ProjectFormat::deserialize(q, bytes).complete);
         QCOMPARE(q.results().cell(0, ResultList::Notes), QString());
-        QCOMPARE(ProjectFile::serialize(q), bytes);
+        QCOMPARE(ProjectFormat::serialize(q), bytes);
 
         p.results().appendEntry({2, "mine.test", "b.test", "Direct Link", "001", "b.test/",
                                  SiteColour::Blue, "nofollow; text \"B\""});
-        QVERIFY(ProjectFile::serialize(p).contains(
+        QVERIFY(ProjectFormat::serialize(p).contains(
             "\r\nRESULT:2|mine.test|b.test|Direct Link|001|b.test/|nofollow; text \"B\"\r\n"));
     }
 };

@@ -20,7 +20,7 @@ bool loadProjectFile(Project& project, const QString& path, QString* error)
     }
     const QByteArray bytes = file.readAll();
     ProjectFile::clearProject(project);
-    const ReadOutcome read = ProjectFile::deserialize(project, bytes);
+    const ReadOutcome read = ProjectFormat::deserialize(project, bytes);
     if (!read.complete) {
         *error = QStringLiteral("line ") + QString::number(read.failedLine)
                  + QStringLiteral(" of \"") + shown + QStringLiteral("\" could not be read");
@@ -32,7 +32,7 @@ bool loadProjectFile(Project& project, const QString& path, QString* error)
 bool saveProjectFile(const Project& project, const QString& path, QString* error)
 {
     const std::optional<FileWriteError> failed
-        = FileWrite::replace(path, ProjectFile::serialize(project));
+        = FileWrite::replace(path, ProjectFormat::serialize(project));
     if (!failed)
         return true;
     *error = QStringLiteral("cannot save \"") + QDir::toNativeSeparators(path)
