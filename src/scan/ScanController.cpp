@@ -286,7 +286,7 @@ void ScanController::advanceOnce()
         if (!site->isFinished())
             break;
         // Its turn has come only when no Linking Site before it is still to be started.
-        if (!m_plan.isEmpty() && m_plan.first().order < m_order.value(site))
+        if (!m_plan.isEmpty() && m_plan.first().order < site->order())
             break;
         if (site != m_handOn->announced()) {
             m_handOn->announce(site);
@@ -306,7 +306,7 @@ void ScanController::advanceOnce()
     }
     SiteScan* site = front();
     if (site != m_handOn->announced()
-        && (m_plan.isEmpty() || m_plan.first().order > m_order.value(site))) {
+        && (m_plan.isEmpty() || m_plan.first().order > site->order())) {
         m_handOn->announce(site);
         if (!isCurrent(generation))
             return;
@@ -325,14 +325,12 @@ void ScanController::startSites()
     QSet<QString> busyDomains;
     for (const SiteScan* site : std::as_const(m_sites)) {
         active += site->isFinished() ? 0 : 1;
-        busyDomains.insert(m_domain.value(site));
+        busyDomains.insert(site->domainKey());
     }
     for (int i = 0; i < m_plan.size() && i < lookAhead && active < parallel;) {
         const Planned planned = m_plan.at(i);
-        const LinkingSiteList* list = m_project.linkingSites(planned.mainSite);
-        const QString url = list ? list->url(planned.row - 1) : QString();
-        const QString domain = SiteScan::domainKeyOf(url);
-        const bool isFront = m_sites.isEmpty() || planned.order < m_order.value(m_sites.first());
+        const QString domain = SiteScan::domainKeyOf(m_project, planned.mainSite, planned.row);
+        const bool isFront = m_sites.isEmpty() || planned.order < m_sites.first()->order();
         // Two Linking Sites of one domain crawl each other's pages: the later one waits until
         // the earlier one's outcome is in, as one after the other they would.
         if (busyDomains.contains(domain)
@@ -344,13 +342,11 @@ void ScanController::startSites()
         m_plan.removeAt(i);
         busyDomains.insert(domain);
         auto* site = new SiteScan(m_project, m_settings, m_app, m_network, *m_hosts,
-                                  planned.mainSite, planned.row, this);
+                                  planned.mainSite, planned.row, planned.order, this);
         qsizetype at = 0;
-        while (at < m_sites.size() && m_order.value(m_sites.at(at)) < planned.order)
+        while (at < m_sites.size() && m_sites.at(at)->order() < planned.order)
             ++at;
         m_sites.insert(at, site);
-        m_order.insert(site, planned.order);
-        m_domain.insert(site, domain);
         connectSite(site);
         ++active;
         if (at == 0 && site != m_handOn->announced()) {
@@ -385,6 +381,13 @@ void ScanController::detach(SiteScan* site)
     m_handOn->unfollow(site);
 }
 
+void ScanController::discard(SiteScan* site)
+{
+    detach(site);
+    site->abort();
+    site->deleteLater();
+}
+
 void ScanController::release(SiteScan* site)
 {
     const quint64 generation = m_generation;
@@ -396,10 +399,7 @@ void ScanController::release(SiteScan* site)
     const int row = site->row();
 
     m_sites.removeOne(site);
-    m_order.remove(site);
-    m_domain.remove(site);
-    detach(site);
-    site->deleteLater();
+    discard(site);
     m_handOn->endTurn();
     const ScanState& st = m_project.state();
 
@@ -428,11 +428,7 @@ void ScanController::dropSites(int mainSite)
         if (site->mainSite() != mainSite)
             continue;
         m_sites.removeAt(i);
-        m_order.remove(site);
-        m_domain.remove(site);
-        detach(site);
-        site->abort();
-        site->deleteLater();
+        discard(site);
     }
     m_plan.removeIf([mainSite](const Planned& p) { return p.mainSite == mainSite; });
 }
@@ -487,14 +483,9 @@ void ScanController::Stop()
     Q_EMIT scanningChanged(false);
     st.iCurrentSite = 0;
     // A Linking Site interrupted records nothing; those after the front never had their turn.
-    for (SiteScan* site : std::as_const(m_sites)) {
-        detach(site);
-        site->abort();
-        site->deleteLater();
-    }
+    for (SiteScan* site : std::as_const(m_sites))
+        discard(site);
     m_sites.clear();
-    m_order.clear();
-    m_domain.clear();
     m_plan.clear();
     m_handOn->reset();
     Q_EMIT progressChanged(kProgressMaximum);

@@ -2,7 +2,6 @@
 
 #include "model/AppFolder.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -145,6 +144,8 @@ private:
     void connectSite(SiteScan* site);
     // Nothing the site sends reaches the scan any more.
     void detach(SiteScan* site);
+    // Detached, stopped and deleted later; the caller takes it out of m_sites.
+    void discard(SiteScan* site);
     void dropSites(int mainSite);
     void showInProgress();
     void onSiteFinished(SiteScan* site);
@@ -161,8 +162,6 @@ private:
     int m_watchdogMs = 1000;
     QList<Planned> m_plan;      // the Linking Sites not started yet, in project order
     QList<SiteScan*> m_sites;   // started and not yet released, in project order
-    QHash<const SiteScan*, int> m_order;
-    QHash<const SiteScan*, QString> m_domain;
     QStringList m_shownInProgress;
     bool m_skipMain = false;    // the front ends by Skip with skip type 1
     bool m_inAdvance = false;

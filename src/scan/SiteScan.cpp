@@ -22,7 +22,7 @@ const QString kPageLimitReached = QStringLiteral("Page limit reached");
 } // namespace
 
 SiteScan::SiteScan(Project& project, SettingsStore& settings, AppFolder app,
-                   NetworkContext& network, HostGate& hosts, int mainSite, int row,
+                   NetworkContext& network, HostGate& hosts, int mainSite, int row, int order,
                    QObject* parent)
     : QObject(parent),
       m_project(project),
@@ -30,6 +30,8 @@ SiteScan::SiteScan(Project& project, SettingsStore& settings, AppFolder app,
       m_hosts(hosts),
       m_mainSite(mainSite),
       m_row(row),
+      m_order(order),
+      m_domainKey(domainKeyOf(project, mainSite, row)),
       m_fetcher(new PageFetcher(m_desk, m_tally, network, this)),
       m_analyzer(new PageAnalyzer(m_desk, settings, m_tally, app, network, this))
 {
@@ -54,15 +56,14 @@ SiteScan::~SiteScan()
 {
     disconnect(m_fetcher, nullptr, this, nullptr);
     disconnect(m_analyzer, nullptr, this, nullptr);
-    m_desk.state().bScanRunning = false;
-    m_fetcher->closeAll();
-    m_analyzer->abort();
-    m_hosts.release(this);
+    abort();
 }
 
-QString SiteScan::domainKeyOf(const QString& linkingSiteUrl)
+QString SiteScan::domainKeyOf(const Project& project, int mainSite, int row)
 {
-    return UrlTools::LinkingSiteDomain(linkingSiteUrl.trimmed()).toLower();
+    const LinkingSiteList* list = project.linkingSites(mainSite);
+    const QString url = list ? list->url(row - 1) : QString();
+    return UrlTools::LinkingSiteDomain(url.trimmed()).toLower();
 }
 
 void SiteScan::followRules()
@@ -135,7 +136,8 @@ void SiteScan::takePage()
         st.lPageLimit = limit;
 
     ++st.lPagesTaken;
-    const bool limitReached = m_settings.isOn(SettingKey::chkAuto) && st.lPagesTaken > st.lPageLimit;
+    const bool limitReached = m_settings.isOn(SettingKey::chkAuto)
+        && st.lPagesTaken > st.lPageLimit;
     if (limitReached || m_desk.pageQueue().isEmpty()) {
         // Pages were left unread: whatever an earlier page said, the limit is why nothing was
         // found.
@@ -293,8 +295,8 @@ void SiteScan::onConnectionFailed(int slot, const QString& reason, const QString
     if (!isActive())
         return;
     const FetchSlot& f = m_fetcher->slot(slot);
-    m_desk.errors().appendEntry(
-        {detail.isEmpty() ? reason : reason + QStringLiteral(": ") + detail, f.strHost + f.strPath});
+    m_desk.errors().appendEntry({detail.isEmpty() ? reason : reason + QStringLiteral(": ") + detail,
+                                 f.strHost + f.strPath});
     m_desk.state().strProblem = reason;
     finish();
 }

@@ -31,16 +31,19 @@ class SiteScan final : public QObject
 
 public:
     // mainSite and row: 1-based positions in project. The Linking Site's row on the desk has the
-    // same number; its Main Site is the desk's Main Site 1.
+    // same number; its Main Site is the desk's Main Site 1. order: its place among the Linking
+    // Sites of the scan.
     SiteScan(Project& project, SettingsStore& settings, AppFolder app, NetworkContext& network,
-             HostGate& hosts, int mainSite, int row, QObject* parent = nullptr);
+             HostGate& hosts, int mainSite, int row, int order, QObject* parent = nullptr);
     ~SiteScan() override;
 
     int mainSite() const { return m_mainSite; }
     int row() const { return m_row; }
-    // The Linking Site's domain as the crawl compares it, lower case: two Linking Sites with the
-    // same one crawl each other's pages.
-    static QString domainKeyOf(const QString& linkingSiteUrl);
+    int order() const { return m_order; }
+    // The domain of the Linking Site at row of mainSite as the crawl compares it, lower case:
+    // two Linking Sites with the same one crawl each other's pages.
+    static QString domainKeyOf(const Project& project, int mainSite, int row);
+    const QString& domainKey() const { return m_domainKey; }
 
     // Copies what the Linking Site needs onto the desk and asks for its first page.
     // pageLimit: the page limit in force so far (kept when "cmbAdvance" is out of range).
@@ -68,7 +71,10 @@ public:
     // Its own row of the Linking Site list as the scan left it (colour, URL update).
     Record ownRow() const;
     // The last text it gave status-bar panel 1 to 4, shown again when its turn comes.
-    QString panelText(int panel) const { return panel >= 1 && panel <= 4 ? m_panels[panel] : QString(); }
+    QString panelText(int panel) const
+    {
+        return panel >= 1 && panel <= 4 ? m_panels[panel] : QString();
+    }
 
     Project& desk() { return m_desk; }
     const Project& desk() const { return m_desk; }
@@ -108,6 +114,8 @@ private:
     HostGate& m_hosts;
     const int m_mainSite;
     const int m_row;
+    const int m_order;
+    const QString m_domainKey;
     Project m_desk;
     ScanStatistics m_tally;
     PageFetcher* m_fetcher = nullptr;
