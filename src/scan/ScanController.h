@@ -77,6 +77,8 @@ public:
     bool isRunning() const;
     // Changes at every start and every stop.
     quint64 generation() const { return m_generation; }
+    // The scan of that generation is still running.
+    bool isCurrent(quint64 generation) const;
 
     // The Linking Sites in progress (finished ones waiting for their turn included), in project
     // order; the first is the front. Empty when no scan runs.
@@ -131,7 +133,6 @@ private:
         int row = 0;
         int order = 0; // the place of its outcome in the scan
     };
-    bool isCurrent(quint64 generation) const;
     void readFileTypes();
     void playCue(const QString& setting, const QString& file);
     // Releases finished fronts, starts Linking Sites up to the parallel limit, and stops when

@@ -22,11 +22,6 @@ SiteHandOn::SiteHandOn(Project& project, SettingsStore& settings, ScanStatistics
 {
 }
 
-bool SiteHandOn::isCurrent(quint64 generation) const
-{
-    return m_scan.isRunning() && generation == m_scan.generation();
-}
-
 void SiteHandOn::reset()
 {
     m_announced = nullptr;
@@ -102,16 +97,16 @@ void SiteHandOn::announce(SiteScan* site)
     if (!first) {
         if (mainSite != m_lastMain) {
             Q_EMIT mainSiteSelected(mainSite);
-            if (!isCurrent(generation))
+            if (!m_scan.isCurrent(generation))
                 return;
             m_statistics.CountScanEvent(ScanStatistics::MainSiteScanned);
         }
         Q_EMIT linkingSiteSelected(mainSite, site->row());
-        if (!isCurrent(generation))
+        if (!m_scan.isCurrent(generation))
             return;
         if (m_settings.isOn(SettingKey::chkAudioNext))
             Q_EMIT cueRequested(m_app.file(QStringLiteral("sounds/nextsearch.wav")));
-        if (!isCurrent(generation))
+        if (!m_scan.isCurrent(generation))
             return;
     }
     m_lastMain = mainSite;
@@ -126,7 +121,7 @@ void SiteHandOn::announce(SiteScan* site)
         mirrorState(site);
         for (int panel = 1; panel <= 4; ++panel) {
             Q_EMIT statusChanged(panel, site->panelText(panel));
-            if (!isCurrent(generation))
+            if (!m_scan.isCurrent(generation))
                 return;
         }
     }

@@ -56,7 +56,6 @@ Q_SIGNALS:
     void cueRequested(const QString& wavFile);
 
 private:
-    bool isCurrent(quint64 generation) const;
     // Hands the site's findings not yet handed on to the project; only the announced one's.
     void publish(SiteScan* site);
     void mirrorState(const SiteScan* site);
