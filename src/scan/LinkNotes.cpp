@@ -1,6 +1,7 @@
 #include "scan/LinkNotes.h"
 
 #include "model/ProjectField.h"
+#include "scan/ResponseHead.h"
 
 #include <QStringList>
 #include <QStringMatcher>
@@ -282,17 +283,8 @@ LinkNotes::Robots LinkNotes::readRobotsMeta(QStringView page)
 LinkNotes::Robots LinkNotes::readRobotsHeader(QStringView head)
 {
     Robots robots;
-    constexpr QStringView name(u"x-robots-tag:");
-    qsizetype start = 0;
-    while (start < head.size()) {
-        qsizetype end = head.indexOf(u'\n', start);
-        if (end < 0)
-            end = head.size();
-        const QStringView line = head.sliced(start, end - start).trimmed();
-        if (line.startsWith(name, Qt::CaseInsensitive))
-            addRobotsTokens(line.sliced(name.size()), robots);
-        start = end + 1;
-    }
+    for (const QStringView value : ResponseHead::fieldValues(head, u"X-Robots-Tag"))
+        addRobotsTokens(value, robots);
     return robots;
 }
 

@@ -253,13 +253,10 @@ bool PageFetcher::followToTls(int slot, const QString& head)
     const QStringList status = lines.value(0).split(u' ', Qt::SkipEmptyParts);
     if (status.size() < 2 || !moves.contains(status.at(1)))
         return false;
-    for (const QString& line : lines) {
-        if (!line.startsWith(QStringLiteral("Location:"), Qt::CaseInsensitive))
-            continue;
-        const QString target = line.mid(9).trimmed();
+    for (const QStringView target : ResponseHead::fieldValues(head, u"Location")) {
         if (!target.startsWith(kHttps, Qt::CaseInsensitive))
             return false;
-        QStringView host = QStringView(target).sliced(kHttps.size());
+        QStringView host = target.sliced(kHttps.size());
         for (const QChar end : {u'/', u'?', u'#', u':'}) {
             const qsizetype at = host.indexOf(end);
             if (at >= 0)
@@ -409,12 +406,13 @@ QString PageFetcher::CheckStatusLine(const QString& head, const QString& url)
 bool PageFetcher::retryLater(int slot, const QString& head)
 {
     Slot& s = m_slots.at(std::size_t(slot));
-    const int code = statusCode(head);
+    const int code = ResponseHead::statusCode(head);
     if ((code != 429 && code != 503) || s.retries >= kRetries)
         return false;
     ++s.retries;
     const qint64 timeout = std::max<qint64>(1, m_project.state().timeout);
-    const qint64 asked = retryAfterSeconds(head, QDateTime::currentDateTimeUtc());
+    const qint64 asked
+        = ResponseHead::retryAfterSeconds(head, QDateTime::currentDateTimeUtc());
     const qint64 seconds = std::min(asked >= 0 ? asked : qint64(kDefaultRetrySeconds), timeout);
     if (s.watchdog)
         s.watchdog->stop();

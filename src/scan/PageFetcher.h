@@ -7,7 +7,6 @@
 
 #include <array>
 
-class QDateTime;
 class QTcpSocket;
 class QTimer;
 
@@ -115,11 +114,6 @@ public:
     // else for any code from 400 up the code and the line's reason phrase ("429 Too Many
     // Requests"; the usual phrase when the line has none); an empty text for anything else.
     static QString statusProblem(const QString& head);
-    // The code of the head's status line, 0 when there is none.
-    static int statusCode(const QString& head);
-    // The wait a Retry-After header of the head asks for, in seconds; -1 when there is none
-    // that can be read (a number of seconds or an HTTP date).
-    static qint64 retryAfterSeconds(const QString& head, const QDateTime& now);
 
     // The request sent for a host and path, exactly.
     static QByteArray requestBytes(const QString& host, const QString& path,

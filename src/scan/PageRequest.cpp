@@ -4,13 +4,11 @@
 // sent for it, and the texts of the error statuses.
 
 #include "model/Windows1252.h"
+#include "scan/ResponseHead.h"
 #include "scan/UrlTools.h"
 
-#include <QDateTime>
 #include <QHash>
 #include <QUrl>
-
-#include <utility>
 
 namespace corvane {
 
@@ -147,22 +145,6 @@ QString PageFetcher::statusText(const QString& code)
 
 namespace {
 
-// The status line's code and what follows it, both without blanks around them; empty texts when
-// the head has no status line.
-std::pair<QString, QString> statusLineParts(const QString& head)
-{
-    const qsizetype lineEnd = head.indexOf(QStringLiteral("\r\n"));
-    const QStringView line = lineEnd >= 0 ? QStringView(head).first(lineEnd) : QStringView(head);
-    const qsizetype firstSpace = line.indexOf(u' ');
-    if (firstSpace < 0)
-        return {};
-    const QStringView rest = line.sliced(firstSpace + 1).trimmed();
-    const qsizetype nextSpace = rest.indexOf(u' ');
-    if (nextSpace < 0)
-        return {rest.toString(), {}};
-    return {rest.first(nextSpace).toString(), rest.sliced(nextSpace + 1).trimmed().toString()};
-}
-
 // The usual reason phrases of the error codes the fetcher's own table leaves out, for a status
 // line that gives none.
 QString usualPhrase(int code)
@@ -208,51 +190,20 @@ QString cleanPhrase(const QString& phrase)
 
 } // namespace
 
-int PageFetcher::statusCode(const QString& head)
-{
-    const QString code = statusLineParts(head).first;
-    if (code.size() != 3)
-        return 0;
-    for (const QChar c : code) {
-        if (c < u'0' || c > u'9')
-            return 0;
-    }
-    return code.toInt();
-}
-
 QString PageFetcher::statusProblem(const QString& head)
 {
-    const auto [code, phrase] = statusLineParts(head);
+    const auto [code, phrase] = ResponseHead::statusLine(head);
     if (code.isEmpty() || code == QStringLiteral("200"))
         return {};
     if (const QString text = statusText(code); !text.isEmpty())
         return text;
-    const int number = statusCode(head);
+    const int number = ResponseHead::statusCode(head);
     if (number < 400)
         return {};
     QString reason = cleanPhrase(phrase);
     if (reason.isEmpty())
         reason = usualPhrase(number);
     return reason.isEmpty() ? code : code + u' ' + reason;
-}
-
-qint64 PageFetcher::retryAfterSeconds(const QString& head, const QDateTime& now)
-{
-    const QStringList lines = head.split(QStringLiteral("\r\n"));
-    for (const QString& line : lines) {
-        if (!line.startsWith(QStringLiteral("Retry-After:"), Qt::CaseInsensitive))
-            continue;
-        const QString value = line.mid(12).trimmed();
-        bool isNumber = false;
-        const qint64 seconds = value.toLongLong(&isNumber);
-        if (isNumber)
-            return seconds < 0 ? -1 : seconds;
-        const QDateTime when = QDateTime::fromString(value, Qt::RFC2822Date);
-        if (!when.isValid())
-            return -1;
-        return std::max<qint64>(0, now.secsTo(when));
-    }
-    return -1;
 }
 
 } // namespace corvane

@@ -2,14 +2,72 @@
 
 #include "model/SettingsStore.h"
 
-#include <QList>
-#include <QStringView>
+#include <QDateTime>
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
 namespace corvane {
+
+std::pair<QString, QString> ResponseHead::statusLine(const QString& head)
+{
+    const qsizetype lineEnd = head.indexOf(QStringLiteral("\r\n"));
+    const QStringView line = lineEnd >= 0 ? QStringView(head).first(lineEnd) : QStringView(head);
+    const qsizetype firstSpace = line.indexOf(u' ');
+    if (firstSpace < 0)
+        return {};
+    const QStringView rest = line.sliced(firstSpace + 1).trimmed();
+    const qsizetype nextSpace = rest.indexOf(u' ');
+    if (nextSpace < 0)
+        return {rest.toString(), {}};
+    return {rest.first(nextSpace).toString(), rest.sliced(nextSpace + 1).trimmed().toString()};
+}
+
+int ResponseHead::statusCode(const QString& head)
+{
+    const QString code = statusLine(head).first;
+    if (code.size() != 3)
+        return 0;
+    for (const QChar c : code) {
+        if (c < u'0' || c > u'9')
+            return 0;
+    }
+    return code.toInt();
+}
+
+QList<QStringView> ResponseHead::fieldValues(QStringView head, QStringView name)
+{
+    QList<QStringView> values;
+    qsizetype start = 0;
+    while (start < head.size()) {
+        qsizetype end = head.indexOf(u'\n', start);
+        if (end < 0)
+            end = head.size();
+        const QStringView line = head.sliced(start, end - start);
+        if (line.size() > name.size() && line.startsWith(name, Qt::CaseInsensitive)
+            && line[name.size()] == u':')
+            values.append(line.sliced(name.size() + 1).trimmed());
+        start = end + 1;
+    }
+    return values;
+}
+
+qint64 ResponseHead::retryAfterSeconds(const QString& head, const QDateTime& now)
+{
+    const QList<QStringView> values = fieldValues(head, u"Retry-After");
+    if (values.isEmpty())
+        return -1;
+    const QString value = values.first().toString();
+    bool isNumber = false;
+    const qint64 seconds = value.toLongLong(&isNumber);
+    if (isNumber)
+        return seconds < 0 ? -1 : seconds;
+    const QDateTime when = QDateTime::fromString(value, Qt::RFC2822Date);
+    if (!when.isValid())
+        return -1;
+    return std::max<qint64>(0, now.secsTo(when));
+}
 
 // The number after the first blank of a header line, read the way the header reader always has:
 // leading digits only; 0 when there are none.
