@@ -88,7 +88,6 @@ void DownloadText::start(const QString& url, const QString& originHost)
     }
 
     m_redirects = 0;
-    m_current = target;
     m_deadline->start(int(std::min<qint64>(qint64(m_idleTimeoutMs) * kDeadlineFactor,
                                            std::numeric_limits<int>::max())));
     m_origin = originHost.isEmpty() ? target.host() : originHost;

@@ -1,10 +1,12 @@
 #include "scan/HostGate.h"
 
+#include "scan/UrlTools.h"
+
 namespace corvane {
 
 bool HostGate::take(const QString& host, const void* owner)
 {
-    const QString key = keyOf(host);
+    const QString key = UrlTools::HostKey(host);
     const auto held = m_owners.constFind(key);
     if (!key.isEmpty() && held != m_owners.cend() && held.value() != owner) {
         // Who waits holds nothing: two Linking Sites each waiting for the other's host would
@@ -30,14 +32,6 @@ void HostGate::release(const void* owner)
     m_owners.remove(held.value());
     m_held.erase(held);
     Q_EMIT released();
-}
-
-QString HostGate::keyOf(const QString& host)
-{
-    QString key = host.toLower();
-    if (key.startsWith(QStringLiteral("www.")))
-        key.remove(0, 4);
-    return key;
 }
 
 } // namespace corvane

@@ -18,11 +18,9 @@ public:
 
     // Takes the host for owner (an owner holds one host at a time: what it held before is given
     // up, also when the host is not to be had). False while another owner holds it; an empty
-    // host is always free.
+    // host is always free. Host names are compared as UrlTools::HostKey gives them.
     bool take(const QString& host, const void* owner);
     void release(const void* owner);
-    // Host names compared without letter case and without a leading "www.".
-    static QString keyOf(const QString& host);
 
 Q_SIGNALS:
     // A host was given up: whoever waits for one may try again.

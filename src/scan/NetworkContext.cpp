@@ -1,5 +1,7 @@
 #include "scan/NetworkContext.h"
 
+#include "scan/UrlTools.h"
+
 #include <QCoreApplication>
 #include <QHostInfo>
 #include <QMetaObject>
@@ -16,14 +18,6 @@ namespace {
 
 // Past this many hosts the bookings whose time has passed are forgotten.
 constexpr qsizetype kPacerPruneAt = 4096;
-
-QString hostKey(const QString& host)
-{
-    QString key = host.toLower();
-    if (key.startsWith(QStringLiteral("www.")))
-        key.remove(0, 4);
-    return key;
-}
 
 // A header value keeps to visible ASCII: whatever else a configured name holds could end the
 // header line or smuggle in another.
@@ -62,7 +56,7 @@ qint64 HostPacer::reserve(const QString& host, qint64 notBeforeMs)
         for (auto it = m_next.begin(); it != m_next.end();)
             it = it.value() <= now ? m_next.erase(it) : std::next(it);
     }
-    const QString key = hostKey(host);
+    const QString key = UrlTools::HostKey(host);
     const qint64 start = std::max({now, now + notBeforeMs, m_next.value(key, 0)});
     m_next.insert(key, start + m_intervalMs);
     return start - now;

@@ -40,7 +40,7 @@ public:
 
 private:
     QElapsedTimer m_clock;
-    QHash<QString, qint64> m_next; // lower-case host without "www." -> earliest next start
+    QHash<QString, qint64> m_next; // UrlTools::HostKey -> earliest next start
     int m_intervalMs = 0;
 };
 

@@ -31,15 +31,6 @@ const QString kHeadEnd = QStringLiteral("\r\n\r\n");
 constexpr quint16 kHttpPort = 80;
 constexpr quint16 kHttpsPort = 443;
 
-// What identifies a host for TLS: lower case, without a leading "www.".
-QString tlsKey(QStringView host)
-{
-    QString key = host.toString().toLower();
-    if (key.startsWith(QStringLiteral("www.")))
-        key.remove(0, 4);
-    return key;
-}
-
 } // namespace
 
 PageFetcher::PageFetcher(Project& project, ScanStatistics& statistics, NetworkContext& network,
@@ -89,7 +80,7 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
         return Start::Abandoned;
 
     if (u.tls)
-        m_tlsHosts.insert(tlsKey(u.strHost));
+        m_tlsHosts.insert(UrlTools::HostKey(u.strHost));
     s.connectHost = u.connectHost;
     s.retries = 0;
     scheduleConnect(slot, 0);
@@ -230,7 +221,7 @@ void PageFetcher::onSocketError(int slot, QTcpSocket* socket, int error)
 
 bool PageFetcher::isTlsHost(const QString& host) const
 {
-    return !m_tlsHosts.isEmpty() && m_tlsHosts.contains(tlsKey(host));
+    return !m_tlsHosts.isEmpty() && m_tlsHosts.contains(UrlTools::HostKey(host));
 }
 
 void PageFetcher::onTlsFailed(int slot, QTcpSocket* socket, const QString& reason,
@@ -263,9 +254,9 @@ bool PageFetcher::followToTls(int slot, const QString& head)
                 host = host.first(at);
         }
         const Slot& s = m_slots.at(std::size_t(slot));
-        if (tlsKey(host) != tlsKey(s.state.strHost))
+        if (UrlTools::HostKey(host) != UrlTools::HostKey(s.state.strHost))
             return false;
-        m_tlsHosts.insert(tlsKey(host));
+        m_tlsHosts.insert(UrlTools::HostKey(host));
         // The same page again, over TLS this time.
         if (FetchPage(slot) == Start::Failed)
             Q_EMIT connectionFailed(slot, QStringLiteral("TLS error"), m_lastProblem);

@@ -418,6 +418,14 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
     return out;
 }
 
+QString HostKey(QStringView host)
+{
+    QString key = host.toString().toLower();
+    if (key.startsWith(QStringLiteral("www.")))
+        key.remove(0, 4);
+    return key;
+}
+
 QString BareHost(const QString& url)
 {
     QString host = url;

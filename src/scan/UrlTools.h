@@ -30,6 +30,8 @@ QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDi
 bool HasOtherScheme(QStringView value);
 
 QString BareHost(const QString& url);
+// A host name as connections to it are told apart: lower case, without a leading "www.".
+QString HostKey(QStringView host);
 bool IsDirectLink(QStringView url, QStringView strMainSite);
 // IsDirectLink for many URLs against one Main Site: mainSite finds strMainSite, letter case
 // ignored (see mainSiteFinder).
