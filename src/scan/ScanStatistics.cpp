@@ -32,10 +32,15 @@ qint32 storedCount(const QString& text)
 }
 
 // Counters stop at their largest value instead of wrapping to negative numbers.
+void addCapped(qint32& counter, qint32 count)
+{
+    if (count > 0)
+        counter = count > kMax - counter ? kMax : counter + count;
+}
+
 void increment(qint32& counter)
 {
-    if (counter < kMax)
-        ++counter;
+    addCapped(counter, 1);
 }
 
 } // namespace
@@ -83,21 +88,17 @@ void ScanStatistics::CountPagesQueued(qint32 count)
 {
     if (count <= 0)
         return;
-    lPagesFound = count > kMax - lPagesFound ? kMax : lPagesFound + count;
+    addCapped(lPagesFound, count);
     Q_EMIT statisticsChanged();
 }
 
 void ScanStatistics::add(qint32 pagesScanned, qint32 pagesFound, qint32 linksFound)
 {
-    const auto addTo = [](qint32& counter, qint32 count) {
-        if (count > 0)
-            counter = count > kMax - counter ? kMax : counter + count;
-    };
-    addTo(lPagesScanned, pagesScanned);
-    addTo(lHistPagesScanned, pagesScanned);
-    addTo(lPagesFound, pagesFound);
-    addTo(lLinksFound, linksFound);
-    addTo(lHistLinksFound, linksFound);
+    addCapped(lPagesScanned, pagesScanned);
+    addCapped(lHistPagesScanned, pagesScanned);
+    addCapped(lPagesFound, pagesFound);
+    addCapped(lLinksFound, linksFound);
+    addCapped(lHistLinksFound, linksFound);
     if (m_settings && pagesScanned > 0)
         m_settings->WriteSetting(kHistPages, QString::number(lHistPagesScanned));
     if (m_settings && linksFound > 0)
