@@ -65,8 +65,9 @@ const char* const kScanHelp =
     "complete, stopped, summary {total, linksBack, missing, errors, notChecked}, statistics\n"
     "{mainSitesScanned, linkingSitesScanned, pagesScanned, pagesFound, linksFound},\n"
     "linkingSites [{main, linkingSite, mainSitePosition, row, verdict (linksBack, missing,\n"
-    "error, notChecked), statuses, reason, noValueLinksOnly, pages, seconds}], results [{main, remote, status,\n"
-    "number, url, notes, found, reason}] (the rows of the tab-delimited file) and errors [{error, url}].\n";
+    "error, notChecked), statuses, reason, noValueLinksOnly, pages, seconds}], results\n"
+    "[{main, remote, status, number, url, notes, found, reason}] (the rows of the\n"
+    "tab-delimited file) and errors [{error, url}].\n";
 
 namespace {
 
