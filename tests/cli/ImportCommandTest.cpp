@@ -50,6 +50,15 @@ class ImportCommandTest final : public QObject
 {
     Q_OBJECT
 
+    // import PROJECT --from-link-page http://www.mysite.com/links.htm --main 1
+    CliRun importLinkPage(NetworkContext& network) const
+    {
+        return runImport({m_project, QStringLiteral("--from-link-page"),
+                          QStringLiteral("http://www.mysite.com/links.htm"), QStringLiteral("--main"),
+                          QStringLiteral("1")},
+                         network);
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -105,10 +114,7 @@ private Q_SLOTS:
                        "<a href=\"http://partner.com/\">P</a> <a href=\"/home.htm\">H</a>\r\n"
                        "<a href=\"https://www.other.org/links.htm\">O</a>\r\n"
                        "<a href=\"https://www.mysite.com/about.htm\">A</a>\r\n");
-        const CliRun r = runImport({m_project, QStringLiteral("--from-link-page"),
-                                    QStringLiteral("http://www.mysite.com/links.htm"),
-                                    QStringLiteral("--main"), QStringLiteral("1")},
-                                   m_network);
+        const CliRun r = importLinkPage(m_network);
         m_network.setRoute({});
         QVERIFY2(r.status == 0, qPrintable(r.err));
         QCOMPARE(r.out, QStringLiteral("Found 2 link(s) on the link page; added 2 to Main Site 1\nSaved ")
@@ -128,10 +134,7 @@ private Q_SLOTS:
         m_network.setRoute(server.route());
         server.setPage(QStringLiteral("www.mysite.com"), QStringLiteral("/links.htm"),
                        "<a href=\"http://fonts.example/css?family=Roboto|Open+Sans\">F</a>\r\n");
-        const CliRun r = runImport({m_project, QStringLiteral("--from-link-page"),
-                                    QStringLiteral("http://www.mysite.com/links.htm"),
-                                    QStringLiteral("--main"), QStringLiteral("1")},
-                                   m_network);
+        const CliRun r = importLinkPage(m_network);
         m_network.setRoute({});
         QVERIFY2(r.status == 0, qPrintable(r.err));
         Project p;
@@ -165,10 +168,7 @@ private Q_SLOTS:
         else
             server.setPage(QStringLiteral("www.mysite.com"), QStringLiteral("/links.htm"), body, status);
         const QByteArray before = test::readAll(m_project);
-        const CliRun r = runImport({m_project, QStringLiteral("--from-link-page"),
-                                    QStringLiteral("http://www.mysite.com/links.htm"),
-                                    QStringLiteral("--main"), QStringLiteral("1")},
-                                   m_network);
+        const CliRun r = importLinkPage(m_network);
         m_network.setRoute({});
         QCOMPARE(r.status, 1);
         QVERIFY2(r.firstErrorLine().startsWith(QStringLiteral(
@@ -189,10 +189,7 @@ private Q_SLOTS:
                       test::TestWebServer::response("302 Found", "moved",
                                                     {"Location: http://192.168.1.1/links.htm"}));
         const QByteArray before = test::readAll(m_project);
-        const CliRun r = runImport({m_project, QStringLiteral("--from-link-page"),
-                                    QStringLiteral("http://www.mysite.com/links.htm"),
-                                    QStringLiteral("--main"), QStringLiteral("1")},
-                                   network);
+        const CliRun r = importLinkPage(network);
         QCOMPARE(r.status, 1);
         QCOMPARE(r.firstErrorLine(),
                  QStringLiteral("corvane-cli import: cannot read the link page "
@@ -215,10 +212,7 @@ private Q_SLOTS:
         const QByteArray before = test::readAll(m_project);
         QElapsedTimer clock;
         clock.start();
-        const CliRun r = runImport({m_project, QStringLiteral("--from-link-page"),
-                                    QStringLiteral("http://www.mysite.com/links.htm"),
-                                    QStringLiteral("--main"), QStringLiteral("1")},
-                                   network);
+        const CliRun r = importLinkPage(network);
         QCOMPARE(r.status, 130);
         QCOMPARE(r.firstErrorLine(),
                  QStringLiteral("corvane-cli import: interrupted by Ctrl+C while reading the link "

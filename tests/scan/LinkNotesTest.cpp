@@ -9,6 +9,7 @@
 #include "scan/NetworkContext.h"
 #include "scan/ScanController.h"
 #include "scan/ScanStatistics.h"
+#include "support/ScanRig.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
@@ -135,18 +136,10 @@ namespace {
 
 // Four partners of mine.test served by the test web server: a followed link, a nofollow link, a
 // sponsored link on a noindex page, a link that holds only an image.
-struct NotedPartners {
-    test::Sandbox box;
-    Project project;
-    ScanStatistics statistics{*box.settings};
-    NetworkContext network;
-    TestWebServer server;
-    ScanController scan{project, *box.settings, statistics, box.app, network};
+struct NotedPartners : test::ScanRig {
 
-    NotedPartners()
+    NotedPartners() : ScanRig(200)
     {
-        network.setRoute(server.route());
-        scan.setWatchdogInterval(200);
         box.settings->WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("2"));
         test::writeAll(box.file(QStringLiteral("filetypes.txt")), ".htm\r\n.html\r\n");
         project.mainSites().appendUrl(QStringLiteral("http://www.mine.test"));

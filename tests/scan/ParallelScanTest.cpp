@@ -5,6 +5,7 @@
 #include "scan/ScanController.h"
 #include "scan/ScanStatistics.h"
 #include "scan/SiteScan.h"
+#include "support/ScanRig.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
@@ -22,21 +23,13 @@ namespace {
 
 // One scan of a project of partners through the test web server, with ParallelSites set. The
 // servers answer late in different measures, so several at once finish out of project order.
-struct Run {
-    test::Sandbox box;
-    Project project;
-    ScanStatistics statistics{*box.settings};
-    NetworkContext network;
-    TestWebServer server;
-    ScanController scan{project, *box.settings, statistics, box.app, network};
+struct Run : test::ScanRig {
     int mostInProgress = 0;
 
-    explicit Run(int parallel)
+    // Ten watchdog "seconds" of 100 ms: a silent partner is given up after one real second,
+    // later than any other partner needs.
+    explicit Run(int parallel) : ScanRig(100)
     {
-        network.setRoute(server.route());
-        // Ten watchdog "seconds" of 100 ms: a silent partner is given up after one real second,
-        // later than any other partner needs.
-        scan.setWatchdogInterval(100);
         set("txtTimeout", "10");
         set("ParallelSites", QByteArray::number(parallel));
         set("chkAudioNext", "0");

@@ -5,6 +5,7 @@
 #include "scan/ResultRecorder.h"
 #include "scan/ScanStatistics.h"
 #include "scan/SiteScan.h"
+#include "support/ScanRig.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
@@ -28,13 +29,7 @@ namespace {
 // one second.
 constexpr int kTickMs = 100;
 
-struct ScanFixture {
-    test::Sandbox box;
-    Project project;
-    ScanStatistics statistics{*box.settings};
-    NetworkContext network;
-    TestWebServer server;
-    ScanController scan{project, *box.settings, statistics, box.app, network};
+struct ScanFixture : test::ScanRig {
     QStringList panels[5];
     QStringList messages;
     QStringList cues;
@@ -43,11 +38,9 @@ struct ScanFixture {
     int stopped = 0;
     int started = 0;
 
-    ScanFixture()
+    // A watchdog "second" of kTickMs: the timeouts below run in a fraction of real seconds.
+    ScanFixture() : ScanRig(kTickMs)
     {
-        network.setRoute(server.route());
-        // A watchdog "second" of kTickMs: the timeouts below run in a fraction of real seconds.
-        scan.setWatchdogInterval(kTickMs);
         box.settings->WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("1"));
         // One Linking Site at a time: these cases follow the scan request by request.
         box.settings->WriteSetting(QStringLiteral("ParallelSites"), QStringLiteral("1"));

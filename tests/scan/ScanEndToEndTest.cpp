@@ -2,6 +2,7 @@
 #include "scan/NetworkContext.h"
 #include "scan/ScanController.h"
 #include "scan/ScanStatistics.h"
+#include "support/ScanRig.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
@@ -22,22 +23,14 @@ namespace {
 // A whole scan of a small set of partner sites, served by the test web server under their own
 // host names: every page the crawl may ask for is defined, so any other request would show up as
 // an error row.
-struct PartnerSites {
-    test::Sandbox box;
-    Project project;
-    ScanStatistics statistics{*box.settings};
-    NetworkContext network;
-    TestWebServer server;
-    ScanController scan{project, *box.settings, statistics, box.app, network};
+struct PartnerSites : test::ScanRig {
 
     // Empty: only the Main Site, for a test's own partners.
     enum class Sites { Standard, None };
 
-    explicit PartnerSites(Sites sites = Sites::Standard)
+    // A watchdog "second" of 200 ms: a silent server ends its site in a fraction of the time.
+    explicit PartnerSites(Sites sites = Sites::Standard) : ScanRig(200)
     {
-        network.setRoute(server.route());
-        // A watchdog "second" of 200 ms: a silent server ends its site in a fraction of the time.
-        scan.setWatchdogInterval(200);
         box.settings->WriteSetting(QStringLiteral("txtTimeout"), QStringLiteral("2"));
         test::writeAll(box.file(QStringLiteral("filetypes.txt")),
                        ".htm\r\n.html\r\n.php\r\n\r\n.asp\r\n");

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "model/Project.h"
+#include "scan/NetworkContext.h"
+#include "scan/ScanController.h"
+#include "scan/ScanStatistics.h"
+#include "support/TestSupport.h"
+#include "support/TestWebServer.h"
+
+namespace corvane::test {
+
+// A project and a scan controller in a sandbox, with every connection of the scan routed to the
+// test web server under any host name. watchdogMs: the length of a watchdog "second", so the
+// idle timeouts of a test run in a fraction of real seconds.
+struct ScanRig {
+    Sandbox box;
+    Project project;
+    ScanStatistics statistics{*box.settings};
+    NetworkContext network;
+    TestWebServer server;
+    ScanController scan{project, *box.settings, statistics, box.app, network};
+
+    explicit ScanRig(int watchdogMs)
+    {
+        network.setRoute(server.route());
+        scan.setWatchdogInterval(watchdogMs);
+    }
+};
+
+} // namespace corvane::test
