@@ -33,6 +33,18 @@ QVBoxLayout* layoutOf(QWidget* group)
     return static_cast<QVBoxLayout*>(group->layout());
 }
 
+// A row of the group: "before [field] after", the field as narrow as its numbers.
+void addNumberRow(QWidget* group, const QString& before, QLineEdit* field, const QString& after)
+{
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(before, group));
+    row->addWidget(field);
+    if (!after.isEmpty())
+        row->addWidget(new QLabel(after, group));
+    row->addStretch(1);
+    layoutOf(group)->addLayout(row);
+}
+
 } // namespace
 
 OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPath, QWidget* parent)
@@ -86,42 +98,28 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
 
     QGroupBox* timeout = addGroup(this, left, QStringLiteral("fraTimeout"),
                                   tr("Timeout when pages don't respond:"));
-    auto* timeoutRow = new QHBoxLayout;
-    timeoutRow->addWidget(new QLabel(tr("After"), timeout));
     txtTimeout = addNumberField(timeout, QStringLiteral("txtTimeout"),
                                 QStringLiteral("txtTimeout"), QStringLiteral("txtTimeout"),
                                 QStringLiteral("60"));
     txtTimeout->setAccessibleName(tr("Timeout in seconds"));
-    timeoutRow->addWidget(txtTimeout);
-    timeoutRow->addWidget(new QLabel(tr("seconds"), timeout));
-    timeoutRow->addStretch(1);
-    layoutOf(timeout)->addLayout(timeoutRow);
+    addNumberRow(timeout, tr("After"), txtTimeout, tr("seconds"));
     // A partner may ask for a pause between requests; every fetcher of a scan keeps it.
-    auto* intervalRow = new QHBoxLayout;
-    intervalRow->addWidget(new QLabel(tr("Wait"), timeout));
     txtHostInterval = addNumberField(timeout, QStringLiteral("txtHostInterval"),
                                      QStringLiteral("HostInterval"), QStringLiteral("HostInterval"),
                                      QStringLiteral("0"));
     txtHostInterval->setAccessibleName(tr("Milliseconds between two requests to the same host"));
-    intervalRow->addWidget(txtHostInterval);
-    intervalRow->addWidget(
-        new QLabel(tr("milliseconds between two requests to the same host"), timeout));
-    intervalRow->addStretch(1);
-    layoutOf(timeout)->addLayout(intervalRow);
+    addNumberRow(timeout, tr("Wait"), txtHostInterval,
+                 tr("milliseconds between two requests to the same host"));
 
     QGroupBox* parallel =
         addGroup(this, left, QStringLiteral("fraParallel"), tr("Linking Sites at once:"));
-    auto* parallelRow = new QHBoxLayout;
-    parallelRow->addWidget(new QLabel(tr("Scan this many linking sites at once:"), parallel));
     txtParallelSites = addNumberField(parallel, QStringLiteral("txtParallelSites"),
                                       QStringLiteral("ParallelSites"),
                                       QStringLiteral("ParallelSites"), QStringLiteral("4"));
     txtParallelSites->setAccessibleName(tr("Linking Sites scanned at once"));
     txtParallelSites->setToolTip(tr("1 to 32. Results come out in project order all the same; "
                                     "a server never gets two connections at once."));
-    parallelRow->addWidget(txtParallelSites);
-    parallelRow->addStretch(1);
-    layoutOf(parallel)->addLayout(parallelRow);
+    addNumberRow(parallel, tr("Scan this many linking sites at once:"), txtParallelSites, {});
 
     QGroupBox* logging = addGroup(this, left, QStringLiteral("fraLogging"), tr("Logging:"));
     addCheckBox(logging, QStringLiteral("chkLog"),
@@ -134,16 +132,11 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
                    "project."));
     addCheckBox(automation, QStringLiteral("chkAutoSave"),
                 tr("Autosave project every 5 minutes while scanning"));
-    auto* minutesRow = new QHBoxLayout;
-    minutesRow->addWidget(new QLabel(tr("Every"), automation));
     txtAutoSave = addNumberField(automation, QStringLiteral("txtAutoSave"),
                                  QStringLiteral("txtAutoSave"), QStringLiteral("txtAutosave"),
                                  QStringLiteral("5"));
     txtAutoSave->setAccessibleName(tr("Autosave minutes"));
-    minutesRow->addWidget(txtAutoSave);
-    minutesRow->addWidget(new QLabel(tr("minutes while scanning"), automation));
-    minutesRow->addStretch(1);
-    layoutOf(automation)->addLayout(minutesRow);
+    addNumberRow(automation, tr("Every"), txtAutoSave, tr("minutes while scanning"));
     left->addStretch(1);
 
     QGroupBox* types =
