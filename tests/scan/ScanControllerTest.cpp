@@ -187,11 +187,7 @@ private Q_SLOTS:
         f.addMain(QStringLiteral("mine.test"), {"a1.test/missing.htm"});
         f.scan.StartScan();
         QTRY_VERIFY(!f.running());
-        QStringList rows;
-        for (int r = 0; r < f.project.errors().count(); ++r)
-            rows.append(f.project.errors().entry(r).error + " | "
-                        + f.project.errors().entry(r).url);
-        QCOMPARE(rows, errors);
+        QCOMPARE(f.errors(), errors);
         QCOMPARE(f.outcomes(), QStringList{outcome});
         QCOMPARE(f.statistics.lPagesScanned, pagesCounted);
     }
@@ -203,9 +199,7 @@ private Q_SLOTS:
         f.addMain(QStringLiteral("mine.test"), {"a1.test", "a2.test"});
         f.scan.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
-        QCOMPARE(f.project.errors().count(), 1);
-        QCOMPARE(f.project.errors().entry(0).error, QStringLiteral("Timeout"));
-        QCOMPARE(f.project.errors().entry(0).url, QStringLiteral("a1.test"));
+        QCOMPARE(f.errors(), QStringList{"Timeout | a1.test"});
         QCOMPARE(f.outcomes().first(),
                  QStringLiteral("a1.test | None Found (Timeout) | 000 | a1.test"));
         QVERIFY(f.panels[4].contains(QStringLiteral("1 of 1 seconds")));
@@ -334,10 +328,7 @@ private Q_SLOTS:
         f.scan.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
         QCOMPARE(f.outcomes(), QStringList{outcome});
-        QStringList rows;
-        for (int r = 0; r < f.project.errors().count(); ++r)
-            rows.append(f.project.errors().entry(r).error + " | " + f.project.errors().entry(r).url);
-        QCOMPARE(rows, errors);
+        QCOMPARE(f.errors(), errors);
         QCOMPARE(f.server.requests().size(), requests);
         QStringList shown;
         for (const QString& text : std::as_const(f.panels[1])) {
@@ -362,9 +353,7 @@ private Q_SLOTS:
         f.addMain(QStringLiteral("mine.test"), {"a1.test", "a2.test"});
         f.scan.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
-        QCOMPARE(f.project.errors().count(), 1);
-        QCOMPARE(f.project.errors().entry(0).error, QStringLiteral("Timeout"));
-        QCOMPARE(f.project.errors().entry(0).url, QStringLiteral("a1.test"));
+        QCOMPARE(f.errors(), QStringList{"Timeout | a1.test"});
         QCOMPARE(f.outcomes(), (QStringList{"a1.test | None Found (Timeout) | 000 | a1.test",
                                             "a2.test | None Found | 000 | a2.test"}));
         // The idle count never reached the timeout: the deadline ended the page, long before
@@ -420,10 +409,7 @@ private Q_SLOTS:
         f.scan.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
         QCOMPARE(f.requestedHosts(), QStringList{"partner.example/"} + requested);
-        QStringList rows;
-        for (int r = 0; r < f.project.errors().count(); ++r)
-            rows.append(f.project.errors().entry(r).error + " | " + f.project.errors().entry(r).url);
-        QCOMPARE(rows, errors);
+        QCOMPARE(f.errors(), errors);
         // Every request names the program, the redirect download's as the fetcher's.
         for (const TestWebServer::Request& r : f.server.requests())
             QVERIFY2(r.raw.contains("\r\nUser-Agent: Corvane/9.8 (+http://www.corvane.example)\r\n"),

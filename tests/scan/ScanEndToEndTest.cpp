@@ -147,13 +147,6 @@ struct PartnerSites : test::ScanRig {
         }
         return rows;
     }
-    QStringList errors() const
-    {
-        QStringList rows;
-        for (int r = 0; r < project.errors().count(); ++r)
-            rows.append(project.errors().entry(r).error + " | " + project.errors().entry(r).url);
-        return rows;
-    }
     // "url colour" of every Linking Site of Main Site k.
     QStringList sites(int k) const
     {

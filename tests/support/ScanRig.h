@@ -25,6 +25,15 @@ struct ScanRig {
         network.setRoute(server.route());
         scan.setWatchdogInterval(watchdogMs);
     }
+
+    // The error list as "error | url" rows.
+    QStringList errors() const
+    {
+        QStringList rows;
+        for (int r = 0; r < project.errors().count(); ++r)
+            rows.append(project.errors().entry(r).error + " | " + project.errors().entry(r).url);
+        return rows;
+    }
 };
 
 } // namespace corvane::test
