@@ -49,14 +49,24 @@ bool IsDomainLink(QStringView url, QStringView strMainSite);
 // with, and the test against it.
 QString MainSiteDomain(QStringView strMainSite);
 bool IsDomainLinkOf(QStringView url, QStringView domain);
-// linkingSiteUrl: the text of the current Linking Site's row.
+// The host a URL (with or without scheme) names, as connections and the crawl's scope compare
+// hosts: lower case, without user info, port or trailing dots, an international name in its
+// ASCII (punycode) form. "evil.example/partner.example/" names evil.example.
+QString UrlHost(QStringView url);
+// The site a host belongs to: its registrable domain by the Public Suffix List
+// ("shop.partner.co.uk" gives "partner.co.uk"); an IP address, a one-label name or a public
+// suffix itself stands for that host alone.
+QString RegistrableDomain(const QString& host);
+// Whether url is a page of the Linking Site whose row reads linkingSiteUrl: its host is the
+// Linking Site's registrable domain or a subdomain of it, at a label boundary. So partner
+// "blog.partner.co.uk" takes in "www.partner.co.uk" but not "bbc.co.uk", "bignews.example" or
+// "partner.co.uk.evil.example". A Linking Site on an address or a one-label name takes in that
+// host only.
 bool IsInLinkingSite(const QString& url, const QString& linkingSiteUrl);
 // IsInLinkingSite in two steps, so a caller testing many URLs against one Linking Site derives
 // the site's domain once: the domain the test compares with, and the test against it.
 QString LinkingSiteDomain(QStringView linkingSiteUrl);
 bool IsInLinkingSiteDomain(QStringView url, QStringView domain);
-// The same test with the domain's search prepared once: finder finds domain, letter case ignored.
-bool IsInLinkingSiteDomain(QStringView url, QStringView domain, const QStringMatcher& finder);
 
 // True when the path names an existing normal (not hidden) file, its name compared ignoring case.
 bool xfileExists(const QString& path);

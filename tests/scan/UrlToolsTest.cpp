@@ -301,18 +301,42 @@ private Q_SLOTS:
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("linkingSite");
         QTest::addColumn<bool>("expected");
-        QTest::newRow("page of the site") << "www.partner.com/a/x.htm"
-                                          << "www.partner.com/links.htm" << true;
-        QTest::newRow("other sub-domain of the site") << "shop.partner.com/"
-                                                      << "http://www.partner.com" << true;
-        QTest::newRow("ignores case") << "WWW.PARTNER.COM/x"
-                                      << "partner.com" << true;
-        QTest::newRow("site contains the url") << "partner"
-                                               << "www.partner.com" << true;
-        QTest::newRow("other site") << "www.example.com/"
-                                    << "www.partner.com" << false;
-        QTest::newRow("country suffix takes in the whole suffix") << "www.anyone.co.uk/x"
-                                                                  << "www.partner.co.uk" << true;
+        const auto row = [](const char* name, const char* url, const char* site, bool in) {
+            QTest::newRow(name) << QString::fromUtf8(url) << QString::fromUtf8(site) << in;
+        };
+        row("page of the site", "www.partner.com/a/x.htm", "www.partner.com/links.htm", true);
+        row("other subdomain", "shop.partner.com/", "http://www.partner.com", true);
+        row("the bare domain", "partner.com/x", "https://blog.partner.com/", true);
+        row("ignores case", "WWW.PARTNER.COM/x", "partner.com", true);
+        row("with scheme", "https://partner.com/x", "partner.com", true);
+        row("trailing dot", "www.partner.com./x", "partner.com", true);
+        row("port", "partner.com:8080/x", "partner.com", true);
+        row("other site", "www.example.com/", "www.partner.com", false);
+        row("a site containing the name", "www.bignews.test/", "news.test", false);
+        row("a site ending in the name", "bignews.test/", "www.news.test", false);
+        row("the name as a subdomain elsewhere", "partner.test.evil.test/", "partner.test", false);
+        row("the name in the path", "evil.test/partner.test/", "partner.test", false);
+        row("the name as user info", "partner.test@evil.test/x", "partner.test", false);
+        row("user info before the site", "someone@www.partner.test/x", "partner.test", true);
+        row("an address with the name in the path", "169.254.169.254/partner.test/x.html",
+            "partner.test", false);
+        row("a part of the name", "partner", "www.partner.com", false);
+        row("country suffix: same site", "www.partner.co.uk/x", "blog.partner.co.uk", true);
+        row("country suffix: shop", "shop.partner.co.uk/", "blog.partner.co.uk", true);
+        row("country suffix: other site", "bbc.co.uk/", "blog.partner.co.uk", false);
+        row("country suffix itself", "co.uk/", "blog.partner.co.uk", false);
+        row("private suffix: other user", "other.github.io/", "partner.github.io", false);
+        row("private suffix: same user", "www.partner.github.io/", "partner.github.io", true);
+        row("address: same", "10.0.0.5/x", "http://10.0.0.5/links.htm", true);
+        row("address: other", "10.0.0.6/x", "10.0.0.5", false);
+        row("address: no subdomains", "a.10.0.0.5/x", "10.0.0.5", false);
+        row("one label: same", "intranet/x", "http://intranet/", true);
+        row("one label: no subdomains", "www.intranet/x", "intranet", false);
+        row("IDN in Unicode, site in punycode", "www.bücher.example/x", "xn--bcher-kva.example",
+            true);
+        row("IDN in punycode, site in Unicode", "xn--bcher-kva.example/x", "bücher.example", true);
+        row("IDN look-alike", "xn--bcher-kva.example.evil.test/", "bücher.example", false);
+        row("empty site", "partner.com/", "", false);
     }
     void inLinkingSite()
     {
