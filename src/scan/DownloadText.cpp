@@ -97,28 +97,44 @@ void DownloadText::start(const QString& url, const QString& originHost)
 void DownloadText::checkThenRequest(const QUrl& target)
 {
     const quint64 generation = m_generation;
-    if (m_origin.compare(target.host(), Qt::CaseInsensitive) == 0) {
-        request(target, generation);
-        return;
-    }
     m_refusalPending = true;
-    m_network.checkRedirect(m_origin, target.host(), this,
-                            [this, generation, target](bool allowed) {
-                                if (generation != m_generation || !m_refusalPending)
-                                    return;
-                                m_refusalPending = false;
-                                if (allowed)
-                                    request(target, generation);
-                                else
-                                    fail(kRefusedRedirect, target.toString());
-                            });
+    m_network.checkTarget(m_origin, target.host(), this,
+                          [this, generation, target](const QList<QHostAddress>& allowed,
+                                                     bool refused) {
+                              if (generation != m_generation || !m_refusalPending)
+                                  return;
+                              m_refusalPending = false;
+                              if (refused)
+                                  fail(kRefusedRedirect, target.toString());
+                              else if (allowed.isEmpty() && !m_network.route().isSet())
+                                  fail(QStringLiteral("Host not found"));
+                              else
+                                  request(target, allowed.value(0), generation);
+                          });
 }
 
-void DownloadText::request(const QUrl& target, quint64 generation)
+void DownloadText::request(const QUrl& target, const QHostAddress& address, quint64 generation)
 {
     if (generation != m_generation)
         return;
-    QNetworkRequest request(target);
+    // The connection goes to the address that was checked, not to whatever a second lookup of
+    // the name would give: the URL names the address, the Host header and the TLS server name
+    // (sent and verified) the host. Through the route's proxy the proxy connects by name.
+    QUrl wire = target;
+    const bool pinned = !address.isNull() && !m_network.route().isSet();
+    if (pinned) {
+        wire.setHost(address.protocol() == QAbstractSocket::IPv6Protocol
+                         ? u'[' + address.toString() + u']'
+                         : address.toString());
+    }
+    QNetworkRequest request(wire);
+    if (pinned) {
+        QByteArray host = target.host(QUrl::FullyEncoded).toLatin1();
+        if (target.port() >= 0)
+            host += ':' + QByteArray::number(target.port());
+        request.setRawHeader(QByteArrayLiteral("Host"), host);
+        request.setPeerVerifyName(target.host());
+    }
     request.setHeader(QNetworkRequest::UserAgentHeader, m_network.userAgent());
     // Always from the server: no cached copy here, and caches on the way are told so too.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
@@ -215,7 +231,7 @@ void DownloadText::onReplyFinished()
     const QVariant location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
     if (error == QNetworkReply::NoError && location.isValid() && result.httpStatus >= 300
         && result.httpStatus < 400) {
-        const QUrl next = reply->url().resolved(location.toUrl());
+        const QUrl next = m_current.resolved(location.toUrl());
         detachReply();
         m_body.clear();
         followRedirect(next);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -34,7 +35,8 @@ struct DownloadResult {
 // previous.
 //
 // Redirects are followed as long as they stay http or https, do not step down from https to
-// http, and do not lead from a public host to a private address (kRefusedRedirect). A body larger
+// http, and do not lead from a public host to a private address (kRefusedRedirect); every request
+// goes to an address that was checked so, also the first and one to the same host on another port. A body larger
 // than kBodyCap is cut there: the rest is not read, the first kBodyCap bytes are the text and the
 // result is marked truncated. A transfer that is silent for the idle timeout, or not finished
 // after kDeadlineFactor times it, fails with "Timeout".
@@ -76,8 +78,10 @@ Q_SIGNALS:
     void finished(const corvane::DownloadResult& result);
 
 private:
-    void request(const QUrl& target, quint64 generation);
-    // Requests target once the address check lets it (m_origin's class against target's).
+    // Requests target from address (when one is given).
+    void request(const QUrl& target, const QHostAddress& address, quint64 generation);
+    // Requests target once the address check lets it (m_origin's class against target's), from
+    // the address the check approved.
     void checkThenRequest(const QUrl& target);
     void followRedirect(const QUrl& next);
     // Ends the running download with a failure of its own.

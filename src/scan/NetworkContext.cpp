@@ -36,17 +36,6 @@ QByteArray headerSafe(const QString& text, bool blanksAllowed)
     return out;
 }
 
-bool allPrivate(const QList<QHostAddress>& addresses)
-{
-    return !addresses.isEmpty()
-        && std::all_of(addresses.begin(), addresses.end(), NetworkContext::isPrivateAddress);
-}
-
-bool anyPrivate(const QList<QHostAddress>& addresses)
-{
-    return std::any_of(addresses.begin(), addresses.end(), NetworkContext::isPrivateAddress);
-}
-
 } // namespace
 
 qint64 HostPacer::reserve(const QString& host, qint64 notBeforeMs)
@@ -112,6 +101,12 @@ QByteArray NetworkContext::userAgentFor(const QString& product, const QString& v
     return agent;
 }
 
+bool NetworkContext::allPrivate(const QList<QHostAddress>& addresses)
+{
+    return !addresses.isEmpty()
+        && std::all_of(addresses.begin(), addresses.end(), NetworkContext::isPrivateAddress);
+}
+
 bool NetworkContext::isPrivateAddress(const QHostAddress& address)
 {
     QHostAddress a = address;
@@ -135,7 +130,12 @@ bool NetworkContext::isPrivateAddress(const QHostAddress& address)
 
 void NetworkContext::poseHost(const QString& host, const QHostAddress& address)
 {
-    m_posed.insert(host.toLower(), address);
+    poseHost(host, QList<QHostAddress>{address});
+}
+
+void NetworkContext::poseHost(const QString& host, const QList<QHostAddress>& addresses)
+{
+    m_posed.insert(host.toLower(), addresses);
 }
 
 void NetworkContext::lookUpHost(const QString& host, QObject* context,
@@ -148,7 +148,7 @@ void NetworkContext::lookUpHost(const QString& host, QObject* context,
     if (const QHostAddress literal(name); !literal.isNull())
         known = {literal};
     else if (const auto posed = m_posed.constFind(name.toLower()); posed != m_posed.constEnd())
-        known = {posed.value()};
+        known = posed.value();
     else if (m_route.isSet())
         known = {QHostAddress(m_route.host)};
     if (!known.isEmpty() || name.isEmpty()) {
@@ -160,24 +160,36 @@ void NetworkContext::lookUpHost(const QString& host, QObject* context,
         name, context, [done = std::move(done)](const QHostInfo& info) { done(info.addresses()); });
 }
 
-void NetworkContext::checkRedirect(const QString& originHost, const QString& targetHost,
-                                   QObject* context, std::function<void(bool allowed)> done)
+void NetworkContext::checkTarget(const QString& originHost, const QString& targetHost,
+                                 QObject* context,
+                                 std::function<void(const QList<QHostAddress>&, bool)> done)
 {
     QPointer<NetworkContext> self(this);
     QPointer<QObject> receiver(context);
-    lookUpHost(
-        originHost, context,
-        [self, receiver, targetHost, done = std::move(done)](const QList<QHostAddress>& origin) {
-            if (allPrivate(origin)) {
-                done(true);
-                return;
-            }
-            if (!self || !receiver)
-                return;
-            self->lookUpHost(targetHost, receiver, [done](const QList<QHostAddress>& target) {
-                done(!anyPrivate(target));
-            });
+    const auto judge = [done](bool originLocal, const QList<QHostAddress>& target) {
+        QList<QHostAddress> allowed;
+        for (const QHostAddress& address : target) {
+            if (originLocal || !isPrivateAddress(address))
+                allowed.append(address);
+        }
+        done(allowed, !target.isEmpty() && allowed.isEmpty());
+    };
+    if (originHost.compare(targetHost, Qt::CaseInsensitive) == 0) {
+        lookUpHost(targetHost, context, [judge](const QList<QHostAddress>& target) {
+            judge(allPrivate(target), target);
         });
+        return;
+    }
+    lookUpHost(originHost, context,
+               [self, receiver, targetHost, judge](const QList<QHostAddress>& origin) {
+                   if (!self || !receiver)
+                       return;
+                   const bool originLocal = allPrivate(origin);
+                   self->lookUpHost(targetHost, receiver,
+                                    [judge, originLocal](const QList<QHostAddress>& target) {
+                                        judge(originLocal, target);
+                                    });
+               });
 }
 
 } // namespace corvane

@@ -69,18 +69,23 @@ public:
 
     // Loopback, private (10/8, 172.16/12, 192.168/16, fc00::/7), link-local or unspecified.
     static bool isPrivateAddress(const QHostAddress& address);
+    // Some addresses, and every one private: a host of an intranet (or of a test).
+    static bool allPrivate(const QList<QHostAddress>& addresses);
     // Calls done, on a later turn of the event loop and only while context lives, with the
     // addresses host stands for (none when it cannot be resolved). With a route set, a host is
     // where the route leads (a loopback address) unless a test posed it somewhere else.
     void lookUpHost(const QString& host, QObject* context,
                     std::function<void(const QList<QHostAddress>&)> done);
-    // Whether a redirect from originHost may lead to targetHost: not from a public host to a
-    // private address. A host whose every address is private may redirect within that class; one
-    // that cannot be resolved counts as public. done is called as by lookUpHost.
-    void checkRedirect(const QString& originHost, const QString& targetHost, QObject* context,
-                       std::function<void(bool allowed)> done);
-    // Tests only: the address checks take host as standing for address.
+    // The addresses of targetHost that a request named by originHost's page (or a redirect from
+    // there) may go to: every one when each address of originHost is private (an intranet, a
+    // test), else only the public ones. An origin that cannot be resolved counts as public.
+    // refused is true when targetHost has addresses but none may be used; allowed is empty and
+    // refused false when targetHost cannot be resolved. done is called as by lookUpHost.
+    void checkTarget(const QString& originHost, const QString& targetHost, QObject* context,
+                     std::function<void(const QList<QHostAddress>& allowed, bool refused)> done);
+    // Tests only: the address checks take host as standing for the addresses, in this order.
     void poseHost(const QString& host, const QHostAddress& address);
+    void poseHost(const QString& host, const QList<QHostAddress>& addresses);
 
     const NetworkRoute& route() const { return m_route; }
     // Also points the manager's proxy at the route.
@@ -107,7 +112,7 @@ private:
     bool m_ignoreSslErrors = false;
     QByteArray m_userAgent;
     HostPacer m_pacer;
-    QHash<QString, QHostAddress> m_posed; // lower-case host -> address
+    QHash<QString, QList<QHostAddress>> m_posed; // lower-case host -> addresses
 };
 
 } // namespace corvane

@@ -30,6 +30,7 @@ const QString kHttps = QStringLiteral("https://");
 const QString kHeadEnd = QStringLiteral("\r\n\r\n");
 constexpr quint16 kHttpPort = 80;
 constexpr quint16 kHttpsPort = 443;
+const QString kRefusedPrivate = QStringLiteral("Refused: private address");
 
 } // namespace
 
@@ -113,6 +114,12 @@ void PageFetcher::scheduleConnect(int slot, qint64 notBeforeMs)
     s.wait->start(int(std::min<qint64>(wait, std::numeric_limits<int>::max())));
 }
 
+void PageFetcher::setSiteHost(const QString& host)
+{
+    m_siteHost = host.toLower();
+    m_siteLocal.reset();
+}
+
 void PageFetcher::connectNow(int slot)
 {
     Slot& s = m_slots.at(std::size_t(slot));
@@ -125,8 +132,81 @@ void PageFetcher::connectNow(int slot)
     s.state.iIdleSeconds = 0;
     s.seconds = 0;
     s.connected = false;
+    s.addresses.clear();
+    // A name that takes long to resolve is silence like any other: the watchdog runs already.
     watchdog(slot)->start(m_watchdogMs);
 
+    const quint64 attempt = ++s.attempt;
+    const QString host = s.connectHost.toLower();
+    const QString site = m_siteHost.isEmpty() ? host : m_siteHost;
+    const auto stillWanted = [this, slot, attempt] {
+        return scanRunning() && m_slots.at(std::size_t(slot)).attempt == attempt;
+    };
+    // The host's addresses are looked up once, checked, and the connection goes to a checked
+    // address: a second lookup could answer otherwise.
+    const auto withAddresses = [this, slot, host, stillWanted](bool siteLocal) {
+        m_network.lookUpHost(host, this, [this, slot, siteLocal, stillWanted](
+                                             const QList<QHostAddress>& addresses) {
+            if (stillWanted())
+                connectToChecked(slot, addresses, siteLocal);
+        });
+    };
+    if (m_siteLocal || site == host) {
+        if (m_siteLocal) {
+            withAddresses(*m_siteLocal);
+            return;
+        }
+        m_network.lookUpHost(host, this, [this, slot, site, stillWanted](
+                                             const QList<QHostAddress>& addresses) {
+            if (!stillWanted())
+                return;
+            const bool local = NetworkContext::allPrivate(addresses);
+            if (!m_siteHost.isEmpty() && site == m_siteHost && !addresses.isEmpty())
+                m_siteLocal = local;
+            connectToChecked(slot, addresses, local);
+        });
+        return;
+    }
+    m_network.lookUpHost(site, this, [this, site, stillWanted, withAddresses](
+                                         const QList<QHostAddress>& siteAddresses) {
+        if (!stillWanted())
+            return;
+        // A Linking Site whose name cannot be resolved counts as public.
+        const bool local = NetworkContext::allPrivate(siteAddresses);
+        if (!siteAddresses.isEmpty())
+            m_siteLocal = local;
+        withAddresses(local);
+    });
+}
+
+void PageFetcher::connectToChecked(int slot, const QList<QHostAddress>& addresses, bool siteLocal)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    if (addresses.isEmpty()) {
+        if (s.watchdog)
+            s.watchdog->stop();
+        Q_EMIT connectionFailed(slot, QStringLiteral("Host not found"), QString());
+        return;
+    }
+    // A public Linking Site leads nowhere inside: none of its pages, whatever their names
+    // resolve to, is fetched from a private address.
+    for (const QHostAddress& address : addresses) {
+        if (siteLocal || !NetworkContext::isPrivateAddress(address))
+            s.addresses.append(address);
+    }
+    if (s.addresses.isEmpty()) {
+        if (s.watchdog)
+            s.watchdog->stop();
+        Q_EMIT pageRefused(slot, kRefusedPrivate);
+        return;
+    }
+    openConnection(slot);
+}
+
+void PageFetcher::openConnection(int slot)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    const QHostAddress address = s.addresses.takeFirst();
     const QString connectHost = s.connectHost;
     const bool tls = isTlsHost(s.state.strHost);
     QTcpSocket* socket = nullptr;
@@ -163,8 +243,8 @@ void PageFetcher::connectNow(int slot)
     connect(socket, &QTcpSocket::readyRead, this, [this, slot, socket] { onData(slot, socket); });
     connect(socket, &QTcpSocket::disconnected, this,
             [this, slot, socket] { onClosed(slot, socket); });
-    // A connection the system refuses at once ends the Linking Site at once; one that gets no
-    // answer is left to the watchdog.
+    // A connection the system refuses at once ends the Linking Site at once (once no other
+    // address of the host is left to try); one that gets no answer is left to the watchdog.
     connect(socket, &QAbstractSocket::errorOccurred, this,
             [this, slot, socket](QAbstractSocket::SocketError error) {
                 onSocketError(slot, socket, int(error));
@@ -173,20 +253,20 @@ void PageFetcher::connectNow(int slot)
     s.request = requestBytes(connectHost, s.state.strPath, m_network.userAgent());
     if (tls) {
         // The server's name is sent and its certificate checked against it, wherever the
-        // connection goes.
+        // connection goes; an address given as text is not looked up again.
         auto* ssl = static_cast<QSslSocket*>(socket);
         const NetworkRoute& route = m_network.tlsRoute();
         if (route.isSet())
             ssl->connectToHostEncrypted(route.host, route.port, connectHost);
         else
-            ssl->connectToHostEncrypted(connectHost, kHttpsPort);
+            ssl->connectToHostEncrypted(address.toString(), kHttpsPort, connectHost);
         return;
     }
     const NetworkRoute& route = m_network.route();
     if (route.isSet())
         socket->connectToHost(route.host, route.port);
     else
-        socket->connectToHost(connectHost, kHttpPort);
+        socket->connectToHost(address, kHttpPort);
 }
 
 void PageFetcher::onSocketError(int slot, QTcpSocket* socket, int error)
@@ -213,9 +293,13 @@ void PageFetcher::onSocketError(int slot, QTcpSocket* socket, int error)
     }
     if (reason.isEmpty())
         return;
+    dropSocket(s);
+    if (!s.addresses.isEmpty()) {
+        openConnection(slot);
+        return;
+    }
     if (s.watchdog)
         s.watchdog->stop();
-    dropSocket(s);
     Q_EMIT connectionFailed(slot, reason, QString());
 }
 
@@ -455,6 +539,8 @@ bool PageFetcher::isWatchdogArmed(int slot) const
 
 void PageFetcher::dropSocket(Slot& s)
 {
+    // A lookup still under way belongs to the connection dropped here.
+    ++s.attempt;
     if (!s.socket)
         return;
     QTcpSocket* socket = s.socket;

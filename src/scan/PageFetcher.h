@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
 
 #include <array>
+#include <optional>
 
 class QTcpSocket;
 class QTimer;
@@ -121,6 +124,12 @@ public:
     // Milliseconds between two requests to the same host (the scan's "HostInterval"); the pause
     // is kept by the network context's pacer, shared by every fetcher of the scan.
     void setHostInterval(int milliseconds);
+    // The host of the Linking Site whose pages this fetcher fetches. When it stands on a public
+    // address, no page is fetched from a private one (loopback, private, link-local, unique
+    // local, unspecified): such a page gives pageRefused. A Linking Site whose every address is
+    // private (an intranet, a test) may fetch from any. Without one, each page's own host is
+    // its site.
+    void setSiteHost(const QString& host);
     // A new scan: no host is known to need TLS.
     void forgetTlsHosts() { m_tlsHosts.clear(); }
     bool isTlsHost(const QString& host) const;
@@ -133,6 +142,9 @@ Q_SIGNALS:
     // "Certificate error" or "TLS error" with detail saying what went wrong. The connection is
     // closed and the watchdog disarmed.
     void connectionFailed(int slot, const QString& reason, const QString& detail);
+    // The page's host has only addresses a page of this Linking Site may not be fetched from:
+    // reason is "Refused: private address". Nothing was sent; the watchdog is disarmed.
+    void pageRefused(int slot, const QString& reason);
     // One watchdog second passed without data; idleSeconds is the slot's count so far.
     void idleTicked(int slot, int idleSeconds);
     // The page kept trickling in past kDeadlineFactor times the idle timeout: the connection is
@@ -150,6 +162,8 @@ private:
         QTimer* wait = nullptr; // the pause before the request (host interval, retry)
         QByteArray request;
         QString connectHost;
+        QList<QHostAddress> addresses; // checked addresses still to try, in the resolver's order
+        quint64 attempt = 0;           // tells a lookup's answer whether it is still wanted
         qsizetype headSearchFrom = 0;
         int retries = 0;
         int seconds = 0; // watchdog seconds since the connection was opened
@@ -159,7 +173,12 @@ private:
     bool scanRunning() const;
     // Opens the slot's connection once the pacer lets it, at the earliest after notBeforeMs.
     void scheduleConnect(int slot, qint64 notBeforeMs);
+    // Looks up the page's host (and the Linking Site's, once), then connects to a checked
+    // address.
     void connectNow(int slot);
+    void connectToChecked(int slot, const QList<QHostAddress>& addresses, bool siteLocal);
+    // Opens the connection to the next checked address of the slot.
+    void openConnection(int slot);
     void onSocketError(int slot, QTcpSocket* socket, int error);
     // A 429 or 503 answer with retries left: the page is asked again after the wait it names.
     bool retryLater(int slot, const QString& head);
@@ -181,6 +200,8 @@ private:
     std::array<Slot, kSlotCount> m_slots;
     QString m_lastProblem;
     QSet<QString> m_tlsHosts; // lower case, without "www."
+    QString m_siteHost;       // lower case, ACE form
+    std::optional<bool> m_siteLocal; // every address of the site's host is private
     int m_watchdogMs = 1000;
 };
 

@@ -40,6 +40,7 @@ SiteScan::SiteScan(Project& project, SettingsStore& settings, AppFolder app,
     connect(m_fetcher, &PageFetcher::idleTicked, this, &SiteScan::onIdleTicked);
     connect(m_fetcher, &PageFetcher::deadlinePassed, this, &SiteScan::timeOut);
     connect(m_fetcher, &PageFetcher::connectionFailed, this, &SiteScan::onConnectionFailed);
+    connect(m_fetcher, &PageFetcher::pageRefused, this, &SiteScan::onPageRefused);
     connect(m_fetcher, &PageFetcher::pageFetched, this, &SiteScan::onPageFetched);
     connect(m_analyzer, &PageAnalyzer::statusChanged, this, &SiteScan::statusChanged);
     connect(m_analyzer, &PageAnalyzer::cueRequested, this, &SiteScan::cueRequested);
@@ -108,6 +109,7 @@ void SiteScan::start(qint32 pageLimit, int watchdogMs)
     st.lPageLimit = pageLimit;
     st.timeout = ScanController::readTimeout(m_settings);
     m_fetcher->setWatchdogInterval(watchdogMs);
+    m_fetcher->setSiteHost(PageFetcher::splitUrl(st.strLinkingSite).connectHost);
     m_analyzer->resetForScan();
     m_desk.pageQueue().enqueue(st.strLinkingSite);
     st.bScanRunning = true;
@@ -299,6 +301,21 @@ void SiteScan::onConnectionFailed(int slot, const QString& reason, const QString
                                  f.strHost + f.strPath});
     m_desk.state().strProblem = reason;
     finish();
+}
+
+void SiteScan::onPageRefused(int slot, const QString& reason)
+{
+    if (!isActive())
+        return;
+    const FetchSlot& f = m_fetcher->slot(slot);
+    m_desk.errors().appendEntry({reason, f.strHost + f.strPath});
+    // The Linking Site's own page is never refused (a site on private addresses may fetch from
+    // them); any other refused page is passed over like one that cannot be fetched.
+    if (m_desk.state().lPagesTaken <= 1) {
+        failPage(reason);
+        return;
+    }
+    nextPage();
 }
 
 void SiteScan::onIdleTicked(int slot, int idleSeconds)

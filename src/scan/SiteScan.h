@@ -101,6 +101,7 @@ private:
     void failPage(const QString& reason);
     void onPageFetched(const corvane::FetchedPage& page, const QString& body);
     void onAnalysisFinished(int slot, quint64 generation, PageAnalyzer::Continuation next);
+    void onPageRefused(int slot, const QString& reason);
     void onIdleTicked(int slot, int idleSeconds);
     // The page of the slot is given up as silent (or as trickling past its deadline): an error
     // row "Timeout" and the site ends.

@@ -403,6 +403,51 @@ private Q_SLOTS:
         }
     }
 
+    // The download connects to the address it checked, never to what a second lookup of the
+    // name would give: a posed name (which no resolver knows) is reached at its posed address,
+    // under its own name; a name with a public and a loopback address, asked for by a public
+    // origin, never reaches the loopback service.
+    void connectsToTheCheckedAddress_data()
+    {
+        QTest::addColumn<QList<QHostAddress>>("addresses");
+        QTest::addColumn<QString>("origin");
+        QTest::addColumn<bool>("reached");
+        const QHostAddress loopback(QStringLiteral("127.0.0.1"));
+        const QHostAddress testNet(QStringLiteral("192.0.2.1"));
+        QTest::newRow("a private name, a private origin")
+            << QList<QHostAddress>{loopback} << QString() << true;
+        QTest::newRow("public and loopback, a public origin")
+            << QList<QHostAddress>{loopback, testNet} << QStringLiteral("public.example") << false;
+        QTest::newRow("public and loopback, the name itself")
+            << QList<QHostAddress>{loopback, testNet} << QString() << false;
+    }
+    void connectsToTheCheckedAddress()
+    {
+        QFETCH(QList<QHostAddress>, addresses);
+        QFETCH(QString, origin);
+        QFETCH(bool, reached);
+        test::TestWebServer server;
+        server.setPage(QStringLiteral("named.example"), QStringLiteral("/page"), "named");
+        NetworkContext network;
+        network.poseHost(QStringLiteral("public.example"), QHostAddress(QStringLiteral("192.0.2.9")));
+        network.poseHost(QStringLiteral("named.example"), addresses);
+        DownloadText download(network);
+        download.setIdleTimeout(300);
+        QSignalSpy spy(&download, &DownloadText::finished);
+        const QString url = QStringLiteral("http://named.example:%1/page").arg(server.port());
+        download.start(url, origin);
+        QVERIFY(spy.wait(10000));
+        const DownloadResult result = spy.first().first().value<DownloadResult>();
+        if (reached) {
+            QCOMPARE(result.text, QStringLiteral("named"));
+            QCOMPARE(server.requests().value(0).hostHeader,
+                     QByteArray("named.example:") + QByteArray::number(server.port()));
+        } else {
+            QVERIFY(!result.ok());
+            QCOMPARE(server.connectionCount(), 0);
+        }
+    }
+
     void addressClasses_data()
     {
         QTest::addColumn<QString>("address");

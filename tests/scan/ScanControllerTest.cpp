@@ -416,6 +416,56 @@ private Q_SLOTS:
                      r.raw.constData());
     }
 
+    // The pages a public partner links to are fetched from public addresses only, whatever the
+    // road: a subdomain of the partner whose name resolves to loopback is refused with an error
+    // row and the crawl goes on; a name with a public and a private address is fetched from the
+    // public one. A partner on private addresses (an intranet) fetches its pages as before.
+    void pagesOfAPublicPartnerStayPublic_data()
+    {
+        QTest::addColumn<bool>("partnerPublic");
+        QTest::addColumn<QStringList>("requested");
+        QTest::addColumn<QStringList>("errors");
+        QTest::newRow("public partner")
+            << true
+            << QStringList{"partner.example/", "mixed.partner.example/b.htm",
+                           "www.partner.example/c.htm"}
+            << QStringList{"Refused: private address | inside.partner.example/a.htm"};
+        QTest::newRow("partner on a private address")
+            << false
+            << QStringList{"partner.example/", "inside.partner.example/a.htm",
+                           "mixed.partner.example/b.htm", "www.partner.example/c.htm"}
+            << QStringList{};
+    }
+    void pagesOfAPublicPartnerStayPublic()
+    {
+        QFETCH(bool, partnerPublic);
+        QFETCH(QStringList, requested);
+        QFETCH(QStringList, errors);
+        ScanFixture f;
+        const QHostAddress loopback(QStringLiteral("127.0.0.1"));
+        if (partnerPublic)
+            f.network.poseHost(QStringLiteral("partner.example"),
+                               QHostAddress(QStringLiteral("203.0.113.7")));
+        f.network.poseHost(QStringLiteral("inside.partner.example"), loopback);
+        f.network.poseHost(QStringLiteral("mixed.partner.example"),
+                           {loopback, QHostAddress(QStringLiteral("198.51.100.4"))});
+        f.network.poseHost(QStringLiteral("www.partner.example"),
+                           QHostAddress(QStringLiteral("203.0.113.7")));
+        f.server.setPage(QStringLiteral("partner.example"), QStringLiteral("/"),
+                         "<a href=\"http://inside.partner.example/a.htm\">A</a>"
+                         "<a href=\"http://mixed.partner.example/b.htm\">B</a>"
+                         "<a href=\"http://www.partner.example/c.htm\">C</a>");
+        f.server.setPage(QStringLiteral("www.partner.example"), QStringLiteral("/c.htm"),
+                         "<a href=\"http://mine.test/\">Mine</a>");
+        f.addMain(QStringLiteral("mine.test"), {"partner.example"});
+        f.scan.StartScan();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
+        QCOMPARE(f.requestedHosts(), requested);
+        QCOMPARE(f.errors(), errors);
+        QCOMPARE(f.outcomes(),
+                 QStringList{"partner.example | Direct Link | 001 | www.partner.example/c.htm"});
+    }
+
     // "HostInterval" spaces two requests to one host, every fetcher of the scan alike.
     void hostIntervalSpacesRequestsToOneHost()
     {
