@@ -7,7 +7,9 @@
 #include "scan/LinkNotes.h"
 #include "scan/PageText.h"
 #include "scan/RedirectFollower.h"
+#include "scan/PageFetcher.h"
 #include "scan/ScanStatistics.h"
+#include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
 
 #include <algorithm>
@@ -107,6 +109,7 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
     const qsizetype count = text.hrefs().size();
     qsizetype redirectFrom = -1; // the first line with "href=" from the marker's line on
     LinkNotes notes(text.body(), page.head);
+    const FetchedPage base = baseOf(text, page);
     if (enoughLinks()) {
         if (marker >= 0 && marker < text.firstLineEnd())
             redirectFrom = 0;
@@ -118,11 +121,11 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
                 redirectFrom = k;
                 break;
             }
-            // A link inside a comment is no link.
-            if (text.hrefs().at(k).inComment)
+            // A link inside a comment is no link, nor is the page's base.
+            if (text.hrefs().at(k).inComment || text.hrefs().at(k).inBase)
                 continue;
-            if (!examineLink(text, text.rest(k, end), text.hrefs().at(k).at, notes, page, followAll,
-                             epoch)) {
+            if (!examineLink(text, text.rest(k, end), text.hrefs().at(k).at, notes, page, base,
+                             followAll, epoch)) {
                 m_newPages.clear();
                 return;
             }
@@ -151,9 +154,32 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
                             redirectOutcome ? Continuation::AdvanceSite : Continuation::NextPage);
 }
 
+FetchedPage PageAnalyzer::baseOf(const PageText& text, const FetchedPage& page)
+{
+    FetchedPage base = page;
+    const qsizetype k = text.baseHref();
+    if (k < 0)
+        return base;
+    const std::optional<QStringView> cut = HrefValue::cut(text.rest(k, text.lineEnd(k)));
+    if (!cut)
+        return base;
+    QString value = LinkNotes::decodeEntities(*cut);
+    if (const qsizetype hash = value.indexOf(u'#'); hash >= 0)
+        value.truncate(hash);
+    if (value.isEmpty() || UrlTools::HasOtherScheme(value))
+        return base;
+    // The base may itself be relative: to the page.
+    const UrlSplit u = PageFetcher::splitUrl(UrlTools::ResolveLink(value, page.strHost, page.strCurDir));
+    if (u.ok()) {
+        base.strHost = u.strHost;
+        base.strCurDir = u.strCurDir;
+    }
+    return base;
+}
+
 bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, qsizetype hrefAt,
-                               LinkNotes& notes, const FetchedPage& page, bool followAll,
-                               quint64 epoch)
+                               LinkNotes& notes, const FetchedPage& page, const FetchedPage& base,
+                               bool followAll, quint64 epoch)
 {
     const auto record = [&](const QString& status) {
         return recordLink(status, notes.notesFor(hrefAt), page, epoch);
@@ -161,14 +187,21 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, qsizetype
     std::optional<QStringView> value = HrefValue::cut(rest);
     if (!value)
         return true;
+    // Character references are read as a browser reads them: "&amp;" is "&", "&#47;" is "/".
+    QString decoded;
+    if (value->contains(u'&')) {
+        decoded = LinkNotes::decodeEntities(*value);
+        value = QStringView(decoded);
+    }
     // The fragment goes before anything looks at the value: a value that is only one names no page.
     const qsizetype hash = value->indexOf(u'#');
     if (hash >= 0)
         value = value->first(hash);
     if (value->isEmpty())
         return true;
-    const LinkClassifier::Verdict verdict
-        = m_classifier.classify(*value, text.folded(*value), page, followAll);
+    const QString foldedCopy = decoded.isNull() ? QString() : TextSearch::caseFolded(*value);
+    const LinkClassifier::Verdict verdict = m_classifier.classify(
+        *value, decoded.isNull() ? text.folded(*value) : QStringView(foldedCopy), base, followAll);
     ScanState& st = m_project.state();
     const SiteFinders& sites = siteFinders();
     switch (verdict.kind) {
@@ -191,7 +224,7 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, qsizetype
     // A page past the queue's bound is not remembered either: should the page limit be raised
     // meanwhile, a later page can still queue it.
     if (!m_known.contains(url, key)
-        && UrlTools::IsInLinkingSiteDomain(url, sites.linkingSiteDomain, sites.linkingSiteFinder)) {
+        && UrlTools::IsInLinkingSiteDomain(url, sites.linkingSiteDomain)) {
         if (m_project.pageQueue().count() + m_newPages.size() < m_queueBound) {
             ++st.lPagesKnown;
             m_newPages.append(url);
@@ -221,7 +254,6 @@ const PageAnalyzer::SiteFinders& PageAnalyzer::siteFinders()
     if (linkingSite != m_sites.linkingSite || m_sites.linkingSite.isNull()) {
         m_sites.linkingSite = linkingSite;
         m_sites.linkingSiteDomain = UrlTools::LinkingSiteDomain(linkingSite);
-        m_sites.linkingSiteFinder = QStringMatcher(m_sites.linkingSiteDomain, Qt::CaseInsensitive);
     }
     return m_sites;
 }

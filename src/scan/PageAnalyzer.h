@@ -91,8 +91,13 @@ private:
     // The link of one line that starts with "href=" (rest: what follows it). Returns false when
     // the analysis must end silently (the scan stopped or moved on while a signal was handled).
     // hrefAt: where the "href=" stands in the page, for the notes of a recorded link.
+    // base: the page as its relative links are resolved against (its <base href>, if any).
     bool examineLink(const PageText& text, QStringView rest, qsizetype hrefAt, LinkNotes& notes,
-                     const FetchedPage& page, bool followAll, quint64 epoch);
+                     const FetchedPage& page, const FetchedPage& base, bool followAll,
+                     quint64 epoch);
+    // The page with the host and directory its relative links resolve against: those of its
+    // first <base href> outside comments (itself resolved against the page), else its own.
+    static FetchedPage baseOf(const PageText& text, const FetchedPage& page);
     // Hands the pages found since the last call to the page queue and the statistics. Returns
     // false when the analysis must end silently.
     bool flushNewPages(quint64 epoch);
@@ -110,7 +115,6 @@ private:
         QString mainSiteDomain;
         QString linkingSite;
         QString linkingSiteDomain;
-        QStringMatcher linkingSiteFinder;
     };
     const SiteFinders& siteFinders();
     void dropWaitingWork();

@@ -12,6 +12,13 @@ namespace {
 // The blanks after "href=" go in passes of eight, seven, ... one blank, each pass at most once per
 // attribute: together at most 36 of them.
 constexpr int kMaxDroppedBlanks = 36;
+// How far back the start of an attribute's tag is looked for.
+constexpr qsizetype kTagReach = 2048;
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
 
 } // namespace
 
@@ -26,19 +33,46 @@ PageText::PageText(QString body) : m_body(std::move(body)), m_folded(TextSearch:
         at = end >= 0 ? find(m_body, u"<!--", end + 3) : -1;
     }
     auto comment = m_comments.cbegin();
-    qsizetype at = find(m_folded, u"href=");
-    while (at >= 0) {
+    bool baseSeen = false;
+    for (qsizetype at = find(m_folded, u"href"); at >= 0; at = find(m_folded, u"href", at + 4)) {
+        // Blanks may stand around the "=", as in any attribute.
+        qsizetype equals = at + 4;
+        while (equals < m_body.size() && isBlank(m_body.at(equals)))
+            ++equals;
+        if (equals >= m_body.size() || m_body.at(equals) != u'=')
+            continue;
         while (comment != m_comments.cend() && comment->second <= at)
             ++comment;
         const bool inComment = comment != m_comments.cend() && comment->first <= at;
-        qsizetype value = at + 5;
+        qsizetype value = equals + 1;
         for (int blanks = 0;
-             value < m_body.size() && blanks < kMaxDroppedBlanks && m_body.at(value) == u' ';
+             value < m_body.size() && blanks < kMaxDroppedBlanks && isBlank(m_body.at(value));
              ++blanks)
             ++value;
-        m_hrefs.append({at, value, inComment});
-        at = find(m_folded, u"href=", value);
+        const bool base = tagIsBase(at);
+        if (base && !inComment && !baseSeen) {
+            baseSeen = true;
+            m_base = m_hrefs.size();
+        }
+        m_hrefs.append({at, value, inComment, base});
+        at = value - 4;
     }
+}
+
+bool PageText::tagIsBase(qsizetype at) const
+{
+    // The tag the attribute stands in begins at the nearest "<" before it (with no ">" between).
+    const qsizetype from = std::max<qsizetype>(0, at - kTagReach);
+    for (qsizetype i = at - 1; i >= from; --i) {
+        const QChar c = m_folded.at(i);
+        if (c == u'>')
+            return false;
+        if (c == u'<') {
+            const QStringView tag = QStringView(m_folded).sliced(i + 1);
+            return tag.startsWith(u"base") && tag.size() > 4 && isBlank(tag.at(4));
+        }
+    }
+    return false;
 }
 
 bool PageText::mentions(QStringView part) const

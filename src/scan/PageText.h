@@ -8,9 +8,9 @@
 
 namespace corvane {
 
-// A page as the analysis reads it. There is no HTML parser: every "href=" (any letter case) is
-// taken to start a line of its own, with up to 36 blanks after its "=" dropped, and lines also end
-// at CR LF, a lone CR or a lone LF. The text is kept as it came; the rewriting is described by
+// A page as the analysis reads it. There is no HTML parser: every "href=" (any letter case, blanks
+// allowed around the "=") is taken to start a line of its own, with up to 36 blanks after its "="
+// dropped, and lines also end at CR LF, a lone CR or a lone LF. The text is kept as it came; the rewriting is described by
 // where each "href=" stands and where its value starts. The searches that ignore letter case are
 // made in a case-folded copy of the page, made once.
 class PageText
@@ -20,12 +20,15 @@ public:
         qsizetype at = 0;    // the "href=" in the text
         qsizetype value = 0; // what follows it once the blanks after it are gone
         bool inComment = false; // inside "<!--" ... "-->": not a link
+        bool inBase = false;    // the attribute of a <base> tag: the page's base, not a link
     };
 
     explicit PageText(QString body);
 
     const QString& body() const { return m_body; }
     const QList<Href>& hrefs() const { return m_hrefs; }
+    // The href of the page's first <base> outside comments, or -1.
+    qsizetype baseHref() const { return m_base; }
 
     // Whether the text holds part, letter case ignored.
     bool mentions(QStringView part) const;
@@ -50,10 +53,12 @@ public:
 
 private:
     qsizetype lineBreakIn(qsizetype from, qsizetype to) const;
+    bool tagIsBase(qsizetype hrefAt) const;
 
     QString m_body;
     QString m_folded;
     QList<Href> m_hrefs;
+    qsizetype m_base = -1;
     // Where the comments ("<!--" to "-->", or to the end when one is not closed) start and end.
     QList<std::pair<qsizetype, qsizetype>> m_comments;
 };

@@ -194,8 +194,12 @@ private Q_SLOTS:
                                             << "\r\nhref=x";
         QTest::newRow("the 37th stays") << "href=" + QString(37, u' ') + "x"
                                         << "\r\nhref= x";
-        QTest::newRow("blank before the equals sign: untouched") << "<a href = 'x'>"
-                                                                 << "<a href = 'x'>";
+        QTest::newRow("blanks around the equals sign go") << "<a href = 'x'>"
+                                                          << "<a \r\nhref='x'>";
+        QTest::newRow("tabs and a line break") << "<a href\t=\n'x'>"
+                                               << "<a \r\nhref='x'>";
+        QTest::newRow("a longer attribute name is none") << "<link hreflang=en href=x>"
+                                                         << "<link hreflang=en \r\nhref=x>";
     }
     void everyHrefStartsALine()
     {
@@ -239,13 +243,14 @@ private Q_SLOTS:
 
         QTest::newRow("spellings, letter cases, relative and absolute")
             << "<a href=\"page.htm\">P</a>\r\n<A HREF='../up.html'>U</A>\r\n<a href=/root.php>R</a>"
-               "<a href = \"spaced.htm\">no</a><a href=   \"after.htm\">A</a>\r\n"
+               "<a href = \"spaced.htm\">S</a><a href=   \"after.htm\">A</a>\r\n"
                "<a Href=\"HTTP://WWW.Partner.test/b.htm\">B</a><a href=\"http://partner.test/c.asp?x=1\">C</a>"
                "<a href=\"page.htm\">again</a><a href=\"PAGE.HTM\">upper</a>"
                "<a href=\"http://elsewhere.test/x.htm\">out</a>"
             << none << none
             << QStringList{"partner.test/links/page.htm", "partner.test/up.html",
-                           "partner.test/root.php",       "partner.test/links/after.htm",
+                           "partner.test/root.php",       "partner.test/links/spaced.htm",
+                           "partner.test/links/after.htm",
                            "WWW.Partner.test/b.htm",      "partner.test/c.asp?x=1"}
             << none << "" << false;
         // Letters beyond ASCII (one beyond the first plane too) ahead of the links must not shift

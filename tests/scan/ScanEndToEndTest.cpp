@@ -71,7 +71,7 @@ struct PartnerSites : test::ScanRig {
              "<html><body>\n<a href=\"friends.htm\">Friends</a>\n"
              "<A HREF='HTTP://WWW.ALPHA.TEST/About.PHP'>About</A>\n"
              "<a href=/partners/index.html>Partners</a>\n"
-             "<a href = \"skipped.htm\">not read</a>\n"
+             "<a href = \"spaced.htm\">Spaced</a>\n"
              "<a href=\"mailto:info@alpha.test\">Mail</a>\n"
              "<a href=\"links.htm#top\">Top</a>\n"
              "<a href=\"http://alpha.test/links.htm\">This page</a>\n"
@@ -244,8 +244,8 @@ private Q_SLOTS:
         // Fifteen connections (downloads of redirect targets are not counted), one more for the
         // 404 page.
         QCOMPARE(f.statistics.lPagesScanned, 16);
-        // alpha 3, beta 1, gamma 1 (from the downloaded page), zeta 2, kappa 1.
-        QCOMPARE(f.statistics.lPagesFound, 8);
+        // alpha 4, beta 1, gamma 1 (from the downloaded page), zeta 2, kappa 1.
+        QCOMPARE(f.statistics.lPagesFound, 9);
         // Six links recorded by the analysis and one Redirect Link outcome.
         QCOMPARE(f.statistics.lLinksFound, 7);
         QVERIFY(f.project.pageQueue().isEmpty());
@@ -363,6 +363,66 @@ private Q_SLOTS:
                                    "omicron.test/",
                                    "omicron.test/links.htm",
                                }));
+    }
+
+    // Links are read as a browser reads them: relative to the page's <base href> (the base
+    // itself is no link), character references decoded, blanks allowed around the "=".
+    void linksAreReadAsABrowserReadsThem()
+    {
+        PartnerSites f(PartnerSites::Sites::None);
+        f.addSite(1, QStringLiteral("base.test#1"));
+        f.page("base.test", "/",
+               "<html><head><!-- <base href=\"http://base.test/old/\"> -->\n"
+               "<base href=\"http://base.test/site/\" target=\"_blank\"></head><body>\n"
+               "<a href=\"links.html\">Links</a>\n"
+               "<a href=\"/links.php?a=1&amp;b=2\">Amp</a>\n"
+               "<a href=\"/q.php?a=1&#038;b=2\">Numeric</a>\n"
+               "<a href=\"&#47;ent.html\">Slash</a>\n"
+               "<a href = \"/spaced.html\">Spaced</a>\n");
+        for (const char* path : {"/site/links.html", "/links.php?a=1&b=2", "/q.php?a=1&b=2",
+                                 "/ent.html"})
+            f.page("base.test", path, "<p>nothing here</p>\n");
+        f.page("base.test", "/spaced.html", "<a href\t=\t'http://www.mine.test/'>Mine</a>\n");
+        f.box.settings->WriteSetting(QStringLiteral("ParallelSites"), QStringLiteral("1"));
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(f.requests(), (QStringList{"base.test/", "base.test/site/links.html",
+                                            "base.test/links.php?a=1&b=2",
+                                            "base.test/q.php?a=1&b=2", "base.test/ent.html",
+                                            "base.test/spaced.html"}));
+        QCOMPARE(f.errors(), QStringList{});
+        QCOMPARE(f.results(),
+                 QStringList{"mine.test | base.test | Direct Link | 001 | base.test/spaced.html | 2"});
+    }
+
+    // The crawl stays on the partner's own site: its registrable domain and the subdomains of it.
+    // Another site that holds the partner's name, or names it in a path, is never asked, so its
+    // link back cannot be credited to the partner.
+    void crawlStaysOnThePartnersSite()
+    {
+        PartnerSites f(PartnerSites::Sites::None);
+        f.addSite(1, QStringLiteral("news.test#1"));
+        f.page("news.test", "/",
+               "<a href=\"http://www.bignews.test/\">Big news</a>\n"
+               "<a href=\"http://news.test.evil.test/links.htm\">Evil</a>\n"
+               "<a href=\"http://169.254.169.254/news.test/x.html\">Metadata</a>\n"
+               "<a href=\"//127.0.0.1/news.test/\">Local</a>\n"
+               "<a href=\"http://shop.news.test/about.htm\">Shop</a>\n");
+        f.page("shop.news.test", "/about.htm", "<p>About</p>\n");
+        for (const char* host : {"www.bignews.test", "news.test.evil.test"}) {
+            f.page(host, "/", "<a href=\"http://www.mine.test/\">Mine</a>\n");
+            f.page(host, "/links.htm", "<a href=\"http://www.mine.test/\">Mine</a>\n");
+        }
+        f.box.settings->WriteSetting(QStringLiteral("ParallelSites"), QStringLiteral("1"));
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(f.requests(), (QStringList{"news.test/", "shop.news.test/about.htm"}));
+        QCOMPARE(f.results(),
+                 QStringList{"mine.test | news.test | None Found | 000 | news.test | 1"});
     }
 
     // A same-site link that names a port or a user cannot be fetched: it is an error row and the
