@@ -2,10 +2,6 @@
 
 #include <array>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace corvane::Windows1252 {
 
 namespace {
@@ -24,36 +20,11 @@ QString decode(QByteArrayView bytes)
     QString out(bytes.size(), Qt::Uninitialized);
     auto* dst = reinterpret_cast<char16_t*>(out.data());
     const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
-    const qsizetype n = bytes.size();
-    // Latin-1 first, in a loop without branches that the compiler turns into vector code; then
-    // the bytes 0x80 to 0x9F, where the code page differs from Latin-1, when there are any.
-    bool high = false;
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    __m128i seen = zero;
-    for (; i + 16 <= n; i += 16) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(b, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8), _mm_unpackhi_epi8(b, zero));
-        seen = _mm_or_si128(
-            seen,
-            _mm_cmpeq_epi8(_mm_and_si128(b, _mm_set1_epi8(char(0xE0))), _mm_set1_epi8(char(0x80))));
-    }
-    high = _mm_movemask_epi8(seen) != 0;
-#endif
-    for (; i < n; ++i) {
-        dst[i] = src[i];
-        high |= (src[i] & 0xE0) == 0x80;
-    }
-    if (high) {
-        for (qsizetype i = 0; i < n; ++i) {
-            if ((src[i] & 0xE0) == 0x80) {
-                const char16_t mapped = kHigh[src[i] - 0x80];
-                if (mapped != 0)
-                    dst[i] = mapped;
-            }
-        }
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const unsigned char b = src[i];
+        // Only 0x80 to 0x9F differ from Latin-1.
+        const char16_t mapped = (b & 0xE0) == 0x80 ? kHigh[b - 0x80] : 0;
+        dst[i] = mapped != 0 ? mapped : char16_t(b);
     }
     return out;
 }

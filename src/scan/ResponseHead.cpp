@@ -104,16 +104,18 @@ qsizetype ResponseHead::indexOfHeadEnd(QByteArrayView bytes, qsizetype from)
 // removal of every copy from the whole response would leave it. A copy ends with the head's
 // CR LF CR LF, which nothing else matches, so only the places where the bytes hold one are
 // compared, left to right and without overlaps.
-void ResponseHead::removeRepeatedHead(QString& body, QByteArrayView bodyBytes, const QString& head)
+void ResponseHead::removeRepeatedHead(QByteArray& body, QByteArrayView head)
 {
     const qsizetype size = head.size();
+    if (size == 0)
+        return;
     QList<qsizetype> copies;
     qsizetype nextFree = 0;
-    for (qsizetype q = indexOfHeadEnd(bodyBytes, 0); q >= 0; q = indexOfHeadEnd(bodyBytes, q + 1)) {
+    for (qsizetype q = indexOfHeadEnd(body, 0); q >= 0; q = indexOfHeadEnd(body, q + 1)) {
         const qsizetype start = q + 4 - size;
         if (start < nextFree)
             continue;
-        if (QStringView(body).sliced(start, size).compare(head, Qt::CaseInsensitive) == 0) {
+        if (QByteArrayView(body).sliced(start, size).compare(head, Qt::CaseInsensitive) == 0) {
             copies.append(start);
             nextFree = start + size;
         }

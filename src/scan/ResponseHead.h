@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -34,9 +35,8 @@ qint32 contentLengthOf(const QString& line);
 // Where the first CR LF CR LF starts, from the given position on; -1 when there is none.
 qsizetype indexOfHeadEnd(QByteArrayView bytes, qsizetype from);
 
-// Removes from the body every further copy of the head (letter case ignored), bodyBytes being the
-// body's bytes as received.
-void removeRepeatedHead(QString& body, QByteArrayView bodyBytes, const QString& head);
+// Removes from the body every further copy of the head (letter case ignored).
+void removeRepeatedHead(QByteArray& body, QByteArrayView head);
 
 } // namespace ResponseHead
 

@@ -1,0 +1,240 @@
+#include "scan/ResponseReader.h"
+#include "scan/PageCharset.h"
+#include "support/TestRegistry.h"
+
+#include <QTest>
+
+#include <zlib.h>
+
+using namespace corvane;
+
+namespace {
+
+QByteArray compressed(const QByteArray& data, int windowBits)
+{
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&z, uLong(data.size()))) + 32, Qt::Uninitialized);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = uInt(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(qsizetype(z.total_out));
+    deflateEnd(&z);
+    return out;
+}
+
+QByteArray gzip(const QByteArray& data)
+{
+    return compressed(data, 15 + 16);
+}
+
+QByteArray chunked(const QList<QByteArray>& chunks, const QByteArray& trailer = {})
+{
+    QByteArray out;
+    for (const QByteArray& c : chunks)
+        out += QByteArray::number(c.size(), 16) + "\r\n" + c + "\r\n";
+    return out + "0\r\n" + trailer + "\r\n";
+}
+
+const QByteArray kLink = "<a href=\"http://www.mysite.test/\">Mine</a>";
+
+// Feeds the answer to a reader in pieces of the given size.
+struct Read {
+    QByteArray body;
+    bool complete = false;
+    bool reusable = false;
+    bool cut = false;
+    qsizetype used = 0;
+};
+
+Read readInPieces(const QByteArray& answer, qsizetype piece, bool closeAtEnd, qint64 cap = 1 << 20)
+{
+    ResponseReader reader(cap);
+    Read r;
+    for (qsizetype at = 0; at < answer.size() && !reader.complete(); at += piece)
+        r.used
+            += reader.feed(QByteArrayView(answer).sliced(at, std::min(piece, answer.size() - at)));
+    if (closeAtEnd)
+        reader.close();
+    r.body = reader.body();
+    r.complete = reader.complete();
+    r.reusable = reader.reusable();
+    r.cut = reader.cut();
+    return r;
+}
+
+} // namespace
+
+class ResponseReaderTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Every framing, read in pieces of every size from one byte up: a chunk boundary, or a piece
+    // boundary, may fall anywhere, the link back included.
+    void framing_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("needsClose"); // complete only once the server closes
+        QTest::addColumn<bool>("reusable");
+        QTest::addColumn<bool>("cut");
+        const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+        const auto row = [](const char* name, const QByteArray& answer, const QByteArray& body,
+                            bool needsClose, bool reusable, bool cut) {
+            QTest::newRow(name) << answer << body << needsClose << reusable << cut;
+        };
+        const QByteArray page = "<p>Friends</p>" + kLink + "<p>end</p>";
+        row("content length",
+            ok + "Content-Length: " + QByteArray::number(page.size()) + "\r\n\r\n" + page, page,
+            false, true, false);
+        row("content length, connection close",
+            ok + "Connection: close\r\nContent-Length: 3\r\n\r\nabc", QByteArray("abc"), false,
+            false, false);
+        row("no length: up to the close", ok + "Content-Type: text/html\r\n\r\n" + page, page, true,
+            false, false);
+        row("chunked, the link split over two chunks",
+            ok + "Transfer-Encoding: chunked\r\n\r\n" + chunked({page.left(30), page.mid(30)}),
+            page, false, true, false);
+        row("chunked, sizes in upper case with extensions and a trailer",
+            ok + "Transfer-Encoding: chunked\r\n\r\n" + "1A;name=x\r\n" + page.left(26) + "\r\n"
+                + QByteArray::number(page.size() - 26, 16).toUpper() + "\r\n" + page.mid(26)
+                + "\r\n0\r\nX-Checksum: 1\r\n\r\n",
+            page, false, true, false);
+        row("chunked, a bad size ends the page as received",
+            ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nzz\r\nworld\r\n0\r\n\r\n",
+            QByteArray("hello"), false, false, true);
+        row("chunked, a huge size is bad",
+            ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nffffffffffffffffff\r\nx",
+            QByteArray("hello"), false, false, true);
+        row("chunked, cut off by the close", ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhel",
+            QByteArray("hel"), true, false, false);
+        row("interim 100 Continue first",
+            "HTTP/1.1 100 Continue\r\n\r\n" + ok + "Content-Length: 2\r\n\r\nok", QByteArray("ok"),
+            false, true, false);
+        row("204 has no body", "HTTP/1.1 204 No Content\r\n\r\n", QByteArray(), false, true, false);
+        row("HTTP/1.0 closes unless kept alive", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok",
+            QByteArray("ok"), false, false, false);
+        row("HTTP/1.0 keep-alive",
+            "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 2\r\n\r\nok",
+            QByteArray("ok"), false, true, false);
+        row("gzip",
+            ok + "Content-Encoding: gzip\r\nContent-Length: "
+                + QByteArray::number(gzip(page).size()) + "\r\n\r\n" + gzip(page),
+            page, false, true, false);
+        row("gzip inside chunks",
+            ok + "Transfer-Encoding: chunked\r\nContent-Encoding: gzip\r\n\r\n"
+                + chunked({gzip(page).left(7), gzip(page).mid(7)}),
+            page, false, true, false);
+        row("deflate as zlib", ok + "Content-Encoding: deflate\r\n\r\n" + compressed(page, 15),
+            page, true, false, false);
+        row("deflate raw, as some servers send it",
+            ok + "Content-Encoding: deflate\r\n\r\n" + compressed(page, -15), page, true, false,
+            false);
+        row("broken gzip ends the page",
+            ok + "Content-Encoding: gzip\r\nContent-Length: 20\r\n\r\n"
+                + QByteArray("\x1f\x8b\x08\x00garbagegarbage!!", 20),
+            QByteArray(), false, false, true);
+    }
+    void framing()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, needsClose);
+        QFETCH(bool, reusable);
+        QFETCH(bool, cut);
+        for (const qsizetype piece : {qsizetype(1), qsizetype(2), qsizetype(7), answer.size()}) {
+            const Read open = readInPieces(answer, piece, false);
+            QCOMPARE(open.complete, !needsClose);
+            const Read r = readInPieces(answer, piece, true);
+            QCOMPARE(r.body, body);
+            QVERIFY(r.complete);
+            QCOMPARE(r.reusable, reusable && !needsClose);
+            QCOMPARE(r.cut, cut);
+        }
+    }
+
+    // Bytes after a complete answer are not part of it (the next answer on the connection).
+    void answerEndsWhereItsFramingSays()
+    {
+        ResponseReader reader(1 << 20);
+        const QByteArray first = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+        const QByteArray two = first + "HTTP/1.1 404";
+        QCOMPARE(reader.feed(two), first.size());
+        QVERIFY(reader.complete());
+        QCOMPARE(reader.body(), QByteArray("ok"));
+    }
+
+    // A small answer that inflates past the cap stops at the cap: the memory a page may take is
+    // bounded whatever the server sends.
+    void gzipBombStopsAtTheCap()
+    {
+        const qint64 cap = 4 * 1024 * 1024;
+        const QByteArray bomb = gzip(QByteArray(64 * 1024 * 1024, 'a'));
+        QVERIFY(bomb.size() < 200 * 1024);
+        ResponseReader reader(cap);
+        const QByteArray answer = "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n\r\n" + bomb;
+        reader.feed(answer);
+        QVERIFY(reader.complete());
+        QVERIFY(reader.cut());
+        QCOMPARE(reader.body().size(), cap);
+        QVERIFY(!reader.reusable());
+    }
+
+    void noHeadWithinTheCapIsAllBody()
+    {
+        ResponseReader reader(16);
+        reader.feed("just text and more text, no head");
+        QVERIFY(reader.complete());
+        QVERIFY(reader.head().isEmpty());
+        QCOMPARE(reader.body().size(), 16);
+    }
+
+    void charset_data()
+    {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("text");
+        const QByteArray utf8 = "Caf\xc3\xa9 Se\xc3\xb1or \xe2\x80\x93 na\xc3\xafve";
+        const QString decoded = QStringLiteral("Caf\u00e9 Se\u00f1or \u2013 na\u00efve");
+        const auto row
+            = [](const char* name, const QByteArray& contentType, const QByteArray& body,
+                 const QString& text) { QTest::newRow(name) << contentType << body << text; };
+        row("header", "text/html; charset=UTF-8", utf8, decoded);
+        row("header, quoted", "text/html;charset=\"utf-8\"", utf8, decoded);
+        row("header wins over meta", "text/html; charset=windows-1252", "<meta charset=utf-8>\xe9",
+            QStringLiteral("<meta charset=utf-8>\u00e9"));
+        row("byte-order mark", QByteArray("text/html"), "\xef\xbb\xbf" + utf8, decoded);
+        row("UTF-16 byte-order mark", QByteArray(), QByteArray("\xff\xfeO\0K\0", 6),
+            QStringLiteral("OK"));
+        row("meta charset", QByteArray("text/html"),
+            "<html><head><meta charset=\"utf-8\"></head>" + utf8,
+            "<html><head><meta charset=\"utf-8\"></head>" + decoded);
+        const QByteArray equiv
+            = "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">";
+        row("meta http-equiv", QByteArray(), equiv + utf8, QString::fromLatin1(equiv) + decoded);
+        row("meta past the first 1024 bytes is not read", QByteArray(),
+            QByteArray(1024, ' ') + "<meta charset=utf-8>\xc3\xa9",
+            QString(1024, u' ') + QStringLiteral("<meta charset=utf-8>\u00c3\u00a9"));
+        row("latin-1 is read as Windows-1252", "text/html; charset=ISO-8859-1",
+            "\x93quoted\x94 \xe9", QStringLiteral("\u201cquoted\u201d \u00e9"));
+        row("none: Windows-1252", QByteArray(), QByteArray("\x80 \xe9"),
+            QStringLiteral("\u20ac \u00e9"));
+        row("unknown label: Windows-1252", "text/html; charset=x-unknown", "\xe9",
+            QStringLiteral("\u00e9"));
+        row("meta utf-16 means UTF-8", QByteArray(), "<meta charset=utf-16>" + utf8,
+            "<meta charset=utf-16>" + decoded);
+    }
+    void charset()
+    {
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, text);
+        QCOMPARE(PageCharset::decode(contentType, body), text);
+    }
+};
+
+CORVANE_TEST_CLASS(ResponseReaderTest);
+#include "ResponseReaderTest.moc"
