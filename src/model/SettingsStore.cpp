@@ -1,5 +1,7 @@
 #include "model/SettingsStore.h"
 
+#include "model/ProxySetting.h"
+
 #include <QSettings>
 
 namespace corvane {
@@ -8,7 +10,7 @@ namespace {
 
 // What a setting accepts: any text, or a whole number (written as plain decimal digits, with a
 // "-" for a negative one) within a range; a check box accepts 0 and 1.
-enum class Accepts { Text, Number };
+enum class Accepts { Text, Number, Proxy };
 
 struct KeyDefault {
     const char* key;
@@ -39,6 +41,8 @@ constexpr KeyDefault kDefaults[] = {
     number("cmbAdvance", "4", 0, 12),
     // Milliseconds between two requests to the same host.
     number("HostInterval", "0", 0, 30000),
+    // How the engine reaches the web: "none", "system" or "HOST:PORT".
+    {"Proxy", "system", Accepts::Proxy, 0, 0},
     checkBox("chkAuto", "1"),
     checkBox("chkAuto2", "1"),
     checkBox("chkRedirect", "1"),
@@ -294,6 +298,10 @@ bool SettingsStore::isAccepted(const QString& key, const QString& value)
         return false;
     if (entry->accepts == Accepts::Text)
         return true;
+    if (entry->accepts == Accepts::Proxy) {
+        ProxySetting proxy;
+        return ProxySetting::parse(value, proxy);
+    }
     qint64 v = 0;
     return strictNumber(value, &v) && v >= entry->min && v <= entry->max;
 }
@@ -305,6 +313,8 @@ QString SettingsStore::acceptedValues(const QString& key)
         return {};
     if (entry->accepts == Accepts::Text)
         return QStringLiteral("any text");
+    if (entry->accepts == Accepts::Proxy)
+        return QStringLiteral("none, system or HOST:PORT");
     if (entry->min == 0 && entry->max == 1)
         return QStringLiteral("0 or 1");
     return QStringLiteral("a whole number from ") + QString::number(entry->min)

@@ -4,6 +4,7 @@
 #include "scan/NetworkContext.h"
 
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
@@ -98,19 +99,24 @@ void DownloadText::checkThenRequest(const QUrl& target)
 {
     const quint64 generation = m_generation;
     m_refusalPending = true;
-    m_network.checkTarget(m_origin, target.host(), this,
-                          [this, generation, target](const QList<QHostAddress>& allowed,
-                                                     bool refused) {
-                              if (generation != m_generation || !m_refusalPending)
-                                  return;
-                              m_refusalPending = false;
-                              if (refused)
-                                  fail(kRefusedRedirect, target.toString());
-                              else if (allowed.isEmpty() && !m_network.route().isSet())
-                                  fail(QStringLiteral("Host not found"));
-                              else
-                                  request(target, allowed.value(0), generation);
-                          });
+    m_network.checkTarget(
+        m_origin, target.host(), this,
+        [this, generation, target](const QList<QHostAddress>& allowed, bool refused) {
+            if (generation != m_generation || !m_refusalPending)
+                return;
+            m_refusalPending = false;
+            // Through a proxy, the proxy resolves the name.
+            const bool direct = !m_network.route().isSet()
+                && m_network.proxyFor(target.host(), target.scheme() == QLatin1String("https"))
+                        .type()
+                    == QNetworkProxy::NoProxy;
+            if (refused)
+                fail(kRefusedRedirect, target.toString());
+            else if (allowed.isEmpty() && direct)
+                fail(QStringLiteral("Host not found"));
+            else
+                request(target, direct ? allowed.value(0) : QHostAddress(), generation);
+        });
 }
 
 void DownloadText::request(const QUrl& target, const QHostAddress& address, quint64 generation)
@@ -119,9 +125,9 @@ void DownloadText::request(const QUrl& target, const QHostAddress& address, quin
         return;
     // The connection goes to the address that was checked, not to whatever a second lookup of
     // the name would give: the URL names the address, the Host header and the TLS server name
-    // (sent and verified) the host. Through the route's proxy the proxy connects by name.
+    // (sent and verified) the host. Through a proxy the proxy connects by name.
     QUrl wire = target;
-    const bool pinned = !address.isNull() && !m_network.route().isSet();
+    const bool pinned = !address.isNull();
     if (pinned) {
         wire.setHost(address.protocol() == QAbstractSocket::IPv6Protocol
                          ? u'[' + address.toString() + u']'

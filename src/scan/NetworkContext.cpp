@@ -1,5 +1,8 @@
 #include "scan/NetworkContext.h"
 
+#include "model/ProxySetting.h"
+#include "model/SettingKeys.h"
+#include "model/SettingsStore.h"
 #include "scan/UrlTools.h"
 
 #include <QCoreApplication>
@@ -51,12 +54,67 @@ qint64 HostPacer::reserve(const QString& host, qint64 notBeforeMs)
     return start - now;
 }
 
+// The downloads' proxies are the fetcher's: the manager asks the context for each request.
+class ContextProxyFactory final : public QNetworkProxyFactory
+{
+public:
+    explicit ContextProxyFactory(NetworkContext& context) : m_context(context) {}
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
+    {
+        return {m_context.proxyFor(
+            query.peerHostName(), query.protocolTag().compare(u"https", Qt::CaseInsensitive) == 0)};
+    }
+
+private:
+    NetworkContext& m_context;
+};
+
 NetworkContext::NetworkContext(QObject* parent)
     : QObject(parent), m_manager(new QNetworkAccessManager(this))
 {
-    // Downloads go straight to the server: no system or environment proxy, and no cache (the
-    // manager keeps none unless one is set).
-    m_manager->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    // No cache: the manager keeps none unless one is set.
+    m_manager->setProxyFactory(new ContextProxyFactory(*this));
+}
+
+QNetworkProxy NetworkContext::proxyFor(const QString& host, bool tls)
+{
+    ProxySetting setting;
+    if (m_route.isSet() || m_tlsRoute.isSet() || !m_settings
+        || !ProxySetting::parse(m_settings->ReadSetting(SettingKey::Proxy), setting))
+        return QNetworkProxy(QNetworkProxy::NoProxy);
+    switch (setting.mode) {
+    case ProxySetting::Mode::None:
+        return QNetworkProxy(QNetworkProxy::NoProxy);
+    case ProxySetting::Mode::Fixed:
+        return QNetworkProxy(QNetworkProxy::HttpProxy, setting.host, setting.port);
+    case ProxySetting::Mode::System:
+        break;
+    }
+    const QString scheme = tls ? QStringLiteral("https") : QStringLiteral("http");
+    const QString key = scheme + u' ' + host.toLower();
+    if (const auto known = m_systemProxies.constFind(key); known != m_systemProxies.cend())
+        return *known;
+    // The desktop's settings and the http_proxy, https_proxy and no_proxy variables, asked once
+    // a host: asking may take a while.
+    QNetworkProxy chosen(QNetworkProxy::NoProxy);
+    const QUrl url(scheme + QStringLiteral("://") + host + u'/');
+    for (const QNetworkProxy& p :
+         QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url))) {
+        if (p.type() == QNetworkProxy::HttpProxy || p.type() == QNetworkProxy::Socks5Proxy) {
+            chosen = p;
+            break;
+        }
+        if (p.type() == QNetworkProxy::NoProxy)
+            break;
+    }
+    m_systemProxies.insert(key, chosen);
+    return chosen;
+}
+
+void NetworkContext::keepTlsSession(const QString& host, const QByteArray& ticket)
+{
+    if (!ticket.isEmpty())
+        m_tlsSessions.insert(host, ticket);
 }
 
 NetworkContext::~NetworkContext() = default;
@@ -72,7 +130,7 @@ void NetworkContext::setRoute(const NetworkRoute& route)
     if (m_route.isSet())
         m_manager->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, m_route.host, m_route.port));
     else
-        m_manager->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+        m_manager->setProxyFactory(new ContextProxyFactory(*this));
 }
 
 QByteArray NetworkContext::userAgent() const

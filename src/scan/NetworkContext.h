@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
+#include <QNetworkProxy>
 #include <QObject>
 #include <QSslCertificate>
 #include <QString>
@@ -12,8 +13,11 @@
 #include <functional>
 
 class QNetworkAccessManager;
+class QNetworkProxy;
 
 namespace corvane {
+
+class SettingsStore;
 
 // Sends the engine's traffic somewhere else than the real host: every connection of the page
 // fetcher goes to host:port, and every DownloadText request goes through the HTTP proxy at
@@ -67,6 +71,19 @@ public:
 
     HostPacer& pacer() { return m_pacer; }
 
+    // The settings the proxy is read from ("Proxy"), at every use, so a change in the options
+    // counts from the next connection. Without them the engine uses no proxy.
+    void setSettings(const SettingsStore* settings) { m_settings = settings; }
+    // How a connection to host reaches it: QNetworkProxy::NoProxy, an HttpProxy (https goes
+    // through CONNECT, http as a request for the whole URL) or a Socks5Proxy. With a route set,
+    // never through a proxy.
+    QNetworkProxy proxyFor(const QString& host, bool tls);
+
+    // A TLS session of host, to be resumed by the next connection to it; empty when there is
+    // none.
+    QByteArray tlsSession(const QString& host) const { return m_tlsSessions.value(host); }
+    void keepTlsSession(const QString& host, const QByteArray& ticket);
+
     // Loopback, private (10/8, 172.16/12, 192.168/16, fc00::/7), link-local or unspecified.
     static bool isPrivateAddress(const QHostAddress& address);
     // Some addresses, and every one private: a host of an intranet (or of a test).
@@ -113,6 +130,9 @@ private:
     QByteArray m_userAgent;
     HostPacer m_pacer;
     QHash<QString, QList<QHostAddress>> m_posed; // lower-case host -> addresses
+    const SettingsStore* m_settings = nullptr;
+    QHash<QString, QNetworkProxy> m_systemProxies; // "scheme host" -> the system's answer
+    QHash<QString, QByteArray> m_tlsSessions;      // UrlTools::HostKey -> session ticket
 };
 
 } // namespace corvane

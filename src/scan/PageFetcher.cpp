@@ -4,6 +4,7 @@
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
 #include "scan/NetworkContext.h"
+#include "scan/PageCharset.h"
 #include "scan/ResponseHead.h"
 #include "scan/ScanStatistics.h"
 #include "scan/UrlTools.h"
@@ -27,9 +28,10 @@ namespace corvane {
 namespace {
 
 const QString kHttps = QStringLiteral("https://");
-const QString kHeadEnd = QStringLiteral("\r\n\r\n");
 constexpr quint16 kHttpPort = 80;
 constexpr quint16 kHttpsPort = 443;
+// What one data event reads at most before it lets other events run.
+constexpr qint64 kReadStep = 1024 * 1024;
 const QString kRefusedPrivate = QStringLiteral("Refused: private address");
 
 } // namespace
@@ -66,13 +68,16 @@ PageFetcher::Start PageFetcher::FetchPage(int slot)
     }
 
     Slot& s = m_slots.at(std::size_t(slot));
-    dropSocket(s);
+    // A connection kept alive after the last page stays for this one if it goes to the same host
+    // (connectNow decides); a request still under way does not.
+    if (s.reader)
+        dropSocket(s);
     if (s.wait)
         s.wait->stop();
     s.state = FetchSlot{};
     s.state.strHost = u.strHost;
     s.state.strPath = u.strPath;
-    s.headSearchFrom = 0;
+    s.staleRetried = false;
 
     Q_EMIT statusChanged(1, QStringLiteral("Downloading: ") + s.state.strHost + s.state.strPath);
     // Whoever shows the status may have stopped the scan in the meantime: then nothing may be
@@ -120,21 +125,38 @@ void PageFetcher::setSiteHost(const QString& host)
     m_siteLocal.reset();
 }
 
+QString PageFetcher::connectionKey(int slot) const
+{
+    const Slot& s = m_slots.at(std::size_t(slot));
+    return (isTlsHost(s.state.strHost) ? QStringLiteral("https ") : QStringLiteral("http "))
+        + s.connectHost.toLower();
+}
+
 void PageFetcher::connectNow(int slot)
 {
     Slot& s = m_slots.at(std::size_t(slot));
-    dropSocket(s);
     s.state.strResponse.clear();
     s.state.bHeaderDone = false;
     s.state.lContentLength = 0;
     s.state.lBytesReceived = 0;
-    s.headSearchFrom = 0;
     s.state.iIdleSeconds = 0;
     s.seconds = 0;
-    s.connected = false;
-    s.addresses.clear();
+    s.reader = std::make_unique<ResponseReader>(kResponseCap);
     // A name that takes long to resolve is silence like any other: the watchdog runs already.
     watchdog(slot)->start(m_watchdogMs);
+
+    // The pages of a site go over one kept-alive connection to its host.
+    if (s.socket && s.connected && s.keptFor == connectionKey(slot)
+        && s.socket->state() == QAbstractSocket::ConnectedState) {
+        s.reused = true;
+        sendRequest(slot, s.socket);
+        return;
+    }
+    dropSocket(s);
+    s.reused = false;
+    s.connected = false;
+    s.keptFor.clear();
+    s.addresses.clear();
 
     const quint64 attempt = ++s.attempt;
     const QString host = s.connectHost.toLower();
@@ -145,43 +167,51 @@ void PageFetcher::connectNow(int slot)
     // The host's addresses are looked up once, checked, and the connection goes to a checked
     // address: a second lookup could answer otherwise.
     const auto withAddresses = [this, slot, host, stillWanted](bool siteLocal) {
-        m_network.lookUpHost(host, this, [this, slot, siteLocal, stillWanted](
-                                             const QList<QHostAddress>& addresses) {
-            if (stillWanted())
-                connectToChecked(slot, addresses, siteLocal);
-        });
+        m_network.lookUpHost(
+            host, this, [this, slot, siteLocal, stillWanted](const QList<QHostAddress>& addresses) {
+                if (stillWanted())
+                    connectToChecked(slot, addresses, siteLocal);
+            });
     };
     if (m_siteLocal || site == host) {
         if (m_siteLocal) {
             withAddresses(*m_siteLocal);
             return;
         }
-        m_network.lookUpHost(host, this, [this, slot, site, stillWanted](
-                                             const QList<QHostAddress>& addresses) {
-            if (!stillWanted())
-                return;
-            const bool local = NetworkContext::allPrivate(addresses);
-            if (!m_siteHost.isEmpty() && site == m_siteHost && !addresses.isEmpty())
-                m_siteLocal = local;
-            connectToChecked(slot, addresses, local);
-        });
+        m_network.lookUpHost(
+            host, this, [this, slot, site, stillWanted](const QList<QHostAddress>& addresses) {
+                if (!stillWanted())
+                    return;
+                const bool local = NetworkContext::allPrivate(addresses);
+                if (!m_siteHost.isEmpty() && site == m_siteHost && !addresses.isEmpty())
+                    m_siteLocal = local;
+                connectToChecked(slot, addresses, local);
+            });
         return;
     }
-    m_network.lookUpHost(site, this, [this, site, stillWanted, withAddresses](
-                                         const QList<QHostAddress>& siteAddresses) {
-        if (!stillWanted())
-            return;
-        // A Linking Site whose name cannot be resolved counts as public.
-        const bool local = NetworkContext::allPrivate(siteAddresses);
-        if (!siteAddresses.isEmpty())
-            m_siteLocal = local;
-        withAddresses(local);
-    });
+    m_network.lookUpHost(
+        site, this,
+        [this, site, stillWanted, withAddresses](const QList<QHostAddress>& siteAddresses) {
+            if (!stillWanted())
+                return;
+            // A Linking Site whose name cannot be resolved counts as public.
+            const bool local = NetworkContext::allPrivate(siteAddresses);
+            if (!siteAddresses.isEmpty())
+                m_siteLocal = local;
+            withAddresses(local);
+        });
 }
 
 void PageFetcher::connectToChecked(int slot, const QList<QHostAddress>& addresses, bool siteLocal)
 {
     Slot& s = m_slots.at(std::size_t(slot));
+    const bool proxied = m_network.proxyFor(s.connectHost, isTlsHost(s.state.strHost)).type()
+        != QNetworkProxy::NoProxy;
+    if (addresses.isEmpty() && proxied) {
+        // Behind a proxy the name may be known to the proxy alone.
+        openConnection(slot, QHostAddress());
+        return;
+    }
     if (addresses.isEmpty()) {
         if (s.watchdog)
             s.watchdog->stop();
@@ -200,24 +230,34 @@ void PageFetcher::connectToChecked(int slot, const QList<QHostAddress>& addresse
         Q_EMIT pageRefused(slot, kRefusedPrivate);
         return;
     }
-    openConnection(slot);
+    openConnection(slot, s.addresses.takeFirst());
 }
 
-void PageFetcher::openConnection(int slot)
+void PageFetcher::openConnection(int slot, const QHostAddress& address)
 {
     Slot& s = m_slots.at(std::size_t(slot));
-    const QHostAddress address = s.addresses.takeFirst();
     const QString connectHost = s.connectHost;
     const bool tls = isTlsHost(s.state.strHost);
+    const QNetworkProxy proxy = m_network.proxyFor(connectHost, tls);
+    const QString sessionHost = UrlTools::HostKey(connectHost);
     QTcpSocket* socket = nullptr;
     if (tls) {
         auto* ssl = new QSslSocket(this);
-        if (!m_network.extraTrustedCertificates().isEmpty()) {
-            QSslConfiguration config = ssl->sslConfiguration();
+        QSslConfiguration config = ssl->sslConfiguration();
+        if (!m_network.extraTrustedCertificates().isEmpty())
             config.addCaCertificates(m_network.extraTrustedCertificates());
-            ssl->setSslConfiguration(config);
-        }
-        connect(ssl, &QSslSocket::encrypted, this, [this, slot, ssl] { onConnected(slot, ssl); });
+        // A new connection to a host resumes its last TLS session: one round trip less.
+        config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+        if (const QByteArray ticket = m_network.tlsSession(sessionHost); !ticket.isEmpty())
+            config.setSessionTicket(ticket);
+        ssl->setSslConfiguration(config);
+        connect(ssl, &QSslSocket::newSessionTicketReceived, this, [this, ssl, sessionHost] {
+            m_network.keepTlsSession(sessionHost, ssl->sslConfiguration().sessionTicket());
+        });
+        connect(ssl, &QSslSocket::encrypted, this, [this, slot, ssl, sessionHost] {
+            m_network.keepTlsSession(sessionHost, ssl->sslConfiguration().sessionTicket());
+            onConnected(slot, ssl);
+        });
         connect(ssl, &QSslSocket::sslErrors, this,
                 [this, slot, ssl](const QList<QSslError>& errors) {
                     onTlsFailed(slot, ssl, QStringLiteral("Certificate error"),
@@ -236,9 +276,10 @@ void PageFetcher::openConnection(int slot)
         connect(socket, &QTcpSocket::connected, this,
                 [this, slot, socket] { onConnected(slot, socket); });
     }
-    // The fetcher talks to the server itself, never through a proxy; saying so also spares the
-    // socket asking the proxy settings for every page.
-    socket->setProxy(QNetworkProxy::NoProxy);
+    // The proxy was chosen above; saying so also spares the socket asking the system for it.
+    // Plain http goes to an HTTP proxy as a request for the whole URL, on a connection of its own.
+    s.viaProxy = !tls && proxy.type() == QNetworkProxy::HttpProxy;
+    socket->setProxy(s.viaProxy ? QNetworkProxy(QNetworkProxy::NoProxy) : proxy);
     s.socket = socket;
     connect(socket, &QTcpSocket::readyRead, this, [this, slot, socket] { onData(slot, socket); });
     connect(socket, &QTcpSocket::disconnected, this,
@@ -250,14 +291,16 @@ void PageFetcher::openConnection(int slot)
                 onSocketError(slot, socket, int(error));
             });
 
-    s.request = requestBytes(connectHost, s.state.strPath, m_network.userAgent());
     if (tls) {
         // The server's name is sent and its certificate checked against it, wherever the
-        // connection goes; an address given as text is not looked up again.
+        // connection goes; an address given as text is not looked up again. Through a proxy the
+        // tunnel is asked for by name.
         auto* ssl = static_cast<QSslSocket*>(socket);
         const NetworkRoute& route = m_network.tlsRoute();
         if (route.isSet())
             ssl->connectToHostEncrypted(route.host, route.port, connectHost);
+        else if (address.isNull() || proxy.type() != QNetworkProxy::NoProxy)
+            ssl->connectToHostEncrypted(connectHost, kHttpsPort, connectHost);
         else
             ssl->connectToHostEncrypted(address.toString(), kHttpsPort, connectHost);
         return;
@@ -265,6 +308,10 @@ void PageFetcher::openConnection(int slot)
     const NetworkRoute& route = m_network.route();
     if (route.isSet())
         socket->connectToHost(route.host, route.port);
+    else if (s.viaProxy)
+        socket->connectToHost(proxy.hostName(), proxy.port());
+    else if (address.isNull() || proxy.type() != QNetworkProxy::NoProxy)
+        socket->connectToHost(connectHost, kHttpPort);
     else
         socket->connectToHost(address, kHttpPort);
 }
@@ -295,7 +342,7 @@ void PageFetcher::onSocketError(int slot, QTcpSocket* socket, int error)
         return;
     dropSocket(s);
     if (!s.addresses.isEmpty()) {
-        openConnection(slot);
+        openConnection(slot, s.addresses.takeFirst());
         return;
     }
     if (s.watchdog)
@@ -355,25 +402,44 @@ void PageFetcher::onConnected(int slot, QTcpSocket* socket)
     if (s.socket != socket)
         return;
     s.connected = true;
+    s.keptFor = connectionKey(slot);
+    sendRequest(slot, socket);
+}
+
+void PageFetcher::sendRequest(int slot, QTcpSocket* socket)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
     m_statistics.CountScanEvent(ScanStatistics::PageRequested);
     Q_EMIT progressChanged(0);
     if (s.socket != socket)
         return;
+    const QString target = s.viaProxy ? QStringLiteral("http://") + s.connectHost + s.state.strPath
+                                      : s.state.strPath;
+    s.request = requestBytes(s.connectHost, target, m_network.userAgent());
     socket->write(s.request);
 }
 
 void PageFetcher::onData(int slot, QTcpSocket* socket)
 {
     Slot& s = m_slots.at(std::size_t(slot));
-    if (s.socket != socket || !scanRunning())
+    if (s.socket != socket)
+        return;
+    if (!s.reader) {
+        // Bytes on a kept connection between two pages: it can carry no more requests.
+        dropSocket(s);
+        return;
+    }
+    if (!scanRunning())
         return;
     FetchSlot& f = s.state;
     f.iIdleSeconds = 0;
 
+    const QByteArray data = socket->read(std::min<qint64>(socket->bytesAvailable(), kReadStep));
     const qint64 room = qint64(kResponseCap) - f.strResponse.size();
-    const QByteArray data = socket->read(std::min<qint64>(socket->bytesAvailable(), room));
-    f.strResponse += data;
-    f.lBytesReceived += qint32(data.size());
+    f.strResponse += QByteArrayView(data).first(qsizetype(std::min<qint64>(room, data.size())));
+    s.reader->feed(data);
+    f.lBytesReceived = f.bHeaderDone ? qint32(std::min<qint64>(s.reader->wireBytes(), kResponseCap))
+                                     : qint32(f.strResponse.size());
 
     Q_EMIT statusChanged(1,
                          QStringLiteral("Downloading: ") + f.strHost + f.strPath
@@ -382,6 +448,7 @@ void PageFetcher::onData(int slot, QTcpSocket* socket)
     if (s.socket != socket || !scanRunning())
         return;
 
+    // The length is known from the event after the head's: the bar moves from then on.
     if (f.lContentLength >= 1) {
         const float value = std::fabs(float(f.lBytesReceived) / float(f.lContentLength) * 100.0f);
         // The bar refuses a value above its maximum and keeps the one it shows.
@@ -390,40 +457,53 @@ void PageFetcher::onData(int slot, QTcpSocket* socket)
         if (s.socket != socket || !scanRunning())
             return;
     }
-
-    if (!f.bHeaderDone) {
-        const qsizetype from = std::max<qsizetype>(0, s.headSearchFrom - 3);
-        const qsizetype p = ResponseHead::indexOfHeadEnd(f.strResponse, from);
-        s.headSearchFrom = f.strResponse.size();
-        if (p >= 0) {
-            f.bHeaderDone = true;
-            f.lBytesReceived -= qint32(p + 4);
-            const QString head = Windows1252::decode(QByteArrayView(f.strResponse).first(p));
-            const QStringList lines = head.split(QStringLiteral("\r\n"));
-            for (const QString& line : lines) {
-                if (line.contains(QStringLiteral("Content-Length"), Qt::CaseInsensitive)) {
-                    f.lContentLength = ResponseHead::contentLengthOf(line);
-                    break;
-                }
-            }
-        }
+    if (!f.bHeaderDone && s.reader->headDone()) {
+        f.bHeaderDone = true;
+        f.lBytesReceived = qint32(std::min<qint64>(s.reader->wireBytes(), kResponseCap));
+        f.lContentLength = qint32(std::min<qint64>(s.reader->contentLength(), kResponseCap));
     }
 
-    if (f.strResponse.size() >= kResponseCap)
+    if (s.reader->complete()) {
         finishPage(slot);
+        return;
+    }
+    // More than one step's worth arrived: the rest is read on the next turn of the event loop.
+    if (socket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(
+            this, [this, slot, socket] { onData(slot, socket); }, Qt::QueuedConnection);
 }
 
 void PageFetcher::onClosed(int slot, QTcpSocket* socket)
 {
     Slot& s = m_slots.at(std::size_t(slot));
-    if (s.socket != socket || !scanRunning())
+    if (s.socket != socket)
+        return;
+    if (!s.reader) {
+        // A kept connection the server closed between two pages.
+        dropSocket(s);
+        return;
+    }
+    if (!scanRunning())
         return;
     // Bytes that came with the close are part of the page.
-    if (socket->bytesAvailable() > 0) {
+    while (socket->bytesAvailable() > 0 && s.socket == socket && s.reader
+           && !s.reader->complete()) {
         onData(slot, socket);
         if (s.socket != socket || !scanRunning())
             return;
     }
+    if (!s.reader)
+        return;
+    // A kept connection the server gave up just as the request went out: the page is asked for
+    // again, once, on a new connection, and nobody hears of it.
+    if (s.reused && s.state.strResponse.isEmpty() && !s.staleRetried) {
+        s.staleRetried = true;
+        dropSocket(s);
+        s.keptFor.clear();
+        connectNow(slot);
+        return;
+    }
+    s.reader->close();
     finishPage(slot);
 }
 
@@ -434,21 +514,20 @@ void PageFetcher::finishPage(int slot)
     if (QTimer* timer = s.watchdog)
         timer->stop();
 
+    const std::unique_ptr<ResponseReader> reader = std::move(s.reader);
     const FetchSlot& f = s.state;
-    // One character per byte: the head ends where it ends in the bytes.
-    const QByteArrayView response(f.strResponse);
-    const qsizetype p = ResponseHead::indexOfHeadEnd(response, 0);
-    // A response without an empty line after its head is taken as all body.
-    const qsizetype headSize = p >= 0 ? p + kHeadEnd.size() : 0;
-    const QString head = p >= 0 ? Windows1252::decode(response.first(headSize)) : QString();
+    // One character per byte: the head is ASCII, and so are the parts read of it.
+    const QString head = Windows1252::decode(reader->head());
     if (!qobject_cast<QSslSocket*>(socket) && followToTls(slot, head))
         return;
     if (retryLater(slot, head))
         return;
     CheckStatusLine(head, f.strHost + f.strPath);
-    QString body = Windows1252::decode(response.sliced(headSize));
-    if (!head.isEmpty())
-        ResponseHead::removeRepeatedHead(body, response.sliced(headSize), head);
+    QByteArray bodyBytes = reader->body();
+    ResponseHead::removeRepeatedHead(bodyBytes, reader->head());
+    const QList<QStringView> types = ResponseHead::fieldValues(head, u"Content-Type");
+    const QString body = PageCharset::decode(
+        types.isEmpty() ? QByteArray() : types.constFirst().toLatin1(), bodyBytes);
 
     Q_EMIT statusChanged(1, QStringLiteral("Finished: ") + f.strHost + f.strPath);
     if (s.socket != socket || !scanRunning())
@@ -461,7 +540,10 @@ void PageFetcher::finishPage(int slot)
     page.strCurUrl = m_project.state().strCurUrl;
     page.strCurDir = m_project.state().strCurDir;
     page.head = head;
-    dropSocket(s);
+    // The connection stays for the next page when the answer's framing allows it.
+    if (!reader->reusable() || !socket || socket->state() != QAbstractSocket::ConnectedState
+        || socket->bytesAvailable() > 0)
+        dropSocket(s);
     s.state.strResponse.clear();
     Q_EMIT pageFetched(page, body);
 }
@@ -486,8 +568,7 @@ bool PageFetcher::retryLater(int slot, const QString& head)
         return false;
     ++s.retries;
     const qint64 timeout = std::max<qint64>(1, m_project.state().timeout);
-    const qint64 asked
-        = ResponseHead::retryAfterSeconds(head, QDateTime::currentDateTimeUtc());
+    const qint64 asked = ResponseHead::retryAfterSeconds(head, QDateTime::currentDateTimeUtc());
     const qint64 seconds = std::min(asked >= 0 ? asked : qint64(kDefaultRetrySeconds), timeout);
     if (s.watchdog)
         s.watchdog->stop();
@@ -541,6 +622,8 @@ void PageFetcher::dropSocket(Slot& s)
 {
     // A lookup still under way belongs to the connection dropped here.
     ++s.attempt;
+    s.keptFor.clear();
+    s.connected = false;
     if (!s.socket)
         return;
     QTcpSocket* socket = s.socket;
@@ -556,6 +639,7 @@ void PageFetcher::Close(int slot)
         return;
     Slot& s = m_slots.at(std::size_t(slot));
     dropSocket(s);
+    s.reader.reset();
     if (s.watchdog)
         s.watchdog->stop();
     if (s.wait)

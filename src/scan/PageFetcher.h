@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/ResponseReader.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -8,6 +10,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 class QTcpSocket;
@@ -53,9 +56,12 @@ struct FetchedPage {
     QString head = {}; // the response's status line and header lines, empty for a downloaded text
 };
 
-// Downloads one page at a time for the scan with a minimal HTTP/1.1 client on a TCP connection:
-// port 80, a fixed GET request, the response read until the server closes the connection. No
-// chunked decoding: the body is handed on as it arrived. Each slot has a one-second watchdog that
+// Downloads one page at a time for the scan with a small HTTP/1.1 client on a TCP connection: port
+// 80, a GET request, the answer read as its framing says (Content-Length, chunked, or up to the
+// server's close) with gzip or deflate undone, and the page's text decoded by its charset. The
+// pages of a host go over one kept-alive connection; one the server closed meanwhile is replaced
+// once without a word, and the connection closes with Close()/closeAll(). A proxy, when the
+// settings name one, is used for every connection. Each slot has a one-second watchdog that
 // counts idle seconds; the scan controller decides when they are too many.
 //
 // HTTPS: a host named with "https://", or one whose port 80 answers with a redirect (301, 302, 307,
@@ -118,7 +124,8 @@ public:
     // Requests"; the usual phrase when the line has none); an empty text for anything else.
     static QString statusProblem(const QString& head);
 
-    // The request sent for a host and path, exactly.
+    // The request sent for a host and a target (the path; through an HTTP proxy the whole URL),
+    // exactly.
     static QByteArray requestBytes(const QString& host, const QString& path,
                                    const QByteArray& userAgent);
     // Milliseconds between two requests to the same host (the scan's "HostInterval"); the pause
@@ -150,8 +157,9 @@ Q_SIGNALS:
     // The page kept trickling in past kDeadlineFactor times the idle timeout: the connection is
     // closed and the watchdog disarmed.
     void deadlinePassed(int slot);
-    // The server closed the connection (or the cap was reached): the connection is closed, the
-    // watchdog disarmed, and body is the response after its head.
+    // The answer is complete (its framing says so, the server closed the connection, or the
+    // cap was reached): the watchdog is disarmed, the connection kept only when the answer's
+    // framing allows it, and body is the page's text after its head, decoded.
     void pageFetched(const corvane::FetchedPage& page, const QString& body);
 
 private:
@@ -164,7 +172,11 @@ private:
         QString connectHost;
         QList<QHostAddress> addresses; // checked addresses still to try, in the resolver's order
         quint64 attempt = 0;           // tells a lookup's answer whether it is still wanted
-        qsizetype headSearchFrom = 0;
+        std::unique_ptr<ResponseReader> reader; // the answer being read; none between pages
+        QString keptFor;           // the connection's key (connectionKey) while it may be reused
+        bool reused = false;       // the request went out on a kept connection
+        bool staleRetried = false; // the page was asked again after a kept connection failed
+        bool viaProxy = false;     // plain http through an HTTP proxy: whole URLs are asked for
         int retries = 0;
         int seconds = 0; // watchdog seconds since the connection was opened
         bool connected = false;
@@ -177,8 +189,11 @@ private:
     // address.
     void connectNow(int slot);
     void connectToChecked(int slot, const QList<QHostAddress>& addresses, bool siteLocal);
-    // Opens the connection to the next checked address of the slot.
-    void openConnection(int slot);
+    // Opens the slot's connection to a checked address (null: by name, through a proxy).
+    void openConnection(int slot, const QHostAddress& address);
+    // What a kept connection must go to for the slot's page: scheme and host.
+    QString connectionKey(int slot) const;
+    void sendRequest(int slot, QTcpSocket* socket);
     void onSocketError(int slot, QTcpSocket* socket, int error);
     // A 429 or 503 answer with retries left: the page is asked again after the wait it names.
     bool retryLater(int slot, const QString& head);
@@ -199,8 +214,8 @@ private:
     NetworkContext& m_network;
     std::array<Slot, kSlotCount> m_slots;
     QString m_lastProblem;
-    QSet<QString> m_tlsHosts; // lower case, without "www."
-    QString m_siteHost;       // lower case, ACE form
+    QSet<QString> m_tlsHosts;        // lower case, without "www."
+    QString m_siteHost;              // lower case, ACE form
     std::optional<bool> m_siteLocal; // every address of the site's host is private
     int m_watchdogMs = 1000;
 };

@@ -132,7 +132,8 @@ QByteArray PageFetcher::requestBytes(const QString& host, const QString& path,
 {
     const QString head = QStringLiteral("GET ") + path + QStringLiteral(" HTTP/1.1\r\n")
         + QStringLiteral("Host: ") + host + QStringLiteral("\r\n");
-    const QString tail = QStringLiteral("Connection: close\r\n") + QStringLiteral("Accept: */*\r\n")
+    const QString tail = QStringLiteral("Connection: keep-alive\r\n")
+        + QStringLiteral("Accept: */*\r\n") + QStringLiteral("Accept-Encoding: gzip, deflate\r\n")
         + QStringLiteral("\r\n");
     return Windows1252::encode(head) + QByteArrayLiteral("User-Agent: ") + userAgent
         + QByteArrayLiteral("\r\n") + Windows1252::encode(tail);

@@ -130,6 +130,7 @@ void TestWebServer::onNewConnection()
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             answered(socket);
             m_buffers.remove(socket);
+            m_served.remove(socket);
             socket->deleteLater();
             Q_EMIT connectionClosed();
         });
@@ -183,9 +184,20 @@ void TestWebServer::onReadyRead(QTcpSocket* socket)
     if (end < 0)
         return;
     const Request request = parse(it.value().left(end + 4));
-    // One request per connection: anything after the head is not looked at.
+    // One request at a time: anything after the head is not looked at (with keep-alive, it waits
+    // for the answer to this one).
+    const QByteArray after = it.value().mid(end + 4);
     m_buffers.erase(it);
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+    if (m_keepAlive && m_dropAfter > 0 && m_served.value(socket) >= m_dropAfter) {
+        ++m_dropped;
+        socket->disconnectFromHost();
+        return;
+    }
+    if (m_keepAlive) {
+        ++m_served[socket];
+        m_buffers.insert(socket, after);
+    }
     m_requests.append(request);
     const QString host = request.host.toLower();
     m_hostOf.insert(socket, host);
@@ -222,6 +234,17 @@ void TestWebServer::answer(QTcpSocket* socket, const Reply& reply)
             sendChunk(guard.data(), reply.chunks, reply.chunkIntervalMs, reply.keepOpen);
             return;
         }
+        if (m_keepAlive && !reply.keepOpen) {
+            QByteArray kept = reply.response;
+            const qsizetype headEnd = kept.indexOf("\r\n\r\n");
+            const qsizetype close = kept.indexOf("Connection: close\r\n");
+            if (close >= 0 && close < headEnd)
+                kept.remove(close, 19);
+            guard->write(kept);
+            answered(guard.data());
+            awaitNext(guard.data());
+            return;
+        }
         guard->write(reply.response);
         if (!reply.keepOpen) {
             answered(guard.data());
@@ -254,6 +277,15 @@ void TestWebServer::sendChunk(QTcpSocket* socket, QList<QByteArray> chunks, int 
         else
             Q_EMIT chunksEnded();
     });
+}
+
+void TestWebServer::awaitNext(QTcpSocket* socket)
+{
+    if (!m_buffers.contains(socket))
+        m_buffers.insert(socket, {});
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+    if (!m_buffers.value(socket).isEmpty() || socket->bytesAvailable() > 0)
+        onReadyRead(socket);
 }
 
 void TestWebServer::answered(QTcpSocket* socket)

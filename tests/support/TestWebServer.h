@@ -94,6 +94,17 @@ public:
     qint64 fillerSent() const { return m_fillerSent; }
     // Closes every open connection from the server side.
     void closeAll();
+    // Keeps connections alive: after a plain reply (one without chunks, delay or keepOpen) the
+    // connection stays open for the next request, and "Connection: close" is left out of the
+    // reply. With dropAfter > 0, the request after that many on one connection is read and the
+    // connection closed without an answer, as a server does with a kept connection it has
+    // given up meanwhile; such a request is not recorded (droppedCount()).
+    void setKeepAlive(bool on, int dropAfter = 0)
+    {
+        m_keepAlive = on;
+        m_dropAfter = dropAfter;
+    }
+    int droppedCount() const { return m_dropped; }
 
 Q_SIGNALS:
     void requestReceived(const corvane::test::TestWebServer::Request& request);
@@ -112,6 +123,8 @@ private:
     static Request parse(const QByteArray& head);
     static QString key(const QString& host, const QString& path);
     void answered(QTcpSocket* socket);
+    // Keep-alive: the connection waits for its next request.
+    void awaitNext(QTcpSocket* socket);
 
     std::unique_ptr<QTcpServer> m_server;
     QHash<QString, Reply> m_replies;
@@ -124,6 +137,10 @@ private:
     QHash<QString, int> m_atOnce;
     int m_mostAtOnce = 0;
     QString m_busiestHost;
+    bool m_keepAlive = false;
+    int m_dropAfter = 0;
+    int m_dropped = 0;
+    QHash<QTcpSocket*, int> m_served;
 };
 
 } // namespace corvane::test

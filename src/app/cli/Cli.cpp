@@ -44,7 +44,7 @@ const QList<Command>& commands()
          {QStringLiteral("txtTimeout"), QStringLiteral("cmbAdvance"), QStringLiteral("chkAuto"),
           QStringLiteral("chkAuto2"), QStringLiteral("chkRedirect"), QStringLiteral("chkUpdate"),
           QStringLiteral("chkFileTypes"), QStringLiteral("chkLog"),
-          QStringLiteral("HostInterval")}},
+          QStringLiteral("HostInterval"), QStringLiteral("Proxy")}},
         {"report", "report PROJECT.prj [--report FILE] [--json FILE]",
          "write the HTML report (or JSON) of the project's saved results", &kReportHelp,
          {QStringLiteral("--report"), QStringLiteral("--json")}, {}, &runReport, {}},
@@ -54,7 +54,7 @@ const QList<Command>& commands()
         {"post", "post PROJECT.prj [--script URL] [--dry-run] [--save]",
          "request your script's URL once per saved result", &kPostHelp,
          {QStringLiteral("--script")}, {QStringLiteral("--dry-run"), QStringLiteral("--save")},
-         &runPost, {QStringLiteral("optScript")}},
+         &runPost, {QStringLiteral("optScript"), QStringLiteral("Proxy")}},
         {"import",
          "import PROJECT.prj --linking-sites FILE --main K\n"
          "import PROJECT.prj --main-sites FILE\n"
@@ -62,7 +62,7 @@ const QList<Command>& commands()
          "add Linking Sites or Main Sites from a file, or from your link page", &kImportHelp,
          {QStringLiteral("--linking-sites"), QStringLiteral("--main-sites"),
           QStringLiteral("--from-link-page"), QStringLiteral("--main")},
-         {}, &runImport, {}},
+         {}, &runImport, {QStringLiteral("Proxy")}},
     };
     return table;
 }
@@ -147,7 +147,9 @@ void printSettingsHelp(QTextStream& stream)
               "chkAuto (stop at the page limit), chkAuto2 (stop once the expected links are\n"
               "found), chkRedirect, chkUpdate, chkFileTypes, chkLog, HostInterval (milliseconds\n"
               "between two requests to the same host), ParallelSites (how many Linking Sites are\n"
-              "scanned at once, 1 to 32; outcomes come out in project order all the same); post\n"
+              "scanned at once, 1 to 32; outcomes come out in project order all the same), Proxy\n"
+              "(none; system, the desktop's settings and the http_proxy, https_proxy and no_proxy\n"
+              "variables; or HOST:PORT of an HTTP proxy; scan, import and post read it); post\n"
               "reads optScript.\n";
     stream.flush();
 }
@@ -429,6 +431,7 @@ int run(const QStringList& arguments, Environment& env)
     }
     filled.network->setUserAgent(NetworkContext::userAgentFor(
         Branding::productName(), Branding::version(), Branding::website()));
+    filled.network->setSettings(filled.settings);
     const int status = dispatch(arguments, filled);
     filled.out.flush();
     filled.err.flush();

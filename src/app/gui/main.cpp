@@ -56,6 +56,7 @@ int main(int argc, char** argv)
     network.setUserAgent(corvane::NetworkContext::userAgentFor(
         corvane::Branding::productName(), corvane::Branding::version(),
         corvane::Branding::website()));
+    network.setSettings(&settings);
     corvane::WebsiteLauncher launcher;
     std::unique_ptr<corvane::MainWindow> window;
     // The start window shows its picture for its ticks, then creates and shows the main window.
