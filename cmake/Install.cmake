@@ -12,11 +12,6 @@ install(DIRECTORY "${CMAKE_SOURCE_DIR}/data/" DESTINATION "${CORVANE_INSTALL_DAT
     PATTERN "*.qrc" EXCLUDE PATTERN "*.py" EXCLUDE)
 
 set(CORVANE_DESKTOP_DIR "${CMAKE_SOURCE_DIR}/desktop")
-if(CORVANE_WEBSITE MATCHES "^[Hh][Tt][Tt][Pp][Ss]?://")
-    set(CORVANE_WEBSITE_URL "${CORVANE_WEBSITE}")
-else()
-    set(CORVANE_WEBSITE_URL "https://${CORVANE_WEBSITE}")
-endif()
 configure_file("${CORVANE_DESKTOP_DIR}/corvane.desktop.in"
     "${CMAKE_BINARY_DIR}/desktop/${CORVANE_APP_ID}.desktop" @ONLY)
 configure_file("${CORVANE_DESKTOP_DIR}/corvane.metainfo.xml.in"
