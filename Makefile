@@ -12,8 +12,10 @@ GUI_PACKAGES   := qt6-webengine-dev qt6-multimedia-dev qt6-svg-dev
 BENCH_PACKAGES := nginx wget time bc python3 iproute2
 # `make package`: dpkg-shlibdeps (dpkg-dev) computes the Depends, reading the programs with file.
 PACKAGE_PACKAGES := dpkg-dev file
-# The install test validates the desktop files and scans from the installed program.
-TEST_PACKAGES  := desktop-file-utils appstream libxml2-utils python3 iproute2 util-linux
+# The install test validates the desktop files and scans from the installed program; the package
+# test builds the package and has lintian check it.
+TEST_PACKAGES  := desktop-file-utils appstream libxml2-utils python3 iproute2 util-linux \
+                  $(PACKAGE_PACKAGES) lintian
 
 .PHONY: all deps deps-gui deps-test deps-bench deps-package configure build run package test test-sanitize bench bench-partners clean
 
