@@ -10,10 +10,14 @@ SUDO           := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 BUILD_PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools libpsl-dev publicsuffix zlib1g-dev
 GUI_PACKAGES   := qt6-webengine-dev qt6-multimedia-dev qt6-svg-dev
 BENCH_PACKAGES := nginx wget time bc python3 iproute2
-# The install test validates the desktop files and scans from the installed program.
-TEST_PACKAGES  := desktop-file-utils appstream libxml2-utils python3 iproute2 util-linux
+# `make package`: dpkg-shlibdeps (dpkg-dev) computes the Depends, reading the programs with file.
+PACKAGE_PACKAGES := dpkg-dev file
+# The install test validates the desktop files and scans from the installed program; the package
+# test builds the package and has lintian check it.
+TEST_PACKAGES  := desktop-file-utils appstream libxml2-utils python3 iproute2 util-linux \
+                  $(PACKAGE_PACKAGES) lintian
 
-.PHONY: all deps deps-gui deps-test deps-bench configure build run test test-sanitize bench bench-partners clean
+.PHONY: all deps deps-gui deps-test deps-bench deps-package configure build run package test test-sanitize bench bench-partners clean
 
 all: build
 
@@ -39,6 +43,9 @@ deps-test:
 deps-bench:
 	$(call install_missing,$(BENCH_PACKAGES))
 
+deps-package:
+	$(call install_missing,$(PACKAGE_PACKAGES))
+
 $(BUILD_DIR)/build.ninja: | deps deps-gui
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
 
@@ -55,6 +62,10 @@ run: build
 	  echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): corvane needs one; here is corvane-cli instead."; \
 	  $(BUILD_DIR)/bin/corvane-cli --help; \
 	fi
+
+# The Debian package of the build: $(BUILD_DIR)/corvane_VERSION_amd64.deb.
+package: build deps-package
+	cd $(BUILD_DIR) && cpack -G DEB
 
 test: build deps-test
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)

@@ -5,6 +5,26 @@ set(CORVANE_PRODUCT_NAME "Corvane" CACHE STRING "Product name shown in the windo
 set(CORVANE_OWNER_NAME "The Corvane Developers" CACHE STRING "Owner shown in the caption and the about window")
 set(CORVANE_WEBSITE "www.corvane.example" CACHE STRING "Website opened by the website button and shown first in the Web tab")
 set(CORVANE_APP_ID "example.corvane.Corvane" CACHE STRING "Reverse-DNS application id (desktop file, icon, metainfo)")
+set(CORVANE_OWNER_EMAIL "" CACHE STRING "Address of the package's maintainer (empty: packages@ the website's domain)")
+# The date of this version, for the metainfo's release and the package's changelog.
+set(CORVANE_RELEASE_DATE "2026-12-10")
+
+# What the desktop files and the package derive from these: the website as a URL, and the owner
+# as the package's maintainer, "Name <address>".
+if(CORVANE_WEBSITE MATCHES "^[Hh][Tt][Tt][Pp][Ss]?://")
+    set(CORVANE_WEBSITE_URL "${CORVANE_WEBSITE}")
+else()
+    set(CORVANE_WEBSITE_URL "https://${CORVANE_WEBSITE}")
+endif()
+if(CORVANE_OWNER_EMAIL)
+    set(CORVANE_MAINTAINER "${CORVANE_OWNER_NAME} <${CORVANE_OWNER_EMAIL}>")
+else()
+    string(REGEX REPLACE "^[A-Za-z]+://" "" website_host "${CORVANE_WEBSITE_URL}")
+    string(REGEX REPLACE "[/:?#].*$" "" website_host "${website_host}")
+    string(REGEX REPLACE "^[Ww][Ww][Ww]\\." "" website_host "${website_host}")
+    string(TOLOWER "${website_host}" website_host)
+    set(CORVANE_MAINTAINER "${CORVANE_OWNER_NAME} <packages@${website_host}>")
+endif()
 
 # corvane_add_branding(TARGET PRODUCT OWNER WEBSITE): a static library with these values behind
 # app/Branding.h. The programs link the configured values; a test may link others.

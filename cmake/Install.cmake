@@ -3,20 +3,30 @@
 # PREFIX/share/corvane and seeds the per-user application folder from it on first use.
 include(GNUInstallDirs)
 
+# corvane_install_gzipped(FILE DESTINATION): installs FILE.gz, compressed at configure time as
+# Debian wants manual pages and changelogs (gzip -9n: no name, no time stamp, the same bytes at
+# every build). A change to FILE configures again.
+function(corvane_install_gzipped file destination)
+    get_filename_component(name "${file}" NAME)
+    set(gzipped "${CMAKE_BINARY_DIR}/gzipped/${name}.gz")
+    file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/gzipped")
+    execute_process(COMMAND gzip -9 -n -c "${file}" OUTPUT_FILE "${gzipped}"
+        COMMAND_ERROR_IS_FATAL ANY)
+    set_property(DIRECTORY "${CMAKE_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${file}")
+    install(FILES "${gzipped}" DESTINATION "${destination}")
+endfunction()
+
 install(TARGETS corvane-cli RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+corvane_install_gzipped("${CMAKE_SOURCE_DIR}/docs/man/corvane-cli.1" "${CMAKE_INSTALL_MANDIR}/man1")
 if(TARGET corvane)
     install(TARGETS corvane RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+    corvane_install_gzipped("${CMAKE_SOURCE_DIR}/docs/man/corvane.1" "${CMAKE_INSTALL_MANDIR}/man1")
 endif()
 
 install(DIRECTORY "${CMAKE_SOURCE_DIR}/data/" DESTINATION "${CORVANE_INSTALL_DATA_DIR}"
     PATTERN "*.qrc" EXCLUDE PATTERN "*.py" EXCLUDE)
 
 set(CORVANE_DESKTOP_DIR "${CMAKE_SOURCE_DIR}/desktop")
-if(CORVANE_WEBSITE MATCHES "^[Hh][Tt][Tt][Pp][Ss]?://")
-    set(CORVANE_WEBSITE_URL "${CORVANE_WEBSITE}")
-else()
-    set(CORVANE_WEBSITE_URL "https://${CORVANE_WEBSITE}")
-endif()
 configure_file("${CORVANE_DESKTOP_DIR}/corvane.desktop.in"
     "${CMAKE_BINARY_DIR}/desktop/${CORVANE_APP_ID}.desktop" @ONLY)
 configure_file("${CORVANE_DESKTOP_DIR}/corvane.metainfo.xml.in"
