@@ -5,6 +5,7 @@
 #include "app/cli/Commands.h"
 #include "model/SettingsStore.h"
 #include "scan/NetworkContext.h"
+#include "scan/UserAgentSetting.h"
 
 #include <QSocketNotifier>
 
@@ -147,8 +148,9 @@ void printSettingsHelp(QTextStream& stream)
               "chkAuto (stop at the page limit), chkAuto2 (stop once the expected links are\n"
               "found), chkRedirect, chkUpdate, chkFileTypes, chkLog, HostInterval (milliseconds\n"
               "between two requests to the same host), ParallelSites (how many Linking Sites are\n"
-              "scanned at once, 1 to 32; outcomes come out in project order all the same); post\n"
-              "reads optScript.\n";
+              "scanned at once, 1 to 32; outcomes come out in project order all the same). Every\n"
+              "command that goes online sends UserAgent as its User-Agent (empty: the program's\n"
+              "own name). post reads optScript.\n";
     stream.flush();
 }
 
@@ -427,8 +429,11 @@ int run(const QStringList& arguments, Environment& env)
         network = std::make_unique<NetworkContext>();
         filled.network = network.get();
     }
-    filled.network->setUserAgent(NetworkContext::userAgentFor(
-        Branding::productName(), Branding::version(), Branding::website()));
+    // The "UserAgent" setting, --set included, names the client; empty, the program's own.
+    UserAgentSetting::follow(*filled.network, *filled.settings,
+                             NetworkContext::userAgentFor(Branding::productName(),
+                                                          Branding::version(),
+                                                          Branding::website()));
     const int status = dispatch(arguments, filled);
     filled.out.flush();
     filled.err.flush();
