@@ -3,6 +3,7 @@
 #include "model/Project.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
+#include "scan/BotChallenge.h"
 #include "scan/NetworkContext.h"
 #include "scan/ResponseHead.h"
 #include "scan/ScanStatistics.h"
@@ -359,10 +360,20 @@ void PageFetcher::finishPage(int slot)
     const QString head = p >= 0 ? Windows1252::decode(response.first(headSize)) : QString();
     if (!qobject_cast<QSslSocket*>(socket) && followToTls(slot, head))
         return;
+    QString body = Windows1252::decode(response.sliced(headSize));
+    // A challenge is not asked again: the wall answers a program the same way each time.
+    if (BotChallenge::isChallenge(head, body)) {
+        // Counted once more, as every error page is.
+        m_statistics.CountScanEvent(ScanStatistics::PageRequested);
+        const QString url = f.strHost + f.strPath;
+        dropSocket(s);
+        s.state.strResponse.clear();
+        Q_EMIT pageBlocked(slot, url);
+        return;
+    }
     if (retryLater(slot, head))
         return;
     CheckStatusLine(head, f.strHost + f.strPath);
-    QString body = Windows1252::decode(response.sliced(headSize));
     if (!head.isEmpty())
         ResponseHead::removeRepeatedHead(body, response.sliced(headSize), head);
 

@@ -141,6 +141,9 @@ Q_SIGNALS:
     // The server closed the connection (or the cap was reached): the connection is closed, the
     // watchdog disarmed, and body is the response after its head.
     void pageFetched(const corvane::FetchedPage& page, const QString& body);
+    // The page (host and path) answered with a bot-protection challenge (BotChallenge): the
+    // connection is closed, the watchdog disarmed, and the page is not analysed.
+    void pageBlocked(int slot, const QString& url);
 
 private:
     struct Slot {

@@ -2,6 +2,7 @@
 
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
+#include "scan/BotChallenge.h"
 #include "scan/HostGate.h"
 #include "scan/PageFetcher.h"
 #include "scan/ResultRecorder.h"
@@ -41,6 +42,7 @@ SiteScan::SiteScan(Project& project, SettingsStore& settings, AppFolder app,
     connect(m_fetcher, &PageFetcher::deadlinePassed, this, &SiteScan::timeOut);
     connect(m_fetcher, &PageFetcher::connectionFailed, this, &SiteScan::onConnectionFailed);
     connect(m_fetcher, &PageFetcher::pageFetched, this, &SiteScan::onPageFetched);
+    connect(m_fetcher, &PageFetcher::pageBlocked, this, &SiteScan::onPageBlocked);
     connect(m_analyzer, &PageAnalyzer::statusChanged, this, &SiteScan::statusChanged);
     connect(m_analyzer, &PageAnalyzer::cueRequested, this, &SiteScan::cueRequested);
     connect(m_analyzer, &PageAnalyzer::analysisFinished, this, &SiteScan::onAnalysisFinished);
@@ -278,6 +280,16 @@ void SiteScan::onPageFetched(const FetchedPage& page, const QString& body)
     if (!isActive())
         return;
     m_analyzer->AnalyzePage(body, page, m_generation);
+}
+
+void SiteScan::onPageBlocked(int, const QString& url)
+{
+    if (!isActive())
+        return;
+    // The wall stands before every page of the site: the crawl ends here, and the site is not
+    // said to be missing its link.
+    m_desk.errors().appendEntry({BotChallenge::kBlocked, url});
+    failPage(BotChallenge::kBlocked);
 }
 
 void SiteScan::onAnalysisFinished(int, quint64 generation, PageAnalyzer::Continuation next)

@@ -100,6 +100,7 @@ private:
     void finish();
     void failPage(const QString& reason);
     void onPageFetched(const corvane::FetchedPage& page, const QString& body);
+    void onPageBlocked(int slot, const QString& url);
     void onAnalysisFinished(int slot, quint64 generation, PageAnalyzer::Continuation next);
     void onIdleTicked(int slot, int idleSeconds);
     // The page of the slot is given up as silent (or as trickling past its deadline): an error
