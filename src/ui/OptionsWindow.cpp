@@ -127,6 +127,7 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
                              tr("The User-Agent every request of a scan, an import and a post "
                                 "sends. Empty: the program's own name."),
                              tr("Identify as"));
+    txtUserAgent->setPlaceholderText(tr("the program's own name"));
     txtUserAgent->setText(m_options.fieldText(QStringLiteral("UserAgent")));
     layoutOf(identity)->addWidget(txtUserAgent);
     connect(txtUserAgent, &QLineEdit::textChanged, this,
