@@ -4,8 +4,9 @@
 
 namespace corvane {
 
-// What the "Notes" of a result row say about the link: its rel tokens and whether the page that
-// holds it is closed to search engines. The notes are "; "-separated parts, the link text
+// What the "Notes" of a result row say about the link: its rel tokens, whether the page that
+// holds it is closed to search engines (robots meta tag or header, robots.txt), and whether that
+// page names another as its canonical one. The notes are "; "-separated parts, the link text
 // (text "...") last, so words inside the link text are never taken for a part.
 struct ResultNotes {
     bool nofollow = false;
@@ -13,6 +14,8 @@ struct ResultNotes {
     bool ugc = false;
     bool pageNoindex = false;
     bool pageNofollow = false;
+    bool pageBlockedByRobotsTxt = false;
+    bool canonicalElsewhere = false;
 
     static ResultNotes read(QStringView notes)
     {
@@ -30,16 +33,21 @@ struct ResultNotes {
             r.ugc = r.ugc || part == u"ugc";
             r.pageNoindex = r.pageNoindex || part == u"page noindex";
             r.pageNofollow = r.pageNofollow || part == u"page nofollow";
+            r.pageBlockedByRobotsTxt
+                = r.pageBlockedByRobotsTxt || part == u"page blocked by robots.txt";
+            r.canonicalElsewhere = r.canonicalElsewhere || part.startsWith(u"canonical elsewhere: ");
             start = end + 2;
         }
         return r;
     }
 
     // A link that passes no value to the Main Site: search engines are told not to follow it,
-    // or the page that holds it is kept out of their index or its links unfollowed.
+    // or the page that holds it is kept out of their index (or from their crawlers, or indexed
+    // as another page) or its links unfollowed.
     bool passesNoValue() const
     {
-        return nofollow || sponsored || ugc || pageNoindex || pageNofollow;
+        return nofollow || sponsored || ugc || pageNoindex || pageNofollow
+            || pageBlockedByRobotsTxt || canonicalElsewhere;
     }
 };
 

@@ -68,4 +68,9 @@ QString ScanOptions::fieldText(const QString& key) const
     return m_settings.ReadSetting(key);
 }
 
+void ScanOptions::setText(const QString& key, const QString& text)
+{
+    m_settings.WriteSetting(key, text);
+}
+
 } // namespace corvane

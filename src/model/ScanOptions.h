@@ -32,6 +32,8 @@ public:
                                const QString& replacement);
     // The text a field shows: the stored value, or the key's default when it was never written.
     QString fieldText(const QString& key) const;
+    // A text field: its text, as it stands after each change, under its key.
+    void setText(const QString& key, const QString& text);
 
 private:
     SettingsStore& m_settings;

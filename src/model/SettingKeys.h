@@ -23,6 +23,7 @@ inline const QString chkAutoSave = QStringLiteral("chkAutoSave");
 inline const QString txtAutoSave = QStringLiteral("txtAutoSave");
 inline const QString HostInterval = QStringLiteral("HostInterval");
 inline const QString Proxy = QStringLiteral("Proxy");
+inline const QString UserAgent = QStringLiteral("UserAgent");
 inline const QString ScanType = QStringLiteral("ScanType");
 inline const QString SkipType = QStringLiteral("SkipType");
 inline const QString showHelp = QStringLiteral("showHelp");

@@ -48,6 +48,8 @@ constexpr KeyDefault kDefaults[] = {
     checkBox("chkRedirect", "1"),
     checkBox("chkUpdate", "1"),
     number("ParallelSites", "4", 1, 32),
+    // What the engine's requests name as their client; empty for the program's own name.
+    text("UserAgent", ""),
     checkBox("chkFileTypes", "1"),
     checkBox("chkLog", "0"),
     checkBox("chkAudioEmail", "1"),
@@ -340,7 +342,9 @@ QString SettingsStore::fileName() const
 
 void SettingsStore::setOverride(const QString& key, const QString& value)
 {
-    m_overrides.insert(canonicalKey(key), value);
+    const QString canonical = canonicalKey(key);
+    m_overrides.insert(canonical, value);
+    Q_EMIT settingChanged(canonical);
 }
 
 void SettingsStore::sync()

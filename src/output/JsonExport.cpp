@@ -41,6 +41,7 @@ QJsonObject partnerObject(const PartnerOutcome& p)
                   {QStringLiteral("verdict"), PartnerVerdict::name(p.verdict)},
                   {QStringLiteral("statuses"), QJsonArray::fromStringList(p.statuses())},
                   {QStringLiteral("reason"), textOrNull(p.reason())},
+                  {QStringLiteral("blocked"), p.verdict == PartnerOutcome::Verdict::Blocked},
                   {QStringLiteral("noValueLinksOnly"), p.noValueLinksOnly()}};
     o.insert(QStringLiteral("mainSitePosition"),
              p.mainPosition > 0 ? QJsonValue(p.mainPosition) : QJsonValue(QJsonValue::Null));
@@ -72,7 +73,7 @@ QJsonObject build(const Project& project, const QList<PartnerOutcome>& partners,
                run.started.isValid() ? QJsonValue(run.complete) : QJsonValue(QJsonValue::Null));
     doc.insert(QStringLiteral("stopped"), textOrNull(run.stopped));
 
-    int counts[4] = {0, 0, 0, 0};
+    int counts[PartnerOutcome::kVerdictCount] = {};
     QJsonArray partnerArray;
     for (const PartnerOutcome& p : partners) {
         ++counts[int(p.verdict)];
@@ -83,6 +84,7 @@ QJsonObject build(const Project& project, const QList<PartnerOutcome>& partners,
                            {QStringLiteral("linksBack"), counts[int(PartnerOutcome::Verdict::LinksBack)]},
                            {QStringLiteral("missing"), counts[int(PartnerOutcome::Verdict::Missing)]},
                            {QStringLiteral("errors"), counts[int(PartnerOutcome::Verdict::Error)]},
+                           {QStringLiteral("blocked"), counts[int(PartnerOutcome::Verdict::Blocked)]},
                            {QStringLiteral("notChecked"),
                             counts[int(PartnerOutcome::Verdict::NotChecked)]}});
     if (run.hasStatistics) {

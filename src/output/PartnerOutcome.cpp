@@ -1,6 +1,7 @@
 #include "output/PartnerOutcome.h"
 
 #include "model/ResultNotes.h"
+#include "scan/BotChallenge.h"
 
 namespace corvane {
 
@@ -75,6 +76,7 @@ PartnerOutcome::Verdict of(const QList<ResultEntry>& rows)
     bool missing = false;
     bool error = false;
     bool skipped = false;
+    bool blocked = false;
     for (const ResultEntry& row : rows) {
         if (row.status.startsWith(LinkStatus::Missing)) {
             missing = true;
@@ -84,6 +86,8 @@ PartnerOutcome::Verdict of(const QList<ResultEntry>& rows)
             const QString reason = reasonOf(row.status);
             if (reason == kSkipped)
                 skipped = true;
+            else if (reason == BotChallenge::kBlocked)
+                blocked = true;
             else if (reason.isEmpty() || kPageWarnings.contains(reason))
                 missing = true;
             else
@@ -94,6 +98,8 @@ PartnerOutcome::Verdict of(const QList<ResultEntry>& rows)
         return PartnerOutcome::Verdict::Missing;
     if (found)
         return PartnerOutcome::Verdict::LinksBack;
+    if (blocked)
+        return PartnerOutcome::Verdict::Blocked;
     if (error)
         return PartnerOutcome::Verdict::Error;
     if (skipped || rows.isEmpty())
@@ -110,6 +116,8 @@ QString name(PartnerOutcome::Verdict verdict)
         return QStringLiteral("missing");
     case PartnerOutcome::Verdict::Error:
         return QStringLiteral("error");
+    case PartnerOutcome::Verdict::Blocked:
+        return QStringLiteral("blocked");
     case PartnerOutcome::Verdict::NotChecked:
         break;
     }

@@ -10,10 +10,13 @@ namespace corvane {
 
 // What became of one Linking Site in a scan, read from its result rows: it links back, its links
 // are missing (none found, or fewer than expected), it could not be checked properly (the server
-// gave an error status, never answered, or the host name is not one), or it was not checked at
-// all (the scan stopped before it, or it was skipped).
+// gave an error status, never answered, or the host name is not one), it was not checked at all
+// (the scan stopped before it, or it was skipped), or a bot-protection wall kept the scan out
+// before any link was found (blocked: nothing is known of its link).
 struct PartnerOutcome {
-    enum class Verdict { LinksBack, Missing, Error, NotChecked };
+    // The values index the count arrays of the summaries: new ones go at the end.
+    enum class Verdict { LinksBack, Missing, Error, NotChecked, Blocked };
+    static constexpr int kVerdictCount = 5;
 
     QString main;        // the Main Site as the results name it (no scheme, no "www.")
     QString linkingSite; // the Linking Site as listed when its scan began
@@ -43,7 +46,7 @@ PartnerOutcome::Verdict of(const QList<ResultEntry>& rows);
 QString reasonOf(const QString& status);
 // A status that records a link back: Direct, Domain, Indirect or Redirect Link.
 bool isFound(const QString& status);
-// The names used in the JSON: "linksBack", "missing", "error", "notChecked".
+// The names used in the JSON: "linksBack", "missing", "error", "notChecked", "blocked".
 QString name(PartnerOutcome::Verdict verdict);
 
 // The Linking Sites of saved results, when no scan is at hand: consecutive rows of one Main Site

@@ -150,6 +150,8 @@ ReportCounts ReportWriter::count(const Project& project, qint32 pagesScanned)
         c.sponsored += n.sponsored;
         c.ugc += n.ugc;
         c.onNoindexPages += n.pageNoindex;
+        c.onRobotsBlockedPages += n.pageBlockedByRobotsTxt;
+        c.onCanonicalElsewherePages += n.canonicalElsewhere;
     }
     c.reciprocal = c.direct + c.indirect + c.redirect;
     c.errors = project.errors().count();
@@ -186,6 +188,10 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
         doc += overviewRow(QStringLiteral("Links Marked sponsored:"), c.sponsored);
         doc += overviewRow(QStringLiteral("Links Marked ugc:"), c.ugc);
         doc += overviewRow(QStringLiteral("Links on noindex Pages:"), c.onNoindexPages);
+        doc += overviewRow(QStringLiteral("Links on Pages Blocked by robots.txt:"),
+                           c.onRobotsBlockedPages);
+        doc += overviewRow(QStringLiteral("Links on Pages Canonical Elsewhere:"),
+                           c.onCanonicalElsewherePages);
     }
     doc += overviewRow(QStringLiteral("Total Non-Linking Sites:"), c.nonLinking);
     doc += overviewRow(QStringLiteral("Total Errors:"), c.errors);

@@ -31,6 +31,8 @@ struct ReportCounts {
     qint32 sponsored = 0;
     qint32 ugc = 0;
     qint32 onNoindexPages = 0;
+    qint32 onRobotsBlockedPages = 0;
+    qint32 onCanonicalElsewherePages = 0;
 };
 
 // The HTML link report "Reciprocal Link Report": an overview of totals, percentages and averages,

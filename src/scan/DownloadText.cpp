@@ -169,8 +169,8 @@ void DownloadText::request(const QUrl& target, const QHostAddress& address, quin
 void DownloadText::followRedirect(const QUrl& next)
 {
     const QString scheme = next.scheme();
-    if (++m_redirects > kMaxRedirects)
-        fail(QStringLiteral("Too many redirects"));
+    if (++m_redirects > m_redirectLimit)
+        fail(kTooManyRedirects);
     else if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         fail(QStringLiteral("Redirect to a URL that is not http or https"));
     else if (m_current.scheme() == QLatin1String("https") && scheme == QLatin1String("http"))
@@ -210,14 +210,14 @@ void DownloadText::onReadyRead()
     if (!reply || sender() != reply)
         return;
     // Read one byte past the cap to know that the body goes on beyond it.
-    m_body += reply->read(kBodyCap + 1 - m_body.size());
-    if (m_body.size() <= kBodyCap)
+    m_body += reply->read(m_bodyCap + 1 - m_body.size());
+    if (m_body.size() <= m_bodyCap)
         return;
 
     DownloadResult result;
     result.url = m_url;
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    result.body = m_body.left(kBodyCap);
+    result.body = m_body.left(m_bodyCap);
     result.truncated = true;
     detachReply();
     m_body.clear();
@@ -245,9 +245,9 @@ void DownloadText::onReplyFinished()
     }
     // The status is not looked at: an error page's body is the text like any other page's.
     if (error == QNetworkReply::NoError || (result.httpStatus >= 400 && isStatusError(error))) {
-        m_body += reply->read(kBodyCap + 1 - m_body.size());
-        result.truncated = m_body.size() > kBodyCap;
-        result.body = m_body.left(kBodyCap);
+        m_body += reply->read(m_bodyCap + 1 - m_body.size());
+        result.truncated = m_body.size() > m_bodyCap;
+        result.body = m_body.left(m_bodyCap);
     } else if (error == QNetworkReply::OperationCanceledError
                || error == QNetworkReply::TimeoutError) {
         // Nothing but the transfer timeout cancels a reply the download still holds: the download

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <algorithm>
+
 class QNetworkReply;
 class QTimer;
 
@@ -53,6 +55,7 @@ public:
     static inline const QString kRefusedRedirect
         = QStringLiteral("Refused redirect to a private address");
     static inline const QString kTimeout = QStringLiteral("Timeout");
+    static inline const QString kTooManyRedirects = QStringLiteral("Too many redirects");
 
     explicit DownloadText(NetworkContext& network, QObject* parent = nullptr);
     ~DownloadText() override;
@@ -73,6 +76,9 @@ public:
     // A transfer that receives nothing for this long is dropped (a failure).
     void setIdleTimeout(int milliseconds) { m_idleTimeoutMs = milliseconds; }
     int idleTimeout() const { return m_idleTimeoutMs; }
+    // Tighter bounds than the defaults, for a file that is small by rule (robots.txt).
+    void setBodyCap(qint64 bytes) { m_bodyCap = std::min(bytes, kBodyCap); }
+    void setRedirectLimit(int redirects) { m_redirectLimit = redirects; }
 
 Q_SIGNALS:
     void finished(const corvane::DownloadResult& result);
@@ -102,6 +108,8 @@ private:
     bool m_refusalPending = false; // a result is due without a reply: a refusal or a check
     int m_redirects = 0;
     int m_idleTimeoutMs = kDefaultIdleTimeoutMs;
+    qint64 m_bodyCap = kBodyCap;
+    int m_redirectLimit = kMaxRedirects;
 };
 
 } // namespace corvane

@@ -4,6 +4,7 @@
 #include "scan/ResponseHead.h"
 
 #include <QStringList>
+#include <QUrl>
 #include <QStringMatcher>
 
 #include <algorithm>
@@ -161,7 +162,10 @@ constexpr NamedEntity kEntities[] = {
 
 } // namespace
 
-LinkNotes::LinkNotes(QStringView page, QStringView head) : m_page(page), m_head(head) {}
+LinkNotes::LinkNotes(QStringView page, QStringView head, const QString& pageUrl)
+    : m_page(page), m_head(head), m_pageUrl(pageUrl)
+{
+}
 
 QString LinkNotes::notesFor(qsizetype hrefAt)
 {
@@ -171,8 +175,10 @@ QString LinkNotes::notesFor(qsizetype hrefAt)
         r.noindex = r.noindex || h.noindex;
         r.nofollow = r.nofollow || h.nofollow;
         m_robots = r;
+        if (!m_pageUrl.isEmpty())
+            m_canonicalElsewhere = canonicalElsewhere(readCanonical(m_page, m_head), m_pageUrl);
     }
-    return compose(readTag(m_page, hrefAt), *m_robots);
+    return compose(readTag(m_page, hrefAt), *m_robots, m_canonicalElsewhere);
 }
 
 std::optional<LinkNotes::Tag> LinkNotes::readTag(QStringView page, qsizetype hrefAt)
@@ -288,7 +294,8 @@ LinkNotes::Robots LinkNotes::readRobotsHeader(QStringView head)
     return robots;
 }
 
-QString LinkNotes::compose(const std::optional<Tag>& tag, Robots robots)
+QString LinkNotes::compose(const std::optional<Tag>& tag, Robots robots,
+                           const QString& canonicalElsewhere)
 {
     QStringList parts;
     if (tag && tag->nofollow)
@@ -301,11 +308,128 @@ QString LinkNotes::compose(const std::optional<Tag>& tag, Robots robots)
         parts << QStringLiteral("page noindex");
     if (robots.nofollow)
         parts << QStringLiteral("page nofollow");
+    if (!canonicalElsewhere.isEmpty())
+        parts << kCanonicalElsewhere + ProjectField::text(canonicalElsewhere);
     if (tag && !tag->text.isEmpty()) {
         // The notes are one field of a "|"-separated project line.
         parts << QStringLiteral("text \"") + ProjectField::text(tag->text) + u'"';
     }
     return parts.join(QStringLiteral("; "));
+}
+
+QString LinkNotes::addPart(const QString& notes, const QString& part)
+{
+    if (notes.isEmpty())
+        return part;
+    // The link text is the last part, and the only one that starts so.
+    const qsizetype text = notes.startsWith(u"text \"") ? 0 : notes.indexOf(u"; text \"");
+    if (text < 0)
+        return notes + QStringLiteral("; ") + part;
+    if (text == 0)
+        return part + QStringLiteral("; ") + notes;
+    return notes.first(text) + QStringLiteral("; ") + part + notes.sliced(text);
+}
+
+QString LinkNotes::readCanonical(QStringView page, QStringView head)
+{
+    for (const QStringView value : ResponseHead::fieldValues(head, u"Link")) {
+        // <url>; rel="canonical", <url2>; rel=alternate ...
+        qsizetype at = 0;
+        while ((at = value.indexOf(u'<', at)) >= 0) {
+            const qsizetype close = value.indexOf(u'>', at);
+            if (close < 0)
+                break;
+            const QStringView url = value.sliced(at + 1, close - at - 1).trimmed();
+            const qsizetype next = value.indexOf(u'<', close);
+            const QStringView params = value.sliced(close + 1, (next < 0 ? value.size() : next)
+                                                                   - close - 1);
+            bool canonical = false;
+            for (QStringView param : params.split(u';')) {
+                param = param.trimmed();
+                const qsizetype eq = param.indexOf(u'=');
+                if (eq < 0 || !same(param.first(eq).trimmed(), u"rel"))
+                    continue;
+                QStringView rel = param.sliced(eq + 1).trimmed();
+                if (rel.startsWith(u'"'))
+                    rel = rel.sliced(1);
+                if (const qsizetype quote = rel.indexOf(u'"'); quote >= 0)
+                    rel = rel.first(quote);
+                forEachToken(rel, [&](QStringView token) {
+                    canonical = canonical || same(token, u"canonical");
+                });
+            }
+            if (canonical && !url.isEmpty())
+                return url.toString();
+            if (next < 0)
+                break;
+            at = next;
+        }
+    }
+
+    // In the page's head: a canonical link in the body is not one search engines take.
+    static const QStringMatcher link(u"<link", Qt::CaseInsensitive);
+    static const QStringMatcher body(u"<body", Qt::CaseInsensitive);
+    const qsizetype bodyAt = body.indexIn(page);
+    const QStringView before = bodyAt < 0 ? page : page.first(bodyAt);
+    qsizetype at = 0;
+    while ((at = link.indexIn(before, at)) >= 0) {
+        const qsizetype from = at + 5;
+        if (from >= before.size() || !isBlank(before[from])) {
+            at = from;
+            continue;
+        }
+        bool canonical = false;
+        QString href;
+        const qsizetype limit = std::min(before.size(), from + kTagReach);
+        const qsizetype end = readAttributes(before, from, limit, [&](QStringView n, QStringView v) {
+            if (same(n, u"rel"))
+                forEachToken(v, [&](QStringView token) {
+                    canonical = canonical || same(token, u"canonical");
+                });
+            else if (same(n, u"href"))
+                href = decodeEntities(v).trimmed();
+        });
+        if (canonical && !href.isEmpty())
+            return href;
+        at = std::max(end, from);
+    }
+    return {};
+}
+
+QString LinkNotes::canonicalElsewhere(const QString& canonical, const QString& pageUrl)
+{
+    if (canonical.isEmpty() || pageUrl.isEmpty())
+        return {};
+    const QUrl page(QStringLiteral("http://") + pageUrl);
+    const QUrl target = page.resolved(QUrl(canonical.trimmed()));
+    if (!target.isValid() || target.host().isEmpty()
+        || (target.scheme() != u"http" && target.scheme() != u"https"))
+        return {};
+    const auto hostOf = [](const QUrl& url) {
+        QString host = url.host().toLower();
+        if (host.startsWith(u"www."))
+            host.remove(0, 4);
+        return host;
+    };
+    const auto portOf = [](const QUrl& url) {
+        const int port = url.port();
+        return port == 80 || port == 443 ? -1 : port;
+    };
+    const auto pathOf = [](const QUrl& url) {
+        QString path = url.path(QUrl::FullyEncoded);
+        if (path.isEmpty())
+            path = QStringLiteral("/");
+        if (url.hasQuery())
+            path += u'?' + url.query(QUrl::FullyEncoded);
+        return path;
+    };
+    if (hostOf(target) == hostOf(page) && portOf(target) == portOf(page)
+        && pathOf(target) == pathOf(page))
+        return {};
+    QString shown = target.host();
+    if (portOf(target) >= 0)
+        shown += u':' + QString::number(target.port());
+    return shown + pathOf(target);
 }
 
 QString LinkNotes::decodeEntities(QStringView text)

@@ -108,7 +108,7 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
     // holds a link (every "href=" starts a line of its own), yet it is always read.
     const qsizetype count = text.hrefs().size();
     qsizetype redirectFrom = -1; // the first line with "href=" from the marker's line on
-    LinkNotes notes(text.body(), page.head);
+    LinkNotes notes(text.body(), page.head, page.strHost + page.strPath);
     const FetchedPage base = baseOf(text, page);
     if (enoughLinks()) {
         if (marker >= 0 && marker < text.firstLineEnd())

@@ -3,6 +3,7 @@
 #include "model/Project.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
+#include "scan/BotChallenge.h"
 #include "scan/NetworkContext.h"
 #include "scan/PageCharset.h"
 #include "scan/ResponseHead.h"
@@ -520,14 +521,24 @@ void PageFetcher::finishPage(int slot)
     const QString head = Windows1252::decode(reader->head());
     if (!qobject_cast<QSslSocket*>(socket) && followToTls(slot, head))
         return;
-    if (retryLater(slot, head))
-        return;
-    CheckStatusLine(head, f.strHost + f.strPath);
     QByteArray bodyBytes = reader->body();
     ResponseHead::removeRepeatedHead(bodyBytes, reader->head());
     const QList<QStringView> types = ResponseHead::fieldValues(head, u"Content-Type");
     const QString body = PageCharset::decode(
         types.isEmpty() ? QByteArray() : types.constFirst().toLatin1(), bodyBytes);
+    // A challenge is not asked again: the wall answers a program the same way each time.
+    if (BotChallenge::isChallenge(head, body)) {
+        // Counted once more, as every error page is.
+        m_statistics.CountScanEvent(ScanStatistics::PageRequested);
+        const QString url = f.strHost + f.strPath;
+        dropSocket(s);
+        s.state.strResponse.clear();
+        Q_EMIT pageBlocked(slot, url);
+        return;
+    }
+    if (retryLater(slot, head))
+        return;
+    CheckStatusLine(head, f.strHost + f.strPath);
 
     Q_EMIT statusChanged(1, QStringLiteral("Finished: ") + f.strHost + f.strPath);
     if (s.socket != socket || !scanRunning())

@@ -161,6 +161,9 @@ Q_SIGNALS:
     // cap was reached): the watchdog is disarmed, the connection kept only when the answer's
     // framing allows it, and body is the page's text after its head, decoded.
     void pageFetched(const corvane::FetchedPage& page, const QString& body);
+    // The page (host and path) answered with a bot-protection challenge (BotChallenge): the
+    // connection is closed, the watchdog disarmed, and the page is not analysed.
+    void pageBlocked(int slot, const QString& url);
 
 private:
     struct Slot {

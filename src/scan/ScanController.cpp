@@ -5,6 +5,7 @@
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
 #include "scan/HostGate.h"
+#include "scan/RobotsCache.h"
 #include "scan/ScanStatistics.h"
 #include "scan/SiteHandOn.h"
 #include "scan/SiteScan.h"
@@ -39,6 +40,7 @@ ScanController::ScanController(Project& project, SettingsStore& settings,
       m_app(std::move(app)),
       m_network(network),
       m_hosts(new HostGate(this)),
+      m_robots(new RobotsCache(network, this)),
       m_handOn(new SiteHandOn(project, settings, statistics, m_app, *this, this))
 {
     connect(m_handOn, &SiteHandOn::statusChanged, this, &ScanController::statusChanged);
@@ -253,6 +255,8 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
     m_project.state().bSkipClicked = false;
     m_skipMain = false;
     m_handOn->reset();
+    // Each scan reads a robots.txt afresh.
+    m_robots->clear();
     ++m_generation;
     st.bScanRunning = true;
     st.bProjectSaved = false;
@@ -341,7 +345,7 @@ void ScanController::startSites()
         }
         m_plan.removeAt(i);
         busyDomains.insert(domain);
-        auto* site = new SiteScan(m_project, m_settings, m_app, m_network, *m_hosts,
+        auto* site = new SiteScan(m_project, m_settings, m_app, m_network, *m_hosts, *m_robots,
                                   planned.mainSite, planned.row, planned.order, this);
         qsizetype at = 0;
         while (at < m_sites.size() && m_sites.at(at)->order() < planned.order)
@@ -488,6 +492,7 @@ void ScanController::Stop()
     m_sites.clear();
     m_plan.clear();
     m_handOn->reset();
+    m_robots->clear();
     Q_EMIT progressChanged(kProgressMaximum);
     Q_EMIT statusChanged(1, QStringLiteral("Stopped"));
     Q_EMIT statusChanged(2, QString());

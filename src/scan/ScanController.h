@@ -12,6 +12,7 @@ namespace corvane {
 class HostGate;
 class NetworkContext;
 class Project;
+class RobotsCache;
 class ScanStatistics;
 class SettingsStore;
 class SiteHandOn;
@@ -157,6 +158,7 @@ private:
     AppFolder m_app;
     NetworkContext& m_network;
     HostGate* m_hosts = nullptr;
+    RobotsCache* m_robots = nullptr; // the robots.txt of the hosts where links were found
     SiteHandOn* m_handOn = nullptr; // hands the front's findings on to the project
     int m_scanTypeItem = AllMainSites;
     quint64 m_generation = 0;

@@ -53,6 +53,7 @@ void SiteHandOn::follow(SiteScan* site)
             publish(site);
     };
     connect(&desk.results(), &QAbstractItemModel::rowsInserted, this, publishFront);
+    connect(site, &SiteScan::resultsSettled, this, publishFront);
     connect(&desk.errors(), &QAbstractItemModel::rowsInserted, this, publishFront);
     connect(&site->tally(), &ScanStatistics::statisticsChanged, this, publishFront);
     connect(&desk, &Project::linkingSiteListAdded, this, [this, site, publishFront](int k) {
@@ -134,7 +135,8 @@ void SiteHandOn::publish(SiteScan* site)
         return;
     SiteScan::HandedOn& handed = site->handedOn();
     const Project& desk = site->desk();
-    for (; handed.results < desk.results().count(); ++handed.results)
+    // Rows still waiting for a note (the page's robots.txt) stay on the desk.
+    for (; handed.results < site->settledResults(); ++handed.results)
         m_project.results().append(desk.results().record(handed.results));
     for (; handed.errors < desk.errors().count(); ++handed.errors) {
         // Each desk says once that a page copy or rules.log could not be written; the project

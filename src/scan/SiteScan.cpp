@@ -2,9 +2,12 @@
 
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
+#include "scan/BotChallenge.h"
 #include "scan/HostGate.h"
+#include "scan/LinkNotes.h"
 #include "scan/PageFetcher.h"
 #include "scan/ResultRecorder.h"
+#include "scan/RobotsCache.h"
 #include "scan/ScanController.h"
 #include "scan/UrlTools.h"
 
@@ -22,12 +25,13 @@ const QString kPageLimitReached = QStringLiteral("Page limit reached");
 } // namespace
 
 SiteScan::SiteScan(Project& project, SettingsStore& settings, AppFolder app,
-                   NetworkContext& network, HostGate& hosts, int mainSite, int row, int order,
-                   QObject* parent)
+                   NetworkContext& network, HostGate& hosts, RobotsCache& robots, int mainSite,
+                   int row, int order, QObject* parent)
     : QObject(parent),
       m_project(project),
       m_settings(settings),
       m_hosts(hosts),
+      m_robots(robots),
       m_mainSite(mainSite),
       m_row(row),
       m_order(order),
@@ -42,6 +46,7 @@ SiteScan::SiteScan(Project& project, SettingsStore& settings, AppFolder app,
     connect(m_fetcher, &PageFetcher::connectionFailed, this, &SiteScan::onConnectionFailed);
     connect(m_fetcher, &PageFetcher::pageRefused, this, &SiteScan::onPageRefused);
     connect(m_fetcher, &PageFetcher::pageFetched, this, &SiteScan::onPageFetched);
+    connect(m_fetcher, &PageFetcher::pageBlocked, this, &SiteScan::onPageBlocked);
     connect(m_analyzer, &PageAnalyzer::statusChanged, this, &SiteScan::statusChanged);
     connect(m_analyzer, &PageAnalyzer::cueRequested, this, &SiteScan::cueRequested);
     connect(m_analyzer, &PageAnalyzer::analysisFinished, this, &SiteScan::onAnalysisFinished);
@@ -51,6 +56,7 @@ SiteScan::SiteScan(Project& project, SettingsStore& settings, AppFolder app,
     });
     // Queued: a host given up in the middle of another Linking Site's step is taken up after it.
     connect(&m_hosts, &HostGate::released, this, &SiteScan::onHostReleased, Qt::QueuedConnection);
+    connect(&m_robots, &RobotsCache::ready, this, &SiteScan::onRobotsReady);
 }
 
 SiteScan::~SiteScan()
@@ -241,9 +247,14 @@ void SiteScan::finish()
     else
         st.strProblem = QStringLiteral(" (") + st.strProblem + QStringLiteral(")");
     m_fetcher->closeAll();
+    m_afterRobots.reset();
+    // Links whose robots.txt is still unknown (the site was skipped meanwhile) go on without
+    // the note rather than wait.
+    settleLinks(false);
     m_hosts.release(this);
     if (m_desk.linkingSites(1))
         ResultRecorder(m_desk, m_settings, m_tally).recordOutcome(st.strCurUrl);
+    m_settled = m_desk.results().count();
     st.bScanRunning = false;
     m_analyzer->abort();
     // A Linking Site done before its turn may wait long: only what is still to be handed on
@@ -267,6 +278,7 @@ Record SiteScan::ownRow() const
 void SiteScan::abort()
 {
     m_finished = true;
+    m_afterRobots.reset();
     m_waitingForHost = false;
     ++m_generation;
     m_desk.state().bScanRunning = false;
@@ -279,17 +291,72 @@ void SiteScan::onPageFetched(const FetchedPage& page, const QString& body)
 {
     if (!isActive())
         return;
+    m_pageHost = page.strHost;
+    m_pagePath = page.strPath;
     m_analyzer->AnalyzePage(body, page, m_generation);
+}
+
+void SiteScan::onPageBlocked(int, const QString& url)
+{
+    if (!isActive())
+        return;
+    // The wall stands before every page of the site: the crawl ends here, and the site is not
+    // said to be missing its link.
+    m_desk.errors().appendEntry({BotChallenge::kBlocked, url});
+    failPage(BotChallenge::kBlocked);
 }
 
 void SiteScan::onAnalysisFinished(int, quint64 generation, PageAnalyzer::Continuation next)
 {
     if (!isActive() || generation != m_generation)
         return;
+    if (!settleLinks(true)) {
+        m_afterRobots = next;
+        return;
+    }
+    if (isActive() && generation == m_generation)
+        proceed(next);
+}
+
+void SiteScan::proceed(PageAnalyzer::Continuation next)
+{
     if (next == PageAnalyzer::Continuation::AdvanceSite)
         finish();
     else
         nextPage();
+}
+
+bool SiteScan::settleLinks(bool askForRules)
+{
+    ResultList& results = m_desk.results();
+    const int count = results.count();
+    if (m_settled >= count)
+        return true;
+    const RobotsRules* rules = m_robots.rules(m_pageHost);
+    if (!rules && askForRules) {
+        m_robots.request(m_pageHost, m_fetcher->isTlsHost(m_pageHost), m_desk.state().timeout);
+        return false;
+    }
+    if (rules && !rules->allows(m_pagePath)) {
+        for (int row = m_settled; row < count; ++row)
+            results.setCell(row, ResultList::Notes,
+                            LinkNotes::addPart(results.cell(row, ResultList::Notes), kRobotsNote));
+    }
+    m_settled = count;
+    Q_EMIT resultsSettled();
+    return true;
+}
+
+void SiteScan::onRobotsReady(const QString& host)
+{
+    if (!m_afterRobots || !isActive() || host.compare(m_pageHost, Qt::CaseInsensitive) != 0)
+        return;
+    const PageAnalyzer::Continuation next = *m_afterRobots;
+    m_afterRobots.reset();
+    const quint64 generation = m_generation;
+    settleLinks(false);
+    if (isActive() && generation == m_generation)
+        proceed(next);
 }
 
 void SiteScan::onConnectionFailed(int slot, const QString& reason, const QString& detail)

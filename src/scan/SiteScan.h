@@ -15,6 +15,7 @@ namespace corvane {
 class HostGate;
 class NetworkContext;
 class PageFetcher;
+class RobotsCache;
 class SettingsStore;
 struct FetchedPage;
 
@@ -24,6 +25,12 @@ struct FetchedPage;
 // recorder run on it exactly as they would on the project itself. Its rows, errors, row colour,
 // URL update and counts stay on the desk; the scan's SiteHandOn hands them on to the project in
 // project order (at once while this is the earliest Linking Site in progress).
+//
+// The links of a page are held on the desk until the page's robots.txt is known, so that they go
+// on with their note "page blocked by robots.txt" when it keeps the page from search engines. The
+// file is read (once per host and scan, RobotsCache) after the analysis of the first page of a
+// host where links were found, before the next page is asked for: the host is still this site's,
+// so it never has two connections at once.
 class SiteScan final : public QObject
 {
     Q_OBJECT
@@ -34,7 +41,8 @@ public:
     // same number; its Main Site is the desk's Main Site 1. order: its place among the Linking
     // Sites of the scan.
     SiteScan(Project& project, SettingsStore& settings, AppFolder app, NetworkContext& network,
-             HostGate& hosts, int mainSite, int row, int order, QObject* parent = nullptr);
+             HostGate& hosts, RobotsCache& robots, int mainSite, int row, int order,
+             QObject* parent = nullptr);
     ~SiteScan() override;
 
     int mainSite() const { return m_mainSite; }
@@ -76,6 +84,11 @@ public:
         return panel >= 1 && panel <= 4 ? m_panels[panel] : QString();
     }
 
+    // The desk's result rows that are complete and may be handed on: those before this index.
+    int settledResults() const { return m_settled; }
+    // The note of a link found on a page its host's robots.txt keeps from search engines.
+    static inline const QString kRobotsNote = QStringLiteral("page blocked by robots.txt");
+
     Project& desk() { return m_desk; }
     const Project& desk() const { return m_desk; }
     ScanStatistics& tally() { return m_tally; }
@@ -89,6 +102,8 @@ Q_SIGNALS:
     void pageStarted(const QString& url);
     // The outcome is recorded on the desk; nothing of this Linking Site runs any more.
     void finished();
+    // More of the desk's result rows are complete (settledResults).
+    void resultsSettled();
 
 private:
     bool isActive() const { return m_started && !m_finished && m_desk.state().bScanRunning; }
@@ -100,8 +115,16 @@ private:
     void finish();
     void failPage(const QString& reason);
     void onPageFetched(const corvane::FetchedPage& page, const QString& body);
+    void onPageBlocked(int slot, const QString& url);
     void onAnalysisFinished(int slot, quint64 generation, PageAnalyzer::Continuation next);
     void onPageRefused(int slot, const QString& reason);
+    // Goes on as the analysis asked, once the page's links are settled.
+    void proceed(PageAnalyzer::Continuation next);
+    // The rows since the last settled one are the links of the page just analysed: they get the
+    // robots note when its host's rules are known. Returns false when the rules must be read
+    // first (they are asked for unless askForRules is false; then the rows go on without it).
+    bool settleLinks(bool askForRules);
+    void onRobotsReady(const QString& host);
     void onIdleTicked(int slot, int idleSeconds);
     // The page of the slot is given up as silent (or as trickling past its deadline): an error
     // row "Timeout" and the site ends.
@@ -113,6 +136,7 @@ private:
     Project& m_project;
     SettingsStore& m_settings;
     HostGate& m_hosts;
+    RobotsCache& m_robots;
     const int m_mainSite;
     const int m_row;
     const int m_order;
@@ -132,6 +156,12 @@ private:
     QString m_panels[5];
     // Kept when the Linking Site ends, so the desk's copy of the list can go while it waits.
     std::optional<Record> m_finalRow;
+    // The page fetched last: where the links of its analysis were found.
+    QString m_pageHost;
+    QString m_pagePath;
+    int m_settled = 0;
+    // What the analysis asked for, while the page's robots.txt is being read.
+    std::optional<PageAnalyzer::Continuation> m_afterRobots;
 };
 
 } // namespace corvane

@@ -121,6 +121,18 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
                                     "a server never gets two connections at once."));
     addNumberRow(parallel, tr("Scan this many linking sites at once:"), txtParallelSites, {});
 
+    // Some partners turn away clients they do not know; the user may name another one.
+    QGroupBox* identity = addGroup(this, left, QStringLiteral("fraUserAgent"), tr("Identify as:"));
+    txtUserAgent = makeEntry(identity, QStringLiteral("txtUserAgent"),
+                             tr("The User-Agent every request of a scan, an import and a post "
+                                "sends. Empty: the program's own name."),
+                             tr("Identify as"));
+    txtUserAgent->setPlaceholderText(tr("the program's own name"));
+    txtUserAgent->setText(m_options.fieldText(QStringLiteral("UserAgent")));
+    layoutOf(identity)->addWidget(txtUserAgent);
+    connect(txtUserAgent, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_options.setText(QStringLiteral("UserAgent"), text); });
+
     QGroupBox* logging = addGroup(this, left, QStringLiteral("fraLogging"), tr("Logging:"));
     addCheckBox(logging, QStringLiteral("chkLog"),
                 tr("Log rules to rules.log in the program folder"));

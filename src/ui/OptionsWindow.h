@@ -46,6 +46,7 @@ private:
     QLineEdit* txtHostInterval = nullptr;
     QLineEdit* txtAutoSave = nullptr;
     QLineEdit* txtParallelSites = nullptr;
+    QLineEdit* txtUserAgent = nullptr;
     QLineEdit* txtDomain = nullptr;
     QPushButton* cmdAdd2 = nullptr;
     QPushButton* cmdDelete = nullptr;

@@ -73,9 +73,49 @@ private Q_SLOTS:
             const CliRun r = cli.run(args);
             QCOMPARE(r.status, strict ? 1 : 0);
             QCOMPARE(withoutTimes(r.err),
-                     QStringLiteral("2 partners: 2 link back, 0 missing, 0 errors; 1 link nofollow, "
-                                    "sponsored, ugc or on a noindex page; 2 pages in T s\n"));
+                     QStringLiteral("2 partners: 2 link back, 0 missing, 0 errors; 1 link passes no "
+                                    "value (nofollow, sponsored, ugc, noindex, robots.txt, "
+                                    "canonical); 2 pages in T s\n"));
         }
+    }
+
+    // A partner behind a bot wall is counted apart: not missing, with --strict neither; the name
+    // the user sets for the client is the one sent.
+    void blockedPartnersAreCountedApart()
+    {
+        test::TestWebServer server;
+        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"),
+                       "<a href=\"http://mine.test/\">me</a>");
+        for (const char* walled : {"b.test", "c.test"})
+            server.setPage(QString::fromLatin1(walled), QStringLiteral("/"),
+                           "<title>Attention Required! | Shield</title>", "403 Forbidden");
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project = cli.writeFile(QStringLiteral("p.prj"),
+                                              "mine.test\r\na.test|1|||\r\nb.test|1|||\r\n"
+                                              "c.test|1|||\r\n");
+        const QString json = cli.file(QStringLiteral("out.json"));
+        for (const bool strict : {false, true}) {
+            QStringList args{QStringLiteral("scan"), project, QStringLiteral("--json"), json,
+                             QStringLiteral("--set"), QStringLiteral("UserAgent=Mozilla/5.0 (X11)")};
+            if (strict)
+                args << QStringLiteral("--strict");
+            const CliRun r = cli.run(args);
+            QCOMPARE(r.status, 0);
+            QVERIFY2(withoutTimes(r.err).endsWith(
+                         QStringLiteral("[3/3] c.test: None Found (Blocked by bot protection) (1 "
+                                        "page, T s)\n3 partners: 1 link back, 0 missing, 0 "
+                                        "errors, 2 blocked; 3 pages in T s\n")),
+                     qPrintable(r.err));
+            QVERIFY(r.out.contains(QStringLiteral("Errors (2):\nBlocked by bot protection\tb.test/\n"
+                                                  "Blocked by bot protection\tc.test/\n")));
+            const QJsonObject doc = readJson(json);
+            QCOMPARE(doc["summary"].toObject()["blocked"].toInt(), 2);
+            QCOMPARE(doc["linkingSites"].toArray().at(1).toObject()["blocked"].toBool(), true);
+        }
+        for (const test::TestWebServer::Request& request : server.requests())
+            QVERIFY2(request.raw.contains("\r\nUser-Agent: Mozilla/5.0 (X11)\r\n"),
+                     request.raw.constData());
     }
 
     void scanTellsEachPartnerAndWritesWhatWasAsked()
@@ -126,7 +166,7 @@ private Q_SLOTS:
                  QStringLiteral("c.test/"));
 
         const QJsonObject summary = doc.value(QStringLiteral("summary")).toObject();
-        QCOMPARE(summary, (QJsonObject{{"total", 3}, {"linksBack", 1}, {"missing", 1}, {"errors", 1}, {"notChecked", 0}}));
+        QCOMPARE(summary, (QJsonObject{{"total", 3}, {"linksBack", 1}, {"missing", 1}, {"errors", 1}, {"blocked", 0}, {"notChecked", 0}}));
         const QJsonArray partners = doc.value(QStringLiteral("linkingSites")).toArray();
         QCOMPARE(partners.size(), 3);
         QStringList verdicts;

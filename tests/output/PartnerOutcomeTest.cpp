@@ -26,6 +26,8 @@ private Q_SLOTS:
         QTest::newRow("timeout") << QStringList{"None Found (Timeout)"} << "error";
         QTest::newRow("error status") << QStringList{"None Found (404 Not found)"} << "error";
         QTest::newRow("bad host") << QStringList{"None Found (Invalid Host)"} << "error";
+        QTest::newRow("bot wall") << QStringList{"None Found (Blocked by bot protection)"} << "blocked";
+        QTest::newRow("ordinary refusal") << QStringList{"None Found (403 Forbidden)"} << "error";
         QTest::newRow("skipped") << QStringList{"None Found (Skipped)"} << "notChecked";
         QTest::newRow("no rows") << QStringList{} << "notChecked";
     }

@@ -15,6 +15,8 @@
 #include <QSslKey>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace corvane;
 using test::TestWebServer;
 
@@ -205,13 +207,19 @@ private Q_SLOTS:
                  (QStringList{
                      "alpha.test/links.htm",
                      "alpha.test/friends.htm",
+                     // robots.txt is read once a link is found on a host, before its next page.
+                     "alpha.test/robots.txt",
                      "beta.test/",
+                     "beta.test/robots.txt",
                      "beta.test/page2.htm",
                      "gamma.test/",
                      "gamma-new.test/links.htm",
+                     // The link of the downloaded text is the redirecting page's.
+                     "gamma.test/robots.txt",
                      "delta.test/old/",
                      "delta.test/old",
                      "delta2.test/new/",
+                     "delta.test/robots.txt",
                      "epsilon.test/",
                      "zeta.test/",
                      "zeta.test/sponsors.htm",
@@ -219,8 +227,10 @@ private Q_SLOTS:
                      "theta.test/",
                      "kappa.test/",
                      "kappa.test/links/",
+                     "kappa.test/robots.txt",
                      "lambda.test/",
                      "mu.test/",
+                     "mu.test/robots.txt",
                  }));
 
         QCOMPARE(f.sites(1),
@@ -314,7 +324,11 @@ private Q_SLOTS:
         QCOMPARE(secure.requests().size(), tlsRequests);
         for (const TestWebServer::Request& r : secure.requests())
             QCOMPARE(r.hostHeader, QByteArray("localhost"));
-        QCOMPARE(f.server.requests().size(), site.startsWith(QStringLiteral("https")) ? 0 : 1);
+        // Pages asked for on port 80 (robots.txt, read through the route's proxy, aside).
+        const auto plainPages = std::count_if(
+            f.server.requests().cbegin(), f.server.requests().cend(),
+            [](const TestWebServer::Request& r) { return r.path != "/robots.txt" && r.method == "GET"; });
+        QCOMPARE(plainPages, site.startsWith(QStringLiteral("https")) ? 0 : 1);
     }
 
     // Links as sites write them today: "./" and "../" with fragments, the home page as "/", a
@@ -355,13 +369,16 @@ private Q_SLOTS:
         QCOMPARE(f.errors(), QStringList{});
         QCOMPARE(f.requests(), (QStringList{
                                    "nu.test/",
+                                   "nu.test/robots.txt",
                                    "xi.test/dir/sub/index.htm",
                                    "xi.test/dir/sub/a.htm",
                                    "xi.test/dir/b.htm",
                                    "xi.test/dir/search.php?q=../x",
                                    "xi.test/c/links.htm",
+                                   "xi.test/robots.txt",
                                    "omicron.test/",
                                    "omicron.test/links.htm",
+                                   "omicron.test/robots.txt",
                                }));
     }
 
@@ -454,7 +471,8 @@ private Q_SLOTS:
         QCOMPARE(f.errors(), (QStringList{"Invalid Host | pi.test:80/about.htm",
                                           "Invalid Host | user:pw@pi.test"}));
         QCOMPARE(f.requests(),
-                 (QStringList{"pi.test/", "pi.test/links.htm", "sigma.test/"}));
+                 (QStringList{"pi.test/", "pi.test/links.htm", "pi.test/robots.txt", "sigma.test/",
+                              "sigma.test/robots.txt"}));
     }
 
     // A site with more pages than the limit lets the scan read: the pages left unqueued make the

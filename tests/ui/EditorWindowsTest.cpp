@@ -433,6 +433,7 @@ private Q_SLOTS:
                  QStringLiteral("0"));
         QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtParallelSites"))->text(),
                  QStringLiteral("4"));
+        QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtUserAgent"))->text(), QString());
         for (const char* name : {"chkAuto2", "chkAuto", "chkRedirect", "chkAudioEmail",
                                  "chkAudioNext", "chkAudioFinished", "chkUpdate", "chkFileTypes"})
             QVERIFY2(child<QCheckBox>(options, QString::fromLatin1(name))->isChecked(), name);
@@ -491,6 +492,12 @@ private Q_SLOTS:
         QCOMPARE(child<QLineEdit>(options, QStringLiteral("txtAutoSave"))->text(), QStringLiteral("5"));
         typeIn(options, QStringLiteral("txtAutoSave"), QStringLiteral("0"));
         QCOMPARE(settings.ReadSetting(QStringLiteral("txtAutosave"), {}), QStringLiteral("50"));
+
+        // "Identify as": any text; emptied, the program's own name again.
+        typeIn(options, QStringLiteral("txtUserAgent"), QStringLiteral("Mozilla/5.0"));
+        QCOMPARE(settings.ReadSetting(QStringLiteral("UserAgent"), {}), QStringLiteral("Mozilla/5.0"));
+        clearIn(options, QStringLiteral("txtUserAgent"));
+        QCOMPARE(settings.ReadSetting(QStringLiteral("UserAgent"), {}), QString());
 
         // Linking Sites at once: 1 to 32; anything else turns back into 4.
         clearIn(options, QStringLiteral("txtParallelSites"));

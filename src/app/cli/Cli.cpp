@@ -5,6 +5,7 @@
 #include "app/cli/Commands.h"
 #include "model/SettingsStore.h"
 #include "scan/NetworkContext.h"
+#include "scan/UserAgentSetting.h"
 
 #include <QSocketNotifier>
 
@@ -89,9 +90,11 @@ const char* const kCommonOptions =
 const char* const kExitStatus =
     "Exit status:\n"
     "  0    done; for scan: every Linking Site links back\n"
-    "  1    scan: some Linking Sites do not link back (missing links, no link, an error),\n"
-    "       with --strict also when their only links are nofollow, sponsored, ugc or on a\n"
-    "       noindex page, or the scan was stopped before the end; post: a request failed;\n"
+    "  1    scan: some Linking Sites do not link back (missing links, no link, an error;\n"
+    "       one blocked by bot protection does not count), with --strict also when their\n"
+    "       only links pass no value (nofollow, sponsored, ugc, on a noindex page, a page\n"
+    "       blocked by robots.txt or one canonical elsewhere), or the scan was stopped before\n"
+    "       the end; post: a request failed;\n"
     "       import: the link page could not be read or was empty\n"
     "  2    a usage mistake, a setting out of range, or a file that cannot be read or written\n"
     "  130  interrupted by Ctrl+C (a scan still writes the files asked for; an import adds\n"
@@ -149,8 +152,9 @@ void printSettingsHelp(QTextStream& stream)
               "between two requests to the same host), ParallelSites (how many Linking Sites are\n"
               "scanned at once, 1 to 32; outcomes come out in project order all the same), Proxy\n"
               "(none; system, the desktop's settings and the http_proxy, https_proxy and no_proxy\n"
-              "variables; or HOST:PORT of an HTTP proxy; scan, import and post read it); post\n"
-              "reads optScript.\n";
+              "variables; or HOST:PORT of an HTTP proxy). Every command that goes online sends\n"
+              "UserAgent as its User-Agent (empty: the program's own name) and goes through the\n"
+              "Proxy. post reads optScript.\n";
     stream.flush();
 }
 
@@ -429,8 +433,11 @@ int run(const QStringList& arguments, Environment& env)
         network = std::make_unique<NetworkContext>();
         filled.network = network.get();
     }
-    filled.network->setUserAgent(NetworkContext::userAgentFor(
-        Branding::productName(), Branding::version(), Branding::website()));
+    // The "UserAgent" setting, --set included, names the client; empty, the program's own.
+    UserAgentSetting::follow(*filled.network, *filled.settings,
+                             NetworkContext::userAgentFor(Branding::productName(),
+                                                          Branding::version(),
+                                                          Branding::website()));
     filled.network->setSettings(filled.settings);
     const int status = dispatch(arguments, filled);
     filled.out.flush();

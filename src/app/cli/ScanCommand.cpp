@@ -29,14 +29,22 @@ const char* const kScanHelp =
     "None Found (Timeout), None Found (404 Not found), ...). Then prints the result rows and\n"
     "the error rows on standard output.\n"
     "\n"
+    "A partner whose bot protection answers with a challenge ends as \"None Found (Blocked by\n"
+    "bot protection)\", with the page in the error rows, and is counted apart: blocked, not\n"
+    "missing (also with --strict). Only these signs make a challenge: a 403 or 503 answer with\n"
+    "the header \"cf-mitigated: challenge\", or whose page <title> is \"Just a moment...\" or\n"
+    "\"Attention Required!\" (alone or followed by \" | \" and a name). A partner that turns away\n"
+    "unknown clients may take another name: --set UserAgent=\"...\" (empty: the program's own).\n"
+    "\n"
     "  --tab FILE      also write the results as a tab-delimited file\n"
     "  --report FILE   also write the HTML report\n"
     "  --json FILE     also write the results, errors, statistics and times as JSON\n"
     "  --save          write the project back to its file (the results, and Linking Site\n"
     "                  URLs the scan updated)\n"
     "  --strict        a Linking Site whose only links are nofollow, sponsored or ugc, or\n"
-    "                  sit on a page closed to search engines (noindex, nofollow), counts as\n"
-    "                  not linking back for the exit status\n"
+    "                  sit on a page closed to search engines (noindex, nofollow, blocked by\n"
+    "                  robots.txt, canonical elsewhere), counts as not linking back for the\n"
+    "                  exit status\n"
     "  --quiet         no result table and no progress: only errors and the summary line\n"
     "  --stall-report  print the longest time the program's event loop was held up (a\n"
     "                  10 ms timer's longest gap between ticks)\n"
@@ -46,11 +54,18 @@ const char* const kScanHelp =
     "on a terminal a live line below them (the Linking Site in progress, its page, the pages\n"
     "so far, the time; colour unless NO_COLOR is set), and at the end the summary,\n"
     "  48 partners: 40 link back, 6 missing, 2 errors; 312 pages in 51 s\n"
-    "with the links that pass no value counted when there are any,\n"
-    "  48 partners: 40 link back, 6 missing, 2 errors; 3 links nofollow, sponsored, ugc or\n"
-    "  on a noindex page; 312 pages in 51 s\n"
-    "Each result row's notes say how the link is made: nofollow, sponsored, ugc, page noindex,\n"
-    "page nofollow and the link's text (text \"...\").\n"
+    "with the partners blocked by bot protection and the links that pass no value counted when\n"
+    "there are any,\n"
+    "  48 partners: 38 link back, 6 missing, 2 errors, 2 blocked; 3 links pass no value\n"
+    "  (nofollow, sponsored, ugc, noindex, robots.txt, canonical); 312 pages in 51 s\n"
+    "Each result row's notes say how the link is made and whether it counts: nofollow,\n"
+    "sponsored, ugc, page noindex, page nofollow, page blocked by robots.txt (the partner's\n"
+    "robots.txt keeps search engines from the page: the rules for Googlebot, else for *, as\n"
+    "RFC 9309 reads them; a robots.txt that is not there allows everything, one that cannot be\n"
+    "read disallows everything), canonical elsewhere: URL (the page names another as its\n"
+    "canonical one, by <link rel=\"canonical\"> or a Link header), and the link's text\n"
+    "(text \"...\"). The crawl itself does not obey robots.txt: it checks the pages of a\n"
+    "partner who promised you a link.\n"
     "\n"
     "Several Linking Sites are scanned at once (--set ParallelSites=N, 1 to 32, default 4);\n"
     "their lines and results come out in project order all the same, each when those before\n"
@@ -62,10 +77,11 @@ const char* const kScanHelp =
     "SIGTERM does the same with exit status 1).\n"
     "\n"
     "JSON: one object with program, version, command, project, started, finished, seconds,\n"
-    "complete, stopped, summary {total, linksBack, missing, errors, notChecked}, statistics\n"
-    "{mainSitesScanned, linkingSitesScanned, pagesScanned, pagesFound, linksFound},\n"
+    "complete, stopped, summary {total, linksBack, missing, errors, blocked, notChecked},\n"
+    "statistics {mainSitesScanned, linkingSitesScanned, pagesScanned, pagesFound, linksFound},\n"
     "linkingSites [{main, linkingSite, mainSitePosition, row, verdict (linksBack, missing,\n"
-    "error, notChecked), statuses, reason, noValueLinksOnly, pages, seconds}], results\n"
+    "error, blocked, notChecked), statuses, reason, blocked, noValueLinksOnly, pages,\n"
+    "seconds}], results\n"
     "[{main, remote, status, number, url, notes, found, reason}] (the rows of the\n"
     "tab-delimited file) and errors [{error, url}].\n";
 
@@ -235,6 +251,9 @@ int runScan(const ParsedArguments& args, Environment& env)
 
     int status = ExitDone;
     for (const PartnerOutcome& p : outcomes) {
+        // A partner behind a bot wall may well link back: it is counted apart, never as missing.
+        if (p.verdict == PartnerOutcome::Verdict::Blocked)
+            continue;
         if (p.verdict != PartnerOutcome::Verdict::LinksBack || (strict && p.noValueLinksOnly()))
             status = ExitNotAll;
     }

@@ -164,6 +164,9 @@ QString ScanProgress::coloured(const QString& text, PartnerOutcome::Verdict verd
     case PartnerOutcome::Verdict::Error:
         code = "\x1b[31m";
         break;
+    case PartnerOutcome::Verdict::Blocked:
+        code = "\x1b[35m";
+        break;
     case PartnerOutcome::Verdict::NotChecked:
         return text;
     }
@@ -276,7 +279,7 @@ QList<PartnerOutcome> ScanProgress::outcomes() const
 
 QString ScanProgress::summary() const
 {
-    int counts[4] = {0, 0, 0, 0};
+    int counts[PartnerOutcome::kVerdictCount] = {};
     int noValueLinks = 0;
     for (const PartnerOutcome& p : std::as_const(m_finished)) {
         ++counts[int(p.verdict)];
@@ -290,11 +293,15 @@ QString ScanProgress::summary() const
                    + QString::number(counts[int(PartnerOutcome::Verdict::Missing)])
                    + QStringLiteral(" missing, ")
                    + counted(counts[int(PartnerOutcome::Verdict::Error)], "error", "errors");
+    if (const int blocked = counts[int(PartnerOutcome::Verdict::Blocked)]; blocked > 0)
+        text += QStringLiteral(", ") + QString::number(blocked) + QStringLiteral(" blocked");
     if (notChecked > 0)
         text += QStringLiteral(", ") + QString::number(notChecked) + QStringLiteral(" not checked");
     if (noValueLinks > 0)
         text += QStringLiteral("; ") + counted(noValueLinks, "link", "links")
-                + QStringLiteral(" nofollow, sponsored, ugc or on a noindex page");
+                + (noValueLinks == 1 ? QStringLiteral(" passes") : QStringLiteral(" pass"))
+                + QStringLiteral(" no value (nofollow, sponsored, ugc, noindex, robots.txt, "
+                                 "canonical)");
     text += QStringLiteral("; ") + counted(m_pages, "page", "pages") + QStringLiteral(" in ")
             + duration(elapsedMs());
     return text;

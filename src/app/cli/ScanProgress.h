@@ -40,7 +40,8 @@ public:
     // Every Linking Site of the project in list order: the finished ones with their outcome,
     // the others not checked (the one in progress with what it recorded so far).
     QList<PartnerOutcome> outcomes() const;
-    // "48 partners: 40 link back, 6 missing, 2 errors; 312 pages in 51 s"
+    // "48 partners: 40 link back, 6 missing, 2 errors, 2 blocked; 312 pages in 51 s" (blocked and
+    // not checked only when there are any)
     QString summary() const;
 
     // "0.4 s", "51 s", "12 min 5 s".

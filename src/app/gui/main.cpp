@@ -1,6 +1,7 @@
 #include "model/AppFolder.h"
 #include "model/SettingsStore.h"
 #include "scan/NetworkContext.h"
+#include "scan/UserAgentSetting.h"
 #include "app/Branding.h"
 #include "ui/Artwork.h"
 #include "ui/MainWindow.h"
@@ -53,9 +54,11 @@ int main(int argc, char** argv)
     }
     corvane::SettingsStore settings;
     corvane::NetworkContext network;
-    network.setUserAgent(corvane::NetworkContext::userAgentFor(
-        corvane::Branding::productName(), corvane::Branding::version(),
-        corvane::Branding::website()));
+    corvane::UserAgentSetting::follow(network, settings,
+                                      corvane::NetworkContext::userAgentFor(
+                                          corvane::Branding::productName(),
+                                          corvane::Branding::version(),
+                                          corvane::Branding::website()));
     network.setSettings(&settings);
     corvane::WebsiteLauncher launcher;
     std::unique_ptr<corvane::MainWindow> window;
