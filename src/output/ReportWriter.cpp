@@ -281,7 +281,16 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
     for (int row = 0; row < results.count(); ++row)
         rowsByKey[domainKey(results.cell(row, ResultList::Remote))].append(row);
 
+    // Each block sits in an element of its own for its colour. It is closed where the next block
+    // or heading begins, never at the end, so the document still ends as it always did.
+    bool blockOpen = false;
+    auto closeBlock = [&doc, &blockOpen] {
+        if (blockOpen)
+            doc += QStringLiteral("</div>");
+        blockOpen = false;
+    };
     for (int k = 1; k <= project.mainSiteCount(); ++k) {
+        closeBlock();
         doc += QStringLiteral("<h3>") + htmlEscape(project.mainSiteUrl(k)) + QStringLiteral("</h3>")
             + kCrLf;
         const LinkingSiteList* sites = project.linkingSites(k);
@@ -296,8 +305,9 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
                 = link(key, WebLink::target(key, WebLink::schemeOf(sites->url(site))));
             for (const int row : *found) {
                 const QString status = results.cell(row, ResultList::Status);
-                // Each block in an element of its own for its colour; its text as it always was.
+                closeBlock();
                 doc += QStringLiteral("<div class=\"") + blockClass(status) + QStringLiteral("\">");
+                blockOpen = true;
                 doc += QStringLiteral("Site: ") + siteLink + QStringLiteral("<BR>");
                 if (isLinkingStatus(status)) {
                     const QString u = results.cell(row, ResultList::Url);
@@ -310,7 +320,7 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
                 const QString notes = results.cell(row, ResultList::Notes);
                 if (!notes.isEmpty())
                     doc += QStringLiteral("Notes: ") + htmlEscape(notes) + QStringLiteral("<BR>");
-                doc += QStringLiteral("<BR></div>");
+                doc += QStringLiteral("<BR>");
             }
         }
     }

@@ -19,6 +19,10 @@ class BrowserView final : public QWidget
 public:
     BrowserView(const QString& objectName, bool withEngine, QWidget* parent = nullptr);
 
+    // Before the first browser view is made: the views' pages are open to screen readers
+    // (QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY=1) unless the user decided otherwise.
+    static void prepareEnvironment();
+
     void navigate(const QUrl& url);
     QUrl url() const;
     bool hasEngine() const { return m_engine != nullptr; }
@@ -29,6 +33,9 @@ public:
     void forward();
     void stop();
     void reload();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 Q_SIGNALS:
     // A navigation completed; the view is at url.
