@@ -20,10 +20,11 @@ BrowserView::BrowserView(const QString& objectName, bool withEngine, QWidget* pa
         m_engine->setObjectName(objectName + QStringLiteral("View"));
         layout->addWidget(m_engine);
         setFocusProxy(m_engine);
-        // The page's own widget comes when the first page loads; see eventFilter.
-        m_engine->installEventFilter(this);
-        connect(m_engine, &QWebEngineView::loadFinished, this,
-                [this](bool) { Q_EMIT navigated(m_engine->url()); });
+        connect(m_engine, &QWebEngineView::loadStarted, this, &BrowserView::keepPageInTabOrder);
+        connect(m_engine, &QWebEngineView::loadFinished, this, [this](bool) {
+            keepPageInTabOrder();
+            Q_EMIT navigated(m_engine->url());
+        });
     } else {
         m_address = new QLabel(this);
         m_address->setAlignment(Qt::AlignCenter);
@@ -39,26 +40,19 @@ void BrowserView::prepareEnvironment()
         qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
 }
 
-bool BrowserView::eventFilter(QObject* watched, QEvent* event)
+void BrowserView::keepPageInTabOrder()
 {
-    // The widget that shows the page is made when the first page loads, so it would join the
+    // The widget that shows the page is made when the first page loads, so it joins the
     // keyboard's tab order at its end: Tab out of the page would skip every control made after
-    // the view. It goes right behind the view instead.
-    if (watched == m_engine && event->type() == QEvent::ChildAdded) {
-        auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child());
-        if (child != nullptr && !child->isWindow())
-            QTimer::singleShot(0, this, [this, child = QPointer<QWidget>(child)] {
-                if (!child || child->focusPolicy() == Qt::NoFocus)
-                    return;
-                // The view passes its focus on to that widget, which would make the two one
-                // and the move a no-op: the pass is lifted for the move.
-                QWidget* proxy = m_engine->focusProxy();
-                m_engine->setFocusProxy(nullptr);
-                QWidget::setTabOrder(m_engine, child);
-                m_engine->setFocusProxy(proxy);
-            });
-    }
-    return QWidget::eventFilter(watched, event);
+    // the view. It goes right behind the view instead. The view passes its focus on to that
+    // widget, which would make the two one and the move a no-op: the pass is lifted for the move.
+    QWidget* page = m_engine->focusProxy();
+    if (page == nullptr || page == m_page)
+        return;
+    m_page = page;
+    m_engine->setFocusProxy(nullptr);
+    QWidget::setTabOrder(m_engine, page);
+    m_engine->setFocusProxy(page);
 }
 
 void BrowserView::navigate(const QUrl& url)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 
@@ -34,15 +35,15 @@ public:
     void stop();
     void reload();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 Q_SIGNALS:
     // A navigation completed; the view is at url.
     void navigated(const QUrl& url);
 
 private:
+    void keepPageInTabOrder();
+
     QWebEngineView* m_engine = nullptr;
+    QPointer<QWidget> m_page; // the engine's widget that shows the page, once in its place
     QLabel* m_address = nullptr;
     QUrl m_url;
 };
