@@ -66,6 +66,63 @@ bool isNoneFound(const QString& status)
     return status.contains(LinkStatus::NoneFound, Qt::CaseInsensitive);
 }
 
+// The report's look, in its head so the page stays one file that opens anywhere: the system's
+// sans-serif font at a readable width, ruled tables, each Linking Site's block coloured as its
+// rows are in the window (blue found, green redirect, red none or missing), light and dark, and a
+// plain version for paper. No script, nothing fetched.
+const QString kStyle = QStringLiteral(
+    "<style>\r\n"
+    ":root{color-scheme:light dark}\r\n"
+    "body{font-family:system-ui,-apple-system,\"Segoe UI\",\"Noto Sans\",\"DejaVu Sans\",sans-serif;"
+    "line-height:1.5;max-width:56em;margin:2em auto;padding:0 1.5em;color:#1f2328;background:#fff}\r\n"
+    "h1{font-size:1.6em;margin:1.2em 0 .4em}\r\n"
+    "h3{font-size:1.1em;margin:1.8em 0 .6em;padding-bottom:.2em;border-bottom:1px solid #d0d7de;"
+    "overflow-wrap:anywhere}\r\n"
+    "hr{border:0;border-top:1px solid #d0d7de;margin:1em 0}\r\n"
+    "table{border-collapse:collapse;margin:.5em 0;min-width:24em}\r\n"
+    "td{padding:.3em .8em;border-bottom:1px solid #d0d7de;vertical-align:top}\r\n"
+    "td+td{text-align:right;font-variant-numeric:tabular-nums}\r\n"
+    "td[colspan]{border-bottom:0;padding-top:1em}\r\n"
+    "td li{list-style:none;padding-left:1.5em}\r\n"
+    "a{color:#0550ae;overflow-wrap:anywhere}\r\n"
+    ".partner{margin:0 0 .8em;padding:.2em 0 .2em .9em;border-left:4px solid #8c959f}\r\n"
+    ".partner br:last-child{display:none}\r\n"
+    ".partner a{color:inherit}\r\n"
+    ".found{color:#0000ff;border-left-color:#0000ff}\r\n"
+    ".redirect{color:#008000;border-left-color:#008000}\r\n"
+    ".none,.missing{color:#c80000;border-left-color:#c80000}\r\n"
+    "@media (prefers-color-scheme:dark){"
+    "body{color:#e6edf3;background:#0d1117}"
+    "h3,hr,td{border-color:#30363d}"
+    "a{color:#79c0ff}"
+    ".found{color:#78aaff;border-left-color:#78aaff}"
+    ".redirect{color:#64dc64;border-left-color:#64dc64}"
+    ".none,.missing{color:#ff7878;border-left-color:#ff7878}}\r\n"
+    "@media print{"
+    "body{max-width:none;margin:0;padding:0;font-size:10pt;color:#000;background:#fff}"
+    "a{text-decoration:none}"
+    "h3{break-after:avoid}"
+    ".partner{break-inside:avoid}"
+    ".found{color:#00008b;border-left-color:#00008b}"
+    ".redirect{color:#006400;border-left-color:#006400}"
+    ".none,.missing{color:#a00000;border-left-color:#a00000}}\r\n"
+    "</style>");
+
+// The class of a Linking Site's block: its row's colour in the window.
+QString blockClass(const QString& status)
+{
+    if (status == LinkStatus::Redirect)
+        return QStringLiteral("partner redirect");
+    if (status == LinkStatus::Direct || status == LinkStatus::Indirect
+        || status == LinkStatus::Domain)
+        return QStringLiteral("partner found");
+    if (status.startsWith(LinkStatus::Missing))
+        return QStringLiteral("partner missing");
+    if (isNoneFound(status))
+        return QStringLiteral("partner none");
+    return QStringLiteral("partner");
+}
+
 QString overviewRow(const QString& label, qint32 value)
 {
     return QStringLiteral("<tr><td>") + label + QStringLiteral("</td><td> ")
@@ -166,6 +223,7 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
     doc += QStringLiteral("<html>") + kCrLf;
     doc += QStringLiteral("<head>") + kCrLf;
     doc += QStringLiteral("<title>Reciprocal Link Report</title>") + kCrLf;
+    doc += kStyle + kCrLf;
     doc += QStringLiteral("<body>") + kCrLf;
     doc += QStringLiteral("<H1>Reciprocal Link Report</H1>") + kCrLf;
     doc += QStringLiteral("Date: ")
@@ -229,7 +287,16 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
     for (int row = 0; row < results.count(); ++row)
         rowsByKey[domainKey(results.cell(row, ResultList::Remote))].append(row);
 
+    // Each block sits in an element of its own for its colour. It is closed where the next block
+    // or heading begins, never at the end, so the document still ends as it always did.
+    bool blockOpen = false;
+    auto closeBlock = [&doc, &blockOpen] {
+        if (blockOpen)
+            doc += QStringLiteral("</div>");
+        blockOpen = false;
+    };
     for (int k = 1; k <= project.mainSiteCount(); ++k) {
+        closeBlock();
         doc += QStringLiteral("<h3>") + htmlEscape(project.mainSiteUrl(k)) + QStringLiteral("</h3>")
             + kCrLf;
         const LinkingSiteList* sites = project.linkingSites(k);
@@ -244,6 +311,9 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
                 = link(key, WebLink::target(key, WebLink::schemeOf(sites->url(site))));
             for (const int row : *found) {
                 const QString status = results.cell(row, ResultList::Status);
+                closeBlock();
+                doc += QStringLiteral("<div class=\"") + blockClass(status) + QStringLiteral("\">");
+                blockOpen = true;
                 doc += QStringLiteral("Site: ") + siteLink + QStringLiteral("<BR>");
                 if (isLinkingStatus(status)) {
                     const QString u = results.cell(row, ResultList::Url);

@@ -3,7 +3,9 @@
 #include "ui/Artwork.h"
 #include "app/Branding.h"
 #include "ui/WebsiteLauncher.h"
+#include "ui/Widgets.h"
 
+#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,11 +16,11 @@ namespace corvane {
 namespace {
 
 QLabel* valueLabel(QWidget* parent, const QString& objectName, const QString& text,
-                   const QString& caption)
+                   const QString& what)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(parent);
     label->setObjectName(objectName);
-    label->setAccessibleName(caption);
+    showValue(label, what, text);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }
@@ -26,8 +28,9 @@ QLabel* valueLabel(QWidget* parent, const QString& objectName, const QString& te
 } // namespace
 
 AboutWindow::AboutWindow(WebsiteLauncher* launcher, QWidget* parent)
-    : QWidget(parent, Qt::Window)
+    : QDialog(parent)
 {
+    setModal(false);
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("About ") + Branding::productName());
@@ -47,11 +50,11 @@ AboutWindow::AboutWindow(WebsiteLauncher* launcher, QWidget* parent)
 
     lblVersion = valueLabel(this, QStringLiteral("lblVersion"),
                             QStringLiteral("%1.%2").arg(Branding::versionMajor()).arg(Branding::versionMinor()),
-                            QStringLiteral("Version:"));
+                            tr("Version"));
     lblCompany = valueLabel(this, QStringLiteral("lblCompany"), Branding::ownerName(),
-                            QStringLiteral("Owned By:"));
+                            tr("Owned By"));
     // The website is a link: a click (or Enter on it) opens it through the website launcher.
-    lblWebsite = valueLabel(this, QStringLiteral("lblWebsite"), QString(), QStringLiteral("Website:"));
+    lblWebsite = valueLabel(this, QStringLiteral("lblWebsite"), Branding::website(), tr("Website"));
     lblWebsite->setText(QStringLiteral("<a href=\"website\">%1</a>").arg(Branding::website().toHtmlEscaped()));
     lblWebsite->setTextFormat(Qt::RichText);
     lblWebsite->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
@@ -72,11 +75,17 @@ AboutWindow::AboutWindow(WebsiteLauncher* launcher, QWidget* parent)
     text->addLayout(details);
     text->addStretch();
 
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(20, 20, 24, 20);
-    layout->setSpacing(20);
-    layout->addWidget(Picture1, 0, Qt::AlignTop);
-    layout->addLayout(text);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(20);
+    top->addWidget(Picture1, 0, Qt::AlignTop);
+    top->addLayout(text);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->setObjectName(QStringLiteral("buttonBox"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 24, 16);
+    layout->addLayout(top);
+    layout->addWidget(buttons);
     setFixedSize(sizeHint());
 }
 

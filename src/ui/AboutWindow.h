@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 class QLabel;
 
@@ -9,8 +9,9 @@ namespace corvane {
 class WebsiteLauncher;
 
 // "About <product>": the picture, the product name, its version (major.minor), its owner and
-// its website; a click on the website opens it through the launcher. Not modal.
-class AboutWindow final : public QWidget
+// its website; a click on the website opens it through the launcher. A dialog that leaves the
+// main window usable; Close or Escape closes it.
+class AboutWindow final : public QDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AboutWindow)

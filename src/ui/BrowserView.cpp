@@ -1,6 +1,8 @@
 #include "ui/BrowserView.h"
 
+#include <QChildEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineView>
@@ -18,14 +20,39 @@ BrowserView::BrowserView(const QString& objectName, bool withEngine, QWidget* pa
         m_engine->setObjectName(objectName + QStringLiteral("View"));
         layout->addWidget(m_engine);
         setFocusProxy(m_engine);
-        connect(m_engine, &QWebEngineView::loadFinished, this,
-                [this](bool) { Q_EMIT navigated(m_engine->url()); });
+        connect(m_engine, &QWebEngineView::loadStarted, this, &BrowserView::keepPageInTabOrder);
+        connect(m_engine, &QWebEngineView::loadFinished, this, [this](bool) {
+            keepPageInTabOrder();
+            Q_EMIT navigated(m_engine->url());
+        });
     } else {
         m_address = new QLabel(this);
         m_address->setAlignment(Qt::AlignCenter);
         m_address->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(m_address);
     }
+}
+
+void BrowserView::prepareEnvironment()
+{
+    // The browser engine reads it once, when it starts; a value the user set stays.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+}
+
+void BrowserView::keepPageInTabOrder()
+{
+    // The widget that shows the page is made when the first page loads, so it joins the
+    // keyboard's tab order at its end: Tab out of the page would skip every control made after
+    // the view. It goes right behind the view instead. The view passes its focus on to that
+    // widget, which would make the two one and the move a no-op: the pass is lifted for the move.
+    QWidget* page = m_engine->focusProxy();
+    if (page == nullptr || page == m_page)
+        return;
+    m_page = page;
+    m_engine->setFocusProxy(nullptr);
+    QWidget::setTabOrder(m_engine, page);
+    m_engine->setFocusProxy(page);
 }
 
 void BrowserView::navigate(const QUrl& url)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 
@@ -19,6 +20,10 @@ class BrowserView final : public QWidget
 public:
     BrowserView(const QString& objectName, bool withEngine, QWidget* parent = nullptr);
 
+    // Before the first browser view is made: the views' pages are open to screen readers
+    // (QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY=1) unless the user decided otherwise.
+    static void prepareEnvironment();
+
     void navigate(const QUrl& url);
     QUrl url() const;
     bool hasEngine() const { return m_engine != nullptr; }
@@ -35,7 +40,10 @@ Q_SIGNALS:
     void navigated(const QUrl& url);
 
 private:
+    void keepPageInTabOrder();
+
     QWebEngineView* m_engine = nullptr;
+    QPointer<QWidget> m_page; // the engine's widget that shows the page, once in its place
     QLabel* m_address = nullptr;
     QUrl m_url;
 };

@@ -25,6 +25,8 @@ CommandButtons::CommandButtons(QWidget* parent) : QWidget(parent)
     Command10->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
     cmdWebsite = makeButton(this, QStringLiteral("cmdWebsite"), QString(), tr("Open Browser"));
     cmdWebsite->setAccessibleName(QString());
+    // The Web tab has a Stop of its own.
+    cmdStop->setAccessibleName(tr("Stop Scan"));
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

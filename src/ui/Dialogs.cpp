@@ -15,6 +15,7 @@ struct Hooks {
     QQueue<QMessageBox::StandardButton> answers;
     QQueue<QString> fileNames;
     QStringList answered;
+    QStringList folders;
     std::function<void(const QUrl&)> open;
 };
 
@@ -81,16 +82,20 @@ QString qtFilter(const QString& filter)
 
 QString openFileName(QWidget* parent, const QString& folder, const QString& filter)
 {
-    if (!hooks().fileNames.isEmpty())
+    if (!hooks().fileNames.isEmpty()) {
+        hooks().folders << folder;
         return hooks().fileNames.dequeue();
+    }
     return QFileDialog::getOpenFileName(parent, QString(), folder, qtFilter(filter));
 }
 
 QString saveFileName(QWidget* parent, const QString& folder, const QString& suggestedName,
                      const QString& filter)
 {
-    if (!hooks().fileNames.isEmpty())
+    if (!hooks().fileNames.isEmpty()) {
+        hooks().folders << folder;
         return hooks().fileNames.dequeue();
+    }
     const QString start = suggestedName.isEmpty() ? folder : folder + u'/' + suggestedName;
     // The commands ask before they replace a file and add the extension themselves.
     return QFileDialog::getSaveFileName(parent, QString(), start, qtFilter(filter), nullptr,
@@ -112,11 +117,17 @@ QStringList answeredMessages()
     return hooks().answered;
 }
 
+QStringList askedFolders()
+{
+    return hooks().folders;
+}
+
 void clearHooks()
 {
     hooks().answers.clear();
     hooks().fileNames.clear();
     hooks().answered.clear();
+    hooks().folders.clear();
 }
 
 } // namespace Dialogs

@@ -38,6 +38,8 @@ void setNextAnswer(QMessageBox::StandardButton answer);
 void setNextFileName(const QString& name); // an empty name answers as a cancelled dialog
 // The texts of the message boxes answered from the queue, oldest first.
 QStringList answeredMessages();
+// The folders the file dialogs answered from the queue were to open in, oldest first.
+QStringList askedFolders();
 void clearHooks();
 
 } // namespace Dialogs

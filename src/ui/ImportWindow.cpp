@@ -8,9 +8,11 @@
 #include "ui/Artwork.h"
 #include "ui/Dialogs.h"
 #include "ui/Widgets.h"
+#include "ui/WindowState.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -52,10 +54,11 @@ QRadioButton* makeOption(QWidget* parent, QBoxLayout* layout, const QString& obj
 
 ImportWindow::ImportWindow(Kind kind, Project& project, SettingsStore& settings, AppFolder app,
                            NetworkContext& network, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_kind(kind), m_project(project), m_settings(settings),
+    : QDialog(parent), m_kind(kind), m_project(project), m_settings(settings),
       m_app(std::move(app))
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
     setWindowIcon(Artwork::programIcon());
     const bool linking = kind == Kind::LinkingSites;
     setObjectName(linking ? QStringLiteral("Form4") : QStringLiteral("Form4a"));
@@ -96,14 +99,22 @@ ImportWindow::ImportWindow(Kind kind, Project& project, SettingsStore& settings,
     StatusBar1 = makeLabel(this, QStringLiteral("StatusBar1"), QString());
     StatusBar1->setFrameShape(QFrame::Panel);
     StatusBar1->setFrameShadow(QFrame::Sunken);
-    StatusBar1->setAccessibleName(tr("Status"));
+    showValue(StatusBar1, tr("Status"), QString());
     StatusBar1->setFixedHeight(StatusBar1->fontMetrics().height() + 8);
     if (!linking)
         layout->addStretch(1);
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    m_buttons->setObjectName(QStringLiteral("buttonBox"));
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &ImportWindow::reject);
+    layout->addWidget(m_buttons);
     layout->addWidget(StatusBar1);
 
+    // Enter in a URL box must not press a button of the dialog (Import would ask for a file).
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
+
     // Fixed size: the window takes the size its contents ask for and keeps it.
-    resize(linking ? QSize(620, 640) : QSize(460, 130));
+    resize(linking ? QSize(620, 680) : QSize(460, 170));
     setFixedSize(size().expandedTo(layout->sizeHint()));
 }
 
@@ -176,7 +187,6 @@ QGroupBox* ImportWindow::buildSpiderFrame()
     Text2 = makeEntry(frame, QStringLiteral("Text2"), QString(), tr("Script URL"));
     Combo1 = new QComboBox(frame);
     Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setAccessibleName(tr("Delimiter"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->addItems(LinkExtraction::delimiterCaptions());
@@ -226,7 +236,7 @@ QString ImportWindow::statusText() const
 
 void ImportWindow::setStatus(const QString& text)
 {
-    StatusBar1->setText(text);
+    showValue(StatusBar1, tr("Status"), text);
 }
 
 void ImportWindow::setOption(int option)
@@ -236,8 +246,9 @@ void ImportWindow::setOption(int option)
 
 void ImportWindow::importFile()
 {
-    const QString path = Dialogs::openFileName(this, SiteImporter::fileDialogFolder(m_app),
+    const QString path = Dialogs::openFileName(this, WindowState::startFolder(m_settings),
                                                SiteImporter::FileFilter);
+    WindowState::rememberFile(m_settings, path);
     if (path.isEmpty())
         return;
     const ImportOutcome outcome = m_kind == Kind::LinkingSites
@@ -277,18 +288,25 @@ void ImportWindow::addSelected()
     m_getLinks->addSelected(m_project, rows);
 }
 
-void ImportWindow::closeEvent(QCloseEvent* event)
+void ImportWindow::reject()
 {
     // A download still running is abandoned: its answer never reaches the closed window.
     if (m_getLinks)
         m_getLinks->abort();
-    QWidget::closeEvent(event);
+    QDialog::reject();
+}
+
+void ImportWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_getLinks)
+        m_getLinks->abort();
+    QDialog::closeEvent(event);
 }
 
 bool ImportWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::MouseButtonRelease)
-        return QWidget::eventFilter(watched, event);
+        return QDialog::eventFilter(watched, event);
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (ListView1 && watched == ListView1->viewport() && mouse->button() == Qt::RightButton) {
         ListView1->selectAll();
@@ -300,7 +318,7 @@ bool ImportWindow::eventFilter(QObject* watched, QEvent* event)
         radio->click();
         return true;
     }
-    return QWidget::eventFilter(watched, event);
+    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace corvane

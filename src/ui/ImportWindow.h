@@ -2,9 +2,10 @@
 
 #include "model/AppFolder.h"
 
-#include <QWidget>
+#include <QDialog>
 
 class QComboBox;
+class QDialogButtonBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -23,9 +24,9 @@ class SettingsStore;
 // Linking Sites to the current Main Site from a text file, from the links of the user's own link
 // page or from a script's delimited list; "Import Main Sites" (Form4a) appends Main Sites from a
 // text file. Each reads its controls, hands them to the importer and shows the outcome in its
-// status panel. A window closes itself (and is deleted) when closed; a download it runs is
-// abandoned then.
-class ImportWindow final : public QWidget
+// status panel. They are dialogs that leave the main window usable; Close or Escape closes one
+// (and deletes it), abandoning a download it runs.
+class ImportWindow final : public QDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ImportWindow)
@@ -44,6 +45,8 @@ public:
 
     Kind kind() const { return m_kind; }
     QString statusText() const;
+
+    void reject() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,6 +77,7 @@ private:
     QTreeView* ListView1 = nullptr;
     QPushButton* cmdAdd = nullptr;
     QLabel* StatusBar1 = nullptr;
+    QDialogButtonBox* m_buttons = nullptr;
 };
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 #include "ui/LinksTab.h"
 
 #include "model/Project.h"
+#include "model/ProjectLists.h"
 #include "output/ResultListActions.h"
 #include "ui/Dialogs.h"
 #include "ui/Presentation.h"
@@ -42,12 +43,14 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     lblResults = makeLabel(this, QStringLiteral("lblResults"), tr("Link Results:"));
     List3 = new RecordListView(QStringLiteral("List3"), tr("Link Results"), true, this);
     List3->setList(&m_project.results());
-    // "Main", "Remote", "Status" a quarter each, "No." a twelfth, "URL" wider than the list so the
-    // list scrolls sideways, then "Notes" three quarters; 50 twips (3 pixels) less each.
-    List3->setInitialWidths(
-        {{0.25, 3}, {0.25, 3}, {0.25, 3}, {1.0 / 12, 3}, {13.0 / 12, 3}, {0.75, 3}});
-    // The notes sit past the wide "URL" column: pointing at a row shows them too.
-    List3->setToolTipColumn(5);
+    List3->setInitialWidthRule([this](int width) { return resultWidths(width); });
+    // The notes of a row show when it is pointed at; a shortened URL shows whole.
+    List3->setToolTipColumn(ResultList::Notes);
+    List3->setFullTextColumn(ResultList::Url);
+    List3->setTextElideMode(Qt::ElideMiddle);
+    List3->setPlaceholderText(
+        tr("No results yet. Enter your own site under Main Sites and press Enter, add the partner "
+           "sites that promised to link back under Linking Sites, then press Start Scan."));
     List3->setContextMenuPolicy(Qt::CustomContextMenu);
     lblResults->setBuddy(List3);
 
@@ -97,6 +100,29 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
             [this](int column) { ResultListActions::sortList(m_project.errors(), column); });
     connect(lstErr, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { openErrorRow(index.row()); });
+}
+
+QList<int> LinksTab::resultWidths(int width) const
+{
+    // Status fits its longest common text; Main, Remote and No. what they usually hold; URL and
+    // Notes share what is left, so the notes are on screen at the window's first size.
+    const QFontMetrics fm = List3->fontMetrics();
+    const int pad = fm.horizontalAdvance(u'0') * 3;
+    const int icon = List3->iconSize().isValid() ? List3->iconSize().width() : 16;
+    const int main = qMin(fm.horizontalAdvance(QStringLiteral("yoursite.example")) + pad + icon,
+                          width * 12 / 100);
+    const int remote = qMin(fm.horizontalAdvance(QStringLiteral("partner-site.example")) + pad,
+                            width * 14 / 100);
+    const int status = fm.horizontalAdvance(QStringLiteral("None Found (Connection refused)")) + pad;
+    const int number = fm.horizontalAdvance(QStringLiteral("No.0")) + pad;
+    const int rest = qMax(2 * 60, width - main - remote - status - number);
+    return {main, remote, status, number, rest / 2, rest - rest / 2};
+}
+
+void LinksTab::setSummary(const QString& text)
+{
+    setAccessibleDescription(text);
+    List3->setAccessibleDescription(text);
 }
 
 void LinksTab::chooseMenuItem(int item)

@@ -22,12 +22,15 @@ public:
     RecordListView* resultsView() const { return List3; }
     RecordListView* errorsView() const { return lstErr; }
     QMenu* resultsMenu() const { return Popup2; }
+    // The summary of the last scan, read out with the tab and its results list.
+    void setSummary(const QString& text);
 
 Q_SIGNALS:
     // Show this URL in the Web tab; withAddress: also put it into the address box.
     void browseRequested(const QString& url, bool withAddress);
 
 private:
+    QList<int> resultWidths(int width) const;
     void chooseMenuItem(int item);
     void openErrorRow(int row);
 

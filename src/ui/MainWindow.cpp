@@ -2,6 +2,7 @@
 
 #include "app/Branding.h"
 #include "model/SettingsStore.h"
+#include "output/ScanSummary.h"
 #include "ui/AboutWindow.h"
 #include "ui/Artwork.h"
 #include "ui/BrowserView.h"
@@ -12,18 +13,22 @@
 #include "ui/LinksTab.h"
 #include "ui/PagesTab.h"
 #include "ui/PostTab.h"
+#include "ui/Presentation.h"
 #include "ui/ProjectCommands.h"
 #include "ui/ReportsTab.h"
 #include "ui/StatisticsFrame.h"
 #include "ui/WebTab.h"
 #include "ui/WebsiteLauncher.h"
 #include "ui/WebsitesPanel.h"
+#include "ui/Widgets.h"
+#include "ui/WindowState.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,7 +55,8 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
 {
     setObjectName(QStringLiteral("Form1"));
     m_report.setStatistics(&m_statistics);
-    m_commands = new ProjectCommands(m_project, m_files, this);
+    m_commands = new ProjectCommands(m_project, m_files, settings, this);
+    m_tally = new ScanTally(m_project, m_scan, this);
     m_windows = new EditorWindows(m_project, m_editor, settings, m_app, this);
 
     // Widgets are made top-left to bottom-right: that is also the keyboard's tab order.
@@ -65,9 +71,9 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     TabStrip1->setObjectName(QStringLiteral("TabStrip1"));
     m_linksTab = new LinksTab(m_project, TabStrip1);
     m_webTab = new WebTab(options.browserViews, TabStrip1);
-    m_pagesTab = new PagesTab(m_project, m_settings, m_app.path(), TabStrip1);
-    m_reportsTab = new ReportsTab(m_report, m_project.results(), m_files.projectFilesFolder(),
-                                  options.browserViews, TabStrip1);
+    m_pagesTab = new PagesTab(m_project, m_settings, TabStrip1);
+    m_reportsTab = new ReportsTab(m_report, m_project.results(), m_settings, options.browserViews,
+                                  TabStrip1);
     m_postTab = new PostTab(m_project, m_settings, m_network, TabStrip1);
     TabStrip1->addTab(m_linksTab, tr("Links"));
     TabStrip1->addTab(m_webTab, tr("Web"));
@@ -105,7 +111,7 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     for (int i = 0; i < 4; ++i) {
         m_panels[i] = new QLabel(bar);
         m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        m_panels[i]->setAccessibleName(tr("Status %1").arg(i + 1));
+        showValue(m_panels[i], panelName(i + 1), QString());
         m_panels[i]->setMinimumWidth(40);
         bar->addWidget(m_panels[i], i == 0 ? 3 : 1);
     }
@@ -117,8 +123,13 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     bar->addPermanentWidget(m_inProgress);
     setStatusBar(bar);
 
+    // The lists keep the column widths the user left them at in the last run.
+    for (RecordListView* list : {m_linksTab->resultsView(), Frame1->linkingSitesView()})
+        list->setKeptWidths(WindowState::columnWidths(m_settings, list->objectName()));
+
     buildMenus();
     connectEngine();
+    watchProjectChanges();
     startUp();
 }
 
@@ -247,6 +258,11 @@ void MainWindow::connectEngine()
             &MainWindow::showSitesInProgress);
     connect(&m_scan, &ScanController::scanStarted, this, [this] { m_files.resetAutosaveCount(); });
     connect(&m_scan, &ScanController::scanStopped, this, &MainWindow::regenerateReport);
+    // What the command line says at the end of a scan, where the user looks for it.
+    connect(m_tally, &ScanTally::scanSummarised, this, [this](const QString& line) {
+        setStatus(1, line);
+        m_linksTab->setSummary(line);
+    });
     connect(&m_statistics, &ScanStatistics::statisticsChanged, Frame6, &StatisticsFrame::StatsD);
 
     connect(&m_files, &ProjectFile::projectCleared, this, [this] {
@@ -257,8 +273,78 @@ void MainWindow::connectEngine()
     connect(&m_files, &ProjectFile::projectReportShown, m_reportsTab, &ReportsTab::showReport);
     connect(&m_files, &ProjectFile::reportRegenerationRequested, this,
             &MainWindow::regenerateReport);
-    connect(m_commands, &ProjectCommands::statusText, this,
-            [this](const QString& text) { setStatus(1, text); });
+    connect(m_commands, &ProjectCommands::statusText, this, [this](const QString& text) {
+        setStatus(1, text);
+        // "Saved ..." stands until the project changes again.
+        m_savedNotice = m_project.state().bProjectSaved ? text : QString();
+        refreshTitle();
+    });
+}
+
+void MainWindow::watchProjectChanges()
+{
+    // Whatever changes the project changes the title's unsaved mark: the lists, the scan, the
+    // entry box, the project's file. The check runs once the change is complete, since a list
+    // tells of a change before the edit is marked.
+    auto watch = [this](QAbstractItemModel* model) {
+        if (model == nullptr)
+            return;
+        connect(model, &QAbstractItemModel::rowsInserted, this, &MainWindow::scheduleTitleRefresh);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &MainWindow::scheduleTitleRefresh);
+        connect(model, &QAbstractItemModel::dataChanged, this, &MainWindow::scheduleTitleRefresh);
+        connect(model, &QAbstractItemModel::modelReset, this, &MainWindow::scheduleTitleRefresh);
+        connect(model, &QAbstractItemModel::layoutChanged, this, &MainWindow::scheduleTitleRefresh);
+    };
+    watch(&m_project.mainSites());
+    watch(&m_project.rules());
+    watch(&m_project.postTargets());
+    for (int k = 0; k < m_project.linkingSiteListCount(); ++k)
+        watch(m_project.linkingSites(k));
+    connect(&m_project, &Project::linkingSiteListAdded, this, [this, watch](int k) {
+        watch(m_project.linkingSites(k));
+        scheduleTitleRefresh();
+    });
+    connect(&m_project, &Project::linkingSiteListRemoved, this, &MainWindow::scheduleTitleRefresh);
+    connect(&m_scan, &ScanController::scanStarted, this, &MainWindow::scheduleTitleRefresh);
+    connect(&m_scan, &ScanController::scanStopped, this, &MainWindow::scheduleTitleRefresh);
+    connect(Frame1->mainSiteEntry(), &QLineEdit::textEdited, this,
+            &MainWindow::scheduleTitleRefresh);
+    connect(&m_settings, &SettingsStore::settingChanged, this, [this](const QString& key) {
+        if (key.compare(QStringLiteral("LastProject"), Qt::CaseInsensitive) == 0)
+            scheduleTitleRefresh();
+    });
+    connect(&m_files, &ProjectFile::projectCleared, this, &MainWindow::scheduleTitleRefresh);
+    // The autosave and anything else that marks the project without a list changing.
+    m_titleTimer.setInterval(1000);
+    connect(&m_titleTimer, &QTimer::timeout, this, &MainWindow::refreshTitle);
+    m_titleTimer.start();
+}
+
+void MainWindow::scheduleTitleRefresh()
+{
+    if (m_titleRefreshPending)
+        return;
+    m_titleRefreshPending = true;
+    QTimer::singleShot(0, this, &MainWindow::refreshTitle);
+}
+
+void MainWindow::refreshTitle()
+{
+    m_titleRefreshPending = false;
+    const QString path = m_settings.ReadSetting(QStringLiteral("LastProject"), QString());
+    QString name = path.trimmed().isEmpty() ? tr("Untitled") : QFileInfo(path).fileName();
+    // "[*]" in a file name would be taken for the unsaved mark.
+    name.replace(QStringLiteral("[*]"), QStringLiteral("[**]"));
+    const QString title = name + QStringLiteral("[*] - ") + Branding::productName();
+    if (windowTitle() != title)
+        setWindowTitle(title);
+    const bool modified = !m_project.state().bProjectSaved;
+    if (modified && !m_savedNotice.isEmpty()) {
+        if (statusText(1) == m_savedNotice)
+            setStatus(1, QString());
+        m_savedNotice.clear();
+    }
+    setWindowModified(modified);
 }
 
 void MainWindow::startUp()
@@ -282,11 +368,12 @@ void MainWindow::startUp()
     Frame6->StatsD();
 
     setWindowIcon(Artwork::programIcon());
-    setWindowTitle(Branding::productName() + tr(" by ") + Branding::ownerName());
+    refreshTitle();
     m_buttons->cmdWebsite->setText(tr("Visit ") + Branding::website());
     state.bScanRunning = false;
 
     m_commands->openLastProject(m_settings.ReadSetting(QStringLiteral("LastProject"), QString()));
+    refreshTitle();
 
     if (m_settings.ReadSetting(QStringLiteral("showHelp"), QStringLiteral("1")) == u'1') {
         openHelpFile();
@@ -313,11 +400,26 @@ QString MainWindow::statusText(int panel) const
     return panel >= 1 && panel <= 4 ? m_panels[panel - 1]->text() : QString();
 }
 
+QString MainWindow::panelName(int panel)
+{
+    switch (panel) {
+    case 1:
+        return tr("Status");
+    case 2:
+        return tr("Page");
+    case 3:
+        return tr("Linking Site");
+    case 4:
+        return tr("Waiting for an answer");
+    }
+    return {};
+}
+
 void MainWindow::setStatus(int panel, const QString& text)
 {
     if (panel < 1 || panel > 4)
         return;
-    m_panels[panel - 1]->setText(text);
+    showValue(m_panels[panel - 1], panelName(panel), text);
     m_panels[panel - 1]->setToolTip(text);
 }
 
@@ -331,7 +433,7 @@ void MainWindow::showSitesInProgress(const QStringList& sites)
     const QString text = tr("%1 at once. Skip skips %2; also %3")
                              .arg(sites.size())
                              .arg(sites.first(), sites.mid(1).join(QStringLiteral(", ")));
-    m_inProgress->setText(text);
+    showValue(m_inProgress, tr("Linking Sites in progress"), text);
     m_inProgress->setToolTip(text);
 }
 
@@ -434,6 +536,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     // Nothing of a running scan acts any more; its connection goes with the window.
     m_project.state().bScanRunning = false;
+    for (RecordListView* list : {m_linksTab->resultsView(), Frame1->linkingSitesView()}) {
+        if (list->isSized())
+            WindowState::setColumnWidths(m_settings, list->objectName(), list->columnWidths());
+    }
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window != this && window->isVisible())
             window->close();

@@ -11,6 +11,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 class QActionGroup;
 class QLabel;
@@ -29,6 +30,7 @@ class PagesTab;
 class PostTab;
 class ProjectCommands;
 class ReportsTab;
+class ScanTally;
 class SettingsStore;
 class StatisticsFrame;
 class WebTab;
@@ -63,6 +65,8 @@ public:
     ReportWriter& report() { return m_report; }
     ProjectFile& files() { return m_files; }
     QString statusText(int panel) const;
+    // What status-bar panel 1 to 4 shows, as a screen reader names it.
+    static QString panelName(int panel);
 
     // "View Help File": the help file in the application folder, with the desktop's handler.
     void openHelpFile();
@@ -84,6 +88,10 @@ protected:
 private:
     void buildMenus();
     void connectEngine();
+    void watchProjectChanges();
+    void scheduleTitleRefresh();
+    // "links.prj - <product>" ("Untitled" before the first save), marked while unsaved.
+    void refreshTitle();
     void startUp();
     void showSitesInProgress(const QStringList& sites);
     void setScanning(bool scanning);
@@ -107,6 +115,10 @@ private:
     ReportWriter m_report;
     CuePlayer m_cues;
     ProjectCommands* m_commands = nullptr;
+    ScanTally* m_tally = nullptr;
+    QTimer m_titleTimer;
+    bool m_titleRefreshPending = false;
+    QString m_savedNotice; // the "Saved ..." text while it holds
     EditorWindows* m_windows = nullptr;
     bool m_splitMoved = false;
     WebsiteLauncher* m_launcher = nullptr;

@@ -74,7 +74,7 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
                            "automatically skip to the next site."));
     cmbAdvance = new QComboBox(next);
     cmbAdvance->setObjectName(QStringLiteral("cmbAdvance"));
-    cmbAdvance->setAccessibleName(tr("Pages scanned before the next site"));
+    nameComboBox(cmbAdvance, tr("When this many pages have been scanned:"));
     cmbAdvance->addItems(ScanOptions::pageLimitCaptions());
     cmbAdvance->setCurrentIndex(m_options.openPageLimit());
     pagesRow->addWidget(chkAuto);
@@ -160,6 +160,8 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
                          tr("Add the file type you have entered to the left"));
     cmdDelete = makeButton(types, QStringLiteral("cmdDelete"), tr("Delete"),
                            tr("Delete the file type you have selected below"));
+    cmdAdd2->setAccessibleName(tr("Add File Type"));
+    cmdDelete->setAccessibleName(tr("Delete File Type"));
     typeRow->addWidget(txtDomain, 1);
     typeRow->addWidget(cmdAdd2);
     typeRow->addWidget(cmdDelete);

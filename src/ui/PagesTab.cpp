@@ -5,6 +5,7 @@
 #include "model/SettingsStore.h"
 #include "ui/Dialogs.h"
 #include "ui/Widgets.h"
+#include "ui/WindowState.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -39,8 +40,8 @@ void refillSiteSelector(QComboBox* selector, const MainSiteList& mainSites)
         selector->setEditText(text);
 }
 
-PagesTab::PagesTab(Project& project, SettingsStore& settings, QString folder, QWidget* parent)
-    : QWidget(parent), m_project(project), m_builder(project, settings), m_folder(std::move(folder))
+PagesTab::PagesTab(Project& project, SettingsStore& settings, QWidget* parent)
+    : QWidget(parent), m_project(project), m_builder(project, settings), m_settings(settings)
 {
     Frame5 = new QGroupBox(tr("Page Builder"), this);
     Frame5->setObjectName(QStringLiteral("Frame5"));
@@ -51,7 +52,7 @@ PagesTab::PagesTab(Project& project, SettingsStore& settings, QString folder, QW
     optAll[1]->setObjectName(QStringLiteral("optAll_1"));
     Combo3 = new QComboBox(Frame5);
     Combo3->setObjectName(QStringLiteral("Combo3"));
-    Combo3->setAccessibleName(tr("Main Site"));
+    nameComboBox(Combo3, tr("Generate links for:"));
     Combo3->setEditable(true);
     Combo3->setInsertPolicy(QComboBox::NoInsert);
     Combo3->setEditText(tr("Select"));
@@ -160,8 +161,9 @@ void PagesTab::generateLinks()
 
 void PagesTab::saveWebpage()
 {
-    const QString name =
-        Dialogs::saveFileName(this, m_folder, QString(), LinkPageBuilder::kSaveFilter);
+    const QString name = Dialogs::saveFileName(this, WindowState::startFolder(m_settings), QString(),
+                                               LinkPageBuilder::kSaveFilter);
+    WindowState::rememberFile(m_settings, name);
     const WriteOutcome outcome = m_builder.saveWebpage(name);
     if (outcome.failed())
         Dialogs::information(this, outcome.message);

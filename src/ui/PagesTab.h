@@ -28,7 +28,7 @@ class PagesTab final : public QWidget
     Q_DISABLE_COPY_MOVE(PagesTab)
 
 public:
-    PagesTab(Project& project, SettingsStore& settings, QString folder, QWidget* parent = nullptr);
+    PagesTab(Project& project, SettingsStore& settings, QWidget* parent = nullptr);
 
     // Empties the Main Site selector and fills it with the Main Sites in list order; a site
     // chosen before stays chosen.
@@ -43,7 +43,7 @@ private:
 
     Project& m_project;
     LinkPageBuilder m_builder;
-    QString m_folder;
+    const SettingsStore& m_settings;
     QGroupBox* Frame5;
     QPlainTextEdit* m_parts[3];
     QRadioButton* optAll[2];

@@ -2,15 +2,18 @@
 
 #include "ui/Artwork.h"
 
+#include <QDialogButtonBox>
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QVBoxLayout>
 
 namespace corvane {
 
-PostLogWindow::PostLogWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+PostLogWindow::PostLogWindow(QWidget* parent) : QDialog(parent)
 {
+    setModal(false);
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(tr("Post Log"));
     setWindowIcon(Artwork::programIcon());
@@ -20,10 +23,17 @@ PostLogWindow::PostLogWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     Text4->setReadOnly(true);
     Text4->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text4->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->setObjectName(QStringLiteral("buttonBox"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     // The layout keeps the text box filling the window at every size.
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Text4);
+    layout->addWidget(Text4, 1);
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(8, 0, 8, 8);
+    row->addWidget(buttons);
+    layout->addLayout(row);
     resize(640, 400);
 }
 

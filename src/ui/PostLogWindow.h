@@ -1,13 +1,14 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 class QPlainTextEdit;
 
 namespace corvane {
 
-// The result poster's log: one read-only text box that always fills the window. Not modal.
-class PostLogWindow final : public QWidget
+// The result poster's log: one read-only text box that fills the window above its Close button.
+// A dialog that leaves the main window usable; Close or Escape closes it.
+class PostLogWindow final : public QDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PostLogWindow)

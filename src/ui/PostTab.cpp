@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHash>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -39,7 +40,6 @@ PostTab::PostTab(Project& project, SettingsStore& settings, NetworkContext& netw
     optScript[1]->setObjectName(QStringLiteral("optScript_1"));
     cmbSites = new QComboBox(framePost);
     cmbSites->setObjectName(QStringLiteral("cmbSites"));
-    cmbSites->setAccessibleName(tr("Main Site"));
     cmbSites->setEditable(true);
     cmbSites->setInsertPolicy(QComboBox::NoInsert);
     cmbSites->setEditText(tr("Select"));
@@ -51,6 +51,8 @@ PostTab::PostTab(Project& project, SettingsStore& settings, NetworkContext& netw
                               tr("All this Script URL"));
     cmdScriptDel = makeButton(framePost, QStringLiteral("cmdScriptDel"), tr("Del"),
                               tr("Delete the selected script URL"));
+    cmdScriptAdd->setAccessibleName(tr("Add Script URL"));
+    cmdScriptDel->setAccessibleName(tr("Delete Script URL"));
     lstMulti = new RecordListView(QStringLiteral("lstMulti"), tr("Script URLs by Main Site"), false,
                                   framePost);
     lstMulti->setList(&m_project.postTargets());
@@ -59,7 +61,11 @@ PostTab::PostTab(Project& project, SettingsStore& settings, NetworkContext& netw
     cmdExample = makeButton(framePost, QStringLiteral("cmdExample"), tr("View Example"));
     cmdVariables = makeButton(framePost, QStringLiteral("cmdVariables"), tr("View URL Variables"));
 
+    // A combo box is read by its current text ("Select"): its label names it.
+    auto* sitesLabel = makeLabel(framePost, QStringLiteral("lblSites"), tr("Main Site:"));
+    sitesLabel->setBuddy(cmbSites);
     auto* perSite = new QHBoxLayout;
+    perSite->addWidget(sitesLabel);
     perSite->addWidget(cmbSites, 2);
     perSite->addWidget(txtPost2, 3);
     perSite->addWidget(cmdScriptAdd);
@@ -107,6 +113,7 @@ PostTab::PostTab(Project& project, SettingsStore& settings, NetworkContext& netw
 
     connect(cmdPost, &QPushButton::clicked, this, [this] {
         m_sent = 0;
+        m_failures.clear();
         if (m_poster->post())
             cmdPost->setEnabled(false);
     });
@@ -116,10 +123,23 @@ PostTab::PostTab(Project& project, SettingsStore& settings, NetworkContext& netw
         if (m_log)
             m_log->appendLog(text);
     });
-    connect(m_poster, &ResultPoster::requestFinished, this, [this] { ++m_sent; });
+    connect(m_poster, &ResultPoster::requestFinished, this,
+            [this](const ResultPoster::Request&, const DownloadResult& result) {
+                ++m_sent;
+                // An error page is still an answer, but the script did not take the result.
+                const QString failure = failureOf(result);
+                if (failure.isEmpty())
+                    return;
+                m_failures << failure;
+                if (m_log)
+                    m_log->appendLog(tr("Failed: %1").arg(failure) + QStringLiteral("\r\n"));
+            });
     connect(m_poster, &ResultPoster::postFinished, this, [this] {
         cmdPost->setEnabled(true);
-        Q_EMIT statusChanged(tr("Finished posting - %n request(s) sent.", nullptr, m_sent));
+        const QString summary = runSummary(m_sent, m_failures);
+        if (m_log)
+            m_log->appendLog(QStringLiteral("\r\n") + summary + QStringLiteral("\r\n"));
+        Q_EMIT statusChanged(tr("Finished posting: %1").arg(summary));
     });
     connect(cmdExample, &QPushButton::clicked, this, [this] {
         Dialogs::information(this, ResultPoster::exampleMessage(txtPost->text()),
@@ -151,6 +171,39 @@ void PostTab::clearEntries()
     cmbSites->clear();
     cmbSites->setEditText(tr("Select"));
     txtPost2->setText(QStringLiteral("http://"));
+}
+
+QString PostTab::failureOf(const DownloadResult& result)
+{
+    if (!result.ok())
+        return result.error;
+    if (result.httpStatus < 400)
+        return {};
+    static const QHash<int, QString> reasons = {
+        {400, QStringLiteral("Bad Request")},   {401, QStringLiteral("Unauthorized")},
+        {403, QStringLiteral("Forbidden")},     {404, QStringLiteral("Not Found")},
+        {405, QStringLiteral("Method Not Allowed")}, {408, QStringLiteral("Request Timeout")},
+        {410, QStringLiteral("Gone")},          {429, QStringLiteral("Too Many Requests")},
+        {500, QStringLiteral("Internal Server Error")}, {501, QStringLiteral("Not Implemented")},
+        {502, QStringLiteral("Bad Gateway")},   {503, QStringLiteral("Service Unavailable")},
+        {504, QStringLiteral("Gateway Timeout")}};
+    const QString reason = reasons.value(result.httpStatus);
+    return reason.isEmpty() ? QString::number(result.httpStatus)
+                            : QString::number(result.httpStatus) + u' ' + reason;
+}
+
+QString PostTab::runSummary(int sent, const QStringList& failures)
+{
+    QString text = tr("%1 sent").arg(sent);
+    if (failures.isEmpty())
+        return text;
+    // Each reason once, in the order they came: "2 failed: 404 Not Found, Timeout".
+    QStringList reasons;
+    for (const QString& failure : failures) {
+        if (!reasons.contains(failure))
+            reasons << failure;
+    }
+    return text + tr(", %1 failed: %2").arg(failures.size()).arg(reasons.join(QStringLiteral(", ")));
 }
 
 void PostTab::setOption(int option)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 class QComboBox;
@@ -11,6 +12,7 @@ class QRadioButton;
 
 namespace corvane {
 
+struct DownloadResult;
 class MainSiteList;
 class NetworkContext;
 class PostLogWindow;
@@ -43,6 +45,12 @@ public:
     // The log window while it is open; nullptr before the first run and after it was closed.
     PostLogWindow* logWindow() const;
 
+    // Why a request's answer counts as failed ("404 Not Found", "Timeout"); empty when the
+    // script took it.
+    static QString failureOf(const DownloadResult& result);
+    // "4 sent", "4 sent, 1 failed: 404 Not Found".
+    static QString runSummary(int sent, const QStringList& failures);
+
 Q_SIGNALS:
     // The first panel of the main window's status bar.
     void statusChanged(const QString& text);
@@ -60,6 +68,7 @@ private:
     ResultPoster* m_poster;
     QPointer<PostLogWindow> m_log;
     int m_sent = 0;
+    QStringList m_failures;
 
     QGroupBox* framePost;
     QRadioButton* optScript[2];

@@ -2,6 +2,7 @@
 
 #include "model/RecordTableModel.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QPainter>
 #include <QPainterPath>
@@ -12,19 +13,26 @@ namespace corvane {
 
 namespace Presentation {
 
-QColor colour(SiteColour colour)
+QColor colour(SiteColour colour, bool darkBase)
 {
+    // Blue, green and red as in the lists of old, each toned so it stays readable on the
+    // palette's background (pure green on white, or pure blue on a dark one, hardly is).
     switch (colour) {
     case SiteColour::Blue:
-        return QColor(0, 0, 255);
+        return darkBase ? QColor(120, 170, 255) : QColor(0, 0, 255);
     case SiteColour::Green:
-        return QColor(0, 255, 0);
+        return darkBase ? QColor(100, 220, 100) : QColor(0, 128, 0);
     case SiteColour::Red:
-        return QColor(255, 0, 0);
+        return darkBase ? QColor(255, 120, 120) : QColor(200, 0, 0);
     case SiteColour::Black:
         break;
     }
-    return QColor(0, 0, 0);
+    return {};
+}
+
+bool darkBase(const QPalette& palette)
+{
+    return palette.color(QPalette::Base).lightness() < 128;
 }
 
 namespace {
@@ -81,9 +89,13 @@ PresentationModel::PresentationModel(bool withIcons, QObject* parent)
 QVariant PresentationModel::data(const QModelIndex& index, int role) const
 {
     if (role == Qt::ForegroundRole) {
-        const QVariant colour = QIdentityProxyModel::data(index, SiteColourRole);
-        return colour.isValid() ? QVariant(Presentation::colour(SiteColour(colour.toInt())))
-                                : QVariant();
+        // Black is the palette's own text colour, which a dark palette makes light.
+        const QVariant stored = QIdentityProxyModel::data(index, SiteColourRole);
+        if (!stored.isValid())
+            return {};
+        const QColor colour = Presentation::colour(
+            SiteColour(stored.toInt()), Presentation::darkBase(QGuiApplication::palette()));
+        return colour.isValid() ? QVariant(colour) : QVariant();
     }
     if (role == Qt::DecorationRole) {
         if (!m_withIcons || index.column() != 0)
@@ -91,6 +103,10 @@ QVariant PresentationModel::data(const QModelIndex& index, int role) const
         return Presentation::resultIcon(QIdentityProxyModel::data(index, IconRole).toInt());
     }
     if (role == Qt::ToolTipRole) {
+        if (index.column() == m_fullTextColumn) {
+            const QString text = QIdentityProxyModel::data(index, Qt::DisplayRole).toString();
+            return text.isEmpty() ? QVariant() : QVariant(text);
+        }
         if (m_toolTipColumn < 0 || m_toolTipColumn >= columnCount())
             return {};
         const QString text
@@ -160,6 +176,42 @@ void RecordListView::setInitialWidths(QList<std::pair<double, int>> widths)
     m_widths = std::move(widths);
 }
 
+void RecordListView::setInitialWidthRule(std::function<QList<int>(int width)> rule)
+{
+    m_widthRule = std::move(rule);
+}
+
+void RecordListView::setKeptWidths(QList<int> widths)
+{
+    m_keptWidths = std::move(widths);
+}
+
+QList<int> RecordListView::columnWidths() const
+{
+    QList<int> widths;
+    for (int column = 0; column < header()->count(); ++column)
+        widths << columnWidth(column);
+    return widths;
+}
+
+void RecordListView::setPlaceholderText(const QString& text)
+{
+    m_placeholder = text;
+    viewport()->update();
+}
+
+void RecordListView::paintEvent(QPaintEvent* event)
+{
+    QTreeView::paintEvent(event);
+    if (m_placeholder.isEmpty() || (model() != nullptr && model()->rowCount() > 0))
+        return;
+    QPainter p(viewport());
+    QColor text = palette().color(QPalette::PlaceholderText);
+    p.setPen(text);
+    const QRect area = viewport()->rect().adjusted(16, 16, -16, -16);
+    p.drawText(area, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_placeholder);
+}
+
 void RecordListView::refreshSortIndicator()
 {
     if (m_list == nullptr || !m_list->isSorted()) {
@@ -173,13 +225,25 @@ void RecordListView::refreshSortIndicator()
 void RecordListView::resizeEvent(QResizeEvent* event)
 {
     QTreeView::resizeEvent(event);
-    if (m_sized || m_widths.isEmpty() || !isVisible() || viewport()->width() <= 0)
+    if (m_sized || (m_widths.isEmpty() && !m_widthRule) || !isVisible()
+        || viewport()->width() <= 0)
         return;
     // Sized once the window has settled: while it is laid out for the first time the list
     // passes through provisional widths.
     m_sized = true;
     QTimer::singleShot(0, this, [this] {
         const int width = viewport()->width();
+        if (!m_keptWidths.isEmpty() && m_keptWidths.size() == header()->count()) {
+            for (int column = 0; column < m_keptWidths.size(); ++column)
+                setColumnWidth(column, qMax(16, m_keptWidths.at(column)));
+            return;
+        }
+        if (m_widthRule) {
+            const QList<int> widths = m_widthRule(width);
+            for (int column = 0; column < widths.size(); ++column)
+                setColumnWidth(column, qMax(16, widths.at(column)));
+            return;
+        }
         for (int column = 0; column < m_widths.size(); ++column) {
             const auto [fraction, less] = m_widths.at(column);
             if (fraction >= 0)

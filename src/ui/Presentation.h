@@ -6,8 +6,11 @@
 #include <QIcon>
 #include <QIdentityProxyModel>
 #include <QList>
+#include <QPalette>
 #include <QPointer>
 #include <QTreeView>
+
+#include <functional>
 
 namespace corvane {
 
@@ -17,7 +20,10 @@ class RecordTableModel;
 // SiteColour and an icon number, becomes a text colour and a small icon here.
 namespace Presentation {
 
-QColor colour(SiteColour colour);
+// The text colour of a row; invalid for Black, which keeps the palette's text colour.
+QColor colour(SiteColour colour, bool darkBase = false);
+// Whether the palette's lists are dark (light text on a dark background).
+bool darkBase(const QPalette& palette);
 // Icon 2: a found link; icon 1: none found; anything else: no icon.
 QIcon resultIcon(int icon);
 
@@ -36,10 +42,14 @@ public:
     // Every cell of a row shows this column's text, under its header, as its tool tip (-1: none),
     // so a column scrolled out of sight can still be read by pointing at the row.
     void setToolTipColumn(int column) { m_toolTipColumn = column; }
+    // The cells of this column show their own full text as their tool tip instead (a long URL
+    // shown shortened).
+    void setFullTextColumn(int column) { m_fullTextColumn = column; }
 
 private:
     bool m_withIcons;
     int m_toolTipColumn = -1;
+    int m_fullTextColumn = -1;
 };
 
 // A report-style list view of one project list. Sorting is the list's own (a header click is
@@ -63,9 +73,20 @@ public:
     // Column widths as fractions of the list's width, each less the given pixels (a negative
     // fraction keeps the column's width). Applied once, the first time the list has a width.
     void setInitialWidths(QList<std::pair<double, int>> widths);
+    // Column widths in pixels worked out from the list's width; used in place of the fractions.
+    void setInitialWidthRule(std::function<QList<int>(int width)> rule);
+    // Widths the user left the columns at in an earlier run: used instead of the initial ones
+    // when there is one for every column.
+    void setKeptWidths(QList<int> widths);
+    QList<int> columnWidths() const;
+    // Whether the columns were given their widths (the list has been shown).
+    bool isSized() const { return m_sized; }
     // The 0-based column every cell of a row shows as its tool tip when it is not empty.
     void setToolTipColumn(int column) { m_presentation->setToolTipColumn(column); }
+    void setFullTextColumn(int column) { m_presentation->setFullTextColumn(column); }
     void refreshSortIndicator();
+    // Shown in the empty list: what to do for it to fill.
+    void setPlaceholderText(const QString& text);
 
 Q_SIGNALS:
     // 1-based column.
@@ -73,13 +94,17 @@ Q_SIGNALS:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     PresentationModel* m_presentation;
     // Cleared when the list goes (a Main Site deleted, a project replaced).
     QPointer<RecordTableModel> m_list;
     QList<std::pair<double, int>> m_widths;
+    std::function<QList<int>(int width)> m_widthRule;
+    QList<int> m_keptWidths;
     bool m_sized = false;
+    QString m_placeholder;
 };
 
 } // namespace corvane

@@ -2,13 +2,15 @@
 
 #include "model/Project.h"
 #include "ui/Dialogs.h"
+#include "ui/WindowState.h"
 
 #include <QDir>
 
 namespace corvane {
 
-ProjectCommands::ProjectCommands(Project& project, ProjectFile& files, QWidget* window)
-    : QObject(window), m_project(project), m_files(files), m_window(window)
+ProjectCommands::ProjectCommands(Project& project, ProjectFile& files,
+                                 const SettingsStore& settings, QWidget* window)
+    : QObject(window), m_project(project), m_files(files), m_settings(settings), m_window(window)
 {
     m_autosaveTimer.setInterval(1000);
     connect(&m_autosaveTimer, &QTimer::timeout, this, [this] { m_files.Timer1_Timer(); });
@@ -30,8 +32,11 @@ void ProjectCommands::openProject()
 {
     QString chosen;
     const std::optional<FileOutcome> outcome =
-        m_files.cmdOpen_Click([this, &chosen](const QString& folder, const QString&) {
-            chosen = Dialogs::openFileName(m_window, folder, kProjectFilter);
+        m_files.cmdOpen_Click([this, &chosen](const QString&, const QString&) {
+            // The user's own folders, not the application's hidden one.
+            chosen = Dialogs::openFileName(m_window, WindowState::startFolder(m_settings),
+                                           kProjectFilter);
+            WindowState::rememberFile(m_settings, chosen);
             return chosen;
         });
     if (outcome)
@@ -61,15 +66,19 @@ void ProjectCommands::openProjectFile(const QString& path)
                                            .arg(QDir::toNativeSeparators(path), outcome.error));
 }
 
-QString ProjectCommands::askSavePath(const QString& folder, const QString& suggestedName)
+QString ProjectCommands::askSavePath(const QString& suggestedName)
 {
-    return Dialogs::saveFileName(m_window, folder, suggestedName, kProjectFilter);
+    // Projects go where the user keeps their files: the folder used last, else Documents.
+    const QString chosen = Dialogs::saveFileName(m_window, WindowState::startFolder(m_settings),
+                                                 suggestedName, kProjectFilter);
+    WindowState::rememberFile(m_settings, chosen);
+    return chosen;
 }
 
 SaveOutcome ProjectCommands::saveProject()
 {
     const SaveOutcome outcome = m_files.cmdSave_Click(
-        [this](const QString& folder, const QString& name) { return askSavePath(folder, name); });
+        [this](const QString&, const QString& name) { return askSavePath(name); });
     if (outcome.status == SaveOutcome::Failed)
         Dialogs::information(m_window, tr("The project could not be saved to %1:\n%2")
                                            .arg(QDir::toNativeSeparators(outcome.path),

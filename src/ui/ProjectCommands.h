@@ -10,6 +10,7 @@ class QWidget;
 namespace corvane {
 
 class Project;
+class SettingsStore;
 
 // New, Open, Save, the autosave tick and the question before the program closes: the window's
 // side of the project files. Dialogs go through Dialogs, the file work through ProjectFile.
@@ -19,7 +20,8 @@ class ProjectCommands final : public QObject
     Q_DISABLE_COPY_MOVE(ProjectCommands)
 
 public:
-    ProjectCommands(Project& project, ProjectFile& files, QWidget* window);
+    ProjectCommands(Project& project, ProjectFile& files, const SettingsStore& settings,
+                    QWidget* window);
 
     void newProject();
     void openProject();
@@ -39,11 +41,12 @@ Q_SIGNALS:
     void statusText(const QString& text);
 
 private:
-    QString askSavePath(const QString& folder, const QString& suggestedName);
+    QString askSavePath(const QString& suggestedName);
     void reportRead(const QString& path, const FileOutcome& outcome);
 
     Project& m_project;
     ProjectFile& m_files;
+    const SettingsStore& m_settings;
     QWidget* m_window;
     QTimer m_autosaveTimer;
 };

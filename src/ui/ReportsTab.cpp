@@ -5,6 +5,7 @@
 #include "ui/BrowserView.h"
 #include "ui/Dialogs.h"
 #include "ui/Widgets.h"
+#include "ui/WindowState.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -12,9 +13,9 @@
 
 namespace corvane {
 
-ReportsTab::ReportsTab(ReportWriter& report, const ResultList& results, QString folder,
-                       bool withEngine, QWidget* parent)
-    : QWidget(parent), m_report(report), m_results(results), m_folder(std::move(folder))
+ReportsTab::ReportsTab(ReportWriter& report, const ResultList& results,
+                       const SettingsStore& settings, bool withEngine, QWidget* parent)
+    : QWidget(parent), m_report(report), m_results(results), m_settings(settings)
 {
     Command8 = makeButton(this, QStringLiteral("Command8"), tr("Save Report As"),
                           tr("Save the report as an HTML file"));
@@ -44,8 +45,9 @@ void ReportsTab::showReport(const QString& location)
 
 void ReportsTab::saveReportAs()
 {
-    const QString name =
-        Dialogs::saveFileName(this, m_folder, QString(), ReportWriter::kSaveFilter);
+    const QString name = Dialogs::saveFileName(this, WindowState::startFolder(m_settings), QString(),
+                                               ReportWriter::kSaveFilter);
+    WindowState::rememberFile(m_settings, name);
     const WriteOutcome outcome = m_report.saveReportAs(
         name, [this](const QString& question) { return Dialogs::confirm(this, question); });
     if (outcome.failed())
@@ -54,7 +56,9 @@ void ReportsTab::saveReportAs()
 
 void ReportsTab::saveTabDelimited()
 {
-    const QString name = Dialogs::saveFileName(this, m_folder, QString(), TabExport::kSaveFilter);
+    const QString name = Dialogs::saveFileName(this, WindowState::startFolder(m_settings), QString(),
+                                               TabExport::kSaveFilter);
+    WindowState::rememberFile(m_settings, name);
     const WriteOutcome outcome = TabExport::save(
         m_results, name, [this](const QString& question) { return Dialogs::confirm(this, question); });
     if (outcome.failed())

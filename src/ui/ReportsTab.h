@@ -9,6 +9,7 @@ namespace corvane {
 class BrowserView;
 class ReportWriter;
 class ResultList;
+class SettingsStore;
 
 // The "Reports" tab: the HTML report of the last scan (or of the project just opened), "Save
 // Report As" and "Save Tab Delimited".
@@ -18,8 +19,8 @@ class ReportsTab final : public QWidget
     Q_DISABLE_COPY_MOVE(ReportsTab)
 
 public:
-    ReportsTab(ReportWriter& report, const ResultList& results, QString folder, bool withEngine,
-               QWidget* parent = nullptr);
+    ReportsTab(ReportWriter& report, const ResultList& results, const SettingsStore& settings,
+               bool withEngine, QWidget* parent = nullptr);
 
     // A local file, or "about:blank".
     void showReport(const QString& location);
@@ -34,7 +35,7 @@ private:
 
     ReportWriter& m_report;
     const ResultList& m_results;
-    QString m_folder;
+    const SettingsStore& m_settings;
     BrowserView* WebBrowser2;
     QPushButton* Command8;
     QPushButton* Command8a;

@@ -3,6 +3,7 @@
 #include "model/ProjectLists.h"
 #include "scan/ScanController.h"
 #include "scan/ScanStatistics.h"
+#include "ui/Widgets.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -46,7 +47,6 @@ StatisticsFrame::StatisticsFrame(const ScanStatistics& statistics, PageQueue& qu
         m_values[i]->setObjectName(QStringLiteral("lblStats%1").arg(i));
         m_values[i]->setMinimumWidth(m_values[i]->fontMetrics().horizontalAdvance(u'0') * 8);
         m_values[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        m_values[i]->setAccessibleName(captions[i]);
         caption->setBuddy(m_values[i]);
         const int row = i < 5 ? i : i - 4;
         const int column = i < 5 ? 0 : 2;
@@ -67,6 +67,17 @@ StatisticsFrame::StatisticsFrame(const ScanStatistics& statistics, PageQueue& qu
     StatsD();
 }
 
+QString StatisticsFrame::valueName(int index)
+{
+    // The captions of the two historical counters repeat those of the run: the names tell them
+    // apart.
+    const QString names[] = {tr("Main Sites scanned"), tr("Linking Sites scanned"),
+                             tr("Pages scanned"),      tr("Pages found"),
+                             tr("Links found"),        tr("Pages scanned in all scans"),
+                             tr("Links found in all scans")};
+    return names[index];
+}
+
 void StatisticsFrame::StatsD()
 {
     const qint32 values[] = {m_statistics.lMainSitesScanned, m_statistics.lLinkingSitesScanned,
@@ -74,7 +85,7 @@ void StatisticsFrame::StatsD()
                              m_statistics.lLinksFound,       m_statistics.lHistPagesScanned,
                              m_statistics.lHistLinksFound};
     for (int i = 0; i < 7; ++i)
-        m_values[i]->setText(QString::number(values[i]));
+        showValue(m_values[i], valueName(i), QString::number(values[i]));
 }
 
 void StatisticsFrame::setProgress(int value)

@@ -25,6 +25,8 @@ public:
     void StatsD();
     void setProgress(int value);
     QLabel* valueLabel(int index) const { return m_values[index]; }
+    // What value label index holds, as a screen reader names it.
+    static QString valueName(int index);
 
 private:
     const ScanStatistics& m_statistics;

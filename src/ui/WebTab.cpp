@@ -16,9 +16,17 @@ WebTab::WebTab(bool withEngine, QWidget* parent) : QWidget(parent)
     cmdBack = makeButton(this, QStringLiteral("cmdBack"), tr("Back"));
     cmdForward = makeButton(this, QStringLiteral("cmdForward"), tr("Forward"));
     cmdWebStop = makeButton(this, QStringLiteral("cmdWebStop"), tr("Stop"));
+    cmdWebStop->setAccessibleName(tr("Stop Loading"));
     cmdRefresh = makeButton(this, QStringLiteral("cmdRefresh"), tr("Refresh"));
     txtURL = makeEntry(this, QStringLiteral("txtURL"), QString(), tr("Address"));
     cmdGo = makeButton(this, QStringLiteral("cmdGo"), tr("Go"));
+    // The buttons as wide as their captions (a push button is at least 80 pixels wide, five of
+    // them leave the address a sliver of a half-width tab): the address takes the rest.
+    for (QPushButton* b : {cmdBack, cmdForward, cmdWebStop, cmdRefresh, cmdGo}) {
+        const int text = b->fontMetrics().horizontalAdvance(b->text());
+        b->setMinimumWidth(0);
+        b->setFixedWidth(text + b->fontMetrics().horizontalAdvance(u'0') * 3);
+    }
     for (QWidget* w : {static_cast<QWidget*>(cmdBack), static_cast<QWidget*>(cmdForward),
                        static_cast<QWidget*>(cmdWebStop), static_cast<QWidget*>(cmdRefresh)})
         bar->addWidget(w);

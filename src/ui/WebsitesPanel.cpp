@@ -80,6 +80,17 @@ WebsitesPanel::WebsitesPanel(Project& project, ProjectEditor& editor, QWidget* p
     // "Description" keeps its width.
     List1->setInitialWidths({{0.5, 3}, {1.0 / 16, 0}, {0.25, 20}, {0.25, 20}, {-1, 0}});
     List1->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Both panels have an Add, a Del, an Edit and an Import: a screen reader names each by what
+    // it acts on.
+    const std::pair<QPushButton*, QString> purposes[] = {
+        {cmdAdd2, tr("Add Main Site")},         {cmdDelete, tr("Delete Main Site")},
+        {cmdEditMain, tr("Edit Main Site")},    {cmdImport2, tr("Import Main Sites")},
+        {cmdAdd, tr("Add Linking Site")},       {cmbDel, tr("Delete Linking Site")},
+        {cmdEdit, tr("Edit Linking Site")},     {cmdImport, tr("Import Linking Sites")}};
+    for (const auto& [button, name] : purposes)
+        button->setAccessibleName(name);
+    txtDomain->setPlaceholderText(tr("Your site, e.g. www.example.com"));
+    Text1->setPlaceholderText(tr("A partner's site or its links page"));
     auto* bottom = new QVBoxLayout(innerFrame2);
     bottom->setContentsMargins(0, 0, 0, 0);
     bottom->addWidget(lblblah);

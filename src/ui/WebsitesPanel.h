@@ -38,6 +38,7 @@ public:
 
     QLineEdit* mainSiteEntry() const { return txtDomain; }
     QLineEdit* linkingSiteEntry() const { return Text1; }
+    RecordListView* linkingSitesView() const { return List1; }
     QWidget* firstControl() const;
 
 Q_SIGNALS:

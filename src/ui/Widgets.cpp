@@ -1,5 +1,6 @@
 #include "ui/Widgets.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,6 +36,22 @@ QLabel* makeLabel(QWidget* parent, const QString& objectName, const QString& tex
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(objectName);
+    return label;
+}
+
+void showValue(QLabel* label, const QString& what, const QString& value)
+{
+    label->setText(value);
+    label->setAccessibleName(value.isEmpty() ? what : what + QStringLiteral(": ") + value);
+}
+
+QLabel* nameComboBox(QComboBox* combo, const QString& name)
+{
+    // A sibling of the combo box: the label relation is looked for among its siblings.
+    auto* label = new QLabel(name, combo->parentWidget());
+    label->setObjectName(combo->objectName() + QStringLiteral("Label"));
+    label->setBuddy(combo);
+    label->hide();
     return label;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,5 +17,15 @@ QPushButton* makeButton(QWidget* parent, const QString& objectName, const QStrin
 QLineEdit* makeEntry(QWidget* parent, const QString& objectName, const QString& toolTip,
                      const QString& accessibleName = {});
 QLabel* makeLabel(QWidget* parent, const QString& objectName, const QString& text);
+
+// A label that shows a value (a count, a version, a status text). A screen reader takes a label's
+// name for its text, so the name carries both what it is and the value ("Pages scanned: 31");
+// with the value empty, only what it is.
+void showValue(QLabel* label, const QString& what, const QString& value);
+
+// Names a combo box for screen readers where the caption shown beside it is an option or a check
+// box: a combo box is read by its current text ("Select", "500") and takes no name of its own, so
+// a label is made its buddy, kept out of sight since the caption is already on screen.
+QLabel* nameComboBox(QComboBox* combo, const QString& name);
 
 } // namespace corvane

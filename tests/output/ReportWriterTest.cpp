@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -17,9 +18,26 @@ namespace {
 const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 const QDateTime kWhen(QDate(2024, 3, 5), QTime(14, 7, 9));
 
+// The report's look, which stored reports and scripts never read: its stylesheet and the element
+// around each Linking Site's block.
+const QRegularExpression kLook(
+    QStringLiteral("<style>.*</style>\r\n|<div class=\"[a-z ]*\">|</div>"),
+    QRegularExpression::DotMatchesEverythingOption);
+
+// The report without its look: its markup and texts, as they always were.
+QString withoutLook(QString doc)
+{
+    return doc.remove(kLook);
+}
+
+QString styledDocument(const Project& project, qint32 pages = 0)
+{
+    return ReportWriter::buildDocument(project, pages, kWhen, kEnglish);
+}
+
 QString document(const Project& project, qint32 pages = 0, const QLocale& locale = kEnglish)
 {
-    return ReportWriter::buildDocument(project, pages, kWhen, locale);
+    return withoutLook(ReportWriter::buildDocument(project, pages, kWhen, locale));
 }
 
 // The part after the overview: the Main Site sections.
@@ -89,7 +107,7 @@ private Q_SLOTS:
         const QByteArray expected
             = test::readAll(test::outputFixturePath(QStringLiteral("mixed_report.html")));
         QVERIFY(!expected.isEmpty());
-        QCOMPARE(test::readAll(g.tempFile), expected);
+        QCOMPARE(withoutLook(QString::fromLatin1(test::readAll(g.tempFile))).toLatin1(), expected);
     }
 
     void percentagesAndAverageFollowTheLocale_data()
@@ -166,28 +184,32 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("block");
+        QTest::addColumn<QString>("look"); // the block's class: its colour in the window
         const QString site = QStringLiteral("Site: <a href='http://p.example'>p.example</a><BR>");
         const QString foundOn
             = QStringLiteral("Found On: <a href='http://p.example/links.htm'>p.example/links.htm</a><BR>");
         QTest::newRow("direct") << "Direct Link"
-                                << site + "Status: Direct Link<BR>" + foundOn + "<BR>";
+                                << site + "Status: Direct Link<BR>" + foundOn + "<BR>" << "found";
         QTest::newRow("indirect") << "Indirect Link"
-                                  << site + "Status: Indirect Link<BR>" + foundOn + "<BR>";
+                                  << site + "Status: Indirect Link<BR>" + foundOn + "<BR>" << "found";
         QTest::newRow("redirect") << "Redirect Link"
-                                  << site + "Status: Redirect Link<BR>" + foundOn + "<BR>";
+                                  << site + "Status: Redirect Link<BR>" + foundOn + "<BR>"
+                                  << "redirect";
         QTest::newRow("none found with reason")
             << "None Found (Source Protected)"
-            << site + "Status: None Found (Source Protected)<BR><BR>";
+            << site + "Status: None Found (Source Protected)<BR><BR>" << "none";
         QTest::newRow("none found in capitals")
-            << "NONE FOUND" << site + "Status: NONE FOUND<BR><BR>";
-        QTest::newRow("missing: Site line only") << "Missing 002" << site + "<BR>";
-        QTest::newRow("domain link: Site line only") << "Domain Link" << site + "<BR>";
-        QTest::newRow("lower-case direct is no linking status") << "direct link" << site + "<BR>";
+            << "NONE FOUND" << site + "Status: NONE FOUND<BR><BR>" << "none";
+        QTest::newRow("missing: Site line only") << "Missing 002" << site + "<BR>" << "missing";
+        QTest::newRow("domain link: Site line only") << "Domain Link" << site + "<BR>" << "found";
+        QTest::newRow("lower-case direct is no linking status")
+            << "direct link" << site + "<BR>" << "";
     }
     void blockDependsOnTheStatus()
     {
         QFETCH(QString, status);
         QFETCH(QString, block);
+        QFETCH(QString, look);
         Project project;
         project.mainSites().appendUrl(QStringLiteral("m.example"));
         project.addList();
@@ -196,6 +218,36 @@ private Q_SLOTS:
                                                    QStringLiteral("p.example"), status,
                                                    QStringLiteral("p.example/links.htm")));
         QCOMPARE(sections(document(project)), "<h3>m.example</h3>\r\n" + block);
+        const QString partner = look.isEmpty() ? QStringLiteral("partner")
+                                               : QStringLiteral("partner ") + look;
+        QCOMPARE(sections(styledDocument(project)),
+                 "<h3>m.example</h3>\r\n<div class=\"" + partner + "\">" + block);
+    }
+
+    // The report is one page that opens anywhere and reads well on screen, in the dark and on
+    // paper: its look is a stylesheet in its head, with no script and nothing fetched.
+    void theLookIsAStylesheetInTheHead()
+    {
+        Project project;
+        QVERIFY(test::loadOutputFixture(project, QStringLiteral("mixed.prj")));
+        const QString doc = styledDocument(project, 9);
+        const qsizetype style = doc.indexOf(QStringLiteral("<style>"));
+        QVERIFY(style > doc.indexOf(QStringLiteral("<title>")));
+        QVERIFY(style < doc.indexOf(QStringLiteral("<body>")));
+        QCOMPARE(doc.count(QStringLiteral("<style>")), 1);
+        for (const char* part : {"sans-serif", "@media (prefers-color-scheme:dark)",
+                                 "@media print", ".found{", ".redirect{", ".none,.missing{",
+                                 "border-collapse"})
+            QVERIFY2(doc.contains(QLatin1String(part)), part);
+        for (const char* outside : {"<script", "<link", "@import", "url("})
+            QVERIFY2(!doc.contains(QLatin1String(outside), Qt::CaseInsensitive), outside);
+        // Each block is closed where the next one or a heading begins; the last is left for the
+        // end of the page, so the report ends as it always did. The look adds no line.
+        QCOMPARE(doc.count(QStringLiteral("<div ")), 4);
+        QCOMPARE(doc.count(QStringLiteral("</div>")), 3);
+        QVERIFY(doc.endsWith(QStringLiteral("</a><BR><BR>")));
+        QCOMPARE(sections(doc).count(QStringLiteral("\r\n")),
+                 sections(document(project, 9)).count(QStringLiteral("\r\n")));
     }
 
     void linkingSitesMatchRowsByCaseSensitiveDomainKey_data()

@@ -20,7 +20,7 @@ private Q_SLOTS:
     {
         test::WindowFixture f;
         MainWindow& w = f.start();
-        QCOMPARE(w.windowTitle(), QStringLiteral("Acme Link Watch by Acme & Sons \"Web\""));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Untitled[*] - Acme Link Watch"));
         QCOMPARE(f.find<QPushButton>(QStringLiteral("cmdWebsite"))->text(),
                  QStringLiteral("Visit https://acme.example/tools"));
 

@@ -136,16 +136,20 @@ private Q_SLOTS:
         test::saveScreenshot(about, QStringLiteral("about-window"));
     }
 
-    void postLogTextFillsTheWindow()
+    void postLogTextFillsTheWindowAboveItsCloseButton()
     {
         PostLogWindow log;
         log.setLogText(QStringLiteral("http://mine.example/post.php?x=1  200"));
         log.show();
         auto* text = log.findChild<QPlainTextEdit*>(QStringLiteral("Text4"));
+        auto* buttons = log.findChild<QWidget*>(QStringLiteral("buttonBox"));
         for (const QSize size : {QSize(300, 200), QSize(900, 500)}) {
             log.resize(size);
             QTest::qWait(0);
-            QCOMPARE(text->geometry(), log.rect());
+            QCOMPARE(text->geometry().topLeft(), QPoint(0, 0));
+            QCOMPARE(text->width(), log.width());
+            QVERIFY(text->geometry().bottom() < buttons->geometry().top());
+            QVERIFY(log.height() - text->height() < 3 * buttons->height());
         }
         QCOMPARE(log.logText(), QStringLiteral("http://mine.example/post.php?x=1  200"));
     }

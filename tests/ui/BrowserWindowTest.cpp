@@ -10,9 +10,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QWebEngineView>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTreeView>
 
@@ -86,6 +89,29 @@ private Q_SLOTS:
         showTab(MainWindow::LinksTabIndex);
     }
 
+    // The page's widget comes late; Tab out of the Web tab still reaches the page queue below.
+    void tabFromTheWebTabReachesThePageQueue()
+    {
+        showTab(MainWindow::WebTabIndex);
+        QSignalSpy arrived(web(), &BrowserView::navigated);
+        web()->navigate(QUrl(server->url(QStringLiteral("/new"))));
+        QTRY_VERIFY_WITH_TIMEOUT(!arrived.isEmpty(), 20000);
+        QWidget* from = web()->engine() ? web()->engine()->focusProxy() : web();
+        if (from == nullptr)
+            from = web();
+        QWidget* queue = f->find<QWidget>(QStringLiteral("List2"));
+        QWidget* widget = from;
+        int steps = 0;
+        for (; steps < 100 && widget != queue; ++steps) {
+            widget = widget->nextInFocusChain();
+            // Back at the window's first control: the queue was passed over.
+            if (widget->objectName() == QStringLiteral("cmdNew"))
+                QEXPECT_FAIL("", "the page's widget still ends the tab order", Abort);
+            QVERIFY2(widget->objectName() != QStringLiteral("cmdNew"), "the page queue was skipped");
+        }
+        QCOMPARE(widget, queue);
+    }
+
     void theAddressBoxShowsWhereTheBrowserArrived()
     {
         showTab(MainWindow::WebTabIndex);
@@ -152,8 +178,9 @@ private Q_SLOTS:
             QColor colour;
             int icon;
         };
-        for (const Mark& mark : {Mark{7, QStringLiteral("Direct Link"), QColor(0, 0, 255), 2},
-                                 Mark{8, QStringLiteral("None Found"), QColor(255, 0, 0), 1}}) {
+        for (const Mark& mark :
+             {Mark{7, QStringLiteral("Direct Link"), Presentation::colour(SiteColour::Blue), 2},
+              Mark{8, QStringLiteral("None Found"), Presentation::colour(SiteColour::Red), 1}}) {
             f->find<QAction>(QStringLiteral("mnuPopup2Item%1").arg(mark.item))->trigger();
             QCOMPARE(row(2).toString(), mark.status);
             QCOMPARE(row(0, Qt::ForegroundRole).value<QColor>(), mark.colour);
@@ -219,7 +246,10 @@ private Q_SLOTS:
         f->click(QStringLiteral("cmdStop"));
         QVERIFY(!w().project().state().bScanRunning);
         QCOMPARE(w().project().results().count(), 1); // nothing for the site the Stop interrupted
-        QCOMPARE(w().statusText(1), QStringLiteral("Stopped"));
+        // The one skipped and the one stopped were not checked.
+        QVERIFY2(w().statusText(1).startsWith(
+                     QStringLiteral("2 partners: 0 link back, 0 missing, 0 errors, 2 not checked; ")),
+                 qPrintable(w().statusText(1)));
         QVERIFY(f->find<QPushButton>(QStringLiteral("Command1"))->isEnabled());
         QVERIFY(!f->find<QPushButton>(QStringLiteral("cmdSkip"))->isEnabled());
         w().project().state().bProjectSaved = true;
@@ -249,7 +279,14 @@ private Q_SLOTS:
         QVERIFY(f->find<QPushButton>(QStringLiteral("Command1"))->isEnabled());
         QVERIFY(!f->find<QPushButton>(QStringLiteral("cmdStop"))->isEnabled());
         QVERIFY(f->find<QWidget>(QStringLiteral("Frame1"))->isEnabled());
-        QCOMPARE(w().statusText(1), QStringLiteral("Stopped"));
+        // The status bar and the Links tab sum the scan up as the command line does.
+        const QRegularExpression summary(QStringLiteral(
+            "^3 partners: 1 link back, 1 missing, 1 error; [0-9]+ pages in [0-9.]+ s$"));
+        QVERIFY2(summary.match(w().statusText(1)).hasMatch(), qPrintable(w().statusText(1)));
+        QCOMPARE(f->find<QWidget>(QStringLiteral("List3"))->accessibleDescription(),
+                 w().statusText(1));
+        QCOMPARE(tabs()->widget(MainWindow::LinksTabIndex)->accessibleDescription(),
+                 w().statusText(1));
         QCOMPARE(f->find<QProgressBar>(QStringLiteral("pb1"))->value(), ScanController::kProgressMaximum);
 
         auto* results = f->find<QTreeView>(QStringLiteral("List3"))->model();
@@ -259,9 +296,10 @@ private Q_SLOTS:
             QColor colour;
             int icon;
         } expected[] = {
-            {QStringLiteral("good.test"), QStringLiteral("Direct Link"), QColor(0, 0, 255), 2},
-            {QStringLiteral("bad.test"), QStringLiteral("None Found"), QColor(255, 0, 0), 1},
-            {QStringLiteral("gone.test"), QStringLiteral("None Found (404 Not found)"), QColor(255, 0, 0), 1},
+            {QStringLiteral("good.test"), QStringLiteral("Direct Link"), Presentation::colour(SiteColour::Blue), 2},
+            {QStringLiteral("bad.test"), QStringLiteral("None Found"), Presentation::colour(SiteColour::Red), 1},
+            {QStringLiteral("gone.test"), QStringLiteral("None Found (404 Not found)"),
+             Presentation::colour(SiteColour::Red), 1},
         };
         for (int row = 0; row < 3; ++row) {
             QCOMPARE(results->index(row, 1).data().toString(), expected[row].remote);
@@ -271,8 +309,10 @@ private Q_SLOTS:
                      Presentation::resultIcon(expected[row].icon).cacheKey());
         }
         auto* sites = f->find<QTreeView>(QStringLiteral("List1"))->model();
-        QCOMPARE(sites->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 255));
-        QCOMPARE(sites->index(2, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+        QCOMPARE(sites->index(0, 0).data(Qt::ForegroundRole).value<QColor>(),
+                 Presentation::colour(SiteColour::Blue));
+        QCOMPARE(sites->index(2, 0).data(Qt::ForegroundRole).value<QColor>(),
+                 Presentation::colour(SiteColour::Red));
         auto* errors = f->find<QTreeView>(QStringLiteral("lstErr"))->model();
         QCOMPARE(errors->rowCount(), 1);
         QVERIFY(errors->index(0, 0).data().toString().startsWith(QStringLiteral("404")));
@@ -282,6 +322,21 @@ private Q_SLOTS:
         QVERIFY(f->find<QLabel>(QStringLiteral("lblStats2"))->text().toInt() >= 4);
         QCOMPARE(f->find<QLabel>(QStringLiteral("lblStats4"))->text(), QStringLiteral("1"));
         test::saveScreenshot(&w(), QStringLiteral("main-window-links"));
+
+        // With a dark palette every row stays readable: no black text, no pure blue.
+        const QPalette before = QApplication::palette();
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(45, 45, 45));
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::Text, QColor(230, 230, 230));
+        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+        QApplication::setPalette(dark);
+        for (int row = 0; row < 3; ++row) {
+            const QColor c = results->index(row, 0).data(Qt::ForegroundRole).value<QColor>();
+            QVERIFY2(c.lightness() > 128, qPrintable(c.name()));
+        }
+        QVERIFY(!errors->index(0, 0).data(Qt::ForegroundRole).isValid()); // the palette's text
+        QApplication::setPalette(before);
 
         const QUrl report = QUrl::fromLocalFile(w().report().tempReportPath());
         auto* reportView = f->find<BrowserView>(QStringLiteral("WebBrowser2"));

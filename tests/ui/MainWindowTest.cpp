@@ -49,7 +49,7 @@ private Q_SLOTS:
         MainWindow& w = f.start();
         QCOMPARE(f.opened, QList<QUrl>{QUrl::fromLocalFile(f.box.file(QStringLiteral("Help.html")))});
         QCOMPARE(f.box.settings->ReadSetting(QStringLiteral("showHelp")), QStringLiteral("0"));
-        QCOMPARE(w.windowTitle(), Branding::productName() + QStringLiteral(" by ") + Branding::ownerName());
+        QCOMPARE(w.windowTitle(), QStringLiteral("Untitled[*] - ") + Branding::productName());
         QCOMPARE(f.find<QPushButton>(QStringLiteral("cmdWebsite"))->text(),
                  QStringLiteral("Visit ") + Branding::website());
         QVERIFY(f.find<QAction>(QStringLiteral("mnuScanItem0"))->isChecked());

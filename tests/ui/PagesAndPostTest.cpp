@@ -208,6 +208,13 @@ private Q_SLOTS:
         f.type(QStringLiteral("txtPost"),
                QStringLiteral("script.test/post.php?site=$MainSite&partner=$linkingsite&ok=$Status&page=$FoundOn"));
         QCOMPARE(w.project().postSingle(), f.find<QLineEdit>(QStringLiteral("txtPost"))->text());
+        // The script has no answer for one of them: an error page, which is no success.
+        TestWebServer::Reply missing;
+        missing.response = TestWebServer::response("404 Not Found", "no such page");
+        server.setReply(QStringLiteral("script.test"),
+                        QStringLiteral("/post.php?site=mysite.example&partner=partner-three.example"
+                                       "&ok=False&page="),
+                        missing);
         f.click(QStringLiteral("cmdPost"));
         // The run goes on while the window stays usable: progress in the status bar, the log
         // filling as the answers come.
@@ -220,7 +227,7 @@ private Q_SLOTS:
         QTRY_VERIFY(log->logText().contains(QStringLiteral("URL: ") + first));
         QVERIFY(!post->isEnabled());
         QTRY_VERIFY(post->isEnabled());
-        QCOMPARE(w.statusText(1), QStringLiteral("Finished posting - 5 request(s) sent."));
+        QCOMPARE(w.statusText(1), QStringLiteral("Finished posting: 5 sent, 1 failed: 404 Not Found"));
 
         // One request per row in list order, the "Missing" row left out.
         QStringList paths;
@@ -234,7 +241,12 @@ private Q_SLOTS:
             QStringLiteral("/post.php?site=mysite.example&partner=partner-three.example&ok=False&page="),
             QStringLiteral("/post.php?site=othersite.example&partner=partner-one.example&ok=True&page=www.partner-one.example%2Flinks.htm"),
             QStringLiteral("/post.php?site=mysite.example&partner=partner-five.example&ok=True&page=partner-five.example%2Flinks%2F")}));
-        QCOMPARE(log->logText().count(QStringLiteral("Returned: saved")), 5);
+        QCOMPARE(log->logText().count(QStringLiteral("Returned: saved")), 4);
+        // The failed request is marked where it stands, and the run counted at the end.
+        QCOMPARE(log->logText().count(QStringLiteral("Failed: 404 Not Found")), 1);
+        QVERIFY(log->logText().contains(QStringLiteral("partner-three.example&ok=False&page=\n\n"
+                                                       "Returned: no such page\nFailed: 404 Not Found\n")));
+        QVERIFY(log->logText().endsWith(QStringLiteral("\n5 sent, 1 failed: 404 Not Found\n")));
         QVERIFY(log->logText().startsWith(QStringLiteral("\nURL: ") + first + QStringLiteral("\n\nReturned: saved\n")));
         test::saveScreenshot(log, QStringLiteral("post-log"));
         test::saveScreenshot(&w, QStringLiteral("post-tab"));

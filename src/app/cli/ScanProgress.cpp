@@ -1,6 +1,7 @@
 #include "app/cli/ScanProgress.h"
 
 #include "model/Project.h"
+#include "output/ScanSummary.h"
 #include "scan/ScanController.h"
 #include "scan/UrlTools.h"
 
@@ -54,13 +55,7 @@ ScanProgress::~ScanProgress() = default;
 
 QString ScanProgress::duration(qint64 milliseconds)
 {
-    if (milliseconds < 10000)
-        return QString::number(double(milliseconds) / 1000.0, 'f', 1) + QStringLiteral(" s");
-    const qint64 seconds = (milliseconds + 500) / 1000;
-    if (seconds < 120)
-        return QString::number(seconds) + QStringLiteral(" s");
-    return QString::number(seconds / 60) + QStringLiteral(" min ") + QString::number(seconds % 60)
-           + QStringLiteral(" s");
+    return ScanSummary::duration(milliseconds);
 }
 
 void ScanProgress::onSiteStarted(int mainSite, int row)
@@ -279,32 +274,7 @@ QList<PartnerOutcome> ScanProgress::outcomes() const
 
 QString ScanProgress::summary() const
 {
-    int counts[PartnerOutcome::kVerdictCount] = {};
-    int noValueLinks = 0;
-    for (const PartnerOutcome& p : std::as_const(m_finished)) {
-        ++counts[int(p.verdict)];
-        noValueLinks += p.noValueLinks();
-    }
-    const int notChecked = m_total - int(m_finished.size()) + counts[int(PartnerOutcome::Verdict::NotChecked)];
-    const int linksBack = counts[int(PartnerOutcome::Verdict::LinksBack)];
-    QString text = counted(m_total, "partner", "partners") + QStringLiteral(": ")
-                   + QString::number(linksBack)
-                   + QStringLiteral(" link back, ")
-                   + QString::number(counts[int(PartnerOutcome::Verdict::Missing)])
-                   + QStringLiteral(" missing, ")
-                   + counted(counts[int(PartnerOutcome::Verdict::Error)], "error", "errors");
-    if (const int blocked = counts[int(PartnerOutcome::Verdict::Blocked)]; blocked > 0)
-        text += QStringLiteral(", ") + QString::number(blocked) + QStringLiteral(" blocked");
-    if (notChecked > 0)
-        text += QStringLiteral(", ") + QString::number(notChecked) + QStringLiteral(" not checked");
-    if (noValueLinks > 0)
-        text += QStringLiteral("; ") + counted(noValueLinks, "link", "links")
-                + (noValueLinks == 1 ? QStringLiteral(" passes") : QStringLiteral(" pass"))
-                + QStringLiteral(" no value (nofollow, sponsored, ugc, noindex, robots.txt, "
-                                 "canonical)");
-    text += QStringLiteral("; ") + counted(m_pages, "page", "pages") + QStringLiteral(" in ")
-            + duration(elapsedMs());
-    return text;
+    return ScanSummary::line(m_finished.values(), m_total, m_pages, elapsedMs());
 }
 
 } // namespace corvane::cli

@@ -4,6 +4,7 @@
 #include "scan/UserAgentSetting.h"
 #include "app/Branding.h"
 #include "ui/Artwork.h"
+#include "ui/BrowserView.h"
 #include "ui/MainWindow.h"
 #include "ui/SplashWindow.h"
 #include "ui/WebsiteLauncher.h"
@@ -19,6 +20,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything can start the browser engine.
+    corvane::BrowserView::prepareEnvironment();
     // The browser views share their graphics context with the window; set before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // The browser engine describes its graphics set-up at every start; QT_LOGGING_RULES can
