@@ -49,8 +49,14 @@ private Q_SLOTS:
             << qint64(125000) << "1 partner: 0 link back, 0 missing, 1 error; 0 pages in 2 min 5 s";
         QTest::newRow("links that pass no value")
             << QList<PartnerOutcome>{outcome("Direct Link", "nofollow")} << 1 << 2 << qint64(9949)
-            << "1 partner: 1 link back, 0 missing, 0 errors; 1 link nofollow, sponsored, ugc or "
-               "on a noindex page; 2 pages in 9.9 s";
+            << "1 partner: 1 link back, 0 missing, 0 errors; 1 link passes no value (nofollow, "
+               "sponsored, ugc, noindex, robots.txt, canonical); 2 pages in 9.9 s";
+        QTest::newRow("blocked partners counted apart")
+            << QList<PartnerOutcome>{outcome("Direct Link"),
+                                     outcome("None Found (Blocked by bot protection)"),
+                                     outcome("None Found (Blocked by bot protection)")}
+            << 3 << 3 << qint64(1000)
+            << "3 partners: 1 link back, 0 missing, 0 errors, 2 blocked; 3 pages in 1.0 s";
     }
     void line()
     {
