@@ -212,7 +212,7 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, qsizetype
         [[fallthrough]];
     case LinkClassifier::Kind::Unfollowed:
         // Not a page to follow, but it may still name the Main Site.
-        if (UrlTools::IsDirectLink(verdict.url, sites.mainSiteFinder))
+        if (namesMainSite(verdict.url, sites))
             return record(LinkStatus::Direct);
         return true;
     case LinkClassifier::Kind::Page:
@@ -233,7 +233,7 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, qsizetype
             st.bPagesLeftOut = true;
         }
     }
-    if (UrlTools::IsDirectLink(url, sites.mainSiteFinder))
+    if (namesMainSite(url, sites))
         return record(LinkStatus::Direct);
     if (UrlTools::IsDomainLinkOf(url, sites.mainSiteDomain))
         return record(LinkStatus::Domain);
@@ -248,6 +248,10 @@ const PageAnalyzer::SiteFinders& PageAnalyzer::siteFinders()
     if (mainSite != m_sites.mainSite || m_sites.mainSite.isNull()) {
         m_sites.mainSite = mainSite;
         m_sites.mainSiteFinder = UrlTools::mainSiteFinder(mainSite);
+        const QString other = UrlTools::OtherHostForm(mainSite);
+        m_sites.otherFormFinder.reset();
+        if (!other.isEmpty())
+            m_sites.otherFormFinder = UrlTools::mainSiteFinder(other);
         m_sites.mainSiteDomain = UrlTools::MainSiteDomain(mainSite);
     }
     const QString linkingSite = currentLinkingSiteUrl();
@@ -256,6 +260,12 @@ const PageAnalyzer::SiteFinders& PageAnalyzer::siteFinders()
         m_sites.linkingSiteDomain = UrlTools::LinkingSiteDomain(linkingSite);
     }
     return m_sites;
+}
+
+bool PageAnalyzer::namesMainSite(const QString& url, const SiteFinders& sites)
+{
+    return UrlTools::IsDirectLink(url, sites.mainSiteFinder)
+        || (sites.otherFormFinder && UrlTools::IsDirectLink(url, *sites.otherFormFinder));
 }
 
 bool PageAnalyzer::flushNewPages(quint64 epoch)

@@ -9,8 +9,10 @@
 
 #include <QObject>
 #include <QString>
-#include <QStringMatcher>
 #include <QStringList>
+#include <QStringMatcher>
+
+#include <optional>
 
 namespace corvane {
 
@@ -112,11 +114,15 @@ private:
     struct SiteFinders {
         QString mainSite;
         QStringMatcher mainSiteFinder;
+        // The Main Site's host in its other form (punycode or Unicode), when it has one.
+        std::optional<QStringMatcher> otherFormFinder;
         QString mainSiteDomain;
         QString linkingSite;
         QString linkingSiteDomain;
     };
     const SiteFinders& siteFinders();
+    // Whether url names the Main Site (in either form of an international host).
+    static bool namesMainSite(const QString& url, const SiteFinders& sites);
     void dropWaitingWork();
 
     Project& m_project;

@@ -121,7 +121,7 @@ UrlSplit PageFetcher::splitUrl(const QString& url)
     for (const QChar c : u.strHost)
         ascii = ascii && c.unicode() < 128;
     if (!ascii)
-        u.connectHost = QString::fromLatin1(QUrl::toAce(u.strHost));
+        u.connectHost = QString::fromLatin1(QUrl::toAce(u.strHost, QUrl::IgnoreIDNWhitelist));
     if (!isHostName(u.connectHost))
         u.problem = QStringLiteral("Invalid Host");
     return u;

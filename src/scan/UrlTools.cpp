@@ -443,6 +443,24 @@ QString BareHost(const QString& url)
     return host;
 }
 
+QString OtherHostForm(const QString& strMainSite)
+{
+    const qsizetype slash = strMainSite.indexOf(u'/');
+    const QString host = slash >= 0 ? strMainSite.left(slash) : strMainSite;
+    const QString rest = slash >= 0 ? strMainSite.mid(slash) : QString();
+    bool ascii = true;
+    for (const QChar c : host)
+        ascii = ascii && c.unicode() < 0x80;
+    QString other;
+    if (!ascii)
+        other = QString::fromLatin1(QUrl::toAce(host));
+    else if (host.contains(QStringLiteral("xn--"), Qt::CaseInsensitive))
+        other = QUrl::fromAce(host.toLower().toLatin1(), QUrl::IgnoreIDNWhitelist);
+    if (other.isEmpty() || other.compare(host, Qt::CaseInsensitive) == 0)
+        return {};
+    return other + rest;
+}
+
 bool IsDirectLink(QStringView url, QStringView strMainSite)
 {
     return IsDirectLink(url, mainSiteFinder(strMainSite.toString()));

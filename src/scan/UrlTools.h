@@ -37,6 +37,10 @@ bool IsDirectLink(QStringView url, QStringView strMainSite);
 // ignored (see mainSiteFinder).
 bool IsDirectLink(QStringView url, const QStringMatcher& mainSite);
 QStringMatcher mainSiteFinder(const QString& strMainSite);
+// The Main Site with its international host in the other form: the ASCII (punycode) form of a
+// host typed in Unicode, the Unicode form of one typed in punycode; empty when there is none. A
+// link names the Main Site in either form.
+QString OtherHostForm(const QString& strMainSite);
 // Whether site's text stands in text as a name of its own: the character before it (if any) is no
 // letter, digit or "-", and the one after it (if any) is none of these nor ".". So
 // "blog.example.com/", "out.php?to=example.com" and "example.com/shop" hold "example.com";

@@ -60,10 +60,10 @@ private Q_SLOTS:
         QVERIFY(report.contains("<tr><td>Total Pages Scanned:</td><td> 2</td></tr>"));
         QVERIFY(report.contains("<tr><td>Sites with Reciprocal Links:</td><td>50.00%</td></tr>"));
         QVERIFY(
-            report.contains("<h3>http://www.mine.test</h3>\r\n"
+            report.contains("<h3>http://www.mine.test</h3>\r\n<div class=\"partner found\">"
                             "Site: <a href='http://good.test'>good.test</a><BR>Status: Direct Link<BR>"));
-        QVERIFY(
-            report.contains("Site: <a href='http://bad.test'>bad.test</a><BR>Status: None Found<BR><BR>"));
+        QVERIFY(report.contains("<div class=\"partner none\">Site: <a href='http://bad.test'>bad.test</a>"
+                                "<BR>Status: None Found<BR><BR>"));
 
         const WriteOutcome tab
             = TabExport::save(project.results(), box.file(QStringLiteral("scan")), {});

@@ -379,6 +379,27 @@ private Q_SLOTS:
         QCOMPARE(f.state().strProblem, QString());
     }
 
+    // An international Main Site is named by a link in either form of its host.
+    void internationalMainSiteInEitherForm_data()
+    {
+        QTest::addColumn<QString>("mainSite");
+        QTest::addColumn<QString>("link");
+        QTest::newRow("typed in Unicode, linked in punycode")
+            << QStringLiteral("http://www.b\u00fccher.test") << "http://xn--bcher-kva.test/";
+        QTest::newRow("typed in punycode, linked in Unicode")
+            << QStringLiteral("xn--bcher-kva.test") << QStringLiteral("http://www.b\u00fccher.test/");
+        QTest::newRow("the same form") << QStringLiteral("b\u00fccher.test")
+                                       << QStringLiteral("http://b\u00fccher.test/shop/");
+    }
+    void internationalMainSiteInEitherForm()
+    {
+        QFETCH(QString, mainSite);
+        QFETCH(QString, link);
+        AnalyzerFixture f(mainSite);
+        f.analyze("<a href=\"" + link + "\">Books</a><a href=\"http://xn--bchern-kva.test/\">x</a>");
+        QCOMPARE(f.rows(), QStringList{"Direct Link | 001 | partner.test/links"});
+    }
+
     void recordingALink_data()
     {
         QTest::addColumn<QString>("update");

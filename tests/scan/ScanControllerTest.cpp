@@ -431,12 +431,13 @@ private Q_SLOTS:
         QTest::newRow("public partner")
             << true
             << QStringList{"partner.example/", "mixed.partner.example/b.htm",
-                           "www.partner.example/c.htm"}
+                           "www.partner.example/c.htm", "www.partner.example/robots.txt"}
             << QStringList{"Refused: private address | inside.partner.example/a.htm"};
         QTest::newRow("partner on a private address")
             << false
             << QStringList{"partner.example/", "inside.partner.example/a.htm",
-                           "mixed.partner.example/b.htm", "www.partner.example/c.htm"}
+                           "mixed.partner.example/b.htm", "www.partner.example/c.htm",
+                           "www.partner.example/robots.txt"}
             << QStringList{};
     }
     void pagesOfAPublicPartnerStayPublic()

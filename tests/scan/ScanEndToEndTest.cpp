@@ -331,6 +331,51 @@ private Q_SLOTS:
         QCOMPARE(plainPages, site.startsWith(QStringLiteral("https")) ? 0 : 1);
     }
 
+    // An https partner behind a proxy, as offices reach the web: the pages go through one
+    // CONNECT tunnel, over one kept-alive TLS connection, and the TLS session is kept for the next
+    // connection to the host.
+    void httpsPartnerThroughAProxy()
+    {
+        const auto fixture = [](const char* name) {
+            return test::readAll(QStringLiteral(CORVANE_TEST_DATA "/scan/") + QLatin1String(name));
+        };
+        const QSslCertificate certificate(fixture("localhost.crt"));
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificate(certificate);
+        tls.setPrivateKey(QSslKey(fixture("localhost.key"), QSsl::Rsa));
+        TestWebServer secure(tls);
+        secure.setKeepAlive(true);
+
+        PartnerSites f(PartnerSites::Sites::None);
+        f.network.setRoute({});
+        f.network.setExtraTrustedCertificates({certificate});
+        f.network.setSettings(f.box.settings.get());
+        f.box.settings->WriteSetting(QStringLiteral("Proxy"),
+                                     QStringLiteral("127.0.0.1:%1").arg(f.server.port()));
+        f.server.setTunnelTarget(secure.port());
+        f.addSite(1, QStringLiteral("https://localhost/links.htm#1"));
+        secure.setPage(QStringLiteral("localhost"), QStringLiteral("/links.htm"),
+                       "<a href=\"more.htm\">More</a>\n");
+        secure.setPage(QStringLiteral("localhost"), QStringLiteral("/more.htm"),
+                       "<a href=\"http://www.mine.test/\">Mine</a>\n");
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(f.results(),
+                 QStringList{"mine.test | localhost | Direct Link | 001 | localhost/more.htm | 2"});
+        QStringList pages;
+        for (const TestWebServer::Request& r : secure.requests()) {
+            if (r.path != "/robots.txt")
+                pages.append(QString::fromLatin1(r.path));
+        }
+        QCOMPARE(pages, (QStringList{"/links.htm", "/more.htm"}));
+        QVERIFY(!f.server.requests().isEmpty());
+        for (const TestWebServer::Request& r : f.server.requests())
+            QCOMPARE(r.requestLine.left(23), QByteArray("CONNECT localhost:443 H"));
+        QVERIFY(!f.network.tlsSession(QStringLiteral("localhost")).isEmpty());
+    }
+
     // Links as sites write them today: "./" and "../" with fragments, the home page as "/", a
     // query whose directory is its page's.
     void relativeLinksAreFollowedAsABrowserDoes()
@@ -408,7 +453,7 @@ private Q_SLOTS:
         QCOMPARE(f.requests(), (QStringList{"base.test/", "base.test/site/links.html",
                                             "base.test/links.php?a=1&b=2",
                                             "base.test/q.php?a=1&b=2", "base.test/ent.html",
-                                            "base.test/spaced.html"}));
+                                            "base.test/spaced.html", "base.test/robots.txt"}));
         QCOMPARE(f.errors(), QStringList{});
         QCOMPARE(f.results(),
                  QStringList{"mine.test | base.test | Direct Link | 001 | base.test/spaced.html | 2"});

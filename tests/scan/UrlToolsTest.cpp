@@ -296,6 +296,21 @@ private Q_SLOTS:
         QCOMPARE(UrlTools::IsDomainLink(url, mainSite), expected);
     }
 
+    void otherHostForm_data()
+    {
+        QTest::addColumn<QString>("mainSite");
+        QTest::addColumn<QString>("other");
+        QTest::newRow("Unicode") << QStringLiteral("b\u00fccher.test/shop") << "xn--bcher-kva.test/shop";
+        QTest::newRow("punycode") << "XN--BCHER-KVA.test" << QStringLiteral("b\u00fccher.test");
+        QTest::newRow("plain ASCII: none") << "mine.test/shop" << "";
+    }
+    void otherHostForm()
+    {
+        QFETCH(QString, mainSite);
+        QFETCH(QString, other);
+        QCOMPARE(UrlTools::OtherHostForm(mainSite), other);
+    }
+
     void inLinkingSite_data()
     {
         QTest::addColumn<QString>("url");

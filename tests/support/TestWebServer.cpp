@@ -189,6 +189,12 @@ void TestWebServer::onReadyRead(QTcpSocket* socket)
     const QByteArray after = it.value().mid(end + 4);
     m_buffers.erase(it);
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+    if (request.method == "CONNECT" && m_tunnelPort != 0) {
+        m_requests.append(request);
+        Q_EMIT requestReceived(request);
+        tunnel(socket, after);
+        return;
+    }
     if (m_keepAlive && m_dropAfter > 0 && m_served.value(socket) >= m_dropAfter) {
         ++m_dropped;
         socket->disconnectFromHost();
@@ -277,6 +283,32 @@ void TestWebServer::sendChunk(QTcpSocket* socket, QList<QByteArray> chunks, int 
         else
             Q_EMIT chunksEnded();
     });
+}
+
+void TestWebServer::tunnel(QTcpSocket* socket, const QByteArray& early)
+{
+    auto* far = new QTcpSocket(socket);
+    QPointer<QTcpSocket> client(socket);
+    connect(far, &QTcpSocket::connected, this, [client, far, early] {
+        if (!client)
+            return;
+        client->write("HTTP/1.1 200 Connection established\r\n\r\n");
+        if (!early.isEmpty())
+            far->write(early);
+    });
+    connect(far, &QTcpSocket::readyRead, this, [client, far] {
+        if (client)
+            client->write(far->readAll());
+    });
+    connect(socket, &QTcpSocket::readyRead, this, [client, far] {
+        if (client)
+            far->write(client->readAll());
+    });
+    connect(far, &QTcpSocket::disconnected, this, [client] {
+        if (client)
+            client->disconnectFromHost();
+    });
+    far->connectToHost(QHostAddress(QHostAddress::LocalHost), m_tunnelPort);
 }
 
 void TestWebServer::awaitNext(QTcpSocket* socket)

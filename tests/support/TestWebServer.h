@@ -105,6 +105,10 @@ public:
         m_dropAfter = dropAfter;
     }
     int droppedCount() const { return m_dropped; }
+    // Answers "CONNECT host:port" as an HTTP proxy does: "200 Connection established", then the
+    // connection is a tunnel to 127.0.0.1:port (a TLS server of the test). The CONNECT request is
+    // recorded like any other.
+    void setTunnelTarget(quint16 port) { m_tunnelPort = port; }
 
 Q_SIGNALS:
     void requestReceived(const corvane::test::TestWebServer::Request& request);
@@ -125,6 +129,7 @@ private:
     void answered(QTcpSocket* socket);
     // Keep-alive: the connection waits for its next request.
     void awaitNext(QTcpSocket* socket);
+    void tunnel(QTcpSocket* socket, const QByteArray& early);
 
     std::unique_ptr<QTcpServer> m_server;
     QHash<QString, Reply> m_replies;
@@ -140,6 +145,7 @@ private:
     bool m_keepAlive = false;
     int m_dropAfter = 0;
     int m_dropped = 0;
+    quint16 m_tunnelPort = 0;
     QHash<QTcpSocket*, int> m_served;
 };
 
