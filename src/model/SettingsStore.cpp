@@ -44,6 +44,8 @@ constexpr KeyDefault kDefaults[] = {
     checkBox("chkRedirect", "1"),
     checkBox("chkUpdate", "1"),
     number("ParallelSites", "4", 1, 32),
+    // Inconclusive scans in a row after which a partner last seen linking counts as lost.
+    number("LostAfterFailures", "3", 1, 1000),
     checkBox("chkFileTypes", "1"),
     checkBox("chkLog", "0"),
     checkBox("chkAudioEmail", "1"),
