@@ -122,11 +122,14 @@ bool ProjectHistory::openForWriting()
     if (!m_lock)
         m_lock = std::make_unique<ProjectLock>(m_projectPath);
     if (!m_lock->isLocked()) {
-        if (!m_lock->tryLock()) {
+        if (m_lock->tryLock())
+            m_ownLock = true;
+        else if (m_lock->heldByOther()) {
             report(m_lock->error() + QStringLiteral(": this scan's history is not kept"));
             return false;
         }
-        m_ownLock = true;
+        // A lock that cannot be made (a full disk, a read-only folder) leaves no other program a
+        // lock either; the history's own writes say what fails.
     }
     if (!m_store.isOpen() || m_store.isReadOnly() || m_store.path().isEmpty()) {
         if (!m_store.open(HistoryStore::pathFor(m_projectPath), HistoryStore::Mode::Write)) {

@@ -18,6 +18,7 @@ QString ProjectLock::lockPathFor(const QString& projectPath)
 bool ProjectLock::tryLock()
 {
     m_error.clear();
+    m_heldByOther = false;
     if (isLocked())
         return true;
     m_lock = std::make_unique<QLockFile>(lockPathFor(m_projectPath));
@@ -27,6 +28,7 @@ bool ProjectLock::tryLock()
         return true;
     const QString name = QFileInfo(m_projectPath).fileName();
     if (m_lock->error() == QLockFile::LockFailedError) {
+        m_heldByOther = true;
         qint64 pid = 0;
         QString host;
         QString application;

@@ -25,6 +25,10 @@ public:
     bool tryLock();
     void unlock();
     bool isLocked() const { return m_lock && m_lock->isLocked(); }
+    // The last tryLock failed because another program holds the lock (not because the lock file
+    // could not be made: a full disk or a read-only folder, where no other program can make one
+    // either).
+    bool heldByOther() const { return m_heldByOther; }
     QString error() const { return m_error; }
     QString projectPath() const { return m_projectPath; }
 
@@ -32,6 +36,7 @@ private:
     QString m_projectPath;
     std::unique_ptr<QLockFile> m_lock;
     QString m_error;
+    bool m_heldByOther = false;
 };
 
 } // namespace corvane
