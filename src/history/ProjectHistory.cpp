@@ -55,8 +55,10 @@ bool ProjectHistory::setProjectPath(const QString& path)
         return false;
     }
     const bool ok = m_store.saveTo(HistoryStore::pathFor(path));
-    if (!ok)
+    if (!ok) {
         m_error = m_store.error();
+        Q_EMIT failed(QStringLiteral("The project was saved, but not its history: ") + m_error);
+    }
     m_store.close();
     return ok;
 }

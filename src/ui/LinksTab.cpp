@@ -1,5 +1,6 @@
 #include "ui/LinksTab.h"
 
+#include "history/PartnerChange.h"
 #include "model/Project.h"
 #include "output/ResultListActions.h"
 #include "ui/Dialogs.h"
@@ -7,6 +8,9 @@
 #include "ui/Widgets.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QStyledItemDelegate>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
@@ -35,6 +39,42 @@ protected:
     }
 };
 
+// The "Change" column in the colour of its news: lost red, new and restored green, changed
+// amber, unreachable grey.
+class ChangeDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const std::optional<PartnerChange::Kind> kind =
+            PartnerChange::kindOfText(index.data().toString());
+        if (!kind || *kind == PartnerChange::Kind::Unchanged)
+            return;
+        QColor colour;
+        switch (*kind) {
+        case PartnerChange::Kind::Lost:
+            colour = QColor(200, 0, 0);
+            break;
+        case PartnerChange::Kind::New:
+        case PartnerChange::Kind::Restored:
+            colour = QColor(0, 128, 0);
+            break;
+        case PartnerChange::Kind::Changed:
+            colour = QColor(170, 100, 0);
+            break;
+        default:
+            colour = QColor(110, 110, 110);
+            break;
+        }
+        option->palette.setColor(QPalette::Text, colour);
+        option->font.setBold(*kind == PartnerChange::Kind::Lost);
+    }
+};
+
 } // namespace
 
 LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_project(project)
@@ -45,7 +85,20 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     // "Main", "Remote", "Status" a quarter each, "No." a twelfth, "URL" wider than the list so the
     // list scrolls sideways, then "Notes" three quarters; 50 twips (3 pixels) less each.
     List3->setInitialWidths(
-        {{0.25, 3}, {0.25, 3}, {0.25, 3}, {1.0 / 12, 3}, {13.0 / 12, 3}, {0.75, 3}});
+        {{0.25, 3}, {0.25, 3}, {0.25, 3}, {1.0 / 12, 3}, {13.0 / 12, 3}, {0.75, 3}, {0.25, 3}});
+    List3->setItemDelegateForColumn(ResultList::Change, new ChangeDelegate(List3));
+    chkChangesOnly = new QCheckBox(tr("Show changes only"), this);
+    chkChangesOnly->setObjectName(QStringLiteral("chkChangesOnly"));
+    chkChangesOnly->setToolTip(
+        tr("Show only the Linking Sites that were lost, new, restored, changed or unreachable at "
+           "the last scan"));
+    connect(chkChangesOnly, &QCheckBox::toggled, this, &LinksTab::applyChangesOnly);
+    // Rows come and change while a scan runs; the switch holds for them too.
+    ResultList* results = &m_project.results();
+    connect(results, &QAbstractItemModel::rowsInserted, this, &LinksTab::applyChangesOnly);
+    connect(results, &QAbstractItemModel::dataChanged, this, &LinksTab::applyChangesOnly);
+    connect(results, &QAbstractItemModel::modelReset, this, &LinksTab::applyChangesOnly);
+    connect(results, &QAbstractItemModel::layoutChanged, this, &LinksTab::applyChangesOnly);
     // The notes sit past the wide "URL" column: pointing at a row shows them too.
     List3->setToolTipColumn(5);
     List3->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -78,7 +131,11 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     }
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblResults);
+    auto* heading = new QHBoxLayout;
+    heading->addWidget(lblResults);
+    heading->addStretch(1);
+    heading->addWidget(chkChangesOnly);
+    layout->addLayout(heading);
     // The results take the height; the errors keep theirs.
     lstErr->setFixedHeight(lstErr->fontMetrics().height() * 8);
     layout->addWidget(List3, 1);
@@ -114,6 +171,19 @@ void LinksTab::chooseMenuItem(int item)
     case ResultListActions::MenuOutcome::Kind::Marked:
     case ResultListActions::MenuOutcome::Kind::Nothing:
         break;
+    }
+}
+
+void LinksTab::applyChangesOnly()
+{
+    const ResultList& results = m_project.results();
+    const bool only = chkChangesOnly->isChecked();
+    for (int row = 0; row < results.count(); ++row) {
+        const std::optional<PartnerChange::Kind> kind =
+            PartnerChange::kindOfText(results.cell(row, ResultList::Change));
+        const bool hide = only && (!kind || *kind == PartnerChange::Kind::Unchanged);
+        if (List3->isRowHidden(row, {}) != hide)
+            List3->setRowHidden(row, {}, hide);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class QMenu;
 
@@ -22,6 +23,7 @@ public:
     RecordListView* resultsView() const { return List3; }
     RecordListView* errorsView() const { return lstErr; }
     QMenu* resultsMenu() const { return Popup2; }
+    QCheckBox* changesOnlySwitch() const { return chkChangesOnly; }
 
 Q_SIGNALS:
     // Show this URL in the Web tab; withAddress: also put it into the address box.
@@ -30,9 +32,12 @@ Q_SIGNALS:
 private:
     void chooseMenuItem(int item);
     void openErrorRow(int row);
+    // "Show changes only": hides the rows whose partner did not change at the last scan.
+    void applyChangesOnly();
 
     Project& m_project;
     QLabel* lblResults;
+    QCheckBox* chkChangesOnly;
     RecordListView* List3;
     QLabel* lblErr;
     RecordListView* lstErr;
