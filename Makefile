@@ -7,7 +7,9 @@ BENCH_DIR      ?= build-bench
 JOBS           ?= $(shell nproc 2>/dev/null || echo 2)
 SUDO           := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-BUILD_PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools libpsl-dev publicsuffix zlib1g-dev
+# The scan history is a SQLite database read through Qt SQL's driver.
+BUILD_PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools libpsl-dev publicsuffix \
+                  zlib1g-dev libqt6sql6-sqlite
 GUI_PACKAGES   := qt6-webengine-dev qt6-multimedia-dev qt6-svg-dev
 BENCH_PACKAGES := nginx wget time bc python3 iproute2
 # `make package`: dpkg-shlibdeps (dpkg-dev) computes the Depends, reading the programs with file.

@@ -209,3 +209,6 @@ echo "== Report and project files =="
 echo
 echo "== Site import =="
 "$bin/import_bench"
+echo
+echo "== Scan history =="
+"$bin/history_bench"

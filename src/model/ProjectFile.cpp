@@ -1,5 +1,7 @@
 #include "model/ProjectFile.h"
 
+#include "history/ProjectHistory.h"
+
 #include "model/FileWrite.h"
 #include "model/Project.h"
 #include "model/SettingsStore.h"
@@ -128,15 +130,27 @@ void ProjectFile::cmdNew_Click()
 {
     emptyProject();
     m_settings.WriteSetting(kLastProject, QString());
+    if (m_history)
+        m_history->projectOpened(QString());
 }
 
 FileOutcome ProjectFile::SaveProjectFile(const QString& path)
 {
+    // Another program at work on the file (a scheduled scan) keeps it: saving over it would
+    // drop what that program writes.
+    ProjectLock lock(path);
+    const bool ownScanLock = m_history && m_history->lock() && m_history->lock()->isLocked()
+                             && m_history->projectPath() == path;
+    if (!ownScanLock && !lock.tryLock() && lock.heldByOther())
+        return FileOutcome::failure(QStringLiteral("0 ") + lock.error() + u'.');
     const FileOutcome outcome = writeWhole(path, ProjectFormat::serialize(m_project));
     if (!outcome)
         return outcome;
     m_project.state().bProjectSaved = true;
     m_settings.WriteSetting(kLastProject, path);
+    // The project is saved whatever becomes of its history; a failure there is said on its own.
+    if (m_history)
+        m_history->setProjectPath(path);
     return outcome;
 }
 
@@ -173,8 +187,12 @@ FileOutcome ProjectFile::LoadProjectFile(const QString& path)
 {
     emptyProject();
     m_settings.WriteSetting(kLastProject, path);
+    if (m_history)
+        m_history->projectOpened(path);
     bool complete = false;
     const FileOutcome outcome = readFile(path, &complete);
+    if (m_history)
+        m_history->showLastChanges();
     if (!complete)
         return outcome;
     selectFirstMainSite();

@@ -13,6 +13,7 @@
 namespace corvane {
 
 class Project;
+class ProjectHistory;
 class SettingsStore;
 
 // The outcome of a file operation: success, or the reason it failed as "<number> <description>"
@@ -123,6 +124,12 @@ public:
     static CloseDecision closeDecision(bool bProjectSaved, ExitAnswer answer,
                                        SaveOutcome::Status saveStatus);
 
+    // The project's history follows the project: New starts an empty one, Open reads the file's,
+    // Save takes it beside the file (a project saved for the first time writes the history it
+    // kept in memory). Save holds the project's lock while it writes, and refuses while another
+    // program holds it.
+    void setHistory(ProjectHistory* history) { m_history = history; }
+
     QString projectFilesFolder() const;
     QString quickSavePath() const;
     QString autosavePath() const; // where the next autosave goes
@@ -148,6 +155,7 @@ private:
     SettingsStore& m_settings;
     AppFolder m_app;
     int m_iSecondsRunning = 0;
+    ProjectHistory* m_history = nullptr;
 };
 
 } // namespace corvane

@@ -38,7 +38,8 @@ int MainSiteList::appendUrl(const QString& url)
 
 ResultList::ResultList(QObject* parent)
     : RecordTableModel({QStringLiteral("Main"), QStringLiteral("Remote"), QStringLiteral("Status"),
-                        QStringLiteral("No."), QStringLiteral("URL"), QStringLiteral("Notes")},
+                        QStringLiteral("No."), QStringLiteral("URL"), QStringLiteral("Notes"),
+                        QStringLiteral("Change")},
                        parent)
 {
 }
@@ -50,12 +51,12 @@ ResultEntry ResultList::entry(int row) const
     const Record& r = record(row);
     return {
         r.icon,         cell(row, Main), cell(row, Remote), cell(row, Status), cell(row, Number),
-        cell(row, Url), r.colour,        cell(row, Notes)};
+        cell(row, Url), r.colour,        cell(row, Notes), cell(row, Change)};
 }
 
 Record ResultList::toRecord(const ResultEntry& e)
 {
-    return {{e.main, e.remote, e.status, e.number, e.url, e.notes}, e.colour, e.icon};
+    return {{e.main, e.remote, e.status, e.number, e.url, e.notes, e.change}, e.colour, e.icon};
 }
 
 int ResultList::appendEntry(const ResultEntry& e)

@@ -57,13 +57,16 @@ struct ResultEntry {
     QString url;    // "URL"
     SiteColour colour = SiteColour::Red;
     QString notes = {}; // "Notes": how the link is made, e.g. nofollow; text "Widgets"
+    // "Change": what the partner's scan changed against the scans before ("lost",
+    // "changed: now nofollow"); from the project's history, never stored in the project file.
+    QString change = {};
 };
 
 class ResultList final : public RecordTableModel
 {
     Q_OBJECT
 public:
-    enum Column { Main = 0, Remote, Status, Number, Url, Notes };
+    enum Column { Main = 0, Remote, Status, Number, Url, Notes, Change };
     explicit ResultList(QObject* parent = nullptr);
     ResultEntry entry(int row) const;
     int appendEntry(const ResultEntry& entry);

@@ -13,6 +13,7 @@ inline const QString chkAuto = QStringLiteral("chkAuto");
 inline const QString chkAuto2 = QStringLiteral("chkAuto2");
 inline const QString chkRedirect = QStringLiteral("chkRedirect");
 inline const QString chkUpdate = QStringLiteral("chkUpdate");
+inline const QString LostAfterFailures = QStringLiteral("LostAfterFailures");
 inline const QString ParallelSites = QStringLiteral("ParallelSites");
 inline const QString chkFileTypes = QStringLiteral("chkFileTypes");
 inline const QString chkLog = QStringLiteral("chkLog");

@@ -50,6 +50,8 @@ constexpr KeyDefault kDefaults[] = {
     number("ParallelSites", "4", 1, 32),
     // What the engine's requests name as their client; empty for the program's own name.
     text("UserAgent", ""),
+    // Inconclusive scans in a row after which a partner last seen linking counts as lost.
+    number("LostAfterFailures", "3", 1, 1000),
     checkBox("chkFileTypes", "1"),
     checkBox("chkLog", "0"),
     checkBox("chkAudioEmail", "1"),

@@ -1,5 +1,6 @@
 #include "output/JsonExport.h"
 
+#include "history/PartnerChange.h"
 #include "model/Project.h"
 
 #include <QJsonArray>
@@ -22,9 +23,19 @@ QJsonValue textOrNull(const QString& text)
     return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
 }
 
+// A "Change" text ("changed: now nofollow") as its kind and its detail; null when there is none.
+void insertChange(QJsonObject& o, const QString& text)
+{
+    const std::optional<PartnerChange::Kind> kind = PartnerChange::kindOfText(text);
+    o.insert(QStringLiteral("change"),
+             kind ? QJsonValue(PartnerChange::name(*kind)) : QJsonValue(QJsonValue::Null));
+    o.insert(QStringLiteral("changeDetail"),
+             kind ? textOrNull(text.section(QStringLiteral(": "), 1)) : QJsonValue(QJsonValue::Null));
+}
+
 QJsonObject resultObject(const ResultEntry& row)
 {
-    return {{QStringLiteral("main"), row.main},
+    QJsonObject o{{QStringLiteral("main"), row.main},
             {QStringLiteral("remote"), row.remote},
             {QStringLiteral("status"), row.status},
             {QStringLiteral("number"), row.number},
@@ -32,6 +43,8 @@ QJsonObject resultObject(const ResultEntry& row)
             {QStringLiteral("notes"), row.notes},
             {QStringLiteral("found"), PartnerVerdict::isFound(row.status)},
             {QStringLiteral("reason"), textOrNull(PartnerVerdict::reasonOf(row.status))}};
+    insertChange(o, row.change);
+    return o;
 }
 
 QJsonObject partnerObject(const PartnerOutcome& p)
@@ -46,6 +59,7 @@ QJsonObject partnerObject(const PartnerOutcome& p)
     o.insert(QStringLiteral("mainSitePosition"),
              p.mainPosition > 0 ? QJsonValue(p.mainPosition) : QJsonValue(QJsonValue::Null));
     o.insert(QStringLiteral("row"), p.row > 0 ? QJsonValue(p.row) : QJsonValue(QJsonValue::Null));
+    insertChange(o, p.rows.isEmpty() ? QString() : p.rows.first().change);
     o.insert(QStringLiteral("pages"), p.pages >= 0 ? QJsonValue(p.pages) : QJsonValue(QJsonValue::Null));
     o.insert(QStringLiteral("seconds"),
              p.seconds >= 0 ? QJsonValue(qRound(p.seconds * 1000) / 1000.0)

@@ -1,5 +1,8 @@
 #include "output/ReportWriter.h"
 
+#include "history/HistoryReport.h"
+#include "history/ProjectHistory.h"
+
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ResultNotes.h"
@@ -216,7 +219,8 @@ ReportCounts ReportWriter::count(const Project& project, qint32 pagesScanned)
 }
 
 QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
-                                    const QDateTime& now, const QLocale& locale)
+                                    const QDateTime& now, const QLocale& locale,
+                                    const HistoryStore* history)
 {
     const ReportCounts c = count(project, pagesScanned);
     QString doc;
@@ -232,6 +236,11 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
     doc += QStringLiteral("Time: ") + htmlEscape(timeText(now.time(), locale))
         + QStringLiteral("<BR><BR>") + kCrLf;
     doc += QStringLiteral("<hr>") + kCrLf;
+    QHash<QString, QDateTime> linkedSince;
+    if (history) {
+        doc += HistoryReport::changesSection(*history, locale);
+        linkedSince = HistoryReport::linkedSince(*history);
+    }
     doc += QStringLiteral("<table cellpadding=5 border=0>") + kCrLf;
     doc += QStringLiteral("<tr><td colspan=2><b>Overview</b></td></tr>");
     doc += overviewRow(QStringLiteral("Total Main Sites:"), c.mainSites);
@@ -299,6 +308,9 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
         closeBlock();
         doc += QStringLiteral("<h3>") + htmlEscape(project.mainSiteUrl(k)) + QStringLiteral("</h3>")
             + kCrLf;
+        const QString main = UrlTools::NormalizeMainSite(project.mainSiteUrl(k));
+        if (history)
+            doc += HistoryReport::chart(*history, main, locale);
         const LinkingSiteList* sites = project.linkingSites(k);
         if (!sites)
             continue;
@@ -323,6 +335,12 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
                 } else if (isNoneFound(status)) {
                     doc += QStringLiteral("Status: ") + htmlEscape(status) + QStringLiteral("<BR>");
                 }
+                if (const QDateTime since = linkedSince.value(
+                        HistoryReport::partnerKey(results.cell(row, ResultList::Main), key));
+                    since.isValid() && row == found->first())
+                    doc += QStringLiteral("Linked since: ")
+                        + htmlEscape(locale.toString(since.date(), QLocale::ShortFormat))
+                        + QStringLiteral("<BR>");
                 const QString notes = results.cell(row, ResultList::Notes);
                 if (!notes.isEmpty())
                     doc += QStringLiteral("Notes: ") + htmlEscape(notes) + QStringLiteral("<BR>");
@@ -361,7 +379,8 @@ ReportWriter::Generation ReportWriter::generate(qint32 pagesScanned, const QDate
                                                 const QLocale& locale)
 {
     Generation g;
-    g.document = buildDocument(m_project, pagesScanned, now, locale);
+    HistoryStore* history = m_history ? m_history->reader() : nullptr;
+    g.document = buildDocument(m_project, pagesScanned, now, locale, history);
     g.tempFile = tempReportPath();
     const WriteOutcome temp = OutputFile::writeText(g.tempFile, g.document);
     if (temp.failed())

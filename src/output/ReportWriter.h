@@ -10,7 +10,9 @@
 
 namespace corvane {
 
+class HistoryStore;
 class Project;
+class ProjectHistory;
 class ScanStatistics;
 class SettingsStore;
 
@@ -81,8 +83,12 @@ public:
     static ReportCounts count(const Project& project, qint32 pagesScanned);
     // The whole document; every text taken from the project or from scanned pages is
     // HTML-escaped. F-values (percentages, average) and the date and time follow the locale.
+    // With a history: "Changes since DATE" before the overview, each partner's "Linked since"
+    // and a chart of the partners linking back per scan under each Main Site.
     static QString buildDocument(const Project& project, qint32 pagesScanned, const QDateTime& now,
-                                 const QLocale& locale);
+                                 const QLocale& locale, const HistoryStore* history = nullptr);
+    // The project's history, read at each generation (none: the report has no history part).
+    void setHistory(ProjectHistory* history) { m_history = history; }
 
     static inline const QString kSaveFilter
         = QStringLiteral("HTML Files (*.htm, *.html)|*.htm,*.html");
@@ -96,6 +102,7 @@ private:
     AppFolder m_folder;
     const SettingsStore& m_settings;
     const ScanStatistics* m_statistics = nullptr;
+    ProjectHistory* m_history = nullptr;
 };
 
 // Text made safe for HTML content and quoted attribute values: & < > ' " as entities.

@@ -13,7 +13,8 @@ QString buildText(const ResultList& results)
         text += results.cell(row, ResultList::Main) + tab + results.cell(row, ResultList::Remote)
             + tab + results.cell(row, ResultList::Status) + tab
             + results.cell(row, ResultList::Number) + tab + results.cell(row, ResultList::Url) + tab
-            + results.cell(row, ResultList::Notes) + crlf;
+            + results.cell(row, ResultList::Notes) + tab + results.cell(row, ResultList::Change)
+            + crlf;
     }
     return text;
 }

@@ -479,6 +479,7 @@ void ScanController::Stop()
     if (!st.bScanRunning)
         return;
     st.bScanRunning = false;
+    m_endedComplete = m_sites.isEmpty() && m_plan.isEmpty();
     ++m_generation;
     m_project.state().bSkipClicked = false;
     m_advancePending = false;

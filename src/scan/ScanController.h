@@ -76,6 +76,8 @@ public:
     int skipType() const;
 
     bool isRunning() const;
+    // The last scan ended after its last Linking Site (not by Stop before it).
+    bool endedComplete() const { return m_endedComplete; }
     // Changes at every start and every stop.
     quint64 generation() const { return m_generation; }
     // The scan of that generation is still running.
@@ -167,6 +169,7 @@ private:
     QList<SiteScan*> m_sites;   // started and not yet released, in project order
     QStringList m_shownInProgress;
     bool m_skipMain = false;    // the front ends by Skip with skip type 1
+    bool m_endedComplete = false;
     bool m_inAdvance = false;
     bool m_advancePending = false;
 };

@@ -1,5 +1,6 @@
 #include "ui/LinksTab.h"
 
+#include "history/PartnerChange.h"
 #include "model/Project.h"
 #include "model/ProjectLists.h"
 #include "output/ResultListActions.h"
@@ -8,6 +9,9 @@
 #include "ui/Widgets.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QStyledItemDelegate>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
@@ -36,6 +40,42 @@ protected:
     }
 };
 
+// The "Change" column in the colour of its news: lost red, new and restored green, changed
+// amber, unreachable grey.
+class ChangeDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const std::optional<PartnerChange::Kind> kind =
+            PartnerChange::kindOfText(index.data().toString());
+        if (!kind || *kind == PartnerChange::Kind::Unchanged)
+            return;
+        QColor colour;
+        switch (*kind) {
+        case PartnerChange::Kind::Lost:
+            colour = QColor(200, 0, 0);
+            break;
+        case PartnerChange::Kind::New:
+        case PartnerChange::Kind::Restored:
+            colour = QColor(0, 128, 0);
+            break;
+        case PartnerChange::Kind::Changed:
+            colour = QColor(170, 100, 0);
+            break;
+        default:
+            colour = QColor(110, 110, 110);
+            break;
+        }
+        option->palette.setColor(QPalette::Text, colour);
+        option->font.setBold(*kind == PartnerChange::Kind::Lost);
+    }
+};
+
 } // namespace
 
 LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_project(project)
@@ -51,6 +91,19 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     List3->setPlaceholderText(
         tr("No results yet. Enter your own site under Main Sites and press Enter, add the partner "
            "sites that promised to link back under Linking Sites, then press Start Scan."));
+    List3->setItemDelegateForColumn(ResultList::Change, new ChangeDelegate(List3));
+    chkChangesOnly = new QCheckBox(tr("Show changes only"), this);
+    chkChangesOnly->setObjectName(QStringLiteral("chkChangesOnly"));
+    chkChangesOnly->setToolTip(
+        tr("Show only the Linking Sites that were lost, new, restored, changed or unreachable at "
+           "the last scan"));
+    connect(chkChangesOnly, &QCheckBox::toggled, this, &LinksTab::applyChangesOnly);
+    // Rows come and change while a scan runs; the switch holds for them too.
+    ResultList* results = &m_project.results();
+    connect(results, &QAbstractItemModel::rowsInserted, this, &LinksTab::applyChangesOnly);
+    connect(results, &QAbstractItemModel::dataChanged, this, &LinksTab::applyChangesOnly);
+    connect(results, &QAbstractItemModel::modelReset, this, &LinksTab::applyChangesOnly);
+    connect(results, &QAbstractItemModel::layoutChanged, this, &LinksTab::applyChangesOnly);
     List3->setContextMenuPolicy(Qt::CustomContextMenu);
     lblResults->setBuddy(List3);
 
@@ -81,7 +134,11 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     }
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblResults);
+    auto* heading = new QHBoxLayout;
+    heading->addWidget(lblResults);
+    heading->addStretch(1);
+    heading->addWidget(chkChangesOnly);
+    layout->addLayout(heading);
     // The results take the height; the errors keep theirs.
     lstErr->setFixedHeight(lstErr->fontMetrics().height() * 8);
     layout->addWidget(List3, 1);
@@ -115,8 +172,9 @@ QList<int> LinksTab::resultWidths(int width) const
                             width * 14 / 100);
     const int status = fm.horizontalAdvance(QStringLiteral("None Found (Connection refused)")) + pad;
     const int number = fm.horizontalAdvance(QStringLiteral("No.0")) + pad;
-    const int rest = qMax(2 * 60, width - main - remote - status - number);
-    return {main, remote, status, number, rest / 2, rest - rest / 2};
+    const int change = fm.horizontalAdvance(QStringLiteral("unreachable")) + pad;
+    const int rest = qMax(2 * 60, width - main - remote - status - number - change);
+    return {main, remote, status, number, rest / 2, rest - rest / 2, change};
 }
 
 void LinksTab::setSummary(const QString& text)
@@ -140,6 +198,19 @@ void LinksTab::chooseMenuItem(int item)
     case ResultListActions::MenuOutcome::Kind::Marked:
     case ResultListActions::MenuOutcome::Kind::Nothing:
         break;
+    }
+}
+
+void LinksTab::applyChangesOnly()
+{
+    const ResultList& results = m_project.results();
+    const bool only = chkChangesOnly->isChecked();
+    for (int row = 0; row < results.count(); ++row) {
+        const std::optional<PartnerChange::Kind> kind =
+            PartnerChange::kindOfText(results.cell(row, ResultList::Change));
+        const bool hide = only && (!kind || *kind == PartnerChange::Kind::Unchanged);
+        if (List3->isRowHidden(row, {}) != hide)
+            List3->setRowHidden(row, {}, hide);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class QMenu;
 
@@ -24,6 +25,7 @@ public:
     QMenu* resultsMenu() const { return Popup2; }
     // The summary of the last scan, read out with the tab and its results list.
     void setSummary(const QString& text);
+    QCheckBox* changesOnlySwitch() const { return chkChangesOnly; }
 
 Q_SIGNALS:
     // Show this URL in the Web tab; withAddress: also put it into the address box.
@@ -33,9 +35,12 @@ private:
     QList<int> resultWidths(int width) const;
     void chooseMenuItem(int item);
     void openErrorRow(int row);
+    // "Show changes only": hides the rows whose partner did not change at the last scan.
+    void applyChangesOnly();
 
     Project& m_project;
     QLabel* lblResults;
+    QCheckBox* chkChangesOnly;
     RecordListView* List3;
     QLabel* lblErr;
     RecordListView* lstErr;

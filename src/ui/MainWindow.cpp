@@ -10,6 +10,8 @@
 #include "ui/Dialogs.h"
 #include "ui/EditorWindows.h"
 #include "ui/ImportWindow.h"
+#include "scan/UrlTools.h"
+#include "ui/HistoryWindow.h"
 #include "ui/LinksTab.h"
 #include "ui/PagesTab.h"
 #include "ui/PostTab.h"
@@ -51,10 +53,16 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
       m_files(m_project, settings, m_app),
       m_editor(m_project, m_files),
       m_scan(m_project, settings, m_statistics, m_app, network),
-      m_report(m_project, m_app, settings)
+      m_report(m_project, m_app, settings),
+      m_history(m_project, settings)
 {
     setObjectName(QStringLiteral("Form1"));
     m_report.setStatistics(&m_statistics);
+    // First on the scan's signals: a partner's change is recorded before anything reads it.
+    m_history.setProgramVersion(Branding::version());
+    m_history.watch(m_scan);
+    m_files.setHistory(&m_history);
+    m_report.setHistory(&m_history);
     m_commands = new ProjectCommands(m_project, m_files, settings, this);
     m_tally = new ScanTally(m_project, m_scan, this);
     m_windows = new EditorWindows(m_project, m_editor, settings, m_app, this);
@@ -278,6 +286,32 @@ void MainWindow::connectEngine()
         // "Saved ..." stands until the project changes again.
         m_savedNotice = m_project.state().bProjectSaved ? text : QString();
         refreshTitle();
+    });
+    connect(&m_history, &ProjectHistory::failed, this, &MainWindow::showMessage);
+    connect(Frame1, &WebsitesPanel::historyRequested, this, [this](int mainSite, int row) {
+        const LinkingSiteList* list = m_project.linkingSites(mainSite);
+        if (!list || row < 1 || row > list->count())
+            return;
+        auto* window = new HistoryWindow(
+            m_history, UrlTools::NormalizeMainSite(m_project.mainSiteUrl(mainSite)),
+            list->url(row - 1), this);
+        window->show();
+    });
+    Frame1->setRowToolTip([this](int mainSite, int row) {
+        const LinkingSiteList* list = m_project.linkingSites(mainSite);
+        HistoryStore* store = m_history.reader();
+        if (!list || !store || row < 1 || row > list->count())
+            return QString();
+        const std::optional<HistoryStore::Partner> p = store->partner(
+            UrlTools::NormalizeMainSite(m_project.mainSiteUrl(mainSite)), list->url(row - 1));
+        if (!p)
+            return QString();
+        const QLocale locale;
+        auto day = [&locale](const QDateTime& t) {
+            return t.isValid() ? locale.toString(t.date(), QLocale::ShortFormat) : tr("never");
+        };
+        return tr("Linked since %1, last confirmed %2").arg(day(p->record.linkedSince),
+                                                           day(p->record.lastConfirmed));
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/ProjectHistory.h"
 #include "model/AppFolder.h"
 #include "model/Project.h"
 #include "model/ProjectEditor.h"
@@ -113,6 +114,8 @@ private:
     ProjectEditor m_editor;
     ScanController m_scan;
     ReportWriter m_report;
+    // The project's scan history; the core writes it, the window only reads it.
+    ProjectHistory m_history;
     CuePlayer m_cues;
     ProjectCommands* m_commands = nullptr;
     ScanTally* m_tally = nullptr;

@@ -1,5 +1,8 @@
 #include "ui/WebsitesPanel.h"
 
+#include <QHelpEvent>
+#include <QToolTip>
+
 #include "model/Project.h"
 #include "model/ProjectEditor.h"
 #include "output/ResultListActions.h"
@@ -102,6 +105,15 @@ WebsitesPanel::WebsitesPanel(Project& project, ProjectEditor& editor, QWidget* p
     Popup1->setObjectName(QStringLiteral("Popup1"));
     QAction* deleteSite = Popup1->addAction(tr("Delete Site"));
     deleteSite->setObjectName(QStringLiteral("mnuPopup1Item0"));
+    QAction* showHistory = Popup1->addAction(tr("History..."));
+    showHistory->setObjectName(QStringLiteral("mnuPopup1Item1"));
+    connect(showHistory, &QAction::triggered, this, [this] {
+        const int row = selectedLinkingSiteRow();
+        if (row > 0)
+            Q_EMIT historyRequested(m_project.state().iCurrentMain, row);
+    });
+    // "Linked since / last confirmed" of the row under the pointer, from the project's history.
+    List1->viewport()->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(innerFrame1, 2);
@@ -218,6 +230,17 @@ bool WebsitesPanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn && (watched == txtDomain || watched == Text1))
         Q_EMIT statusHint(static_cast<QWidget*>(watched)->toolTip());
+    if (event->type() == QEvent::ToolTip && watched == List1->viewport() && m_rowToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = List1->indexAt(help->pos());
+        const QString text = index.isValid()
+                                 ? m_rowToolTip(m_project.state().iCurrentMain, index.row() + 1)
+                                 : QString();
+        if (!text.isEmpty()) {
+            QToolTip::showText(help->globalPos(), text, List1->viewport());
+            return true;
+        }
+    }
     return QGroupBox::eventFilter(watched, event);
 }
 
@@ -297,3 +320,4 @@ void WebsitesPanel::showMessage(const QString& text)
 }
 
 } // namespace corvane
+

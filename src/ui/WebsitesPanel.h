@@ -2,6 +2,8 @@
 
 #include <QGroupBox>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -40,17 +42,22 @@ public:
     QLineEdit* linkingSiteEntry() const { return Text1; }
     RecordListView* linkingSitesView() const { return List1; }
     QWidget* firstControl() const;
+    // The tool tip of a Linking Site row (Main Site position, 1-based row); empty: none.
+    void setRowToolTip(std::function<QString(int, int)> toolTip) { m_rowToolTip = std::move(toolTip); }
 
 Q_SIGNALS:
     void statusHint(const QString& text);
     void messageRaised(const QString& text);
     // A window of a later part (an editor, an import window) was asked for.
     void windowRequested(const QString& name);
+    // "History..." on a Linking Site row.
+    void historyRequested(int mainSite, int row);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::function<QString(int, int)> m_rowToolTip;
     void onMainSiteSelected(int k, const QString& caption);
     void onPanelHidden();
     void onLinkingSiteRowClicked();

@@ -32,7 +32,8 @@ struct CliHarness {
     {
         static const QStringList kCommands = {QStringLiteral("scan"), QStringLiteral("report"),
                                               QStringLiteral("export"), QStringLiteral("post"),
-                                              QStringLiteral("import")};
+                                              QStringLiteral("import"), QStringLiteral("changes"),
+                                              QStringLiteral("history")};
         if (!arguments.isEmpty() && kCommands.contains(arguments.first()))
             arguments << QStringLiteral("--app-dir") << box.app.path();
         arguments.prepend(QStringLiteral("corvane-cli"));

@@ -83,8 +83,8 @@ private Q_SLOTS:
         QCOMPARE(r.status, 0);
         QVERIFY(r.out.isEmpty() && r.err.isEmpty());
         QVERIFY(test::readAll(file + QStringLiteral(".tab")).startsWith(
-            "Main\tRemote\tStatus\tNo.\tURL\tNotes\r\n\r\n"
-            "mysite.example\tpartner-one.example\tDirect Link\t001\twww.partner-one.example/links.htm\t\r\n"));
+            "Main\tRemote\tStatus\tNo.\tURL\tNotes\tChange\r\n\r\n"
+            "mysite.example\tpartner-one.example\tDirect Link\t001\twww.partner-one.example/links.htm\t\t\r\n"));
         const QJsonObject doc = QJsonDocument::fromJson(test::readAll(json)).object();
         QCOMPARE(doc.value(QStringLiteral("command")).toString(), QStringLiteral("export"));
         for (const char* key : {"started", "finished", "seconds", "complete", "stopped", "statistics"})

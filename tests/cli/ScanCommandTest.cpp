@@ -72,10 +72,15 @@ private Q_SLOTS:
                 args << QStringLiteral("--strict");
             const CliRun r = cli.run(args);
             QCOMPARE(r.status, strict ? 1 : 0);
+            // The second scan counts its changes against the first.
             QCOMPARE(withoutTimes(r.err),
                      QStringLiteral("2 partners: 2 link back, 0 missing, 0 errors; 1 link passes no "
                                     "value (nofollow, sponsored, ugc, noindex, robots.txt, "
-                                    "canonical); 2 pages in T s\n"));
+                                    "canonical); 2 pages in T s")
+                         + (strict ? QStringLiteral("; no changes since ")
+                                         + QDate::currentDate().toString(Qt::ISODate)
+                                   : QString())
+                         + u'\n');
         }
     }
 
@@ -149,14 +154,14 @@ private Q_SLOTS:
         // The JSON holds the rows of the tab-delimited file of the same scan, field for field.
         const QJsonObject doc = readJson(json);
         const QList<QByteArray> tabLines = test::readAll(tab + QStringLiteral(".tab")).split('\n');
-        QCOMPARE(tabLines.at(0), QByteArray("Main\tRemote\tStatus\tNo.\tURL\tNotes\r"));
+        QCOMPARE(tabLines.at(0), QByteArray("Main\tRemote\tStatus\tNo.\tURL\tNotes\tChange\r"));
         const QJsonArray results = doc.value(QStringLiteral("results")).toArray();
         QCOMPARE(results.size(), 3);
         QCOMPARE(tabLines.size(), 2 + results.size() + 2);
         for (int i = 0; i < results.size(); ++i) {
             const QJsonObject row = results.at(i).toObject();
             QStringList fields;
-            for (const char* key : {"main", "remote", "status", "number", "url", "notes"})
+            for (const char* key : {"main", "remote", "status", "number", "url", "notes", "change"})
                 fields << row.value(QLatin1String(key)).toString();
             QCOMPARE(fields.join(u'\t') + u'\r', QString::fromLatin1(tabLines.at(2 + i)));
         }
@@ -315,8 +320,9 @@ private Q_SLOTS:
                      + QStringLiteral("; 2 of 3 Linking Sites not checked\n"
                                       "3 partners: 0 link back, 0 missing, 1 error, 2 not checked; 3 pages in T s\n"));
         const QByteArray note = "Scan stopped before the end (" + stopped.toLatin1() + "): 1 of 3 Linking Sites checked.";
-        QCOMPARE(test::readAll(tab), "Main\tRemote\tStatus\tNo.\tURL\tNotes\r\n\r\n"
-                                     "mine.test\tmy site.test\tNone Found (Invalid Host)\t000\tmy site.test\t\r\n"
+        QCOMPARE(test::readAll(tab), "Main\tRemote\tStatus\tNo.\tURL\tNotes\tChange\r\n\r\n"
+                                     "mine.test\tmy site.test\tNone Found (Invalid Host)\t000\tmy site.test\t"
+                                     "\tunreachable: Invalid Host\r\n"
                                      + note + "\r\n\r\n");
         QVERIFY(test::readAll(report).contains(QByteArray("<BR><BR>\r\n<b>" + note + "</b><BR><BR>\r\n<hr>")));
         const QJsonObject doc = readJson(json);

@@ -295,10 +295,10 @@ private Q_SLOTS:
             << QByteArray("a.com\r\nb.org|3\r\n") << QStringList{"M1:a.com", "L1:b.org|3|||"} << 0;
         QTest::newRow("extra fields ignored, a result's seventh is its notes")
             << QByteArray("a.com\r\nb|1|2|3|4|5|6\r\nRESULT:2|m|r|s|001|u|notes|extra\r\n")
-            << QStringList{"M1:a.com", "L1:b|1|2|3|4", "R:2|m|r|s|001|u|notes"} << 0;
+            << QStringList{"M1:a.com", "L1:b|1|2|3|4", "R:2|m|r|s|001|u|notes|"} << 0;
         QTest::newRow("five-field result has no Main")
             << QByteArray("HTML01:\r\nRESULT:1|r.org|None Found|000|r.org\r\n")
-            << QStringList{"P1:", "R:1||r.org|None Found|000|r.org|"} << 0;
+            << QStringList{"P1:", "R:1||r.org|None Found|000|r.org||"} << 0;
         QTest::newRow("prefix with nothing after it")
             << QByteArray("a.com\r\nNEXTSITE:\r\nb.org|1\r\nHTML03:\r\n")
             << QStringList{"M1:a.com", "M2:", "L2:b.org|1|||", "P3:"} << 0;

@@ -19,7 +19,7 @@ private Q_SLOTS:
         ResultList results;
         const WriteOutcome o = TabExport::save(results, box.file(QStringLiteral("e.tab")), {});
         QVERIFY(o.written());
-        QCOMPARE(test::readAll(o.path), QByteArray("Main\tRemote\tStatus\tNo.\tURL\tNotes\r\n\r\n\r\n"));
+        QCOMPARE(test::readAll(o.path), QByteArray("Main\tRemote\tStatus\tNo.\tURL\tNotes\tChange\r\n\r\n\r\n"));
     }
 
     void rowsAreWrittenAsTheyStandInListOrder()
@@ -38,15 +38,15 @@ private Q_SLOTS:
         QVERIFY(o.written());
         QCOMPARE(
             test::readAll(o.path),
-            QByteArray("Main\tRemote\tStatus\tNo.\tURL\tNotes\r\n\r\n"
-                       "mysite.example\tpartner-two.example\tNone Found (Timeout)\t000\t\t\r\n"
-                       "m\xe9.example\ttab\there\tNone Found (Timeout)\t001\t\t\r\n"
+            QByteArray("Main\tRemote\tStatus\tNo.\tURL\tNotes\tChange\r\n\r\n"
+                       "mysite.example\tpartner-two.example\tNone Found (Timeout)\t000\t\t\t\r\n"
+                       "m\xe9.example\ttab\there\tNone Found (Timeout)\t001\t\t\t\r\n"
                        "mysite.example\tpartner-three.example\tNone Found (404 Not found)\t000\t"
-                       "partner-three.example/\t\r\n"
+                       "partner-three.example/\t\t\r\n"
                        "mysite.example\tpartner-four.example\tMissing 002\t001\t"
-                       "www.partner-four.example/\t\r\n"
+                       "www.partner-four.example/\t\t\r\n"
                        "mysite.example\tpartner-one.example\tDirect Link\t001\t"
-                       "www.partner-one.example/links.htm\t\r\n"
+                       "www.partner-one.example/links.htm\t\t\r\n"
                        "\r\n"));
     }
 

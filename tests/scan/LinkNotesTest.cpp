@@ -392,12 +392,12 @@ private Q_SLOTS:
         QCOMPARE(notes, kExpectedNotes);
         QCOMPARE(results.headers().value(ResultList::Notes), QStringLiteral("Notes"));
 
-        // The tab file: a sixth column.
+        // The tab file: a sixth column (the seventh, the change, is the history's).
         const QStringList lines = TabExport::buildText(results).split("\r\n");
-        QCOMPARE(lines.first(), QStringLiteral("Main\tRemote\tStatus\tNo.\tURL\tNotes"));
+        QCOMPARE(lines.first(), QStringLiteral("Main\tRemote\tStatus\tNo.\tURL\tNotes\tChange"));
         QCOMPARE(lines.at(3).split(u'\t'),
                  QStringList({"mine.test", "nofollow.test", "Direct Link", "001", "nofollow.test",
-                              "nofollow; text \"Mine\""}));
+                              "nofollow; text \"Mine\"", ""}));
 
         // The report: a line under each result and the counts in the overview.
         const QString report

@@ -37,15 +37,17 @@ const QList<Command>& commands()
     static const QList<Command> table = {
         {"scan",
          "scan PROJECT.prj [--tab FILE] [--report FILE] [--json FILE] [--save] [--strict] "
-         "[--quiet]",
+         "[--fail-on lost] [--quiet]",
          "check every Linking Site of the project for its link back", &kScanHelp,
-         {QStringLiteral("--tab"), QStringLiteral("--report"), QStringLiteral("--json")},
+         {QStringLiteral("--tab"), QStringLiteral("--report"), QStringLiteral("--json"),
+          QStringLiteral("--fail-on")},
          {QStringLiteral("--save"), QStringLiteral("--strict"), QStringLiteral("--stall-report")},
          &runScan,
          {QStringLiteral("txtTimeout"), QStringLiteral("cmbAdvance"), QStringLiteral("chkAuto"),
           QStringLiteral("chkAuto2"), QStringLiteral("chkRedirect"), QStringLiteral("chkUpdate"),
           QStringLiteral("chkFileTypes"), QStringLiteral("chkLog"),
-          QStringLiteral("HostInterval"), QStringLiteral("Proxy")}},
+          QStringLiteral("HostInterval"), QStringLiteral("Proxy"),
+          QStringLiteral("LostAfterFailures")}},
         {"report", "report PROJECT.prj [--report FILE] [--json FILE]",
          "write the HTML report (or JSON) of the project's saved results", &kReportHelp,
          {QStringLiteral("--report"), QStringLiteral("--json")}, {}, &runReport, {}},
@@ -64,6 +66,12 @@ const QList<Command>& commands()
          {QStringLiteral("--linking-sites"), QStringLiteral("--main-sites"),
           QStringLiteral("--from-link-page"), QStringLiteral("--main")},
          {}, &runImport, {QStringLiteral("Proxy")}},
+        {"changes", "changes PROJECT.prj [--since DATE] [--json]",
+         "what changed at the last scan (lost, new, ...), or at every scan since a date",
+         &kChangesHelp, {QStringLiteral("--since")}, {QStringLiteral("--json")}, &runChanges, {}},
+        {"history", "history PROJECT.prj [--partner URL] [--json]",
+         "each partner's history: linked since, last confirmed, every scan", &kHistoryHelp,
+         {QStringLiteral("--partner")}, {QStringLiteral("--json")}, &runHistory, {}},
     };
     return table;
 }
@@ -97,6 +105,8 @@ const char* const kExitStatus =
     "       the end; post: a request failed;\n"
     "       import: the link page could not be read or was empty\n"
     "  2    a usage mistake, a setting out of range, or a file that cannot be read or written\n"
+    "       (the project's history included), or the project is locked by another program\n"
+    "  3    scan --fail-on lost: a partner that linked back was lost in this scan\n"
     "  130  interrupted by Ctrl+C (a scan still writes the files asked for; an import adds\n"
     "       nothing)\n";
 
@@ -150,11 +160,12 @@ void printSettingsHelp(QTextStream& stream)
               "chkAuto (stop at the page limit), chkAuto2 (stop once the expected links are\n"
               "found), chkRedirect, chkUpdate, chkFileTypes, chkLog, HostInterval (milliseconds\n"
               "between two requests to the same host), ParallelSites (how many Linking Sites are\n"
-              "scanned at once, 1 to 32; outcomes come out in project order all the same), Proxy\n"
-              "(none; system, the desktop's settings and the http_proxy, https_proxy and no_proxy\n"
-              "variables; or HOST:PORT of an HTTP proxy). Every command that goes online sends\n"
-              "UserAgent as its User-Agent (empty: the program's own name) and goes through the\n"
-              "Proxy. post reads optScript.\n";
+              "scanned at once, 1 to 32; outcomes come out in project order all the same),\n"
+              "LostAfterFailures (inconclusive scans in a row after which a partner last seen\n"
+              "linking counts as lost), Proxy (none; system, the desktop's settings and the\n"
+              "http_proxy, https_proxy and no_proxy variables; or HOST:PORT of an HTTP proxy).\n"
+              "Every command that goes online sends UserAgent as its User-Agent (empty: the\n"
+              "program's own name) and goes through the Proxy. post reads optScript.\n";
     stream.flush();
 }
 
@@ -263,7 +274,7 @@ int dispatch(const QStringList& arguments, Environment& env)
             return ExitDone;
         }
         env.err << "corvane-cli help: no command \"" << topic
-                << "\" (the commands: scan, report, export, post, import; or settings)\n";
+                << "\" (the commands: scan, report, export, post, import, changes, history; or settings)\n";
         env.err.flush();
         return ExitUsage;
     }
@@ -276,7 +287,7 @@ int dispatch(const QStringList& arguments, Environment& env)
         return ExitUsage;
     }
     env.err << "corvane-cli: unknown command \"" << first
-            << "\" (the commands: scan, report, export, post, import)\n"
+            << "\" (the commands: scan, report, export, post, import, changes, history)\n"
                "Try \"corvane-cli --help\".\n";
     env.err.flush();
     return ExitUsage;

@@ -18,6 +18,7 @@ enum ExitStatus : int {
     ExitNotAll = 1,      // scan: some do not, or it stopped before the end; post: a request
                          // failed; import: the link page gave nothing
     ExitUsage = 2,       // a usage mistake, or a file that cannot be read or written
+    ExitLost = 3,        // scan --fail-on lost: a partner that linked back was lost
     ExitInterrupted = 130, // scan interrupted by Ctrl+C (128 + SIGINT, as shells report it)
 };
 

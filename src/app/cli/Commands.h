@@ -20,11 +20,18 @@ int runPost(const ParsedArguments& args, Environment& env);
 //  --from-link-page URL --main K`
 int runImport(const ParsedArguments& args, Environment& env);
 
+// `changes PROJECT.prj [--since DATE] [--json]`
+int runChanges(const ParsedArguments& args, Environment& env);
+// `history PROJECT.prj [--partner URL] [--json]`
+int runHistory(const ParsedArguments& args, Environment& env);
+
 // The help of each command, after its synopsis.
 extern const char* const kScanHelp;
 extern const char* const kReportHelp;
 extern const char* const kExportHelp;
 extern const char* const kPostHelp;
 extern const char* const kImportHelp;
+extern const char* const kChangesHelp;
+extern const char* const kHistoryHelp;
 
 } // namespace corvane::cli

@@ -1,5 +1,6 @@
 #include "app/cli/Commands.h"
 #include "app/cli/ProjectIo.h"
+#include "history/ProjectLock.h"
 
 #include "import/GetLinks.h"
 #include "import/SiteImporter.h"
@@ -89,6 +90,14 @@ int runImport(const ParsedArguments& parsed, Environment& env)
         return usageError(env, kCommand, mistake);
     const bool quiet = parsed.quiet();
 
+    // Read, changed and written back under the project's lock: a scan saving the same project
+    // meanwhile would otherwise drop what this import adds.
+    ProjectLock lock(args.project);
+    if (!lock.tryLock()) {
+        if (lock.heldByOther())
+            return failure(env, kCommand, lock.error(), ExitUsage);
+        warn(env, kCommand, lock.error());
+    }
     Project project;
     QString error;
     if (!loadProjectFile(project, args.project, &error))

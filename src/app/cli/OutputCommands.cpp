@@ -1,5 +1,7 @@
 #include "app/cli/OutputCommands.h"
 
+#include "history/ProjectHistory.h"
+
 #include "app/Branding.h"
 #include "app/cli/Commands.h"
 #include "app/cli/ProjectIo.h"
@@ -81,7 +83,7 @@ int writeUnderName(const QString& text, const QString& file, const QString& exte
 
 // report and export: what they both do with the saved results.
 int writeSavedResults(const ParsedArguments& args, Environment& env, const QString& ownOption,
-                      const std::function<int(const Project&, const QString&)>& writeOwn)
+                      const std::function<int(const Project&, const QString&, const HistoryStore*)>& writeOwn)
 {
     const QString json = QStringLiteral("--json");
     QString projectPath;
@@ -95,9 +97,15 @@ int writeSavedResults(const ParsedArguments& args, Environment& env, const QStri
     QString error;
     if (!loadProjectFile(project, projectPath, &error))
         return failure(env, args.command, error, ExitUsage);
+    // The last scan's changes from the project's history, when it has one.
+    ProjectHistory history(project, *env.settings);
+    history.projectOpened(projectPath);
+    history.showLastChanges();
+    if (!history.error().isEmpty())
+        warn(env, args.command, history.error());
     int status = ExitDone;
     if (args.has(ownOption))
-        status = std::max(status, writeOwn(project, args.value(ownOption)));
+        status = std::max(status, writeOwn(project, args.value(ownOption), history.reader()));
     if (args.has(json)) {
         const QJsonObject doc = JsonExport::build(
             project, PartnerVerdict::fromResults(project.results()),
@@ -130,10 +138,11 @@ int writeTabFile(const ResultList& results, const QString& file, const QString& 
 }
 
 int writeReportFile(const Project& project, qint32 pagesScanned, const QString& file,
-                    const QString& note, const QString& command, Environment& env, bool quiet)
+                    const QString& note, const QString& command, Environment& env, bool quiet,
+                    const HistoryStore* history)
 {
-    QString document =
-        ReportWriter::buildDocument(project, pagesScanned, QDateTime::currentDateTime(), QLocale());
+    QString document = ReportWriter::buildDocument(project, pagesScanned,
+                                                   QDateTime::currentDateTime(), QLocale(), history);
     if (!note.isEmpty()) {
         // Under the date and time, before the first rule: where a reader looks first.
         const qsizetype rule = document.indexOf(QStringLiteral("<hr>"));
@@ -153,16 +162,18 @@ int writeJsonFile(const QJsonObject& document, const QString& file, const QStrin
 int runReport(const ParsedArguments& args, Environment& env)
 {
     return writeSavedResults(args, env, QStringLiteral("--report"),
-                             [&](const Project& project, const QString& file) {
+                             [&](const Project& project, const QString& file,
+                                 const HistoryStore* history) {
                                  return writeReportFile(project, 0, file, QString(), args.command,
-                                                        env, args.quiet());
+                                                        env, args.quiet(), history);
                              });
 }
 
 int runExport(const ParsedArguments& args, Environment& env)
 {
     return writeSavedResults(args, env, QStringLiteral("--tab"),
-                             [&](const Project& project, const QString& file) {
+                             [&](const Project& project, const QString& file,
+                                 const HistoryStore*) {
                                  return writeTabFile(project.results(), file, QString(),
                                                      args.command, env, args.quiet());
                              });

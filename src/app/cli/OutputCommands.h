@@ -4,6 +4,7 @@
 #include "output/JsonExport.h"
 
 namespace corvane {
+class HistoryStore;
 class Project;
 class ResultList;
 }
@@ -20,7 +21,8 @@ namespace corvane::cli {
 int writeTabFile(const ResultList& results, const QString& file, const QString& note,
                  const QString& command, Environment& env, bool quiet);
 int writeReportFile(const Project& project, qint32 pagesScanned, const QString& file,
-                    const QString& note, const QString& command, Environment& env, bool quiet);
+                    const QString& note, const QString& command, Environment& env, bool quiet,
+                    const HistoryStore* history = nullptr);
 int writeJsonFile(const QJsonObject& document, const QString& file, const QString& command,
                   Environment& env, bool quiet);
 

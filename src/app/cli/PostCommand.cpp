@@ -1,5 +1,6 @@
 #include "app/cli/Commands.h"
 #include "app/cli/ProjectIo.h"
+#include "history/ProjectLock.h"
 
 #include "model/Project.h"
 #include "model/SettingsStore.h"
@@ -64,6 +65,13 @@ int runPost(const ParsedArguments& args, Environment& env)
     if (args.has(QStringLiteral("--save")) && !args.has(scriptOption))
         return usageError(env, kCommand,
                           QStringLiteral("--save stores the --script URL; give --script URL"));
+    // --save writes the project back: it is read and written under the project's lock.
+    ProjectLock lock(projectPath);
+    if (args.has(QStringLiteral("--save")) && !lock.tryLock()) {
+        if (lock.heldByOther())
+            return failure(env, kCommand, lock.error(), ExitUsage);
+        warn(env, kCommand, lock.error());
+    }
     Project project;
     QString error;
     if (!loadProjectFile(project, projectPath, &error))

@@ -1,4 +1,6 @@
+#include "app/Branding.h"
 #include "app/cli/Commands.h"
+#include "history/ProjectHistory.h"
 #include "app/cli/OutputCommands.h"
 #include "app/cli/ProjectIo.h"
 #include "app/cli/ScanProgress.h"
@@ -48,6 +50,17 @@ const char* const kScanHelp =
     "  --quiet         no result table and no progress: only errors and the summary line\n"
     "  --stall-report  print the longest time the program's event loop was held up (a\n"
     "                  10 ms timer's longest gap between ticks)\n"
+    "  --fail-on lost  exit status 3 when a partner that linked back was lost in this scan\n"
+    "                  (for cron and CI)\n"
+    "\n"
+    "Every scan is kept in the project's history, a database beside the project file\n"
+    "(links.prj -> links.history.db), and each partner's change against the scans before\n"
+    "it is in the result rows (the \"Change\" column of the tab-delimited file, \"change\" in\n"
+    "the JSON): new, lost, restored, changed (what changed), unreachable (this scan could\n"
+    "not tell; after LostAfterFailures such scans in a row, default 3, a partner last seen\n"
+    "linking counts as lost) or unchanged. The summary line ends with the changes since\n"
+    "the last scan: \"; 2 lost, 1 new since 2026-12-01\". While the scan runs, the project\n"
+    "is locked (links.prj.lock): another program that would change it is refused.\n"
     "\n"
     "Progress goes to standard error: a line for each Linking Site as it ends,\n"
     "  [12/48] partner.example: Direct Link (3 pages, 0.4 s)\n"
@@ -80,10 +93,9 @@ const char* const kScanHelp =
     "complete, stopped, summary {total, linksBack, missing, errors, blocked, notChecked},\n"
     "statistics {mainSitesScanned, linkingSitesScanned, pagesScanned, pagesFound, linksFound},\n"
     "linkingSites [{main, linkingSite, mainSitePosition, row, verdict (linksBack, missing,\n"
-    "error, blocked, notChecked), statuses, reason, blocked, noValueLinksOnly, pages,\n"
-    "seconds}], results\n"
-    "[{main, remote, status, number, url, notes, found, reason}] (the rows of the\n"
-    "tab-delimited file) and errors [{error, url}].\n";
+    "error, blocked, notChecked), statuses, reason, blocked, noValueLinksOnly, pages, seconds,\n"
+    "change, changeDetail}], results [{main, remote, status, number, url, notes, found, reason,\n"
+    "change, changeDetail}] (the rows of the tab-delimited file) and errors [{error, url}].\n";
 
 namespace {
 
@@ -140,6 +152,11 @@ int runScan(const ParsedArguments& args, Environment& env)
     const QString jsonOption = QStringLiteral("--json");
     const QString saveOption = QStringLiteral("--save");
     const QString stallOption = QStringLiteral("--stall-report");
+    const QString failOnOption = QStringLiteral("--fail-on");
+    if (args.has(failOnOption) && args.value(failOnOption) != QStringLiteral("lost"))
+        return usageError(env, kCommand,
+                          QStringLiteral("--fail-on takes \"lost\", not \"")
+                              + args.value(failOnOption) + u'"');
     const bool strict = args.has(QStringLiteral("--strict"));
     const bool quiet = args.quiet();
     QString projectPath;
@@ -159,12 +176,40 @@ int runScan(const ParsedArguments& args, Environment& env)
                        u'"' + shownPath + QStringLiteral("\" is a folder, not a project file"),
                        ExitUsage);
     Project project;
+    // The project and its history are this scan's until it ends: another program that would
+    // change them (an import, a second scan) is refused meanwhile, and this scan does not start
+    // while one is at work.
+    ProjectHistory history(project, *env.settings);
+    history.projectOpened(projectPath);
+    history.setProgramVersion(Branding::version());
+    if (!history.lock()->tryLock()) {
+        if (history.lock()->heldByOther())
+            return failure(env, kCommand, history.lock()->error(), ExitUsage);
+        warn(env, kCommand, history.lock()->error());
+    }
     QString error;
     if (!loadProjectFile(project, projectPath, &error))
         return failure(env, kCommand, error, ExitUsage);
+    // What the history knew before this scan: the date the changes are counted from.
+    std::optional<QDateTime> previousScan;
+    if (HistoryStore* before = history.reader()) {
+        if (const std::optional<HistoryStore::Scan> last = before->lastScan())
+            previousScan = last->started;
+        before->close();
+    } else if (!history.error().isEmpty()) {
+        warn(env, kCommand, history.error());
+    }
+    bool historyFailed = false;
+    QObject::connect(&history, &ProjectHistory::failed, &history,
+                     [&env, &historyFailed](const QString& message) {
+                         historyFailed = true;
+                         warn(env, kCommand, message);
+                     });
 
     ScanStatistics statistics(*env.settings);
     ScanController scan(project, *env.settings, statistics, app, *env.network);
+    // Before the progress: a partner's change is in its rows when the progress takes them.
+    history.watch(scan);
     QString message;
     ScanController::Focus focus = ScanController::Focus::None;
     QObject::connect(&scan, &ScanController::messageRaised, &scan,
@@ -257,6 +302,8 @@ int runScan(const ParsedArguments& args, Environment& env)
         if (p.verdict != PartnerOutcome::Verdict::LinksBack || (strict && p.noValueLinksOnly()))
             status = ExitNotAll;
     }
+    if (args.has(failOnOption) && history.changeCount(PartnerChange::Kind::Lost) > 0)
+        status = ExitLost;
     if (interrupted == Interrupt::Kind::CtrlC)
         status = ExitInterrupted;
 
@@ -267,7 +314,8 @@ int runScan(const ParsedArguments& args, Environment& env)
     if (args.has(reportOption))
         fileStatus = std::max(fileStatus,
                               writeReportFile(project, statistics.lPagesScanned,
-                                              args.value(reportOption), note, kCommand, env, quiet));
+                                              args.value(reportOption), note, kCommand, env, quiet,
+                                              history.reader()));
     if (args.has(jsonOption)) {
         JsonExport::RunInfo run = jsonRunInfo(kCommand, projectPath);
         run.started = started;
@@ -295,8 +343,23 @@ int runScan(const ParsedArguments& args, Environment& env)
         }
     }
 
-    env.err << progress.summary() << '\n';
+    QString changes;
+    if (previousScan && !historyFailed) {
+        QStringList counted;
+        for (const PartnerChange::Kind kind :
+             {PartnerChange::Kind::Lost, PartnerChange::Kind::New, PartnerChange::Kind::Restored,
+              PartnerChange::Kind::Changed, PartnerChange::Kind::Unreachable}) {
+            if (const int n = history.changeCount(kind))
+                counted << QString::number(n) + u' ' + PartnerChange::name(kind);
+        }
+        changes = QStringLiteral("; ")
+                  + (counted.isEmpty() ? QStringLiteral("no changes") : counted.join(QStringLiteral(", ")))
+                  + QStringLiteral(" since ") + previousScan->date().toString(Qt::ISODate);
+    }
+    env.err << progress.summary() << changes << '\n';
     env.err.flush();
+    if (historyFailed)
+        fileStatus = std::max<int>(fileStatus, ExitUsage);
     return fileStatus != ExitDone ? fileStatus : status;
 }
 

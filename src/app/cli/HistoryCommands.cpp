@@ -1,0 +1,326 @@
+#include "app/cli/Commands.h"
+#include "app/cli/ProjectIo.h"
+#include "history/HistoryStore.h"
+#include "model/Project.h"
+#include "scan/UrlTools.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+namespace corvane::cli {
+
+const char* const kChangesHelp =
+    "Prints what changed at the project's last scan, or at every scan since a date, from the\n"
+    "project's history (links.prj -> links.history.db): one line per partner whose change\n"
+    "was not \"unchanged\",\n"
+    "  lost         b.test (mine.test): linked since 2026-01-05, last confirmed 2026-12-01\n"
+    "  changed      a.test (mine.test): now nofollow\n"
+    "Changes: new (found for the first time), lost (found at the last conclusive scan, now\n"
+    "the pages were read and hold no link, or unreachable for LostAfterFailures scans in a\n"
+    "row), restored (lost before, found again), changed (found both times; says what\n"
+    "changed), unreachable (this scan could not tell).\n"
+    "\n"
+    "  --since DATE   every change of the scans started on or after DATE (YYYY-MM-DD)\n"
+    "  --json         print JSON: {project, history, since, scans [{id, started, finished,\n"
+    "                 state, version}], changes [{scan, started, main, linkingSite, change,\n"
+    "                 changeDetail, outcome, status, foundOn, notes, linkedSince,\n"
+    "                 lastConfirmed, lastChecked}]}\n";
+
+const char* const kHistoryHelp =
+    "Prints each partner's history from the project's history database: without --partner\n"
+    "one line per partner (its state, linked since, last confirmed, last checked, the number\n"
+    "of scans; \"removed\" for one no longer in the project), with --partner every scan of\n"
+    "that partner (date, status, found on, notes, change).\n"
+    "\n"
+    "  --partner URL  the Linking Site, as listed (a former name finds it too)\n"
+    "  --json         print JSON: {project, history, partners [{main, linkingSite,\n"
+    "                 formerNames, removed, lost, linkedSince, lastConfirmed, lastChecked,\n"
+    "                 scans, lastChange, rows [{scan, started, outcome, status, foundOn,\n"
+    "                 notes, change, changeDetail}]}]} (rows with --partner only)\n";
+
+namespace {
+
+QJsonValue timeValue(const QDateTime& time)
+{
+    if (!time.isValid())
+        return QJsonValue::Null;
+    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+QString day(const QDateTime& time)
+{
+    return time.isValid() ? time.date().toString(Qt::ISODate) : QStringLiteral("never");
+}
+
+QString minute(const QDateTime& time)
+{
+    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+QJsonValue textOrNull(const QString& text)
+{
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+// Opens the project (to tell which partners it still lists) and its history for reading.
+int openHistory(const ParsedArguments& args, Environment& env, Project& project,
+                HistoryStore& store, QString* projectPath)
+{
+    if (const QString wrong = singleProjectFile(args, projectPath); !wrong.isEmpty())
+        return usageError(env, args.command, wrong);
+    QString error;
+    if (!loadProjectFile(project, *projectPath, &error))
+        return failure(env, args.command, error, ExitUsage);
+    const QString file = HistoryStore::pathFor(*projectPath);
+    if (!QFileInfo::exists(file))
+        return failure(env, args.command,
+                       QStringLiteral("no history yet: \"") + QDir::toNativeSeparators(file)
+                           + QStringLiteral("\" is written by the first scan"),
+                       ExitUsage);
+    if (!store.open(file, HistoryStore::Mode::Read))
+        return failure(env, args.command, store.error(), ExitUsage);
+    return ExitDone;
+}
+
+QJsonObject scanObject(const HistoryStore::Scan& s)
+{
+    return {{QStringLiteral("id"), s.id},
+            {QStringLiteral("started"), timeValue(s.started)},
+            {QStringLiteral("finished"), timeValue(s.finished)},
+            {QStringLiteral("state"), s.state},
+            {QStringLiteral("version"), s.version}};
+}
+
+void print(Environment& env, const QJsonObject& doc)
+{
+    env.out << QString::fromUtf8(QJsonDocument(doc).toJson(QJsonDocument::Indented));
+    env.out.flush();
+}
+
+} // namespace
+
+int runChanges(const ParsedArguments& args, Environment& env)
+{
+    const QString sinceOption = QStringLiteral("--since");
+    QDateTime since;
+    if (args.has(sinceOption)) {
+        const QDate date = QDate::fromString(args.value(sinceOption), Qt::ISODate);
+        if (!date.isValid())
+            return usageError(env, args.command,
+                              QStringLiteral("--since takes a date as YYYY-MM-DD, not \"")
+                                  + args.value(sinceOption) + u'"');
+        since = date.startOfDay();
+    }
+    Project project;
+    HistoryStore store;
+    QString projectPath;
+    if (const int status = openHistory(args, env, project, store, &projectPath); status != ExitDone)
+        return status;
+    if (!store.notice().isEmpty())
+        warn(env, args.command, store.notice());
+
+    QHash<qint64, PartnerRecord> records;
+    for (const HistoryStore::Partner& p : store.partners())
+        records.insert(p.id, p.record);
+    QList<HistoryStore::PartnerRow> rows;
+    QList<HistoryStore::Scan> scans;
+    QDateTime against;
+    if (since.isValid()) {
+        rows = store.changesSince(since);
+        for (const HistoryStore::Scan& s : store.scans()) {
+            if (s.started >= since)
+                scans.append(s);
+        }
+        against = since;
+    } else if (const std::optional<HistoryStore::Scan> last = store.lastScan()) {
+        for (const HistoryStore::PartnerRow& r : store.rowsOfScan(last->id)) {
+            if (r.change.kind != PartnerChange::Kind::Unchanged)
+                rows.append(r);
+        }
+        scans.append(*last);
+        for (const HistoryStore::Scan& s : store.scans()) {
+            if (s.id < last->id)
+                against = s.started;
+        }
+    }
+
+    if (args.has(QStringLiteral("--json"))) {
+        QJsonArray scanArray;
+        for (const HistoryStore::Scan& s : scans)
+            scanArray.append(scanObject(s));
+        QJsonArray changes;
+        for (const HistoryStore::PartnerRow& r : rows) {
+            const PartnerRecord record = records.value(r.partner);
+            changes.append(QJsonObject{
+                {QStringLiteral("scan"), r.scan},
+                {QStringLiteral("started"), timeValue(r.scanStarted)},
+                {QStringLiteral("main"), r.main},
+                {QStringLiteral("linkingSite"), r.url},
+                {QStringLiteral("change"), r.change.name()},
+                {QStringLiteral("changeDetail"), textOrNull(r.change.detail)},
+                {QStringLiteral("outcome"), PartnerCheck::outcomeName(r.check.outcome)},
+                {QStringLiteral("status"), r.check.status},
+                {QStringLiteral("foundOn"), textOrNull(r.check.foundOn)},
+                {QStringLiteral("notes"), textOrNull(r.check.notes)},
+                {QStringLiteral("linkedSince"), timeValue(record.linkedSince)},
+                {QStringLiteral("lastConfirmed"), timeValue(record.lastConfirmed)},
+                {QStringLiteral("lastChecked"), timeValue(record.lastChecked)}});
+        }
+        print(env, {{QStringLiteral("project"), projectPath},
+                    {QStringLiteral("history"), store.path()},
+                    {QStringLiteral("since"), timeValue(against)},
+                    {QStringLiteral("scans"), scanArray},
+                    {QStringLiteral("changes"), changes}});
+        return ExitDone;
+    }
+
+    if (scans.isEmpty()) {
+        env.out << "No scan " << (since.isValid() ? QStringLiteral("since ") + day(since) : QStringLiteral("kept yet")) << ".\n";
+        env.out.flush();
+        return ExitDone;
+    }
+    if (since.isValid())
+        env.out << "Changes since " << day(since) << " (" << scans.size()
+                << (scans.size() == 1 ? " scan" : " scans") << "):\n";
+    else
+        env.out << "Changes at the scan of " << minute(scans.first().started) << " ("
+                << scans.first().state << ")"
+                << (against.isValid() ? QStringLiteral(" since ") + day(against) : QString())
+                << ":\n";
+    for (const HistoryStore::PartnerRow& r : rows) {
+        const PartnerRecord record = records.value(r.partner);
+        QString line = QStringLiteral("  ");
+        if (since.isValid())
+            line += day(r.scanStarted) + QStringLiteral("  ");
+        line += r.change.name().leftJustified(12) + r.url + QStringLiteral(" (") + r.main + u')';
+        QStringList said;
+        if (!r.change.detail.isEmpty())
+            said << r.change.detail;
+        if (r.change.kind == PartnerChange::Kind::Lost && record.linkedSince.isValid())
+            said << QStringLiteral("linked since ") + day(record.linkedSince)
+                        + QStringLiteral(", last confirmed ") + day(record.lastConfirmed);
+        if (!said.isEmpty())
+            line += QStringLiteral(": ") + said.join(QStringLiteral("; "));
+        env.out << line << '\n';
+    }
+    if (rows.isEmpty())
+        env.out << "  no partner changed\n";
+    env.out.flush();
+    return ExitDone;
+}
+
+int runHistory(const ParsedArguments& args, Environment& env)
+{
+    Project project;
+    HistoryStore store;
+    QString projectPath;
+    if (const int status = openHistory(args, env, project, store, &projectPath); status != ExitDone)
+        return status;
+    if (!store.notice().isEmpty())
+        warn(env, args.command, store.notice());
+
+    // The partners the project lists now, by Main Site and name.
+    QSet<QString> listed;
+    for (int k = 1; k <= project.mainSiteCount(); ++k) {
+        const QString main = UrlTools::NormalizeMainSite(project.mainSiteUrl(k));
+        const LinkingSiteList* list = project.linkingSites(k);
+        for (int row = 0; list && row < list->count(); ++row)
+            listed.insert(main + u'\n' + HistoryStore::partnerKey(list->url(row)));
+    }
+    auto isListed = [&listed](const HistoryStore::Partner& p) {
+        if (listed.contains(p.main + u'\n' + p.url))
+            return true;
+        for (const QString& former : p.formerUrls) {
+            if (listed.contains(p.main + u'\n' + former))
+                return true;
+        }
+        return false;
+    };
+
+    QList<HistoryStore::Partner> partners = store.partners();
+    const QString partnerOption = QStringLiteral("--partner");
+    if (args.has(partnerOption)) {
+        const QString wanted = HistoryStore::partnerKey(args.value(partnerOption));
+        QList<HistoryStore::Partner> matching;
+        for (const HistoryStore::Partner& p : std::as_const(partners)) {
+            if (p.url == wanted || p.formerUrls.contains(wanted))
+                matching.append(p);
+        }
+        if (matching.isEmpty())
+            return failure(env, args.command,
+                           QStringLiteral("no partner \"") + args.value(partnerOption)
+                               + QStringLiteral("\" in the history"),
+                           ExitUsage);
+        partners = matching;
+    }
+    const bool withRows = args.has(partnerOption);
+
+    if (args.has(QStringLiteral("--json"))) {
+        QJsonArray array;
+        for (const HistoryStore::Partner& p : std::as_const(partners)) {
+            QJsonObject o{{QStringLiteral("main"), p.main},
+                          {QStringLiteral("linkingSite"), p.url},
+                          {QStringLiteral("formerNames"), QJsonArray::fromStringList(p.formerUrls)},
+                          {QStringLiteral("removed"), !isListed(p)},
+                          {QStringLiteral("lost"), p.record.lost},
+                          {QStringLiteral("linkedSince"), timeValue(p.record.linkedSince)},
+                          {QStringLiteral("lastConfirmed"), timeValue(p.record.lastConfirmed)},
+                          {QStringLiteral("lastChecked"), timeValue(p.record.lastChecked)},
+                          {QStringLiteral("scans"), p.checks},
+                          {QStringLiteral("lastChange"), p.lastChange.name()}};
+            if (withRows) {
+                QJsonArray rows;
+                for (const HistoryStore::PartnerRow& r : store.partnerRows(p.id))
+                    rows.append(QJsonObject{
+                        {QStringLiteral("scan"), r.scan},
+                        {QStringLiteral("started"), timeValue(r.scanStarted)},
+                        {QStringLiteral("outcome"), PartnerCheck::outcomeName(r.check.outcome)},
+                        {QStringLiteral("status"), r.check.status},
+                        {QStringLiteral("foundOn"), textOrNull(r.check.foundOn)},
+                        {QStringLiteral("notes"), textOrNull(r.check.notes)},
+                        {QStringLiteral("change"), r.change.name()},
+                        {QStringLiteral("changeDetail"), textOrNull(r.change.detail)}});
+                o.insert(QStringLiteral("rows"), rows);
+            }
+            array.append(o);
+        }
+        print(env, {{QStringLiteral("project"), projectPath},
+                    {QStringLiteral("history"), store.path()},
+                    {QStringLiteral("partners"), array}});
+        return ExitDone;
+    }
+
+    for (const HistoryStore::Partner& p : std::as_const(partners)) {
+        const QString state = p.record.lost          ? QStringLiteral("lost")
+                              : p.record.failuresInRow > 0 ? QStringLiteral("unreachable")
+                              : p.record.everFound   ? QStringLiteral("links back")
+                                                     : QStringLiteral("never linked");
+        env.out << p.url << " (" << p.main << ")" << (isListed(p) ? "" : " [removed]") << ": "
+                << state << "; linked since " << day(p.record.linkedSince) << ", last confirmed "
+                << day(p.record.lastConfirmed) << ", last checked " << day(p.record.lastChecked)
+                << "; " << p.checks << (p.checks == 1 ? " scan" : " scans");
+        if (!p.formerUrls.isEmpty())
+            env.out << "; formerly " << p.formerUrls.join(QStringLiteral(", "));
+        env.out << '\n';
+        if (!withRows)
+            continue;
+        for (const HistoryStore::PartnerRow& r : store.partnerRows(p.id)) {
+            env.out << "  " << minute(r.scanStarted) << "  " << r.check.status;
+            if (!r.check.foundOn.isEmpty())
+                env.out << "  on " << r.check.foundOn;
+            if (!r.check.notes.isEmpty())
+                env.out << "  [" << r.check.notes << ']';
+            env.out << "  " << r.change.text() << '\n';
+        }
+    }
+    if (partners.isEmpty())
+        env.out << "No partner in the history yet.\n";
+    env.out.flush();
+    return ExitDone;
+}
+
+} // namespace corvane::cli

@@ -1,0 +1,64 @@
+#include "history/ProjectLock.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSysInfo>
+
+namespace corvane {
+
+ProjectLock::ProjectLock(const QString& projectPath) : m_projectPath(projectPath) {}
+
+ProjectLock::~ProjectLock() = default;
+
+QString ProjectLock::lockPathFor(const QString& projectPath)
+{
+    return projectPath + QStringLiteral(".lock");
+}
+
+bool ProjectLock::tryLock()
+{
+    m_error.clear();
+    m_heldByOther = false;
+    if (isLocked())
+        return true;
+    m_lock = std::make_unique<QLockFile>(lockPathFor(m_projectPath));
+    // Only a lock whose program has ended is stale, however long a scan holds it.
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0))
+        return true;
+    const QString name = QFileInfo(m_projectPath).fileName();
+    if (m_lock->error() == QLockFile::LockFailedError) {
+        m_heldByOther = true;
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (m_lock->getLockInfo(&pid, &host, &application)) {
+            // The lock names the holder's executable; ours (corvane, corvane-cli) go by the
+            // program's name.
+            if (application.startsWith(QStringLiteral("corvane"), Qt::CaseInsensitive))
+                application = QCoreApplication::applicationName();
+            m_error = name + QStringLiteral(" is being changed by ")
+                      + (application.isEmpty() ? QStringLiteral("another program") : application)
+                      + QStringLiteral(", process ") + QString::number(pid);
+            if (!host.isEmpty() && host != QSysInfo::machineHostName())
+                m_error += QStringLiteral(" on ") + host;
+        } else {
+            m_error = name + QStringLiteral(" is being changed by another program");
+        }
+    } else {
+        m_error = QStringLiteral("cannot make the lock file ")
+                  + QFileInfo(lockPathFor(m_projectPath)).fileName() + QStringLiteral(" beside ")
+                  + name;
+    }
+    m_lock.reset();
+    return false;
+}
+
+void ProjectLock::unlock()
+{
+    if (m_lock)
+        m_lock->unlock();
+    m_lock.reset();
+}
+
+} // namespace corvane
