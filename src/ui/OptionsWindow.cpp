@@ -1,5 +1,7 @@
 #include "ui/OptionsWindow.h"
 
+#include "model/ProxySetting.h"
+
 #include "ui/Artwork.h"
 #include "ui/Dialogs.h"
 #include "ui/Widgets.h"
@@ -132,6 +134,51 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     layoutOf(identity)->addWidget(txtUserAgent);
     connect(txtUserAgent, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_options.setText(QStringLiteral("UserAgent"), text); });
+
+    // Offices and some countries reach the web only through a proxy.
+    QGroupBox* proxy = addGroup(this, left, QStringLiteral("fraProxy"), tr("Proxy:"));
+    auto* proxyRow = new QHBoxLayout;
+    auto* lblProxy = new QLabel(tr("Proxy:"), proxy);
+    lblProxy->setObjectName(QStringLiteral("lblProxy"));
+    cmbProxy = new QComboBox(proxy);
+    cmbProxy->setObjectName(QStringLiteral("cmbProxy"));
+    cmbProxy->addItems({tr("none"), tr("from the system"), tr("this one:")});
+    cmbProxy->setToolTip(tr("How scans, imports and posts reach the web. From the system: the "
+                            "desktop's settings and the http_proxy, https_proxy and no_proxy "
+                            "variables."));
+    lblProxy->setBuddy(cmbProxy);
+    txtProxy = makeEntry(proxy, QStringLiteral("txtProxy"), tr("The proxy as host:port"),
+                         tr("Proxy host and port"));
+    txtProxy->setPlaceholderText(tr("host:port"));
+    proxyRow->addWidget(lblProxy);
+    proxyRow->addWidget(cmbProxy);
+    proxyRow->addWidget(txtProxy, 1);
+    layoutOf(proxy)->addLayout(proxyRow);
+    {
+        ProxySetting current;
+        ProxySetting::parse(m_options.fieldText(QStringLiteral("Proxy")), current);
+        cmbProxy->setCurrentIndex(int(current.mode));
+        if (current.mode == ProxySetting::Mode::Fixed)
+            txtProxy->setText(m_options.fieldText(QStringLiteral("Proxy")).trimmed());
+        txtProxy->setEnabled(current.mode == ProxySetting::Mode::Fixed);
+    }
+    const auto writeProxy = [this] {
+        const auto mode = ProxySetting::Mode(cmbProxy->currentIndex());
+        txtProxy->setEnabled(mode == ProxySetting::Mode::Fixed);
+        QString value = mode == ProxySetting::Mode::None ? ProxySetting::kNone
+                                                         : ProxySetting::kSystem;
+        if (mode == ProxySetting::Mode::Fixed) {
+            // Only a whole host:port is kept; until then the last good setting stands.
+            ProxySetting typed;
+            if (!ProxySetting::parse(txtProxy->text(), typed)
+                || typed.mode != ProxySetting::Mode::Fixed)
+                return;
+            value = txtProxy->text().trimmed();
+        }
+        m_options.setText(QStringLiteral("Proxy"), value);
+    };
+    connect(cmbProxy, &QComboBox::currentIndexChanged, this, writeProxy);
+    connect(txtProxy, &QLineEdit::textChanged, this, writeProxy);
 
     QGroupBox* logging = addGroup(this, left, QStringLiteral("fraLogging"), tr("Logging:"));
     addCheckBox(logging, QStringLiteral("chkLog"),

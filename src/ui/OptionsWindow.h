@@ -47,6 +47,8 @@ private:
     QLineEdit* txtAutoSave = nullptr;
     QLineEdit* txtParallelSites = nullptr;
     QLineEdit* txtUserAgent = nullptr;
+    QComboBox* cmbProxy = nullptr;
+    QLineEdit* txtProxy = nullptr;
     QLineEdit* txtDomain = nullptr;
     QPushButton* cmdAdd2 = nullptr;
     QPushButton* cmdDelete = nullptr;

@@ -343,7 +343,7 @@ private Q_SLOTS:
 
         const ResultList& results = f.project.results();
         const QStringList lines = TabExport::buildText(results).split("\r\n");
-        QCOMPARE(lines.at(4).split(u'\t').last(),
+        QCOMPARE(lines.at(4).split(u'\t').value(ResultList::Notes),
                  QStringLiteral("page blocked by robots.txt; text \"Mine\""));
         const QString report
             = ReportWriter::buildDocument(f.project, 5, QDateTime::currentDateTime(), QLocale::c());

@@ -499,6 +499,19 @@ private Q_SLOTS:
         clearIn(options, QStringLiteral("txtUserAgent"));
         QCOMPARE(settings.ReadSetting(QStringLiteral("UserAgent"), {}), QString());
 
+        // Proxy: from the system at first; a proxy of one's own is kept once it is a whole
+        // host:port; none.
+        auto* proxy = child<QComboBox>(options, QStringLiteral("cmbProxy"));
+        QCOMPARE(proxy->currentIndex(), 1);
+        QVERIFY(!child<QLineEdit>(options, QStringLiteral("txtProxy"))->isEnabled());
+        proxy->setCurrentIndex(2);
+        typeIn(options, QStringLiteral("txtProxy"), QStringLiteral("proxy.office:"));
+        QCOMPARE(settings.ReadSetting(QStringLiteral("Proxy")), QStringLiteral("system"));
+        typeIn(options, QStringLiteral("txtProxy"), QStringLiteral("3128"));
+        QCOMPARE(settings.ReadSetting(QStringLiteral("Proxy"), {}), QStringLiteral("proxy.office:3128"));
+        proxy->setCurrentIndex(0);
+        QCOMPARE(settings.ReadSetting(QStringLiteral("Proxy"), {}), QStringLiteral("none"));
+
         // Linking Sites at once: 1 to 32; anything else turns back into 4.
         clearIn(options, QStringLiteral("txtParallelSites"));
         typeIn(options, QStringLiteral("txtParallelSites"), QStringLiteral("12"));
