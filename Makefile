@@ -11,7 +11,7 @@ SUDO           := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 BUILD_PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-dev-tools libpsl-dev publicsuffix \
                   zlib1g-dev libqt6sql6-sqlite
 GUI_PACKAGES   := qt6-webengine-dev qt6-multimedia-dev qt6-svg-dev
-BENCH_PACKAGES := nginx wget time bc python3 iproute2
+BENCH_PACKAGES := nginx wget time bc python3 iproute2 openssl
 # `make package`: dpkg-shlibdeps (dpkg-dev) computes the Depends, reading the programs with file.
 PACKAGE_PACKAGES := dpkg-dev file
 # The install test validates the desktop files and scans from the installed program; the package
@@ -82,8 +82,8 @@ bench: deps deps-bench
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_BUILD_BENCH=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	bench/run.sh $(BENCH_DIR)
-	@if [ "$$(id -u)" = 0 ]; then bench/partners.sh $(BENCH_DIR); \
-	  else echo "The project bench (bench/partners.sh) needs root for its network namespace: skipped."; fi
+	@if [ "$$(id -u)" = 0 ]; then bench/partners.sh $(BENCH_DIR) && bench/wide_area.sh $(BENCH_DIR); \
+	  else echo "The project and wide-area benches (bench/partners.sh, bench/wide_area.sh) need root for their network namespaces: skipped."; fi
 
 # The project bench alone: many partners on a slow network, one at a time and several at once.
 bench-partners: deps deps-bench

@@ -98,7 +98,11 @@ printf 'partner.test|1\r\n' >> "$work/http.prj"
 printf 'http://%s\r\n' "$main_site" > "$work/https.prj"
 printf 'https://partner.test|1\r\n' >> "$work/https.prj"
 
-connections() { grep -c '^conn' "$1" 2> /dev/null || echo 0; }
+connections() {
+    local n
+    n=$(grep -c '^conn' "$1" 2> /dev/null) || true
+    echo "${n:-0}"
+}
 
 # Prints "seconds connections" of the fastest of the runs of a command, for the relay log given.
 measure() {
@@ -147,5 +151,5 @@ for scheme in http https; do
     printf '%-8s %10.2f %8d %10.2f %8d %12.2f %10.2f %10.2f\n' "$scheme" "$c_secs" "$c_conn" \
         "$w_secs" "$w_conn" "$bound" "$(echo "scale=3; $c_secs / $w_secs" | bc)" \
         "$(echo "scale=3; $c_secs / $bound" | bc)"
-    grep -q "Direct Link" "$work/verdict-$scheme.txt" || echo "  $scheme: the link back was NOT found"
+    grep -q "1 link back" "$work/verdict-$scheme.txt" || echo "  $scheme: the link back was NOT found"
 done
