@@ -5,9 +5,9 @@
 #include "model/SettingsStore.h"
 #include "scan/HrefValue.h"
 #include "scan/LinkNotes.h"
+#include "scan/PageFetcher.h"
 #include "scan/PageText.h"
 #include "scan/RedirectFollower.h"
-#include "scan/PageFetcher.h"
 #include "scan/ScanStatistics.h"
 #include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
@@ -77,8 +77,7 @@ void PageAnalyzer::AnalyzePage(QString body, const FetchedPage& page, quint64 ge
     if (const QString problem = m_copies.write(text, page.slot);
         !problem.isEmpty() && !m_copyFailureReported) {
         m_copyFailureReported = true;
-        m_project.errors().appendEntry(
-            {kCopyNotWritten + problem, page.strCurUrl});
+        m_project.errors().appendEntry({kCopyNotWritten + problem, page.strCurUrl});
     }
     extractLinks(text, page, generation, epoch);
 }
@@ -169,7 +168,8 @@ FetchedPage PageAnalyzer::baseOf(const PageText& text, const FetchedPage& page)
     if (value.isEmpty() || UrlTools::HasOtherScheme(value))
         return base;
     // The base may itself be relative: to the page.
-    const UrlSplit u = PageFetcher::splitUrl(UrlTools::ResolveLink(value, page.strHost, page.strCurDir));
+    const UrlSplit u
+        = PageFetcher::splitUrl(UrlTools::ResolveLink(value, page.strHost, page.strCurDir));
     if (u.ok()) {
         base.strHost = u.strHost;
         base.strCurDir = u.strCurDir;

@@ -420,18 +420,26 @@ void PageFetcher::sendRequest(int slot, QTcpSocket* socket)
     socket->write(s.request);
 }
 
-void PageFetcher::onData(int slot, QTcpSocket* socket)
+PageFetcher::Slot* PageFetcher::readingSlot(int slot, QTcpSocket* socket)
 {
     Slot& s = m_slots.at(std::size_t(slot));
     if (s.socket != socket)
-        return;
+        return nullptr;
     if (!s.reader) {
-        // Bytes on a kept connection between two pages: it can carry no more requests.
+        // Bytes, or the server's close, on a kept connection between two pages: it can carry no
+        // more requests.
         dropSocket(s);
-        return;
+        return nullptr;
     }
-    if (!scanRunning())
+    return scanRunning() ? &s : nullptr;
+}
+
+void PageFetcher::onData(int slot, QTcpSocket* socket)
+{
+    Slot* const reading = readingSlot(slot, socket);
+    if (!reading)
         return;
+    Slot& s = *reading;
     FetchSlot& f = s.state;
     f.iIdleSeconds = 0;
 
@@ -476,16 +484,10 @@ void PageFetcher::onData(int slot, QTcpSocket* socket)
 
 void PageFetcher::onClosed(int slot, QTcpSocket* socket)
 {
-    Slot& s = m_slots.at(std::size_t(slot));
-    if (s.socket != socket)
+    Slot* const reading = readingSlot(slot, socket);
+    if (!reading)
         return;
-    if (!s.reader) {
-        // A kept connection the server closed between two pages.
-        dropSocket(s);
-        return;
-    }
-    if (!scanRunning())
-        return;
+    Slot& s = *reading;
     // Bytes that came with the close are part of the page.
     while (socket->bytesAvailable() > 0 && s.socket == socket && s.reader
            && !s.reader->complete()) {

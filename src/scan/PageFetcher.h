@@ -205,6 +205,9 @@ private:
     // A plain answer that moves the page to https on the same host: the host is fetched over TLS
     // from now on and the page is asked for again. Returns whether it did so.
     bool followToTls(int slot, const QString& head);
+    // The slot when socket is its connection and a page is being read on it in a running scan;
+    // a kept connection that speaks (or closes) between two pages is dropped.
+    Slot* readingSlot(int slot, QTcpSocket* socket);
     void onData(int slot, QTcpSocket* socket);
     void onClosed(int slot, QTcpSocket* socket);
     void onWatchdog(int slot);

@@ -3,8 +3,8 @@
 #include "scan/TextSearch.h"
 
 #include <QFileInfo>
-#include <QUrl>
 #include <QStringList>
+#include <QUrl>
 
 #include <algorithm>
 #include <utility>

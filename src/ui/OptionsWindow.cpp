@@ -20,8 +20,7 @@ namespace corvane {
 
 namespace {
 
-QGroupBox* addGroup(QWidget* parent, QVBoxLayout* column, const QString& name,
-                    const QString& title)
+QGroupBox* addGroup(QWidget* parent, QVBoxLayout* column, const QString& name, const QString& title)
 {
     auto* group = new QGroupBox(title, parent);
     group->setObjectName(name);
@@ -84,8 +83,8 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     pagesRow->addStretch(1);
     layoutOf(next)->addLayout(pagesRow);
 
-    QGroupBox* redirect =
-        addGroup(this, left, QStringLiteral("fraRedirect"), tr("Redirected Links:"));
+    QGroupBox* redirect
+        = addGroup(this, left, QStringLiteral("fraRedirect"), tr("Redirected Links:"));
     addCheckBox(redirect, QStringLiteral("chkRedirect"),
                 tr("Attempt to find links that go through a redirect script"));
 
@@ -93,16 +92,14 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     auto* audioRow = new QHBoxLayout;
     audioRow->addWidget(addCheckBox(audio, QStringLiteral("chkAudioEmail"), tr("On Link Found")));
     audioRow->addWidget(addCheckBox(audio, QStringLiteral("chkAudioNext"), tr("On Next Website")));
-    audioRow->addWidget(
-        addCheckBox(audio, QStringLiteral("chkAudioFinished"), tr("On Finished")));
+    audioRow->addWidget(addCheckBox(audio, QStringLiteral("chkAudioFinished"), tr("On Finished")));
     audioRow->addStretch(1);
     layoutOf(audio)->addLayout(audioRow);
 
     QGroupBox* timeout = addGroup(this, left, QStringLiteral("fraTimeout"),
                                   tr("Timeout when pages don't respond:"));
-    txtTimeout = addNumberField(timeout, QStringLiteral("txtTimeout"),
-                                QStringLiteral("txtTimeout"), QStringLiteral("txtTimeout"),
-                                QStringLiteral("60"));
+    txtTimeout = addNumberField(timeout, QStringLiteral("txtTimeout"), QStringLiteral("txtTimeout"),
+                                QStringLiteral("txtTimeout"), QStringLiteral("60"));
     txtTimeout->setAccessibleName(tr("Timeout in seconds"));
     addNumberRow(timeout, tr("After"), txtTimeout, tr("seconds"));
     // A partner may ask for a pause between requests; every fetcher of a scan keeps it.
@@ -113,8 +110,8 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     addNumberRow(timeout, tr("Wait"), txtHostInterval,
                  tr("milliseconds between two requests to the same host"));
 
-    QGroupBox* parallel =
-        addGroup(this, left, QStringLiteral("fraParallel"), tr("Linking Sites at once:"));
+    QGroupBox* parallel
+        = addGroup(this, left, QStringLiteral("fraParallel"), tr("Linking Sites at once:"));
     txtParallelSites = addNumberField(parallel, QStringLiteral("txtParallelSites"),
                                       QStringLiteral("ParallelSites"),
                                       QStringLiteral("ParallelSites"), QStringLiteral("4"));
@@ -184,8 +181,8 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     addCheckBox(logging, QStringLiteral("chkLog"),
                 tr("Log rules to rules.log in the program folder"));
 
-    QGroupBox* automation =
-        addGroup(this, left, QStringLiteral("fraAutomation"), tr("Automation:"));
+    QGroupBox* automation
+        = addGroup(this, left, QStringLiteral("fraAutomation"), tr("Automation:"));
     addCheckBox(automation, QStringLiteral("chkUpdate"),
                 tr("When a link is found, automatically update the Linking Site URL in my "
                    "project."));
@@ -198,8 +195,8 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     addNumberRow(automation, tr("Every"), txtAutoSave, tr("minutes while scanning"));
     left->addStretch(1);
 
-    QGroupBox* types =
-        addGroup(this, right, QStringLiteral("fraFileTypes"), tr("Webpage File Types:"));
+    QGroupBox* types
+        = addGroup(this, right, QStringLiteral("fraFileTypes"), tr("Webpage File Types:"));
     addCheckBox(types, QStringLiteral("chkFileTypes"), tr("Only scan these types of pages:"));
     auto* typeRow = new QHBoxLayout;
     txtDomain = makeEntry(types, QStringLiteral("txtDomain"), {}, tr("File type"));

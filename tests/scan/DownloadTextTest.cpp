@@ -5,8 +5,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHostAddress>
 #include <QHash>
+#include <QHostAddress>
 #include <QSignalSpy>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -375,7 +375,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("origin");
         QTest::addColumn<bool>("allowed");
         QTest::newRow("public origin") << "public.example" << false;
-        QTest::newRow("origin that cannot be resolved counts as public") << "nowhere.invalid" << false;
+        QTest::newRow("origin that cannot be resolved counts as public")
+            << "nowhere.invalid" << false;
         QTest::newRow("private origin") << "intranet.example" << true;
         QTest::newRow("loopback origin") << "127.0.0.1" << true;
     }
@@ -386,8 +387,10 @@ private Q_SLOTS:
         test::TestWebServer server;
         server.setPage(kAny, QStringLiteral("/admin"), "inside");
         NetworkContext network;
-        network.poseHost(QStringLiteral("public.example"), QHostAddress(QStringLiteral("192.0.2.1")));
-        network.poseHost(QStringLiteral("intranet.example"), QHostAddress(QStringLiteral("192.168.4.4")));
+        network.poseHost(QStringLiteral("public.example"),
+                         QHostAddress(QStringLiteral("192.0.2.1")));
+        network.poseHost(QStringLiteral("intranet.example"),
+                         QHostAddress(QStringLiteral("192.168.4.4")));
         DownloadText download(network);
         QSignalSpy spy(&download, &DownloadText::finished);
         download.start(server.url(QStringLiteral("/admin")), origin);
@@ -429,7 +432,8 @@ private Q_SLOTS:
         test::TestWebServer server;
         server.setPage(QStringLiteral("named.example"), QStringLiteral("/page"), "named");
         NetworkContext network;
-        network.poseHost(QStringLiteral("public.example"), QHostAddress(QStringLiteral("192.0.2.9")));
+        network.poseHost(QStringLiteral("public.example"),
+                         QHostAddress(QStringLiteral("192.0.2.9")));
         network.poseHost(QStringLiteral("named.example"), addresses);
         DownloadText download(network);
         download.setIdleTimeout(300);
@@ -452,14 +456,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("isPrivate");
-        for (const char* a : {"127.0.0.1", "127.8.9.10", "::1", "10.0.0.1", "10.255.255.255",
-                              "172.16.0.1", "172.31.255.254", "192.168.0.1", "169.254.169.254",
-                              "fe80::1", "fc00::1", "fdff:ffff::1", "0.0.0.0", "::", "0.1.2.3",
-                              "::ffff:127.0.0.1", "::ffff:10.1.1.1"})
+        for (const char* a :
+             {"127.0.0.1", "127.8.9.10", "::1", "10.0.0.1", "10.255.255.255", "172.16.0.1",
+              "172.31.255.254", "192.168.0.1", "169.254.169.254", "fe80::1", "fc00::1",
+              "fdff:ffff::1", "0.0.0.0", "::", "0.1.2.3", "::ffff:127.0.0.1", "::ffff:10.1.1.1"})
             QTest::newRow(a) << QString::fromLatin1(a) << true;
-        for (const char* a : {"8.8.8.8", "172.15.255.255", "172.32.0.0", "192.169.0.1",
-                              "11.0.0.1", "203.0.113.7", "2001:db8::1", "fe00::1",
-                              "::ffff:93.184.216.34"})
+        for (const char* a : {"8.8.8.8", "172.15.255.255", "172.32.0.0", "192.169.0.1", "11.0.0.1",
+                              "203.0.113.7", "2001:db8::1", "fe00::1", "::ffff:93.184.216.34"})
             QTest::newRow(a) << QString::fromLatin1(a) << false;
     }
     void addressClasses()
@@ -475,15 +478,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("website");
         QTest::addColumn<QByteArray>("agent");
-        QTest::newRow("plain") << "Corvane" << "0.1.0" << "www.corvane.example"
+        QTest::newRow("plain") << "Corvane"
+                               << "0.1.0"
+                               << "www.corvane.example"
                                << QByteArray("Corvane/0.1.0 (+http://www.corvane.example)");
-        QTest::newRow("website with scheme") << "Corvane" << "1.2" << "https://corvane.example/bot"
-                                             << QByteArray("Corvane/1.2 (+https://corvane.example/bot)");
+        QTest::newRow("website with scheme")
+            << "Corvane"
+            << "1.2"
+            << "https://corvane.example/bot"
+            << QByteArray("Corvane/1.2 (+https://corvane.example/bot)");
         QTest::newRow("blanks and line breaks cannot break the header")
-            << "Acme Link Watch" << "2.0\r\nX-Evil: 1" << "acme.example\n"
+            << "Acme Link Watch"
+            << "2.0\r\nX-Evil: 1"
+            << "acme.example\n"
             << QByteArray("Acme-Link-Watch/2.0X-Evil:-1 (+http://acme.example)");
-        QTest::newRow("no website") << "Corvane" << "0.1.0" << ""
-                                    << QByteArray("Corvane/0.1.0");
+        QTest::newRow("no website") << "Corvane"
+                                    << "0.1.0"
+                                    << "" << QByteArray("Corvane/0.1.0");
     }
     void userAgentNamesTheProgram()
     {

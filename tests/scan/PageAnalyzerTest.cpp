@@ -248,15 +248,16 @@ private Q_SLOTS:
                "<a href=\"page.htm\">again</a><a href=\"PAGE.HTM\">upper</a>"
                "<a href=\"http://elsewhere.test/x.htm\">out</a>"
             << none << none
-            << QStringList{"partner.test/links/page.htm", "partner.test/up.html",
-                           "partner.test/root.php",       "partner.test/links/spaced.htm",
-                           "partner.test/links/after.htm",
-                           "WWW.Partner.test/b.htm",      "partner.test/c.asp?x=1"}
+            << QStringList{"partner.test/links/page.htm",  "partner.test/up.html",
+                           "partner.test/root.php",        "partner.test/links/spaced.htm",
+                           "partner.test/links/after.htm", "WWW.Partner.test/b.htm",
+                           "partner.test/c.asp?x=1"}
             << none << "" << false;
         // Letters beyond ASCII (one beyond the first plane too) ahead of the links must not shift
         // where the searches that ignore letter case find "href=" and the values' words.
         QTest::newRow("letter cases beyond ASCII ahead of the links")
-            << QString(QStringLiteral("<p>\u00dcn\u00efc\u00f6d\u00c9 \U00010400\U00010428 x").repeated(5)
+            << QString(QStringLiteral("<p>\u00dcn\u00efc\u00f6d\u00c9 \U00010400\U00010428 x")
+                           .repeated(5)
                        + "</p><a HREF=\"JavaScript:go()\">j</a><a href=\"Stra\u00dfe.HTM\">s</a>"
                          "<A href=\"http://WWW.MINE.TEST/\">m</a>")
             << none << none << QStringList{QStringLiteral("partner.test/links/Stra\u00dfe.HTM")}
@@ -387,7 +388,8 @@ private Q_SLOTS:
         QTest::newRow("typed in Unicode, linked in punycode")
             << QStringLiteral("http://www.b\u00fccher.test") << "http://xn--bcher-kva.test/";
         QTest::newRow("typed in punycode, linked in Unicode")
-            << QStringLiteral("xn--bcher-kva.test") << QStringLiteral("http://www.b\u00fccher.test/");
+            << QStringLiteral("xn--bcher-kva.test")
+            << QStringLiteral("http://www.b\u00fccher.test/");
         QTest::newRow("the same form") << QStringLiteral("b\u00fccher.test")
                                        << QStringLiteral("http://b\u00fccher.test/shop/");
     }
@@ -396,7 +398,8 @@ private Q_SLOTS:
         QFETCH(QString, mainSite);
         QFETCH(QString, link);
         AnalyzerFixture f(mainSite);
-        f.analyze("<a href=\"" + link + "\">Books</a><a href=\"http://xn--bchern-kva.test/\">x</a>");
+        f.analyze("<a href=\"" + link
+                  + "\">Books</a><a href=\"http://xn--bchern-kva.test/\">x</a>");
         QCOMPARE(f.rows(), QStringList{"Direct Link | 001 | partner.test/links"});
     }
 
@@ -529,7 +532,8 @@ private Q_SLOTS:
         QTest::newRow("protected") << "You Are Seeing This Text Because"
                                    << "Source Protected" << false;
         QTest::newRow("look-alike names are no mention")
-            << "see notmine.test, my-mine.test and mine.test.evil.test" << "" << false;
+            << "see notmine.test, my-mine.test and mine.test.evil.test"
+            << "" << false;
         QTest::newRow("mention and protected") << "mine.test: You are seeing this text because"
                                                << "Source Protected" << true;
         QTest::newRow("script error wins")
@@ -778,8 +782,9 @@ private Q_SLOTS:
         const QString body
             = "<a href=\"a.htm\"><a href=\"b.htm\"><a href=\"c.htm\"><a href=\"d.htm\">";
         f.analyze(body);
-        QCOMPARE(f.queue(), (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm",
-                                         "partner.test/links/c.htm"}));
+        QCOMPARE(f.queue(),
+                 (QStringList{"partner.test/links/a.htm", "partner.test/links/b.htm",
+                              "partner.test/links/c.htm"}));
         QString d = QStringLiteral("partner.test/links/d.htm");
         QVERIFY(!f.analyzer.IsKnownPage(d));
         f.project.pageQueue().takeFirst();
@@ -788,8 +793,9 @@ private Q_SLOTS:
         QCOMPARE(f.queue().size(), 2);
         f.project.state().lPageLimit = 10;
         f.analyze(body);
-        QCOMPARE(f.queue(), (QStringList{"partner.test/links/b.htm", "partner.test/links/c.htm",
-                                         "partner.test/links/d.htm"}));
+        QCOMPARE(f.queue(),
+                 (QStringList{"partner.test/links/b.htm", "partner.test/links/c.htm",
+                              "partner.test/links/d.htm"}));
         QCOMPARE(f.state().lPagesKnown, 4);
     }
 

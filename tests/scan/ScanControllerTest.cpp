@@ -10,14 +10,14 @@
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 
-#include <QPointer>
-#include <QSignalSpy>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QPointer>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
-#include <QElapsedTimer>
 
 using namespace corvane;
 using test::TestWebServer;
@@ -217,8 +217,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reason");
         QTest::newRow("refused port") << "a1.test/links.htm" << true << "Connection refused";
         // ".invalid" is reserved: no resolver knows it.
-        QTest::newRow("unknown host") << "no-such-host.invalid/links.htm" << false
-                                      << "Host not found";
+        QTest::newRow("unknown host")
+            << "no-such-host.invalid/links.htm" << false << "Host not found";
     }
     void connectionFailuresEndTheSiteAtOnce()
     {
@@ -247,7 +247,8 @@ private Q_SLOTS:
         f.scan.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
         const QString host = site.section(u'/', 0, 0);
-        QCOMPARE(f.outcomes(), QStringList(2, host + " | None Found (" + reason + ") | 000 | " + host));
+        QCOMPARE(f.outcomes(),
+                 QStringList(2, host + " | None Found (" + reason + ") | 000 | " + host));
         QCOMPARE(f.project.errors().count(), 2);
         QCOMPARE(f.project.errors().entry(0).error, reason);
         QCOMPARE(f.project.errors().entry(0).url, site);
@@ -296,16 +297,15 @@ private Q_SLOTS:
             << QList{answer("429 Slow Down", none, {"Retry-After: 3600"})}
             << "a1.test | None Found (429 Slow Down) | 000 | a1.test"
             << QStringList{"429 Slow Down | a1.test/"} << 3 << QStringList{"3", "3"};
-        QTest::newRow("503 then 200") << QList{answer("503 Service Unavailable", none,
-                                                      {"Retry-After: 0"}),
-                                               answer("200 OK", link)}
-                                      << "a1.test | Direct Link | 001 | a1.test"
-                                      << QStringList{} << 2 << QStringList{"0"};
-        QTest::newRow("429, 503, then 200") << QList{answer("429 Too Many Requests", none),
-                                                     answer("503 Service Unavailable", none),
-                                                     answer("200 OK", link)}
-                                            << "a1.test | Direct Link | 001 | a1.test"
-                                            << QStringList{} << 3 << QStringList{"3", "3"};
+        QTest::newRow("503 then 200")
+            << QList{answer("503 Service Unavailable", none, {"Retry-After: 0"}),
+                     answer("200 OK", link)}
+            << "a1.test | Direct Link | 001 | a1.test" << QStringList{} << 2 << QStringList{"0"};
+        QTest::newRow("429, 503, then 200")
+            << QList{answer("429 Too Many Requests", none), answer("503 Service Unavailable", none),
+                     answer("200 OK", link)}
+            << "a1.test | Direct Link | 001 | a1.test" << QStringList{} << 3
+            << QStringList{"3", "3"};
     }
     void statusesGiveTheirReasonsAndRetries()
     {
@@ -323,8 +323,9 @@ private Q_SLOTS:
                          [&](const TestWebServer::Request& request) {
                              if (request.path != "/")
                                  return; // robots.txt, once the link is found
-                             f.server.setRaw(host, QStringLiteral("/"),
-                                             answers.at(std::min<qsizetype>(asked, answers.size() - 1)));
+                             f.server.setRaw(
+                                 host, QStringLiteral("/"),
+                                 answers.at(std::min<qsizetype>(asked, answers.size() - 1)));
                              ++asked;
                          });
         f.addMain(QStringLiteral("mine.test"), {host});
@@ -357,8 +358,9 @@ private Q_SLOTS:
         f.scan.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(!f.running(), 10000);
         QCOMPARE(f.errors(), QStringList{"Timeout | a1.test"});
-        QCOMPARE(f.outcomes(), (QStringList{"a1.test | None Found (Timeout) | 000 | a1.test",
-                                            "a2.test | None Found | 000 | a2.test"}));
+        QCOMPARE(f.outcomes(),
+                 (QStringList{"a1.test | None Found (Timeout) | 000 | a1.test",
+                              "a2.test | None Found | 000 | a2.test"}));
         // The idle count never reached the timeout: the deadline ended the page, long before
         // the server was done (its 200 drops take ten seconds).
         QVERIFY(!f.panels[4].contains(QStringLiteral("2 of 2 seconds")));
@@ -374,8 +376,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("requested"); // besides the partner's page
         QTest::addColumn<QStringList>("errors");
         const QString refused = QStringLiteral("Refused redirect to a private address | ");
-        QTest::newRow("loopback address") << true << "http://127.0.0.1:8081/admin"
-                                          << QStringList{} << QStringList{refused + "127.0.0.1:8081/admin"};
+        QTest::newRow("loopback address") << true << "http://127.0.0.1:8081/admin" << QStringList{}
+                                          << QStringList{refused + "127.0.0.1:8081/admin"};
         QTest::newRow("host on a private address")
             << true << "http://intranet.example/admin" << QStringList{}
             << QStringList{refused + "intranet.example/admin"};
@@ -384,8 +386,9 @@ private Q_SLOTS:
         QTest::newRow("public host redirecting to a link-local address")
             << true << "http://hop.example/next" << QStringList{"hop.example/next"}
             << QStringList{refused + "169.254.169.254/latest"};
-        QTest::newRow("public to public") << true << "http://moved.example/links.htm"
-                                          << QStringList{"moved.example/links.htm"} << QStringList{};
+        QTest::newRow("public to public")
+            << true << "http://moved.example/links.htm" << QStringList{"moved.example/links.htm"}
+            << QStringList{};
         QTest::newRow("private partner within its class")
             << false << "http://127.0.0.1:8081/admin" << QStringList{"127.0.0.1/admin"}
             << QStringList{};
@@ -399,12 +402,17 @@ private Q_SLOTS:
         ScanFixture f;
         f.network.setUserAgent("Corvane/9.8 (+http://www.corvane.example)");
         if (partnerPublic)
-            f.network.poseHost(QStringLiteral("partner.example"), QHostAddress(QStringLiteral("203.0.113.7")));
-        f.network.poseHost(QStringLiteral("intranet.example"), QHostAddress(QStringLiteral("10.1.2.3")));
-        f.network.poseHost(QStringLiteral("hop.example"), QHostAddress(QStringLiteral("198.51.100.2")));
-        f.network.poseHost(QStringLiteral("moved.example"), QHostAddress(QStringLiteral("198.51.100.3")));
+            f.network.poseHost(QStringLiteral("partner.example"),
+                               QHostAddress(QStringLiteral("203.0.113.7")));
+        f.network.poseHost(QStringLiteral("intranet.example"),
+                           QHostAddress(QStringLiteral("10.1.2.3")));
+        f.network.poseHost(QStringLiteral("hop.example"),
+                           QHostAddress(QStringLiteral("198.51.100.2")));
+        f.network.poseHost(QStringLiteral("moved.example"),
+                           QHostAddress(QStringLiteral("198.51.100.3")));
         f.server.setPage(QStringLiteral("partner.example"), QStringLiteral("/"),
-                         "<title>Document Moved</title><a href=\"" + target.toLatin1() + "\">here</a>");
+                         "<title>Document Moved</title><a href=\"" + target.toLatin1()
+                             + "\">here</a>");
         f.server.setRaw(QStringLiteral("hop.example"), QStringLiteral("/next"),
                         TestWebServer::response("302 Found", "moved",
                                                 {"Location: http://169.254.169.254/latest"}));
@@ -415,8 +423,9 @@ private Q_SLOTS:
         QCOMPARE(f.errors(), errors);
         // Every request names the program, the redirect download's as the fetcher's.
         for (const TestWebServer::Request& r : f.server.requests())
-            QVERIFY2(r.raw.contains("\r\nUser-Agent: Corvane/9.8 (+http://www.corvane.example)\r\n"),
-                     r.raw.constData());
+            QVERIFY2(
+                r.raw.contains("\r\nUser-Agent: Corvane/9.8 (+http://www.corvane.example)\r\n"),
+                r.raw.constData());
     }
 
     // The pages a public partner links to are fetched from public addresses only, whatever the
@@ -587,7 +596,7 @@ private Q_SLOTS:
         QCOMPARE(f.project.state().iCurrentSite, 1);
         // The running scan's own hand-back is taken.
         Q_EMIT f.scan.front()->analyzer().analysisFinished(0, 1,
-                                                         PageAnalyzer::Continuation::AdvanceSite);
+                                                           PageAnalyzer::Continuation::AdvanceSite);
         QCOMPARE(f.outcomes().size(), 1);
         QCOMPARE(f.project.state().iCurrentSite, 2);
         f.scan.Stop();
@@ -741,7 +750,8 @@ private Q_SLOTS:
         QFETCH(int, requests);
         QFETCH(QString, outcome);
         ScanFixture f;
-        f.server.setPage(QStringLiteral("a1.test"), QStringLiteral("/p2.htm"), "gone", "404 Not Found");
+        f.server.setPage(QStringLiteral("a1.test"), QStringLiteral("/p2.htm"), "gone",
+                         "404 Not Found");
         f.box.settings->WriteSetting(QStringLiteral("cmbAdvance"), advance);
         f.box.settings->WriteSetting(QStringLiteral("chkAuto"), limitOn);
         // Stands in for page analysis: every page queues one more, fifteen in all.

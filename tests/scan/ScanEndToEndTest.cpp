@@ -26,7 +26,6 @@ namespace {
 // host names: every page the crawl may ask for is defined, so any other request would show up as
 // an error row.
 struct PartnerSites : test::ScanRig {
-
     // Empty: only the Main Site, for a test's own partners.
     enum class Sites { Standard, None };
 
@@ -168,6 +167,26 @@ struct PartnerSites : test::ScanRig {
     }
 };
 
+// The certificate of the tests' TLS server: for "localhost", a file under tests/data that only the
+// tests trust.
+QByteArray scanFixture(const char* name)
+{
+    return test::readAll(QStringLiteral(CORVANE_TEST_DATA "/scan/") + QLatin1String(name));
+}
+
+QSslCertificate localhostCertificate()
+{
+    return QSslCertificate(scanFixture("localhost.crt"));
+}
+
+QSslConfiguration localhostTls()
+{
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(localhostCertificate());
+    tls.setPrivateKey(QSslKey(scanFixture("localhost.key"), QSsl::Rsa));
+    return tls;
+}
+
 } // namespace
 
 class ScanEndToEndTest final : public QObject
@@ -290,14 +309,8 @@ private Q_SLOTS:
         QFETCH(QString, result);
         QFETCH(QStringList, errors);
         QFETCH(int, tlsRequests);
-        const auto fixture = [](const char* name) {
-            return test::readAll(QStringLiteral(CORVANE_TEST_DATA "/scan/") + QLatin1String(name));
-        };
-        const QSslCertificate certificate(fixture("localhost.crt"));
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setLocalCertificate(certificate);
-        tls.setPrivateKey(QSslKey(fixture("localhost.key"), QSsl::Rsa));
-        TestWebServer secure(tls);
+        const QSslCertificate certificate = localhostCertificate();
+        TestWebServer secure(localhostTls());
 
         PartnerSites f(PartnerSites::Sites::None);
         f.network.setTlsRoute(secure.route());
@@ -325,9 +338,11 @@ private Q_SLOTS:
         for (const TestWebServer::Request& r : secure.requests())
             QCOMPARE(r.hostHeader, QByteArray("localhost"));
         // Pages asked for on port 80 (robots.txt, read through the route's proxy, aside).
-        const auto plainPages = std::count_if(
-            f.server.requests().cbegin(), f.server.requests().cend(),
-            [](const TestWebServer::Request& r) { return r.path != "/robots.txt" && r.method == "GET"; });
+        const auto plainPages
+            = std::count_if(f.server.requests().cbegin(), f.server.requests().cend(),
+                            [](const TestWebServer::Request& r) {
+                                return r.path != "/robots.txt" && r.method == "GET";
+                            });
         QCOMPARE(plainPages, site.startsWith(QStringLiteral("https")) ? 0 : 1);
     }
 
@@ -336,14 +351,8 @@ private Q_SLOTS:
     // connection to the host.
     void httpsPartnerThroughAProxy()
     {
-        const auto fixture = [](const char* name) {
-            return test::readAll(QStringLiteral(CORVANE_TEST_DATA "/scan/") + QLatin1String(name));
-        };
-        const QSslCertificate certificate(fixture("localhost.crt"));
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setLocalCertificate(certificate);
-        tls.setPrivateKey(QSslKey(fixture("localhost.key"), QSsl::Rsa));
-        TestWebServer secure(tls);
+        const QSslCertificate certificate = localhostCertificate();
+        TestWebServer secure(localhostTls());
         secure.setKeepAlive(true);
 
         PartnerSites f(PartnerSites::Sites::None);
@@ -391,8 +400,9 @@ private Q_SLOTS:
         f.page("nu.test", "/",
                "<a href=\"/\">Home</a><a href=\"./#top\">Top</a>"
                "<a href=\"http://www.mine.test/\">Mine</a>\r\n");
-        f.page("xi.test", "/dir/sub/index.htm",
-               "<a href=\"./a.htm#x\">A</a>\n<a href=\"../b.htm#top\">B</a>\n<a href=\"#top\">Top</a>\n");
+        f.page(
+            "xi.test", "/dir/sub/index.htm",
+            "<a href=\"./a.htm#x\">A</a>\n<a href=\"../b.htm#top\">B</a>\n<a href=\"#top\">Top</a>\n");
         f.page("xi.test", "/dir/sub/a.htm", "<a href=\"./index.htm\">Back</a>\n");
         f.page("xi.test", "/dir/b.htm",
                "<a href=\"search.php?q=../x\">Search</a><a href=\"../c/./d/../links.htm\">L</a>\n");
@@ -412,19 +422,20 @@ private Q_SLOTS:
                      "mine.test | omicron.test | Direct Link | 001 | omicron.test/links.htm | 2",
                  }));
         QCOMPARE(f.errors(), QStringList{});
-        QCOMPARE(f.requests(), (QStringList{
-                                   "nu.test/",
-                                   "nu.test/robots.txt",
-                                   "xi.test/dir/sub/index.htm",
-                                   "xi.test/dir/sub/a.htm",
-                                   "xi.test/dir/b.htm",
-                                   "xi.test/dir/search.php?q=../x",
-                                   "xi.test/c/links.htm",
-                                   "xi.test/robots.txt",
-                                   "omicron.test/",
-                                   "omicron.test/links.htm",
-                                   "omicron.test/robots.txt",
-                               }));
+        QCOMPARE(f.requests(),
+                 (QStringList{
+                     "nu.test/",
+                     "nu.test/robots.txt",
+                     "xi.test/dir/sub/index.htm",
+                     "xi.test/dir/sub/a.htm",
+                     "xi.test/dir/b.htm",
+                     "xi.test/dir/search.php?q=../x",
+                     "xi.test/c/links.htm",
+                     "xi.test/robots.txt",
+                     "omicron.test/",
+                     "omicron.test/links.htm",
+                     "omicron.test/robots.txt",
+                 }));
     }
 
     // Links are read as a browser reads them: relative to the page's <base href> (the base
@@ -441,8 +452,8 @@ private Q_SLOTS:
                "<a href=\"/q.php?a=1&#038;b=2\">Numeric</a>\n"
                "<a href=\"&#47;ent.html\">Slash</a>\n"
                "<a href = \"/spaced.html\">Spaced</a>\n");
-        for (const char* path : {"/site/links.html", "/links.php?a=1&b=2", "/q.php?a=1&b=2",
-                                 "/ent.html"})
+        for (const char* path :
+             {"/site/links.html", "/links.php?a=1&b=2", "/q.php?a=1&b=2", "/ent.html"})
             f.page("base.test", path, "<p>nothing here</p>\n");
         f.page("base.test", "/spaced.html", "<a href\t=\t'http://www.mine.test/'>Mine</a>\n");
         f.box.settings->WriteSetting(QStringLiteral("ParallelSites"), QStringLiteral("1"));
@@ -450,13 +461,15 @@ private Q_SLOTS:
         QVERIFY(f.scan.StartScan());
         QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
 
-        QCOMPARE(f.requests(), (QStringList{"base.test/", "base.test/site/links.html",
-                                            "base.test/links.php?a=1&b=2",
-                                            "base.test/q.php?a=1&b=2", "base.test/ent.html",
-                                            "base.test/spaced.html", "base.test/robots.txt"}));
+        QCOMPARE(
+            f.requests(),
+            (QStringList{"base.test/", "base.test/site/links.html", "base.test/links.php?a=1&b=2",
+                         "base.test/q.php?a=1&b=2", "base.test/ent.html", "base.test/spaced.html",
+                         "base.test/robots.txt"}));
         QCOMPARE(f.errors(), QStringList{});
-        QCOMPARE(f.results(),
-                 QStringList{"mine.test | base.test | Direct Link | 001 | base.test/spaced.html | 2"});
+        QCOMPARE(
+            f.results(),
+            QStringList{"mine.test | base.test | Direct Link | 001 | base.test/spaced.html | 2"});
     }
 
     // The crawl stays on the partner's own site: its registrable domain and the subdomains of it.
@@ -507,14 +520,16 @@ private Q_SLOTS:
         QVERIFY(f.scan.StartScan());
         QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
 
-        QCOMPARE(f.results(),
-                 (QStringList{
-                     "mine.test | pi.test | Direct Link | 001 | pi.test/links.htm | 2",
-                     "mine.test | rho.test:8080 | None Found (Invalid Host) | 000 | rho.test:8080 | 1",
-                     "mine.test | sigma.test | Direct Link | 001 | sigma.test | 2",
-                 }));
-        QCOMPARE(f.errors(), (QStringList{"Invalid Host | pi.test:80/about.htm",
-                                          "Invalid Host | user:pw@pi.test"}));
+        QCOMPARE(
+            f.results(),
+            (QStringList{
+                "mine.test | pi.test | Direct Link | 001 | pi.test/links.htm | 2",
+                "mine.test | rho.test:8080 | None Found (Invalid Host) | 000 | rho.test:8080 | 1",
+                "mine.test | sigma.test | Direct Link | 001 | sigma.test | 2",
+            }));
+        QCOMPARE(
+            f.errors(),
+            (QStringList{"Invalid Host | pi.test:80/about.htm", "Invalid Host | user:pw@pi.test"}));
         QCOMPARE(f.requests(),
                  (QStringList{"pi.test/", "pi.test/links.htm", "pi.test/robots.txt", "sigma.test/",
                               "sigma.test/robots.txt"}));
@@ -540,8 +555,10 @@ private Q_SLOTS:
         QVERIFY(f.scan.StartScan());
         QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
 
-        QCOMPARE(f.results(),
-                 QStringList{"mine.test | tau.test | None Found (Page limit reached) | 000 | tau.test | 1"});
+        QCOMPARE(
+            f.results(),
+            QStringList{
+                "mine.test | tau.test | None Found (Page limit reached) | 000 | tau.test | 1"});
         QCOMPARE(f.requests().size(), 10);
     }
 
@@ -559,8 +576,9 @@ private Q_SLOTS:
                                       QStringLiteral("ExcludeString"), QStringLiteral("private")});
         for (const char* host : {"nu.test", "xi.test", "omicron.test"}) {
             f.addSite(1, QString::fromLatin1(host) + QStringLiteral("#1"));
-            f.page(host, "/",
-                   "<a href=\"private.htm\">Private</a><a href=\"http://www.mine.test/\">Mine</a>\n");
+            f.page(
+                host, "/",
+                "<a href=\"private.htm\">Private</a><a href=\"http://www.mine.test/\">Mine</a>\n");
         }
 
         QVERIFY(f.scan.StartScan());
@@ -569,7 +587,9 @@ private Q_SLOTS:
         QCOMPARE(f.results().size(), 3);
         const QStringList errors = f.errors();
         QCOMPARE(errors.size(), 2);
-        QCOMPARE(errors.at(0), QStringLiteral("Page copy not written: html0.txt: No space left on device | nu.test"));
+        QCOMPARE(
+            errors.at(0),
+            QStringLiteral("Page copy not written: html0.txt: No space left on device | nu.test"));
         QVERIFY2(errors.at(1).startsWith(QStringLiteral("rules.log not written: "))
                      && errors.at(1).endsWith(QStringLiteral(" | nu.test/private.htm")),
                  qPrintable(errors.at(1)));

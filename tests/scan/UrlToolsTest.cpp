@@ -1,5 +1,5 @@
-#include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
+#include "scan/TextSearch.h"
 #include "support/TestRegistry.h"
 
 #include <QDir>
@@ -40,8 +40,8 @@ private Q_SLOTS:
                                                    << "www.example.com";
         QTest::newRow("every scheme occurrence goes") << "http://example.com/http://x"
                                                       << "example.com/x";
-        QTest::newRow("trailing slash, as copied from the address bar")
-            << "http://www.example.com/" << "example.com";
+        QTest::newRow("trailing slash, as copied from the address bar") << "http://www.example.com/"
+                                                                        << "example.com";
         QTest::newRow("only one trailing slash goes") << "example.com/shop//"
                                                       << "example.com/shop/";
     }
@@ -163,9 +163,8 @@ private Q_SLOTS:
         const qsizetype n = 1024 * 1024 / 3;
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("\"../\" far above the root")
-            << QStringLiteral("../").repeated(n) + QStringLiteral("x.htm")
-            << "www.example.com/x.htm";
+        QTest::newRow("\"../\" far above the root") << QStringLiteral("../").repeated(n)
+                + QStringLiteral("x.htm") << "www.example.com/x.htm";
         QTest::newRow("\"../\" then a run of slashes")
             << QStringLiteral("../").repeated(n) + QString(64, u'/') + QStringLiteral("x.htm")
             << "www.example.com/////x.htm"; // 64 slashes, every "//" made "/" four times
@@ -243,8 +242,8 @@ private Q_SLOTS:
                                                         << "example.com" << false;
         QTest::newRow("name going on after it") << "example.community/"
                                                 << "example.com" << false;
-        QTest::newRow("look-alike first, the real one later")
-            << "notexample.com/out?to=example.com" << "example.com" << true;
+        QTest::newRow("look-alike first, the real one later") << "notexample.com/out?to=example.com"
+                                                              << "example.com" << true;
         QTest::newRow("through a redirect script") << "other.example.org/out?to=example.com"
                                                    << "example.com" << true;
         QTest::newRow("subdomain") << "blog.example.com/x.htm"
@@ -300,9 +299,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("mainSite");
         QTest::addColumn<QString>("other");
-        QTest::newRow("Unicode") << QStringLiteral("b\u00fccher.test/shop") << "xn--bcher-kva.test/shop";
+        QTest::newRow("Unicode") << QStringLiteral("b\u00fccher.test/shop")
+                                 << "xn--bcher-kva.test/shop";
         QTest::newRow("punycode") << "XN--BCHER-KVA.test" << QStringLiteral("b\u00fccher.test");
-        QTest::newRow("plain ASCII: none") << "mine.test/shop" << "";
+        QTest::newRow("plain ASCII: none") << "mine.test/shop"
+                                           << "";
     }
     void otherHostForm()
     {

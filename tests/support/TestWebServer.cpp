@@ -26,7 +26,8 @@ QByteArray fillerPiece()
 
 } // namespace
 
-TestWebServer::TestWebServer(QObject* parent) : TestWebServer(std::make_unique<QTcpServer>(), parent)
+TestWebServer::TestWebServer(QObject* parent)
+    : TestWebServer(std::make_unique<QTcpServer>(), parent)
 {
 }
 
