@@ -172,7 +172,8 @@ QList<int> LinksTab::resultWidths(int width) const
                             width * 14 / 100);
     const int status = fm.horizontalAdvance(QStringLiteral("None Found (Connection refused)")) + pad;
     const int number = fm.horizontalAdvance(QStringLiteral("No.0")) + pad;
-    const int change = fm.horizontalAdvance(QStringLiteral("unreachable")) + pad;
+    // The change is a word ("new", "lost"); what changed is in its tool tip.
+    const int change = fm.horizontalAdvance(QStringLiteral("Change")) + pad;
     const int rest = qMax(2 * 60, width - main - remote - status - number - change);
     return {main, remote, status, number, rest / 2, rest - rest / 2, change};
 }
