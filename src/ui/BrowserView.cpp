@@ -7,6 +7,8 @@
 #include <QVBoxLayout>
 #include <QWebEngineView>
 
+#include <utility>
+
 namespace corvane {
 
 BrowserView::BrowserView(const QString& objectName, bool withEngine, QWidget* parent)
@@ -42,17 +44,31 @@ void BrowserView::prepareEnvironment()
 
 void BrowserView::keepPageInTabOrder()
 {
-    // The widget that shows the page is made when the first page loads, so it joins the
-    // keyboard's tab order at its end: Tab out of the page would skip every control made after
-    // the view. It goes right behind the view instead. The view passes its focus on to that
-    // widget, which would make the two one and the move a no-op: the pass is lifted for the move.
+    // The engine's view and the widget that shows the page join the keyboard's tab order at its
+    // end when the first page loads: Tab out of the page would skip every control made after this
+    // view. The controls that follow this view are moved behind the page instead, one after
+    // another in their order, which leaves: this view, the engine's view, the page, then what
+    // followed this view. (Moving the page up is a no-op: the view counts it as its own part.)
     QWidget* page = m_engine->focusProxy();
     if (page == nullptr || page == m_page)
         return;
     m_page = page;
-    m_engine->setFocusProxy(nullptr);
-    QWidget::setTabOrder(m_engine, page);
-    m_engine->setFocusProxy(page);
+    QList<QWidget*> after;
+    for (QWidget* w = nextInFocusChain(); w != nullptr && w != this && w != m_engine && w != page;
+         w = w->nextInFocusChain()) {
+        if (!isAncestorOf(w))
+            after.append(w);
+    }
+    QWidget* previous = page;
+    for (QWidget* w : std::as_const(after)) {
+        // Labels and frames take no focus; a widget with a proxy stands in the order as its
+        // proxy; the parts of a compound control move with it.
+        if (w->focusPolicy() == Qt::NoFocus || w->focusProxy() != nullptr
+            || (previous != page && previous->isAncestorOf(w)))
+            continue;
+        QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
 }
 
 void BrowserView::navigate(const QUrl& url)
