@@ -71,6 +71,9 @@ protected:
             colour = QColor(110, 110, 110);
             break;
         }
+        // On a dark background the same hues, lighter, so they stay readable.
+        if (option->palette.color(QPalette::Base).lightness() < 128)
+            colour = colour.lighter(190);
         option->palette.setColor(QPalette::Text, colour);
         option->font.setBold(*kind == PartnerChange::Kind::Lost);
     }

@@ -7,6 +7,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QFont>
 #include <QLabel>
 #include <QListView>
 #include <QProgressBar>
@@ -54,7 +55,10 @@ StatisticsFrame::StatisticsFrame(const ScanStatistics& statistics, PageQueue& qu
         grid->addWidget(m_values[i], row, column + 1);
     }
     auto* historically = new QLabel(tr("Historically"), stats);
-    historically->setStyleSheet(QStringLiteral("font-weight: bold"));
+    // A font rather than a style sheet, so the caption follows the palette (a dark one too).
+    QFont bold = historically->font();
+    bold.setBold(true);
+    historically->setFont(bold);
     grid->addWidget(historically, 0, 2, 1, 2);
     grid->setColumnStretch(4, 1);
 

@@ -334,6 +334,19 @@ private Q_SLOTS:
             QVERIFY2(c.lightness() > 128, qPrintable(c.name()));
         }
         QVERIFY(!errors->index(0, 0).data(Qt::ForegroundRole).isValid()); // the palette's text
+        // The whole window in Fusion's colours made dark, for people to look at.
+        QPalette fusionDark = dark;
+        fusionDark.setColor(QPalette::Button, QColor(53, 53, 53));
+        fusionDark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+        fusionDark.setColor(QPalette::AlternateBase, QColor(45, 45, 45));
+        fusionDark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+        fusionDark.setColor(QPalette::HighlightedText, Qt::black);
+        fusionDark.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+        fusionDark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
+        QApplication::setPalette(fusionDark);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        test::saveScreenshot(&w(), QStringLiteral("main-window-dark"));
         QApplication::setPalette(before);
 
         const QUrl report = QUrl::fromLocalFile(w().report().tempReportPath());
