@@ -32,8 +32,14 @@ ScanAlerts::ScanAlerts(const SettingsStore& settings, Identity identity, QObject
         log(QStringLiteral("notification: none, ") + why);
         stepDone();
     });
-    connect(&m_notifier, &DesktopNotifier::actionInvoked, this, &ScanAlerts::openRequested);
-    connect(&m_notifier, &DesktopNotifier::closed, this, &ScanAlerts::notificationClosed);
+    connect(&m_notifier, &DesktopNotifier::actionInvoked, this, [this] {
+        m_openRequested = true;
+        Q_EMIT openRequested();
+    });
+    connect(&m_notifier, &DesktopNotifier::closed, this, [this] {
+        m_gone = true;
+        Q_EMIT notificationClosed();
+    });
 }
 
 DesktopNotifier::Notification ScanAlerts::notificationFor(const ChangeSet& changes,
@@ -75,6 +81,8 @@ bool ScanAlerts::tell(const ChangeSet& changes, bool notify)
         return false;
     m_projectPath = changes.projectPath;
     m_shown = false;
+    m_gone = false;
+    m_openRequested = false;
     const QString command = m_settings.ReadSetting(kAlertCommand).trimmed();
     m_pending = (command.isEmpty() ? 0 : 1) + (notify ? 1 : 0);
     if (notify)

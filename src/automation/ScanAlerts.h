@@ -42,6 +42,10 @@ public:
     static QProcessEnvironment environmentFor(const ChangeSet& changes);
 
     bool notificationShown() const { return m_shown; }
+    // What became of the notification so far: a caller that waits for it checks these first, as
+    // the service may answer while the alert command still runs.
+    bool notificationGone() const { return m_gone; }
+    bool openWasRequested() const { return m_openRequested; }
 
 Q_SIGNALS:
     void logged(const QString& line);
@@ -63,6 +67,8 @@ private:
     QString m_projectPath;
     int m_pending = 0;
     bool m_shown = false;
+    bool m_gone = false;
+    bool m_openRequested = false;
 };
 
 } // namespace corvane

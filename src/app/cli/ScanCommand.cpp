@@ -192,9 +192,10 @@ void tellChanges(const HistoryStore& store, const QString& projectPath, bool not
         return;
     if (alerts.isBusy())
         loop.exec();
-    if (!alerts.notificationShown() || env.notificationWaitMs <= 0)
+    bool open = alerts.openWasRequested();
+    if (!open && (!alerts.notificationShown() || alerts.notificationGone()
+                  || env.notificationWaitMs <= 0))
         return;
-    bool open = false;
     QTimer wait;
     wait.setSingleShot(true);
     QObject::connect(&wait, &QTimer::timeout, &loop, &QEventLoop::quit);
@@ -205,8 +206,10 @@ void tellChanges(const HistoryStore& store, const QString& projectPath, bool not
     });
     if (env.interrupt)
         QObject::connect(env.interrupt, &Interrupt::interrupted, &loop, &QEventLoop::quit);
-    wait.start(env.notificationWaitMs);
-    loop.exec();
+    if (!open) {
+        wait.start(env.notificationWaitMs);
+        loop.exec();
+    }
     if (open)
         openInWindow(projectPath, env);
 }
