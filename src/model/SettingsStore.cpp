@@ -52,6 +52,8 @@ constexpr KeyDefault kDefaults[] = {
     text("UserAgent", ""),
     // Inconclusive scans in a row after which a partner last seen linking counts as lost.
     number("LostAfterFailures", "3", 1, 1000),
+    // A shell command run after a scan with changes, the changes as JSON on its input; empty: none.
+    text("AlertCommand", ""),
     checkBox("chkFileTypes", "1"),
     checkBox("chkLog", "0"),
     checkBox("chkAudioEmail", "1"),

@@ -77,6 +77,7 @@ OptionsWindow* EditorWindows::openOptions()
         connect(m_options, &OptionsWindow::globalRulesRequested, this,
                 [this] { openEditor(EntryEditor::Kind::Global); });
     }
+    m_options->setProjectPath(m_projectPath ? m_projectPath() : QString());
     bringToFront(m_options);
     return m_options;
 }

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 class QWidget;
 
 namespace corvane {
@@ -33,6 +35,8 @@ public:
     bool open(const QString& name);
     EntryEditorWindow* openEditor(EntryEditor::Kind kind);
     OptionsWindow* openOptions();
+    // Where the open project is saved (empty: never saved), for the options' schedule.
+    void setProjectPathSource(std::function<QString()> source) { m_projectPath = std::move(source); }
 
 private:
     Project& m_project;
@@ -42,6 +46,7 @@ private:
     QWidget* m_window;
     QPointer<EntryEditorWindow> m_globalRules;
     QPointer<OptionsWindow> m_options;
+    std::function<QString()> m_projectPath;
 };
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "app/Branding.h"
+#include "automation/ScanAlerts.h"
 #include "model/SettingsStore.h"
 #include "output/ScanSummary.h"
 #include "ui/AboutWindow.h"
@@ -66,6 +67,7 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     m_commands = new ProjectCommands(m_project, m_files, settings, this);
     m_tally = new ScanTally(m_project, m_scan, this);
     m_windows = new EditorWindows(m_project, m_editor, settings, m_app, this);
+    m_windows->setProjectPathSource([this] { return m_history.projectPath(); });
 
     // Widgets are made top-left to bottom-right: that is also the keyboard's tab order.
     auto* central = new QWidget(this);
@@ -266,6 +268,24 @@ void MainWindow::connectEngine()
             &MainWindow::showSitesInProgress);
     connect(&m_scan, &ScanController::scanStarted, this, [this] { m_files.resetAutosaveCount(); });
     connect(&m_scan, &ScanController::scanStopped, this, &MainWindow::regenerateReport);
+    // After the history has recorded the scan (it was connected first): the alert command, and a
+    // desktop notification when the window is out of sight.
+    auto* alerts = new ScanAlerts(m_settings, {Branding::productName(), Branding::appId()}, this);
+    connect(&m_scan, &ScanController::scanStopped, this, [this, alerts] {
+        using Kind = PartnerChange::Kind;
+        if (m_history.changeCount(Kind::Lost) + m_history.changeCount(Kind::New)
+                + m_history.changeCount(Kind::Restored) + m_history.changeCount(Kind::Changed)
+            == 0)
+            return;
+        if (HistoryStore* store = m_history.reader())
+            alerts->tell(ChangeSet::lastScan(*store, m_history.projectPath()),
+                         isMinimized() || !isVisible());
+    });
+    connect(alerts, &ScanAlerts::openRequested, this, [this] {
+        showNormal();
+        raise();
+        activateWindow();
+    });
     // What the command line says at the end of a scan, where the user looks for it.
     connect(m_tally, &ScanTally::scanSummarised, this, [this](const QString& line) {
         setStatus(1, line);

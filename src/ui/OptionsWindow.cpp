@@ -1,6 +1,7 @@
 #include "ui/OptionsWindow.h"
 
 #include "model/ProxySetting.h"
+#include "ui/ScheduleRows.h"
 
 #include "ui/Artwork.h"
 #include "ui/Dialogs.h"
@@ -228,6 +229,9 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     Command1 = makeButton(rules, QStringLiteral("Command1"), tr("Open Global Rules Editor"));
     layoutOf(rules)->addWidget(Command1);
 
+    m_schedule = new ScheduleRows(settings, this);
+    right->addWidget(m_schedule);
+
     m_fileTypes.load();
     showFileTypes();
     cmdAdd2->setEnabled(false);
@@ -276,6 +280,11 @@ QLineEdit* OptionsWindow::addNumberField(QWidget* parent, const QString& name, c
             });
     field->setText(m_options.fieldText(readKey));
     return field;
+}
+
+void OptionsWindow::setProjectPath(const QString& path)
+{
+    m_schedule->setProjectPath(path);
 }
 
 void OptionsWindow::showFileTypes()

@@ -13,6 +13,7 @@ class QPushButton;
 
 namespace corvane {
 
+class ScheduleRows;
 class SettingsStore;
 
 // "Scanning Options" (frmOptions), not modal. It has no OK or Cancel: every control writes its
@@ -28,6 +29,8 @@ public:
 
     void addFileType();
     void deleteFileType();
+    // The open project, which "Scan this project automatically" schedules; empty when unsaved.
+    void setProjectPath(const QString& path);
 
 Q_SIGNALS:
     // "Open Global Rules Editor" was pressed.
@@ -54,6 +57,7 @@ private:
     QPushButton* cmdDelete = nullptr;
     QListWidget* List1 = nullptr;
     QPushButton* Command1 = nullptr;
+    ScheduleRows* m_schedule = nullptr;
 };
 
 } // namespace corvane

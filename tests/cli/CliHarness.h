@@ -26,6 +26,8 @@ struct CliHarness {
     bool terminal = false;
     bool colour = false;
     cli::Interrupt* interrupt = nullptr;
+    QString windowProgram;
+    int notificationWaitMs = 10000;
 
     // arguments: what follows the program name. A command gets --app-dir of the sandbox.
     CliRun run(QStringList arguments)
@@ -41,6 +43,9 @@ struct CliHarness {
         QTextStream out(&r.out);
         QTextStream err(&r.err);
         cli::Environment env{out, err, terminal, colour, interrupt, box.settings.get(), &network};
+        env.cliProgram = QStringLiteral("/usr/bin/corvane-cli");
+        env.windowProgram = windowProgram;
+        env.notificationWaitMs = notificationWaitMs;
         r.status = cli::run(arguments, env);
         out.flush();
         err.flush();

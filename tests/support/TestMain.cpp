@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
@@ -27,6 +28,11 @@ int main(int argc, char** argv)
     // Keeps QStandardPaths (and with it any settings a test forgets to redirect) away from the
     // user's real folders.
     QStandardPaths::setTestModeEnabled(true);
+    // Nor do the desktop's session bus and the user's systemd units see a test: a test that wants
+    // a bus starts its own, and schedules land in a folder of the run.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/corvane-test-bus");
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     const auto& factory = corvane::test::applicationFactory();
     const std::unique_ptr<QCoreApplication> app =
         factory ? factory(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);

@@ -37,17 +37,18 @@ const QList<Command>& commands()
     static const QList<Command> table = {
         {"scan",
          "scan PROJECT.prj [--tab FILE] [--report FILE] [--json FILE] [--save] [--strict] "
-         "[--fail-on lost] [--quiet]",
+         "[--fail-on lost] [--notify] [--quiet]",
          "check every Linking Site of the project for its link back", &kScanHelp,
          {QStringLiteral("--tab"), QStringLiteral("--report"), QStringLiteral("--json"),
           QStringLiteral("--fail-on")},
-         {QStringLiteral("--save"), QStringLiteral("--strict"), QStringLiteral("--stall-report")},
+         {QStringLiteral("--save"), QStringLiteral("--strict"), QStringLiteral("--stall-report"),
+          QStringLiteral("--notify")},
          &runScan,
          {QStringLiteral("txtTimeout"), QStringLiteral("cmbAdvance"), QStringLiteral("chkAuto"),
           QStringLiteral("chkAuto2"), QStringLiteral("chkRedirect"), QStringLiteral("chkUpdate"),
           QStringLiteral("chkFileTypes"), QStringLiteral("chkLog"),
           QStringLiteral("HostInterval"), QStringLiteral("Proxy"),
-          QStringLiteral("LostAfterFailures")}},
+          QStringLiteral("LostAfterFailures"), QStringLiteral("AlertCommand")}},
         {"report", "report PROJECT.prj [--report FILE] [--json FILE]",
          "write the HTML report (or JSON) of the project's saved results", &kReportHelp,
          {QStringLiteral("--report"), QStringLiteral("--json")}, {}, &runReport, {}},
@@ -72,6 +73,13 @@ const QList<Command>& commands()
         {"history", "history PROJECT.prj [--partner URL] [--json]",
          "each partner's history: linked since, last confirmed, every scan", &kHistoryHelp,
          {QStringLiteral("--partner")}, {QStringLiteral("--json")}, &runHistory, {}},
+        {"schedule",
+         "schedule PROJECT.prj --every day|week|month [--at HH:MM]\n"
+         "schedule PROJECT.prj --off\n"
+         "schedule --list",
+         "scan the project by itself every day, week or month (or no longer)", &kScheduleHelp,
+         {QStringLiteral("--every"), QStringLiteral("--at")},
+         {QStringLiteral("--off"), QStringLiteral("--list")}, &runSchedule, {}},
     };
     return table;
 }
@@ -130,7 +138,7 @@ void printOverview(QTextStream& stream)
               "\n"
               "Commands:\n";
     for (const Command& c : commands())
-        stream << "  " << QString::fromLatin1(c.name).leftJustified(8) << c.summary << '\n';
+        stream << "  " << QString::fromLatin1(c.name).leftJustified(9) << c.summary << '\n';
     stream << "\n" << kCommonOptions << "\n" << kExitStatus
            << "\n\"corvane-cli help COMMAND\" tells more about a command.\n";
     stream.flush();
@@ -165,7 +173,9 @@ void printSettingsHelp(QTextStream& stream)
               "linking counts as lost), Proxy (none; system, the desktop's settings and the\n"
               "http_proxy, https_proxy and no_proxy variables; or HOST:PORT of an HTTP proxy).\n"
               "Every command that goes online sends UserAgent as its User-Agent (empty: the\n"
-              "program's own name) and goes through the Proxy. post reads optScript.\n";
+              "program's own name) and goes through the Proxy. post reads optScript.\n"
+              "AlertCommand: a command run after a scan with changes (\"corvane-cli help schedule\"\n"
+              "shows how, with a mail and a chat example).\n";
     stream.flush();
 }
 
@@ -274,7 +284,7 @@ int dispatch(const QStringList& arguments, Environment& env)
             return ExitDone;
         }
         env.err << "corvane-cli help: no command \"" << topic
-                << "\" (the commands: scan, report, export, post, import, changes, history; or settings)\n";
+                << "\" (the commands: scan, report, export, post, import, changes, history, schedule; or settings)\n";
         env.err.flush();
         return ExitUsage;
     }
@@ -287,7 +297,7 @@ int dispatch(const QStringList& arguments, Environment& env)
         return ExitUsage;
     }
     env.err << "corvane-cli: unknown command \"" << first
-            << "\" (the commands: scan, report, export, post, import, changes, history)\n"
+            << "\" (the commands: scan, report, export, post, import, changes, history, schedule)\n"
                "Try \"corvane-cli --help\".\n";
     env.err.flush();
     return ExitUsage;

@@ -66,6 +66,13 @@ struct Environment {
     Interrupt* interrupt = nullptr;
     SettingsStore* settings = nullptr;
     NetworkContext* network = nullptr;
+    // The program a schedule runs; empty: this program's own file.
+    QString cliProgram;
+    // The program the notification's action starts with the project; empty: "corvane" beside this
+    // program, else on the PATH.
+    QString windowProgram;
+    // How long a scan with --notify waits for the notification's action once it is shown.
+    int notificationWaitMs = 10 * 60 * 1000;
 };
 
 // Runs the command line with the given arguments (the program name first) and returns the exit

@@ -8,7 +8,7 @@ namespace corvane::cli {
 // settings, network and streams filled in. The common options are handled before: --set is
 // checked and applied to the settings of the run.
 
-// `scan PROJECT.prj [--tab FILE] [--report FILE] [--json FILE] [--save] [--quiet]`
+// `scan PROJECT.prj [--tab FILE] [--report FILE] [--json FILE] [--save] [--notify] [--quiet]`
 int runScan(const ParsedArguments& args, Environment& env);
 // `report PROJECT.prj --report FILE | --json FILE`
 int runReport(const ParsedArguments& args, Environment& env);
@@ -25,6 +25,9 @@ int runChanges(const ParsedArguments& args, Environment& env);
 // `history PROJECT.prj [--partner URL] [--json]`
 int runHistory(const ParsedArguments& args, Environment& env);
 
+// `schedule PROJECT.prj --every day|week|month [--at HH:MM] | --off`, `schedule --list`
+int runSchedule(const ParsedArguments& args, Environment& env);
+
 // The help of each command, after its synopsis.
 extern const char* const kScanHelp;
 extern const char* const kReportHelp;
@@ -33,5 +36,6 @@ extern const char* const kPostHelp;
 extern const char* const kImportHelp;
 extern const char* const kChangesHelp;
 extern const char* const kHistoryHelp;
+extern const char* const kScheduleHelp;
 
 } // namespace corvane::cli

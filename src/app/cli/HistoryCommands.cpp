@@ -1,5 +1,6 @@
 #include "app/cli/Commands.h"
 #include "app/cli/ProjectIo.h"
+#include "automation/ChangeSet.h"
 #include "history/HistoryStore.h"
 #include "model/Project.h"
 #include "scan/UrlTools.h"
@@ -86,15 +87,6 @@ int openHistory(const ParsedArguments& args, Environment& env, Project& project,
     return ExitDone;
 }
 
-QJsonObject scanObject(const HistoryStore::Scan& s)
-{
-    return {{QStringLiteral("id"), s.id},
-            {QStringLiteral("started"), timeValue(s.started)},
-            {QStringLiteral("finished"), timeValue(s.finished)},
-            {QStringLiteral("state"), s.state},
-            {QStringLiteral("version"), s.version}};
-}
-
 void print(Environment& env, const QJsonObject& doc)
 {
     env.out << QString::fromUtf8(QJsonDocument(doc).toJson(QJsonDocument::Indented));
@@ -123,60 +115,17 @@ int runChanges(const ParsedArguments& args, Environment& env)
     if (!store.notice().isEmpty())
         warn(env, args.command, store.notice());
 
-    QHash<qint64, PartnerRecord> records;
-    for (const HistoryStore::Partner& p : store.partners())
-        records.insert(p.id, p.record);
-    QList<HistoryStore::PartnerRow> rows;
-    QList<HistoryStore::Scan> scans;
-    QDateTime against;
-    if (since.isValid()) {
-        rows = store.changesSince(since);
-        for (const HistoryStore::Scan& s : store.scans()) {
-            if (s.started >= since)
-                scans.append(s);
-        }
-        against = since;
-    } else if (const std::optional<HistoryStore::Scan> last = store.lastScan()) {
-        for (const HistoryStore::PartnerRow& r : store.rowsOfScan(last->id)) {
-            if (r.change.kind != PartnerChange::Kind::Unchanged)
-                rows.append(r);
-        }
-        scans.append(*last);
-        for (const HistoryStore::Scan& s : store.scans()) {
-            if (s.id < last->id)
-                against = s.started;
-        }
-    }
-
+    // The same changes as the alert command reads after a scan.
+    const ChangeSet set = since.isValid() ? ChangeSet::since(store, projectPath, since)
+                                          : ChangeSet::lastScan(store, projectPath);
     if (args.has(QStringLiteral("--json"))) {
-        QJsonArray scanArray;
-        for (const HistoryStore::Scan& s : scans)
-            scanArray.append(scanObject(s));
-        QJsonArray changes;
-        for (const HistoryStore::PartnerRow& r : rows) {
-            const PartnerRecord record = records.value(r.partner);
-            changes.append(QJsonObject{
-                {QStringLiteral("scan"), r.scan},
-                {QStringLiteral("started"), timeValue(r.scanStarted)},
-                {QStringLiteral("main"), r.main},
-                {QStringLiteral("linkingSite"), r.url},
-                {QStringLiteral("change"), r.change.name()},
-                {QStringLiteral("changeDetail"), textOrNull(r.change.detail)},
-                {QStringLiteral("outcome"), PartnerCheck::outcomeName(r.check.outcome)},
-                {QStringLiteral("status"), r.check.status},
-                {QStringLiteral("foundOn"), textOrNull(r.check.foundOn)},
-                {QStringLiteral("notes"), textOrNull(r.check.notes)},
-                {QStringLiteral("linkedSince"), timeValue(record.linkedSince)},
-                {QStringLiteral("lastConfirmed"), timeValue(record.lastConfirmed)},
-                {QStringLiteral("lastChecked"), timeValue(record.lastChecked)}});
-        }
-        print(env, {{QStringLiteral("project"), projectPath},
-                    {QStringLiteral("history"), store.path()},
-                    {QStringLiteral("since"), timeValue(against)},
-                    {QStringLiteral("scans"), scanArray},
-                    {QStringLiteral("changes"), changes}});
+        print(env, set.toJson());
         return ExitDone;
     }
+    const QHash<qint64, PartnerRecord>& records = set.records;
+    const QList<HistoryStore::PartnerRow>& rows = set.rows;
+    const QList<HistoryStore::Scan>& scans = set.scans;
+    const QDateTime& against = set.against;
 
     if (scans.isEmpty()) {
         env.out << "No scan " << (since.isValid() ? QStringLiteral("since ") + day(since) : QStringLiteral("kept yet")) << ".\n";

@@ -4,6 +4,9 @@
 #include "app/cli/OutputCommands.h"
 #include "app/cli/ProjectIo.h"
 #include "app/cli/ScanProgress.h"
+#include "automation/ChangeSet.h"
+#include "automation/ScanAlerts.h"
+#include "automation/ScanLog.h"
 #include "model/AppFolder.h"
 #include "model/Project.h"
 #include "model/SettingsStore.h"
@@ -12,11 +15,14 @@
 #include "scan/ScanStatistics.h"
 #include "scan/UrlTools.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
@@ -52,6 +58,13 @@ const char* const kScanHelp =
     "                  10 ms timer's longest gap between ticks)\n"
     "  --fail-on lost  exit status 3 when a partner that linked back was lost in this scan\n"
     "                  (for cron and CI)\n"
+    "  --notify        when a partner's link was lost, is new, restored or changed, a desktop\n"
+    "                  notification says so (\"2 partners dropped your link: a.example,\n"
+    "                  b.example\"); its action opens the project in the window, for which\n"
+    "                  the scan waits up to 10 minutes once it is done. Without a notification\n"
+    "                  service nothing fails: the scan log says so. The outcome of the run\n"
+    "                  goes to the project's scan log (links.prj -> links.scan.log); the\n"
+    "                  schedules run scans this way (\"corvane-cli help schedule\")\n"
     "\n"
     "Every scan is kept in the project's history, a database beside the project file\n"
     "(links.prj -> links.history.db), and each partner's change against the scans before\n"
@@ -61,6 +74,10 @@ const char* const kScanHelp =
     "linking counts as lost) or unchanged. The summary line ends with the changes since\n"
     "the last scan: \"; 2 lost, 1 new since 2026-12-01\". While the scan runs, the project\n"
     "is locked (links.prj.lock): another program that would change it is refused.\n"
+    "\n"
+    "After a scan with changes (lost, new, restored, changed), the AlertCommand setting, when\n"
+    "set, is run with the changes as JSON on its standard input (\"corvane-cli help\n"
+    "schedule\" tells more); its exit status and last lines follow on standard error.\n"
     "\n"
     "Progress goes to standard error: a line for each Linking Site as it ends,\n"
     "  [12/48] partner.example: Direct Link (3 pages, 0.4 s)\n"
@@ -145,7 +162,78 @@ QString cannotStart(const Project& project, ScanController::Focus focus, const Q
 
 } // namespace
 
+namespace {
+
+// The window that opens the project when the notification's action is chosen.
+void openInWindow(const QString& projectPath, Environment& env)
+{
+    QString program = env.windowProgram;
+    if (program.isEmpty()) {
+        const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/corvane");
+        program = QFileInfo(beside).isExecutable() ? beside
+                                                   : QStandardPaths::findExecutable(QStringLiteral("corvane"));
+    }
+    if (program.isEmpty() || !QProcess::startDetached(program, {projectPath}))
+        warn(env, kCommand, QStringLiteral("cannot start the window to open the project"));
+}
+
+// Tells of the scan's changes (the alert command, the notification) and, when the notification
+// is shown, waits a while for its action. The project is no longer locked by then.
+void tellChanges(const HistoryStore& store, const QString& projectPath, bool notify,
+                 Environment& env)
+{
+    const ChangeSet changes = ChangeSet::lastScan(store, projectPath);
+    ScanAlerts alerts(*env.settings, {Branding::productName(), Branding::appId()});
+    QObject::connect(&alerts, &ScanAlerts::logged, &alerts,
+                     [&env](const QString& line) { warn(env, kCommand, line); });
+    QEventLoop loop;
+    QObject::connect(&alerts, &ScanAlerts::finished, &loop, &QEventLoop::quit);
+    if (!alerts.tell(changes, notify))
+        return;
+    if (alerts.isBusy())
+        loop.exec();
+    bool open = alerts.openWasRequested();
+    if (!open && (!alerts.notificationShown() || alerts.notificationGone()
+                  || env.notificationWaitMs <= 0))
+        return;
+    QTimer wait;
+    wait.setSingleShot(true);
+    QObject::connect(&wait, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&alerts, &ScanAlerts::notificationClosed, &loop, &QEventLoop::quit);
+    QObject::connect(&alerts, &ScanAlerts::openRequested, &loop, [&loop, &open] {
+        open = true;
+        loop.quit();
+    });
+    if (env.interrupt)
+        QObject::connect(env.interrupt, &Interrupt::interrupted, &loop, &QEventLoop::quit);
+    if (!open) {
+        wait.start(env.notificationWaitMs);
+        loop.exec();
+    }
+    if (open)
+        openInWindow(projectPath, env);
+}
+
+int scanProject(const ParsedArguments& args, Environment& env, QString* outcome);
+
+} // namespace
+
 int runScan(const ParsedArguments& args, Environment& env)
+{
+    QString outcome;
+    const int status = scanProject(args, env, &outcome);
+    // A scheduled run that could not scan at all is in the log too, or the list of schedules
+    // would show the run before it as the last.
+    QString projectPath;
+    if (outcome.isEmpty() && args.has(QStringLiteral("--notify"))
+        && singleProjectFile(args, &projectPath).isEmpty() && QFileInfo(projectPath).isFile())
+        ScanLog::append(projectPath, {QStringLiteral("scan: not run, exit ") + QString::number(status)});
+    return status;
+}
+
+namespace {
+
+int scanProject(const ParsedArguments& args, Environment& env, QString* outcome)
 {
     const QString tabOption = QStringLiteral("--tab");
     const QString reportOption = QStringLiteral("--report");
@@ -360,7 +448,28 @@ int runScan(const ParsedArguments& args, Environment& env)
     env.err.flush();
     if (historyFailed)
         fileStatus = std::max<int>(fileStatus, ExitUsage);
-    return fileStatus != ExitDone ? fileStatus : status;
+    const int exitStatus = fileStatus != ExitDone ? fileStatus : status;
+
+    const bool notify = args.has(QStringLiteral("--notify"));
+    *outcome = (stopped.isEmpty() ? QStringLiteral("complete") : QStringLiteral("stopped"))
+               + QStringLiteral(", exit ") + QString::number(exitStatus) + QStringLiteral(": ")
+               + progress.summary() + changes;
+    if (notify)
+        ScanLog::append(projectPath, {QStringLiteral("scan: ") + *outcome});
+    using Kind = PartnerChange::Kind;
+    const bool news = history.changeCount(Kind::Lost) + history.changeCount(Kind::New)
+                          + history.changeCount(Kind::Restored) + history.changeCount(Kind::Changed)
+                      > 0;
+    if (news && !historyFailed && interrupted != Interrupt::Kind::CtrlC) {
+        if (HistoryStore* store = history.reader()) {
+            // The window may open the project from the notification: it is free by then.
+            history.lock()->unlock();
+            tellChanges(*store, QFileInfo(projectPath).absoluteFilePath(), notify, env);
+        }
+    }
+    return exitStatus;
 }
+
+} // namespace
 
 } // namespace corvane::cli

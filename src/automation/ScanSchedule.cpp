@@ -1,0 +1,140 @@
+#include "automation/ScanSchedule.h"
+
+#include <QRegularExpression>
+
+namespace corvane {
+
+QString ScanSchedule::name(Every every)
+{
+    switch (every) {
+    case Every::Never:
+        return QStringLiteral("never");
+    case Every::Day:
+        return QStringLiteral("day");
+    case Every::Week:
+        return QStringLiteral("week");
+    case Every::Month:
+        return QStringLiteral("month");
+    }
+    return {};
+}
+
+std::optional<ScanSchedule::Every> ScanSchedule::everyNamed(const QString& name)
+{
+    for (const Every e : {Every::Never, Every::Day, Every::Week, Every::Month}) {
+        if (name == ScanSchedule::name(e))
+            return e;
+    }
+    return std::nullopt;
+}
+
+std::optional<QTime> ScanSchedule::timeNamed(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,2}):([0-9]{2})$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QTime time(m.captured(1).toInt(), m.captured(2).toInt());
+    if (!time.isValid())
+        return std::nullopt;
+    return time;
+}
+
+QString ScanSchedule::text() const
+{
+    if (!isOn())
+        return name(every);
+    return QStringLiteral("every ") + name(every) + QStringLiteral(" at ")
+           + at.toString(QStringLiteral("HH:mm"));
+}
+
+QDateTime ScanSchedule::nextRun(const QDateTime& from) const
+{
+    if (!isOn())
+        return {};
+    QDate day = from.date();
+    const auto runs = [this](const QDate& d) {
+        switch (every) {
+        case Every::Week:
+            return d.dayOfWeek() == Qt::Monday;
+        case Every::Month:
+            return d.day() == 1;
+        default:
+            return true;
+        }
+    };
+    // At most a month and a day ahead; the time of day is wall-clock time, as the timer takes it.
+    for (int i = 0; i < 63; ++i, day = day.addDays(1)) {
+        if (!runs(day))
+            continue;
+        const QDateTime run(day, at);
+        if (run > from)
+            return run;
+    }
+    return {};
+}
+
+QString ScanSchedule::onCalendar() const
+{
+    const QString time = at.toString(QStringLiteral("HH:mm")) + QStringLiteral(":00");
+    switch (every) {
+    case Every::Week:
+        return QStringLiteral("Mon *-*-* ") + time;
+    case Every::Month:
+        return QStringLiteral("*-*-01 ") + time;
+    default:
+        return QStringLiteral("*-*-* ") + time;
+    }
+}
+
+QString ScanSchedule::cronFields() const
+{
+    const QString time = QString::number(at.minute()) + u' ' + QString::number(at.hour());
+    switch (every) {
+    case Every::Week:
+        return time + QStringLiteral(" * * 1");
+    case Every::Month:
+        return time + QStringLiteral(" 1 * *");
+    default:
+        return time + QStringLiteral(" * * *");
+    }
+}
+
+namespace ScheduledCommand {
+
+QStringList arguments(const QString& cliProgram, const QString& projectPath,
+                      const QStringList& sets)
+{
+    QStringList words{cliProgram,          QStringLiteral("scan"),  projectPath,
+                      QStringLiteral("--save"), QStringLiteral("--quiet"), QStringLiteral("--notify")};
+    for (const QString& set : sets)
+        words << QStringLiteral("--set") << set;
+    return words;
+}
+
+QString forSystemd(const QStringList& words)
+{
+    QStringList quoted;
+    for (QString w : words) {
+        w.replace(u'\\', QStringLiteral("\\\\"))
+            .replace(u'"', QStringLiteral("\\\""))
+            .replace(u'%', QStringLiteral("%%"))
+            .replace(u'$', QStringLiteral("$$"));
+        quoted << u'"' + w + u'"';
+    }
+    return quoted.join(u' ');
+}
+
+QString forCron(const QStringList& words)
+{
+    QStringList quoted;
+    for (QString w : words) {
+        w.replace(u'\'', QStringLiteral("'\\''")).replace(u'%', QStringLiteral("\\%"));
+        quoted << u'\'' + w + u'\'';
+    }
+    return quoted.join(u' ');
+}
+
+} // namespace ScheduledCommand
+
+} // namespace corvane

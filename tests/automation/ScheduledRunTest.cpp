@@ -1,0 +1,165 @@
+#include "automation/PrivateBus.h"
+#include "automation/ScanLog.h"
+#include "cli/CliHarness.h"
+#include "support/TestRegistry.h"
+#include "support/TestWebServer.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+using test::CliHarness;
+using test::CliRun;
+
+namespace {
+
+const QByteArray kProject = "mine.test\r\n"
+                            "a.test|1|||\r\n"
+                            "b.test|1|||\r\n";
+const QByteArray kLink = "<a href=\"http://mine.test/\">me</a>";
+
+// The run a schedule starts, with an alert command that keeps what it was given.
+QStringList scheduledRun(const QString& project, const QString& alertCommand)
+{
+    return {QStringLiteral("scan"), project, QStringLiteral("--save"), QStringLiteral("--quiet"),
+            QStringLiteral("--notify"), QStringLiteral("--set"), QStringLiteral("txtTimeout=1"),
+            QStringLiteral("--set"), QStringLiteral("AlertCommand=") + alertCommand};
+}
+
+QByteArray read(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// The scheduled run, as the timer starts it, when a partner drops its link.
+class ScheduledRunTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void lostLinkNotifiesAndRunsTheAlertCommand()
+    {
+        test::PrivateBus bus;
+        QVERIFY(bus.isUp());
+        QVERIFY(bus.startService({QStringLiteral("--invoke"), QStringLiteral("default")}));
+        test::TestWebServer server;
+        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"), kLink);
+        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), kLink);
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
+        const QString input = cli.file(QStringLiteral("alert.json"));
+        const QString environment = cli.file(QStringLiteral("alert.env"));
+        const QString alert = QStringLiteral("cat > '") + input
+                              + QStringLiteral("'; env | grep ^CORVANE_ | sort > '") + environment
+                              + QStringLiteral("'; echo mailed");
+        // The window's stand-in: it writes down what it was asked to open.
+        const QString opened = cli.file(QStringLiteral("opened"));
+        const QString window = cli.writeFile(QStringLiteral("corvane"),
+                                             "#!/bin/sh\necho \"$@\" > '" + opened.toLocal8Bit() + "'\n");
+        QFile(window).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+        cli.windowProgram = window;
+
+        // The first run: every partner is new, which is news too.
+        CliRun r = cli.run(scheduledRun(project, alert));
+        QCOMPARE(r.status, 0);
+        QCOMPARE(bus.notifications().size(), 1);
+
+        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), "<p>gone</p>");
+        QFile::remove(input);
+        QFile::remove(opened);
+        r = cli.run(scheduledRun(project, alert));
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("corvane-cli scan: alert command: exit 0\n"
+                                               "corvane-cli scan: alert command: | mailed\n")),
+                 qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("corvane-cli scan: notification: shown\n")), qPrintable(r.err));
+
+        const QList<QByteArray> sent = bus.notifications();
+        QCOMPARE(sent.size(), 2);
+        QCOMPARE(QJsonDocument::fromJson(sent.last()).object().value(QStringLiteral("summary")).toString(),
+                 QStringLiteral("1 partner dropped your link: b.test"));
+        // The action chosen in the stand-in opened the project in the window.
+        QTRY_COMPARE(read(opened).trimmed(), project.toLocal8Bit());
+
+        QCOMPARE(read(environment), QByteArray("CORVANE_CHANGED=0\nCORVANE_LOST=1\nCORVANE_NEW=0\n"
+                                               "CORVANE_PROJECT=" + project.toLocal8Bit()
+                                               + "\nCORVANE_RESTORED=0\n"));
+        // The command was given what "changes --json" prints.
+        const CliRun changes = cli.run({QStringLiteral("changes"), project, QStringLiteral("--json")});
+        QCOMPARE(changes.status, 0);
+        const QJsonObject given = QJsonDocument::fromJson(read(input)).object();
+        QCOMPARE(given, QJsonDocument::fromJson(changes.out.toUtf8()).object());
+        QCOMPARE(given.value(QStringLiteral("changes")).toArray().size(), 1);
+
+        const std::optional<ScanLog::Run> last = ScanLog::lastRun(project);
+        QVERIFY(last);
+        QVERIFY2(last->outcome.startsWith(QStringLiteral("complete, exit 1: 2 partners: 1 link back")),
+                 qPrintable(last->outcome));
+        QVERIFY(last->outcome.endsWith(QStringLiteral("; 1 lost since ")
+                                       + QDate::currentDate().toString(Qt::ISODate)));
+    }
+
+    // No notification service and a failing alert command: the scan's own outcome stands, and the
+    // log and standard error say what went wrong.
+    void failuresOfTheAlertsNeverFailTheScan()
+    {
+        test::PrivateBus bus;
+        QVERIFY(bus.isUp());
+        test::TestWebServer server;
+        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"), kLink);
+        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), kLink);
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
+        const CliRun r = cli.run(scheduledRun(project, QStringLiteral("echo no mail server >&2; exit 75")));
+        QCOMPARE(r.status, 0);
+        for (const QString& line : {QStringLiteral("notification: none, no notification service"),
+                                    QStringLiteral("alert command: exit 75"),
+                                    QStringLiteral("alert command: | no mail server")}) {
+            QVERIFY2(r.err.contains(QStringLiteral("corvane-cli scan: ") + line), qPrintable(r.err));
+            QVERIFY(read(ScanLog::pathFor(project)).contains(line.toUtf8()));
+        }
+    }
+
+    // A scan with no news runs nothing and raises nothing; a run that cannot scan at all is in
+    // the log for the list of schedules.
+    void quietWhenNothingChanged()
+    {
+        test::PrivateBus bus;
+        QVERIFY(bus.startService());
+        test::TestWebServer server;
+        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"), kLink);
+        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), kLink);
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        cli.notificationWaitMs = 0;
+        const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
+        const QString marker = cli.file(QStringLiteral("ran"));
+        const QString alert = QStringLiteral("touch '") + marker + u'\'';
+        QCOMPARE(cli.run(scheduledRun(project, alert)).status, 0);
+        QFile::remove(marker);
+        const int before = bus.notifications().size();
+        const CliRun r = cli.run(scheduledRun(project, alert));
+        QCOMPARE(r.status, 0);
+        QVERIFY2(!r.err.contains(QStringLiteral("alert command")), qPrintable(r.err));
+        QVERIFY(!QFile::exists(marker));
+        QCOMPARE(bus.notifications().size(), before);
+
+        // A project with no Main Site left: the scan cannot start.
+        cli.writeFile(QStringLiteral("links.prj"), "");
+        const CliRun failed = cli.run(scheduledRun(project, alert));
+        QCOMPARE(failed.status, 2);
+        QCOMPARE(ScanLog::lastRun(project)->outcome, QStringLiteral("not run, exit 2"));
+    }
+};
+
+CORVANE_TEST_CLASS(ScheduledRunTest);
+#include "ScheduledRunTest.moc"
