@@ -16,7 +16,7 @@ BENCH_PACKAGES := nginx wget time bc python3 iproute2 openssl
 PACKAGE_PACKAGES := dpkg-dev file
 # The install test validates the desktop files and scans from the installed program; the package
 # test builds the package and has lintian check it.
-TEST_PACKAGES  := desktop-file-utils appstream libxml2-utils python3 iproute2 util-linux \
+TEST_PACKAGES  := desktop-file-utils appstream libxml2-utils python3 iproute2 util-linux dbus-daemon \
                   $(PACKAGE_PACKAGES) lintian
 
 .PHONY: all deps deps-gui deps-test deps-bench deps-package configure build run package test test-sanitize bench bench-partners clean
