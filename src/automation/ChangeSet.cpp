@@ -1,22 +1,15 @@
 #include "automation/ChangeSet.h"
 
+#include "output/JsonExport.h"
+
 #include <QJsonArray>
 
 namespace corvane {
 
 namespace {
 
-QJsonValue timeValue(const QDateTime& time)
-{
-    if (!time.isValid())
-        return QJsonValue::Null;
-    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate);
-}
-
-QJsonValue textOrNull(const QString& text)
-{
-    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
-}
+using JsonExport::textOrNull;
+using JsonExport::timeValue;
 
 QJsonObject scanObject(const HistoryStore::Scan& s)
 {
@@ -50,7 +43,7 @@ QString listed(const QStringList& hosts)
     if (hosts.size() <= kShown)
         return hosts.join(QStringLiteral(", "));
     return hosts.first(kShown).join(QStringLiteral(", ")) + QStringLiteral(" and ")
-           + QString::number(hosts.size() - kShown) + QStringLiteral(" more");
+        + QString::number(hosts.size() - kShown) + QStringLiteral(" more");
 }
 
 } // namespace
@@ -94,20 +87,20 @@ QJsonObject ChangeSet::toJson() const
     QJsonArray changes;
     for (const HistoryStore::PartnerRow& r : rows) {
         const PartnerRecord record = records.value(r.partner);
-        changes.append(QJsonObject{
-            {QStringLiteral("scan"), r.scan},
-            {QStringLiteral("started"), timeValue(r.scanStarted)},
-            {QStringLiteral("main"), r.main},
-            {QStringLiteral("linkingSite"), r.url},
-            {QStringLiteral("change"), r.change.name()},
-            {QStringLiteral("changeDetail"), textOrNull(r.change.detail)},
-            {QStringLiteral("outcome"), PartnerCheck::outcomeName(r.check.outcome)},
-            {QStringLiteral("status"), r.check.status},
-            {QStringLiteral("foundOn"), textOrNull(r.check.foundOn)},
-            {QStringLiteral("notes"), textOrNull(r.check.notes)},
-            {QStringLiteral("linkedSince"), timeValue(record.linkedSince)},
-            {QStringLiteral("lastConfirmed"), timeValue(record.lastConfirmed)},
-            {QStringLiteral("lastChecked"), timeValue(record.lastChecked)}});
+        changes.append(
+            QJsonObject{{QStringLiteral("scan"), r.scan},
+                        {QStringLiteral("started"), timeValue(r.scanStarted)},
+                        {QStringLiteral("main"), r.main},
+                        {QStringLiteral("linkingSite"), r.url},
+                        {QStringLiteral("change"), r.change.name()},
+                        {QStringLiteral("changeDetail"), textOrNull(r.change.detail)},
+                        {QStringLiteral("outcome"), PartnerCheck::outcomeName(r.check.outcome)},
+                        {QStringLiteral("status"), r.check.status},
+                        {QStringLiteral("foundOn"), textOrNull(r.check.foundOn)},
+                        {QStringLiteral("notes"), textOrNull(r.check.notes)},
+                        {QStringLiteral("linkedSince"), timeValue(record.linkedSince)},
+                        {QStringLiteral("lastConfirmed"), timeValue(record.lastConfirmed)},
+                        {QStringLiteral("lastChecked"), timeValue(record.lastChecked)}});
     }
     return {{QStringLiteral("project"), projectPath},
             {QStringLiteral("history"), historyPath},
@@ -118,8 +111,9 @@ QJsonObject ChangeSet::toJson() const
 
 int ChangeSet::count(PartnerChange::Kind kind) const
 {
-    return int(std::count_if(rows.cbegin(), rows.cend(),
-                             [kind](const HistoryStore::PartnerRow& r) { return r.change.kind == kind; }));
+    return int(std::count_if(rows.cbegin(), rows.cend(), [kind](const HistoryStore::PartnerRow& r) {
+        return r.change.kind == kind;
+    }));
 }
 
 QStringList ChangeSet::hosts(PartnerChange::Kind kind) const
@@ -136,7 +130,7 @@ bool ChangeSet::isNews() const
 {
     return std::any_of(rows.cbegin(), rows.cend(), [](const HistoryStore::PartnerRow& r) {
         return r.change.kind != PartnerChange::Kind::Unchanged
-               && r.change.kind != PartnerChange::Kind::Unreachable;
+            && r.change.kind != PartnerChange::Kind::Unreachable;
     });
 }
 
@@ -160,7 +154,8 @@ QStringList ChangeSet::sentences() const
         if (names.isEmpty())
             continue;
         const int n = count(p.kind);
-        const QString lead = n == 1 ? QString::fromLatin1(p.one) : QString::fromLatin1(p.many).arg(n);
+        const QString lead = n == 1 ? QString::fromLatin1(p.one)
+                                    : QString::fromLatin1(p.many).arg(n);
         said << lead + listed(names);
     }
     return said;

@@ -8,8 +8,6 @@
 
 namespace corvane::JsonExport {
 
-namespace {
-
 QJsonValue timeValue(const QDateTime& time)
 {
     if (!time.isValid())
@@ -22,6 +20,8 @@ QJsonValue textOrNull(const QString& text)
 {
     return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
 }
+
+namespace {
 
 // A "Change" text ("changed: now nofollow") as its kind and its detail; null when there is none.
 void insertChange(QJsonObject& o, const QString& text)

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QJsonObject>
+#include <QJsonValue>
 
 namespace corvane {
 
@@ -32,6 +33,11 @@ struct RunInfo {
     qint32 pagesFound = 0;
     qint32 linksFound = 0;
 };
+
+// A time as the JSON writes it (local time with its offset), null when there is none; a text,
+// null when it is empty.
+QJsonValue timeValue(const QDateTime& time);
+QJsonValue textOrNull(const QString& text);
 
 QJsonObject build(const Project& project, const QList<PartnerOutcome>& partners,
                   const RunInfo& run);

@@ -4,12 +4,9 @@
 
 #include <QFileInfo>
 #include <QStringList>
-#include <QUrl>
 
 #include <algorithm>
 #include <utility>
-
-#include <libpsl.h>
 
 namespace corvane::UrlTools {
 
@@ -443,24 +440,6 @@ QString BareHost(const QString& url)
     return host;
 }
 
-QString OtherHostForm(const QString& strMainSite)
-{
-    const qsizetype slash = strMainSite.indexOf(u'/');
-    const QString host = slash >= 0 ? strMainSite.left(slash) : strMainSite;
-    const QString rest = slash >= 0 ? strMainSite.mid(slash) : QString();
-    bool ascii = true;
-    for (const QChar c : host)
-        ascii = ascii && c.unicode() < 0x80;
-    QString other;
-    if (!ascii)
-        other = QString::fromLatin1(QUrl::toAce(host));
-    else if (host.contains(QStringLiteral("xn--"), Qt::CaseInsensitive))
-        other = QUrl::fromAce(host.toLower().toLatin1(), QUrl::IgnoreIDNWhitelist);
-    if (other.isEmpty() || other.compare(host, Qt::CaseInsensitive) == 0)
-        return {};
-    return other + rest;
-}
-
 bool IsDirectLink(QStringView url, QStringView strMainSite)
 {
     return IsDirectLink(url, mainSiteFinder(strMainSite.toString()));
@@ -511,113 +490,6 @@ bool IsDomainLinkOf(QStringView url, QStringView domain)
 {
     QString scratch;
     return lastTwoLabels(hostPart(url, scratch)) == domain;
-}
-
-QString UrlHost(QStringView url)
-{
-    QStringView v = url.trimmed();
-    for (const QString& scheme : {kHttp, kHttps}) {
-        if (v.startsWith(scheme, Qt::CaseInsensitive)) {
-            v = v.sliced(scheme.size());
-            break;
-        }
-    }
-    if (v.startsWith(u"//"))
-        v = v.sliced(2);
-    // The authority ends where the path, the query or the fragment begins; a browser takes a
-    // backslash for a slash.
-    for (qsizetype i = 0; i < v.size(); ++i) {
-        const char16_t c = v[i].unicode();
-        if (c == u'/' || c == u'?' || c == u'#' || c == u'\\') {
-            v = v.first(i);
-            break;
-        }
-    }
-    // "partner.example@other.example" is a page of other.example.
-    if (const qsizetype at = lastIndexOfUnit(v, u'@'); at >= 0)
-        v = v.sliced(at + 1);
-    if (v.startsWith(u'[')) {
-        const qsizetype close = indexOfUnit(v, u']');
-        v = close > 0 ? v.sliced(1, close - 1) : v.sliced(1);
-    } else if (const qsizetype colon = indexOfUnit(v, u':'); colon >= 0) {
-        v = v.first(colon);
-    }
-    while (v.endsWith(u'.'))
-        v.chop(1);
-    QString host = v.toString().toLower();
-    for (const QChar c : std::as_const(host)) {
-        if (c.unicode() >= 0x80) {
-            const QByteArray ace = QUrl::toAce(host);
-            if (!ace.isEmpty())
-                host = QString::fromLatin1(ace);
-            break;
-        }
-    }
-    return host;
-}
-
-namespace {
-
-// A host that stands for itself alone: an address, or a name of one label ("localhost",
-// "intranet"). No registrable domain lies above either.
-bool isExactHost(QStringView host)
-{
-    if (host.isEmpty() || indexOfUnit(host, u':') >= 0)
-        return true;
-    const qsizetype dot = lastIndexOfUnit(host, u'.');
-    if (dot < 0)
-        return true;
-    // No top-level domain is all digits: such a host is an IPv4 address.
-    const QStringView last = host.sliced(dot + 1);
-    return !last.isEmpty()
-        && std::all_of(last.begin(), last.end(), [](QChar c) { return c.isDigit(); });
-}
-
-// The Public Suffix List, as the system ships it (the newer of the library's own copy and the
-// system's file), loaded once.
-const psl_ctx_t* publicSuffixes()
-{
-    static const psl_ctx_t* const psl = [] {
-        const psl_ctx_t* ctx = psl_latest(nullptr);
-        return ctx ? ctx : psl_builtin();
-    }();
-    return psl;
-}
-
-} // namespace
-
-QString RegistrableDomain(const QString& host)
-{
-    if (isExactHost(host))
-        return host;
-    const psl_ctx_t* psl = publicSuffixes();
-    const QByteArray name = host.toUtf8();
-    const char* domain = psl ? psl_registrable_domain(psl, name.constData()) : nullptr;
-    // A host that is itself a public suffix ("co.uk", "github.io") is a site of its own.
-    return domain ? QString::fromUtf8(domain) : host;
-}
-
-QString LinkingSiteDomain(QStringView linkingSiteUrl)
-{
-    return RegistrableDomain(UrlHost(linkingSiteUrl));
-}
-
-bool IsInLinkingSiteDomain(QStringView url, QStringView domain)
-{
-    if (domain.isEmpty())
-        return false;
-    const QString host = UrlHost(url);
-    if (host == domain)
-        return true;
-    if (isExactHost(domain))
-        return false;
-    return host.size() > domain.size() && host.endsWith(domain)
-        && host.at(host.size() - domain.size() - 1) == u'.';
-}
-
-bool IsInLinkingSite(const QString& url, const QString& linkingSiteUrl)
-{
-    return IsInLinkingSiteDomain(url, LinkingSiteDomain(linkingSiteUrl));
 }
 
 bool xfileExists(const QString& path)

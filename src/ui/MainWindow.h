@@ -90,6 +90,8 @@ private:
     void buildMenus();
     void connectEngine();
     void watchProjectChanges();
+    // The history window of a Linking Site row and the row's "linked since" tool tip.
+    void connectHistory();
     void scheduleTitleRefresh();
     // "links.prj - <product>" ("Untitled" before the first save), marked while unsaved.
     void refreshTitle();
