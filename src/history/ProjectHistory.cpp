@@ -65,6 +65,7 @@ bool ProjectHistory::setProjectPath(const QString& path)
 
 void ProjectHistory::projectOpened(const QString& path)
 {
+    m_pendingRenames.clear();
     m_projectPath.clear();
     m_store.close();
     if (path.isEmpty()) {
@@ -146,6 +147,50 @@ bool ProjectHistory::openForWriting()
     return true;
 }
 
+void ProjectHistory::renamePartner(int mainSite, const QString& oldUrl, const QString& newUrl)
+{
+    if (HistoryStore::partnerKey(oldUrl) == HistoryStore::partnerKey(newUrl))
+        return;
+    m_pendingRenames.append(
+        {UrlTools::NormalizeMainSite(m_project.mainSiteUrl(mainSite)), oldUrl, newUrl});
+    if (m_scan != 0)
+        return; // the scan's own writes carry it
+    if (m_projectPath.isEmpty()) {
+        applyPendingRenames();
+        return;
+    }
+    // A project whose file has no history yet has nothing to carry over.
+    if (!QFileInfo::exists(HistoryStore::pathFor(m_projectPath))) {
+        m_pendingRenames.clear();
+        return;
+    }
+    ProjectLock lock(m_projectPath);
+    if (!lock.tryLock() && lock.heldByOther()) {
+        Q_EMIT failed(lock.error() + QStringLiteral(": the history learns the new name of %1 at "
+                                                    "the next scan")
+                                         .arg(oldUrl));
+        return;
+    }
+    m_store.close();
+    if (!m_store.open(HistoryStore::pathFor(m_projectPath), HistoryStore::Mode::Write)) {
+        Q_EMIT failed(m_store.error());
+        return;
+    }
+    applyPendingRenames();
+    m_store.close();
+}
+
+void ProjectHistory::applyPendingRenames()
+{
+    for (const Rename& r : std::as_const(m_pendingRenames)) {
+        if (!m_store.rename(r.main, r.oldUrl, r.newUrl)) {
+            Q_EMIT failed(m_store.error());
+            return;
+        }
+    }
+    m_pendingRenames.clear();
+}
+
 void ProjectHistory::onScanStarted()
 {
     m_scan = 0;
@@ -160,6 +205,7 @@ void ProjectHistory::onScanStarted()
     }
     if (!openForWriting())
         return;
+    applyPendingRenames();
     m_scan = m_store.beginScan(QDateTime::currentDateTime(), m_version);
     if (m_scan == 0)
         report(m_store.error());

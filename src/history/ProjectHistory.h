@@ -46,6 +46,11 @@ public:
     HistoryStore* reader();
     QString error() const { return m_error; }
 
+    // The user renamed a Linking Site of the Main Site at mainSite (1-based): its history goes on
+    // under the new name (and is still found under the old one). While another program holds the
+    // project, the rename waits for the next scan of this one.
+    void renamePartner(int mainSite, const QString& oldUrl, const QString& newUrl);
+
     // The changes of the last scan that checked a partner, into the "Change" column of the
     // results (after a project was read).
     void showLastChanges();
@@ -69,6 +74,7 @@ private:
     void onScanStopped(bool complete);
     void onRowsInserted(int first, int last);
     bool openForWriting();
+    void applyPendingRenames();
     void report(const QString& message);
     void setChangeCells(const QString& main, const QString& remote, const PartnerChange& change);
 
@@ -89,6 +95,12 @@ private:
     int m_currentRow = 0;
     QList<ResultEntry> m_currentRows; // the rows the current partner added
     QHash<int, int> m_counts;
+    struct Rename {
+        QString main;
+        QString oldUrl;
+        QString newUrl;
+    };
+    QList<Rename> m_pendingRenames;
 };
 
 } // namespace corvane

@@ -6,6 +6,7 @@
 #include "model/Project.h"
 #include "model/SettingsStore.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -62,6 +63,14 @@ QString fileNamePart(const QString& path)
 ProjectFile::ProjectFile(Project& project, SettingsStore& settings, AppFolder app, QObject* parent)
     : QObject(parent), m_project(project), m_settings(settings), m_app(std::move(app))
 {
+    // The folder is watched as well as the file: a writer that renames a new file over the old
+    // one ends the watch on the file.
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(400);
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_settle, qOverload<>(&QTimer::start));
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_settle,
+            qOverload<>(&QTimer::start));
+    connect(&m_settle, &QTimer::timeout, this, &ProjectFile::watchedChanged);
 }
 
 ProjectFile::~ProjectFile() = default;
@@ -126,8 +135,59 @@ void ProjectFile::emptyProject()
     Q_EMIT projectCleared();
 }
 
+void ProjectFile::remember(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo info(path);
+    m_disk = {path, info.size(), info.lastModified(),
+              QCryptographicHash::hash(bytes, QCryptographicHash::Sha256)};
+    const QString folder = info.absolutePath();
+    const QStringList watched = m_watcher.files() + m_watcher.directories();
+    const QStringList wanted = {info.absoluteFilePath(), folder};
+    if (watched != wanted) {
+        if (!watched.isEmpty())
+            m_watcher.removePaths(watched);
+        m_watcher.addPaths(wanted);
+    }
+}
+
+void ProjectFile::forget()
+{
+    m_disk = {};
+    const QStringList watched = m_watcher.files() + m_watcher.directories();
+    if (!watched.isEmpty())
+        m_watcher.removePaths(watched);
+}
+
+bool ProjectFile::changedOnDisk() const
+{
+    if (m_disk.path.isEmpty())
+        return false;
+    const QFileInfo info(m_disk.path);
+    // A file that is gone has nothing to lose; the next save writes it anew.
+    if (!info.exists())
+        return false;
+    if (info.size() == m_disk.size && info.lastModified() == m_disk.modified)
+        return false;
+    QFile file(m_disk.path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256) != m_disk.digest;
+}
+
+void ProjectFile::watchedChanged()
+{
+    if (m_disk.path.isEmpty())
+        return;
+    const QString file = QFileInfo(m_disk.path).absoluteFilePath();
+    if (!m_watcher.files().contains(file) && QFileInfo::exists(file))
+        m_watcher.addPath(file);
+    if (changedOnDisk())
+        Q_EMIT fileChangedOnDisk(m_disk.path);
+}
+
 void ProjectFile::cmdNew_Click()
 {
+    forget();
     emptyProject();
     m_settings.WriteSetting(kLastProject, QString());
     if (m_history)
@@ -136,25 +196,52 @@ void ProjectFile::cmdNew_Click()
 
 FileOutcome ProjectFile::SaveProjectFile(const QString& path)
 {
+    return writeProject(path, true).outcome;
+}
+
+ProjectFile::SaveAttempt ProjectFile::writeProject(const QString& path, bool mayAsk)
+{
     // Another program at work on the file (a scheduled scan) keeps it: saving over it would
     // drop what that program writes.
     ProjectLock lock(path);
     const bool ownScanLock = m_history && m_history->lock() && m_history->lock()->isLocked()
                              && m_history->projectPath() == path;
     if (!ownScanLock && !lock.tryLock() && lock.heldByOther())
-        return FileOutcome::failure(QStringLiteral("0 ") + lock.error() + u'.');
-    const FileOutcome outcome = writeWhole(path, ProjectFormat::serialize(m_project));
+        return {FileOutcome::failure(QStringLiteral("0 ") + lock.error() + u'.')};
+    if (path == m_disk.path && changedOnDisk()) {
+        const ScanState& state = m_project.state();
+        DiskChange change = DiskChange::Keep;
+        if (!state.bScanRunning) {
+            if (state.bProjectSaved)
+                change = DiskChange::ReadAgain; // nothing of this program's own would be lost
+            else if (mayAsk && m_chooser)
+                change = m_chooser(path);
+        }
+        if (change == DiskChange::ReadAgain) {
+            lock.unlock();
+            return {LoadProjectFile(path), DiskChange::ReadAgain};
+        }
+        if (change == DiskChange::Keep)
+            return {FileOutcome::failure(
+                        QStringLiteral("0 %1 was changed by another program after it was read "
+                                       "here; it was not saved over.")
+                            .arg(fileNamePart(path))),
+                    DiskChange::Keep};
+    }
+    const QByteArray bytes = ProjectFormat::serialize(m_project);
+    const FileOutcome outcome = writeWhole(path, bytes);
     if (!outcome)
-        return outcome;
+        return {outcome};
+    remember(path, bytes);
     m_project.state().bProjectSaved = true;
     m_settings.WriteSetting(kLastProject, path);
     // The project is saved whatever becomes of its history; a failure there is said on its own.
     if (m_history)
         m_history->setProjectPath(path);
-    return outcome;
+    return {outcome};
 }
 
-FileOutcome ProjectFile::readFile(const QString& path, bool* complete)
+FileOutcome ProjectFile::readFile(const QString& path, bool* complete, QByteArray* bytesRead)
 {
     *complete = false;
     QFile file(path);
@@ -162,6 +249,8 @@ FileOutcome ProjectFile::readFile(const QString& path, bool* complete)
         return FileOutcome::failure(fileError(file));
     const QByteArray bytes = file.readAll();
     file.close();
+    if (bytesRead)
+        *bytesRead = bytes;
     if (bytes.isEmpty())
         return FileOutcome::failure(QStringLiteral("0 The file is empty."));
     ScanState& state = m_project.state();
@@ -190,7 +279,12 @@ FileOutcome ProjectFile::LoadProjectFile(const QString& path)
     if (m_history)
         m_history->projectOpened(path);
     bool complete = false;
-    const FileOutcome outcome = readFile(path, &complete);
+    QByteArray bytes;
+    const FileOutcome outcome = readFile(path, &complete, &bytes);
+    if (bytes.isEmpty())
+        forget();
+    else
+        remember(path, bytes);
     if (m_history)
         m_history->showLastChanges();
     if (!complete)
@@ -239,7 +333,8 @@ std::optional<FileOutcome> ProjectFile::Timer1_Timer()
     const QString path = autosavePath();
     if (path == m_app.file(kAutoSaved))
         QDir(m_app.path()).mkpath(QStringLiteral("projects"));
-    const FileOutcome outcome = SaveProjectFile(path);
+    // No question in the middle of a scan: a file changed by another program is kept.
+    const FileOutcome outcome = writeProject(path, false).outcome;
     if (!outcome)
         Q_EMIT autosaveFailed(path, outcome.error);
     return outcome;
@@ -251,7 +346,12 @@ SaveOutcome ProjectFile::cmdSave_Click(const PathChooser& askSavePath)
     QString path = askSavePath(projectFilesFolder(), suggestion);
     if (path.isEmpty())
         return {SaveOutcome::Cancelled, {}, {}};
-    FileOutcome outcome = SaveProjectFile(path);
+    const SaveAttempt attempt = writeProject(path, true);
+    if (attempt.change == DiskChange::ReadAgain)
+        return {SaveOutcome::ReadAgain, path, attempt.outcome.error};
+    if (attempt.change == DiskChange::Keep)
+        return {SaveOutcome::Cancelled, path, attempt.outcome.error};
+    FileOutcome outcome = attempt.outcome;
     if (outcome)
         return {SaveOutcome::Saved, path, {}};
     const QString firstError = outcome.error;

@@ -4,8 +4,11 @@
 #include "model/ProjectFormat.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -29,9 +32,10 @@ struct FileOutcome {
 
 // How the Save command ended, for the caller and for the exit question.
 struct SaveOutcome {
-    enum Status { Saved, Cancelled, Failed };
+    // ReadAgain: another program had changed the file, and it was read again instead of saved over.
+    enum Status { Saved, Cancelled, Failed, ReadAgain };
     Status status = Cancelled;
-    QString path;  // the file written (Saved) or tried last (Failed)
+    QString path;  // the file written (Saved), read again, or tried last (Failed)
     QString error; // Failed: why, as in FileOutcome
 };
 
@@ -130,6 +134,18 @@ public:
     // program holds it.
     void setHistory(ProjectHistory* history) { m_history = history; }
 
+    // Another program may change the project's file while it is open here: a scheduled scan, an
+    // import from the command line. Save never writes over such a change unasked. With no edits of
+    // its own the project is read again instead; with edits the chooser decides (without one, or
+    // for the autosave, the file is kept and the save fails saying why).
+    enum class DiskChange { SaveOver, ReadAgain, Keep };
+    using DiskChangeChooser = std::function<DiskChange(const QString& path)>;
+    void setDiskChangeChooser(DiskChangeChooser chooser) { m_chooser = std::move(chooser); }
+    // The file the project was last read from or written to; empty for a new project.
+    QString diskPath() const { return m_disk.path; }
+    // Whether that file is no longer what this program last read from or wrote to it.
+    bool changedOnDisk() const;
+
     QString projectFilesFolder() const;
     QString quickSavePath() const;
     QString autosavePath() const; // where the next autosave goes
@@ -145,10 +161,27 @@ Q_SIGNALS:
     // The project was rebuilt: the HTML report must be generated anew.
     void reportRegenerationRequested();
     void autosaveFailed(const QString& path, const QString& error);
+    // Another program changed the project's file (seen a moment after it happened).
+    void fileChangedOnDisk(const QString& path);
 
 private:
+    // What this program last read from or wrote to the project's file.
+    struct DiskState {
+        QString path;
+        qint64 size = -1;
+        QDateTime modified;
+        QByteArray digest;
+    };
+    struct SaveAttempt {
+        FileOutcome outcome;
+        DiskChange change = DiskChange::SaveOver; // what was done about a change on disk
+    };
+    SaveAttempt writeProject(const QString& path, bool mayAsk);
+    void remember(const QString& path, const QByteArray& bytes);
+    void forget();
+    void watchedChanged();
     void emptyProject();
-    FileOutcome readFile(const QString& path, bool* complete);
+    FileOutcome readFile(const QString& path, bool* complete, QByteArray* bytesRead = nullptr);
     void selectFirstMainSite();
 
     Project& m_project;
@@ -156,6 +189,10 @@ private:
     AppFolder m_app;
     int m_iSecondsRunning = 0;
     ProjectHistory* m_history = nullptr;
+    DiskChangeChooser m_chooser;
+    DiskState m_disk;
+    QFileSystemWatcher m_watcher;
+    QTimer m_settle; // the writer may still be at work when the first event comes
 };
 
 } // namespace corvane

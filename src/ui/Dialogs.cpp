@@ -1,5 +1,6 @@
 #include "ui/Dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -46,7 +47,8 @@ void information(QWidget* parent, const QString& text, const QString& title)
 
 QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
                                      QMessageBox::StandardButtons buttons,
-                                     QMessageBox::StandardButton escapeButton)
+                                     QMessageBox::StandardButton escapeButton,
+                                     const QMap<QMessageBox::StandardButton, QString>& captions)
 {
     if (!hooks().answers.isEmpty()) {
         hooks().answered << text;
@@ -54,6 +56,10 @@ QMessageBox::StandardButton question(QWidget* parent, const QString& title, cons
     }
     QMessageBox box(QMessageBox::Question, windowTitle(title), text, buttons, parent);
     box.setEscapeButton(escapeButton);
+    for (auto it = captions.cbegin(); it != captions.cend(); ++it) {
+        if (QAbstractButton* button = box.button(it.key()))
+            button->setText(it.value());
+    }
     const int chosen = box.exec();
     return chosen == 0 ? escapeButton : QMessageBox::StandardButton(chosen);
 }

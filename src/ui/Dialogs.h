@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -18,10 +19,12 @@ namespace Dialogs {
 
 // A message box with an OK button.
 void information(QWidget* parent, const QString& text, const QString& title = {});
-// A question; returns the button chosen, or the escape button when the box was closed.
+// A question; returns the button chosen, or the escape button when the box was closed. captions
+// names buttons in the question's own words ("Save Over It") instead of the standard ones.
 QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
                                      QMessageBox::StandardButtons buttons,
-                                     QMessageBox::StandardButton escapeButton);
+                                     QMessageBox::StandardButton escapeButton,
+                                     const QMap<QMessageBox::StandardButton, QString>& captions = {});
 // "OK" and "Cancel": true for OK.
 bool confirm(QWidget* parent, const QString& text);
 

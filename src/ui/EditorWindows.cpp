@@ -65,6 +65,18 @@ EntryEditorWindow* EditorWindows::openEditor(EntryEditor::Kind kind)
                 m_editor.selectMainSite(k);
         });
     }
+    if (kind == EntryEditor::Kind::LinkingSite) {
+        // The partner's history follows it to its new name.
+        connect(editor, &EntryEditorWindow::saved, this, [this, editor] {
+            const EntryEditor& e = editor->editor();
+            const LinkingSiteList* list = m_project.linkingSites(e.mainSitePosition());
+            if (!list || e.entryIndex() < 1 || e.entryIndex() > list->count())
+                return;
+            const QString now = list->url(e.entryIndex() - 1);
+            if (now != e.fields().url)
+                Q_EMIT linkingSiteRenamed(e.mainSitePosition(), e.fields().url, now);
+        });
+    }
     bringToFront(editor);
     return editor;
 }

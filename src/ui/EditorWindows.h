@@ -38,6 +38,10 @@ public:
     // Where the open project is saved (empty: never saved), for the options' schedule.
     void setProjectPathSource(std::function<QString()> source) { m_projectPath = std::move(source); }
 
+Q_SIGNALS:
+    // A Linking Site editor saved a new URL for the row (1-based) of the Main Site at mainSite.
+    void linkingSiteRenamed(int mainSite, const QString& oldUrl, const QString& newUrl);
+
 private:
     Project& m_project;
     ProjectEditor& m_editor;

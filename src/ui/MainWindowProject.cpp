@@ -6,6 +6,7 @@
 #include "app/Branding.h"
 #include "model/SettingsStore.h"
 #include "scan/UrlTools.h"
+#include "ui/EditorWindows.h"
 #include "ui/HistoryWindow.h"
 #include "ui/WebsitesPanel.h"
 
@@ -18,6 +19,8 @@ namespace corvane {
 void MainWindow::connectHistory()
 {
     connect(&m_history, &ProjectHistory::failed, this, &MainWindow::showMessage);
+    connect(m_windows, &EditorWindows::linkingSiteRenamed, &m_history,
+            &ProjectHistory::renamePartner);
     connect(Frame1, &WebsitesPanel::historyRequested, this, [this](int mainSite, int row) {
         const LinkingSiteList* list = m_project.linkingSites(mainSite);
         if (!list || row < 1 || row > list->count())

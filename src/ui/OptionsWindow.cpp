@@ -194,6 +194,17 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
                                  QStringLiteral("5"));
     txtAutoSave->setAccessibleName(tr("Autosave minutes"));
     addNumberRow(automation, tr("Every"), txtAutoSave, tr("minutes while scanning"));
+    // A partner that cannot be reached says nothing of its link; only a long silence counts.
+    txtLostAfterFailures = addNumberField(automation, QStringLiteral("txtLostAfterFailures"),
+                                          QStringLiteral("LostAfterFailures"),
+                                          QStringLiteral("LostAfterFailures"), QStringLiteral("3"));
+    txtLostAfterFailures->setAccessibleName(
+        tr("Scans in a row that cannot reach a partner before its link counts as lost"));
+    txtLostAfterFailures->setToolTip(
+        tr("1 to 1000. A timeout, a server error or bot protection tells nothing of the link; "
+           "after this many such scans in a row, a link last seen counts as lost."));
+    addNumberRow(automation, tr("Call a link lost after"), txtLostAfterFailures,
+                 tr("scans in a row that cannot reach its partner"));
     left->addStretch(1);
 
     QGroupBox* types

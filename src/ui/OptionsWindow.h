@@ -48,6 +48,7 @@ private:
     QLineEdit* txtTimeout = nullptr;
     QLineEdit* txtHostInterval = nullptr;
     QLineEdit* txtAutoSave = nullptr;
+    QLineEdit* txtLostAfterFailures = nullptr;
     QLineEdit* txtParallelSites = nullptr;
     QLineEdit* txtUserAgent = nullptr;
     QComboBox* cmbProxy = nullptr;

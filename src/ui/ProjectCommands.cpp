@@ -5,6 +5,7 @@
 #include "ui/WindowState.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace corvane {
 
@@ -21,6 +22,46 @@ ProjectCommands::ProjectCommands(Project& project, ProjectFile& files,
                 Q_EMIT statusText(tr("Autosave to %1 failed: %2")
                                       .arg(QDir::toNativeSeparators(path), error));
             });
+    m_files.setDiskChangeChooser([this](const QString& path) { return askAboutDiskChange(path); });
+    connect(&m_files, &ProjectFile::fileChangedOnDisk, this, &ProjectCommands::fileChangedOnDisk);
+}
+
+ProjectFile::DiskChange ProjectCommands::askAboutDiskChange(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const QMessageBox::StandardButton answer = Dialogs::question(
+        m_window, tr("Project Changed on Disk"),
+        tr("%1 was changed by another program after you opened it (a scheduled scan, or the "
+           "command line).\n\n"
+           "Save over it, and what the other program wrote is lost; or read it again, and your "
+           "unsaved changes are lost.")
+            .arg(name),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel,
+        {{QMessageBox::Save, tr("Save Over It")}, {QMessageBox::Discard, tr("Read It Again")}});
+    if (answer == QMessageBox::Save)
+        return ProjectFile::DiskChange::SaveOver;
+    if (answer == QMessageBox::Discard)
+        return ProjectFile::DiskChange::ReadAgain;
+    return ProjectFile::DiskChange::Keep;
+}
+
+void ProjectCommands::fileChangedOnDisk(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const ScanState& state = m_project.state();
+    if (state.bScanRunning || !state.bProjectSaved) {
+        // The user's own work is not thrown away unasked; Save will ask.
+        Q_EMIT statusText(tr("%1 was changed by another program. Saving will ask which version "
+                             "to keep.")
+                              .arg(name));
+        return;
+    }
+    const FileOutcome outcome = m_files.LoadProjectFile(path);
+    if (outcome.ok)
+        Q_EMIT statusText(tr("%1 was changed by another program and has been read again.")
+                              .arg(name));
+    else
+        reportRead(path, outcome);
 }
 
 void ProjectCommands::newProject()
@@ -85,6 +126,16 @@ SaveOutcome ProjectCommands::saveProject()
                                                 outcome.error));
     else if (outcome.status == SaveOutcome::Saved)
         Q_EMIT statusText(tr("Saved %1").arg(QDir::toNativeSeparators(outcome.path)));
+    else if (outcome.status == SaveOutcome::ReadAgain)
+        Q_EMIT statusText(
+            outcome.error.isEmpty()
+                ? tr("%1 was changed by another program and has been read again; nothing was "
+                     "saved.")
+                      .arg(QFileInfo(outcome.path).fileName())
+                : tr("Could not read %1 completely: %2")
+                      .arg(QDir::toNativeSeparators(outcome.path), outcome.error));
+    else if (!outcome.error.isEmpty())
+        Q_EMIT statusText(outcome.error.section(u' ', 1));
     return outcome;
 }
 

@@ -1,6 +1,7 @@
 #include "model/ProjectFile.h"
 #include "ProjectSnapshot.h"
 #include "model/Project.h"
+#include "model/ProjectFormat.h"
 #include "model/SettingsStore.h"
 #include "support/FullDisk.h"
 #include "support/TestRegistry.h"
@@ -850,6 +851,120 @@ private Q_SLOTS:
         QVERIFY(!w.project.state().bProjectSaved);
         QCOMPARE(regenerate.count(), 1);
         QCOMPARE(selected.count(), 1);
+    }
+
+    // --- Another program writes the file (a scheduled scan, an import from the command line) ---
+
+    // What Save does with a file changed since it was read: with no edits here it reads the file
+    // again; with edits the user's choice decides; the autosave never writes over it.
+    void saveNeverWritesOverAnotherProgramsChangeUnasked_data()
+    {
+        using D = ProjectFile::DiskChange;
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("fileIsOurs"); // the file holds this program's version afterwards
+        QTest::addColumn<bool>("projectIsTheirs");
+        QTest::newRow("no edits: read again") << false << int(D::Keep) << int(SaveOutcome::ReadAgain)
+                                              << false << true;
+        QTest::newRow("edits, save over") << true << int(D::SaveOver) << int(SaveOutcome::Saved)
+                                          << true << false;
+        QTest::newRow("edits, read again") << true << int(D::ReadAgain)
+                                           << int(SaveOutcome::ReadAgain) << false << true;
+        QTest::newRow("edits, cancel") << true << int(D::Keep) << int(SaveOutcome::Cancelled)
+                                       << false << false;
+    }
+
+    void saveNeverWritesOverAnotherProgramsChangeUnasked()
+    {
+        QFETCH(bool, edited);
+        QFETCH(int, choice);
+        QFETCH(int, status);
+        QFETCH(bool, fileIsOurs);
+        QFETCH(bool, projectIsTheirs);
+        Workspace w;
+        buildSample(w.project);
+        const QString path = w.box.file(QStringLiteral("Project Files/sample.prj"));
+        QVERIFY(w.files.SaveProjectFile(path));
+        QVERIFY(!w.files.changedOnDisk());
+
+        // The other program adds a Linking Site.
+        const QByteArray theirs = test::readAll(path).replace(
+            "third.com|", "added-by-cli.example|1|||\r\nthird.com|");
+        test::writeAll(path, theirs);
+        QVERIFY(w.files.changedOnDisk());
+        if (edited) {
+            w.project.linkingSites(1)->appendSite({QStringLiteral("mine.example"),
+                                                   QStringLiteral("1"), {}, {}, {}});
+            w.project.state().bProjectSaved = false;
+        }
+        const QByteArray ours = ProjectFormat::serialize(w.project);
+        QStringList asked;
+        w.files.setDiskChangeChooser([&](const QString& file) {
+            asked << file;
+            return ProjectFile::DiskChange(choice);
+        });
+
+        const SaveOutcome outcome = w.files.cmdSave_Click([&](const QString&, const QString&) {
+            return path;
+        });
+        QCOMPARE(int(outcome.status), status);
+        QCOMPARE(asked, edited ? QStringList{path} : QStringList{});
+        QCOMPARE(test::readAll(path), fileIsOurs ? ours : theirs);
+        QCOMPARE(ProjectFormat::serialize(w.project).contains("added-by-cli.example"),
+                 projectIsTheirs);
+        QCOMPARE(w.project.state().bProjectSaved, !edited || choice != int(ProjectFile::DiskChange::Keep));
+        QVERIFY(!w.files.changedOnDisk() || choice == int(ProjectFile::DiskChange::Keep));
+    }
+
+    void autosaveKeepsAnotherProgramsChange()
+    {
+        Workspace w;
+        buildSample(w.project);
+        const QString path = w.box.file(QStringLiteral("Project Files/sample.prj"));
+        QVERIFY(w.files.SaveProjectFile(path));
+        const QByteArray theirs = test::readAll(path) + "extra.example|1|||\r\n";
+        test::writeAll(path, theirs);
+        w.files.setDiskChangeChooser([](const QString&) {
+            qFatal("the autosave must not ask");
+            return ProjectFile::DiskChange::SaveOver;
+        });
+        w.box.settings->WriteSetting(QStringLiteral("chkAutoSave"), QStringLiteral("1"));
+        w.project.state().bScanRunning = true;
+        w.project.state().bProjectSaved = false;
+        QSignalSpy failed(&w.files, &ProjectFile::autosaveFailed);
+        std::optional<FileOutcome> outcome;
+        for (int tick = 0; tick < 300; ++tick)
+            outcome = w.files.Timer1_Timer();
+        QVERIFY(outcome && !*outcome);
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(failed.at(0).at(1).toString().contains(QStringLiteral("changed by another program")));
+        QCOMPARE(test::readAll(path), theirs);
+    }
+
+    // The change is seen as it happens, and this program's own saves are not taken for one.
+    void aChangeByAnotherProgramIsSignalled()
+    {
+        Workspace w;
+        buildSample(w.project);
+        const QString path = w.box.file(QStringLiteral("Project Files/sample.prj"));
+        QSignalSpy changed(&w.files, &ProjectFile::fileChangedOnDisk);
+        QVERIFY(w.files.SaveProjectFile(path));
+        QVERIFY(w.files.SaveProjectFile(path));
+        QTest::qWait(600);
+        QCOMPARE(changed.count(), 0);
+
+        // Written the way programs save: a new file renamed over the old one.
+        const QString temporary = path + QStringLiteral(".new");
+        test::writeAll(temporary, test::readAll(path) + "extra.example|1|||\r\n");
+        QVERIFY(QFile::remove(path) && QFile::rename(temporary, path));
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 3000);
+        QCOMPARE(changed.at(0).at(0).toString(), path);
+
+        // Still watched after the rename.
+        w.files.LoadProjectFile(path);
+        test::writeAll(path, test::readAll(path) + "more.example|1|||\r\n");
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 2, 3000);
     }
 
     void failedQuickSaveIsReported()
