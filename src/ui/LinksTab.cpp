@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QStyledItemDelegate>
 #include <QClipboard>
 #include <QLabel>
@@ -51,6 +52,8 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
+        // The kind comes first and stays whole; what changed follows as far as it fits.
+        option->textElideMode = Qt::ElideRight;
         const std::optional<PartnerChange::Kind> kind =
             PartnerChange::kindOfText(index.data().toString());
         if (!kind || *kind == PartnerChange::Kind::Unchanged)
@@ -95,6 +98,9 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
         tr("No results yet. Enter your own site under Main Sites and press Enter, add the partner "
            "sites that promised to link back under Linking Sites, then press Start Scan."));
     List3->setItemDelegateForColumn(ResultList::Change, new ChangeDelegate(List3));
+    // What changed stands beside the status, where the eye is, whatever the list's width.
+    List3->header()->moveSection(List3->header()->visualIndex(ResultList::Change),
+                                 ResultList::Status + 1);
     chkChangesOnly = new QCheckBox(tr("Show changes only"), this);
     chkChangesOnly->setObjectName(QStringLiteral("chkChangesOnly"));
     chkChangesOnly->setToolTip(
@@ -177,7 +183,7 @@ QList<int> LinksTab::resultWidths(int width) const
     const int number = fm.horizontalAdvance(QStringLiteral("No.0")) + pad;
     // The change is a word ("new", "lost"); what changed is in its tool tip.
     const int change = fm.horizontalAdvance(QStringLiteral("Change")) + pad;
-    const int rest = qMax(2 * 60, width - main - remote - status - number - change);
+    const int rest = qMax(2 * 40, width - main - remote - status - number - change);
     return {main, remote, status, number, rest / 2, rest - rest / 2, change};
 }
 
