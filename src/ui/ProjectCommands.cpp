@@ -109,9 +109,13 @@ void ProjectCommands::openProjectFile(const QString& path)
 
 QString ProjectCommands::askSavePath(const QString& suggestedName)
 {
-    // Projects go where the user keeps their files: the folder used last, else Documents.
-    const QString chosen = Dialogs::saveFileName(m_window, WindowState::startFolder(m_settings),
-                                                 suggestedName, kProjectFilter);
+    // A project that has a file is offered that file again (its history lives beside it); a new
+    // one goes where the user keeps their files: the folder used last, else Documents.
+    const QFileInfo file(m_files.diskPath());
+    const bool own = !file.filePath().isEmpty() && suggestedName != ProjectFile::kRetryName;
+    const QString chosen = Dialogs::saveFileName(
+        m_window, own ? file.absolutePath() : WindowState::startFolder(m_settings),
+        own ? file.fileName() : suggestedName, kProjectFilter);
     WindowState::rememberFile(m_settings, chosen);
     return chosen;
 }

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -262,6 +263,8 @@ private Q_SLOTS:
         f.click(QStringLiteral("cmdSave"));
         QVERIFY(w.project().state().bProjectSaved);
         QVERIFY(test::readAll(path).contains("mine-too.test"));
+        // Save offers the project's own file again.
+        QCOMPARE(Dialogs::askedFolders().last(), QFileInfo(path).absolutePath());
         QVERIFY(!test::readAll(path).contains("second.test"));
 
         // "Read It Again" drops the edits here for the file's version.

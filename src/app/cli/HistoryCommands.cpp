@@ -138,7 +138,8 @@ int runChanges(const ParsedArguments& args, Environment& env)
     else
         env.out << "Changes at the scan of " << minute(scans.first().started) << " ("
                 << scans.first().state << ")"
-                << (against.isValid() ? QStringLiteral(" since ") + day(against) : QString())
+                << (against.isValid() ? QStringLiteral(" since ") + day(against)
+                                      : QStringLiteral(", the first one kept"))
                 << ":\n";
     for (const HistoryStore::PartnerRow& r : rows) {
         const PartnerRecord record = records.value(r.partner);
