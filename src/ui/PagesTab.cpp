@@ -119,6 +119,10 @@ PagesTab::PagesTab(Project& project, SettingsStore& settings, QWidget* parent)
     for (int i = 0; i < 3; ++i) {
         connect(m_parts[i], &QPlainTextEdit::textChanged, this, [this, i] {
             m_builder.setPart(i + 1, withCrLf(m_parts[i]->toPlainText()));
+            // The page texts are saved with the project: typing in them is an edit of it (a
+            // text shown from the project is not).
+            if (!m_showingPart)
+                m_project.state().bProjectSaved = false;
         });
     }
     connect(&m_project, &Project::pageTextChanged, this, &PagesTab::showPart);
@@ -141,8 +145,11 @@ void PagesTab::showPart(int part, const QString& text)
 {
     QPlainTextEdit* box = m_parts[part - 1];
     // The text the box shows already (line ends aside) is left alone, caret and all.
-    if (withCrLf(box->toPlainText()) != withCrLf(text))
+    if (withCrLf(box->toPlainText()) != withCrLf(text)) {
+        m_showingPart = true;
         box->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        m_showingPart = false;
+    }
 }
 
 void PagesTab::setOption(int option)

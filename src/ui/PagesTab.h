@@ -46,6 +46,7 @@ private:
     const SettingsStore& m_settings;
     QGroupBox* Frame5;
     QPlainTextEdit* m_parts[3];
+    bool m_showingPart = false; // a text from the project is being shown, not typed
     QRadioButton* optAll[2];
     QComboBox* Combo3;
     QCheckBox* chkNewWin;

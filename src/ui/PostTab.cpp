@@ -95,6 +95,9 @@ PostTab::PostTab(Project& project, SettingsStore& settings, NetworkContext& netw
     setOption(option);
 
     connect(txtPost, &QLineEdit::textChanged, &m_project, &Project::setPostSingle);
+    // The script's address is saved with the project: typing it is an edit of the project.
+    connect(txtPost, &QLineEdit::textEdited, this,
+            [this] { m_project.state().bProjectSaved = false; });
     connect(&m_project, &Project::postSingleChanged, this, [this](const QString& url) {
         if (txtPost->text() != url)
             txtPost->setText(url);

@@ -152,6 +152,8 @@ private Q_SLOTS:
         const QString typed = QStringLiteral("<p>Before</p>\r\n<p>\xe9t\xe9</p>");
         QCOMPARE(f.box.settings->ReadSetting(QStringLiteral("txtHTML1")), typed);
         QCOMPARE(w.project().pageText(1), typed);
+        // The texts are saved with the project: typing is an edit, and closing asks to save.
+        QVERIFY(!w.project().state().bProjectSaved);
 
         // The page: the three parts, two line breaks between them, one at the end, in the
         // single-byte code page; an existing file is replaced without a question.
@@ -181,6 +183,11 @@ private Q_SLOTS:
         QCOMPARE(part1->toPlainText(), QStringLiteral("<html><body><h1>My partners</h1>"));
         QCOMPARE(f.find<QPlainTextEdit>(QStringLiteral("txtHTML3"))->toPlainText(),
                  QStringLiteral("</body></html>"));
+        // Showing them is no edit; typing the script's address is one.
+        QVERIFY(w.project().state().bProjectSaved);
+        f.type(QStringLiteral("txtPost"), QStringLiteral("x"));
+        QVERIFY(!w.project().state().bProjectSaved);
+        w.project().state().bProjectSaved = true;
     }
 
     void postingSendsOneRequestPerRowAndLogsTheAnswers()
