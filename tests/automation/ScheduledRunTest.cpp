@@ -4,6 +4,7 @@
 #include "support/TestRegistry.h"
 #include "support/TestWebServer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -36,6 +37,30 @@ QByteArray read(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Environment variables set (or, with no value, unset) while it lives.
+class EnvironmentOverride final
+{
+    Q_DISABLE_COPY_MOVE(EnvironmentOverride)
+
+public:
+    explicit EnvironmentOverride(const QList<std::pair<const char*, std::optional<QByteArray>>>& values)
+    {
+        for (const auto& [name, value] : values) {
+            m_before.append({name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name))
+                                                                   : std::nullopt});
+            value ? qputenv(name, *value) : qunsetenv(name);
+        }
+    }
+    ~EnvironmentOverride()
+    {
+        for (const auto& [name, value] : m_before)
+            value ? qputenv(name, *value) : qunsetenv(name);
+    }
+
+private:
+    QList<std::pair<const char*, std::optional<QByteArray>>> m_before;
+};
+
 } // namespace
 
 // The scheduled run, as the timer starts it, when a partner drops its link.
@@ -66,6 +91,8 @@ private Q_SLOTS:
                                              "#!/bin/sh\necho \"$@\" > '" + opened.toLocal8Bit() + "'\n");
         QFile(window).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
         cli.windowProgram = window;
+        // Started straight from here, as outside a systemd unit.
+        const EnvironmentOverride noUnit({{"INVOCATION_ID", std::nullopt}});
 
         // The first run is the baseline: both partners are new to the history, which is no news.
         CliRun r = cli.run(scheduledRun(project, alert));
@@ -112,6 +139,40 @@ private Q_SLOTS:
                  qPrintable(last->outcome));
         QVERIFY(last->outcome.endsWith(QStringLiteral("; 1 lost since ")
                                        + QDate::currentDate().toString(Qt::ISODate)));
+    }
+
+    // Inside the schedule's service, which systemd ends with all it started once the scan is
+    // done, the window the notification's action asks for is started as a unit of its own.
+    void insideAUnitTheWindowGetsAUnitOfItsOwn()
+    {
+        test::PrivateBus bus;
+        QVERIFY(bus.startService({QStringLiteral("--invoke"), QStringLiteral("default")}));
+        test::TestWebServer server;
+        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"), kLink);
+        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), kLink);
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
+        cli.windowProgram = QStringLiteral("/opt/corvane/bin/corvane");
+        const QString asked = cli.file(QStringLiteral("asked"));
+        QDir().mkpath(cli.file(QStringLiteral("bin")));
+        const QString systemdRun = cli.writeFile(QStringLiteral("bin/systemd-run"),
+                                                 "#!/bin/sh\necho \"$@\" > '" + asked.toLocal8Bit() + "'\n");
+        QFile(systemdRun).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+        const EnvironmentOverride unit({{"INVOCATION_ID", QByteArray("0123456789abcdef")},
+                                        {"PATH", cli.file(QStringLiteral("bin")).toLocal8Bit() + ':' + qgetenv("PATH")},
+                                        {"DISPLAY", QByteArray(":42")},
+                                        {"WAYLAND_DISPLAY", std::nullopt},
+                                        {"XAUTHORITY", std::nullopt}});
+
+        QCOMPARE(cli.run(scheduledRun(project, {})).status, 0);
+        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), "<p>gone</p>");
+        const CliRun r = cli.run(scheduledRun(project, {}));
+        QCOMPARE(r.status, 1);
+        QVERIFY2(!r.err.contains(QStringLiteral("cannot start the window")), qPrintable(r.err));
+        QCOMPARE(QString::fromLocal8Bit(read(asked).trimmed()),
+                 QStringLiteral("--user --collect --quiet --setenv=DISPLAY=:42 -- /opt/corvane/bin/corvane ")
+                     + project);
     }
 
     // No notification service and a failing alert command: the scan's own outcome stands, and the

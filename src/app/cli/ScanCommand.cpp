@@ -166,6 +166,33 @@ QString cannotStart(const Project& project, ScanController::Focus focus, const Q
 
 namespace {
 
+// Run by a systemd unit (the schedule's service, which ends everything it started once the scan
+// is done): the window is started as a unit of the user's own, through systemd-run, on the
+// display the scan was given. False when there is no unit or no systemd-run to ask.
+bool startInUnitOfItsOwn(const QString& program, const QString& projectPath)
+{
+    if (!qEnvironmentVariableIsSet("INVOCATION_ID"))
+        return false;
+    const QString systemdRun = QStandardPaths::findExecutable(QStringLiteral("systemd-run"));
+    if (systemdRun.isEmpty())
+        return false;
+    QStringList arguments{QStringLiteral("--user"), QStringLiteral("--collect"), QStringLiteral("--quiet")};
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY"}) {
+        if (qEnvironmentVariableIsSet(name))
+            arguments << QStringLiteral("--setenv=") + QLatin1String(name) + u'='
+                             + qEnvironmentVariable(name);
+    }
+    arguments << QStringLiteral("--") << program << projectPath;
+    QProcess run;
+    run.start(systemdRun, arguments);
+    constexpr int kStartMs = 20000;
+    if (run.waitForFinished(kStartMs) && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0)
+        return true;
+    run.kill();
+    run.waitForFinished(1000);
+    return false;
+}
+
 // The window that opens the project when the notification's action is chosen.
 void openInWindow(const QString& projectPath, Environment& env)
 {
@@ -175,7 +202,8 @@ void openInWindow(const QString& projectPath, Environment& env)
         program = QFileInfo(beside).isExecutable() ? beside
                                                    : QStandardPaths::findExecutable(QStringLiteral("corvane"));
     }
-    if (program.isEmpty() || !QProcess::startDetached(program, {projectPath}))
+    if (program.isEmpty()
+        || (!startInUnitOfItsOwn(program, projectPath) && !QProcess::startDetached(program, {projectPath})))
         warn(env, kCommand, QStringLiteral("cannot start the window to open the project"));
 }
 
