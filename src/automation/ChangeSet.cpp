@@ -128,7 +128,7 @@ QStringList ChangeSet::hosts(PartnerChange::Kind kind) const
 
 bool ChangeSet::isNews() const
 {
-    return std::any_of(rows.cbegin(), rows.cend(), [](const HistoryStore::PartnerRow& r) {
+    return !isFirstScan() && std::any_of(rows.cbegin(), rows.cend(), [](const HistoryStore::PartnerRow& r) {
         return r.change.kind != PartnerChange::Kind::Unchanged
             && r.change.kind != PartnerChange::Kind::Unreachable;
     });

@@ -31,8 +31,12 @@ struct ChangeSet {
     int count(PartnerChange::Kind kind) const;
     // The partners of one kind, by host ("a.example"), in the order of the rows.
     QStringList hosts(PartnerChange::Kind kind) const;
-    // Whether the user is told: a link lost, new, restored or changed. A partner that could not be
-    // reached this time tells nothing of its link, and a flaky one would alert every night.
+    // The project's first scan: there is nothing to compare it with, so every partner linking back
+    // is "new" to the history. It is the baseline the later scans are counted against, not news.
+    bool isFirstScan() const { return !against.isValid(); }
+    // Whether the user is told: a link lost, new, restored or changed since an earlier scan. A
+    // partner that could not be reached this time tells nothing of its link, and a flaky one would
+    // alert every night.
     bool isNews() const;
     // One sentence per kind that has partners, lost first, then new, restored and changed:
     // "2 partners dropped your link: a.example, b.example".

@@ -15,8 +15,12 @@ namespace corvane {
 namespace ScanLog {
 
 QString pathFor(const QString& projectPath);
+
+// A daily schedule must not grow the log for ever: an append that would take it past maxBytes
+// keeps only its newest whole lines, about half of maxBytes, and the lines appended.
+constexpr qint64 kMaxBytes = 256 * 1024;
 // Appends the lines, each after "yyyy-MM-dd HH:mm:ss  ". False when the file cannot be written.
-bool append(const QString& projectPath, const QStringList& lines);
+bool append(const QString& projectPath, const QStringList& lines, qint64 maxBytes = kMaxBytes);
 
 struct Run {
     QDateTime time;

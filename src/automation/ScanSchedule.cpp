@@ -112,6 +112,16 @@ QStringList arguments(const QString& cliProgram, const QString& projectPath,
     return words;
 }
 
+QStringList sets(const QStringList& command)
+{
+    QStringList found;
+    for (qsizetype i = 0; i + 1 < command.size(); ++i) {
+        if (command.at(i) == QStringLiteral("--set"))
+            found << command.at(++i);
+    }
+    return found;
+}
+
 QString forSystemd(const QStringList& words)
 {
     QStringList quoted;

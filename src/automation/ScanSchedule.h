@@ -45,6 +45,8 @@ namespace ScheduledCommand {
 // program scan PROJECT --save --quiet --notify, then each "--set KEY=VALUE" carried along.
 QStringList arguments(const QString& cliProgram, const QString& projectPath,
                       const QStringList& sets);
+// The "KEY=VALUE" of each "--set" of such a command, in order: what a changed schedule keeps.
+QStringList sets(const QStringList& command);
 // For a systemd ExecStart= line: each word in double quotes, with "\", "\"", "%" and "$" escaped
 // so that systemd hands the program the word as it was.
 QString forSystemd(const QStringList& words);

@@ -146,7 +146,11 @@ QString ScheduleInstaller::serviceText(const QString& projectPath, const QString
                           "\n"
                           "[Service]\n"
                           "Type=oneshot\n"
-                          "%4%5\n")
+                          "%4%5\n"
+                          // Exit status 1 is a scan that ran and found a partner without its
+                          // link: news for the log and the notification, not a failed unit every
+                          // night. A project that cannot be scanned (2) still fails it.
+                          "SuccessExitStatus=1\n")
         .arg(describe(QFileInfo(absolute).fileName()), kProjectKey, absolute, kExecKey,
              ScheduledCommand::forSystemd(command));
 }

@@ -33,6 +33,7 @@ ChangeSet changes(const QList<HistoryStore::PartnerRow>& rows)
     ChangeSet set;
     set.projectPath = QStringLiteral("/home/me/links.prj");
     set.rows = rows;
+    set.against = QDateTime(QDate(2026, 3, 2), QTime(6, 0));
     return set;
 }
 
@@ -194,6 +195,24 @@ private Q_SLOTS:
         const QJsonObject hints = n.value(QStringLiteral("hints")).toObject();
         QCOMPARE(hints.value(QStringLiteral("urgency")).toInt(), 2);
         QCOMPARE(hints.value(QStringLiteral("desktop-entry")).toString(), kIdentity.appId);
+    }
+
+    // A project's first scan finds every partner new: the baseline, which starts nothing, in the
+    // window as in a scheduled run.
+    void firstScanTellsNothing()
+    {
+        QTemporaryDir dir;
+        SettingsStore settings(dir.filePath(QStringLiteral("settings.ini")));
+        settings.setOverride(QStringLiteral("AlertCommand"), QStringLiteral("true"));
+        ScanAlerts alerts(settings, kIdentity);
+        QSignalSpy logged(&alerts, &ScanAlerts::logged);
+        ChangeSet first = changes({row("a.example", Kind::New), row("b.example", Kind::New)});
+        first.against = {};
+        QVERIFY(first.isFirstScan());
+        QVERIFY(!alerts.tell(first, true));
+        // Neither the command nor the notification was started.
+        QVERIFY(!alerts.isBusy());
+        QVERIFY(logged.isEmpty());
     }
 
     // No notification service, or no bus at all: said once, and the alerts still finish.

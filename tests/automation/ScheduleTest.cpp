@@ -149,7 +149,9 @@ private Q_SLOTS:
         QVERIFY(timer.contains(QStringLiteral("\nPersistent=true\n")));
         QVERIFY(timer.contains(QStringLiteral("\n[Install]\nWantedBy=timers.target\n")));
         QVERIFY2(service.contains(QStringLiteral("\nType=oneshot\nExecStart=\"/bin/true\" \"scan\" \"")
-                                  + project + QStringLiteral("\" \"--save\" \"--quiet\" \"--notify\"\n")),
+                                  + project
+                                  + QStringLiteral("\" \"--save\" \"--quiet\" \"--notify\"\n"
+                                                   "SuccessExitStatus=1\n")),
                  qPrintable(service));
         QVERIFY(ScheduleInstaller::cronLine(s, command).startsWith(cronFields + u' '));
 

@@ -4,6 +4,7 @@
 #include "support/TestRegistry.h"
 #include "support/TestWebServer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -36,6 +37,30 @@ QByteArray read(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Environment variables set (or, with no value, unset) while it lives.
+class EnvironmentOverride final
+{
+    Q_DISABLE_COPY_MOVE(EnvironmentOverride)
+
+public:
+    explicit EnvironmentOverride(const QList<std::pair<const char*, std::optional<QByteArray>>>& values)
+    {
+        for (const auto& [name, value] : values) {
+            m_before.append({name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name))
+                                                                   : std::nullopt});
+            value ? qputenv(name, *value) : qunsetenv(name);
+        }
+    }
+    ~EnvironmentOverride()
+    {
+        for (const auto& [name, value] : m_before)
+            value ? qputenv(name, *value) : qunsetenv(name);
+    }
+
+private:
+    QList<std::pair<const char*, std::optional<QByteArray>>> m_before;
+};
+
 } // namespace
 
 // The scheduled run, as the timer starts it, when a partner drops its link.
@@ -66,15 +91,20 @@ private Q_SLOTS:
                                              "#!/bin/sh\necho \"$@\" > '" + opened.toLocal8Bit() + "'\n");
         QFile(window).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
         cli.windowProgram = window;
+        // Started straight from here, as outside a systemd unit.
+        const EnvironmentOverride noUnit({{"INVOCATION_ID", std::nullopt}});
 
-        // The first run: every partner is new, which is news too.
+        // The first run is the baseline: both partners are new to the history, which is no news.
         CliRun r = cli.run(scheduledRun(project, alert));
         QCOMPARE(r.status, 0);
-        QCOMPARE(bus.notifications().size(), 1);
+        const QString baseline = QStringLiteral("first scan of the project: nothing to compare with yet, so no alerts");
+        QVERIFY2(r.err.contains(QStringLiteral("corvane-cli scan: ") + baseline + u'\n'), qPrintable(r.err));
+        QVERIFY2(!r.err.contains(QStringLiteral("alert command")), qPrintable(r.err));
+        QVERIFY(!QFile::exists(input));
+        QVERIFY(ScanLog::lastRun(project)->outcome.endsWith(QStringLiteral("; ") + baseline));
+        QVERIFY(!read(ScanLog::pathFor(project)).contains("notification"));
 
         server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), "<p>gone</p>");
-        QFile::remove(input);
-        QFile::remove(opened);
         r = cli.run(scheduledRun(project, alert));
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.contains(QStringLiteral("corvane-cli scan: alert command: exit 0\n"
@@ -83,7 +113,7 @@ private Q_SLOTS:
         QVERIFY2(r.err.contains(QStringLiteral("corvane-cli scan: notification: shown\n")), qPrintable(r.err));
 
         const QList<QByteArray> sent = bus.notifications();
-        QCOMPARE(sent.size(), 2);
+        QCOMPARE(sent.size(), 1);
         QCOMPARE(QJsonDocument::fromJson(sent.last()).object().value(QStringLiteral("summary")).toString(),
                  QStringLiteral("1 partner dropped your link: b.test"));
         // The action chosen in the stand-in opened the project in the window.
@@ -111,6 +141,40 @@ private Q_SLOTS:
                                        + QDate::currentDate().toString(Qt::ISODate)));
     }
 
+    // Inside the schedule's service, which systemd ends with all it started once the scan is
+    // done, the window the notification's action asks for is started as a unit of its own.
+    void insideAUnitTheWindowGetsAUnitOfItsOwn()
+    {
+        test::PrivateBus bus;
+        QVERIFY(bus.startService({QStringLiteral("--invoke"), QStringLiteral("default")}));
+        test::TestWebServer server;
+        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"), kLink);
+        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), kLink);
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
+        cli.windowProgram = QStringLiteral("/opt/corvane/bin/corvane");
+        const QString asked = cli.file(QStringLiteral("asked"));
+        QDir().mkpath(cli.file(QStringLiteral("bin")));
+        const QString systemdRun = cli.writeFile(QStringLiteral("bin/systemd-run"),
+                                                 "#!/bin/sh\necho \"$@\" > '" + asked.toLocal8Bit() + "'\n");
+        QFile(systemdRun).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+        const EnvironmentOverride unit({{"INVOCATION_ID", QByteArray("0123456789abcdef")},
+                                        {"PATH", cli.file(QStringLiteral("bin")).toLocal8Bit() + ':' + qgetenv("PATH")},
+                                        {"DISPLAY", QByteArray(":42")},
+                                        {"WAYLAND_DISPLAY", std::nullopt},
+                                        {"XAUTHORITY", std::nullopt}});
+
+        QCOMPARE(cli.run(scheduledRun(project, {})).status, 0);
+        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), "<p>gone</p>");
+        const CliRun r = cli.run(scheduledRun(project, {}));
+        QCOMPARE(r.status, 1);
+        QVERIFY2(!r.err.contains(QStringLiteral("cannot start the window")), qPrintable(r.err));
+        QCOMPARE(QString::fromLocal8Bit(read(asked).trimmed()),
+                 QStringLiteral("--user --collect --quiet --setenv=DISPLAY=:42 -- /opt/corvane/bin/corvane ")
+                     + project);
+    }
+
     // No notification service and a failing alert command: the scan's own outcome stands, and the
     // log and standard error say what went wrong.
     void failuresOfTheAlertsNeverFailTheScan()
@@ -123,8 +187,11 @@ private Q_SLOTS:
         CliHarness cli;
         cli.network.setRoute(server.route());
         const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
-        const CliRun r = cli.run(scheduledRun(project, QStringLiteral("echo no mail server >&2; exit 75")));
-        QCOMPARE(r.status, 0);
+        const QString failing = QStringLiteral("echo no mail server >&2; exit 75");
+        QCOMPARE(cli.run(scheduledRun(project, failing)).status, 0);
+        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), "<p>gone</p>");
+        const CliRun r = cli.run(scheduledRun(project, failing));
+        QCOMPARE(r.status, 1);
         for (const QString& line : {QStringLiteral("notification: none, no notification service"),
                                     QStringLiteral("alert command: exit 75"),
                                     QStringLiteral("alert command: | no mail server")}) {

@@ -88,7 +88,43 @@ private Q_SLOTS:
 
         every->setCurrentIndex(0);
         QVERIFY(!ScheduleInstaller().find(project));
-        QCOMPARE(next->text(), QString());
+        QCOMPARE(next->text(), QStringLiteral("Not scheduled."));
+        QCOMPARE(at->time(), QTime(7, 45));
+        // Turned off, only the crontab line to remove is worth a word.
+        QCOMPARE(note->isVisibleTo(&rows), !userSystemd);
+        QCOMPARE(note->text().contains(QStringLiteral("45 7 * * 1 ")), !userSystemd);
+    }
+
+    // A time stepped or typed takes effect once it rests, or when the rows are hidden, without
+    // leaving the field (Tab only moves to its minutes); a schedule made on the command line keeps
+    // its own --set options.
+    void changedTimeKeepsTheScheduleSettings()
+    {
+        StandInSystemctl systemctl(true);
+        test::Sandbox box;
+        const QString project = box.dir.filePath(QStringLiteral("links.prj"));
+        test::writeAll(project, "mine.test\r\n");
+        const QStringList sets{QStringLiteral("AlertCommand=mail -s links me"), QStringLiteral("txtTimeout=20")};
+        QVERIFY(ScheduleInstaller()
+                    .set(project, {ScanSchedule::Every::Day, QTime(6, 0)},
+                         ScheduledCommand::arguments(QStringLiteral("/usr/bin/corvane-cli"), project, sets))
+                    .ok);
+        ScheduleRows rows(*box.settings);
+        rows.setProjectPath(project);
+        rows.show();
+        auto* at = rows.findChild<QTimeEdit*>(QStringLiteral("txtScheduleAt"));
+        QVERIFY2(rows.findChild<QLabel*>(QStringLiteral("lblNextRun"))->text().endsWith(
+                     QStringLiteral(" 06:00 (with its own AlertCommand, txtTimeout)")),
+                 qPrintable(rows.findChild<QLabel*>(QStringLiteral("lblNextRun"))->text()));
+
+        at->setTime(QTime(6, 30));
+        QTRY_COMPARE(ScheduleInstaller().find(project)->schedule.at, QTime(6, 30));
+        QCOMPARE(ScheduledCommand::sets(ScheduleInstaller().find(project)->command), sets);
+
+        at->setTime(QTime(7, 0));
+        rows.hide();
+        QCOMPARE(ScheduleInstaller().find(project)->schedule.at, QTime(7, 0));
+        QCOMPARE(ScheduledCommand::sets(ScheduleInstaller().find(project)->command), sets);
     }
 
     void alertCommandIsWrittenAsTyped()

@@ -77,7 +77,9 @@ const char* const kScanHelp =
     "\n"
     "After a scan with changes (lost, new, restored, changed), the AlertCommand setting, when\n"
     "set, is run with the changes as JSON on its standard input (\"corvane-cli help\n"
-    "schedule\" tells more); its exit status and last lines follow on standard error.\n"
+    "schedule\" tells more); its exit status and last lines follow on standard error. The\n"
+    "project's first scan is the baseline the later ones are compared with: it raises no\n"
+    "notification and runs no alert command.\n"
     "\n"
     "Progress goes to standard error: a line for each Linking Site as it ends,\n"
     "  [12/48] partner.example: Direct Link (3 pages, 0.4 s)\n"
@@ -164,6 +166,33 @@ QString cannotStart(const Project& project, ScanController::Focus focus, const Q
 
 namespace {
 
+// Run by a systemd unit (the schedule's service, which ends everything it started once the scan
+// is done): the window is started as a unit of the user's own, through systemd-run, on the
+// display the scan was given. False when there is no unit or no systemd-run to ask.
+bool startInUnitOfItsOwn(const QString& program, const QString& projectPath)
+{
+    if (!qEnvironmentVariableIsSet("INVOCATION_ID"))
+        return false;
+    const QString systemdRun = QStandardPaths::findExecutable(QStringLiteral("systemd-run"));
+    if (systemdRun.isEmpty())
+        return false;
+    QStringList arguments{QStringLiteral("--user"), QStringLiteral("--collect"), QStringLiteral("--quiet")};
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY"}) {
+        if (qEnvironmentVariableIsSet(name))
+            arguments << QStringLiteral("--setenv=") + QLatin1String(name) + u'='
+                             + qEnvironmentVariable(name);
+    }
+    arguments << QStringLiteral("--") << program << projectPath;
+    QProcess run;
+    run.start(systemdRun, arguments);
+    constexpr int kStartMs = 20000;
+    if (run.waitForFinished(kStartMs) && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0)
+        return true;
+    run.kill();
+    run.waitForFinished(1000);
+    return false;
+}
+
 // The window that opens the project when the notification's action is chosen.
 void openInWindow(const QString& projectPath, Environment& env)
 {
@@ -173,7 +202,8 @@ void openInWindow(const QString& projectPath, Environment& env)
         program = QFileInfo(beside).isExecutable() ? beside
                                                    : QStandardPaths::findExecutable(QStringLiteral("corvane"));
     }
-    if (program.isEmpty() || !QProcess::startDetached(program, {projectPath}))
+    if (program.isEmpty()
+        || (!startInUnitOfItsOwn(program, projectPath) && !QProcess::startDetached(program, {projectPath})))
         warn(env, kCommand, QStringLiteral("cannot start the window to open the project"));
 }
 
@@ -280,12 +310,18 @@ int scanProject(const ParsedArguments& args, Environment& env, QString* outcome)
         return failure(env, kCommand, error, ExitUsage);
     // What the history knew before this scan: the date the changes are counted from.
     std::optional<QDateTime> previousScan;
+    // A history with no scan yet: this one is the baseline, with nothing to compare it with.
+    bool firstScan = false;
     if (HistoryStore* before = history.reader()) {
         if (const std::optional<HistoryStore::Scan> last = before->lastScan())
             previousScan = last->started;
+        else
+            firstScan = true;
         before->close();
     } else if (!history.error().isEmpty()) {
         warn(env, kCommand, history.error());
+    } else {
+        firstScan = true; // no history file yet
     }
     bool historyFailed = false;
     QObject::connect(&history, &ProjectHistory::failed, &history,
@@ -451,16 +487,24 @@ int scanProject(const ParsedArguments& args, Environment& env, QString* outcome)
     const int exitStatus = fileStatus != ExitDone ? fileStatus : status;
 
     const bool notify = args.has(QStringLiteral("--notify"));
+    // Every partner of a first scan is new to the history: that is no news to the user, who
+    // would otherwise be told on a fresh project that all the partners now link back.
+    const QString firstScanNote =
+        QStringLiteral("first scan of the project: nothing to compare with yet, so no alerts");
     *outcome = (stopped.isEmpty() ? QStringLiteral("complete") : QStringLiteral("stopped"))
                + QStringLiteral(", exit ") + QString::number(exitStatus) + QStringLiteral(": ")
-               + progress.summary() + changes;
+               + progress.summary() + changes
+               + (firstScan && !historyFailed ? QStringLiteral("; ") + firstScanNote : QString());
     if (notify)
         ScanLog::append(projectPath, {QStringLiteral("scan: ") + *outcome});
+    if (firstScan && !historyFailed
+        && (notify || !env.settings->ReadSetting(QStringLiteral("AlertCommand")).trimmed().isEmpty()))
+        warn(env, kCommand, firstScanNote);
     using Kind = PartnerChange::Kind;
     const bool news = history.changeCount(Kind::Lost) + history.changeCount(Kind::New)
                           + history.changeCount(Kind::Restored) + history.changeCount(Kind::Changed)
                       > 0;
-    if (news && !historyFailed && interrupted != Interrupt::Kind::CtrlC) {
+    if (news && !firstScan && !historyFailed && interrupted != Interrupt::Kind::CtrlC) {
         if (HistoryStore* store = history.reader()) {
             // The window may open the project from the notification: it is free by then.
             history.lock()->unlock();
