@@ -194,17 +194,6 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
                                  QStringLiteral("5"));
     txtAutoSave->setAccessibleName(tr("Autosave minutes"));
     addNumberRow(automation, tr("Every"), txtAutoSave, tr("minutes while scanning"));
-    // A partner that cannot be reached says nothing of its link; only a long silence counts.
-    txtLostAfterFailures = addNumberField(automation, QStringLiteral("txtLostAfterFailures"),
-                                          QStringLiteral("LostAfterFailures"),
-                                          QStringLiteral("LostAfterFailures"), QStringLiteral("3"));
-    txtLostAfterFailures->setAccessibleName(
-        tr("Scans in a row that cannot reach a partner before its link counts as lost"));
-    txtLostAfterFailures->setToolTip(
-        tr("1 to 1000. A timeout, a server error or bot protection tells nothing of the link; "
-           "after this many such scans in a row, a link last seen counts as lost."));
-    addNumberRow(automation, tr("Call a link lost after"), txtLostAfterFailures,
-                 tr("scans in a row that cannot reach its partner"));
     left->addStretch(1);
 
     QGroupBox* types
@@ -239,6 +228,19 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     layoutOf(rules)->addWidget(explanation);
     Command1 = makeButton(rules, QStringLiteral("Command1"), tr("Open Global Rules Editor"));
     layoutOf(rules)->addWidget(Command1);
+
+    // A partner that cannot be reached says nothing of its link; only a long silence counts.
+    QGroupBox* history = addGroup(this, right, QStringLiteral("fraHistory"), tr("Link history:"));
+    txtLostAfterFailures = addNumberField(history, QStringLiteral("txtLostAfterFailures"),
+                                          QStringLiteral("LostAfterFailures"),
+                                          QStringLiteral("LostAfterFailures"), QStringLiteral("3"));
+    txtLostAfterFailures->setAccessibleName(
+        tr("Scans in a row that cannot reach a partner before its link counts as lost"));
+    txtLostAfterFailures->setToolTip(
+        tr("1 to 1000. A timeout, a server error or bot protection tells nothing of the link; "
+           "after this many such scans in a row, a link last seen counts as lost."));
+    addNumberRow(history, tr("Call a link lost after"), txtLostAfterFailures,
+                 tr("scans in a row that miss its partner"));
 
     m_schedule = new ScheduleRows(settings, this);
     right->addWidget(m_schedule);
