@@ -129,6 +129,11 @@ QString ProjectFile::autosavePath() const
     return last;
 }
 
+QString ProjectFile::unsavedAutosavePath() const
+{
+    return m_app.file(kAutoSaved);
+}
+
 void ProjectFile::emptyProject()
 {
     clearProject(m_project);

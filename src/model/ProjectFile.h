@@ -149,6 +149,8 @@ public:
     QString projectFilesFolder() const;
     QString quickSavePath() const;
     QString autosavePath() const; // where the next autosave goes
+    // Where the autosave of a project never saved goes: projects/AutoSaved.prj.
+    QString unsavedAutosavePath() const;
 
 Q_SIGNALS:
     // The project was emptied by New, Open or a rebuild: the window empties its entry boxes and

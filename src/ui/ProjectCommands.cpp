@@ -112,7 +112,8 @@ QString ProjectCommands::askSavePath(const QString& suggestedName)
     // A project that has a file is offered that file again (its history lives beside it); a new
     // one goes where the user keeps their files: the folder used last, else Documents.
     const QFileInfo file(m_files.diskPath());
-    const bool own = !file.filePath().isEmpty() && suggestedName != ProjectFile::kRetryName;
+    const bool own = !file.filePath().isEmpty() && suggestedName != ProjectFile::kRetryName
+                     && file.filePath() != m_files.unsavedAutosavePath();
     const QString chosen = Dialogs::saveFileName(
         m_window, own ? file.absolutePath() : WindowState::startFolder(m_settings),
         own ? file.fileName() : suggestedName, kProjectFilter);
