@@ -7,7 +7,9 @@
 #include "model/ProjectFile.h"
 #include "model/ResultNotes.h"
 #include "model/SettingsStore.h"
+#include "output/PartnerOutcome.h"
 #include "output/WebLink.h"
+#include "scan/BotChallenge.h"
 #include "scan/ScanStatistics.h"
 #include "scan/UrlTools.h"
 
@@ -199,6 +201,8 @@ ReportCounts ReportWriter::count(const Project& project, qint32 pagesScanned)
             ++c.indirect;
         else if (status == LinkStatus::Redirect)
             ++c.redirect;
+        else if (PartnerVerdict::reasonOf(status) == BotChallenge::kBlocked)
+            ++c.blocked;
         else if (isNoneFound(status))
             ++c.nonLinking;
         const QString notes = results.cell(row, ResultList::Notes);
@@ -261,6 +265,8 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
                            c.onCanonicalElsewherePages);
     }
     doc += overviewRow(QStringLiteral("Total Non-Linking Sites:"), c.nonLinking);
+    if (c.blocked > 0)
+        doc += overviewRow(QStringLiteral("Blocked by Bot Protection:"), c.blocked);
     doc += overviewRow(QStringLiteral("Total Errors:"), c.errors);
     doc += QStringLiteral("<tr><td colspan=2>&nbsp</td></tr>");
     doc += QStringLiteral("<tr><td colspan=2><b>Percentages/Averages</b></td></tr>");

@@ -26,6 +26,9 @@ struct ReportCounts {
     qint32 redirect = 0;
     qint32 reciprocal = 0; // direct + indirect + redirect
     qint32 nonLinking = 0; // any other status containing "None Found"
+    // "None Found (Blocked by bot protection)": the partner could not be read, so it is not counted
+    // as non-linking; the overview lists them only when there are some.
+    qint32 blocked = 0;
     qint32 errors = 0;
     // From the rows' notes; the overview lists them only when some row has notes.
     qint32 withNotes = 0;

@@ -178,6 +178,26 @@ private Q_SLOTS:
         QCOMPARE(c.redirect, 2);
         QCOMPARE(c.reciprocal, 4);
         QCOMPARE(c.nonLinking, 2);
+        QCOMPARE(c.blocked, 0);
+        QVERIFY(!document(project).contains(QStringLiteral("Blocked by Bot Protection")));
+    }
+
+    // A partner behind bot protection could not be read: it is neither linking nor non-linking,
+    // and stays out of the percentages.
+    void blockedPartnersAreCountedApart()
+    {
+        Project project;
+        for (const char* status : {"Direct Link", "None Found", "None Found (Blocked by bot protection)",
+                                   "None Found (Blocked by bot protection)"})
+            project.results().appendEntry(test::result(
+                QStringLiteral("m.example"), QStringLiteral("r.example"), QString::fromLatin1(status)));
+        const ReportCounts c = ReportWriter::count(project, 0);
+        QCOMPARE(c.nonLinking, 1);
+        QCOMPARE(c.blocked, 2);
+        const QString doc = document(project);
+        QVERIFY(doc.contains(QStringLiteral("Total Non-Linking Sites:</td><td> 1</td>")));
+        QVERIFY(doc.contains(QStringLiteral("Blocked by Bot Protection:</td><td> 2</td>")));
+        QVERIFY(doc.contains(QStringLiteral("Sites with Reciprocal Links:</td><td>50.00%</td>")));
     }
 
     void blockDependsOnTheStatus_data()
