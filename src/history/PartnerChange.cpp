@@ -3,6 +3,7 @@
 #include "output/PartnerOutcome.h"
 
 #include <QJsonDocument>
+#include <QRegularExpression>
 
 namespace corvane {
 
@@ -82,8 +83,17 @@ QString PartnerCheck::outcomeName(Outcome outcome)
     return QStringLiteral("inconclusive");
 }
 
+bool PartnerCheck::pageNotRead(const QString& error)
+{
+    // A server error, a refusal for load (429, and the 403 some firewalls give a busy crawler), a
+    // request that timed out, or a page this program would not fetch.
+    static const QRegularExpression unread(QStringLiteral("^(5\\d\\d|429|408|403)\\b"));
+    return unread.match(error).hasMatch() || error == QStringLiteral("Refused: private address");
+}
+
 std::optional<PartnerCheck> PartnerCheck::fromRows(const QList<ResultEntry>& rows,
-                                                   const QDateTime& checked)
+                                                   const QDateTime& checked,
+                                                   const QList<ErrorEntry>& pageErrors)
 {
     if (rows.isEmpty())
         return std::nullopt;
@@ -118,6 +128,16 @@ std::optional<PartnerCheck> PartnerCheck::fromRows(const QList<ResultEntry>& row
     c.status = noneFound.isEmpty() ? rows.first().status : noneFound;
     c.outcome = noneFound.isEmpty() ? Outcome::NotFound
                                     : outcomeOfReason(PartnerVerdict::reasonOf(noneFound));
+    if (c.outcome == Outcome::NotFound) {
+        // The pages that were read hold no link; one that was not read may.
+        for (const ErrorEntry& e : pageErrors) {
+            if (pageNotRead(e.error)) {
+                c.outcome = Outcome::Inconclusive;
+                c.notes = QStringLiteral("page not read: ") + e.error + u' ' + e.url;
+                break;
+            }
+        }
+    }
     return c;
 }
 
@@ -226,7 +246,9 @@ PartnerChange PartnerRecord::step(const PartnerCheck& check, int lostAfterFailur
             lost = true;
         } else {
             change.kind = PartnerChange::Kind::Unreachable;
-            change.detail = PartnerVerdict::reasonOf(check.status);
+            // An unread page says more than the status its crawl ended with.
+            change.detail = check.notes.isEmpty() ? PartnerVerdict::reasonOf(check.status)
+                                                  : check.notes;
             if (failuresInRow > 1)
                 change.detail += (change.detail.isEmpty() ? QString() : kSeparator)
                                  + plural(failuresInRow, "scan", "scans")

@@ -27,9 +27,15 @@ struct PartnerCheck {
     QString notes;   // the notes of its links, each part once, "; " between them
     QDateTime checked;
 
-    // Nullopt when the rows say nothing of the partner (no rows: it was not checked).
+    // Nullopt when the rows say nothing of the partner (no rows: it was not checked). pageErrors
+    // are the error rows of its crawl: when a page could not be read (5xx, 429, 408, 403, a
+    // private address), the link may be on it, so "not found" is only inconclusive, and notes
+    // names the first such page ("page not read: 500 Internal Error partner.example/links.html").
     static std::optional<PartnerCheck> fromRows(const QList<ResultEntry>& rows,
-                                                const QDateTime& checked);
+                                                const QDateTime& checked,
+                                                const QList<ErrorEntry>& pageErrors = {});
+    // Whether an error row says its page was not read (rather than read and found wanting).
+    static bool pageNotRead(const QString& error);
     static Outcome outcomeOfReason(const QString& reason);
     // "found", "not found", "inconclusive"
     static QString outcomeName(Outcome outcome);

@@ -25,6 +25,13 @@ ProjectHistory::ProjectHistory(Project& project, const SettingsStore& settings, 
     m_store.openInMemory();
     connect(&m_project.results(), &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { onRowsInserted(first, last); });
+    connect(&m_project.errors(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (m_currentMain == 0 || !m_project.state().bScanRunning)
+                    return;
+                for (int row = first; row <= last; ++row)
+                    m_currentErrors.append(m_project.errors().entry(row));
+            });
 }
 
 ProjectHistory::~ProjectHistory() = default;
@@ -216,6 +223,7 @@ void ProjectHistory::onSiteSelected(int mainSite, int row)
     m_currentMain = mainSite;
     m_currentRow = row;
     m_currentRows.clear();
+    m_currentErrors.clear();
 }
 
 void ProjectHistory::onRowsInserted(int first, int last)
@@ -231,10 +239,12 @@ void ProjectHistory::onSiteFinished(int mainSite, int row)
     if (mainSite != m_currentMain || row != m_currentRow)
         return;
     const QList<ResultEntry> rows = m_currentRows;
+    const QList<ErrorEntry> errors = m_currentErrors;
     m_currentMain = 0;
     m_currentRows.clear();
+    m_currentErrors.clear();
     const std::optional<PartnerCheck> check =
-        PartnerCheck::fromRows(rows, QDateTime::currentDateTime());
+        PartnerCheck::fromRows(rows, QDateTime::currentDateTime(), errors);
     if (!check || m_scan == 0)
         return;
     const LinkingSiteList* list = m_project.linkingSites(mainSite);
@@ -273,6 +283,7 @@ void ProjectHistory::onScanStopped(bool complete)
 {
     m_currentMain = 0;
     m_currentRows.clear();
+    m_currentErrors.clear();
     if (m_scan != 0 && !m_store.endScan(m_scan, QDateTime::currentDateTime(), complete))
         report(m_store.error());
     m_scan = 0;

@@ -94,6 +94,7 @@ private:
     int m_currentMain = 0;
     int m_currentRow = 0;
     QList<ResultEntry> m_currentRows; // the rows the current partner added
+    QList<ErrorEntry> m_currentErrors; // and the error rows of its pages
     QHash<int, int> m_counts;
     struct Rename {
         QString main;

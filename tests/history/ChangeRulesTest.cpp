@@ -162,6 +162,52 @@ private Q_SLOTS:
         QCOMPARE(record.lastChecked, first.addDays(21));
     }
 
+    // A link last seen on a page that now answers with a server error is not lost because the
+    // crawl ended "None Found" for another reason (a broken link elsewhere answering 404): the
+    // pages that were read hold no link, but the one that was not read may.
+    void anUnreadPageMakesNotFoundInconclusive_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("change");
+        const QString unread = QStringLiteral("unreachable: page not read: %1 p.test/links.html");
+        QTest::newRow("500, then a 404 elsewhere")
+            << "None Found (404 Not found)" << "500 Internal Error"
+            << unread.arg(QStringLiteral("500 Internal Error"));
+        QTest::newRow("503 after its retries") << "None Found" << "503 Service Unavailable"
+                                               << unread.arg(QStringLiteral("503 Service Unavailable"));
+        QTest::newRow("429") << "None Found" << "429 Too Many Requests"
+                             << unread.arg(QStringLiteral("429 Too Many Requests"));
+        QTest::newRow("403 of a firewall") << "None Found" << "403 Forbidden"
+                                           << unread.arg(QStringLiteral("403 Forbidden"));
+        QTest::newRow("a private address") << "None Found" << "Refused: private address"
+                                           << unread.arg(QStringLiteral("Refused: private address"));
+        QTest::newRow("404: the page is gone") << "None Found (404 Not found)" << "404 Not found"
+                                               << "lost";
+        QTest::newRow("410") << "None Found" << "410 Gone" << "lost";
+        QTest::newRow("a copy not written") << "None Found" << "Page copy not written" << "lost";
+    }
+
+    void anUnreadPageMakesNotFoundInconclusive()
+    {
+        QFETCH(QString, status);
+        QFETCH(QString, error);
+        QFETCH(QString, change);
+        PartnerRecord record;
+        const QDateTime when(QDate(2026, 1, 5), QTime(3, 0));
+        record.step(*PartnerCheck::fromRows(rowsOf(QStringLiteral("F")), when), 3);
+        QList<ResultEntry> rows = rowsOf(QStringLiteral("N"));
+        rows.first().status = status;
+        const std::optional<PartnerCheck> check = PartnerCheck::fromRows(
+            rows, when.addDays(7), {{error, QStringLiteral("p.test/links.html")}});
+        QCOMPARE(record.step(*check, 3).text(), change);
+        // A link found on the pages that were read is found all the same.
+        QCOMPARE(PartnerCheck::fromRows(rowsOf(QStringLiteral("F")), when,
+                                        {{error, QStringLiteral("p.test/other.html")}})
+                     ->outcome,
+                 PartnerCheck::Outcome::Found);
+    }
+
     void noRowsIsNoCheck()
     {
         QVERIFY(!PartnerCheck::fromRows({}, QDateTime::currentDateTime()));
