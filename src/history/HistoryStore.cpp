@@ -221,6 +221,16 @@ bool HistoryStore::migrate(int from)
     return true;
 }
 
+bool HistoryStore::remove(const QString& path)
+{
+    bool gone = true;
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(path + suffix) && !QFile::remove(path + suffix))
+            gone = false;
+    }
+    return gone;
+}
+
 bool HistoryStore::saveTo(const QString& path)
 {
     if (!isOpen())

@@ -85,6 +85,8 @@ public:
     QString notice() const { return m_notice; }
     int schemaVersion() const;
 
+    // Removes the history file at path with its journal files; true when none is left.
+    static bool remove(const QString& path);
     // Writes the whole history to path (replacing a file there) and goes on with that file.
     bool saveTo(const QString& path);
 

@@ -54,6 +54,12 @@ bool ProjectHistory::setProjectPath(const QString& path)
     m_lock = std::make_unique<ProjectLock>(path);
     if (fromMemory ? m_store.scans().isEmpty() : !QFileInfo::exists(oldHistory)) {
         m_store.close();
+        // A project saved over another one's file does not take over that one's history.
+        if (!HistoryStore::remove(HistoryStore::pathFor(path))) {
+            m_error = QStringLiteral("cannot remove the history of the replaced project");
+            Q_EMIT failed(QStringLiteral("The project was saved, but ") + m_error);
+            return false;
+        }
         return true;
     }
     // Saved under a new name: the history goes with the project.

@@ -118,6 +118,17 @@ QString ProjectCommands::askSavePath(const QString& suggestedName)
         m_window, own ? file.absolutePath() : WindowState::startFolder(m_settings),
         own ? file.fileName() : suggestedName, kProjectFilter);
     WindowState::rememberFile(m_settings, chosen);
+    // Another project's file is not replaced unasked: with it would go the history kept beside it.
+    const QFileInfo target(chosen);
+    if (!chosen.isEmpty() && target.exists()
+        && target.absoluteFilePath() != QFileInfo(m_files.diskPath()).absoluteFilePath()
+        && Dialogs::question(m_window, tr("Replace Project?"),
+                             tr("%1 already exists and holds another project.\n"
+                                "Replace it, and the history kept beside it, with this one?")
+                                 .arg(target.fileName()),
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+               != QMessageBox::Yes)
+        return QString();
     return chosen;
 }
 

@@ -235,6 +235,44 @@ private Q_SLOTS:
         QCOMPARE(store.partners().size(), 1);
     }
 
+    // Saving a new project onto another project's file asks first, and the new project does not
+    // take over the history kept beside that file.
+    void savingOverAnotherProjectAsksAndLeavesItsHistoryBehind()
+    {
+        WindowFixture f;
+        MainWindow& w = f.start();
+        const QString other = f.box.file(QStringLiteral("Project Files/other.prj"));
+        QVERIFY(test::writeAll(other, "http://www.other.test\r\nfriend.test|1|||\r\n"));
+        {
+            HistoryStore history;
+            QVERIFY(history.open(HistoryStore::pathFor(other), HistoryStore::Mode::Write));
+            const qint64 scan = history.beginScan(QDateTime::currentDateTime(), QStringLiteral("1"));
+            PartnerCheck check;
+            check.outcome = PartnerCheck::Outcome::Found;
+            check.status = QStringLiteral("Direct Link");
+            check.checked = QDateTime::currentDateTime();
+            QVERIFY(history.recordCheck(scan, QStringLiteral("other.test"), QStringLiteral("friend.test"),
+                                        {}, check, 3));
+            QVERIFY(history.endScan(scan, QDateTime::currentDateTime(), true));
+        }
+        f.addSites(QStringLiteral("www.mine.test"), {QStringLiteral("partner.test")});
+
+        Dialogs::setNextFileName(other);
+        Dialogs::setNextAnswer(QMessageBox::No);
+        f.click(QStringLiteral("cmdSave"));
+        QVERIFY(Dialogs::answeredMessages().last().startsWith(
+            QStringLiteral("other.prj already exists and holds another project.")));
+        QVERIFY(test::readAll(other).startsWith("http://www.other.test"));
+        QVERIFY(!w.project().state().bProjectSaved);
+
+        Dialogs::setNextFileName(other);
+        Dialogs::setNextAnswer(QMessageBox::Yes);
+        f.click(QStringLiteral("cmdSave"));
+        QVERIFY(w.project().state().bProjectSaved);
+        QVERIFY(test::readAll(other).startsWith("www.mine.test"));
+        QVERIFY(!QFileInfo::exists(HistoryStore::pathFor(other)));
+    }
+
     // Another program (a scheduled scan, the command line) changes the open project's file:
     // with nothing unsaved the window reads it again at once; with edits it says so, and Save
     // asks which version to keep.

@@ -359,6 +359,8 @@ private Q_SLOTS:
 
         Dialogs::setNextFileName(disk.file(QStringLiteral("mine.prj")));
         Dialogs::setNextFileName(disk.file(QStringLiteral("unnamed.prj"))); // asked again
+        Dialogs::setNextAnswer(QMessageBox::Yes); // replace the other project's file
+        Dialogs::setNextAnswer(QMessageBox::Yes); // and the second one
         Dialogs::setNextAnswer(QMessageBox::Ok);
         f.click(QStringLiteral("cmdSave"));
         QVERIFY(!w.project().state().bProjectSaved);
@@ -370,12 +372,13 @@ private Q_SLOTS:
         }
 
         const QStringList messages = Dialogs::answeredMessages();
-        QCOMPARE(messages.size(), 5); // two questions, three failures
-        QCOMPARE(messages.at(0), QStringLiteral("The project could not be saved to ")
+        QCOMPARE(messages.size(), 7); // four questions, three failures
+        QVERIFY(messages.at(0).startsWith(QStringLiteral("mine.prj already exists")));
+        QCOMPARE(messages.at(2), QStringLiteral("The project could not be saved to ")
                                      + disk.file(QStringLiteral("unnamed.prj"))
                                      + QStringLiteral(":\n4 No space left on device"));
-        QCOMPARE(messages.at(2), QStringLiteral("Error: 4 - No space left on device"));
         QCOMPARE(messages.at(4), QStringLiteral("Error: 4 - No space left on device"));
+        QCOMPARE(messages.at(6), QStringLiteral("Error: 4 - No space left on device"));
         for (const QString& name : names)
             QCOMPARE(test::readAll(disk.file(name)), QByteArray("old"));
         w.project().state().bProjectSaved = true;
