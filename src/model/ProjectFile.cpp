@@ -186,8 +186,25 @@ void ProjectFile::watchedChanged()
     const QString file = QFileInfo(m_disk.path).absoluteFilePath();
     if (!m_watcher.files().contains(file) && QFileInfo::exists(file))
         m_watcher.addPath(file);
-    if (changedOnDisk())
-        Q_EMIT fileChangedOnDisk(m_disk.path);
+    if (!changedOnDisk())
+        return;
+    const QString path = m_disk.path;
+    if (diskChangeChoice(path, false) != DiskChange::ReadAgain) {
+        Q_EMIT fileChangedOnDisk(path, false, {});
+        return;
+    }
+    const FileOutcome outcome = LoadProjectFile(path);
+    Q_EMIT fileChangedOnDisk(path, true, outcome.error);
+}
+
+ProjectFile::DiskChange ProjectFile::diskChangeChoice(const QString& path, bool mayAsk) const
+{
+    const ScanState& state = m_project.state();
+    if (state.bScanRunning)
+        return DiskChange::Keep;
+    if (state.bProjectSaved)
+        return DiskChange::ReadAgain;
+    return mayAsk && m_chooser ? m_chooser(path) : DiskChange::Keep;
 }
 
 void ProjectFile::cmdNew_Click()
@@ -214,14 +231,7 @@ ProjectFile::SaveAttempt ProjectFile::writeProject(const QString& path, bool may
     if (!ownScanLock && !lock.tryLock() && lock.heldByOther())
         return {FileOutcome::failure(QStringLiteral("0 ") + lock.error() + u'.')};
     if (path == m_disk.path && changedOnDisk()) {
-        const ScanState& state = m_project.state();
-        DiskChange change = DiskChange::Keep;
-        if (!state.bScanRunning) {
-            if (state.bProjectSaved)
-                change = DiskChange::ReadAgain; // nothing of this program's own would be lost
-            else if (mayAsk && m_chooser)
-                change = m_chooser(path);
-        }
+        const DiskChange change = diskChangeChoice(path, mayAsk);
         if (change == DiskChange::ReadAgain) {
             lock.unlock();
             return {LoadProjectFile(path), DiskChange::ReadAgain};

@@ -163,8 +163,10 @@ Q_SIGNALS:
     // The project was rebuilt: the HTML report must be generated anew.
     void reportRegenerationRequested();
     void autosaveFailed(const QString& path, const QString& error);
-    // Another program changed the project's file (seen a moment after it happened).
-    void fileChangedOnDisk(const QString& path);
+    // Another program changed the project's file (seen a moment after it happened). With nothing
+    // here to lose it was read again (readError: why that stopped early, empty when it did not);
+    // otherwise it was kept for Save to ask about.
+    void fileChangedOnDisk(const QString& path, bool readAgain, const QString& readError);
 
 private:
     // What this program last read from or wrote to the project's file.
@@ -179,6 +181,9 @@ private:
         DiskChange change = DiskChange::SaveOver; // what was done about a change on disk
     };
     SaveAttempt writeProject(const QString& path, bool mayAsk);
+    // What becomes of a file another program changed: read again when nothing of this program's
+    // own would be lost, else what the chooser says (when it may be asked), else kept.
+    DiskChange diskChangeChoice(const QString& path, bool mayAsk) const;
     void remember(const QString& path, const QByteArray& bytes);
     void forget();
     void watchedChanged();

@@ -45,23 +45,19 @@ ProjectFile::DiskChange ProjectCommands::askAboutDiskChange(const QString& path)
     return ProjectFile::DiskChange::Keep;
 }
 
-void ProjectCommands::fileChangedOnDisk(const QString& path)
+void ProjectCommands::fileChangedOnDisk(const QString& path, bool readAgain,
+                                        const QString& readError)
 {
     const QString name = QFileInfo(path).fileName();
-    const ScanState& state = m_project.state();
-    if (state.bScanRunning || !state.bProjectSaved) {
-        // The user's own work is not thrown away unasked; Save will ask.
+    if (!readAgain)
         Q_EMIT statusText(tr("%1 was changed by another program. Saving will ask which version "
                              "to keep.")
                               .arg(name));
-        return;
-    }
-    const FileOutcome outcome = m_files.LoadProjectFile(path);
-    if (outcome.ok)
+    else if (readError.isEmpty())
         Q_EMIT statusText(tr("%1 was changed by another program and has been read again.")
                               .arg(name));
     else
-        reportRead(path, outcome);
+        reportRead(path, FileOutcome::failure(readError));
 }
 
 void ProjectCommands::newProject()

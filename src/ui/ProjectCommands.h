@@ -43,8 +43,8 @@ Q_SIGNALS:
 private:
     QString askSavePath(const QString& suggestedName);
     ProjectFile::DiskChange askAboutDiskChange(const QString& path);
-    // Another program changed the project's file: read it again when nothing here would be lost.
-    void fileChangedOnDisk(const QString& path);
+    // Another program changed the project's file: says what became of it.
+    void fileChangedOnDisk(const QString& path, bool readAgain, const QString& readError);
     void reportRead(const QString& path, const FileOutcome& outcome);
 
     Project& m_project;
