@@ -61,6 +61,22 @@ private:
     QList<std::pair<const char*, std::optional<QByteArray>>> m_before;
 };
 
+// Partners a.test and b.test, both linking back, and a command line routed to them, with the
+// project of the two written.
+struct TwoPartners {
+    test::TestWebServer server;
+    CliHarness cli;
+    QString project;
+
+    TwoPartners()
+    {
+        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"), kLink);
+        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), kLink);
+        cli.network.setRoute(server.route());
+        project = cli.writeFile(QStringLiteral("links.prj"), kProject);
+    }
+};
+
 } // namespace
 
 // The scheduled run, as the timer starts it, when a partner drops its link.
@@ -74,12 +90,10 @@ private Q_SLOTS:
         test::PrivateBus bus;
         QVERIFY(bus.isUp());
         QVERIFY(bus.startService({QStringLiteral("--invoke"), QStringLiteral("default")}));
-        test::TestWebServer server;
-        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"), kLink);
-        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), kLink);
-        CliHarness cli;
-        cli.network.setRoute(server.route());
-        const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
+        TwoPartners partners;
+        test::TestWebServer& server = partners.server;
+        CliHarness& cli = partners.cli;
+        const QString& project = partners.project;
         const QString input = cli.file(QStringLiteral("alert.json"));
         const QString environment = cli.file(QStringLiteral("alert.env"));
         const QString alert = QStringLiteral("cat > '") + input
@@ -147,12 +161,10 @@ private Q_SLOTS:
     {
         test::PrivateBus bus;
         QVERIFY(bus.startService({QStringLiteral("--invoke"), QStringLiteral("default")}));
-        test::TestWebServer server;
-        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"), kLink);
-        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), kLink);
-        CliHarness cli;
-        cli.network.setRoute(server.route());
-        const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
+        TwoPartners partners;
+        test::TestWebServer& server = partners.server;
+        CliHarness& cli = partners.cli;
+        const QString& project = partners.project;
         cli.windowProgram = QStringLiteral("/opt/corvane/bin/corvane");
         const QString asked = cli.file(QStringLiteral("asked"));
         QDir().mkpath(cli.file(QStringLiteral("bin")));
@@ -181,12 +193,10 @@ private Q_SLOTS:
     {
         test::PrivateBus bus;
         QVERIFY(bus.isUp());
-        test::TestWebServer server;
-        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"), kLink);
-        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), kLink);
-        CliHarness cli;
-        cli.network.setRoute(server.route());
-        const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
+        TwoPartners partners;
+        test::TestWebServer& server = partners.server;
+        CliHarness& cli = partners.cli;
+        const QString& project = partners.project;
         const QString failing = QStringLiteral("echo no mail server >&2; exit 75");
         QCOMPARE(cli.run(scheduledRun(project, failing)).status, 0);
         server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), "<p>gone</p>");
@@ -206,13 +216,10 @@ private Q_SLOTS:
     {
         test::PrivateBus bus;
         QVERIFY(bus.startService());
-        test::TestWebServer server;
-        server.setPage(QStringLiteral("a.test"), QStringLiteral("/"), kLink);
-        server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), kLink);
-        CliHarness cli;
-        cli.network.setRoute(server.route());
+        TwoPartners partners;
+        CliHarness& cli = partners.cli;
+        const QString& project = partners.project;
         cli.notificationWaitMs = 0;
-        const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
         const QString marker = cli.file(QStringLiteral("ran"));
         const QString alert = QStringLiteral("touch '") + marker + u'\'';
         QCOMPARE(cli.run(scheduledRun(project, alert)).status, 0);
