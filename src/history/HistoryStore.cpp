@@ -249,8 +249,7 @@ bool HistoryStore::saveTo(const QString& path)
         return fail(QStringLiteral("cannot write the history \"") + shown + u'"',
                     q.lastError().text());
     }
-    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
-        QFile::remove(path + suffix);
+    remove(path);
     if (!QFile::rename(temporary, path)) {
         QFile::remove(temporary);
         return fail(QStringLiteral("cannot write the history \"") + shown + u'"', {});
