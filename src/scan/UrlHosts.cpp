@@ -101,6 +101,16 @@ const psl_ctx_t* publicSuffixes()
     return psl;
 }
 
+const QString kWww = QStringLiteral("www.");
+
+// Whether the host is itself on the Public Suffix List ("co.uk", "github.io"): no one site owns
+// the names below it.
+bool isPublicSuffix(QStringView host)
+{
+    const psl_ctx_t* psl = publicSuffixes();
+    return psl && psl_is_public_suffix(psl, host.toUtf8().constData()) != 0;
+}
+
 } // namespace
 
 QString RegistrableDomain(const QString& host)
@@ -116,7 +126,11 @@ QString RegistrableDomain(const QString& host)
 
 QString LinkingSiteDomain(QStringView linkingSiteUrl)
 {
-    return RegistrableDomain(UrlHost(linkingSiteUrl));
+    const QString host = UrlHost(linkingSiteUrl);
+    // "www.github.io" is the site github.io, as "www." names the same host everywhere else.
+    if (host.startsWith(kWww) && isPublicSuffix(QStringView(host).sliced(kWww.size())))
+        return host.sliced(kWww.size());
+    return RegistrableDomain(host);
 }
 
 bool IsInLinkingSiteDomain(QStringView url, QStringView domain)
@@ -128,6 +142,10 @@ bool IsInLinkingSiteDomain(QStringView url, QStringView domain)
         return true;
     if (isExactHost(domain))
         return false;
+    // A public suffix stands for itself alone: the sites below github.io are other people's.
+    if (isPublicSuffix(domain))
+        return host.size() == kWww.size() + domain.size() && host.startsWith(kWww)
+            && host.endsWith(domain);
     return host.size() > domain.size() && host.endsWith(domain)
         && host.at(host.size() - domain.size() - 1) == u'.';
 }

@@ -368,6 +368,21 @@ private Q_SLOTS:
         QCOMPARE(f.rows(), QStringList{"Direct Link | 001 | partner.test/links"});
     }
 
+    // A Linking Site that is itself a public suffix is that host (and its www.) alone: the sites
+    // below it are other people's, and their links are not the partner's.
+    void publicSuffixPartner()
+    {
+        AnalyzerFixture f;
+        f.project.linkingSites(1)->appendSite(
+            {QStringLiteral("github.io"), QStringLiteral("1"), {}, {}, {}});
+        f.project.state().iCurrentSite = 3;
+        f.project.state().strLinkingSite = QStringLiteral("github.io");
+        f.analyze("<a href=\"http://octocat.github.io/links.htm\">o</a>"
+                  "<a href=\"http://www.github.io/about.htm\">w</a><a href=\"/team.htm\">t</a>",
+                  QStringLiteral("github.io/links/"));
+        QCOMPARE(f.queue(), (QStringList{"www.github.io/about.htm", "github.io/team.htm"}));
+    }
+
     void domainLink()
     {
         AnalyzerFixture f(QStringLiteral("http://blog.mine.test"));

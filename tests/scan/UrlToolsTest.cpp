@@ -343,6 +343,15 @@ private Q_SLOTS:
         row("country suffix itself", "co.uk/", "blog.partner.co.uk", false);
         row("private suffix: other user", "other.github.io/", "partner.github.io", false);
         row("private suffix: same user", "www.partner.github.io/", "partner.github.io", true);
+        // A public suffix as the partner stands for itself alone, as an address does.
+        row("public suffix partner: itself", "github.io/x.htm", "https://github.io/", true);
+        row("public suffix partner: www. of it", "www.github.io/x.htm", "github.io", true);
+        row("public suffix partner: a site below it", "octocat.github.io/", "github.io", false);
+        row("public suffix partner: deeper below it", "www.octocat.github.io/", "github.io", false);
+        row("public suffix partner typed with www.", "github.io/x.htm", "www.github.io/", true);
+        row("public suffix partner typed with www.: a site below it", "octocat.github.io/",
+            "www.github.io", false);
+        row("country suffix partner: a site below it", "bbc.co.uk/", "co.uk", false);
         row("address: same", "10.0.0.5/x", "http://10.0.0.5/links.htm", true);
         row("address: other", "10.0.0.6/x", "10.0.0.5", false);
         row("address: no subdomains", "a.10.0.0.5/x", "10.0.0.5", false);
