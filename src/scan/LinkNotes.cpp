@@ -1,6 +1,7 @@
 #include "scan/LinkNotes.h"
 
 #include "model/ProjectField.h"
+#include "scan/CharacterReferences.h"
 #include "scan/ResponseHead.h"
 
 #include <QStringList>
@@ -17,8 +18,6 @@ namespace {
 // and how far it looks forward for the end of the link text.
 constexpr qsizetype kTagReach = 8192;
 constexpr qsizetype kTextReach = 4096;
-// The longest entity looked for, "&" and ";" included (beyond the longest name, "&#x10FFFF;").
-constexpr qsizetype kEntityReach = 11;
 
 bool isBlank(QChar c)
 {
@@ -145,21 +144,6 @@ QString foldBlanks(QStringView text)
     return out.left(LinkNotes::kTextLimit);
 }
 
-struct NamedEntity {
-    const char16_t* name;
-    char16_t value;
-};
-
-constexpr NamedEntity kEntities[] = {
-    {u"amp", u'&'},         {u"lt", u'<'},          {u"gt", u'>'},          {u"quot", u'"'},
-    {u"apos", u'\''},       {u"nbsp", u'\u00a0'},   {u"ndash", u'\u2013'},  {u"mdash", u'\u2014'},
-    {u"hellip", u'\u2026'}, {u"copy", u'\u00a9'},   {u"reg", u'\u00ae'},    {u"trade", u'\u2122'},
-    {u"laquo", u'\u00ab'},  {u"raquo", u'\u00bb'},  {u"lsquo", u'\u2018'},  {u"rsquo", u'\u2019'},
-    {u"ldquo", u'\u201c'},  {u"rdquo", u'\u201d'},  {u"middot", u'\u00b7'}, {u"bull", u'\u2022'},
-    {u"euro", u'\u20ac'},   {u"eacute", u'\u00e9'}, {u"egrave", u'\u00e8'}, {u"auml", u'\u00e4'},
-    {u"ouml", u'\u00f6'},   {u"uuml", u'\u00fc'},   {u"szlig", u'\u00df'},
-};
-
 } // namespace
 
 LinkNotes::LinkNotes(QStringView page, QStringView head, const QString& pageUrl)
@@ -216,7 +200,8 @@ std::optional<LinkNotes::Tag> LinkNotes::readTag(QStringView page, qsizetype hre
     if (end < hrefAt)
         return std::nullopt;
     if (area || end >= limit) {
-        tag.text = foldBlanks(decodeEntities(alt));
+        tag.text
+            = foldBlanks(CharacterReferences::decode(alt, CharacterReferences::Context::Attribute));
         return tag;
     }
 
@@ -253,9 +238,10 @@ std::optional<LinkNotes::Tag> LinkNotes::readTag(QStringView page, qsizetype hre
             text += c;
         i = inner.isEmpty() ? i + 1 : close + 1;
     }
-    tag.text = foldBlanks(decodeEntities(text));
+    tag.text = foldBlanks(CharacterReferences::decode(text, CharacterReferences::Context::Text));
     if (tag.text.isEmpty())
-        tag.text = foldBlanks(decodeEntities(alt));
+        tag.text
+            = foldBlanks(CharacterReferences::decode(alt, CharacterReferences::Context::Attribute));
     return tag;
 }
 
@@ -381,14 +367,16 @@ QString LinkNotes::readCanonical(QStringView page, QStringView head)
         bool canonical = false;
         QString href;
         const qsizetype limit = std::min(before.size(), from + kTagReach);
-        const qsizetype end = readAttributes(before, from, limit, [&](QStringView n, QStringView v) {
-            if (same(n, u"rel"))
-                forEachToken(v, [&](QStringView token) {
-                    canonical = canonical || same(token, u"canonical");
-                });
-            else if (same(n, u"href"))
-                href = decodeEntities(v).trimmed();
-        });
+        const qsizetype end
+            = readAttributes(before, from, limit, [&](QStringView n, QStringView v) {
+                  if (same(n, u"rel"))
+                      forEachToken(v, [&](QStringView token) {
+                          canonical = canonical || same(token, u"canonical");
+                      });
+                  else if (same(n, u"href"))
+                      href = CharacterReferences::decode(v, CharacterReferences::Context::Attribute)
+                                 .trimmed();
+              });
         if (canonical && !href.isEmpty())
             return href;
         at = std::max(end, from);
@@ -434,46 +422,7 @@ QString LinkNotes::canonicalElsewhere(const QString& canonical, const QString& p
 
 QString LinkNotes::decodeEntities(QStringView text)
 {
-    QString out;
-    out.reserve(text.size());
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const QChar c = text[i];
-        // An entity is short: its ";" is looked for only that far, so a text of many "&" costs
-        // no more than one of letters.
-        const qsizetype semi = c == u'&'
-            ? text.first(std::min(text.size(), i + kEntityReach)).indexOf(u';', i + 1)
-            : -1;
-        if (semi < 0) {
-            out += c;
-            ++i;
-            continue;
-        }
-        const QStringView name = text.sliced(i + 1, semi - i - 1);
-        char32_t code = 0;
-        if (name.startsWith(u'#')) {
-            bool ok = false;
-            const bool hex = name.size() > 1 && (name[1] == u'x' || name[1] == u'X');
-            const uint v = name.sliced(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
-            if (ok && v > 0 && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF))
-                code = v;
-        } else {
-            for (const NamedEntity& e : kEntities) {
-                if (name == QStringView(e.name)) {
-                    code = e.value;
-                    break;
-                }
-            }
-        }
-        if (code == 0) {
-            out += c;
-            ++i;
-            continue;
-        }
-        out += QString::fromUcs4(&code, 1);
-        i = semi + 1;
-    }
-    return out;
+    return CharacterReferences::decode(text, CharacterReferences::Context::Text);
 }
 
 } // namespace corvane

@@ -61,7 +61,8 @@ public:
     static QString addPart(const QString& notes, const QString& part);
     // How the notes begin the part that names the canonical page.
     static inline const QString kCanonicalElsewhere = QStringLiteral("canonical elsewhere: ");
-    // Entities decoded, tags left as they are.
+    // A text between tags with its character references decoded (CharacterReferences), tags
+    // left as they are.
     static QString decodeEntities(QStringView text);
 
 private:

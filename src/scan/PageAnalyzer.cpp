@@ -3,6 +3,7 @@
 #include "model/Project.h"
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
+#include "scan/CharacterReferences.h"
 #include "scan/HrefValue.h"
 #include "scan/LinkNotes.h"
 #include "scan/PageFetcher.h"
@@ -162,7 +163,7 @@ FetchedPage PageAnalyzer::baseOf(const PageText& text, const FetchedPage& page)
     const std::optional<QStringView> cut = HrefValue::cut(text.rest(k, text.lineEnd(k)));
     if (!cut)
         return base;
-    QString value = LinkNotes::decodeEntities(*cut);
+    QString value = CharacterReferences::decode(*cut, CharacterReferences::Context::Attribute);
     if (const qsizetype hash = value.indexOf(u'#'); hash >= 0)
         value.truncate(hash);
     if (value.isEmpty() || UrlTools::HasOtherScheme(value))
@@ -190,7 +191,7 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, qsizetype
     // Character references are read as a browser reads them: "&amp;" is "&", "&#47;" is "/".
     QString decoded;
     if (value->contains(u'&')) {
-        decoded = LinkNotes::decodeEntities(*value);
+        decoded = CharacterReferences::decode(*value, CharacterReferences::Context::Attribute);
         value = QStringView(decoded);
     }
     // The fragment goes before anything looks at the value: a value that is only one names no page.

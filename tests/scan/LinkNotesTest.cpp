@@ -71,6 +71,13 @@ private Q_SLOTS:
             << "<a href=\"http://mine.test/\">\n  <b>Tom&amp;Jerry</b>&nbsp;&lt;3 <i>caf&#233;"
                "</i>\t&#x2014; ok</a>"
             << none << "text \"Tom&Jerry <3 caf\u00e9 \u2014 ok\"";
+        QTest::newRow("references of the full table, with and without ;")
+            << "<a href=\"http://mine.test/\">I &hearts; Mine &ndash; Fish &amp chips&period;"
+               "</a>"
+            << none << QStringLiteral("text \"I \u2665 Mine \u2013 Fish & chips.\"");
+        QTest::newRow("alt: a legacy name before = stays, as in any attribute")
+            << "<a href=\"http://mine.test/\"><img alt=\"a&copy=b &copy c\"></a>" << none
+            << QStringLiteral("text \"a&copy=b \u00a9 c\"");
         QTest::newRow("image only: its alt")
             << "<a href=\"http://mine.test/\"><img src=\"b.png\" alt=\"Mine &amp; co\"></a>" << none
             << "text \"Mine & co\"";

@@ -326,6 +326,15 @@ private Q_SLOTS:
                            "www.mine.test|Global|ExcludeString|a.htm"}
             << QStringList{"partner.test/links/blog/a.htm"} << none << "Possible Rule Problem"
             << false;
+        QTest::newRow("character references in hrefs, read as in any attribute")
+            << "<a href=\"http://www&period;mine&period;test/\">m</a>"
+               "<a href=\"p.php?a=1&amp;b=2\">a</a><a href=\"p.php?a=1&copy=2\">c</a>"
+               "<a href=\"q.php?x=1&amp\">e</a><a href=\"&#x72;.htm\">r</a>"
+            << none << none
+            << QStringList{"partner.test/links/p.php?a=1&b=2",
+                           "partner.test/links/p.php?a=1&copy=2", "partner.test/links/q.php?x=1&",
+                           "partner.test/links/r.htm"}
+            << QStringList{direct} << "" << false;
         // The Linking Site typed as a bare host is its home page, however a link spells it.
         QTest::newRow("the Linking Site's home page is known, with and without www. and /")
             << "<a href=\"http://www.partner.test/\">p</a><a href=\"http://partner.test/\">p</a>"
