@@ -169,11 +169,12 @@ FetchedPage PageAnalyzer::baseOf(const PageText& text, const FetchedPage& page)
     if (value.isEmpty() || UrlTools::HasOtherScheme(value))
         return base;
     // The base may itself be relative: to the page.
-    const UrlSplit u
-        = PageFetcher::splitUrl(UrlTools::ResolveLink(value, page.strHost, page.strCurDir));
+    const QString resolved = UrlTools::ResolveLink(value, page.strHost, page.strCurDir);
+    const UrlSplit u = PageFetcher::splitUrl(resolved);
     if (u.ok()) {
         base.strHost = u.strHost;
-        base.strCurDir = u.strCurDir;
+        // Not the page URLs' folder guess: a base without a "/" at its end names a file.
+        base.strCurDir = UrlTools::BaseDirectory(resolved);
     }
     return base;
 }

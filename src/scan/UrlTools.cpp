@@ -340,6 +340,17 @@ QString ParentDirectory(const QString& url)
     return d;
 }
 
+QString BaseDirectory(QStringView url)
+{
+    // Neither the query nor a "/" in it is part of the path.
+    const qsizetype query = indexOfUnit(url, u'?');
+    const QStringView path = query >= 0 ? url.first(query) : url;
+    const qsizetype lastSlash = lastIndexOfUnit(path, u'/');
+    if (lastSlash < 0)
+        return concat(path, kSlash);
+    return path.first(lastSlash + 1).toString();
+}
+
 QString ResolveLink(QStringView value, QStringView strHost, QStringView strCurDir)
 {
     // A fragment names a place in a page, not a page.

@@ -15,6 +15,11 @@ namespace corvane::UrlTools {
 // without one trailing "/".
 QString NormalizeMainSite(const QString& strMainSite);
 QString ParentDirectory(const QString& url);
+// The directory relative links resolve against when url (scheme-less, as ResolveLink gives it) is
+// a page's <base href>: the text up to the last "/" of its path, as a browser takes it. A base is
+// a URL like any other, so "partner.test/blog" lies in "partner.test/" and only
+// "partner.test/blog/" is a folder; a host alone is its root.
+QString BaseDirectory(QStringView url);
 // The scheme-less page URL of an href value seen on a page of host strHost whose directory is
 // strCurDir (scheme-less, ending in "/"). A value is absolute only when it starts with "http://",
 // "https://" (any letter case) or "//"; one starting with "/" is taken from the host, one starting

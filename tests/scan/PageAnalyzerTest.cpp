@@ -377,6 +377,38 @@ private Q_SLOTS:
         QCOMPARE(f.rows(), QStringList{"Direct Link | 001 | partner.test/links"});
     }
 
+    // A <base href> is a URL like any other: without a "/" at its end, its last segment names a
+    // file, and relative links resolve beside it.
+    void baseHref_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("queued");
+        QTest::newRow("a file at the root") << "/blog"
+                                            << "partner.test/links.htm";
+        QTest::newRow("a folder") << "/blog/"
+                                  << "partner.test/blog/links.htm";
+        QTest::newRow("an absolute file") << "http://partner.test/a/index.htm"
+                                          << "partner.test/a/links.htm";
+        QTest::newRow("a slash in the query") << "http://partner.test/a/b.php?to=/c/d"
+                                              << "partner.test/a/links.htm";
+        QTest::newRow("the host alone") << "http://partner.test"
+                                        << "partner.test/links.htm";
+        QTest::newRow("relative to the page") << "sub/page"
+                                              << "partner.test/links/sub/links.htm";
+        QTest::newRow("dot segments") << "../x/y"
+                                      << "partner.test/x/links.htm";
+        QTest::newRow("a reference in it") << "/blog&sol;"
+                                           << "partner.test/blog/links.htm";
+    }
+    void baseHref()
+    {
+        QFETCH(QString, base);
+        QFETCH(QString, queued);
+        AnalyzerFixture f;
+        f.analyze("<head><base href=\"" + base + "\"></head><a href=\"links.htm\">l</a>");
+        QCOMPARE(f.queue(), QStringList{queued});
+    }
+
     // A Linking Site that is itself a public suffix is that host (and its www.) alone: the sites
     // below it are other people's, and their links are not the partner's.
     void publicSuffixPartner()
