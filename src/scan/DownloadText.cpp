@@ -217,6 +217,7 @@ void DownloadText::onReadyRead()
     DownloadResult result;
     result.url = m_url;
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.contentType = reply->rawHeader(QByteArrayLiteral("Content-Type"));
     result.body = m_body.left(m_bodyCap);
     result.truncated = true;
     detachReply();
@@ -248,6 +249,7 @@ void DownloadText::onReplyFinished()
         m_body += reply->read(m_bodyCap + 1 - m_body.size());
         result.truncated = m_body.size() > m_bodyCap;
         result.body = m_body.left(m_bodyCap);
+        result.contentType = reply->rawHeader(QByteArrayLiteral("Content-Type"));
     } else if (error == QNetworkReply::OperationCanceledError
                || error == QNetworkReply::TimeoutError) {
         // Nothing but the transfer timeout cancels a reply the download still holds: the download

@@ -20,6 +20,7 @@ struct DownloadResult {
     QString url;     // as asked for
     QByteArray body; // the whole body (at most DownloadText::kBodyCap bytes); empty on any failure
     QString text;    // the body as 8-bit (Windows-1252) text; empty on any failure
+    QByteArray contentType; // the answer's Content-Type header, which may name the body's charset
     int httpStatus = 0;
     QString error;          // empty on success
     bool truncated = false; // the body passed the cap: the rest was not read

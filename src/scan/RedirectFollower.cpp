@@ -3,6 +3,7 @@
 #include "model/Project.h"
 #include "scan/DownloadText.h"
 #include "scan/NetworkContext.h"
+#include "scan/PageCharset.h"
 
 #include <QRegularExpression>
 #include <QTimer>
@@ -68,7 +69,11 @@ void RedirectFollower::onFinished(const DownloadResult& result)
                                       QRegularExpression::CaseInsensitiveOption));
         m_project.errors().appendEntry({DownloadText::kRefusedRedirect, url});
     }
-    Q_EMIT followed(result.text, pending.from, pending.generation, pending.epoch);
+    // Read as the fetcher reads its pages: by the charset of the header, a byte-order mark or
+    // the page's <meta>.
+    const QString text = result.ok() ? PageCharset::decode(result.contentType, result.body)
+                                     : QString();
+    Q_EMIT followed(text, pending.from, pending.generation, pending.epoch);
 }
 
 } // namespace corvane

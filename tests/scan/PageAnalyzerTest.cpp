@@ -926,6 +926,45 @@ private Q_SLOTS:
         QCOMPARE(f.panel2.last(), QString());
     }
 
+    // The page a "moved" page leads to is read by its charset as the fetcher's pages are.
+    void redirectTargetInItsCharset_data()
+    {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("notes");
+        const QByteArray utf8 = "Caf\xc3\xa9 M\xc3\xbcller";
+        const QString cafe = QStringLiteral("text \"Caf\u00e9 M\u00fcller\"");
+        QTest::newRow("UTF-8 by the header")
+            << QByteArray("text/html; charset=utf-8") << QByteArray() << utf8 << cafe;
+        QTest::newRow("UTF-8 by a meta")
+            << QByteArray("text/html") << QByteArray("<meta charset=\"utf-8\">") << utf8 << cafe;
+        QTest::newRow("UTF-8 by its mark, against the header")
+            << QByteArray("text/html; charset=iso-8859-1") << QByteArray("\xef\xbb\xbf") << utf8
+            << cafe;
+        QTest::newRow("windows-1251 by the header")
+            << QByteArray("text/html; charset=windows-1251") << QByteArray()
+            << QByteArray("\xcf\xf0\xe8\xe2\xe5\xf2")
+            << QStringLiteral("text \"\u041f\u0440\u0438\u0432\u0435\u0442\"");
+        QTest::newRow("none: windows-1252")
+            << QByteArray("text/html") << QByteArray() << QByteArray("Caf\xe9 M\xfcller") << cafe;
+    }
+    void redirectTargetInItsCharset()
+    {
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, notes);
+        AnalyzerFixture f;
+        f.server.setPage(QStringLiteral("moved.test"), QStringLiteral("/links.htm"),
+                         before + "<a href=\"http://www.mine.test/\">" + text + "</a>", "200 OK",
+                         {"Content-Type: " + contentType});
+        f.analyze(kApacheMoved);
+        QTRY_COMPARE(f.finished.size(), 1);
+        QCOMPARE(f.rows(), QStringList{"Direct Link | 001 | partner.test/links"});
+        QCOMPARE(f.project.results().entry(0).notes, notes);
+    }
+
     void redirectToAPageThatOnlyMentionsTheMainSite()
     {
         AnalyzerFixture f;
