@@ -161,13 +161,16 @@ private Q_SLOTS:
         server.setRaw(kAny, QStringLiteral("/old.htm"), redirectTo(QStringLiteral("/middle.htm")));
         server.setRaw(kAny, QStringLiteral("/middle.htm"),
                       redirectTo(server.url(QStringLiteral("/new.htm"))));
-        server.setPage(kAny, QStringLiteral("/new.htm"), "the new page");
+        server.setPage(kAny, QStringLiteral("/new.htm"), "the new page", "200 OK",
+                       {"Content-Type: text/html; charset=koi8-r"});
         NetworkContext network;
         DownloadText download(network);
         const DownloadResult result = fetch(download, server.url(QStringLiteral("/old.htm")));
         QVERIFY(result.ok());
         QCOMPARE(result.text, QStringLiteral("the new page"));
         QCOMPARE(result.httpStatus, 200);
+        // The charset the page is read in is the last answer's.
+        QCOMPARE(result.contentType, QByteArray("text/html; charset=koi8-r"));
         // The network layer may send a request again on a fresh connection when a reused one
         // was closed under it; what matters is the chain, in order.
         QList<QByteArray> chain;
