@@ -70,7 +70,8 @@ QString RegistrableDomain(const QString& host);
 // Linking Site's registrable domain or a subdomain of it, at a label boundary. So partner
 // "blog.partner.co.uk" takes in "www.partner.co.uk" but not "bbc.co.uk", "bignews.example" or
 // "partner.co.uk.evil.example". A Linking Site on an address or a one-label name takes in that
-// host only.
+// host only; one that is itself a public suffix ("github.io", also typed "www.github.io") that
+// host and its "www." only, not the sites below it ("octocat.github.io").
 bool IsInLinkingSite(const QString& url, const QString& linkingSiteUrl);
 // IsInLinkingSite in two steps, so a caller testing many URLs against one Linking Site derives
 // the site's domain once: the domain the test compares with, and the test against it.
