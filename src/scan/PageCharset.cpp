@@ -429,9 +429,9 @@ QByteArray encodingOf(QByteArrayView contentType, QByteArrayView body)
 
 QString decodeAs(QByteArrayView encoding, QByteArrayView bytes)
 {
-    // Neither Qt nor iconv has the web's windows-1252 (the five bytes it leaves undefined read as
-    // the C1 controls) or x-user-defined; the replacement encoding stands for those that browsers
-    // refuse to read (they could smuggle markup past filters).
+    // The web's windows-1252 (the five bytes it leaves undefined read as the C1 controls) is the
+    // program's own codec; x-user-defined is in no converter; the replacement encoding stands for
+    // those that browsers refuse to read (they could smuggle markup past filters).
     if (encoding == kWindows1252)
         return Windows1252::decode(bytes);
     if (encoding == kUserDefined) {
@@ -453,8 +453,10 @@ QString decodeAs(QByteArrayView encoding, QByteArrayView bytes)
     QStringDecoder decoder(name.constData(), QStringDecoder::Flag::ConvertInitialBom);
     if (decoder.isValid())
         return decoder.decode(bytes);
+    if (std::optional<QString> text = decodeWithIconv(name.constData(), bytes))
+        return *std::move(text);
     // A system without the converter reads the page as it reads one without a charset.
-    return decodeWithIconv(name.constData(), bytes).value_or(Windows1252::decode(bytes));
+    return Windows1252::decode(bytes);
 }
 
 QString decode(QByteArrayView contentType, QByteArrayView body)
