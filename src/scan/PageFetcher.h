@@ -82,7 +82,8 @@ public:
     // A page that has not finished after this many times the idle timeout is given up like a
     // silent one, however steadily it trickles in.
     static constexpr int kDeadlineFactor = 5;
-    // A 429 or 503 answer is asked again this many times before it is reported.
+    // A 429 or 503 answer, or a broken one (pageFailed), is asked again this many times before
+    // it is reported.
     static constexpr int kRetries = 2;
     // The wait before asking again when the answer names none, in watchdog seconds.
     static constexpr int kDefaultRetrySeconds = 5;
@@ -164,6 +165,12 @@ Q_SIGNALS:
     // The page (host and path) answered with a bot-protection challenge (BotChallenge): the
     // connection is closed, the watchdog disarmed, and the page is not analysed.
     void pageBlocked(int slot, const QString& url);
+    // The answer was broken, after its retries: the server closed or reset the connection before
+    // the answer was complete (or gave none), it was no HTTP, or its body does not decode.
+    // reason is the ResponseReader's failure text ("Connection closed before the page was
+    // complete", "Content-Encoding not understood: zstd"). The connection is closed, the watchdog
+    // disarmed, and the page is not analysed: it is no page without the link.
+    void pageFailed(int slot, const QString& reason);
 
 private:
     struct Slot {
@@ -200,6 +207,11 @@ private:
     void onSocketError(int slot, QTcpSocket* socket, int error);
     // A 429 or 503 answer with retries left: the page is asked again after the wait it names.
     bool retryLater(int slot, const QString& head);
+    // Asks for the slot's page again after the wait, once more of its retries; why: what the
+    // status bar says of the answer. Returns false when no retry is left.
+    bool askAgain(int slot, qint64 seconds, const QString& why);
+    // A broken answer: asked again while retries are left, else reported (pageFailed).
+    void failPage(int slot, const QString& reason);
     void onConnected(int slot, QTcpSocket* socket);
     void onTlsFailed(int slot, QTcpSocket* socket, const QString& reason, const QString& detail);
     // A plain answer that moves the page to https on the same host: the host is fetched over TLS
