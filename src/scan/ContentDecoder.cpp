@@ -15,9 +15,6 @@ constexpr qsizetype kInflateStep = 64 * 1024;
 // A coding's name goes into the error list, the report and the project file: one short word.
 constexpr qsizetype kLongestName = 40;
 
-const QString kNotUnderstood = QStringLiteral("Content-Encoding not understood: ");
-const QString kDidNotDecode = QStringLiteral("Content-Encoding did not decode: ");
-
 QString shownName(const QByteArray& coding)
 {
     QString name;

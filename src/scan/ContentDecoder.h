@@ -21,6 +21,10 @@ namespace corvane {
 class ContentDecoder
 {
 public:
+    // The beginnings of problem()'s texts; the coding's name follows.
+    static inline const QString kNotUnderstood = QStringLiteral("Content-Encoding not understood: ");
+    static inline const QString kDidNotDecode = QStringLiteral("Content-Encoding did not decode: ");
+
     enum class Result {
         More,   // fine so far
         Capped, // the decoded body reached the cap: the rest is not decoded
