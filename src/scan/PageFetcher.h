@@ -62,7 +62,9 @@ struct FetchedPage {
 // pages of a host go over one kept-alive connection; one the server closed meanwhile is replaced
 // once without a word, and the connection closes with Close()/closeAll(). A proxy, when the
 // settings name one, is used for every connection. Each slot has a one-second watchdog that
-// counts idle seconds; the scan controller decides when they are too many.
+// counts idle seconds; the scan controller decides when they are too many. An answer that breaks
+// off, is no HTTP or does not decode is asked again as a 429 is, then reported (pageFailed) and
+// never handed on as a page.
 //
 // HTTPS: a host named with "https://", or one whose port 80 answers with a redirect (301, 302, 307,
 // 308) to https on the same host (with or without "www."), is fetched over TLS on port 443 for the
@@ -158,8 +160,8 @@ Q_SIGNALS:
     // The page kept trickling in past kDeadlineFactor times the idle timeout: the connection is
     // closed and the watchdog disarmed.
     void deadlinePassed(int slot);
-    // The answer is complete (its framing says so, the server closed the connection, or the
-    // cap was reached): the watchdog is disarmed, the connection kept only when the answer's
+    // The answer is complete (its framing says so, the server closed a body framed by the close,
+    // or the cap was reached): the watchdog is disarmed, the connection kept only when the answer's
     // framing allows it, and body is the page's text after its head, decoded.
     void pageFetched(const corvane::FetchedPage& page, const QString& body);
     // The page (host and path) answered with a bot-protection challenge (BotChallenge): the
