@@ -94,16 +94,20 @@ bool PartnerCheck::pageNotRead(const QString& error)
     static const QRegularExpression unread(QStringLiteral("^(5\\d\\d|429|408|403)\\b"));
     // A page that could not be reached, or whose answer broke off or could not be read: the
     // crawl went on without it.
-    static const QStringList unreached = {
-        QStringLiteral("Refused: private address"), QStringLiteral("Connection refused"),
-        QStringLiteral("Host not found"),           QStringLiteral("Network unreachable"),
-        ResponseReader::kClosedEarly,               ResponseReader::kNoAnswer,
-        ResponseReader::kNotHttp,                   ResponseReader::kBadChunk,
-        ResponseReader::kHeadTooLong,               ResponseReader::kTooManyInterim};
+    static const QStringList unreached = {QStringLiteral("Refused: private address"),
+                                          QStringLiteral("Connection refused"),
+                                          QStringLiteral("Host not found"),
+                                          QStringLiteral("Network unreachable"),
+                                          ResponseReader::kClosedEarly,
+                                          ResponseReader::kNoAnswer,
+                                          ResponseReader::kNotHttp,
+                                          ResponseReader::kBadChunk,
+                                          ResponseReader::kHeadTooLong,
+                                          ResponseReader::kTooManyInterim};
     // These carry what went wrong after them.
-    static const QStringList unreadableBeginnings = {
-        QStringLiteral("TLS error"), QStringLiteral("Certificate error"),
-        ContentDecoder::kNotUnderstood, ContentDecoder::kDidNotDecode};
+    static const QStringList unreadableBeginnings
+        = {QStringLiteral("TLS error"), QStringLiteral("Certificate error"),
+           ContentDecoder::kNotUnderstood, ContentDecoder::kDidNotDecode};
     if (unread.match(error).hasMatch() || unreached.contains(error))
         return true;
     return std::any_of(unreadableBeginnings.cbegin(), unreadableBeginnings.cend(),

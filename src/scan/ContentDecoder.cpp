@@ -19,8 +19,8 @@ QString shownName(const QByteArray& coding)
 {
     QString name;
     for (const char c : coding.left(kLongestName)) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-            || c == '-' || c == '_' || c == '.';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
+            || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
         name.append(plain ? QChar(QLatin1Char(c)) : QChar(u'?'));
     }
     return name;
@@ -44,7 +44,7 @@ public:
     const QByteArray& name() const { return m_name; }
 
     // Decodes in; every piece of output is handed to sink, which says how to go on.
-    template<class Sink> Result run(QByteArrayView in, qint64 cap, Sink&& sink)
+    template <class Sink> Result run(QByteArrayView in, qint64 cap, Sink&& sink)
     {
         switch (m_state) {
         case State::Start: {
@@ -97,7 +97,7 @@ public:
 private:
     enum class State { Start, Inflating, Ended, Ignoring };
 
-    template<class Sink> Result inflateSome(QByteArrayView in, qint64 cap, Sink&& sink)
+    template <class Sink> Result inflateSome(QByteArrayView in, qint64 cap, Sink&& sink)
     {
         m_z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
         m_z.avail_in = uInt(in.size());
@@ -110,8 +110,7 @@ private:
             const qsizetype produced = m_out.size() - qsizetype(m_z.avail_out);
             if (produced > 0) {
                 m_total += produced;
-                if (const Result r = sink(QByteArrayView(m_out).first(produced));
-                    r != Result::More)
+                if (const Result r = sink(QByteArrayView(m_out).first(produced)); r != Result::More)
                     return r;
                 // A coding under another one is bounded as well: memory, not only the page.
                 if (m_total >= cap)
@@ -176,9 +175,8 @@ ContentDecoder::Result ContentDecoder::feed(QByteArrayView in, QByteArray& out)
     const auto pass = [this, &append](auto& self, std::size_t stage, QByteArrayView piece) {
         if (stage == m_stages.size())
             return append(piece);
-        const Result r = m_stages.at(stage)->run(piece, m_cap, [&](QByteArrayView produced) {
-            return self(self, stage + 1, produced);
-        });
+        const Result r = m_stages.at(stage)->run(
+            piece, m_cap, [&](QByteArrayView produced) { return self(self, stage + 1, produced); });
         if (r == Result::Broken && m_broken.isEmpty())
             m_broken = m_stages.at(stage)->name();
         return r;

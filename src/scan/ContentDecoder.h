@@ -22,7 +22,8 @@ class ContentDecoder
 {
 public:
     // The beginnings of problem()'s texts; the coding's name follows.
-    static inline const QString kNotUnderstood = QStringLiteral("Content-Encoding not understood: ");
+    static inline const QString kNotUnderstood
+        = QStringLiteral("Content-Encoding not understood: ");
     static inline const QString kDidNotDecode = QStringLiteral("Content-Encoding did not decode: ");
 
     enum class Result {
@@ -65,8 +66,8 @@ private:
     class Stage;
 
     std::vector<std::unique_ptr<Stage>> m_stages; // in the order they are undone
-    QByteArray m_unknown;                        // the first coding not understood
-    QByteArray m_broken;                         // the coding whose stream broke
+    QByteArray m_unknown;                         // the first coding not understood
+    QByteArray m_broken;                          // the coding whose stream broke
     qint64 m_cap;
     bool m_stopped = false; // capped or broken
 };

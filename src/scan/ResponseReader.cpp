@@ -75,9 +75,8 @@ qsizetype ResponseReader::headEnd(QByteArrayView data) const
 {
     // The end may begin in what came before: at most its last two bytes ("\n" or "\n\r").
     const qsizetype before = std::min<qsizetype>(m_rawHead.size(), 2);
-    const auto at = [&](qsizetype k) {
-        return k >= 0 ? data.at(k) : m_rawHead.at(m_rawHead.size() + k);
-    };
+    const auto at
+        = [&](qsizetype k) { return k >= 0 ? data.at(k) : m_rawHead.at(m_rawHead.size() + k); };
     qsizetype k = -before;
     while (k < data.size()) {
         if (k >= 0) {
@@ -101,7 +100,8 @@ qsizetype ResponseReader::headEnd(QByteArrayView data) const
 
 bool ResponseReader::looksLikeHttp() const
 {
-    const QByteArrayView start = QByteArrayView(m_rawHead).first(std::min<qsizetype>(m_rawHead.size(), 5));
+    const QByteArrayView start
+        = QByteArrayView(m_rawHead).first(std::min<qsizetype>(m_rawHead.size(), 5));
     return start.compare(QByteArrayView("HTTP/").first(start.size()), Qt::CaseInsensitive) == 0;
 }
 

@@ -61,8 +61,8 @@ private Q_SLOTS:
         row("gzip of several members", "gzip", gzip(half) + gzip(rest), kPage);
         row("gzip, then padding after the end", "gzip", gzip(kPage) + QByteArray(5, '\0'), kPage);
         row("gzip applied twice", "gzip, gzip", gzip(gzip(kPage)), kPage);
-        row("deflate then gzip: gzip undone first", "deflate, gzip",
-            gzip(compressed(kPage, 15)), kPage);
+        row("deflate then gzip: gzip undone first", "deflate, gzip", gzip(compressed(kPage, 15)),
+            kPage);
         row("identity among them", "identity, gzip", gzip(kPage), kPage);
         row("empty gzip body", "gzip", QByteArray(), QByteArray());
 

@@ -306,37 +306,33 @@ private Q_SLOTS:
         const QString closedEarly = ResponseReader::kClosedEarly;
         QTest::newRow("fewer bytes than its length")
             << ok + "Content-Length: 5000\r\n\r\n" + link << closedEarly;
-        QTest::newRow("chunked without its last chunk")
-            << ok + "Transfer-Encoding: chunked\r\n\r\n" + QByteArray::number(link.size(), 16)
-                + "\r\n" + link + "\r\n"
-            << closedEarly;
+        QTest::newRow("chunked without its last chunk") << ok + "Transfer-Encoding: chunked\r\n\r\n"
+                + QByteArray::number(link.size(), 16) + "\r\n" + link
+                + "\r\n" << closedEarly;
         QTest::newRow("a head that promised a body") << ok + "Content-Length: 40\r\n\r\n"
                                                      << closedEarly;
         QTest::newRow("a chunked head alone") << ok + "Transfer-Encoding: chunked\r\n\r\n"
                                               << closedEarly;
         QTest::newRow("closed without a word") << QByteArray() << ResponseReader::kNoAnswer;
-        QTest::newRow("gzip on a plain body")
-            << ok + "Content-Encoding: gzip\r\nContent-Length: " + QByteArray::number(link.size())
-                + "\r\n\r\n" + link
-            << QStringLiteral("Content-Encoding did not decode: gzip");
-        QTest::newRow("gzip, gzip on a plain body")
-            << ok + "Content-Encoding: gzip, gzip\r\n\r\n" + link
-            << QStringLiteral("Content-Encoding did not decode: gzip");
-        QTest::newRow("an unknown coding")
-            << ok + "Content-Encoding: zstd\r\n\r\n" + link
-            << QStringLiteral("Content-Encoding not understood: zstd");
+        QTest::newRow("gzip on a plain body") << ok
+                + "Content-Encoding: gzip\r\nContent-Length: " + QByteArray::number(link.size())
+                + "\r\n\r\n" + link << QStringLiteral("Content-Encoding did not decode: gzip");
+        QTest::newRow("gzip, gzip on a plain body") << ok + "Content-Encoding: gzip, gzip\r\n\r\n"
+                + link << QStringLiteral("Content-Encoding did not decode: gzip");
+        QTest::newRow("an unknown coding") << ok + "Content-Encoding: zstd\r\n\r\n"
+                + link << QStringLiteral("Content-Encoding not understood: zstd");
         QTest::newRow("a chunk size of 16 hex digits")
             << ok + "Transfer-Encoding: chunked\r\n\r\n1000000000000000\r\n" + link
             << ResponseReader::kBadChunk;
         QTest::newRow("not HTTP") << "SSH-2.0-OpenSSH_9.2\r\n" + link << ResponseReader::kNotHttp;
-        QTest::newRow("no status code") << "HTTP/1.1 4x4 Odd\r\n\r\n" + link
-                                        << ResponseReader::kNotHttp;
+        QTest::newRow("no status code")
+            << "HTTP/1.1 4x4 Odd\r\n\r\n" + link << ResponseReader::kNotHttp;
         QTest::newRow("no head") << "just text, no head " + link << ResponseReader::kNotHttp;
         QByteArray flood;
         while (flood.size() < 4 * 1024 * 1024)
             flood += "HTTP/1.1 100 Continue\r\n\r\n";
-        QTest::newRow("100 Continue without end") << flood + ok + "\r\n" + link
-                                                  << ResponseReader::kTooManyInterim;
+        QTest::newRow("100 Continue without end")
+            << flood + ok + "\r\n" + link << ResponseReader::kTooManyInterim;
     }
     void brokenAnswerIsAskedAgainThenFailed()
     {
@@ -400,7 +396,8 @@ private Q_SLOTS:
         }
         QCOMPARE(f.bodies, (QStringList{"page a", "page b"}));
         QCOMPARE(f.pages.first().head,
-                 QStringLiteral("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 6\r\n\r\n"));
+                 QStringLiteral(
+                     "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 6\r\n\r\n"));
         QCOMPARE(f.server.connectionCount(), 1);
     }
 

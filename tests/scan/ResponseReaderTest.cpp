@@ -1,6 +1,6 @@
 #include "scan/ResponseReader.h"
-#include "scan/PageFetcher.h"
 #include "scan/PageCharset.h"
+#include "scan/PageFetcher.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>
@@ -89,8 +89,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("failure"); // empty: the answer is the page
         const QByteArray ok = "HTTP/1.1 200 OK\r\n";
         const auto row = [](const char* name, const QByteArray& answer, const QByteArray& body,
-                            bool needsClose, bool reusable, bool cut,
-                            const QString& failure = {}) {
+                            bool needsClose, bool reusable, bool cut, const QString& failure = {}) {
             QTest::newRow(name) << answer << body << needsClose << reusable << cut << failure;
         };
         const QByteArray page = "<p>Friends</p>" + kLink + "<p>end</p>";
@@ -163,26 +162,26 @@ private Q_SLOTS:
                 + QByteArray::number(gzip(page).size()) + "\r\n\r\n" + gzip(page),
             {}, false, false, false, QStringLiteral("Content-Encoding did not decode: gzip"));
         row("gzip cut short, framed by the close",
-            ok + "Content-Encoding: gzip\r\n\r\n" + gzip(page).chopped(12), {}, true, false,
-            false, QStringLiteral("Content-Encoding did not decode: gzip"));
+            ok + "Content-Encoding: gzip\r\n\r\n" + gzip(page).chopped(12), {}, true, false, false,
+            QStringLiteral("Content-Encoding did not decode: gzip"));
         row("unknown coding", ok + "Content-Encoding: zstd\r\nContent-Length: 4\r\n\r\n(\xb5/\xfd",
             {}, false, false, false, QStringLiteral("Content-Encoding not understood: zstd"));
         row("chunked, a bad size",
-            ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nzz\r\nworld\r\n0\r\n\r\n",
-            {}, false, false, false, badChunk);
+            ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nzz\r\nworld\r\n0\r\n\r\n", {},
+            false, false, false, badChunk);
         row("chunked, a size of 16 hex digits",
-            ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nffffffffffffffff\r\nx",
-            {}, false, false, false, badChunk);
-        row("chunked, no line end after a chunk",
-            ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhelloXX\r\n0\r\n\r\n", {}, false,
+            ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nffffffffffffffff\r\nx", {}, false,
             false, false, badChunk);
-        row("chunked, closed inside a chunk", ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhel",
-            {}, true, false, false, closedEarly);
-        row("chunked, closed before the last chunk",
-            ok + "Transfer-Encoding: chunked\r\n\r\n" + chunked({page}).chopped(5), {}, true,
-            false, false, closedEarly);
-        row("chunked, closed after the head", ok + "Transfer-Encoding: chunked\r\n\r\n", {},
+        row("chunked, no line end after a chunk",
+            ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhelloXX\r\n0\r\n\r\n", {}, false, false,
+            false, badChunk);
+        row("chunked, closed inside a chunk", ok + "Transfer-Encoding: chunked\r\n\r\n5\r\nhel", {},
             true, false, false, closedEarly);
+        row("chunked, closed before the last chunk",
+            ok + "Transfer-Encoding: chunked\r\n\r\n" + chunked({page}).chopped(5), {}, true, false,
+            false, closedEarly);
+        row("chunked, closed after the head", ok + "Transfer-Encoding: chunked\r\n\r\n", {}, true,
+            false, false, closedEarly);
         row("fewer bytes than the length", ok + "Content-Length: 500\r\n\r\n" + page, {}, true,
             false, false, closedEarly);
         row("closed after a head that promised a body", ok + "Content-Length: 500\r\n\r\n", {},
@@ -194,8 +193,8 @@ private Q_SLOTS:
             ResponseReader::kNoAnswer);
         row("not HTTP", "SSH-2.0-OpenSSH_9.2\r\n", {}, false, false, false,
             ResponseReader::kNotHttp);
-        row("no status code", "HTTP/1.1 OK\r\nContent-Length: 2\r\n\r\nok", {}, false, false,
-            false, ResponseReader::kNotHttp);
+        row("no status code", "HTTP/1.1 OK\r\nContent-Length: 2\r\n\r\nok", {}, false, false, false,
+            ResponseReader::kNotHttp);
         row("a page without a head", "<html>" + page, {}, false, false, false,
             ResponseReader::kNotHttp);
     }

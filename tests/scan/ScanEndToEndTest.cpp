@@ -549,19 +549,18 @@ private Q_SLOTS:
         const QByteArray ok = "HTTP/1.1 200 OK\r\n";
         const QByteArray body
             = "<a href=\"hidden.htm\">Hidden</a>\n<a href=\"http://www.mine.test/\">Mine</a>\n";
-        const QString closedEarly = QStringLiteral("Connection closed before the page was complete");
+        const QString closedEarly
+            = QStringLiteral("Connection closed before the page was complete");
         QTest::newRow("fewer bytes than its length")
             << ok + "Content-Length: 5000\r\n\r\n" + body << closedEarly;
-        QTest::newRow("chunked without its last chunk")
-            << ok + "Transfer-Encoding: chunked\r\n\r\n" + QByteArray::number(body.size(), 16)
-                + "\r\n" + body + "\r\n"
-            << closedEarly;
+        QTest::newRow("chunked without its last chunk") << ok + "Transfer-Encoding: chunked\r\n\r\n"
+                + QByteArray::number(body.size(), 16) + "\r\n" + body
+                + "\r\n" << closedEarly;
         QTest::newRow("the head alone") << ok + "Content-Length: 500\r\n\r\n" << closedEarly;
-        QTest::newRow("no answer") << QByteArray()
-                                   << QStringLiteral("Connection closed without an answer");
-        QTest::newRow("gzip on a plain body")
-            << ok + "Content-Encoding: gzip\r\n\r\n" + body
-            << QStringLiteral("Content-Encoding did not decode: gzip");
+        QTest::newRow("no answer")
+            << QByteArray() << QStringLiteral("Connection closed without an answer");
+        QTest::newRow("gzip on a plain body") << ok + "Content-Encoding: gzip\r\n\r\n"
+                + body << QStringLiteral("Content-Encoding did not decode: gzip");
         QTest::newRow("unknown coding") << ok + "Content-Encoding: zstd\r\n\r\n" + body
                                         << QStringLiteral("Content-Encoding not understood: zstd");
         QTest::newRow("not HTTP") << "<html>" + body << QStringLiteral("Answer is not HTTP");
@@ -588,22 +587,23 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
 
         QCOMPARE(f.results(),
-                 (QStringList{"mine.test | first.test | None Found (" + failure
-                                  + ") | 000 | first.test | 1",
-                              "mine.test | later.test | Direct Link | 001 | later.test/links.htm | 2",
-                              "mine.test | alone.test | None Found | 000 | alone.test | 1"}));
-        QCOMPARE(f.errors(), (QStringList{failure + " | first.test/",
-                                          failure + " | later.test/broken.htm",
-                                          failure + " | alone.test/broken.htm"}));
+                 (QStringList{
+                     "mine.test | first.test | None Found (" + failure + ") | 000 | first.test | 1",
+                     "mine.test | later.test | Direct Link | 001 | later.test/links.htm | 2",
+                     "mine.test | alone.test | None Found | 000 | alone.test | 1"}));
+        QCOMPARE(f.errors(),
+                 (QStringList{failure + " | first.test/", failure + " | later.test/broken.htm",
+                              failure + " | alone.test/broken.htm"}));
         const QStringList asked = f.requests();
         QCOMPARE(asked.count(QStringLiteral("first.test/")), 1 + PageFetcher::kRetries);
         QCOMPARE(asked.count(QStringLiteral("later.test/broken.htm")), 1 + PageFetcher::kRetries);
-        QVERIFY2(asked.filter(QStringLiteral("hidden.htm")).isEmpty(), qPrintable(asked.join(u',')));
+        QVERIFY2(asked.filter(QStringLiteral("hidden.htm")).isEmpty(),
+                 qPrintable(asked.join(u',')));
 
         // The partner whose only other page was broken is not taken for having dropped its link.
-        const std::optional<PartnerCheck> alone = PartnerCheck::fromRows(
-            {f.project.results().entry(2)}, QDateTime::currentDateTime(),
-            {f.project.errors().entry(2)});
+        const std::optional<PartnerCheck> alone
+            = PartnerCheck::fromRows({f.project.results().entry(2)}, QDateTime::currentDateTime(),
+                                     {f.project.errors().entry(2)});
         QVERIFY(alone);
         QCOMPARE(alone->outcome, PartnerCheck::Outcome::Inconclusive);
     }
@@ -615,9 +615,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("error");
-        QTest::newRow("host not found") << "unknown" << "Host not found";
-        QTest::newRow("refused over https") << "refused" << "Connection refused";
-        QTest::newRow("certificate not trusted") << "untrusted" << "Certificate error: ";
+        QTest::newRow("host not found") << "unknown"
+                                        << "Host not found";
+        QTest::newRow("refused over https") << "refused"
+                                            << "Connection refused";
+        QTest::newRow("certificate not trusted") << "untrusted"
+                                                 << "Certificate error: ";
     }
     void deadLinkDoesNotEndTheCrawl()
     {
@@ -626,8 +629,9 @@ private Q_SLOTS:
         PartnerSites f(PartnerSites::Sites::None);
         TestWebServer secure(localhostTls());
         f.addSite(1, QStringLiteral("news.test#1"));
-        f.page("news.test", "/",
-               "<a href=\"http://shop.news.test/\">Old shop</a>\n<a href=\"links.htm\">Links</a>\n");
+        f.page(
+            "news.test", "/",
+            "<a href=\"http://shop.news.test/\">Old shop</a>\n<a href=\"links.htm\">Links</a>\n");
         f.page("news.test", "/links.htm", "<a href=\"http://www.mine.test/\">Mine</a>\n");
         if (how == u"unknown") {
             f.network.poseHost(QStringLiteral("shop.news.test"), QList<QHostAddress>{});
@@ -649,8 +653,9 @@ private Q_SLOTS:
         QVERIFY(f.scan.StartScan());
         QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
 
-        QCOMPARE(f.results(),
-                 QStringList{"mine.test | news.test | Direct Link | 001 | news.test/links.htm | 2"});
+        QCOMPARE(
+            f.results(),
+            QStringList{"mine.test | news.test | Direct Link | 001 | news.test/links.htm | 2"});
         QCOMPARE(f.errors().size(), 1);
         QVERIFY2(f.errors().first().startsWith(error)
                      && f.errors().first().endsWith(QStringLiteral(" | shop.news.test/")),
