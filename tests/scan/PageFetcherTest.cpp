@@ -501,6 +501,26 @@ private Q_SLOTS:
         QCOMPARE(f.server.requests().value(0).hostHeader, QByteArray("far.example"));
     }
 
+    // A proxy that answers with no status line gives no page either.
+    void garbageFromTheProxyFailsThePage()
+    {
+        FetchFixture f;
+        f.fetcher.setWatchdogInterval(10);
+        QSignalSpy failed(&f.fetcher, &PageFetcher::pageFailed);
+        f.network.setRoute({});
+        f.network.setSettings(f.box.settings.get());
+        f.box.settings->WriteSetting(QStringLiteral("Proxy"),
+                                     QStringLiteral("127.0.0.1:%1").arg(f.server.port()));
+        f.network.poseHost(QStringLiteral("far.example"),
+                           QHostAddress(QStringLiteral("203.0.113.5")));
+        f.server.setRaw(QStringLiteral("far.example"), QStringLiteral("/links.htm"),
+                        "\x15\x03\x01\x00\x02\x02\x0a<a href=\"http://www.mysite.test/\">x</a>");
+        f.fetch(QStringLiteral("far.example/links.htm"));
+        QTRY_COMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().at(1).toString(), ResponseReader::kNotHttp);
+        QVERIFY(f.pages.isEmpty());
+    }
+
     void endlessBodyIsCutAtTheCap()
     {
         FetchFixture f;
