@@ -1,9 +1,13 @@
 #include "history/PartnerChange.h"
 
 #include "output/PartnerOutcome.h"
+#include "scan/ContentDecoder.h"
+#include "scan/ResponseReader.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace corvane {
 
@@ -88,7 +92,26 @@ bool PartnerCheck::pageNotRead(const QString& error)
     // A server error, a refusal for load (429, and the 403 some firewalls give a busy crawler), a
     // request that timed out, or a page this program would not fetch.
     static const QRegularExpression unread(QStringLiteral("^(5\\d\\d|429|408|403)\\b"));
-    return unread.match(error).hasMatch() || error == QStringLiteral("Refused: private address");
+    // A page that could not be reached, or whose answer broke off or could not be read: the
+    // crawl went on without it.
+    static const QStringList unreached = {QStringLiteral("Refused: private address"),
+                                          QStringLiteral("Connection refused"),
+                                          QStringLiteral("Host not found"),
+                                          QStringLiteral("Network unreachable"),
+                                          ResponseReader::kClosedEarly,
+                                          ResponseReader::kNoAnswer,
+                                          ResponseReader::kNotHttp,
+                                          ResponseReader::kBadChunk,
+                                          ResponseReader::kHeadTooLong,
+                                          ResponseReader::kTooManyInterim};
+    // These carry what went wrong after them.
+    static const QStringList unreadableBeginnings
+        = {QStringLiteral("TLS error"), QStringLiteral("Certificate error"),
+           ContentDecoder::kNotUnderstood, ContentDecoder::kDidNotDecode};
+    if (unread.match(error).hasMatch() || unreached.contains(error))
+        return true;
+    return std::any_of(unreadableBeginnings.cbegin(), unreadableBeginnings.cend(),
+                       [&error](const QString& start) { return error.startsWith(start); });
 }
 
 std::optional<PartnerCheck> PartnerCheck::fromRows(const QList<ResultEntry>& rows,

@@ -203,13 +203,16 @@ void NetworkContext::lookUpHost(const QString& host, QObject* context,
     if (name.startsWith(u'[') && name.endsWith(u']'))
         name = name.mid(1, name.size() - 2);
     QList<QHostAddress> known;
-    if (const QHostAddress literal(name); !literal.isNull())
+    bool posedHere = false;
+    if (const QHostAddress literal(name); !literal.isNull()) {
         known = {literal};
-    else if (const auto posed = m_posed.constFind(name.toLower()); posed != m_posed.constEnd())
+    } else if (const auto posed = m_posed.constFind(name.toLower()); posed != m_posed.constEnd()) {
         known = posed.value();
-    else if (m_route.isSet())
+        posedHere = true;
+    } else if (m_route.isSet()) {
         known = {QHostAddress(m_route.host)};
-    if (!known.isEmpty() || name.isEmpty()) {
+    }
+    if (!known.isEmpty() || name.isEmpty() || posedHere) {
         QMetaObject::invokeMethod(
             context, [done = std::move(done), known] { done(known); }, Qt::QueuedConnection);
         return;

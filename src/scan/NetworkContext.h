@@ -100,7 +100,8 @@ public:
     // refused false when targetHost cannot be resolved. done is called as by lookUpHost.
     void checkTarget(const QString& originHost, const QString& targetHost, QObject* context,
                      std::function<void(const QList<QHostAddress>& allowed, bool refused)> done);
-    // Tests only: the address checks take host as standing for the addresses, in this order.
+    // Tests only: the address checks take host as standing for the addresses, in this order; a
+    // host posed without any is one no resolver knows.
     void poseHost(const QString& host, const QHostAddress& address);
     void poseHost(const QString& host, const QList<QHostAddress>& addresses);
 

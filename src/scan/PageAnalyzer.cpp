@@ -9,6 +9,7 @@
 #include "scan/PageFetcher.h"
 #include "scan/PageText.h"
 #include "scan/RedirectFollower.h"
+#include "scan/ResponseHead.h"
 #include "scan/ScanStatistics.h"
 #include "scan/TextSearch.h"
 #include "scan/UrlTools.h"
@@ -137,6 +138,10 @@ void PageAnalyzer::extractLinks(const PageText& text, const FetchedPage& page, q
         if (!stopped && redirectFrom < 0 && marker >= 0)
             redirectFrom = count;
     }
+    // A server's plain redirect has no "moved" page for the follower: its target is the page's
+    // one link.
+    if (redirectFrom < 0 && !enoughLinks())
+        queueRedirectTarget(page, followAll);
     if (!flushNewPages(epoch))
         return;
     if (redirectFrom >= 0) {
@@ -222,6 +227,17 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, qsizetype
     }
 
     QString url = verdict.url;
+    queueIfNew(url, sites);
+    if (namesMainSite(url, sites))
+        return record(LinkStatus::Direct);
+    if (UrlTools::IsDomainLinkOf(url, sites.mainSiteDomain))
+        return record(LinkStatus::Domain);
+    return true;
+}
+
+void PageAnalyzer::queueIfNew(QString& url, const SiteFinders& sites)
+{
+    ScanState& st = m_project.state();
     QString key;
     // A page past the queue's bound is not remembered either: should the page limit be raised
     // meanwhile, a later page can still queue it.
@@ -235,11 +251,26 @@ bool PageAnalyzer::examineLink(const PageText& text, QStringView rest, qsizetype
             st.bPagesLeftOut = true;
         }
     }
-    if (namesMainSite(url, sites))
-        return record(LinkStatus::Direct);
-    if (UrlTools::IsDomainLinkOf(url, sites.mainSiteDomain))
-        return record(LinkStatus::Domain);
-    return true;
+}
+
+void PageAnalyzer::queueRedirectTarget(const FetchedPage& page, bool followAll)
+{
+    static const QList<int> moves = {301, 302, 303, 307, 308};
+    if (!moves.contains(ResponseHead::statusCode(page.head)))
+        return;
+    const QList<QStringView> locations = ResponseHead::fieldValues(page.head, u"Location");
+    if (locations.isEmpty() || locations.constFirst().isEmpty())
+        return;
+    // The target is read as a link of the page would be (against the page itself: a <base href>
+    // is no part of the answer's head), so the crawl rules and file types apply to it too. A
+    // target off the Linking Site is not crawled, as before.
+    const QStringView value = locations.constFirst();
+    const QString folded = TextSearch::caseFolded(value);
+    const LinkClassifier::Verdict verdict = m_classifier.classify(value, folded, page, followAll);
+    if (verdict.kind != LinkClassifier::Kind::Page)
+        return;
+    QString url = verdict.url;
+    queueIfNew(url, siteFinders());
 }
 
 const PageAnalyzer::SiteFinders& PageAnalyzer::siteFinders()

@@ -123,6 +123,12 @@ private:
     const SiteFinders& siteFinders();
     // Whether url names the Main Site (in either form of an international host).
     static bool namesMainSite(const QString& url, const SiteFinders& sites);
+    // Queues url (cleaned in place) when it is a page of the Linking Site not known yet, within
+    // the queue's bound.
+    void queueIfNew(QString& url, const SiteFinders& sites);
+    // A plain redirect answer (301, 302, 303, 307, 308 with a Location, no "moved" page to
+    // follow) to a page of the Linking Site: the target is queued like a link of the page.
+    void queueRedirectTarget(const FetchedPage& page, bool followAll);
     void dropWaitingWork();
 
     Project& m_project;

@@ -269,12 +269,16 @@ void PageFetcher::finishPage(int slot)
 
     const std::unique_ptr<ResponseReader> reader = std::move(s.reader);
     const FetchSlot& f = s.state;
+    if (reader->failed()) {
+        failPage(slot, reader->failure());
+        return;
+    }
     // One character per byte: the head is ASCII, and so are the parts read of it.
     const QString head = Windows1252::decode(reader->head());
     if (!qobject_cast<QSslSocket*>(socket) && followToTls(slot, head))
         return;
     QByteArray bodyBytes = reader->body();
-    ResponseHead::removeRepeatedHead(bodyBytes, reader->head());
+    ResponseHead::removeRepeatedHead(bodyBytes, reader->rawHead());
     const QList<QStringView> types = ResponseHead::fieldValues(head, u"Content-Type");
     const QString body = PageCharset::decode(
         types.isEmpty() ? QByteArray() : types.constFirst().toLatin1(), bodyBytes);
@@ -325,25 +329,45 @@ QString PageFetcher::CheckStatusLine(const QString& head, const QString& url)
 
 bool PageFetcher::retryLater(int slot, const QString& head)
 {
-    Slot& s = m_slots.at(std::size_t(slot));
     const int code = ResponseHead::statusCode(head);
-    if ((code != 429 && code != 503) || s.retries >= kRetries)
+    if (code != 429 && code != 503)
+        return false;
+    const qint64 asked = ResponseHead::retryAfterSeconds(head, QDateTime::currentDateTimeUtc());
+    return askAgain(slot, asked >= 0 ? asked : qint64(kDefaultRetrySeconds), statusProblem(head));
+}
+
+bool PageFetcher::askAgain(int slot, qint64 seconds, const QString& why)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    if (s.retries >= kRetries)
         return false;
     ++s.retries;
     const qint64 timeout = std::max<qint64>(1, m_project.state().timeout);
-    const qint64 asked = ResponseHead::retryAfterSeconds(head, QDateTime::currentDateTimeUtc());
-    const qint64 seconds = std::min(asked >= 0 ? asked : qint64(kDefaultRetrySeconds), timeout);
+    seconds = std::min(seconds, timeout);
     if (s.watchdog)
         s.watchdog->stop();
     dropSocket(s);
     Q_EMIT statusChanged(1,
                          QStringLiteral("Waiting ") + QString::number(seconds)
-                             + QStringLiteral(" seconds to ask again (") + statusProblem(head)
+                             + QStringLiteral(" seconds to ask again (") + why
                              + QStringLiteral("): ") + s.state.strHost + s.state.strPath);
     if (!scanRunning())
         return true;
     scheduleConnect(slot, seconds * m_watchdogMs);
     return true;
+}
+
+void PageFetcher::failPage(int slot, const QString& reason)
+{
+    Slot& s = m_slots.at(std::size_t(slot));
+    s.state.strResponse.clear();
+    // A server that broke one answer may well give the next one whole.
+    if (askAgain(slot, kDefaultRetrySeconds, reason))
+        return;
+    if (s.watchdog)
+        s.watchdog->stop();
+    dropSocket(s);
+    Q_EMIT pageFailed(slot, reason);
 }
 
 void PageFetcher::onWatchdog(int slot)

@@ -62,7 +62,9 @@ struct FetchedPage {
 // pages of a host go over one kept-alive connection; one the server closed meanwhile is replaced
 // once without a word, and the connection closes with Close()/closeAll(). A proxy, when the
 // settings name one, is used for every connection. Each slot has a one-second watchdog that
-// counts idle seconds; the scan controller decides when they are too many.
+// counts idle seconds; the scan controller decides when they are too many. An answer that breaks
+// off, is no HTTP or does not decode is asked again as a 429 is, then reported (pageFailed) and
+// never handed on as a page.
 //
 // HTTPS: a host named with "https://", or one whose port 80 answers with a redirect (301, 302, 307,
 // 308) to https on the same host (with or without "www."), is fetched over TLS on port 443 for the
@@ -82,7 +84,8 @@ public:
     // A page that has not finished after this many times the idle timeout is given up like a
     // silent one, however steadily it trickles in.
     static constexpr int kDeadlineFactor = 5;
-    // A 429 or 503 answer is asked again this many times before it is reported.
+    // A 429 or 503 answer, or a broken one (pageFailed), is asked again this many times before
+    // it is reported.
     static constexpr int kRetries = 2;
     // The wait before asking again when the answer names none, in watchdog seconds.
     static constexpr int kDefaultRetrySeconds = 5;
@@ -157,13 +160,19 @@ Q_SIGNALS:
     // The page kept trickling in past kDeadlineFactor times the idle timeout: the connection is
     // closed and the watchdog disarmed.
     void deadlinePassed(int slot);
-    // The answer is complete (its framing says so, the server closed the connection, or the
-    // cap was reached): the watchdog is disarmed, the connection kept only when the answer's
+    // The answer is complete (its framing says so, the server closed a body framed by the close,
+    // or the cap was reached): the watchdog is disarmed, the connection kept only when the answer's
     // framing allows it, and body is the page's text after its head, decoded.
     void pageFetched(const corvane::FetchedPage& page, const QString& body);
     // The page (host and path) answered with a bot-protection challenge (BotChallenge): the
     // connection is closed, the watchdog disarmed, and the page is not analysed.
     void pageBlocked(int slot, const QString& url);
+    // The answer was broken, after its retries: the server closed or reset the connection before
+    // the answer was complete (or gave none), it was no HTTP, or its body does not decode.
+    // reason is the ResponseReader's failure text ("Connection closed before the page was
+    // complete", "Content-Encoding not understood: zstd"). The connection is closed, the watchdog
+    // disarmed, and the page is not analysed: it is no page without the link.
+    void pageFailed(int slot, const QString& reason);
 
 private:
     struct Slot {
@@ -200,6 +209,11 @@ private:
     void onSocketError(int slot, QTcpSocket* socket, int error);
     // A 429 or 503 answer with retries left: the page is asked again after the wait it names.
     bool retryLater(int slot, const QString& head);
+    // Asks for the slot's page again after the wait, once more of its retries; why: what the
+    // status bar says of the answer. Returns false when no retry is left.
+    bool askAgain(int slot, qint64 seconds, const QString& why);
+    // A broken answer: asked again while retries are left, else reported (pageFailed).
+    void failPage(int slot, const QString& reason);
     void onConnected(int slot, QTcpSocket* socket);
     void onTlsFailed(int slot, QTcpSocket* socket, const QString& reason, const QString& detail);
     // A plain answer that moves the page to https on the same host: the host is fetched over TLS

@@ -1,8 +1,8 @@
 #include "scan/ResponseReader.h"
 
-#include <QList>
+#include "scan/ContentDecoder.h"
 
-#include <zlib.h>
+#include <QList>
 
 #include <algorithm>
 #include <cstring>
@@ -16,7 +16,6 @@ namespace {
 constexpr qsizetype kLongestLine = 4096;
 // Hex digits of a chunk size: beyond 15 it would not fit the count.
 constexpr qsizetype kLongestSize = 15;
-constexpr qsizetype kInflateStep = 64 * 1024;
 
 // The value of the head's header name (letter case ignored), lines joined by ", ", blanks
 // trimmed; empty when there is none.
@@ -53,85 +52,13 @@ bool hasToken(QByteArrayView value, QByteArrayView token)
 
 } // namespace
 
-// Undoes a gzip or deflate content coding with zlib, never producing more than the cap. "deflate"
-// is meant as a zlib stream but some servers send it raw: the first two bytes tell which.
-class BodyInflater
-{
-public:
-    explicit BodyInflater(bool gzip) : m_gzip(gzip) { std::memset(&m_z, 0, sizeof m_z); }
-    ~BodyInflater()
-    {
-        if (m_started)
-            inflateEnd(&m_z);
-    }
-    BodyInflater(const BodyInflater&) = delete;
-    BodyInflater& operator=(const BodyInflater&) = delete;
-
-    enum class Result { More, Ended, Capped, Broken };
-
-    Result inflate(QByteArrayView in, QByteArray& out, qint64 cap)
-    {
-        if (m_ended)
-            return Result::Ended;
-        if (!m_started) {
-            m_pending += in;
-            if (!m_gzip && m_pending.size() < 2)
-                return Result::More;
-            const uchar b0 = uchar(m_pending.at(0));
-            const uchar b1 = m_pending.size() > 1 ? uchar(m_pending.at(1)) : 0;
-            const bool zlibHeader = (b0 & 0x0f) == 8 && ((unsigned(b0) << 8) | b1) % 31 == 0;
-            // 15 + 32: a zlib or gzip stream, told apart by its header.
-            const int bits = m_gzip || zlibHeader ? 15 + 32 : -15;
-            if (inflateInit2(&m_z, bits) != Z_OK)
-                return Result::Broken;
-            m_started = true;
-            const QByteArray first = std::exchange(m_pending, {});
-            return run(first, out, cap);
-        }
-        return run(in, out, cap);
-    }
-
-private:
-    Result run(QByteArrayView in, QByteArray& out, qint64 cap)
-    {
-        m_z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-        m_z.avail_in = uInt(in.size());
-        for (;;) {
-            const qint64 room = cap - out.size();
-            if (room <= 0)
-                return Result::Capped;
-            const qsizetype step = qsizetype(std::min<qint64>(kInflateStep, room));
-            const qsizetype before = out.size();
-            out.resize(before + step);
-            m_z.next_out = reinterpret_cast<Bytef*>(out.data() + before);
-            m_z.avail_out = uInt(step);
-            const int rc = ::inflate(&m_z, Z_NO_FLUSH);
-            out.resize(before + step - qsizetype(m_z.avail_out));
-            if (rc == Z_STREAM_END) {
-                m_ended = true;
-                return Result::Ended;
-            }
-            if (rc == Z_BUF_ERROR || (rc == Z_OK && m_z.avail_in == 0 && m_z.avail_out > 0))
-                return Result::More;
-            if (rc != Z_OK)
-                return Result::Broken;
-        }
-    }
-
-    z_stream m_z;
-    QByteArray m_pending;
-    bool m_gzip;
-    bool m_started = false;
-    bool m_ended = false;
-};
-
 ResponseReader::ResponseReader(qint64 cap) : m_cap(cap) {}
 
 ResponseReader::~ResponseReader() = default;
 
 bool ResponseReader::reusable() const
 {
-    return m_complete && m_clean && m_keepAlive && !m_cut;
+    return m_complete && m_clean && m_keepAlive && !m_cut && !failed();
 }
 
 qsizetype ResponseReader::feed(QByteArrayView data)
@@ -139,43 +66,116 @@ qsizetype ResponseReader::feed(QByteArrayView data)
     qsizetype used = 0;
     while (!m_complete && used < data.size()) {
         const QByteArrayView rest = data.sliced(used);
-        if (m_headDone) {
-            used += feedBody(rest);
-            continue;
-        }
-        const qsizetype before = m_head.size();
-        m_head += rest;
-        const qsizetype end = m_head.indexOf("\r\n\r\n", std::max<qsizetype>(0, before - 3));
-        if (end < 0) {
-            used = data.size();
-            // No head within the cap: what came is all body, as at a close without a head.
-            if (m_head.size() >= m_cap)
-                close();
-            break;
-        }
-        const qsizetype headSize = end + 4;
-        used += headSize - before;
-        m_head.truncate(headSize);
-        parseHead();
-        // An interim answer (100 Continue, 103 Early Hints) comes before the real one.
-        if (m_status >= 100 && m_status < 200 && m_status != 101) {
-            m_head.clear();
-            m_status = 0;
-            continue;
-        }
-        m_headDone = true;
-        if (m_framing == Framing::None || (m_framing == Framing::Length && m_left == 0))
-            finish(true);
+        used += m_headDone ? feedBody(rest) : feedHead(rest);
     }
     return used;
 }
 
+qsizetype ResponseReader::headEnd(QByteArrayView data) const
+{
+    // The end may begin in what came before: at most its last two bytes ("\n" or "\n\r").
+    const qsizetype before = std::min<qsizetype>(m_rawHead.size(), 2);
+    const auto at
+        = [&](qsizetype k) { return k >= 0 ? data.at(k) : m_rawHead.at(m_rawHead.size() + k); };
+    qsizetype k = -before;
+    while (k < data.size()) {
+        if (k >= 0) {
+            // The fast character search: a head is read once, however it arrives.
+            const void* lf = std::memchr(data.data() + k, '\n', std::size_t(data.size() - k));
+            if (!lf)
+                return -1;
+            k = static_cast<const char*>(lf) - data.data();
+        } else if (at(k) != '\n') {
+            ++k;
+            continue;
+        }
+        if (k + 1 < data.size() && at(k + 1) == '\n')
+            return k + 2;
+        if (k + 2 < data.size() && at(k + 1) == '\r' && at(k + 2) == '\n')
+            return k + 3;
+        ++k;
+    }
+    return -1;
+}
+
+bool ResponseReader::looksLikeHttp() const
+{
+    const QByteArrayView start
+        = QByteArrayView(m_rawHead).first(std::min<qsizetype>(m_rawHead.size(), 5));
+    return start.compare(QByteArrayView("HTTP/").first(start.size()), Qt::CaseInsensitive) == 0;
+}
+
+qsizetype ResponseReader::feedHead(QByteArrayView data)
+{
+    qsizetype skipped = 0;
+    if (m_rawHead.isEmpty()) {
+        // Empty lines before a status line (left over from the answer before) are passed over.
+        while (skipped < data.size() && (data.at(skipped) == '\r' || data.at(skipped) == '\n'))
+            ++skipped;
+        m_anything = true;
+        data = data.sliced(skipped);
+        if (data.isEmpty())
+            return skipped;
+    }
+    const qsizetype end = headEnd(data);
+    const qsizetype take = end < 0 ? data.size() : end;
+    if (m_headBytes + m_rawHead.size() + take > kLongestHead) {
+        fail(kHeadTooLong);
+        return skipped + take;
+    }
+    m_rawHead += data.first(take);
+    if (!looksLikeHttp()) {
+        fail(kNotHttp);
+        return skipped + take;
+    }
+    if (end < 0)
+        return skipped + take;
+    parseHead();
+    if (failed())
+        return skipped + take;
+    // An interim answer (100 Continue, 103 Early Hints) comes before the real one; a stream of
+    // them is no answer.
+    if (m_status >= 100 && m_status < 200 && m_status != 101) {
+        if (++m_interim > kMostInterim) {
+            fail(kTooManyInterim);
+            return skipped + take;
+        }
+        m_headBytes += m_rawHead.size();
+        m_rawHead.clear();
+        m_head.clear();
+        m_status = 0;
+        return skipped + take;
+    }
+    m_headDone = true;
+    if (m_framing == Framing::None || (m_framing == Framing::Length && m_left == 0))
+        finish(true);
+    return skipped + take;
+}
+
 void ResponseReader::parseHead()
 {
+    // Every line ends with CR LF from here on, so whoever reads the head reads one form.
+    m_head.clear();
+    m_head.reserve(m_rawHead.size() + 16);
+    char previous = 0;
+    for (const char c : std::as_const(m_rawHead)) {
+        if (c == '\n' && previous != '\r')
+            m_head += '\r';
+        m_head += c;
+        previous = c;
+    }
     const qsizetype lineEnd = m_head.indexOf("\r\n");
     const QByteArray statusLine = m_head.left(lineEnd);
     const QList<QByteArray> parts = statusLine.simplified().split(' ');
-    m_status = parts.size() > 1 ? parts.at(1).toInt() : 0;
+    const QByteArray code = parts.value(1);
+    bool numeric = code.size() == 3;
+    for (const char c : code)
+        numeric = numeric && c >= '0' && c <= '9';
+    if (!parts.value(0).toUpper().startsWith("HTTP/") || !numeric) {
+        fail(kNotHttp);
+        return;
+    }
+    m_status = code.toInt();
     const bool http10 = parts.value(0).toUpper() == "HTTP/1.0";
     const QByteArray connection = field(m_head, "Connection");
     m_keepAlive = http10 ? hasToken(connection, "keep-alive") : !hasToken(connection, "close");
@@ -200,11 +200,11 @@ void ResponseReader::parseHead()
     if (m_framing == Framing::Close)
         m_keepAlive = false;
 
-    const QByteArray coding = field(m_head, "Content-Encoding").trimmed().toLower();
-    if (coding == "gzip" || coding == "x-gzip")
-        m_inflater = std::make_unique<BodyInflater>(true);
-    else if (coding == "deflate")
-        m_inflater = std::make_unique<BodyInflater>(false);
+    // A coding that is not understood fails the answer once a byte of its body arrives: an
+    // empty body needs no decoding.
+    auto decoder = std::make_unique<ContentDecoder>(field(m_head, "Content-Encoding"), m_cap);
+    if (decoder->coded() || !decoder->understood())
+        m_decoder = std::move(decoder);
 }
 
 qsizetype ResponseReader::feedBody(QByteArrayView data)
@@ -240,8 +240,7 @@ qsizetype ResponseReader::feedChunked(QByteArrayView data)
         m_line += data.sliced(i, end - i);
         i = lf >= 0 ? lf + 1 : data.size();
         if (m_line.size() > kLongestLine) {
-            m_cut = true;
-            finish(false);
+            fail(kBadChunk);
             return false;
         }
         if (lf < 0)
@@ -259,12 +258,16 @@ qsizetype ResponseReader::feedChunked(QByteArrayView data)
             if (const qsizetype semi = size.indexOf(';'); semi >= 0)
                 size.truncate(semi);
             size = size.trimmed();
+            // Leading zeros say nothing of the size.
+            qsizetype zeros = 0;
+            while (zeros + 1 < size.size() && size.at(zeros) == '0')
+                ++zeros;
+            size.remove(0, zeros);
             bool ok = !size.isEmpty() && size.size() <= kLongestSize;
             const qint64 n = ok ? size.toLongLong(&ok, 16) : -1;
             if (!ok || n < 0) {
-                // A size that cannot be read ends the page with what came before it.
-                m_cut = true;
-                finish(false);
+                // The rest cannot be read as chunks: what came is not the page.
+                fail(kBadChunk);
                 break;
             }
             if (n == 0) {
@@ -288,8 +291,7 @@ qsizetype ResponseReader::feedChunked(QByteArrayView data)
             if (!readLine())
                 break;
             if (!std::exchange(m_line, {}).isEmpty()) {
-                m_cut = true;
-                finish(false);
+                fail(kBadChunk);
                 break;
             }
             m_chunk = ChunkState::Size;
@@ -311,15 +313,16 @@ void ResponseReader::appendBody(QByteArrayView data)
     if (m_complete || data.isEmpty())
         return;
     m_wire += data.size();
-    if (m_inflater) {
-        switch (m_inflater->inflate(data, m_body, m_cap)) {
-        case BodyInflater::Result::More:
-        case BodyInflater::Result::Ended:
+    if (m_decoder) {
+        switch (m_decoder->feed(data, m_body)) {
+        case ContentDecoder::Result::More:
             break;
-        case BodyInflater::Result::Capped:
-        case BodyInflater::Result::Broken:
+        case ContentDecoder::Result::Capped:
             m_cut = true;
             finish(false);
+            return;
+        case ContentDecoder::Result::Broken:
+            fail(m_decoder->problem());
             return;
         }
     } else {
@@ -336,19 +339,38 @@ void ResponseReader::close()
     if (m_complete)
         return;
     if (!m_headDone) {
-        // Without the empty line that ends a head, everything that came is body.
-        m_body = std::exchange(m_head, {}).left(qsizetype(m_cap));
-        m_headDone = true;
-        finish(false);
+        fail(m_anything ? kClosedEarly : kNoAnswer);
         return;
     }
-    finish(m_framing == Framing::Close);
+    // Only a body framed by the close is whole at the close.
+    if (m_framing != Framing::Close) {
+        fail(kClosedEarly);
+        return;
+    }
+    finish(true);
 }
 
 void ResponseReader::finish(bool cleanly)
 {
+    if (m_complete)
+        return;
+    // A coded body whose stream stopped before its end is not whole, whatever its framing says.
+    if (cleanly && m_decoder && m_wire > 0
+        && m_decoder->finish() == ContentDecoder::Result::Broken) {
+        fail(m_decoder->problem());
+        return;
+    }
     m_complete = true;
     m_clean = cleanly;
+}
+
+void ResponseReader::fail(const QString& why)
+{
+    if (m_complete)
+        return;
+    m_failure = why;
+    m_complete = true;
+    m_clean = false;
 }
 
 } // namespace corvane

@@ -47,6 +47,7 @@ SiteScan::SiteScan(Project& project, SettingsStore& settings, AppFolder app,
     connect(m_fetcher, &PageFetcher::pageRefused, this, &SiteScan::onPageRefused);
     connect(m_fetcher, &PageFetcher::pageFetched, this, &SiteScan::onPageFetched);
     connect(m_fetcher, &PageFetcher::pageBlocked, this, &SiteScan::onPageBlocked);
+    connect(m_fetcher, &PageFetcher::pageFailed, this, &SiteScan::onPageRefused);
     connect(m_analyzer, &PageAnalyzer::statusChanged, this, &SiteScan::statusChanged);
     connect(m_analyzer, &PageAnalyzer::cueRequested, this, &SiteScan::cueRequested);
     connect(m_analyzer, &PageAnalyzer::analysisFinished, this, &SiteScan::onAnalysisFinished);
@@ -361,23 +362,22 @@ void SiteScan::onRobotsReady(const QString& host)
 
 void SiteScan::onConnectionFailed(int slot, const QString& reason, const QString& detail)
 {
-    if (!isActive())
-        return;
-    const FetchSlot& f = m_fetcher->slot(slot);
-    m_desk.errors().appendEntry({detail.isEmpty() ? reason : reason + QStringLiteral(": ") + detail,
-                                 f.strHost + f.strPath});
-    m_desk.state().strProblem = reason;
-    finish();
+    pageNotRead(slot, detail.isEmpty() ? reason : reason + QStringLiteral(": ") + detail, reason);
 }
 
 void SiteScan::onPageRefused(int slot, const QString& reason)
 {
+    pageNotRead(slot, reason, reason);
+}
+
+void SiteScan::pageNotRead(int slot, const QString& error, const QString& reason)
+{
     if (!isActive())
         return;
     const FetchSlot& f = m_fetcher->slot(slot);
-    m_desk.errors().appendEntry({reason, f.strHost + f.strPath});
-    // The Linking Site's own page is never refused (a site on private addresses may fetch from
-    // them); any other refused page is passed over like one that cannot be fetched.
+    m_desk.errors().appendEntry({error, f.strHost + f.strPath});
+    // Only the Linking Site's own page ends it: a dead or broken link on one of its pages says
+    // nothing of the page that may hold the link, so the crawl goes on with the next one.
     if (m_desk.state().lPagesTaken <= 1) {
         failPage(reason);
         return;

@@ -117,6 +117,7 @@ private:
     void onPageFetched(const corvane::FetchedPage& page, const QString& body);
     void onPageBlocked(int slot, const QString& url);
     void onAnalysisFinished(int slot, quint64 generation, PageAnalyzer::Continuation next);
+    // A page refused as on a private address, or whose answer was broken.
     void onPageRefused(int slot, const QString& reason);
     // Goes on as the analysis asked, once the page's links are settled.
     void proceed(PageAnalyzer::Continuation next);
@@ -130,6 +131,9 @@ private:
     // row "Timeout" and the site ends.
     void timeOut(int slot);
     void onConnectionFailed(int slot, const QString& reason, const QString& detail);
+    // The slot's page could not be read: an error row (error), and the Linking Site ends with
+    // reason when it was its own page; any other page is passed over.
+    void pageNotRead(int slot, const QString& error, const QString& reason);
     void onHostReleased();
     void followRules();
 

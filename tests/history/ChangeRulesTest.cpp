@@ -182,6 +182,16 @@ private Q_SLOTS:
                                            << unread.arg(QStringLiteral("403 Forbidden"));
         QTest::newRow("a private address") << "None Found" << "Refused: private address"
                                            << unread.arg(QStringLiteral("Refused: private address"));
+        // A page that could not be reached, or whose answer broke off or could not be read,
+        // was passed over by the crawl.
+        for (const char* error :
+             {"Connection refused", "Host not found", "Network unreachable",
+              "Certificate error: The host name did not match", "TLS error: handshake failed",
+              "Connection closed before the page was complete",
+              "Connection closed without an answer", "Answer is not HTTP",
+              "Malformed chunk in the page", "Answer head too long", "Too many interim answers",
+              "Content-Encoding not understood: zstd", "Content-Encoding did not decode: gzip"})
+            QTest::newRow(error) << "None Found" << error << unread.arg(QLatin1String(error));
         QTest::newRow("404: the page is gone") << "None Found (404 Not found)" << "404 Not found"
                                                << "lost";
         QTest::newRow("410") << "None Found" << "410 Gone" << "lost";

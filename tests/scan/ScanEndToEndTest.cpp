@@ -1,5 +1,7 @@
+#include "history/PartnerChange.h"
 #include "model/Project.h"
 #include "scan/NetworkContext.h"
+#include "scan/PageFetcher.h"
 #include "scan/ScanController.h"
 #include "scan/ScanStatistics.h"
 #include "support/ScanRig.h"
@@ -13,6 +15,7 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
+#include <QTcpServer>
 #include <QTest>
 
 #include <algorithm>
@@ -533,6 +536,172 @@ private Q_SLOTS:
         QCOMPARE(f.requests(),
                  (QStringList{"pi.test/", "pi.test/links.htm", "pi.test/robots.txt", "sigma.test/",
                               "sigma.test/robots.txt"}));
+    }
+
+    // A broken answer is no page without the link: asked again, then an error row naming what
+    // happened, never analysed (each body holds a link back and a page of its own). The
+    // Linking Site's own page ends the site with that reason; a later page is passed over, and
+    // the history takes a partner whose unread page may hold the link for unreachable, not lost.
+    void brokenAnswerIsNoPageWithoutTheLink_data()
+    {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<QString>("failure");
+        const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+        const QByteArray body
+            = "<a href=\"hidden.htm\">Hidden</a>\n<a href=\"http://www.mine.test/\">Mine</a>\n";
+        const QString closedEarly
+            = QStringLiteral("Connection closed before the page was complete");
+        QTest::newRow("fewer bytes than its length")
+            << ok + "Content-Length: 5000\r\n\r\n" + body << closedEarly;
+        QTest::newRow("chunked without its last chunk") << ok + "Transfer-Encoding: chunked\r\n\r\n"
+                + QByteArray::number(body.size(), 16) + "\r\n" + body
+                + "\r\n" << closedEarly;
+        QTest::newRow("the head alone") << ok + "Content-Length: 500\r\n\r\n" << closedEarly;
+        QTest::newRow("no answer")
+            << QByteArray() << QStringLiteral("Connection closed without an answer");
+        QTest::newRow("gzip on a plain body") << ok + "Content-Encoding: gzip\r\n\r\n"
+                + body << QStringLiteral("Content-Encoding did not decode: gzip");
+        QTest::newRow("unknown coding") << ok + "Content-Encoding: zstd\r\n\r\n" + body
+                                        << QStringLiteral("Content-Encoding not understood: zstd");
+        QTest::newRow("not HTTP") << "<html>" + body << QStringLiteral("Answer is not HTTP");
+    }
+    void brokenAnswerIsNoPageWithoutTheLink()
+    {
+        QFETCH(QByteArray, response);
+        QFETCH(QString, failure);
+        PartnerSites f(PartnerSites::Sites::None);
+        // The waits before asking again are watchdog seconds.
+        f.scan.setWatchdogInterval(20);
+        f.box.settings->WriteSetting(QStringLiteral("ParallelSites"), QStringLiteral("1"));
+        f.addSite(1, QStringLiteral("first.test#1"));
+        f.addSite(1, QStringLiteral("later.test#1"));
+        f.addSite(1, QStringLiteral("alone.test#1"));
+        f.server.setRaw(QStringLiteral("first.test"), QStringLiteral("/"), response);
+        f.page("later.test", "/", "<a href=\"broken.htm\">B</a>\n<a href=\"links.htm\">L</a>\n");
+        f.server.setRaw(QStringLiteral("later.test"), QStringLiteral("/broken.htm"), response);
+        f.page("later.test", "/links.htm", "<a href=\"http://www.mine.test/\">Mine</a>\n");
+        f.page("alone.test", "/", "<a href=\"broken.htm\">B</a>\n");
+        f.server.setRaw(QStringLiteral("alone.test"), QStringLiteral("/broken.htm"), response);
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(f.results(),
+                 (QStringList{
+                     "mine.test | first.test | None Found (" + failure + ") | 000 | first.test | 1",
+                     "mine.test | later.test | Direct Link | 001 | later.test/links.htm | 2",
+                     "mine.test | alone.test | None Found | 000 | alone.test | 1"}));
+        QCOMPARE(f.errors(),
+                 (QStringList{failure + " | first.test/", failure + " | later.test/broken.htm",
+                              failure + " | alone.test/broken.htm"}));
+        const QStringList asked = f.requests();
+        QCOMPARE(asked.count(QStringLiteral("first.test/")), 1 + PageFetcher::kRetries);
+        QCOMPARE(asked.count(QStringLiteral("later.test/broken.htm")), 1 + PageFetcher::kRetries);
+        QVERIFY2(asked.filter(QStringLiteral("hidden.htm")).isEmpty(),
+                 qPrintable(asked.join(u',')));
+
+        // The partner whose only other page was broken is not taken for having dropped its link.
+        const std::optional<PartnerCheck> alone
+            = PartnerCheck::fromRows({f.project.results().entry(2)}, QDateTime::currentDateTime(),
+                                     {f.project.errors().entry(2)});
+        QVERIFY(alone);
+        QCOMPARE(alone->outcome, PartnerCheck::Outcome::Inconclusive);
+    }
+
+    // A dead link of a partner's page (a subdomain without an address, one that refuses or fails
+    // its TLS) does not end the crawl before the links page: it is an error row, the page is
+    // passed over, and the link on the links page is found.
+    void deadLinkDoesNotEndTheCrawl_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("host not found") << "unknown"
+                                        << "Host not found";
+        QTest::newRow("refused over https") << "refused"
+                                            << "Connection refused";
+        QTest::newRow("certificate not trusted") << "untrusted"
+                                                 << "Certificate error: ";
+    }
+    void deadLinkDoesNotEndTheCrawl()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, error);
+        PartnerSites f(PartnerSites::Sites::None);
+        TestWebServer secure(localhostTls());
+        f.addSite(1, QStringLiteral("news.test#1"));
+        f.page(
+            "news.test", "/",
+            "<a href=\"http://shop.news.test/\">Old shop</a>\n<a href=\"links.htm\">Links</a>\n");
+        f.page("news.test", "/links.htm", "<a href=\"http://www.mine.test/\">Mine</a>\n");
+        if (how == u"unknown") {
+            f.network.poseHost(QStringLiteral("shop.news.test"), QList<QHostAddress>{});
+        } else {
+            // The subdomain's port 80 moves it to https, which does not answer as it should.
+            f.page("shop.news.test", "/", "<html>Moved</html>", "301 Moved Permanently",
+                   {"Location: https://shop.news.test/"});
+            if (how == u"refused") {
+                QTcpServer closed;
+                QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+                const quint16 port = closed.serverPort();
+                closed.close();
+                f.network.setTlsRoute({QStringLiteral("127.0.0.1"), port});
+            } else {
+                f.network.setTlsRoute(secure.route());
+            }
+        }
+
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+
+        QCOMPARE(
+            f.results(),
+            QStringList{"mine.test | news.test | Direct Link | 001 | news.test/links.htm | 2"});
+        QCOMPARE(f.errors().size(), 1);
+        QVERIFY2(f.errors().first().startsWith(error)
+                     && f.errors().first().endsWith(QStringLiteral(" | shop.news.test/")),
+                 qPrintable(f.errors().first()));
+    }
+
+    // A home page that answers a plain redirect (a Location, no "moved" page in the body) to
+    // another page of the partner's site is followed: the target is fetched and crawled. One
+    // off the site is not crawled, as before.
+    void plainRedirectOfTheHomePageIsFollowed_data()
+    {
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<QByteArray>("location");
+        QTest::addColumn<QString>("result");
+        const QString found = QStringLiteral("mine.test | home.test | Direct Link | 001 | %1 | 2");
+        QTest::newRow("302, relative") << QByteArray("302 Found") << QByteArray("/start/index.htm")
+                                       << found.arg(QStringLiteral("home.test/start/links.htm"));
+        QTest::newRow("301, absolute, another host of the site")
+            << QByteArray("301 Moved Permanently")
+            << QByteArray("http://www.home.test/start/index.htm")
+            << found.arg(QStringLiteral("www.home.test/start/links.htm"));
+        QTest::newRow("307 to a page beside it")
+            << QByteArray("307 Temporary Redirect") << QByteArray("start/index.htm")
+            << found.arg(QStringLiteral("home.test/start/links.htm"));
+        QTest::newRow("off the site: not crawled")
+            << QByteArray("302 Found") << QByteArray("http://elsewhere.test/start/index.htm")
+            << QStringLiteral("mine.test | home.test | None Found | 000 | home.test | 1");
+    }
+    void plainRedirectOfTheHomePageIsFollowed()
+    {
+        QFETCH(QByteArray, status);
+        QFETCH(QByteArray, location);
+        QFETCH(QString, result);
+        PartnerSites f(PartnerSites::Sites::None);
+        f.addSite(1, QStringLiteral("home.test#1"));
+        f.page("home.test", "/", QByteArray(), status, {"Location: " + location});
+        const QByteArray start = "<a href=\"links.htm\">Links</a>\n";
+        for (const char* host : {"home.test", "www.home.test", "elsewhere.test"}) {
+            f.page(host, "/start/index.htm", start);
+            f.page(host, "/start/links.htm", "<a href=\"http://www.mine.test/\">Mine</a>\n");
+        }
+        QVERIFY(f.scan.StartScan());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.scan.isRunning(), 10000);
+        QCOMPARE(f.results(), QStringList{result});
+        QCOMPARE(f.errors(), QStringList{});
+        QVERIFY(f.requests().filter(QStringLiteral("elsewhere.test")).isEmpty());
     }
 
     // A site with more pages than the limit lets the scan read: the pages left unqueued make the
