@@ -221,7 +221,8 @@ ContentDecoder::Decoded ContentDecoder::decode(QByteArrayView contentEncoding, Q
     Result r = decoder.feed(body, d.body);
     if (r == Result::More)
         r = decoder.finish();
-    d.capped = r == Result::Capped;
+    // A body without coding that fills the cap exactly is whole.
+    d.capped = r == Result::Capped && (decoder.coded() || body.size() > cap);
     d.problem = decoder.problem();
     return d;
 }

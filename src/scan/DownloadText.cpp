@@ -1,6 +1,7 @@
 #include "scan/DownloadText.h"
 
 #include "model/Windows1252.h"
+#include "scan/ContentDecoder.h"
 #include "scan/NetworkContext.h"
 
 #include <QNetworkAccessManager>
@@ -148,6 +149,9 @@ void DownloadText::request(const QUrl& target, const QHostAddress& address, quin
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setRawHeader(QByteArrayLiteral("Pragma"), QByteArrayLiteral("no-cache"));
     request.setRawHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
+    // Asked for by name, the codings are left to the download to undo (takeBody): the same
+    // decoder as the page fetcher's, which also reads x-gzip and raw deflate.
+    request.setRawHeader(QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("gzip, deflate"));
     // Redirects are followed here, each looked at first (followRedirect).
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
@@ -217,9 +221,7 @@ void DownloadText::onReadyRead()
     DownloadResult result;
     result.url = m_url;
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    result.contentType = reply->rawHeader(QByteArrayLiteral("Content-Type"));
-    result.body = m_body.left(m_bodyCap);
-    result.truncated = true;
+    takeBody(result, *reply);
     detachReply();
     m_body.clear();
     complete(std::move(result));
@@ -247,9 +249,7 @@ void DownloadText::onReplyFinished()
     // The status is not looked at: an error page's body is the text like any other page's.
     if (error == QNetworkReply::NoError || (result.httpStatus >= 400 && isStatusError(error))) {
         m_body += reply->read(m_bodyCap + 1 - m_body.size());
-        result.truncated = m_body.size() > m_bodyCap;
-        result.body = m_body.left(m_bodyCap);
-        result.contentType = reply->rawHeader(QByteArrayLiteral("Content-Type"));
+        takeBody(result, *reply);
     } else if (error == QNetworkReply::OperationCanceledError
                || error == QNetworkReply::TimeoutError) {
         // Nothing but the transfer timeout cancels a reply the download still holds: the download
@@ -263,6 +263,25 @@ void DownloadText::onReplyFinished()
     detachReply();
     m_body.clear();
     complete(std::move(result));
+}
+
+void DownloadText::takeBody(DownloadResult& result, const QNetworkReply& reply)
+{
+    result.contentType = reply.rawHeader(QByteArrayLiteral("Content-Type"));
+    const bool cut = m_body.size() > m_bodyCap;
+    const ContentDecoder::Decoded decoded = ContentDecoder::decode(
+        reply.rawHeader(QByteArrayLiteral("Content-Encoding")),
+        QByteArrayView(m_body).first(std::min<qsizetype>(m_body.size(), m_bodyCap)), m_bodyCap);
+    // A coded stream cut at the cap stops before its end: what was decoded of it is the text,
+    // as for an uncoded body. Any other failure to decode leaves no text to read.
+    const bool unreadable = !decoded.problem.isEmpty()
+        && (!cut || decoded.problem.startsWith(ContentDecoder::kNotUnderstood));
+    if (unreadable) {
+        result.error = decoded.problem;
+        return;
+    }
+    result.body = decoded.body;
+    result.truncated = cut || decoded.capped;
 }
 
 void DownloadText::detachReply()

@@ -95,6 +95,9 @@ private:
     void fail(const QString& error, const QString& refusedUrl = {});
     void onReadyRead();
     void onReplyFinished();
+    // Fills the result's body from what was read (m_body): its content codings undone under the
+    // cap, or the error that it cannot be decoded.
+    void takeBody(DownloadResult& result, const QNetworkReply& reply);
     void detachReply();
     void complete(DownloadResult result);
 

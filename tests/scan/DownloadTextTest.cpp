@@ -16,6 +16,8 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <zlib.h>
+
 using namespace corvane;
 
 namespace {
@@ -37,6 +39,29 @@ QByteArray redirectTo(const QString& location)
 {
     return test::TestWebServer::response("302 Found", "moved",
                                          {"Location: " + location.toLatin1()});
+}
+
+QByteArray compressed(const QByteArray& data, int windowBits)
+{
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&z, uLong(data.size()))) + 32, Qt::Uninitialized);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = uInt(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(qsizetype(z.total_out));
+    deflateEnd(&z);
+    return out;
+}
+
+// The body in chunked framing, its first chunk one byte long.
+QByteArray chunkedFromOneByte(const QByteArray& body)
+{
+    QByteArray out = "1\r\n" + body.left(1) + "\r\n";
+    out += QByteArray::number(body.size() - 1, 16) + "\r\n" + body.mid(1) + "\r\n0\r\n\r\n";
+    return out;
 }
 
 // An https server with the self-signed certificate of tests/data/scan: one canned answer per path,
@@ -142,6 +167,55 @@ private Q_SLOTS:
                  QStringLiteral("<html>\r\n<a href=\"x.htm\">caf\u00e9 \u20ac</a>\r\n</html>"));
         QVERIFY(!result.truncated);
         QVERIFY(!download.isRunning());
+    }
+
+    // The download undoes content codings with the page fetcher's decoder: x-gzip and raw
+    // deflate are read too, and a body that cannot be decoded is a failure, never a text of
+    // compressed bytes.
+    void contentCodingsAreUndone_data()
+    {
+        QTest::addColumn<QByteArray>("coding");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("chunked");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        const QByteArray page = "<a href=\"http://www.mysite.test/\">Mine</a>";
+        const QString text = QString::fromLatin1(page);
+        QTest::newRow("gzip") << QByteArray("gzip") << compressed(page, 15 + 16) << false << text
+                              << QString();
+        QTest::newRow("x-gzip") << QByteArray("x-gzip") << compressed(page, 15 + 16) << false
+                                << text << QString();
+        QTest::newRow("deflate as zlib")
+            << QByteArray("deflate") << compressed(page, 15) << false << text << QString();
+        QTest::newRow("raw deflate, first chunk one byte")
+            << QByteArray("deflate") << compressed(page, -15) << true << text << QString();
+        QTest::newRow("gzip on a plain body")
+            << QByteArray("gzip") << page << false << QString()
+            << QStringLiteral("Content-Encoding did not decode: gzip");
+        QTest::newRow("unknown coding") << QByteArray("zstd") << page << false << QString()
+                                        << QStringLiteral("Content-Encoding not understood: zstd");
+    }
+    void contentCodingsAreUndone()
+    {
+        QFETCH(QByteArray, coding);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, chunked);
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        test::TestWebServer server;
+        const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Encoding: "
+            + coding + "\r\nConnection: close\r\n";
+        const QByteArray framed = chunked
+            ? QByteArray("Transfer-Encoding: chunked\r\n\r\n" + chunkedFromOneByte(body))
+            : QByteArray("Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        server.setRaw(kAny, QStringLiteral("/page.htm"), head + framed);
+        NetworkContext network;
+        DownloadText download(network);
+        const DownloadResult result = fetch(download, server.url(QStringLiteral("/page.htm")));
+        QCOMPARE(result.error, error);
+        QCOMPARE(result.text, text);
+        QCOMPARE(header(server.requests().value(0), "accept-encoding"),
+                 QByteArray("gzip, deflate"));
     }
 
     void urlWithoutSchemeIsHttp()
