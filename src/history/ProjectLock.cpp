@@ -1,5 +1,7 @@
 #include "history/ProjectLock.h"
 
+#include "history/HistoryStore.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
@@ -13,7 +15,7 @@ ProjectLock::~ProjectLock() = default;
 
 QString ProjectLock::lockPathFor(const QString& projectPath)
 {
-    return projectPath + QStringLiteral(".lock");
+    return HistoryStore::realProjectPath(projectPath) + QStringLiteral(".lock");
 }
 
 bool ProjectLock::tryLock()
@@ -53,6 +55,9 @@ bool ProjectLock::tryLock()
         m_error = QStringLiteral("cannot make the lock file ")
                   + QFileInfo(lockPathFor(m_projectPath)).fileName() + QStringLiteral(" beside ")
                   + name;
+        if (const QString cause = HistoryStore::systemCause(lockPathFor(m_projectPath), {});
+            !cause.isEmpty())
+            m_error += QStringLiteral(": ") + cause;
     }
     m_lock.reset();
     return false;

@@ -8,7 +8,8 @@
 namespace corvane {
 
 // One writer at a time for a project and its history: a lock file beside the project
-// (links.prj -> links.prj.lock), held by whoever is about to write either. A lock left by a
+// (links.prj -> links.prj.lock, beside the project's real file when it is opened through a
+// symbolic link), held by whoever is about to write either. A lock left by a
 // program that has ended (killed, crashed) is taken over, and so is one that names no program (a
 // program that ended before writing it, or an empty file made by hand) once it is a moment old.
 class ProjectLock final

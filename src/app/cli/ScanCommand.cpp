@@ -341,10 +341,13 @@ int scanProject(const ParsedArguments& args, Environment& env, QString* outcome)
         firstScan = true; // no history file yet
     }
     bool historyFailed = false;
+    // A history that could not be read fails the same way when the scan would write it: said once.
+    const QString unreadable = history.error();
     QObject::connect(&history, &ProjectHistory::failed, &history,
-                     [&env, &historyFailed](const QString& message) {
+                     [&env, &historyFailed, unreadable](const QString& message) {
                          historyFailed = true;
-                         warn(env, kCommand, message);
+                         if (message != unreadable)
+                             warn(env, kCommand, message);
                      });
 
     ScanStatistics statistics(*env.settings);
