@@ -52,6 +52,15 @@ const QList<QStringList>& schemaSteps()
     return steps;
 }
 
+// SQLite found the file is not a database, or a damaged one.
+bool isCorruption(const QSqlError& error)
+{
+    constexpr int kCorrupt = 11;
+    constexpr int kNotADatabase = 26;
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == kCorrupt || code == kNotADatabase;
+}
+
 // Each table of the database (SQLite's own left out) with its columns in order.
 QMap<QString, QStringList> tablesOf(const QSqlDatabase& db, bool* readable)
 {
@@ -265,16 +274,24 @@ bool HistoryStore::connectTo(const QString& path, bool readOnly, bool immutable)
     return m_db.open();
 }
 
-QString HistoryStore::damage(int version) const
+QString HistoryStore::damage(int version, QSqlError* failure) const
 {
+    // A read the system refused (an I/O error, no room for the shared-memory file) says nothing
+    // about the file: only SQLite's own finding of corruption does.
+    auto damaged = [failure](const QSqlError& error) {
+        if (isCorruption(error))
+            return error.databaseText();
+        *failure = error;
+        return QString();
+    };
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("PRAGMA quick_check")))
-        return q.lastError().databaseText();
+        return damaged(q.lastError());
     QStringList problems;
     while (q.next())
         problems << q.value(0).toString();
     if (q.lastError().isValid())
-        return q.lastError().databaseText();
+        return damaged(q.lastError());
     if (problems != QStringList{QStringLiteral("ok")})
         return problems.value(0);
 
@@ -320,10 +337,7 @@ bool HistoryStore::open(const QString& path, Mode mode)
     if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next()) {
         const QSqlError error = version.lastError();
         version.clear();
-        const int code = error.nativeErrorCode().toInt() & 0xff;
-        constexpr int kCorrupt = 11;
-        constexpr int kNotADatabase = 26;
-        if (code == kCorrupt || code == kNotADatabase)
+        if (isCorruption(error))
             return failDamaged(path, error.databaseText());
         const QString cause = systemCause(path, error);
         const QFileInfo wal(path + QStringLiteral("-wal"));
@@ -346,8 +360,11 @@ bool HistoryStore::open(const QString& path, Mode mode)
     }
     const int schema = version.value(0).toInt();
     version.clear();
-    if (const QString what = damage(schema); !what.isEmpty())
+    QSqlError refused;
+    if (const QString what = damage(schema, &refused); !what.isEmpty())
         return failDamaged(path, what);
+    if (refused.isValid())
+        return failOpen(path, writing, refused);
     if (schema > kSchemaVersion) {
         // A newer program's file is shown but never changed: its rows may mean more than ours.
         if (!m_readOnly) {

@@ -139,7 +139,8 @@ private:
     bool failOpen(const QString& path, bool writing, const QSqlError& error);
     bool failDamaged(const QString& path, const QString& what);
     // Empty when the open file is an intact history of the schema version; else what is wrong.
-    QString damage(int version) const;
+    // A read the system refused is no damage: *failure holds it, and the result is empty.
+    QString damage(int version, QSqlError* failure) const;
     bool migrate(int from);
     bool exec(const QString& sql);
     qint64 partnerId(const QString& main, const QString& url) const;
