@@ -34,6 +34,9 @@ public:
     // nothing was started. While isBusy() afterwards, finished() is to come.
     bool tell(const ChangeSet& changes, bool notify);
     bool isBusy() const { return m_pending > 0; }
+    // Ends the alert command and all it started (the user asked the program to end); finished()
+    // follows once it is gone.
+    void stop() { m_command.stop(); }
     // The notification, built from the changes: the first sentence as its summary, the others and
     // the project's name as its body, and an action that opens the project.
     static DesktopNotifier::Notification notificationFor(const ChangeSet& changes,

@@ -137,12 +137,41 @@ QString forSystemd(const QStringList& words)
 
 QString forCron(const QStringList& words)
 {
+    // cron reads the command before the shell does: a "\" takes the character after it along
+    // (and is dropped when that is a "%"), and any other "%" ends the command. So a "%" is
+    // written "\%", and where the word has a "\" right before it, the quotes are closed and
+    // opened again between the two, or cron would pair that "\" with the "\" of "\%".
     QStringList quoted;
-    for (QString w : words) {
-        w.replace(u'\'', QStringLiteral("'\\''")).replace(u'%', QStringLiteral("\\%"));
-        quoted << u'\'' + w + u'\'';
+    for (const QString& w : words) {
+        QString q = QStringLiteral("'");
+        for (const QChar c : w) {
+            if (c == u'\'') {
+                q += QStringLiteral("'\\''");
+            } else if (c == u'%') {
+                if (q.endsWith(u'\\'))
+                    q += QStringLiteral("''");
+                q += QStringLiteral("\\%");
+            } else {
+                q += c;
+            }
+        }
+        quoted << q + u'\'';
     }
     return quoted.join(u' ');
+}
+
+std::optional<QString> controlCharacterIn(const QString& word)
+{
+    for (const QChar c : word) {
+        if (c == u'\n')
+            return QStringLiteral("a line break");
+        if (c == u'\r')
+            return QStringLiteral("a carriage return");
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("a control character (U+%1)")
+                .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0'));
+    }
+    return std::nullopt;
 }
 
 } // namespace ScheduledCommand

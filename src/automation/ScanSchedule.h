@@ -50,8 +50,13 @@ QStringList sets(const QStringList& command);
 // For a systemd ExecStart= line: each word in double quotes, with "\", "\"", "%" and "$" escaped
 // so that systemd hands the program the word as it was.
 QString forSystemd(const QStringList& words);
-// For a crontab line: each word in single quotes, and "%" (a line break to cron) escaped.
+// For a crontab line: each word in single quotes, and "%" (a line break to cron) escaped so
+// that cron hands the shell the word as it was, backslashes included.
 QString forCron(const QStringList& words);
+// What no unit file or crontab line can hold in a word (a line there ends the directive or the
+// entry, and what follows would be read as one of its own): "a line break", "a carriage return",
+// "a control character (U+0009)"; nullopt when there is none.
+std::optional<QString> controlCharacterIn(const QString& word);
 
 } // namespace ScheduledCommand
 

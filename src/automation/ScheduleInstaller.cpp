@@ -28,6 +28,24 @@ QString describe(const QString& text)
     return QString(text).replace(u'%', QStringLiteral("%%"));
 }
 
+// A text for a message on one line: line breaks and other control characters as "\n", "\r",
+// "\x09".
+QString shown(const QString& text)
+{
+    QString out;
+    for (const QChar c : text) {
+        if (c == u'\n')
+            out += QStringLiteral("\\n");
+        else if (c == u'\r')
+            out += QStringLiteral("\\r");
+        else if (c.category() == QChar::Other_Control)
+            out += QStringLiteral("\\x") + QString::number(c.unicode(), 16).rightJustified(2, u'0');
+        else
+            out += c;
+    }
+    return QDir::toNativeSeparators(out);
+}
+
 bool writeText(const QString& path, const QString& text)
 {
     QSaveFile file(path);
@@ -140,18 +158,33 @@ QString ScheduleInstaller::timerText(const QString& projectPath, const ScanSched
 QString ScheduleInstaller::serviceText(const QString& projectPath, const QStringList& command)
 {
     const QString absolute = QFileInfo(projectPath).absoluteFilePath();
+    const QString program = command.value(0);
+    const QString name = unitNameFor(absolute);
+    // The program's own check: a schedule left behind when the program was removed is skipped
+    // (and systemd's log says the condition failed) instead of failing every day.
+    const QString condition =
+        program.isEmpty()
+            ? QString()
+            : QStringLiteral("# When %1 is not installed (any more), this scan is skipped. To remove\n"
+                             "# the schedule: systemctl --user disable --now %2.timer, then delete\n"
+                             "# %2.timer and %2.service in this folder.\n"
+                             "ConditionPathExists=%3\n")
+                  .arg(program, name, describe(program));
+    // The project's line is followed by an empty one: a path ending in "\" would make systemd
+    // read the next line as more of it.
     return QStringLiteral("[Unit]\n"
                           "Description=Corvane: scan %1\n"
-                          "%2%3\n"
+                          "%2"
+                          "%3%4\n"
                           "\n"
                           "[Service]\n"
                           "Type=oneshot\n"
-                          "%4%5\n"
+                          "%5%6\n"
                           // Exit status 1 is a scan that ran and found a partner without its
                           // link: news for the log and the notification, not a failed unit every
                           // night. A project that cannot be scanned (2) still fails it.
                           "SuccessExitStatus=1\n")
-        .arg(describe(QFileInfo(absolute).fileName()), kProjectKey, absolute, kExecKey,
+        .arg(describe(QFileInfo(absolute).fileName()), condition, kProjectKey, absolute, kExecKey,
              ScheduledCommand::forSystemd(command));
 }
 
@@ -199,6 +232,22 @@ ScheduleInstaller::Outcome ScheduleInstaller::set(const QString& projectPath,
         return remove(projectPath);
     Outcome outcome;
     const QString absolute = QFileInfo(projectPath).absoluteFilePath();
+    if (const std::optional<QString> found = ScheduledCommand::controlCharacterIn(absolute)) {
+        outcome.message = QStringLiteral("cannot schedule \"") + shown(absolute)
+                          + QStringLiteral("\": its path holds ") + *found
+                          + QStringLiteral(", which would split the timer and the crontab line; "
+                                           "rename the file or its folder");
+        return outcome;
+    }
+    for (const QString& word : command) {
+        if (const std::optional<QString> found = ScheduledCommand::controlCharacterIn(word)) {
+            outcome.message = QStringLiteral("cannot schedule \"") + shown(absolute)
+                              + QStringLiteral("\": \"") + shown(word) + QStringLiteral("\" holds ")
+                              + *found
+                              + QStringLiteral(", which would split the timer and the crontab line");
+            return outcome;
+        }
+    }
     const QString name = unitNameFor(absolute);
     const QString timer = name + QStringLiteral(".timer");
     if (!QDir().mkpath(m_unitFolder)

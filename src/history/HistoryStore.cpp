@@ -8,7 +8,13 @@
 #include <QJsonDocument>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QUuid>
+
+#include <algorithm>
+#include <cerrno>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace corvane {
 
@@ -46,6 +52,58 @@ const QList<QStringList>& schemaSteps()
     return steps;
 }
 
+// SQLite found the file is not a database, or a damaged one.
+bool isCorruption(const QSqlError& error)
+{
+    constexpr int kCorrupt = 11;
+    constexpr int kNotADatabase = 26;
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == kCorrupt || code == kNotADatabase;
+}
+
+// Each table of the database (SQLite's own left out) with its columns in order.
+QMap<QString, QStringList> tablesOf(const QSqlDatabase& db, bool* readable)
+{
+    QMap<QString, QStringList> tables;
+    QSqlQuery q(db);
+    *readable = q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND "
+                                      "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
+    while (*readable && q.next())
+        tables.insert(q.value(0).toString(), {});
+    for (auto it = tables.begin(); *readable && it != tables.end(); ++it) {
+        QSqlQuery c(db);
+        c.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"));
+        c.addBindValue(it.key());
+        *readable = c.exec();
+        while (*readable && c.next())
+            it->append(c.value(0).toString());
+    }
+    return tables;
+}
+
+// The tables a history of the version has, as the schema steps make them.
+QMap<QString, QStringList> schemaOf(int version)
+{
+    const QString connection = QStringLiteral("history-schema-")
+                               + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QMap<QString, QStringList> tables;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        if (db.open()) {
+            QSqlQuery q(db);
+            for (int step = 0; step < version && step < int(schemaSteps().size()); ++step) {
+                for (const QString& sql : schemaSteps().at(step))
+                    q.exec(sql);
+            }
+            bool readable = true;
+            tables = tablesOf(db, &readable);
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return tables;
+}
+
 // Qt binds a null text as NULL; the columns hold empty texts instead.
 QString notNull(const QString& text)
 {
@@ -64,9 +122,23 @@ HistoryStore::~HistoryStore()
     close();
 }
 
+QString HistoryStore::realProjectPath(const QString& projectPath)
+{
+    const QFileInfo file(projectPath);
+    QString real = file.canonicalFilePath();
+    if (real.isEmpty()) {
+        // Not written yet (a first save): its folder may still be reached through a link.
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        if (!folder.isEmpty())
+            real = folder + u'/' + file.fileName();
+    }
+    // A path with no link in it stays as it was given.
+    return real.isEmpty() || real == file.absoluteFilePath() ? projectPath : real;
+}
+
 QString HistoryStore::pathFor(const QString& projectPath)
 {
-    QString base = projectPath;
+    QString base = realProjectPath(projectPath);
     if (base.endsWith(QStringLiteral(".prj"), Qt::CaseInsensitive))
         base.chop(4);
     return base + QStringLiteral(".history.db");
@@ -90,11 +162,24 @@ bool HistoryStore::fail(const QString& what, const QString& detail)
     return false;
 }
 
+QString HistoryStore::why(const QSqlError& error) const
+{
+    const QString cause = m_path.isEmpty() ? QString() : systemCause(m_path, error);
+    return cause.isEmpty() ? error.text() : cause;
+}
+
+QString HistoryStore::cannotWrite() const
+{
+    return m_path.isEmpty() ? QStringLiteral("cannot write the history")
+                            : QStringLiteral("cannot write the history \"")
+                                  + QDir::toNativeSeparators(m_path) + u'"';
+}
+
 bool HistoryStore::exec(const QString& sql)
 {
     QSqlQuery q(m_db);
     if (!q.exec(sql))
-        return fail(QStringLiteral("cannot change the history"), q.lastError().text());
+        return fail(cannotWrite(), why(q.lastError()));
     return true;
 }
 
@@ -130,6 +215,110 @@ bool HistoryStore::openInMemory()
     return migrate(0);
 }
 
+QString HistoryStore::systemCause(const QString& path, const QSqlError& error)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    // access() sees a read-only mount even for root, whom the folder's own rights do not stop.
+    if (::access(folder.constData(), W_OK) != 0 && (errno == EROFS || errno == EACCES))
+        return QStringLiteral("the folder is read-only");
+    struct statvfs disk = {};
+    if (::statvfs(folder.constData(), &disk) == 0
+        && (::geteuid() == 0 ? disk.f_bfree : disk.f_bavail) == 0)
+        return QStringLiteral("the disk is full");
+    // SQLite's primary result codes, under the extended ones.
+    constexpr int kReadOnly = 8;
+    constexpr int kFull = 13;
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    if (code == kFull)
+        return QStringLiteral("the disk is full");
+    if (code == kReadOnly)
+        return QStringLiteral("the file is read-only");
+    return {};
+}
+
+bool HistoryStore::failOpen(const QString& path, bool writing, const QSqlError& error)
+{
+    const QString cause = systemCause(path, error);
+    close();
+    return fail((writing ? QStringLiteral("cannot write the history \"")
+                         : QStringLiteral("cannot read the history \""))
+                    + QDir::toNativeSeparators(path) + u'"',
+                cause.isEmpty() ? error.text() : cause);
+}
+
+bool HistoryStore::failDamaged(const QString& path, const QString& what)
+{
+    close();
+    return fail(QStringLiteral("the history \"") + QDir::toNativeSeparators(path)
+                    + QStringLiteral("\" is damaged (") + what
+                    + QStringLiteral("); it was left as it is: move it aside to start a new one"),
+                {});
+}
+
+bool HistoryStore::connectTo(const QString& path, bool readOnly, bool immutable)
+{
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    if (immutable) {
+        // Nobody can change a file in a read-only folder, and a history in WAL mode is read there
+        // only so: SQLite cannot make the shared-memory file it would otherwise need.
+        QUrl url = QUrl::fromLocalFile(path);
+        url.setQuery(QStringLiteral("immutable=1"));
+        m_db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+        m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+    } else {
+        m_db.setDatabaseName(path);
+        if (readOnly)
+            m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    }
+    m_readOnly = readOnly;
+    return m_db.open();
+}
+
+QString HistoryStore::damage(int version, QSqlError* failure) const
+{
+    // A read the system refused (an I/O error, no room for the shared-memory file) says nothing
+    // about the file: only SQLite's own finding of corruption does.
+    auto damaged = [failure](const QSqlError& error) {
+        if (isCorruption(error))
+            return error.databaseText();
+        *failure = error;
+        return QString();
+    };
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")))
+        return damaged(q.lastError());
+    QStringList problems;
+    while (q.next())
+        problems << q.value(0).toString();
+    if (q.lastError().isValid())
+        return damaged(q.lastError());
+    if (problems != QStringList{QStringLiteral("ok")})
+        return problems.value(0);
+
+    bool readable = true;
+    const QMap<QString, QStringList> tables = tablesOf(m_db, &readable);
+    if (!readable)
+        return QStringLiteral("its tables cannot be read");
+    // A file of version 0 is one no program has written yet.
+    if (version == 0)
+        return tables.isEmpty() ? QString() : QStringLiteral("it holds another program's tables");
+    const QMap<QString, QStringList> expected = schemaOf(std::min(version, kSchemaVersion));
+    for (auto it = expected.constBegin(); it != expected.constEnd(); ++it) {
+        if (!tables.contains(it.key()))
+            return QStringLiteral("the table \"") + it.key() + QStringLiteral("\" is missing");
+        const QStringList columns = tables.value(it.key());
+        // A newer program may have added columns; it keeps ours.
+        const bool fits = version > kSchemaVersion
+                              ? std::all_of(it->cbegin(), it->cend(),
+                                            [&columns](const QString& c) { return columns.contains(c); })
+                              : columns == *it;
+        if (!fits)
+            return QStringLiteral("the table \"") + it.key()
+                   + QStringLiteral("\" has other columns than a history's");
+    }
+    return {};
+}
+
 bool HistoryStore::open(const QString& path, Mode mode)
 {
     close();
@@ -137,25 +326,46 @@ bool HistoryStore::open(const QString& path, Mode mode)
     const QString shown = QDir::toNativeSeparators(path);
     if (mode == Mode::Read && !QFileInfo::exists(path))
         return fail(QStringLiteral("no history at \"") + shown + u'"', {});
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    m_db.setDatabaseName(path);
-    m_readOnly = mode == Mode::Read;
-    if (m_readOnly)
-        m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-    if (!m_db.open()) {
-        const QString detail = m_db.lastError().text();
-        close();
-        return fail(QStringLiteral("cannot open the history \"") + shown + u'"', detail);
-    }
+    const bool writing = mode == Mode::Write;
+    // The file is read and checked before anything is written to it: a damaged history (or
+    // another program's database) is never changed, and an intact one is never called damaged
+    // for what the system refused.
+    if (!connectTo(path, !writing, false))
+        return failOpen(path, writing, m_db.lastError());
     m_path = path;
-    const int version = schemaVersion();
-    if (version < 0) {
-        const QString detail = m_db.lastError().text();
-        close();
-        return fail(QStringLiteral("\"") + shown + QStringLiteral("\" is not a history file"),
-                    detail);
+    QSqlQuery version(m_db);
+    if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next()) {
+        const QSqlError error = version.lastError();
+        version.clear();
+        if (isCorruption(error))
+            return failDamaged(path, error.databaseText());
+        const QString cause = systemCause(path, error);
+        const QFileInfo wal(path + QStringLiteral("-wal"));
+        // Without a journal that holds writes not yet in the file, the file alone is the history.
+        if (!writing && cause == QStringLiteral("the folder is read-only")
+            && (!wal.exists() || wal.size() == 0)) {
+            close();
+            if (!connectTo(path, true, true))
+                return failOpen(path, false, m_db.lastError());
+            m_path = path;
+            version = QSqlQuery(m_db);
+            if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next()) {
+                const QSqlError again = version.lastError();
+                version.clear();
+                return failOpen(path, false, again);
+            }
+        } else {
+            return failOpen(path, writing, error);
+        }
     }
-    if (version > kSchemaVersion) {
+    const int schema = version.value(0).toInt();
+    version.clear();
+    QSqlError refused;
+    if (const QString what = damage(schema, &refused); !what.isEmpty())
+        return failDamaged(path, what);
+    if (refused.isValid())
+        return failOpen(path, writing, refused);
+    if (schema > kSchemaVersion) {
         // A newer program's file is shown but never changed: its rows may mean more than ours.
         if (!m_readOnly) {
             m_db.close();
@@ -166,7 +376,7 @@ bool HistoryStore::open(const QString& path, Mode mode)
         m_notice = QStringLiteral("\"") + shown
                    + QStringLiteral("\" was written by a newer version of the program (history "
                                     "format ")
-                   + QString::number(version) + QStringLiteral("; this one knows up to ")
+                   + QString::number(schema) + QStringLiteral("; this one knows up to ")
                    + QString::number(kSchemaVersion)
                    + QStringLiteral("): it is read but not changed");
         return true;
@@ -176,12 +386,13 @@ bool HistoryStore::open(const QString& path, Mode mode)
     QSqlQuery q(m_db);
     // WAL: a killed writer leaves the file readable, and readers never wait for the writer.
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next()) {
-        const QString detail = q.lastError().text();
-        close();
-        return fail(QStringLiteral("cannot write the history \"") + shown + u'"', detail);
+        const QSqlError error = q.lastError();
+        q.clear();
+        return failOpen(path, true, error);
     }
     q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    if (!migrate(version)) {
+    q.clear();
+    if (!migrate(schema)) {
         const QString error = m_error;
         close();
         m_error = error;
@@ -191,8 +402,7 @@ bool HistoryStore::open(const QString& path, Mode mode)
     if (!exec(QStringLiteral("UPDATE scans SET state = 'stopped' WHERE state = 'running'"))) {
         const QString error = m_error;
         close();
-        m_error = QStringLiteral("cannot write the history \"") + shown + QStringLiteral("\": ")
-                  + error;
+        m_error = error;
         return false;
     }
     return true;
@@ -204,7 +414,7 @@ bool HistoryStore::migrate(int from)
     if (from >= int(steps.size()))
         return true;
     if (!m_db.transaction())
-        return fail(QStringLiteral("cannot write the history"), m_db.lastError().text());
+        return fail(cannotWrite(), why(m_db.lastError()));
     for (int step = from; step < int(steps.size()); ++step) {
         for (const QString& sql : steps.at(step)) {
             if (!exec(sql)) {
@@ -216,7 +426,7 @@ bool HistoryStore::migrate(int from)
     if (!exec(QStringLiteral("PRAGMA user_version = ") + QString::number(steps.size()))
         || !m_db.commit()) {
         m_db.rollback();
-        return fail(QStringLiteral("cannot write the history"), m_db.lastError().text());
+        return fail(cannotWrite(), why(m_db.lastError()));
     }
     return true;
 }
@@ -246,8 +456,9 @@ bool HistoryStore::saveTo(const QString& path)
     q.addBindValue(temporary);
     if (!q.exec()) {
         QFile::remove(temporary);
+        const QString cause = systemCause(path, q.lastError());
         return fail(QStringLiteral("cannot write the history \"") + shown + u'"',
-                    q.lastError().text());
+                    cause.isEmpty() ? q.lastError().text() : cause);
     }
     remove(path);
     if (!QFile::rename(temporary, path)) {
@@ -269,7 +480,7 @@ qint64 HistoryStore::beginScan(const QDateTime& started, const QString& version)
     q.addBindValue(kRunning);
     q.addBindValue(notNull(version));
     if (!q.exec()) {
-        fail(QStringLiteral("cannot write the history"), q.lastError().text());
+        fail(cannotWrite(), why(q.lastError()));
         return 0;
     }
     return q.lastInsertId().toLongLong();
@@ -283,7 +494,7 @@ bool HistoryStore::endScan(qint64 scan, const QDateTime& finished, bool complete
     q.addBindValue(complete ? kComplete : kStopped);
     q.addBindValue(scan);
     if (!q.exec())
-        return fail(QStringLiteral("cannot write the history"), q.lastError().text());
+        return fail(cannotWrite(), why(q.lastError()));
     return true;
 }
 
@@ -336,7 +547,7 @@ bool HistoryStore::rename(const QString& main, const QString& oldUrl, const QStr
         const QString detail = q.lastError().text() + u.lastError().text();
         exec(QStringLiteral("ROLLBACK TO rename"));
         exec(QStringLiteral("RELEASE rename"));
-        return fail(QStringLiteral("cannot write the history"), detail);
+        return fail(cannotWrite(), detail);
     }
     return exec(QStringLiteral("RELEASE rename"));
 }
@@ -354,7 +565,7 @@ std::optional<PartnerChange> HistoryStore::recordCheck(qint64 scan, const QStrin
     if (!exec(QStringLiteral("SAVEPOINT partner")))
         return std::nullopt;
     auto rollback = [this](const QString& detail) -> std::optional<PartnerChange> {
-        const QString error = QStringLiteral("cannot write the history: ") + detail;
+        const QString error = cannotWrite() + QStringLiteral(": ") + detail;
         exec(QStringLiteral("ROLLBACK TO partner"));
         exec(QStringLiteral("RELEASE partner"));
         m_error = error;
@@ -371,14 +582,14 @@ std::optional<PartnerChange> HistoryStore::recordCheck(qint64 scan, const QStrin
         q.addBindValue(main);
         q.addBindValue(key);
         if (!q.exec())
-            return rollback(q.lastError().text());
+            return rollback(why(q.lastError()));
         id = q.lastInsertId().toLongLong();
     } else {
         QSqlQuery q(m_db);
         q.prepare(QStringLiteral("SELECT record FROM partners WHERE id = ?"));
         q.addBindValue(id);
         if (!q.exec())
-            return rollback(q.lastError().text());
+            return rollback(why(q.lastError()));
         if (q.next())
             record = PartnerRecord::fromJson(
                 QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object());
@@ -391,7 +602,7 @@ std::optional<PartnerChange> HistoryStore::recordCheck(qint64 scan, const QStrin
     name.addBindValue(key);
     name.addBindValue(id);
     if (!name.exec())
-        return rollback(name.lastError().text());
+        return rollback(why(name.lastError()));
 
     const PartnerChange change = record.step(check, lostAfterFailures);
     QSqlQuery row(m_db);
@@ -410,14 +621,14 @@ std::optional<PartnerChange> HistoryStore::recordCheck(qint64 scan, const QStrin
     row.addBindValue(int(change.kind));
     row.addBindValue(notNull(change.detail));
     if (!row.exec())
-        return rollback(row.lastError().text());
+        return rollback(why(row.lastError()));
     QSqlQuery update(m_db);
     update.prepare(QStringLiteral("UPDATE OR IGNORE partners SET url = ?, record = ? WHERE id = ?"));
     update.addBindValue(key);
     update.addBindValue(QString::fromUtf8(QJsonDocument(record.toJson()).toJson(QJsonDocument::Compact)));
     update.addBindValue(id);
     if (!update.exec())
-        return rollback(update.lastError().text());
+        return rollback(why(update.lastError()));
     if (!exec(QStringLiteral("RELEASE partner")))
         return rollback(m_error);
     return change;

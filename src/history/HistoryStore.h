@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 
@@ -23,7 +24,9 @@ namespace corvane {
 // in memory until saveTo() writes it beside the project's first file.
 //
 // The schema is versioned (PRAGMA user_version) and migrated forward when a file is opened for
-// writing; a file from a newer program is opened read-only and says so (notice()).
+// writing; a file from a newer program is opened read-only and says so (notice()). Every file is
+// checked when opened (its tables against the schema, and SQLite's quick_check) before anything
+// is written to it: a damaged one is refused and left as it is.
 class HistoryStore final
 {
     Q_DISABLE_COPY_MOVE(HistoryStore)
@@ -67,7 +70,12 @@ public:
     HistoryStore();
     ~HistoryStore();
 
-    // links.prj -> links.history.db; a name without ".prj" gets ".history.db" appended.
+    // The project file's own path when it is reached through a symbolic link (of the file or of
+    // a folder above it), else the path as given: one project, one history and one lock, however
+    // it was opened.
+    static QString realProjectPath(const QString& projectPath);
+    // links.prj -> links.history.db beside the project's real file; a name without ".prj" gets
+    // ".history.db" appended.
     static QString pathFor(const QString& projectPath);
     // The name a partner is kept under: the listed URL without its scheme and trailing "/".
     static QString partnerKey(const QString& url);
@@ -117,8 +125,22 @@ public:
     // Per scan, how many partners of the Main Site were found linking back.
     QList<ScanCount> linkingPerScan(const QString& main) const;
 
+    // What the system refused for the history at path, in the user's words ("the folder is
+    // read-only", "the disk is full"); empty when it is none of these.
+    static QString systemCause(const QString& path, const QSqlError& error);
+
 private:
     bool fail(const QString& what, const QString& detail);
+    // The system's refusal in the user's words when it is one, else SQLite's text.
+    QString why(const QSqlError& error) const;
+    // "cannot write the history" and the file's name.
+    QString cannotWrite() const;
+    bool connectTo(const QString& path, bool readOnly, bool immutable);
+    bool failOpen(const QString& path, bool writing, const QSqlError& error);
+    bool failDamaged(const QString& path, const QString& what);
+    // Empty when the open file is an intact history of the schema version; else what is wrong.
+    // A read the system refused is no damage: *failure holds it, and the result is empty.
+    QString damage(int version, QSqlError* failure) const;
     bool migrate(int from);
     bool exec(const QString& sql);
     qint64 partnerId(const QString& main, const QString& url) const;

@@ -1,6 +1,9 @@
 #include "history/ProjectLock.h"
 
+#include "history/HistoryStore.h"
+
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSysInfo>
 
@@ -12,7 +15,7 @@ ProjectLock::~ProjectLock() = default;
 
 QString ProjectLock::lockPathFor(const QString& projectPath)
 {
-    return projectPath + QStringLiteral(".lock");
+    return HistoryStore::realProjectPath(projectPath) + QStringLiteral(".lock");
 }
 
 bool ProjectLock::tryLock()
@@ -25,6 +28,9 @@ bool ProjectLock::tryLock()
     // Only a lock whose program has ended is stale, however long a scan holds it.
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0))
+        return true;
+    if (m_lock->error() == QLockFile::LockFailedError && holdsNoProgram()
+        && m_lock->removeStaleLockFile() && m_lock->tryLock(0))
         return true;
     const QString name = QFileInfo(m_projectPath).fileName();
     if (m_lock->error() == QLockFile::LockFailedError) {
@@ -49,9 +55,27 @@ bool ProjectLock::tryLock()
         m_error = QStringLiteral("cannot make the lock file ")
                   + QFileInfo(lockPathFor(m_projectPath)).fileName() + QStringLiteral(" beside ")
                   + name;
+        if (const QString cause = HistoryStore::systemCause(lockPathFor(m_projectPath), {});
+            !cause.isEmpty())
+            m_error += QStringLiteral(": ") + cause;
     }
     m_lock.reset();
     return false;
+}
+
+bool ProjectLock::holdsNoProgram() const
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (m_lock->getLockInfo(&pid, &host, &application))
+        return false; // names a program: QLockFile has judged whether it still runs
+    // An empty or unreadable lock is left by a program that ended between making the file and
+    // writing it (or by hand). A program that has just made it writes it at once, and holds it
+    // meanwhile, so removeStaleLockFile() cannot take it from a live one.
+    const QFileInfo file(lockPathFor(m_projectPath));
+    return file.exists()
+           && file.lastModified().msecsTo(QDateTime::currentDateTime()) > kUnwrittenLockMs;
 }
 
 void ProjectLock::unlock()

@@ -8,13 +8,18 @@
 namespace corvane {
 
 // One writer at a time for a project and its history: a lock file beside the project
-// (links.prj -> links.prj.lock), held by whoever is about to write either. A lock left by a
-// program that has ended (killed, crashed) is taken over.
+// (links.prj -> links.prj.lock, beside the project's real file when it is opened through a
+// symbolic link), held by whoever is about to write either. A lock left by a
+// program that has ended (killed, crashed) is taken over, and so is one that names no program (a
+// program that ended before writing it, or an empty file made by hand) once it is a moment old.
 class ProjectLock final
 {
     Q_DISABLE_COPY_MOVE(ProjectLock)
 
 public:
+    // How old a lock that names no program must be before it is taken over.
+    static constexpr int kUnwrittenLockMs = 2000;
+
     explicit ProjectLock(const QString& projectPath);
     ~ProjectLock();
 
@@ -33,6 +38,8 @@ public:
     QString projectPath() const { return m_projectPath; }
 
 private:
+    bool holdsNoProgram() const;
+
     QString m_projectPath;
     std::unique_ptr<QLockFile> m_lock;
     QString m_error;

@@ -104,6 +104,62 @@ private Q_SLOTS:
         QTRY_VERIFY(::kill(pid, 0) != 0);
     }
 
+    // What the shell leaves in the background belongs to the command: it may finish within the
+    // time limit (the command's end waits for it), and is killed with the rest at the limit or
+    // on stop(), whether or not it holds the command's output open.
+    void backgroundChildrenEndWithTheCommand_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<bool>("markerWritten");
+        QTest::newRow("ends within the limit")
+            << "(sleep 0.3; echo done > marker) >/dev/null 2>&1 & echo $! > pid" << 10000 << false
+            << "exit 0" << true;
+        QTest::newRow("outlives the limit, output closed")
+            << "(sleep 30; echo done > marker) >/dev/null 2>&1 & echo $! > pid" << 300 << false
+            << "killed after 0.3 s" << false;
+        QTest::newRow("outlives the limit, output open")
+            << "(sleep 30; echo done > marker) & echo $! > pid; echo started" << 300 << false
+            << "killed after 0.3 s" << false;
+        QTest::newRow("stopped while the shell waits")
+            << "(sleep 30; echo done > marker) & echo $! > pid; sleep 30" << 60000 << true
+            << "stopped" << false;
+        QTest::newRow("stopped after the shell ended")
+            << "(sleep 30; echo done > marker) >/dev/null 2>&1 & echo $! > pid" << 60000 << true
+            << "stopped" << false;
+    }
+    void backgroundChildrenEndWithTheCommand()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, timeoutMs);
+        QFETCH(bool, stop);
+        QFETCH(QString, summary);
+        QFETCH(bool, markerWritten);
+        QTemporaryDir dir;
+        const QString pidFile = dir.filePath(QStringLiteral("pid"));
+        AlertCommand alert;
+        alert.setTimeout(timeoutMs);
+        QSignalSpy done(&alert, &AlertCommand::finished);
+        alert.start(QStringLiteral("cd '") + dir.path() + QStringLiteral("'; ") + command, {}, {});
+        QTRY_VERIFY_WITH_TIMEOUT(QFile(pidFile).size() > 0, 10000);
+        QFile f(pidFile);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const int pid = f.readAll().trimmed().toInt();
+        QVERIFY(pid > 0);
+        if (stop)
+            alert.stop();
+        QVERIFY(done.wait(15000));
+        QCOMPARE(done.first().first().value<AlertCommand::Result>().summary(), summary);
+        QVERIFY(!alert.isRunning());
+        // Gone, or a zombie waiting for its new parent to reap it.
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        const bool runs = stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+        QVERIFY(!runs);
+        QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("marker"))), markerWritten);
+    }
+
     // The JSON on its input is the changes' own, as "changes --json" prints them.
     void inputIsTheChangesJson()
     {

@@ -3,6 +3,7 @@
 #include "automation/ScheduleInstaller.h"
 #include "cli/CliHarness.h"
 #include "support/TestRegistry.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -72,10 +73,29 @@ QString read(const QString& path)
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
-// The words a shell makes of a crontab line's command, after cron has taken its "\%" for "%".
-QStringList shellWords(QString cronCommand)
+// The words a shell makes of a crontab line's command, read first as cron reads it: a "\"
+// takes the next character along and is dropped before a "%", and any other "%" ends the command
+// (what follows is its input).
+QStringList shellWords(const QString& cronLine)
 {
-    cronCommand.replace(QStringLiteral("\\%"), QStringLiteral("%"));
+    QString cronCommand;
+    bool escaped = false;
+    for (const QChar c : cronLine) {
+        if (escaped) {
+            if (c != u'%')
+                cronCommand += u'\\';
+            cronCommand += c;
+            escaped = false;
+        } else if (c == u'\\') {
+            escaped = true;
+        } else if (c == u'%') {
+            break;
+        } else {
+            cronCommand += c;
+        }
+    }
+    if (escaped)
+        cronCommand += u'\\';
     QProcess sh;
     sh.start(QStringLiteral("/bin/sh"),
              {QStringLiteral("-c"), QStringLiteral("printf '%s\\n' ") + cronCommand});
@@ -154,6 +174,7 @@ private Q_SLOTS:
                                                    "SuccessExitStatus=1\n")),
                  qPrintable(service));
         QVERIFY(ScheduleInstaller::cronLine(s, command).startsWith(cronFields + u' '));
+        QVERIFY2(service.contains(QStringLiteral("\nConditionPathExists=/bin/true\n")), qPrintable(service));
 
         const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
         if (analyze.isEmpty())
@@ -167,13 +188,16 @@ private Q_SLOTS:
     }
 
     // Any path survives the trip through the service's ExecStart= and the crontab line: blanks,
-    // quotes, and the "%" and "$" that systemd and cron would otherwise expand.
+    // quotes, and the "%" and "$" that systemd and cron would otherwise expand, also right after
+    // one backslash or two, where cron would pair a backslash with the one of "\%".
     void awkwardPathsSurviveQuoting()
     {
         UserHome home(true);
-        const QString project = home.project(QStringLiteral("it's 100% \"mine\" $HOME\\x/links.prj"));
+        const QString project = home.project(
+            QStringLiteral("it's 100% \"mine\" $HOME\\x \\%d \\\\%e \\'%\\/links.prj"));
         const QStringList command = ScheduledCommand::arguments(
-            QStringLiteral("/opt/my tools/corvane-cli"), project, {QStringLiteral("AlertCommand=echo $CORVANE_LOST%")});
+            QStringLiteral("/opt/my tools/corvane-cli"), project,
+            {QStringLiteral("AlertCommand=echo $CORVANE_LOST% \\%s\\")});
         ScheduleInstaller installer;
         QVERIFY(installer.set(project, {Every::Day, QTime(6, 0)}, command).ok);
         const std::optional<ScheduleInstaller::Entry> entry = installer.find(project);
@@ -181,6 +205,91 @@ private Q_SLOTS:
         QCOMPARE(entry->command, command);
         QCOMPARE(entry->projectPath, project);
         QCOMPARE(shellWords(ScheduledCommand::forCron(command)), command);
+    }
+
+    // A line break, a carriage return or another control character in the project's path (or in
+    // a value the scheduled run carries) would end the unit's line or the crontab entry early and
+    // make the rest a directive or an entry of its own: such a schedule is refused, and nothing
+    // is written.
+    void controlCharactersAreRefused_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("sets");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("line break in the path")
+            << "a\n[Timer]\nOnCalendar=minutely\n* * * * * touch owned\n" << QStringList{}
+            << "its path holds a line break, which would split the timer and the crontab line; "
+               "rename the file or its folder";
+        QTest::newRow("carriage return in the path")
+            << "a\rOnCalendar=minutely" << QStringList{}
+            << "its path holds a carriage return, which would split the timer and the crontab "
+               "line; rename the file or its folder";
+        QTest::newRow("tab in the path") << "a\tb" << QStringList{}
+                                         << "its path holds a control character (U+0009), which "
+                                            "would split the timer and the crontab line; rename "
+                                            "the file or its folder";
+        QTest::newRow("line break in a carried setting")
+            << "sites" << QStringList{"--set", "AlertCommand=true\n* * * * * touch owned"}
+            << "\"AlertCommand=true\\n* * * * * touch owned\" holds a line break, which would "
+               "split the timer and the crontab line";
+    }
+    void controlCharactersAreRefused()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QStringList, sets);
+        QFETCH(QString, message);
+        UserHome home(true);
+        const QString project = home.project(folder + QStringLiteral("/links.prj"));
+        test::CliHarness cli;
+        const test::CliRun r = cli.run(QStringList{QStringLiteral("schedule"), project,
+                                                   QStringLiteral("--every"), QStringLiteral("day")}
+                                       + sets);
+        QCOMPARE(r.status, 2);
+        const QString said = r.err.section(QStringLiteral("corvane-cli schedule: "), 1);
+        QVERIFY2(said.startsWith(QStringLiteral("cannot schedule \"")), qPrintable(r.err));
+        QVERIFY2(said.contains(message + u'\n'), qPrintable(r.err));
+        QVERIFY(!QFileInfo::exists(home.units()) || QDir(home.units()).entryList(QDir::Files).isEmpty());
+        QVERIFY(home.calls().isEmpty());
+    }
+
+    // A schedule left behind when the program was removed is skipped, by the service's own
+    // condition on the program's path, as systemd evaluates it.
+    void serviceIsSkippedWithoutTheProgram()
+    {
+        const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+        if (analyze.isEmpty())
+            QSKIP("systemd-analyze is not installed");
+        UserHome home(true);
+        const QString project = home.project(QStringLiteral("links.prj"));
+        // A "%" in the program's path: systemd would read "%t" as a specifier.
+        const QString program = home.dir.filePath(QStringLiteral("100%t tools/corvane-cli"));
+        QDir().mkpath(QFileInfo(program).path());
+        QVERIFY(test::writeAll(program, "#!/bin/sh\n"));
+        ScheduleInstaller installer;
+        QVERIFY(installer.set(project, {Every::Day, QTime(6, 0)},
+                              ScheduledCommand::arguments(program, project, {})).ok);
+        const QString service = read(home.units() + u'/' + ScheduleInstaller::unitNameFor(project)
+                                     + QStringLiteral(".service"));
+        QString condition;
+        for (const QString& line : service.split(u'\n')) {
+            if (line.startsWith(QStringLiteral("ConditionPathExists=")))
+                condition = line;
+        }
+        QVERIFY2(!condition.isEmpty(), qPrintable(service));
+        QVERIFY2(service.contains(QStringLiteral("# When ") + program
+                                  + QStringLiteral(" is not installed (any more), this scan is skipped.")),
+                 qPrintable(service));
+        auto holds = [&analyze, &condition] {
+            QProcess check;
+            check.setProcessChannelMode(QProcess::MergedChannels);
+            check.start(analyze, {QStringLiteral("condition"), condition});
+            check.waitForFinished(30000);
+            const QByteArray said = check.readAll();
+            return check.exitCode() == 0 && said.contains("succeeded") && !said.contains("ignoring");
+        };
+        QVERIFY(holds());
+        QVERIFY(QFile::remove(program));
+        QVERIFY(!holds());
     }
 
     // With a user manager: the timer is enabled and restarted (a changed time takes effect), and

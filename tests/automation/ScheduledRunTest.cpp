@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace corvane;
 using test::CliHarness;
@@ -208,6 +209,51 @@ private Q_SLOTS:
             QVERIFY2(r.err.contains(QStringLiteral("corvane-cli scan: ") + line), qPrintable(r.err));
             QVERIFY(read(ScanLog::pathFor(project)).contains(line.toUtf8()));
         }
+    }
+
+    // Ctrl+C or SIGTERM while the alert command runs ends it with what it left in the
+    // background, and the program ends at once: Ctrl+C with its own status, SIGTERM with the
+    // scan's.
+    void interruptEndsTheAlertCommand_data()
+    {
+        QTest::addColumn<cli::Interrupt::Kind>("kind");
+        QTest::addColumn<int>("status");
+        QTest::newRow("Ctrl+C") << cli::Interrupt::Kind::CtrlC << 130;
+        QTest::newRow("SIGTERM") << cli::Interrupt::Kind::Terminate << 1;
+    }
+    void interruptEndsTheAlertCommand()
+    {
+        QFETCH(cli::Interrupt::Kind, kind);
+        QFETCH(int, status);
+        test::PrivateBus bus;
+        QVERIFY(bus.isUp());
+        TwoPartners partners;
+        CliHarness& cli = partners.cli;
+        cli::Interrupt interrupt;
+        cli.interrupt = &interrupt;
+        const QString pidFile = cli.file(QStringLiteral("pid"));
+        const QString alert = QStringLiteral("sleep 300 & echo $! > '") + pidFile
+                              + QStringLiteral("'; sleep 300");
+        QCOMPARE(cli.run(scheduledRun(partners.project, alert)).status, 0);
+        partners.server.setPage(QStringLiteral("b.test"), QStringLiteral("/"), "<p>gone</p>");
+        // The user's key, once the command has started its child.
+        QTimer press;
+        press.setInterval(20);
+        QObject::connect(&press, &QTimer::timeout, &press, [&] {
+            if (QFile(pidFile).size() > 0) {
+                press.stop();
+                Q_EMIT interrupt.interrupted(kind);
+            }
+        });
+        press.start();
+        const CliRun r = cli.run(scheduledRun(partners.project, alert));
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.err.contains(QStringLiteral("corvane-cli scan: alert command: stopped\n")),
+                 qPrintable(r.err));
+        const int pid = read(pidFile).trimmed().toInt();
+        QVERIFY(pid > 0);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        QVERIFY(!stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z "));
     }
 
     // A scan with no news runs nothing and raises nothing; a run that cannot scan at all is in

@@ -1,14 +1,21 @@
 #include "cli/CliHarness.h"
 #include "history/HistoryStore.h"
+#include "support/FullDisk.h"
 #include "support/TestRegistry.h"
 #include "support/TestWebServer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
+
+#include <sys/mount.h>
 
 using namespace corvane;
 using test::CliHarness;
@@ -47,6 +54,59 @@ QStringList scanArgs(const QString& project)
 {
     return {QStringLiteral("scan"), project, QStringLiteral("--quiet"), QStringLiteral("--set"),
             QStringLiteral("txtTimeout=1"), QStringLiteral("--set"), QStringLiteral("chkUpdate=0")};
+}
+
+// Runs SQL on a history file with a connection of the test's own.
+void runSql(const QString& file, const QStringList& statements)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("damage"));
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const QString& sql : statements)
+            QVERIFY2(q.exec(sql), qPrintable(sql));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("damage"));
+}
+
+// The ways a history file goes bad: each is refused by name and never written to.
+enum class Damage { RandomPages, DroppedTable, OtherColumns, OtherProgram };
+
+void damage(const QString& file, Damage how)
+{
+    switch (how) {
+    case Damage::RandomPages: {
+        // The header and the first page (the schema) intact, every other page noise.
+        QByteArray bytes = test::readAll(file);
+        QVERIFY(bytes.size() > 2 * 4096);
+        QRandomGenerator random(7);
+        for (qsizetype i = 4096; i < bytes.size(); ++i)
+            bytes[i] = char(random.bounded(256));
+        QVERIFY(test::writeAll(file, bytes));
+        break;
+    }
+    case Damage::DroppedTable:
+        runSql(file, {QStringLiteral("DROP TABLE names")});
+        break;
+    case Damage::OtherColumns:
+        runSql(file, {QStringLiteral("ALTER TABLE scans RENAME COLUMN version TO program")});
+        break;
+    case Damage::OtherProgram:
+        QFile::remove(file);
+        runSql(file, {QStringLiteral("CREATE TABLE notes(id INTEGER PRIMARY KEY, text TEXT)"),
+                      QStringLiteral("INSERT INTO notes(text) VALUES('mine')")});
+        break;
+    }
+}
+
+// A file system of the test's own made read-only, or writable again.
+bool remount(const QString& folder, bool readOnly)
+{
+    return ::mount(nullptr, QFile::encodeName(folder).constData(), nullptr,
+                   (readOnly ? MS_REMOUNT | MS_RDONLY : MS_REMOUNT), nullptr)
+           == 0;
 }
 
 } // namespace
@@ -147,6 +207,169 @@ private Q_SLOTS:
         QVERIFY2(r.out.startsWith(QStringLiteral("a.test (mine.test): links back")), qPrintable(r.out));
         QVERIFY2(r.out.contains(QStringLiteral("b.test (mine.test) [removed]: links back")),
                  qPrintable(r.out));
+    }
+
+    // A damaged history (or another program's database under its name) is an error that names
+    // the file, for the commands that read it and for a scan, which never writes to it.
+    void damagedHistoryIsRefusedAndLeftAlone_data()
+    {
+        QTest::addColumn<Damage>("how");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("random pages under an intact header") << Damage::RandomPages << QString();
+        QTest::newRow("dropped table") << Damage::DroppedTable
+                                       << QStringLiteral("the table \"names\" is missing");
+        QTest::newRow("other columns")
+            << Damage::OtherColumns
+            << QStringLiteral("the table \"scans\" has other columns than a history's");
+        QTest::newRow("another program's database")
+            << Damage::OtherProgram << QStringLiteral("it holds another program's tables");
+    }
+    void damagedHistoryIsRefusedAndLeftAlone()
+    {
+        QFETCH(Damage, how);
+        QFETCH(QString, what);
+        test::TestWebServer server;
+        serveFirstWeek(server);
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
+        QCOMPARE(cli.run(scanArgs(project)).status, 1);
+        QCOMPARE(cli.run(scanArgs(project)).status, 1);
+        const QString file = cli.file(QStringLiteral("links.history.db"));
+        QVERIFY(!QFileInfo::exists(file + QStringLiteral("-wal")));
+        damage(file, how);
+        const QByteArray damaged = test::readAll(file);
+        const QString named = QStringLiteral("the history \"") + file + QStringLiteral("\" is damaged (");
+
+        for (const QStringList& args : {QStringList{QStringLiteral("changes"), project},
+                                        QStringList{QStringLiteral("history"), project},
+                                        scanArgs(project)}) {
+            const CliRun r = cli.run(args);
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.err.contains(QStringLiteral("corvane-cli ") + args.first() + QStringLiteral(": ")
+                                    + named + what),
+                     qPrintable(r.err));
+            QVERIFY2(!r.out.contains(QStringLiteral("No scan kept yet")), qPrintable(r.out));
+            QCOMPARE(test::readAll(file), damaged);
+        }
+    }
+
+    // An intact history on a read-only file system is read as ever, and a scan says why it
+    // cannot keep its results in it.
+    void readOnlyFolderIsReadAndNamed()
+    {
+        test::SmallFileSystem disk(1024);
+        if (!disk.problem().isEmpty())
+            QSKIP(qPrintable(disk.problem()));
+        test::TestWebServer server;
+        serveFirstWeek(server);
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project = disk.file(QStringLiteral("links.prj"));
+        QVERIFY(test::writeAll(project, kProject));
+        QCOMPARE(cli.run(scanArgs(project)).status, 1);
+        serveSecondWeek(server);
+        QCOMPARE(cli.run(scanArgs(project)).status, 1);
+        const CliRun changes = cli.run({QStringLiteral("changes"), project});
+        const CliRun history = cli.run({QStringLiteral("history"), project});
+        QCOMPARE(changes.status, 0);
+        const QString folder = QFileInfo(project).absolutePath();
+        QVERIFY(remount(folder, true));
+
+        CliRun r = cli.run({QStringLiteral("changes"), project});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, changes.out);
+        r = cli.run({QStringLiteral("history"), project});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, history.out);
+        r = cli.run(scanArgs(project));
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("cannot write the history \"")
+                                + disk.file(QStringLiteral("links.history.db"))
+                                + QStringLiteral("\": the folder is read-only")),
+                 qPrintable(r.err));
+        QVERIFY2(!r.err.contains(QStringLiteral("not a history file")), qPrintable(r.err));
+        QVERIFY(remount(folder, false));
+    }
+
+    // On a full disk the scan says so, and the history is whole once there is room again.
+    void fullDiskIsNamed()
+    {
+        test::SmallFileSystem disk(1024);
+        if (!disk.problem().isEmpty())
+            QSKIP(qPrintable(disk.problem()));
+        test::TestWebServer server;
+        serveFirstWeek(server);
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        const QString project = disk.file(QStringLiteral("links.prj"));
+        QVERIFY(test::writeAll(project, kProject));
+        QCOMPARE(cli.run(scanArgs(project)).status, 1);
+        const CliRun before = cli.run({QStringLiteral("history"), project});
+        QCOMPARE(before.status, 0);
+
+        disk.fill();
+        serveSecondWeek(server);
+        const QString history = QStringLiteral("the history \"")
+                                + disk.file(QStringLiteral("links.history.db")) + u'"';
+        CliRun r = cli.run(scanArgs(project));
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("cannot write ") + history
+                                + QStringLiteral(": the disk is full")),
+                 qPrintable(r.err));
+        QVERIFY2(!r.err.contains(QStringLiteral("not a history file")), qPrintable(r.err));
+        r = cli.run({QStringLiteral("history"), project});
+        QVERIFY2(r.status == 0 || r.err.contains(QStringLiteral("the disk is full")), qPrintable(r.err));
+
+        QVERIFY(QFile::remove(disk.file(QStringLiteral("filler"))));
+        r = cli.run({QStringLiteral("history"), project});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, before.out);
+    }
+
+    // A project opened through a symbolic link is the project itself: its lock and its history
+    // are those of the real file, so a program that opens it by the other path is refused while
+    // one is at work, and what both did is kept.
+    void symbolicLinkSharesLockAndHistory()
+    {
+        test::TestWebServer server;
+        serveFirstWeek(server);
+        CliHarness cli;
+        cli.network.setRoute(server.route());
+        QVERIFY(QDir().mkpath(cli.file(QStringLiteral("real"))));
+        const QString project = cli.writeFile(QStringLiteral("real/links.prj"), kProject);
+        const QString link = cli.file(QStringLiteral("link.prj"));
+        QVERIFY(QFile::link(project, link));
+        const QString sites = cli.writeFile(QStringLiteral("sites.txt"), "new.test\r\n");
+        const QStringList import = {QStringLiteral("import"), project, QStringLiteral("--linking-sites"),
+                                    sites, QStringLiteral("--main"), QStringLiteral("1")};
+
+        // Each path held by another program keeps a writer by the other path out.
+        for (const auto& [held, args] : {std::pair{link, import},
+                                         std::pair{project, scanArgs(link) << QStringLiteral("--save")}}) {
+            QProcess holder;
+            holder.start(QStringLiteral(CORVANE_HISTORY_WRITER), {QStringLiteral("lock"), held});
+            QVERIFY(holder.waitForStarted());
+            QVERIFY(holder.waitForReadyRead(10000));
+            const CliRun r = cli.run(args);
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.firstErrorLine().contains(QStringLiteral(" is being changed by ")), qPrintable(r.err));
+            QCOMPARE(test::readAll(project), kProject);
+            holder.kill();
+            holder.waitForFinished();
+        }
+
+        QCOMPARE(cli.run(scanArgs(link) << QStringLiteral("--save")).status, 1);
+        QCOMPARE(cli.run(import).status, 0);
+        const QByteArray saved = test::readAll(project);
+        QVERIFY2(saved.contains("new.test|") && saved.contains("RESULT:"), saved.constData());
+        QVERIFY(QFileInfo(link).isSymLink());
+        QVERIFY(QFileInfo::exists(cli.file(QStringLiteral("real/links.history.db"))));
+        QVERIFY(!QFileInfo::exists(cli.file(QStringLiteral("link.history.db"))));
+        const CliRun byLink = cli.run({QStringLiteral("history"), link});
+        QCOMPARE(byLink.status, 0);
+        QCOMPARE(byLink.out, cli.run({QStringLiteral("history"), project}).out);
+        QVERIFY2(byLink.out.startsWith(QStringLiteral("a.test (mine.test): links back")), qPrintable(byLink.out));
     }
 
     // The fault of two writers: an import into a project while a scan of it runs. The second

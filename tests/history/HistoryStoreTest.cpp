@@ -322,6 +322,46 @@ private Q_SLOTS:
         QVERIFY2(second.readAll().startsWith("refused locked.prj is being changed by"),
                  "the second program took a held lock");
     }
+
+    // A lock that names no program (made, then the program ended before writing it; or made by
+    // hand) is taken over once it is a moment old; a fresh one may be a writer's that is about
+    // to write it, and is respected.
+    void lockNamingNoProgram_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("ageSeconds");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("empty, left long ago") << QByteArray() << 3600 << true;
+        QTest::newRow("unreadable, left long ago") << QByteArray("not a lock\n") << 3600 << true;
+        QTest::newRow("empty, just made") << QByteArray() << 0 << false;
+    }
+    void lockNamingNoProgram()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, ageSeconds);
+        QFETCH(bool, taken);
+        QTemporaryDir dir;
+        const QString project = dir.filePath(QStringLiteral("links.prj"));
+        const QString lockFile = ProjectLock::lockPathFor(project);
+        test::writeAll(lockFile, content);
+        QFile f(lockFile);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                              QFileDevice::FileModificationTime));
+        f.close();
+        ProjectLock lock(project);
+        QCOMPARE(lock.tryLock(), taken);
+        if (!taken) {
+            QVERIFY(lock.heldByOther());
+            QCOMPARE(lock.error(), QStringLiteral("links.prj is being changed by another program"));
+            return;
+        }
+        // It is this program's lock now: another one is kept out.
+        QProcess second;
+        second.start(QStringLiteral(CORVANE_HISTORY_WRITER), {QStringLiteral("lock"), project});
+        QVERIFY(second.waitForFinished(10000));
+        QVERIFY(second.readAll().startsWith("refused links.prj is being changed by"));
+    }
 };
 
 CORVANE_TEST_CLASS(HistoryStoreTest);

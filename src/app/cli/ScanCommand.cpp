@@ -106,7 +106,8 @@ const char* const kScanHelp =
     "\n"
     "Ctrl+C stops the scan: the Linking Sites in progress get no result, the files asked for\n"
     "are still written and say that the scan was stopped, and the exit status is 130 (a\n"
-    "SIGTERM does the same with exit status 1).\n"
+    "SIGTERM does the same with exit status 1). While the alert command runs, Ctrl+C or\n"
+    "SIGTERM ends it and all it started, and the program ends (Ctrl+C: exit status 130).\n"
     "\n"
     "JSON: one object with program, version, command, project, started, finished, seconds,\n"
     "complete, stopped, summary {total, linksBack, missing, errors, blocked, notChecked},\n"
@@ -209,8 +210,10 @@ void openInWindow(const QString& projectPath, Environment& env)
 
 // Tells of the scan's changes (the alert command, the notification) and, when the notification
 // is shown, waits a while for its action. The project is no longer locked by then.
-void tellChanges(const HistoryStore& store, const QString& projectPath, bool notify,
-                 Environment& env)
+// Runs the alert command and raises the notification. Ctrl+C or SIGTERM meanwhile ends the
+// command with all it started and returns which one came.
+std::optional<Interrupt::Kind> tellChanges(const HistoryStore& store, const QString& projectPath,
+                                           bool notify, Environment& env)
 {
     const ChangeSet changes = ChangeSet::lastScan(store, projectPath);
     ScanAlerts alerts(*env.settings, {Branding::productName(), Branding::appId()});
@@ -218,14 +221,27 @@ void tellChanges(const HistoryStore& store, const QString& projectPath, bool not
                      [&env](const QString& line) { warn(env, kCommand, line); });
     QEventLoop loop;
     QObject::connect(&alerts, &ScanAlerts::finished, &loop, &QEventLoop::quit);
+    std::optional<Interrupt::Kind> interrupted;
+    if (env.interrupt)
+        QObject::connect(env.interrupt, &Interrupt::interrupted, &alerts,
+                         [&alerts, &loop, &interrupted](Interrupt::Kind kind) {
+                             if (interrupted)
+                                 return;
+                             interrupted = kind;
+                             alerts.stop();
+                             // Past the alert command, nothing more is waited for.
+                             if (!alerts.isBusy())
+                                 loop.quit();
+                         });
     if (!alerts.tell(changes, notify))
-        return;
+        return interrupted;
     if (alerts.isBusy())
         loop.exec();
     bool open = alerts.openWasRequested();
-    if (!open && (!alerts.notificationShown() || alerts.notificationGone()
-                  || env.notificationWaitMs <= 0))
-        return;
+    if (interrupted
+        || (!open && (!alerts.notificationShown() || alerts.notificationGone()
+                      || env.notificationWaitMs <= 0)))
+        return interrupted;
     QTimer wait;
     wait.setSingleShot(true);
     QObject::connect(&wait, &QTimer::timeout, &loop, &QEventLoop::quit);
@@ -234,14 +250,15 @@ void tellChanges(const HistoryStore& store, const QString& projectPath, bool not
         open = true;
         loop.quit();
     });
-    if (env.interrupt)
-        QObject::connect(env.interrupt, &Interrupt::interrupted, &loop, &QEventLoop::quit);
     if (!open) {
         wait.start(env.notificationWaitMs);
         loop.exec();
     }
+    if (interrupted)
+        return interrupted;
     if (open)
         openInWindow(projectPath, env);
+    return interrupted;
 }
 
 int scanProject(const ParsedArguments& args, Environment& env, QString* outcome);
@@ -324,10 +341,13 @@ int scanProject(const ParsedArguments& args, Environment& env, QString* outcome)
         firstScan = true; // no history file yet
     }
     bool historyFailed = false;
+    // A history that could not be read fails the same way when the scan would write it: said once.
+    const QString unreadable = history.error();
     QObject::connect(&history, &ProjectHistory::failed, &history,
-                     [&env, &historyFailed](const QString& message) {
+                     [&env, &historyFailed, unreadable](const QString& message) {
                          historyFailed = true;
-                         warn(env, kCommand, message);
+                         if (message != unreadable)
+                             warn(env, kCommand, message);
                      });
 
     ScanStatistics statistics(*env.settings);
@@ -508,7 +528,10 @@ int scanProject(const ParsedArguments& args, Environment& env, QString* outcome)
         if (HistoryStore* store = history.reader()) {
             // The window may open the project from the notification: it is free by then.
             history.lock()->unlock();
-            tellChanges(*store, QFileInfo(projectPath).absoluteFilePath(), notify, env);
+            // Ctrl+C while the alerts run ends the program as it would have ended the scan.
+            if (tellChanges(*store, QFileInfo(projectPath).absoluteFilePath(), notify, env)
+                == Interrupt::Kind::CtrlC)
+                return ExitInterrupted;
         }
     }
     return exitStatus;
