@@ -39,6 +39,114 @@ QByteArray headerSafe(const QString& text, bool blanksAllowed)
     return out;
 }
 
+// What a range of the address registries means for a public partner's pages.
+enum class AddressReach {
+    Public,   // may be reached from a public partner's pages
+    Internal, // not globally reachable: never reached from a public partner's pages
+    Embedded, // judged by the IPv4 address it carries (ipv4At: the bit it starts at)
+};
+
+struct SpecialRange {
+    const char* range;
+    AddressReach reach;
+    const char* registry; // the registry's name of the range
+    int ipv4At = 0;
+};
+
+// The ranges the IANA special-purpose address registries (IPv4 and IPv6) mark as not globally
+// reachable, with the registries' exceptions inside them, the multicast ranges, and the IPv6
+// space outside global unicast. The first row that holds an address decides; an IPv4 address in
+// no row is public. The documentation ranges are not globally reachable either, but no public
+// name resolves to them, and the tests pose public partners on them: they stay usable.
+const SpecialRange kSpecialRanges[] = {
+    // IPv4 Special-Purpose Address Registry
+    {"192.0.0.9/32", AddressReach::Public, "Port Control Protocol Anycast"},
+    {"192.0.0.10/32", AddressReach::Public, "Traversal Using Relays around NAT Anycast"},
+    {"192.0.2.0/24", AddressReach::Public, "Documentation (TEST-NET-1), kept usable"},
+    {"198.51.100.0/24", AddressReach::Public, "Documentation (TEST-NET-2), kept usable"},
+    {"203.0.113.0/24", AddressReach::Public, "Documentation (TEST-NET-3), kept usable"},
+    {"0.0.0.0/8", AddressReach::Internal, "\"This network\" (and 0.0.0.0/32, \"this host\")"},
+    {"10.0.0.0/8", AddressReach::Internal, "Private-Use"},
+    {"100.64.0.0/10", AddressReach::Internal, "Shared Address Space (carrier-grade NAT)"},
+    {"127.0.0.0/8", AddressReach::Internal, "Loopback"},
+    {"169.254.0.0/16", AddressReach::Internal, "Link Local"},
+    {"172.16.0.0/12", AddressReach::Internal, "Private-Use"},
+    {"192.0.0.0/24", AddressReach::Internal,
+     "IETF Protocol Assignments (IPv4 Service Continuity Prefix 192.0.0.0/29, IPv4 dummy "
+     "address, NAT64/DNS64 Discovery)"},
+    {"192.168.0.0/16", AddressReach::Internal, "Private-Use"},
+    {"198.18.0.0/15", AddressReach::Internal, "Benchmarking"},
+    {"255.255.255.255/32", AddressReach::Internal, "Limited Broadcast"},
+    {"240.0.0.0/4", AddressReach::Internal, "Reserved"},
+    // IPv4 Multicast Address Space Registry
+    {"224.0.0.0/4", AddressReach::Internal, "Multicast"},
+
+    // IPv6 Special-Purpose Address Registry
+    {"::/128", AddressReach::Internal, "Unspecified Address"},
+    {"::1/128", AddressReach::Internal, "Loopback Address"},
+    {"::ffff:0:0/96", AddressReach::Embedded, "IPv4-mapped Address", 96},
+    // IPv6 Addressing Architecture: IPv4-translated (SIIT) and the deprecated IPv4-compatible
+    // addresses carry an IPv4 address too.
+    {"::ffff:0:0:0/96", AddressReach::Embedded, "IPv4-translated Address", 96},
+    {"::/96", AddressReach::Embedded, "IPv4-compatible Address (deprecated)", 96},
+    // Globally reachable itself, but a translator sends it on to the IPv4 address inside.
+    {"64:ff9b::/96", AddressReach::Embedded, "IPv4-IPv6 Translation", 96},
+    {"64:ff9b:1::/48", AddressReach::Internal, "IPv4-IPv6 Translation (local use)"},
+    {"100::/64", AddressReach::Internal, "Discard-Only Address Block"},
+    {"100:0:0:1::/64", AddressReach::Internal, "Dummy IPv6 Prefix"},
+    {"2001:1::1/128", AddressReach::Public, "Port Control Protocol Anycast"},
+    {"2001:1::2/128", AddressReach::Public, "Traversal Using Relays around NAT Anycast"},
+    {"2001:1::3/128", AddressReach::Public, "DNS-SD Service Registration Protocol Anycast"},
+    {"2001:3::/32", AddressReach::Public, "AMT"},
+    {"2001:4:112::/48", AddressReach::Public, "AS112-v6"},
+    {"2001:20::/28", AddressReach::Public, "ORCHIDv2"},
+    {"2001:30::/28", AddressReach::Public, "Drone Remote ID Protocol Entity Tags"},
+    {"2001:db8::/32", AddressReach::Public, "Documentation, kept usable"},
+    {"2001::/23", AddressReach::Internal,
+     "IETF Protocol Assignments (TEREDO 2001::/32, Benchmarking 2001:2::/48)"},
+    // 6to4 leads to the IPv4 address inside it.
+    {"2002::/16", AddressReach::Embedded, "6to4", 16},
+    {"3fff::/20", AddressReach::Public, "Documentation, kept usable"},
+    {"5f00::/16", AddressReach::Internal, "Segment Routing (SRv6) SIDs"},
+    {"fc00::/7", AddressReach::Internal, "Unique-Local"},
+    {"fe80::/10", AddressReach::Internal, "Link-Local Unicast"},
+    // IPv6 Address Space Registry
+    {"fec0::/10", AddressReach::Internal, "Site-local (deprecated)"},
+    // IPv6 Multicast Address Space Registry
+    {"ff00::/8", AddressReach::Internal, "Multicast"},
+    // IPv6 Address Space Registry: only global unicast is public; the rest is reserved.
+    {"2000::/3", AddressReach::Public, "Global Unicast"},
+    {"::/0", AddressReach::Internal, "Reserved by IETF"},
+};
+
+struct ParsedRange {
+    QPair<QHostAddress, int> subnet;
+    const SpecialRange* range = nullptr;
+};
+
+const QList<ParsedRange>& parsedRanges()
+{
+    static const QList<ParsedRange> parsed = [] {
+        QList<ParsedRange> rows;
+        for (const SpecialRange& range : kSpecialRanges) {
+            const auto subnet = QHostAddress::parseSubnet(QLatin1String(range.range));
+            Q_ASSERT(!subnet.first.isNull());
+            rows.append({subnet, &range});
+        }
+        return rows;
+    }();
+    return parsed;
+}
+
+// The IPv4 address an IPv6 address carries from bit at on.
+QHostAddress embeddedIPv4(const QHostAddress& address, int at)
+{
+    const Q_IPV6ADDR bytes = address.toIPv6Address();
+    const int first = at / 8;
+    return QHostAddress(quint32(bytes[first]) << 24 | quint32(bytes[first + 1]) << 16
+                        | quint32(bytes[first + 2]) << 8 | quint32(bytes[first + 3]));
+}
+
 } // namespace
 
 qint64 HostPacer::reserve(const QString& host, qint64 notBeforeMs)
@@ -167,21 +275,19 @@ bool NetworkContext::allPrivate(const QList<QHostAddress>& addresses)
 
 bool NetworkContext::isPrivateAddress(const QHostAddress& address)
 {
-    QHostAddress a = address;
-    bool mapped = false;
-    const quint32 v4 = a.toIPv4Address(&mapped);
-    if (mapped)
-        a = QHostAddress(v4);
-    if (a.isNull())
+    if (address.isNull())
         return false;
-    if (a.isLoopback() || a.isLinkLocal() || a.isUniqueLocalUnicast()
-        || a == QHostAddress(QHostAddress::AnyIPv4) || a == QHostAddress(QHostAddress::AnyIPv6))
-        return true;
-    if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-        const quint32 ip = a.toIPv4Address();
-        return (ip >> 24) == 10 || (ip >> 20) == ((172u << 4) | 1u)
-            || (ip >> 16) == ((192u << 8) | 168u)
-            || (ip >> 24) == 0; // 0.0.0.0/8: "this network", unspecified
+    for (const ParsedRange& row : parsedRanges()) {
+        if (!address.isInSubnet(row.subnet))
+            continue;
+        switch (row.range->reach) {
+        case AddressReach::Public:
+            return false;
+        case AddressReach::Internal:
+            return true;
+        case AddressReach::Embedded:
+            return isPrivateAddress(embeddedIPv4(address, row.range->ipv4At));
+        }
     }
     return false;
 }

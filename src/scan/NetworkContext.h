@@ -84,7 +84,11 @@ public:
     QByteArray tlsSession(const QString& host) const { return m_tlsSessions.value(host); }
     void keepTlsSession(const QString& host, const QByteArray& ticket);
 
-    // Loopback, private (10/8, 172.16/12, 192.168/16, fc00::/7), link-local or unspecified.
+    // Not globally reachable: in a range the IANA special-purpose address registries mark so
+    // (loopback, private, shared address space, link-local, benchmarking, reserved, unique-local,
+    // site-local...), or multicast, or an IPv6 address outside global unicast. An IPv6 address
+    // that carries an IPv4 address (mapped, compatible, translated, 6to4) is judged by that one.
+    // The documentation ranges count as public.
     static bool isPrivateAddress(const QHostAddress& address);
     // Some addresses, and every one private: a host of an intranet (or of a test).
     static bool allPrivate(const QList<QHostAddress>& addresses);
