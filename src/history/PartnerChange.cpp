@@ -1,6 +1,7 @@
 #include "history/PartnerChange.h"
 
 #include "output/PartnerOutcome.h"
+#include "scan/NetworkContext.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -86,9 +87,15 @@ QString PartnerCheck::outcomeName(Outcome outcome)
 bool PartnerCheck::pageNotRead(const QString& error)
 {
     // A server error, a refusal for load (429, and the 403 some firewalls give a busy crawler), a
-    // request that timed out, or a page this program would not fetch.
-    static const QRegularExpression unread(QStringLiteral("^(5\\d\\d|429|408|403)\\b"));
-    return unread.match(error).hasMatch() || error == QStringLiteral("Refused: private address");
+    // request that timed out, a page this program would not fetch, or a proxy on the way that
+    // failed (its 407 among them): the partner's server was never asked.
+    static const QRegularExpression unread(QStringLiteral("^(5\\d\\d|429|408|407|403)\\b"));
+    static const QStringList proxyFailures = {
+        NetworkContext::kProxyRefused, NetworkContext::kProxyNeedsAuthentication,
+        NetworkContext::kProxyNotFound, NetworkContext::kProxyClosed,
+        NetworkContext::kProxyNotHttp};
+    return unread.match(error).hasMatch() || error == QStringLiteral("Refused: private address")
+        || proxyFailures.contains(error);
 }
 
 std::optional<PartnerCheck> PartnerCheck::fromRows(const QList<ResultEntry>& rows,

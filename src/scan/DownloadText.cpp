@@ -3,6 +3,7 @@
 #include "model/Windows1252.h"
 #include "scan/NetworkContext.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -26,6 +27,60 @@ bool isStatusError(QNetworkReply::NetworkError error)
             && code <= QNetworkReply::UnknownContentError)
         || (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError)
         || error == QNetworkReply::ProtocolInvalidOperationError; // 400 Bad Request
+}
+
+// What a request that went through a proxy failed of, named as the proxy's failure: the host
+// itself was never reached (a proxy that reached it and failed answers with a status). Empty for a
+// failure the proxy did not cause.
+QString proxyFailure(QNetworkReply::NetworkError error, const QString& errorText)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+        return NetworkContext::kProxyRefused;
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::ProxyNotFoundError:
+        return NetworkContext::kProxyNotFound;
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+        return NetworkContext::kProxyClosed;
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+        return NetworkContext::kProxyNeedsAuthentication;
+    default:
+        break;
+    }
+    // The tunnel's failures (https through the proxy) reach the reply as an unknown error with
+    // the proxy socket's own words: they are all that tells them apart.
+    struct Said {
+        const char* context;
+        const char* text;
+        const QString& reason;
+    };
+    static const Said said[] = {
+        {"QHttpSocketEngine", "Proxy connection refused", NetworkContext::kProxyRefused},
+        {"QHttpSocketEngine", "Proxy denied connection", NetworkContext::kProxyRefused},
+        {"QHttpSocketEngine", "Proxy server not found", NetworkContext::kProxyNotFound},
+        {"QHttpSocketEngine", "Proxy connection closed prematurely", NetworkContext::kProxyClosed},
+        {"QHttpSocketEngine", "Did not receive HTTP response from proxy",
+         NetworkContext::kProxyNotHttp},
+        {"QHttpSocketEngine", "Error parsing authentication request from proxy",
+         NetworkContext::kProxyNotHttp},
+        {"QHttpSocketEngine", "Error communicating with HTTP proxy", NetworkContext::kProxyNotHttp},
+        {"QSocks5SocketEngine", "Connection to proxy refused", NetworkContext::kProxyRefused},
+        {"QSocks5SocketEngine", "Proxy host not found", NetworkContext::kProxyNotFound},
+        {"QSocks5SocketEngine", "Connection to proxy closed prematurely",
+         NetworkContext::kProxyClosed},
+    };
+    if (error == QNetworkReply::UnknownNetworkError || error == QNetworkReply::UnknownProxyError
+        || error == QNetworkReply::ProtocolFailure) {
+        for (const Said& s : said) {
+            if (errorText == QCoreApplication::translate(s.context, s.text))
+                return s.reason;
+        }
+        if (error == QNetworkReply::UnknownProxyError)
+            return NetworkContext::kProxyNotHttp;
+    }
+    return {};
 }
 
 } // namespace
@@ -107,7 +162,9 @@ void DownloadText::checkThenRequest(const QUrl& target)
             m_refusalPending = false;
             // Through a proxy, the proxy resolves the name.
             const bool direct = !m_network.route().isSet()
-                && m_network.proxyFor(target.host(), target.scheme() == QLatin1String("https"))
+                && m_network
+                        .proxyFor(target.host(), target.scheme() == QLatin1String("https"),
+                                  target.port())
                         .type()
                     == QNetworkProxy::NoProxy;
             if (refused)
@@ -153,7 +210,11 @@ void DownloadText::request(const QUrl& target, const QHostAddress& address, quin
                          QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(m_idleTimeoutMs);
 
-    QNetworkReply* reply = m_network.manager().get(request);
+    // A request pinned to an address was decided to go straight by its host's name: the proxy
+    // rules, which would see only the address, are not asked again.
+    QNetworkAccessManager& manager = pinned ? m_network.directManager() : m_network.manager();
+    m_proxied = !pinned && !m_network.route().isSet();
+    QNetworkReply* reply = manager.get(request);
     m_reply = reply;
     m_current = target;
     connect(reply, &QNetworkReply::readyRead, this, &DownloadText::onReadyRead);
@@ -253,6 +314,10 @@ void DownloadText::onReplyFinished()
         // Nothing but the transfer timeout cancels a reply the download still holds: the download
         // lets go of a reply before it aborts it.
         result.error = kTimeout;
+    } else if (const QString proxy = m_proxied ? proxyFailure(error, reply->errorString())
+                                               : QString();
+               !proxy.isEmpty()) {
+        result.error = proxy;
     } else {
         result.error = reply->errorString();
         if (result.error.isEmpty())

@@ -11,6 +11,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QPointer>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <memory>
@@ -169,8 +170,9 @@ public:
     explicit ContextProxyFactory(NetworkContext& context) : m_context(context) {}
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
     {
-        return {m_context.proxyFor(
-            query.peerHostName(), query.protocolTag().compare(u"https", Qt::CaseInsensitive) == 0)};
+        return {m_context.proxyFor(query.peerHostName(),
+                                   query.protocolTag().compare(u"https", Qt::CaseInsensitive) == 0,
+                                   query.peerPort())};
     }
 
 private:
@@ -178,13 +180,16 @@ private:
 };
 
 NetworkContext::NetworkContext(QObject* parent)
-    : QObject(parent), m_manager(new QNetworkAccessManager(this))
+    : QObject(parent),
+      m_manager(new QNetworkAccessManager(this)),
+      m_directManager(new QNetworkAccessManager(this))
 {
-    // No cache: the manager keeps none unless one is set.
+    // No cache: the managers keep none unless one is set.
     m_manager->setProxyFactory(new ContextProxyFactory(*this));
+    m_directManager->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
 }
 
-QNetworkProxy NetworkContext::proxyFor(const QString& host, bool tls)
+QNetworkProxy NetworkContext::proxyFor(const QString& host, bool tls, int port)
 {
     ProxySetting setting;
     if (m_route.isSet() || m_tlsRoute.isSet() || !m_settings
@@ -198,12 +203,37 @@ QNetworkProxy NetworkContext::proxyFor(const QString& host, bool tls)
     case ProxySetting::Mode::System:
         break;
     }
+    // The variables as command-line tools read them: the lower-case name first; http_proxy in
+    // lower case only, as its upper-case name may come from a request's header in a CGI program.
+    const auto variable = [](const char* lower, const char* upper) {
+        QString value = qEnvironmentVariable(lower).trimmed();
+        if (value.isEmpty() && upper)
+            value = qEnvironmentVariable(upper).trimmed();
+        return value;
+    };
+    const int connectionPort = port >= 0 ? port : (tls ? 443 : 80);
+    if (noProxyNames(variable("no_proxy", "NO_PROXY"), host, connectionPort))
+        return QNetworkProxy(QNetworkProxy::NoProxy);
+    const QString http = variable("http_proxy", nullptr);
+    const QString https = variable("https_proxy", "HTTPS_PROXY");
+    const QString all = variable("all_proxy", "ALL_PROXY");
+    if (!http.isEmpty() || !https.isEmpty() || !all.isEmpty()) {
+        // The environment names the proxies: each scheme its own, all_proxy for the one without
+        // (https never falls back on http_proxy). A scheme without one, or with one the program
+        // cannot use, goes straight.
+        const QString named = (tls ? https : http).isEmpty() ? all : (tls ? https : http);
+        ProxySetting from;
+        if (!ProxySetting::fromVariable(named, from))
+            return QNetworkProxy(QNetworkProxy::NoProxy);
+        return QNetworkProxy(from.kind == ProxySetting::Kind::Socks5 ? QNetworkProxy::Socks5Proxy
+                                                                     : QNetworkProxy::HttpProxy,
+                             from.host, from.port, from.user, from.password);
+    }
     const QString scheme = tls ? QStringLiteral("https") : QStringLiteral("http");
     const QString key = scheme + u' ' + host.toLower();
     if (const auto known = m_systemProxies.constFind(key); known != m_systemProxies.cend())
         return *known;
-    // The desktop's settings and the http_proxy, https_proxy and no_proxy variables, asked once
-    // a host: asking may take a while.
+    // The desktop's settings, asked once a host: asking may take a while.
     QNetworkProxy chosen(QNetworkProxy::NoProxy);
     const QUrl url(scheme + QStringLiteral("://") + host + u'/');
     for (const QNetworkProxy& p :
@@ -219,6 +249,82 @@ QNetworkProxy NetworkContext::proxyFor(const QString& host, bool tls)
     return chosen;
 }
 
+bool NetworkContext::noProxyNames(const QString& noProxy, const QString& host, int port)
+{
+    QString name = host.trimmed().toLower();
+    if (name.startsWith(u'[') && name.endsWith(u']'))
+        name = name.mid(1, name.size() - 2);
+    while (name.endsWith(u'.'))
+        name.chop(1);
+    if (name.isEmpty())
+        return false;
+    const QHostAddress address(name);
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    for (QString entry : noProxy.toLower().split(separators, Qt::SkipEmptyParts)) {
+        if (entry == u"*")
+            return true;
+        // An optional port: "[v6]:port", "name:port", "v4:port"; a bare IPv6 address has more
+        // than one colon and no port.
+        int entryPort = -1;
+        if (entry.startsWith(u'[')) {
+            const qsizetype close = entry.indexOf(u']');
+            if (close < 0)
+                continue;
+            const QString rest = entry.mid(close + 1);
+            entry = entry.mid(1, close - 1) + (rest.startsWith(u'/') ? rest : QString());
+            if (rest.startsWith(u':'))
+                entryPort = rest.mid(1).toInt();
+        } else if (entry.count(u':') == 1) {
+            const qsizetype colon = entry.indexOf(u':');
+            entryPort = entry.mid(colon + 1).toInt();
+            entry.truncate(colon);
+        }
+        if (entryPort > 0 && entryPort != port)
+            continue;
+        if (entry.contains(u'/')) {
+            const auto subnet = QHostAddress::parseSubnet(entry);
+            if (!address.isNull() && !subnet.first.isNull() && address.isInSubnet(subnet))
+                return true;
+            continue;
+        }
+        if (const QHostAddress entryAddress(entry); !entryAddress.isNull()) {
+            if (address.isEqual(entryAddress, QHostAddress::ConvertV4MappedToIPv4))
+                return true;
+            continue;
+        }
+        while (entry.startsWith(u'.'))
+            entry.remove(0, 1);
+        while (entry.endsWith(u'.'))
+            entry.chop(1);
+        if (!entry.isEmpty()
+            && (name == entry || (name.endsWith(entry) && name.at(name.size() - entry.size() - 1) == u'.')))
+            return true;
+    }
+    return false;
+}
+
+QString NetworkContext::proxyFailure(QAbstractSocket::SocketError error, bool viaProxy)
+{
+    switch (error) {
+    case QAbstractSocket::ProxyConnectionRefusedError:
+        return kProxyRefused;
+    case QAbstractSocket::ProxyNotFoundError:
+        return kProxyNotFound;
+    case QAbstractSocket::ProxyConnectionClosedError:
+        return kProxyClosed;
+    case QAbstractSocket::ProxyAuthenticationRequiredError:
+        return kProxyNeedsAuthentication;
+    case QAbstractSocket::ProxyProtocolError:
+        return kProxyNotHttp;
+    case QAbstractSocket::ConnectionRefusedError:
+        return viaProxy ? kProxyRefused : QString();
+    case QAbstractSocket::HostNotFoundError:
+        return viaProxy ? kProxyNotFound : QString();
+    default:
+        return {};
+    }
+}
+
 void NetworkContext::keepTlsSession(const QString& host, const QByteArray& ticket)
 {
     if (!ticket.isEmpty())
@@ -230,6 +336,11 @@ NetworkContext::~NetworkContext() = default;
 QNetworkAccessManager& NetworkContext::manager()
 {
     return *m_manager;
+}
+
+QNetworkAccessManager& NetworkContext::directManager()
+{
+    return *m_directManager;
 }
 
 void NetworkContext::setRoute(const NetworkRoute& route)

@@ -146,8 +146,9 @@ Q_SIGNALS:
     void progressChanged(int value);
     // The connection failed at once, without waiting for the idle timeout: reason is
     // "Connection refused", "Host not found" or "Network unreachable" (detail empty), or for TLS
-    // "Certificate error" or "TLS error" with detail saying what went wrong. The connection is
-    // closed and the watchdog disarmed.
+    // "Certificate error" or "TLS error" with detail saying what went wrong; through a proxy that
+    // failed, the proxy's failure (NetworkContext::kProxyRefused and the others). The connection
+    // is closed and the watchdog disarmed.
     void connectionFailed(int slot, const QString& reason, const QString& detail);
     // The page's host has only addresses a page of this Linking Site may not be fetched from:
     // reason is "Refused: private address". Nothing was sent; the watchdog is disarmed.
