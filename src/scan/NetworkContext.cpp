@@ -296,8 +296,10 @@ bool NetworkContext::noProxyNames(const QString& noProxy, const QString& host, i
             entry.remove(0, 1);
         while (entry.endsWith(u'.'))
             entry.chop(1);
+        // The domain itself, or a name that ends in "." and the domain.
         if (!entry.isEmpty()
-            && (name == entry || (name.endsWith(entry) && name.at(name.size() - entry.size() - 1) == u'.')))
+            && (name == entry
+                || (name.endsWith(entry) && name.at(name.size() - entry.size() - 1) == u'.')))
             return true;
     }
     return false;

@@ -132,10 +132,10 @@ public:
     // is kept by the network context's pacer, shared by every fetcher of the scan.
     void setHostInterval(int milliseconds);
     // The host of the Linking Site whose pages this fetcher fetches. When it stands on a public
-    // address, no page is fetched from a private one (loopback, private, link-local, unique
-    // local, unspecified): such a page gives pageRefused. A Linking Site whose every address is
-    // private (an intranet, a test) may fetch from any. Without one, each page's own host is
-    // its site.
+    // address, no page is fetched from one that is not globally reachable
+    // (NetworkContext::isPrivateAddress): such a page gives pageRefused. A Linking Site whose
+    // every address is private (an intranet, a test) may fetch from any. Without one, each
+    // page's own host is its site.
     void setSiteHost(const QString& host);
     // A new scan: no host is known to need TLS.
     void forgetTlsHosts() { m_tlsHosts.clear(); }

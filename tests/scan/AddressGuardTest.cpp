@@ -52,11 +52,11 @@ const QList<std::pair<const char*, const char*>> kInternalRanges = {
 
 // How a public partner's page can lead the scan to an address.
 enum class Road {
-    SubdomainLink, // a link to a subdomain of the partner standing on the address
-    DocumentMoved, // a "Document Moved" page naming the address itself
-    Redirect,      // a "Document Moved" page naming a public host that answers 302 to it
+    SubdomainLink,  // a link to a subdomain of the partner standing on the address
+    DocumentMoved,  // a "Document Moved" page naming the address itself
+    Redirect,       // a "Document Moved" page naming a public host that answers 302 to it
     RobotsRedirect, // the partner's robots.txt answers 302 to a host standing on it
-    BaseHref,      // a relative link read against a <base href> of a subdomain standing on it
+    BaseHref,       // a relative link read against a <base href> of a subdomain standing on it
 };
 
 constexpr int kTickMs = 100;
@@ -74,7 +74,8 @@ struct GuardedScan : test::ScanRig {
         network.poseHost(QStringLiteral("hop.example"),
                          QHostAddress(QStringLiteral("198.51.100.2")));
         TestWebServer::Reply inside;
-        inside.response = TestWebServer::response("200 OK", "<a href=\"http://mine.test/\">Mine</a>");
+        inside.response
+            = TestWebServer::response("200 OK", "<a href=\"http://mine.test/\">Mine</a>");
         server.setFallback(inside);
         server.setPage(QStringLiteral("partner.example"), QStringLiteral("/robots.txt"),
                        "User-agent: *\nAllow: /\n");
@@ -90,9 +91,8 @@ struct GuardedScan : test::ScanRig {
     QString lay(Road road, const QString& address)
     {
         const QHostAddress a(address);
-        const QString literal = a.protocol() == QAbstractSocket::IPv6Protocol
-            ? u'[' + address + u']'
-            : address;
+        const QString literal
+            = a.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + address + u']' : address;
         // As a URL writes the address ("::ffff:0:10.0.0.1" is "[::ffff:0:a00:1]").
         const QString written = QUrl(QStringLiteral("http://") + literal).authority();
         switch (road) {
@@ -148,7 +148,8 @@ struct GuardedScan : test::ScanRig {
         QStringList rows;
         for (int r = 0; r < project.results().count(); ++r) {
             const ResultEntry e = project.results().entry(r);
-            rows.append(QStringList{e.status, e.number, e.url, e.notes}.join(QStringLiteral(" | ")));
+            rows.append(
+                QStringList{e.status, e.number, e.url, e.notes}.join(QStringLiteral(" | ")));
         }
         return rows;
     }
@@ -173,16 +174,16 @@ private Q_SLOTS:
             QTest::newRow(range) << QString::fromLatin1(address) << true;
         // The ends of the ranges, and what lies just beyond them.
         for (const char* a :
-             {"0.255.255.255", "100.127.255.255", "127.255.255.255", "172.31.255.255",
-              "192.0.0.0", "192.0.0.255", "198.18.0.0", "198.19.255.255", "224.0.0.0",
-              "255.255.255.254", "::ffff:0.0.0.0", "::ffff:127.0.0.1", "fdff:ffff::1", "febf::1",
-              "fe00::1", "2001:1ff:ffff::1", "1fff:ffff::1", "e000::1"})
+             {"0.255.255.255", "100.127.255.255", "127.255.255.255", "172.31.255.255", "192.0.0.0",
+              "192.0.0.255", "198.18.0.0", "198.19.255.255", "224.0.0.0", "255.255.255.254",
+              "::ffff:0.0.0.0", "::ffff:127.0.0.1", "fdff:ffff::1", "febf::1", "fe00::1",
+              "2001:1ff:ffff::1", "1fff:ffff::1", "e000::1"})
             QTest::newRow(a) << QString::fromLatin1(a) << true;
         for (const char* a :
              {"1.0.0.0", "9.255.255.255", "100.63.255.255", "100.128.0.0", "126.255.255.255",
               "128.0.0.0", "169.253.255.255", "169.255.0.0", "172.15.255.255", "172.32.0.0",
-              "191.255.255.255", "192.0.1.0", "192.167.255.255", "192.169.0.0",
-              "198.17.255.255", "198.20.0.0", "223.255.255.255", "8.8.8.8",
+              "191.255.255.255", "192.0.1.0", "192.167.255.255", "192.169.0.0", "198.17.255.255",
+              "198.20.0.0", "223.255.255.255", "8.8.8.8",
               // The registries' exceptions inside a range that is not reachable.
               "192.0.0.9", "192.0.0.10", "2001:1::1", "2001:1::2", "2001:1::3", "2001:3::1",
               "2001:4:112::1", "2001:20::1", "2001:30::1",
@@ -190,8 +191,8 @@ private Q_SLOTS:
               "192.0.2.1", "198.51.100.1", "203.0.113.255", "2001:db8::1", "3fff::1",
               // Global unicast, and public IPv4 addresses carried in IPv6 ones.
               "2001:200::1", "2606:4700::1", "3fff:ffff::1" /* beyond 3fff::/20 */,
-              "::ffff:93.184.216.34", "::ffff:0:8.8.8.8", "64:ff9b::8.8.8.8",
-              "2002:808:808::1", "::8.8.8.8"})
+              "::ffff:93.184.216.34", "::ffff:0:8.8.8.8", "64:ff9b::8.8.8.8", "2002:808:808::1",
+              "::8.8.8.8"})
             QTest::newRow(a) << QString::fromLatin1(a) << false;
     }
     void addressReach()
@@ -210,10 +211,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<Road>("road");
         QTest::addColumn<QString>("address");
-        const std::pair<const char*, Road> roads[] = {
-            {"subdomain link", Road::SubdomainLink}, {"Document Moved", Road::DocumentMoved},
-            {"302", Road::Redirect},                 {"robots.txt 302", Road::RobotsRedirect},
-            {"base href", Road::BaseHref}};
+        const std::pair<const char*, Road> roads[] = {{"subdomain link", Road::SubdomainLink},
+                                                      {"Document Moved", Road::DocumentMoved},
+                                                      {"302", Road::Redirect},
+                                                      {"robots.txt 302", Road::RobotsRedirect},
+                                                      {"base href", Road::BaseHref}};
         for (const auto& [roadName, road] : roads) {
             for (const auto& [range, address] : kInternalRanges)
                 QTest::addRow("%s, %s", roadName, range) << road << QString::fromLatin1(address);
@@ -248,7 +250,8 @@ private Q_SLOTS:
         case Road::RobotsRedirect:
             // The refused file is one that is not there: the link gets no robots note.
             QCOMPARE(f.errors(), QStringList{});
-            QCOMPARE(f.results(), QStringList{"Direct Link | 001 | partner.example | text \"Mine\""});
+            QCOMPARE(f.results(),
+                     QStringList{"Direct Link | 001 | partner.example | text \"Mine\""});
             break;
         }
     }
