@@ -93,7 +93,7 @@ bool PartnerCheck::pageNotRead(const QString& error)
     static const QStringList proxyFailures = {
         NetworkContext::kProxyRefused, NetworkContext::kProxyNeedsAuthentication,
         NetworkContext::kProxyNotFound, NetworkContext::kProxyClosed,
-        NetworkContext::kProxyNotHttp};
+        NetworkContext::kProxyNotHttp, NetworkContext::kProxyNoTunnel};
     return unread.match(error).hasMatch() || error == QStringLiteral("Refused: private address")
         || proxyFailures.contains(error);
 }

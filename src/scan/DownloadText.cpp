@@ -3,7 +3,6 @@
 #include "model/Windows1252.h"
 #include "scan/NetworkContext.h"
 
-#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -30,57 +29,36 @@ bool isStatusError(QNetworkReply::NetworkError error)
 }
 
 // What a request that went through a proxy failed of, named as the proxy's failure: the host
-// itself was never reached (a proxy that reached it and failed answers with a status). Empty for a
-// failure the proxy did not cause.
-QString proxyFailure(QNetworkReply::NetworkError error, const QString& errorText)
+// itself was never reached. Empty for a failure the proxy did not cause: through an https
+// tunnel, the proxy reports the host's refusal as the host's own.
+QString proxyFailure(QNetworkReply::NetworkError error, const QString& errorText, bool tls)
 {
     switch (error) {
     case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::ProxyConnectionRefusedError:
-        return NetworkContext::kProxyRefused;
+        return tls ? QString() : NetworkContext::kProxyRefused;
     case QNetworkReply::HostNotFoundError:
-    case QNetworkReply::ProxyNotFoundError:
         return NetworkContext::kProxyNotFound;
     case QNetworkReply::RemoteHostClosedError:
+        return tls ? QString() : NetworkContext::kProxyClosed;
+    case QNetworkReply::ProxyConnectionRefusedError:
+        return NetworkContext::kProxyRefused;
+    case QNetworkReply::ProxyNotFoundError:
+        return NetworkContext::kProxyNotFound;
     case QNetworkReply::ProxyConnectionClosedError:
         return NetworkContext::kProxyClosed;
     case QNetworkReply::ProxyAuthenticationRequiredError:
         return NetworkContext::kProxyNeedsAuthentication;
+    case QNetworkReply::UnknownProxyError:
+        if (const QString said = NetworkContext::proxyFailureSaid(errorText); !said.isEmpty())
+            return said;
+        return NetworkContext::kProxyNotHttp;
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProtocolFailure:
+        // The tunnel's failures reach the reply as an unknown error in the proxy socket's words.
+        return NetworkContext::proxyFailureSaid(errorText);
     default:
-        break;
+        return {};
     }
-    // The tunnel's failures (https through the proxy) reach the reply as an unknown error with
-    // the proxy socket's own words: they are all that tells them apart.
-    struct Said {
-        const char* context;
-        const char* text;
-        const QString& reason;
-    };
-    static const Said said[] = {
-        {"QHttpSocketEngine", "Proxy connection refused", NetworkContext::kProxyRefused},
-        {"QHttpSocketEngine", "Proxy denied connection", NetworkContext::kProxyRefused},
-        {"QHttpSocketEngine", "Proxy server not found", NetworkContext::kProxyNotFound},
-        {"QHttpSocketEngine", "Proxy connection closed prematurely", NetworkContext::kProxyClosed},
-        {"QHttpSocketEngine", "Did not receive HTTP response from proxy",
-         NetworkContext::kProxyNotHttp},
-        {"QHttpSocketEngine", "Error parsing authentication request from proxy",
-         NetworkContext::kProxyNotHttp},
-        {"QHttpSocketEngine", "Error communicating with HTTP proxy", NetworkContext::kProxyNotHttp},
-        {"QSocks5SocketEngine", "Connection to proxy refused", NetworkContext::kProxyRefused},
-        {"QSocks5SocketEngine", "Proxy host not found", NetworkContext::kProxyNotFound},
-        {"QSocks5SocketEngine", "Connection to proxy closed prematurely",
-         NetworkContext::kProxyClosed},
-    };
-    if (error == QNetworkReply::UnknownNetworkError || error == QNetworkReply::UnknownProxyError
-        || error == QNetworkReply::ProtocolFailure) {
-        for (const Said& s : said) {
-            if (errorText == QCoreApplication::translate(s.context, s.text))
-                return s.reason;
-        }
-        if (error == QNetworkReply::UnknownProxyError)
-            return NetworkContext::kProxyNotHttp;
-    }
-    return {};
 }
 
 } // namespace
@@ -214,6 +192,12 @@ void DownloadText::request(const QUrl& target, const QHostAddress& address, quin
     // rules, which would see only the address, are not asked again.
     QNetworkAccessManager& manager = pinned ? m_network.directManager() : m_network.manager();
     m_proxied = !pinned && !m_network.route().isSet();
+    m_proxyHost = m_proxied ? m_network
+                                  .proxyFor(target.host(),
+                                            target.scheme() == QLatin1String("https"),
+                                            target.port())
+                                  .hostName()
+                            : QString();
     QNetworkReply* reply = manager.get(request);
     m_reply = reply;
     m_current = target;
@@ -296,6 +280,7 @@ void DownloadText::onReplyFinished()
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError error = reply->error();
     const QVariant location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    const bool tls = m_current.scheme() == QLatin1String("https");
     if (error == QNetworkReply::NoError && location.isValid() && result.httpStatus >= 300
         && result.httpStatus < 400) {
         const QUrl next = m_current.resolved(location.toUrl());
@@ -314,8 +299,26 @@ void DownloadText::onReplyFinished()
         // Nothing but the transfer timeout cancels a reply the download still holds: the download
         // lets go of a reply before it aborts it.
         result.error = kTimeout;
-    } else if (const QString proxy = m_proxied ? proxyFailure(error, reply->errorString())
-                                               : QString();
+    } else if (m_proxied && error == QNetworkReply::HostNotFoundError && tls) {
+        // Either the proxy's name is unknown, or the proxy found no such host (its tunnel's
+        // "404"): the proxy's name tells which.
+        detachReply();
+        m_body.clear();
+        m_refusalPending = true;
+        const quint64 generation = m_generation;
+        m_network.lookUpHost(m_proxyHost, this,
+                             [this, generation, result](const QList<QHostAddress>& proxy) mutable {
+                                 if (generation != m_generation || !m_refusalPending)
+                                     return;
+                                 m_refusalPending = false;
+                                 result.error = proxy.isEmpty()
+                                     ? NetworkContext::kProxyNotFound
+                                     : QStringLiteral("Host not found");
+                                 complete(std::move(result));
+                             });
+        return;
+    } else if (const QString proxy
+               = m_proxied ? proxyFailure(error, reply->errorString(), tls) : QString();
                !proxy.isEmpty()) {
         result.error = proxy;
     } else {

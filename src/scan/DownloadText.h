@@ -104,6 +104,7 @@ private:
     QString m_origin;
     QUrl m_current; // where the reply is now, redirects included
     bool m_proxied = false; // the reply goes through a proxy (not the tests' route)
+    QString m_proxyHost;    // that proxy's host
     QTimer* m_deadline = nullptr;
     QByteArray m_body;
     quint64 m_generation = 0;

@@ -305,7 +305,8 @@ bool NetworkContext::noProxyNames(const QString& noProxy, const QString& host, i
     return false;
 }
 
-QString NetworkContext::proxyFailure(QAbstractSocket::SocketError error, bool viaProxy)
+QString NetworkContext::proxyFailure(QAbstractSocket::SocketError error, const QString& errorText,
+                                     bool tunnelled, bool toProxy)
 {
     switch (error) {
     case QAbstractSocket::ProxyConnectionRefusedError:
@@ -317,14 +318,49 @@ QString NetworkContext::proxyFailure(QAbstractSocket::SocketError error, bool vi
     case QAbstractSocket::ProxyAuthenticationRequiredError:
         return kProxyNeedsAuthentication;
     case QAbstractSocket::ProxyProtocolError:
+        if (const QString said = proxyFailureSaid(errorText); !said.isEmpty())
+            return said;
         return kProxyNotHttp;
+    case QAbstractSocket::SocketAccessError:
+        // A tunnel the proxy denied (403, 405).
+        return tunnelled ? kProxyRefused : QString();
     case QAbstractSocket::ConnectionRefusedError:
-        return viaProxy ? kProxyRefused : QString();
+        return toProxy ? kProxyRefused : QString();
     case QAbstractSocket::HostNotFoundError:
-        return viaProxy ? kProxyNotFound : QString();
+        return toProxy ? kProxyNotFound : QString();
     default:
         return {};
     }
+}
+
+QString NetworkContext::proxyFailureSaid(const QString& errorText)
+{
+    // The words of the proxy sockets (the HTTP tunnel's and SOCKS's), in the language they are
+    // shown in; where a request goes through the network access manager they are all that is
+    // left of the socket's error.
+    struct Said {
+        const char* context;
+        const char* text;
+        const QString& reason;
+    };
+    static const Said said[] = {
+        {"QHttpSocketEngine", "Proxy connection refused", kProxyRefused},
+        {"QHttpSocketEngine", "Proxy denied connection", kProxyRefused},
+        {"QHttpSocketEngine", "Proxy server not found", kProxyNotFound},
+        {"QHttpSocketEngine", "Proxy connection closed prematurely", kProxyClosed},
+        {"QHttpSocketEngine", "Proxy requires authentication", kProxyNeedsAuthentication},
+        {"QHttpSocketEngine", "Did not receive HTTP response from proxy", kProxyNotHttp},
+        {"QHttpSocketEngine", "Error parsing authentication request from proxy", kProxyNotHttp},
+        {"QHttpSocketEngine", "Error communicating with HTTP proxy", kProxyNoTunnel},
+        {"QSocks5SocketEngine", "Connection to proxy refused", kProxyRefused},
+        {"QSocks5SocketEngine", "Proxy host not found", kProxyNotFound},
+        {"QSocks5SocketEngine", "Connection to proxy closed prematurely", kProxyClosed},
+    };
+    for (const Said& s : said) {
+        if (errorText == QCoreApplication::translate(s.context, s.text))
+            return s.reason;
+    }
+    return {};
 }
 
 void NetworkContext::keepTlsSession(const QString& host, const QByteArray& ticket)

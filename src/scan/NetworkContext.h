@@ -98,10 +98,17 @@ public:
     static inline const QString kProxyNotFound = QStringLiteral("Proxy not found");
     static inline const QString kProxyClosed = QStringLiteral("Proxy closed the connection");
     static inline const QString kProxyNotHttp = QStringLiteral("Proxy gave no HTTP answer");
-    // The reason for a socket error that is a proxy's failure; empty for any other. viaProxy:
-    // the socket itself was connected to an HTTP proxy (plain http through it), so the failure
-    // to reach its peer is the proxy's.
-    static QString proxyFailure(QAbstractSocket::SocketError error, bool viaProxy);
+    // The proxy answered the tunnel's request with an error of its own (502 Bad Gateway...).
+    static inline const QString kProxyNoTunnel = QStringLiteral("Proxy could not reach the host");
+    // The reason for a socket error that is a proxy's failure; empty for any other (the host's
+    // own failure, which a proxy reports too: a tunnel's "404" is "Host not found", its "503"
+    // "Connection refused"). errorText: the socket's errorString(). tunnelled: the socket goes
+    // through its proxy (https's CONNECT, SOCKS); toProxy: the socket itself is connected to an
+    // HTTP proxy (plain http through it), so failing to reach its peer is the proxy's failure.
+    static QString proxyFailure(QAbstractSocket::SocketError error, const QString& errorText,
+                                bool tunnelled, bool toProxy);
+    // The reason a proxy socket's own words give ("Proxy connection refused"...), else empty.
+    static QString proxyFailureSaid(const QString& errorText);
 
     // A TLS session of host, to be resumed by the next connection to it; empty when there is
     // none.

@@ -228,8 +228,9 @@ void PageFetcher::onSocketError(int slot, QTcpSocket* socket, int error)
         return;
     // The proxy's failure is not the partner's, and another address of the host would go
     // through the same proxy.
-    if (const QString proxy
-        = NetworkContext::proxyFailure(QAbstractSocket::SocketError(error), s.viaProxy);
+    if (const QString proxy = NetworkContext::proxyFailure(
+            QAbstractSocket::SocketError(error), socket->errorString(),
+            socket->proxy().type() != QNetworkProxy::NoProxy, s.viaProxy);
         !proxy.isEmpty()) {
         if (s.watchdog)
             s.watchdog->stop();

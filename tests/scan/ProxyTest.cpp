@@ -53,7 +53,18 @@ private:
     QList<std::optional<QByteArray>> m_saved;
 };
 
-enum class Failure { Refused, NotFound, NeedsAuthentication, Closed, NotHttp };
+// How the proxy fails: the last four are answers to an https tunnel's CONNECT.
+enum class Failure {
+    Refused,
+    NotFound,
+    NeedsAuthentication,
+    Closed,
+    NotHttp,
+    Denied,      // 403: the proxy will not make the tunnel
+    Unreachable, // 502: the proxy could not reach the host
+    UnknownHost, // 404: the host's name is unknown to the proxy
+    HostRefused, // 503: the host refused the proxy's connection
+};
 
 // A proxy that fails every request the same way: it reads the request head, sends its answer
 // (none: it just closes) and closes. Its address as the "Proxy" setting says it, for the failure
@@ -84,6 +95,18 @@ public:
         case Failure::NotHttp:
             m_answer = "SSH-2.0-OpenSSH_9.2\r\n";
             break;
+        case Failure::Denied:
+            m_answer = "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n";
+            break;
+        case Failure::Unreachable:
+            m_answer = "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n";
+            break;
+        case Failure::UnknownHost:
+            m_answer = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
+            break;
+        case Failure::HostRefused:
+            m_answer = "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n";
+            break;
         }
         m_setting = QStringLiteral("127.0.0.1:%1").arg(m_server.serverPort());
         QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
@@ -111,27 +134,33 @@ private:
     int m_requests = 0;
 };
 
-const std::pair<const char*, Failure> kFailures[] = {
-    {"refused", Failure::Refused},         {"not found", Failure::NotFound},
-    {"407", Failure::NeedsAuthentication}, {"closed", Failure::Closed},
-    {"no HTTP", Failure::NotHttp},
-};
+const QString kRefused = QStringLiteral("Proxy refused the connection");
+const QString kNotFound = QStringLiteral("Proxy not found");
+const QString kNeedsAuthentication = QStringLiteral("Proxy needs authentication");
+const QString kClosed = QStringLiteral("Proxy closed the connection");
+const QString kNotHttp = QStringLiteral("Proxy gave no HTTP answer");
+const QString kNoTunnel = QStringLiteral("Proxy could not reach the host");
 
-QString reasonOf(Failure failure)
+// The failures both ways of asking share; site: "http" or "https".
+void addFailureRows(const char* site)
 {
-    switch (failure) {
-    case Failure::Refused:
-        return QStringLiteral("Proxy refused the connection");
-    case Failure::NotFound:
-        return QStringLiteral("Proxy not found");
-    case Failure::NeedsAuthentication:
-        return QStringLiteral("Proxy needs authentication");
-    case Failure::Closed:
-        return QStringLiteral("Proxy closed the connection");
-    case Failure::NotHttp:
-        return QStringLiteral("Proxy gave no HTTP answer");
-    }
-    return {};
+    QTest::addRow("%s, refused", site) << Failure::Refused << kRefused;
+    QTest::addRow("%s, not found", site) << Failure::NotFound << kNotFound;
+    QTest::addRow("%s, 407", site) << Failure::NeedsAuthentication << kNeedsAuthentication;
+    QTest::addRow("%s, closed", site) << Failure::Closed << kClosed;
+}
+
+// A tunnel's failures: the proxy's own, and the host's that the proxy reports.
+void addTunnelRows()
+{
+    QTest::newRow("https, no HTTP") << Failure::NotHttp << kNotHttp;
+    QTest::newRow("https, tunnel denied (403)") << Failure::Denied << kRefused;
+    QTest::newRow("https, host out of the proxy's reach (502)")
+        << Failure::Unreachable << kNoTunnel;
+    QTest::newRow("https, host unknown to the proxy (404)")
+        << Failure::UnknownHost << QStringLiteral("Host not found");
+    QTest::newRow("https, host refused the proxy (503)")
+        << Failure::HostRefused << QStringLiteral("Connection refused");
 }
 
 constexpr int kTickMs = 100;
@@ -188,25 +217,26 @@ private Q_SLOTS:
     // partner's check is inconclusive, never a lost link.
     void fetcherNamesTheProxy_data()
     {
-        QTest::addColumn<QString>("site");
         QTest::addColumn<Failure>("failure");
-        for (const char* site : {"http://partner.test", "https://partner.test"}) {
-            for (const auto& [name, failure] : kFailures)
-                QTest::addRow("%s, %s", site, name) << QString::fromLatin1(site) << failure;
-        }
+        QTest::addColumn<QString>("reason");
+        addFailureRows("http");
+        QTest::newRow("http, no HTTP") << Failure::NotHttp << kNotHttp;
+        addFailureRows("https");
+        addTunnelRows();
     }
     void fetcherNamesTheProxy()
     {
-        QFETCH(QString, site);
         QFETCH(Failure, failure);
+        QFETCH(QString, reason);
+        const QString site = QString::fromLatin1(QTest::currentDataTag()).section(u',', 0, 0)
+            + QStringLiteral("://partner.test");
         ProxyVariables variables;
         FailingProxy proxy(failure);
         ProxiedScan f(proxy.setting(), site);
         QVERIFY(f.run());
-        const QString reason = reasonOf(failure);
         QCOMPARE(f.errors(), QStringList{reason + QStringLiteral(" | partner.test/")});
         QCOMPARE(f.results(), QStringList{"None Found (" + reason + ") | 000 | partner.test | "});
-        QVERIFY(PartnerCheck::pageNotRead(reason));
+        QCOMPARE(PartnerCheck::pageNotRead(reason), reason.startsWith(u"Proxy "));
         const auto check = PartnerCheck::fromRows({f.project.results().entry(0)},
                                                   QDateTime::currentDateTime(),
                                                   {f.project.errors().entry(0)});
@@ -216,18 +246,21 @@ private Q_SLOTS:
 
     void downloadNamesTheProxy_data()
     {
-        QTest::addColumn<QString>("url");
         QTest::addColumn<Failure>("failure");
-        for (const char* url :
-             {"http://partner.test/robots.txt", "https://partner.test/robots.txt"}) {
-            for (const auto& [name, failure] : kFailures)
-                QTest::addRow("%s, %s", url, name) << QString::fromLatin1(url) << failure;
-        }
+        QTest::addColumn<QString>("reason");
+        addFailureRows("http");
+        // Plain http through the proxy: a proxy that speaks no HTTP reads as one that closed
+        // the connection without an answer.
+        QTest::newRow("http, no HTTP") << Failure::NotHttp << kClosed;
+        addFailureRows("https");
+        addTunnelRows();
     }
     void downloadNamesTheProxy()
     {
-        QFETCH(QString, url);
         QFETCH(Failure, failure);
+        QFETCH(QString, reason);
+        const QString url = QString::fromLatin1(QTest::currentDataTag()).section(u',', 0, 0)
+            + QStringLiteral("://partner.test/robots.txt");
         ProxyVariables variables;
         FailingProxy proxy(failure);
         test::Sandbox box;
@@ -241,13 +274,7 @@ private Q_SLOTS:
         QSignalSpy finished(&download, &DownloadText::finished);
         download.start(url);
         QVERIFY(finished.wait(10000));
-        const auto result = finished.first().first().value<DownloadResult>();
-        // Plain http through the proxy: a proxy that speaks no HTTP reads as one that closed
-        // the connection without an answer.
-        const QString reason = failure == Failure::NotHttp && url.startsWith(u"http:")
-            ? reasonOf(Failure::Closed)
-            : reasonOf(failure);
-        QCOMPARE(result.error, reason);
+        QCOMPARE(finished.first().first().value<DownloadResult>().error, reason);
     }
 
     // A robots.txt the proxy would not hand over is not read: no note for a link on the
