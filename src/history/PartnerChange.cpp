@@ -2,6 +2,7 @@
 
 #include "output/PartnerOutcome.h"
 #include "scan/ContentDecoder.h"
+#include "scan/NetworkContext.h"
 #include "scan/ResponseReader.h"
 
 #include <QJsonDocument>
@@ -90,8 +91,9 @@ QString PartnerCheck::outcomeName(Outcome outcome)
 bool PartnerCheck::pageNotRead(const QString& error)
 {
     // A server error, a refusal for load (429, and the 403 some firewalls give a busy crawler), a
-    // request that timed out, or a page this program would not fetch.
-    static const QRegularExpression unread(QStringLiteral("^(5\\d\\d|429|408|403)\\b"));
+    // request that timed out, a page this program would not fetch, or a proxy on the way that
+    // failed (its 407 among them): the partner's server was never asked.
+    static const QRegularExpression unread(QStringLiteral("^(5\\d\\d|429|408|407|403)\\b"));
     // A page that could not be reached, or whose answer broke off or could not be read: the
     // crawl went on without it.
     static const QStringList unreached = {QStringLiteral("Refused: private address"),
@@ -103,7 +105,13 @@ bool PartnerCheck::pageNotRead(const QString& error)
                                           ResponseReader::kNotHttp,
                                           ResponseReader::kBadChunk,
                                           ResponseReader::kHeadTooLong,
-                                          ResponseReader::kTooManyInterim};
+                                          ResponseReader::kTooManyInterim,
+                                          NetworkContext::kProxyRefused,
+                                          NetworkContext::kProxyNeedsAuthentication,
+                                          NetworkContext::kProxyNotFound,
+                                          NetworkContext::kProxyClosed,
+                                          NetworkContext::kProxyNotHttp,
+                                          NetworkContext::kProxyNoTunnel};
     // These carry what went wrong after them.
     static const QStringList unreadableBeginnings
         = {QStringLiteral("TLS error"), QStringLiteral("Certificate error"),

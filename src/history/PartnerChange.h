@@ -30,8 +30,9 @@ struct PartnerCheck {
     // Nullopt when the rows say nothing of the partner (no rows: it was not checked). pageErrors
     // are the error rows of its crawl: when a page could not be read (5xx, 429, 408, 403, a
     // private address, a host that could not be reached, an answer that broke off or could not be
-    // decoded), the link may be on it, so "not found" is only inconclusive, and notes
-    // names the first such page ("page not read: 500 Internal Error partner.example/links.html").
+    // decoded, a proxy that failed), the link may be on it, so "not found" is only inconclusive,
+    // and notes names the first such page ("page not read: 500 Internal Error
+    // partner.example/links.html").
     static std::optional<PartnerCheck> fromRows(const QList<ResultEntry>& rows,
                                                 const QDateTime& checked,
                                                 const QList<ErrorEntry>& pageErrors = {});

@@ -29,6 +29,39 @@ bool isStatusError(QNetworkReply::NetworkError error)
         || error == QNetworkReply::ProtocolInvalidOperationError; // 400 Bad Request
 }
 
+// What a request that went through a proxy failed of, named as the proxy's failure: the host
+// itself was never reached. Empty for a failure the proxy did not cause: through an https
+// tunnel, the proxy reports the host's refusal as the host's own.
+QString proxyFailure(QNetworkReply::NetworkError error, const QString& errorText, bool tls)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+        return tls ? QString() : NetworkContext::kProxyRefused;
+    case QNetworkReply::HostNotFoundError:
+        return NetworkContext::kProxyNotFound;
+    case QNetworkReply::RemoteHostClosedError:
+        return tls ? QString() : NetworkContext::kProxyClosed;
+    case QNetworkReply::ProxyConnectionRefusedError:
+        return NetworkContext::kProxyRefused;
+    case QNetworkReply::ProxyNotFoundError:
+        return NetworkContext::kProxyNotFound;
+    case QNetworkReply::ProxyConnectionClosedError:
+        return NetworkContext::kProxyClosed;
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+        return NetworkContext::kProxyNeedsAuthentication;
+    case QNetworkReply::UnknownProxyError:
+        if (const QString said = NetworkContext::proxyFailureSaid(errorText); !said.isEmpty())
+            return said;
+        return NetworkContext::kProxyNotHttp;
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProtocolFailure:
+        // The tunnel's failures reach the reply as an unknown error in the proxy socket's words.
+        return NetworkContext::proxyFailureSaid(errorText);
+    default:
+        return {};
+    }
+}
+
 } // namespace
 
 DownloadText::DownloadText(NetworkContext& network, QObject* parent)
@@ -108,7 +141,9 @@ void DownloadText::checkThenRequest(const QUrl& target)
             m_refusalPending = false;
             // Through a proxy, the proxy resolves the name.
             const bool direct = !m_network.route().isSet()
-                && m_network.proxyFor(target.host(), target.scheme() == QLatin1String("https"))
+                && m_network
+                        .proxyFor(target.host(), target.scheme() == QLatin1String("https"),
+                                  target.port())
                         .type()
                     == QNetworkProxy::NoProxy;
             if (refused)
@@ -157,7 +192,17 @@ void DownloadText::request(const QUrl& target, const QHostAddress& address, quin
                          QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(m_idleTimeoutMs);
 
-    QNetworkReply* reply = m_network.manager().get(request);
+    // A request pinned to an address was decided to go straight by its host's name: the proxy
+    // rules, which would see only the address, are not asked again.
+    QNetworkAccessManager& manager = pinned ? m_network.directManager() : m_network.manager();
+    m_proxied = !pinned && !m_network.route().isSet();
+    m_proxyHost = m_proxied ? m_network
+                                  .proxyFor(target.host(),
+                                            target.scheme() == QLatin1String("https"),
+                                            target.port())
+                                  .hostName()
+                            : QString();
+    QNetworkReply* reply = manager.get(request);
     m_reply = reply;
     m_current = target;
     connect(reply, &QNetworkReply::readyRead, this, &DownloadText::onReadyRead);
@@ -238,6 +283,7 @@ void DownloadText::onReplyFinished()
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QNetworkReply::NetworkError error = reply->error();
     const QVariant location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    const bool tls = m_current.scheme() == QLatin1String("https");
     if (error == QNetworkReply::NoError && location.isValid() && result.httpStatus >= 300
         && result.httpStatus < 400) {
         const QUrl next = m_current.resolved(location.toUrl());
@@ -255,6 +301,28 @@ void DownloadText::onReplyFinished()
         // Nothing but the transfer timeout cancels a reply the download still holds: the download
         // lets go of a reply before it aborts it.
         result.error = kTimeout;
+    } else if (m_proxied && error == QNetworkReply::HostNotFoundError && tls) {
+        // Either the proxy's name is unknown, or the proxy found no such host (its tunnel's
+        // "404"): the proxy's name tells which.
+        detachReply();
+        m_body.clear();
+        m_refusalPending = true;
+        const quint64 generation = m_generation;
+        m_network.lookUpHost(m_proxyHost, this,
+                             [this, generation, result](const QList<QHostAddress>& proxy) mutable {
+                                 if (generation != m_generation || !m_refusalPending)
+                                     return;
+                                 m_refusalPending = false;
+                                 result.error = proxy.isEmpty()
+                                     ? NetworkContext::kProxyNotFound
+                                     : QStringLiteral("Host not found");
+                                 complete(std::move(result));
+                             });
+        return;
+    } else if (const QString proxy
+               = m_proxied ? proxyFailure(error, reply->errorString(), tls) : QString();
+               !proxy.isEmpty()) {
+        result.error = proxy;
     } else {
         result.error = reply->errorString();
         if (result.error.isEmpty())

@@ -27,7 +27,8 @@ struct DownloadResult {
     QString refusedUrl;     // the redirect target refused as a private address, if any
     // An answer with an error status (404, 500...) is a success: its body is the page's text,
     // and httpStatus tells the caller what it was. Only a download that got no answer (a refused
-    // URL, no connection, a dropped or stalled transfer, a refused redirect) is a failure.
+    // URL, no connection, a dropped or stalled transfer, a refused redirect) is a failure; a
+    // proxy's failure is named as the proxy's (NetworkContext::kProxyRefused and the others).
     bool ok() const { return error.isEmpty(); }
 };
 
@@ -106,6 +107,8 @@ private:
     QString m_url;
     QString m_origin;
     QUrl m_current; // where the reply is now, redirects included
+    bool m_proxied = false; // the reply goes through a proxy (not the tests' route)
+    QString m_proxyHost;    // that proxy's host
     QTimer* m_deadline = nullptr;
     QByteArray m_body;
     quint64 m_generation = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
@@ -60,6 +61,10 @@ public:
     ~NetworkContext() override;
 
     QNetworkAccessManager& manager();
+    // The manager of the requests sent to a checked address itself: never through a proxy, the
+    // route's included. The proxy rules name hosts; they cannot be applied to the address a
+    // request was pinned to.
+    QNetworkAccessManager& directManager();
 
     // The User-Agent every request of the engine carries. Until the program sets its own, it is
     // made of the application's name and version.
@@ -76,15 +81,45 @@ public:
     void setSettings(const SettingsStore* settings) { m_settings = settings; }
     // How a connection to host reaches it: QNetworkProxy::NoProxy, an HttpProxy (https goes
     // through CONNECT, http as a request for the whole URL) or a Socks5Proxy. With a route set,
-    // never through a proxy.
-    QNetworkProxy proxyFor(const QString& host, bool tls);
+    // never through a proxy. port: the connection's, -1 for the scheme's own (80 or 443).
+    // "system" takes the environment's http_proxy (https_proxy for https; all_proxy for both)
+    // when one is set, else the desktop's settings; a host no_proxy names goes straight.
+    QNetworkProxy proxyFor(const QString& host, bool tls, int port = -1);
+    // Whether a no_proxy list names host (and port): entries separated by commas, "*" for every
+    // host, a domain that names itself and its subdomains (with or without a leading "."), an IP
+    // address, or a CIDR range (for a host given as an address), each with an optional ":port"
+    // ("[address]:port" for IPv6). Letter case and a trailing "." of host do not count.
+    static bool noProxyNames(const QString& noProxy, const QString& host, int port);
+
+    // Why a connection through a proxy failed, named as the proxy's failure, not the partner's.
+    static inline const QString kProxyRefused = QStringLiteral("Proxy refused the connection");
+    static inline const QString kProxyNeedsAuthentication
+        = QStringLiteral("Proxy needs authentication");
+    static inline const QString kProxyNotFound = QStringLiteral("Proxy not found");
+    static inline const QString kProxyClosed = QStringLiteral("Proxy closed the connection");
+    static inline const QString kProxyNotHttp = QStringLiteral("Proxy gave no HTTP answer");
+    // The proxy answered the tunnel's request with an error of its own (502 Bad Gateway...).
+    static inline const QString kProxyNoTunnel = QStringLiteral("Proxy could not reach the host");
+    // The reason for a socket error that is a proxy's failure; empty for any other (the host's
+    // own failure, which a proxy reports too: a tunnel's "404" is "Host not found", its "503"
+    // "Connection refused"). errorText: the socket's errorString(). tunnelled: the socket goes
+    // through its proxy (https's CONNECT, SOCKS); toProxy: the socket itself is connected to an
+    // HTTP proxy (plain http through it), so failing to reach its peer is the proxy's failure.
+    static QString proxyFailure(QAbstractSocket::SocketError error, const QString& errorText,
+                                bool tunnelled, bool toProxy);
+    // The reason a proxy socket's own words give ("Proxy connection refused"...), else empty.
+    static QString proxyFailureSaid(const QString& errorText);
 
     // A TLS session of host, to be resumed by the next connection to it; empty when there is
     // none.
     QByteArray tlsSession(const QString& host) const { return m_tlsSessions.value(host); }
     void keepTlsSession(const QString& host, const QByteArray& ticket);
 
-    // Loopback, private (10/8, 172.16/12, 192.168/16, fc00::/7), link-local or unspecified.
+    // Not globally reachable: in a range the IANA special-purpose address registries mark so
+    // (loopback, private, shared address space, link-local, benchmarking, reserved, unique-local,
+    // site-local...), or multicast, or an IPv6 address outside global unicast. An IPv6 address
+    // that carries an IPv4 address (mapped, compatible, translated, 6to4) is judged by that one.
+    // The documentation ranges count as public.
     static bool isPrivateAddress(const QHostAddress& address);
     // Some addresses, and every one private: a host of an intranet (or of a test).
     static bool allPrivate(const QList<QHostAddress>& addresses);
@@ -124,6 +159,7 @@ public:
 
 private:
     QNetworkAccessManager* m_manager = nullptr;
+    QNetworkAccessManager* m_directManager = nullptr;
     NetworkRoute m_route;
     NetworkRoute m_tlsRoute;
     QList<QSslCertificate> m_trusted;

@@ -226,6 +226,19 @@ void PageFetcher::onSocketError(int slot, QTcpSocket* socket, int error)
     Slot& s = m_slots.at(std::size_t(slot));
     if (s.socket != socket || !scanRunning() || s.connected)
         return;
+    // The proxy's failure is not the partner's, and another address of the host would go
+    // through the same proxy.
+    if (const QString proxy = NetworkContext::proxyFailure(
+            QAbstractSocket::SocketError(error), socket->errorString(),
+            socket->proxy().type() != QNetworkProxy::NoProxy, s.viaProxy);
+        !proxy.isEmpty()) {
+        if (s.watchdog)
+            s.watchdog->stop();
+        dropSocket(s);
+        s.addresses.clear();
+        Q_EMIT connectionFailed(slot, proxy, QString());
+        return;
+    }
     QString reason;
     switch (QAbstractSocket::SocketError(error)) {
     case QAbstractSocket::ConnectionRefusedError:

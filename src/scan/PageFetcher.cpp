@@ -269,12 +269,29 @@ void PageFetcher::finishPage(int slot)
 
     const std::unique_ptr<ResponseReader> reader = std::move(s.reader);
     const FetchSlot& f = s.state;
+    // One character per byte: the head is ASCII, and so are the parts read of it.
+    const QString head = Windows1252::decode(reader->head());
+    // Plain http through an HTTP proxy: what the proxy says of itself is no answer of the page,
+    // nor is its silence or its garbage a broken answer of the partner's.
+    if (s.viaProxy) {
+        QString proxy;
+        if (f.strResponse.isEmpty())
+            proxy = NetworkContext::kProxyClosed;
+        else if (!f.strResponse.startsWith("HTTP/"))
+            proxy = NetworkContext::kProxyNotHttp;
+        else if (ResponseHead::statusCode(head) == 407)
+            proxy = NetworkContext::kProxyNeedsAuthentication;
+        if (!proxy.isEmpty()) {
+            dropSocket(s);
+            s.state.strResponse.clear();
+            Q_EMIT connectionFailed(slot, proxy, QString());
+            return;
+        }
+    }
     if (reader->failed()) {
         failPage(slot, reader->failure());
         return;
     }
-    // One character per byte: the head is ASCII, and so are the parts read of it.
-    const QString head = Windows1252::decode(reader->head());
     if (!qobject_cast<QSslSocket*>(socket) && followToTls(slot, head))
         return;
     QByteArray bodyBytes = reader->body();

@@ -135,10 +135,10 @@ public:
     // is kept by the network context's pacer, shared by every fetcher of the scan.
     void setHostInterval(int milliseconds);
     // The host of the Linking Site whose pages this fetcher fetches. When it stands on a public
-    // address, no page is fetched from a private one (loopback, private, link-local, unique
-    // local, unspecified): such a page gives pageRefused. A Linking Site whose every address is
-    // private (an intranet, a test) may fetch from any. Without one, each page's own host is
-    // its site.
+    // address, no page is fetched from one that is not globally reachable
+    // (NetworkContext::isPrivateAddress): such a page gives pageRefused. A Linking Site whose
+    // every address is private (an intranet, a test) may fetch from any. Without one, each
+    // page's own host is its site.
     void setSiteHost(const QString& host);
     // A new scan: no host is known to need TLS.
     void forgetTlsHosts() { m_tlsHosts.clear(); }
@@ -149,8 +149,9 @@ Q_SIGNALS:
     void progressChanged(int value);
     // The connection failed at once, without waiting for the idle timeout: reason is
     // "Connection refused", "Host not found" or "Network unreachable" (detail empty), or for TLS
-    // "Certificate error" or "TLS error" with detail saying what went wrong. The connection is
-    // closed and the watchdog disarmed.
+    // "Certificate error" or "TLS error" with detail saying what went wrong; through a proxy that
+    // failed, the proxy's failure (NetworkContext::kProxyRefused and the others). The connection
+    // is closed and the watchdog disarmed.
     void connectionFailed(int slot, const QString& reason, const QString& detail);
     // The page's host has only addresses a page of this Linking Site may not be fetched from:
     // reason is "Refused: private address". Nothing was sent; the watchdog is disarmed.

@@ -74,11 +74,11 @@ void RobotsCache::onFinished(const QString& host, const DownloadResult& result)
 RobotsRules RobotsCache::rulesFrom(const DownloadResult& result)
 {
     // A redirect chain that leads nowhere, or to an address the scan may not visit, is a file
-    // that is not there.
-    if (result.error == DownloadText::kTooManyRedirects || !result.refusedUrl.isEmpty())
-        return RobotsRules::allowAll();
+    // that is not there. Only an answer of the host itself says anything: a file that was not
+    // read (the proxy failed, the host could not be reached, the transfer stalled) keeps no page
+    // from search engines that the scan could vouch for.
     if (!result.ok())
-        return RobotsRules::disallowAll();
+        return RobotsRules::allowAll();
     const int status = result.httpStatus;
     if (status >= 500)
         return RobotsRules::disallowAll();

@@ -19,7 +19,9 @@ struct DownloadResult;
 //
 // Read as RFC 9309 says: with the engine's whole-page download, at most kBodyCap bytes and
 // kRedirectLimit redirects; a 4xx answer (or a redirect chain that leads nowhere) allows
-// everything, a 5xx answer or none at all disallows everything.
+// everything, a 5xx answer disallows everything. A file that could not be read (no answer from
+// the host: the proxy failed, the connection failed or stalled) says nothing: no link is noted
+// for it.
 class RobotsCache final : public QObject
 {
     Q_OBJECT

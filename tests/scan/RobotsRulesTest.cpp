@@ -1,4 +1,5 @@
 #include "scan/DownloadText.h"
+#include "scan/NetworkContext.h"
 #include "scan/RobotsCache.h"
 #include "scan/RobotsRules.h"
 #include "support/TestRegistry.h"
@@ -148,8 +149,13 @@ private Q_SLOTS:
         QTest::newRow("401: allow all") << 401 << "" << QByteArray() << false << true;
         QTest::newRow("503: disallow all") << 503 << "" << QByteArray() << false << false;
         QTest::newRow("500: disallow all") << 500 << "" << QByteArray() << false << false;
-        QTest::newRow("no answer: disallow all")
-            << 0 << DownloadText::kTimeout << QByteArray() << false << false;
+        // A file that was not read says nothing: no page is kept from search engines.
+        QTest::newRow("no answer: not read")
+            << 0 << DownloadText::kTimeout << QByteArray() << false << true;
+        QTest::newRow("proxy refused: not read")
+            << 0 << NetworkContext::kProxyRefused << QByteArray() << false << true;
+        QTest::newRow("proxy needs authentication: not read")
+            << 0 << NetworkContext::kProxyNeedsAuthentication << QByteArray() << false << true;
         QTest::newRow("too many redirects: allow all")
             << 0 << DownloadText::kTooManyRedirects << QByteArray() << false << true;
         // The last line of a file cut at the cap may be cut too: it is left out.
