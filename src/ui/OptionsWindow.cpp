@@ -142,8 +142,8 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     cmbProxy->setObjectName(QStringLiteral("cmbProxy"));
     cmbProxy->addItems({tr("none"), tr("from the system"), tr("this one:")});
     cmbProxy->setToolTip(tr("How scans, imports and posts reach the web. From the system: the "
-                            "desktop's settings and the http_proxy, https_proxy and no_proxy "
-                            "variables."));
+                            "http_proxy, https_proxy, all_proxy and no_proxy variables, else "
+                            "the desktop's settings."));
     lblProxy->setBuddy(cmbProxy);
     txtProxy = makeEntry(proxy, QStringLiteral("txtProxy"), tr("The proxy as host:port"),
                          tr("Proxy host and port"));

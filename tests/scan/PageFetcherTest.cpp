@@ -501,12 +501,13 @@ private Q_SLOTS:
         QCOMPARE(f.server.requests().value(0).hostHeader, QByteArray("far.example"));
     }
 
-    // A proxy that answers with no status line gives no page either.
+    // A proxy that answers with no status line gives no page either, and is named as the one
+    // that failed.
     void garbageFromTheProxyFailsThePage()
     {
         FetchFixture f;
         f.fetcher.setWatchdogInterval(10);
-        QSignalSpy failed(&f.fetcher, &PageFetcher::pageFailed);
+        QSignalSpy failed(&f.fetcher, &PageFetcher::connectionFailed);
         f.network.setRoute({});
         f.network.setSettings(f.box.settings.get());
         f.box.settings->WriteSetting(QStringLiteral("Proxy"),
@@ -517,7 +518,7 @@ private Q_SLOTS:
                         "\x15\x03\x01\x00\x02\x02\x0a<a href=\"http://www.mysite.test/\">x</a>");
         f.fetch(QStringLiteral("far.example/links.htm"));
         QTRY_COMPARE(failed.size(), 1);
-        QCOMPARE(failed.first().at(1).toString(), ResponseReader::kNotHttp);
+        QCOMPARE(failed.first().at(1).toString(), NetworkContext::kProxyNotHttp);
         QVERIFY(f.pages.isEmpty());
     }
 

@@ -236,7 +236,8 @@ private Q_SLOTS:
         QVERIFY(f.run());
         QCOMPARE(f.errors(), QStringList{reason + QStringLiteral(" | partner.test/")});
         QCOMPARE(f.results(), QStringList{"None Found (" + reason + ") | 000 | partner.test | "});
-        QCOMPARE(PartnerCheck::pageNotRead(reason), reason.startsWith(u"Proxy "));
+        // Whether the proxy failed or told of the host's own failure, the page was not read.
+        QVERIFY(PartnerCheck::pageNotRead(reason));
         const auto check = PartnerCheck::fromRows({f.project.results().entry(0)},
                                                   QDateTime::currentDateTime(),
                                                   {f.project.errors().entry(0)});
