@@ -141,18 +141,6 @@ struct GuardedScan : test::ScanRig {
             pages.append(r.host + QString::fromLatin1(r.path));
         return pages;
     }
-
-    // Result rows as "status | No. | URL | notes".
-    QStringList results() const
-    {
-        QStringList rows;
-        for (int r = 0; r < project.results().count(); ++r) {
-            const ResultEntry e = project.results().entry(r);
-            rows.append(
-                QStringList{e.status, e.number, e.url, e.notes}.join(QStringLiteral(" | ")));
-        }
-        return rows;
-    }
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "scan/DownloadText.h"
 #include "scan/NetworkContext.h"
+#include "support/Compression.h"
 #include "support/TestRegistry.h"
 #include "support/TestWebServer.h"
 
@@ -16,9 +17,8 @@
 #include <QTcpSocket>
 #include <QTest>
 
-#include <zlib.h>
-
 using namespace corvane;
+using corvane::test::compressed;
 
 namespace {
 
@@ -39,21 +39,6 @@ QByteArray redirectTo(const QString& location)
 {
     return test::TestWebServer::response("302 Found", "moved",
                                          {"Location: " + location.toLatin1()});
-}
-
-QByteArray compressed(const QByteArray& data, int windowBits)
-{
-    z_stream z{};
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
-    QByteArray out(int(deflateBound(&z, uLong(data.size()))) + 32, Qt::Uninitialized);
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = uInt(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = uInt(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(qsizetype(z.total_out));
-    deflateEnd(&z);
-    return out;
 }
 
 // The body in chunked framing, its first chunk one byte long.

@@ -190,17 +190,6 @@ struct ProxiedScan : test::ScanRig {
         QSignalSpy stopped(&scan, &ScanController::scanStopped);
         return scan.StartScan() && (!stopped.isEmpty() || stopped.wait(10000));
     }
-
-    QStringList results() const
-    {
-        QStringList rows;
-        for (int r = 0; r < project.results().count(); ++r) {
-            const ResultEntry e = project.results().entry(r);
-            rows.append(
-                QStringList{e.status, e.number, e.url, e.notes}.join(QStringLiteral(" | ")));
-        }
-        return rows;
-    }
 };
 
 } // namespace

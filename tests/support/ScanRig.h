@@ -34,6 +34,18 @@ struct ScanRig {
             rows.append(project.errors().entry(r).error + " | " + project.errors().entry(r).url);
         return rows;
     }
+
+    // The result list as "status | No. | URL | notes" rows.
+    QStringList results() const
+    {
+        QStringList rows;
+        for (int r = 0; r < project.results().count(); ++r) {
+            const ResultEntry e = project.results().entry(r);
+            rows.append(
+                QStringList{e.status, e.number, e.url, e.notes}.join(QStringLiteral(" | ")));
+        }
+        return rows;
+    }
 };
 
 } // namespace corvane::test
