@@ -140,11 +140,11 @@ void ProjectFile::emptyProject()
     Q_EMIT projectCleared();
 }
 
-void ProjectFile::remember(const QString& path, const QByteArray& bytes)
+void ProjectFile::remember(const QString& path, const QByteArray& bytes, bool complete)
 {
     const QFileInfo info(path);
     m_disk = {path, info.size(), info.lastModified(),
-              QCryptographicHash::hash(bytes, QCryptographicHash::Sha256)};
+              QCryptographicHash::hash(bytes, QCryptographicHash::Sha256), complete};
     const QString folder = info.absolutePath();
     const QStringList watched = m_watcher.files() + m_watcher.directories();
     const QStringList wanted = {info.absoluteFilePath(), folder};
@@ -299,7 +299,7 @@ FileOutcome ProjectFile::LoadProjectFile(const QString& path)
     if (bytes.isEmpty())
         forget();
     else
-        remember(path, bytes);
+        remember(path, bytes, complete);
     if (m_history)
         m_history->showLastChanges();
     if (!complete)
@@ -342,7 +342,7 @@ std::optional<FileOutcome> ProjectFile::Timer1_Timer()
     if (m_settings.ReadSetting(QStringLiteral("chkAutoSave"), QStringLiteral("0"))
         != QStringLiteral("1"))
         return std::nullopt;
-    if (++m_iSecondsRunning <= 299)
+    if (++m_iSecondsRunning < autosaveTicks())
         return std::nullopt;
     m_iSecondsRunning = 0;
     const QString path = autosavePath();
@@ -355,10 +355,38 @@ std::optional<FileOutcome> ProjectFile::Timer1_Timer()
     return outcome;
 }
 
+int ProjectFile::autosaveTicks() const
+{
+    constexpr int kDefaultMinutes = 5;
+    const int minutes = m_settings.readInt(QStringLiteral("txtAutoSave"), kDefaultMinutes);
+    return (minutes >= 1 ? minutes : kDefaultMinutes) * 60;
+}
+
+QString ProjectFile::ownFile() const
+{
+    if (m_disk.path.isEmpty() || !m_disk.complete)
+        return {};
+    if (QFileInfo(m_disk.path).absoluteFilePath()
+        == QFileInfo(unsavedAutosavePath()).absoluteFilePath())
+        return {};
+    return m_disk.path;
+}
+
 SaveOutcome ProjectFile::cmdSave_Click(const PathChooser& askSavePath)
 {
-    const QString suggestion = suggestedFileName(m_project.mainSiteUrl(1));
-    QString path = askSavePath(projectFilesFolder(), suggestion);
+    return save(ownFile(), askSavePath);
+}
+
+SaveOutcome ProjectFile::cmdSaveAs_Click(const PathChooser& askSavePath)
+{
+    return save(QString(), askSavePath);
+}
+
+SaveOutcome ProjectFile::save(const QString& chosen, const PathChooser& askSavePath)
+{
+    QString path = chosen;
+    if (path.isEmpty())
+        path = askSavePath(projectFilesFolder(), suggestedFileName(m_project.mainSiteUrl(1)));
     if (path.isEmpty())
         return {SaveOutcome::Cancelled, {}, {}};
     const SaveAttempt attempt = writeProject(path, true);

@@ -97,22 +97,33 @@ public:
     // (reportRegenerationRequested). A rebuild is an edit: bProjectSaved is false afterwards.
     FileOutcome QuickLoad();
 
-    // The one-second autosave tick: while a scan runs and "chkAutoSave" is "1", every 300th tick
+    // The one-second autosave tick: while a scan runs and "chkAutoSave" is "1", every
+    // "txtAutoSave" minutes (60 ticks each; five when the setting holds no positive number) it
     // writes the project to "LastProject", or to projects/AutoSaved.prj when that is empty.
     // Returns the outcome when it wrote (or tried to), nothing otherwise. A failed autosave is
     // signalled (autosaveFailed) and the scan goes on.
     std::optional<FileOutcome> Timer1_Timer();
-    // Starting a scan counts the five minutes afresh. The tick also restarts the count whenever
-    // it finds no scan running.
+    // The ticks between two autosaves, from "txtAutoSave".
+    int autosaveTicks() const;
+    // Starting a scan counts the minutes afresh. The tick also restarts the count whenever it
+    // finds no scan running.
     void resetAutosaveCount() { m_iSecondsRunning = 0; }
     int iSecondsRunning() const { return m_iSecondsRunning; }
 
     // Asks the window for a path: the folder the dialog opens in, the name it suggests. An empty
     // answer means the user cancelled.
     using PathChooser = std::function<QString(const QString& folder, const QString& suggestedName)>;
-    // Save: suggests a name from the first Main Site, writes the chosen file; when that fails,
-    // asks once more suggesting "unnamed.prj" and writes that.
+    // Save: a project that has a file of its own (ownFile) is written to it without a question.
+    // Otherwise, as Save As.
     SaveOutcome cmdSave_Click(const PathChooser& askSavePath);
+    // Save As: suggests a name from the first Main Site, writes the chosen file. When a write
+    // fails, either way, asks once more suggesting "unnamed.prj" and writes that.
+    SaveOutcome cmdSaveAs_Click(const PathChooser& askSavePath);
+    // The file Save writes without asking: the one the project was read from completely or last
+    // written to. Empty for a new project, for one whose read stopped early (writing over the
+    // file would drop what was not read), and while the only file is projects/AutoSaved.prj, the
+    // autosave of a project never saved.
+    QString ownFile() const;
     // Open: asks for a file in "Project Files" and loads it; nullopt when the user cancelled.
     std::optional<FileOutcome> cmdOpen_Click(const PathChooser& askOpenPath);
 
@@ -175,6 +186,7 @@ private:
         qint64 size = -1;
         QDateTime modified;
         QByteArray digest;
+        bool complete = true; // the project holds all of the file
     };
     struct SaveAttempt {
         FileOutcome outcome;
@@ -184,7 +196,8 @@ private:
     // What becomes of a file another program changed: read again when nothing of this program's
     // own would be lost, else what the chooser says (when it may be asked), else kept.
     DiskChange diskChangeChoice(const QString& path, bool mayAsk) const;
-    void remember(const QString& path, const QByteArray& bytes);
+    void remember(const QString& path, const QByteArray& bytes, bool complete = true);
+    SaveOutcome save(const QString& chosen, const PathChooser& askSavePath);
     void forget();
     void watchedChanged();
     void emptyProject();

@@ -171,6 +171,12 @@ void MainWindow::buildMenus()
         action->setShortcut(fileItems[i].key);
         connect(action, &QAction::triggered, this, fileItems[i].run);
     }
+    // Right after "Save Project"; Exit keeps its name.
+    QAction* saveAs = new QAction(tr("Save As..."), file);
+    saveAs->setObjectName(QStringLiteral("mnuFileSaveAs"));
+    saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    connect(saveAs, &QAction::triggered, this, [this] { m_commands->saveProjectAs(); });
+    file->insertAction(file->actions().at(3), saveAs);
 
     mnuScan = menuBar()->addMenu(tr("&Scan Type"));
     mnuScan->setObjectName(QStringLiteral("mnuScan"));
@@ -402,10 +408,11 @@ void MainWindow::setScanning(bool scanning)
 {
     m_buttons->setScanning(scanning);
     Frame1->setEnabled(!scanning);
-    // New, Open and Save; Exit stays.
-    const QList<QAction*> fileItems = m_fileMenu->actions();
-    for (int i = 0; i < 3; ++i)
-        fileItems.at(i)->setEnabled(!scanning);
+    // New, Open, Save and Save As; Exit stays.
+    for (QAction* item : m_fileMenu->actions()) {
+        if (item->objectName() != QStringLiteral("mnuFileItem3"))
+            item->setEnabled(!scanning);
+    }
 }
 
 void MainWindow::onTabChosen(int index)

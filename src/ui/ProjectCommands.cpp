@@ -130,8 +130,18 @@ QString ProjectCommands::askSavePath(const QString& suggestedName)
 
 SaveOutcome ProjectCommands::saveProject()
 {
-    const SaveOutcome outcome = m_files.cmdSave_Click(
-        [this](const QString&, const QString& name) { return askSavePath(name); });
+    return reportSave(m_files.cmdSave_Click(
+        [this](const QString&, const QString& name) { return askSavePath(name); }));
+}
+
+SaveOutcome ProjectCommands::saveProjectAs()
+{
+    return reportSave(m_files.cmdSaveAs_Click(
+        [this](const QString&, const QString& name) { return askSavePath(name); }));
+}
+
+SaveOutcome ProjectCommands::reportSave(const SaveOutcome& outcome)
+{
     if (outcome.status == SaveOutcome::Failed)
         Dialogs::information(m_window, tr("The project could not be saved to %1:\n%2")
                                            .arg(QDir::toNativeSeparators(outcome.path),

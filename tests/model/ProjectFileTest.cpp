@@ -669,6 +669,100 @@ private Q_SLOTS:
         QCOMPARE(w.lastProject(), good);
     }
 
+    // Save writes the project's own file without a question; a project without one, or whose
+    // file holds more than was read, is asked for a file as Save As always asks.
+    void saveWritesTheProjectsOwnFileInPlace_data()
+    {
+        QTest::addColumn<QString>("origin");
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("read from its file") << "read" << true;
+        QTest::newRow("saved before") << "saved" << true;
+        QTest::newRow("new") << "new" << false;
+        QTest::newRow("read only in part") << "partial" << false;
+        QTest::newRow("only autosaved, never saved") << "autosaved" << false;
+    }
+    void saveWritesTheProjectsOwnFileInPlace()
+    {
+        QFETCH(QString, origin);
+        QFETCH(bool, inPlace);
+        Workspace w;
+        const QString own = w.box.file(QStringLiteral("Project Files/own.prj"));
+        const QString chosen = w.box.file(QStringLiteral("Project Files/chosen.prj"));
+        const QString autosaved = w.box.file(QStringLiteral("projects/AutoSaved.prj"));
+        QStringList asked;
+        const ProjectFile::PathChooser chooser = [&](const QString&, const QString& name) {
+            asked << name;
+            return chosen;
+        };
+        if (origin == u"read") {
+            QVERIFY(QFile::copy(fixturePath(), own));
+            QVERIFY(w.files.LoadProjectFile(own));
+        } else if (origin == u"saved") {
+            buildSample(w.project);
+            QVERIFY(w.files.SaveProjectFile(own));
+        } else if (origin == u"partial") {
+            QVERIFY(test::writeAll(own, "a.com\r\nb.org|1\r\nbroken\r\nRULE:a|b|c|d\r\n"));
+            QVERIFY(!w.files.LoadProjectFile(own));
+        } else if (origin == u"autosaved") {
+            buildSample(w.project);
+            w.project.state().bProjectSaved = false;
+            w.project.state().bScanRunning = true;
+            w.box.settings->WriteSetting(QStringLiteral("chkAutoSave"), QStringLiteral("1"));
+            for (int tick = 0; tick < w.files.autosaveTicks(); ++tick)
+                w.files.Timer1_Timer();
+            w.project.state().bScanRunning = false;
+            QVERIFY(QFile::exists(autosaved));
+        } else {
+            buildSample(w.project);
+        }
+        const QByteArray before = test::readAll(own);
+        w.project.mainSites().appendUrl(QStringLiteral("added.example"));
+        w.project.addList();
+        w.project.state().bProjectSaved = false;
+
+        const SaveOutcome outcome = w.files.cmdSave_Click(chooser);
+        QCOMPARE(outcome.status, SaveOutcome::Saved);
+        QCOMPARE(asked.isEmpty(), inPlace);
+        QCOMPARE(outcome.path, inPlace ? own : chosen);
+        QVERIFY(test::readAll(outcome.path).contains("NEXTSITE:added.example"));
+        if (!inPlace)
+            QCOMPARE(test::readAll(own), before); // a file only partly read keeps the rest
+        QVERIFY(w.project.state().bProjectSaved);
+        QCOMPARE(w.lastProject(), outcome.path);
+
+        // Save As always asks, suggesting the name made from the first Main Site.
+        asked.clear();
+        QCOMPARE(w.files.cmdSaveAs_Click([&](const QString&, const QString& name) {
+                     asked << name;
+                     return QString();
+                 }).status,
+                 SaveOutcome::Cancelled);
+        QCOMPARE(asked, QStringList{ProjectFile::suggestedFileName(w.project.mainSiteUrl(1))});
+    }
+
+    // A save in place that cannot write keeps the file and the edits, and offers another place.
+    void aFailedSaveInPlaceLosesNothing()
+    {
+        Workspace w;
+        buildSample(w.project);
+        const QString own = w.box.file(QStringLiteral("Project Files/own.prj"));
+        QVERIFY(w.files.SaveProjectFile(own));
+        // A folder in the file's place: it cannot be written.
+        QVERIFY(QFile::remove(own) && QDir().mkpath(own));
+        w.project.state().bProjectSaved = false;
+        QStringList asked;
+        const SaveOutcome outcome = w.files.cmdSave_Click([&](const QString&, const QString& name) {
+            asked << name;
+            return QString();
+        });
+        QCOMPARE(outcome.status, SaveOutcome::Failed);
+        QCOMPARE(outcome.path, own);
+        QVERIFY(!outcome.error.isEmpty());
+        QCOMPARE(asked, QStringList{ProjectFile::kRetryName});
+        QVERIFY(!w.project.state().bProjectSaved);
+        QCOMPARE(w.project.mainSiteCount(), 3);
+    }
+
     void openCommand()
     {
         Workspace w;
@@ -784,6 +878,38 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(written));
         w.files.Timer1_Timer();
         QVERIFY(QFile::exists(written));
+    }
+
+    // The minutes box of the options sets the autosave's interval; no number there keeps five.
+    void autosaveKeepsTheMinutesSet_data()
+    {
+        QTest::addColumn<QString>("minutes");
+        QTest::addColumn<int>("ticks");
+        QTest::newRow("one minute") << "1" << 60;
+        QTest::newRow("two minutes") << "2" << 120;
+        QTest::newRow("the default") << "5" << 300;
+        QTest::newRow("zero: five") << "0" << 300;
+        QTest::newRow("negative: five") << "-3" << 300;
+        QTest::newRow("no number: five") << "soon" << 300;
+    }
+    void autosaveKeepsTheMinutesSet()
+    {
+        QFETCH(QString, minutes);
+        QFETCH(int, ticks);
+        Workspace w;
+        buildSample(w.project);
+        const QString path = w.box.file(QStringLiteral("Project Files/mine.prj"));
+        w.box.settings->WriteSetting(kLast, path);
+        w.box.settings->WriteSetting(QStringLiteral("chkAutoSave"), QStringLiteral("1"));
+        w.box.settings->WriteSetting(QStringLiteral("txtAutoSave"), minutes);
+        w.project.state().bScanRunning = true;
+        w.project.state().bProjectSaved = false;
+        for (int tick = 1; tick < ticks; ++tick)
+            QVERIFY(!w.files.Timer1_Timer().has_value());
+        QVERIFY(!QFile::exists(path));
+        const auto outcome = w.files.Timer1_Timer();
+        QVERIFY(outcome && outcome->ok);
+        QVERIFY(QFile::exists(path));
     }
 
     void autosaveCountsEachScanAfresh()

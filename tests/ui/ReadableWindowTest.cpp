@@ -116,8 +116,7 @@ private Q_SLOTS:
         QTRY_VERIFY(w.isWindowModified());
         QVERIFY(w.statusText(1).isEmpty());
 
-        Dialogs::setNextFileName(path);
-        f.click(QStringLiteral("cmdSave"));
+        f.click(QStringLiteral("cmdSave")); // into links.prj, without a dialog
         QTRY_VERIFY(!w.isWindowModified());
         f.click(QStringLiteral("cmdImport"));
         auto* import = w.findChild<ImportWindow*>(QStringLiteral("Form4"));
