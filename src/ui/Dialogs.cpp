@@ -48,7 +48,8 @@ void information(QWidget* parent, const QString& text, const QString& title)
 QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
                                      QMessageBox::StandardButtons buttons,
                                      QMessageBox::StandardButton escapeButton,
-                                     const QMap<QMessageBox::StandardButton, QString>& captions)
+                                     const QMap<QMessageBox::StandardButton, QString>& captions,
+                                     QMessageBox::StandardButton defaultButton)
 {
     if (!hooks().answers.isEmpty()) {
         hooks().answered << text;
@@ -56,6 +57,8 @@ QMessageBox::StandardButton question(QWidget* parent, const QString& title, cons
     }
     QMessageBox box(QMessageBox::Question, windowTitle(title), text, buttons, parent);
     box.setEscapeButton(escapeButton);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
     for (auto it = captions.cbegin(); it != captions.cend(); ++it) {
         if (QAbstractButton* button = box.button(it.key()))
             button->setText(it.value());

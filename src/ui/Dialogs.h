@@ -21,10 +21,12 @@ namespace Dialogs {
 void information(QWidget* parent, const QString& text, const QString& title = {});
 // A question; returns the button chosen, or the escape button when the box was closed. captions
 // names buttons in the question's own words ("Save Over It") instead of the standard ones.
+// defaultButton is the one Enter presses (NoButton: the box chooses).
 QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
                                      QMessageBox::StandardButtons buttons,
                                      QMessageBox::StandardButton escapeButton,
-                                     const QMap<QMessageBox::StandardButton, QString>& captions = {});
+                                     const QMap<QMessageBox::StandardButton, QString>& captions = {},
+                                     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 // "OK" and "Cancel": true for OK.
 bool confirm(QWidget* parent, const QString& text);
 

@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
@@ -210,6 +211,24 @@ void RecordListView::paintEvent(QPaintEvent* event)
     p.setPen(text);
     const QRect area = viewport()->rect().adjusted(16, 16, -16, -16);
     p.drawText(area, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_placeholder);
+}
+
+void RecordListView::keyPressEvent(QKeyEvent* event)
+{
+    const bool menuKey = (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)
+                         || (event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier);
+    if (!menuKey || contextMenuPolicy() != Qt::CustomContextMenu) {
+        QTreeView::keyPressEvent(event);
+        return;
+    }
+    // The menu's handlers take the point in the rows' (the viewport's) coordinates.
+    QPoint at(0, 0);
+    if (const QModelIndex current = currentIndex(); current.isValid()) {
+        scrollTo(current);
+        at = visualRect(current).center();
+    }
+    event->accept();
+    Q_EMIT customContextMenuRequested(at);
 }
 
 void RecordListView::refreshSortIndicator()

@@ -95,6 +95,9 @@ Q_SIGNALS:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // Shift+F10 and the Menu key open the list's context menu at the current row, as a right
+    // click there does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     PresentationModel* m_presentation;

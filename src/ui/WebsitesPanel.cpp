@@ -6,6 +6,7 @@
 #include "model/Project.h"
 #include "model/ProjectEditor.h"
 #include "output/ResultListActions.h"
+#include "ui/Dialogs.h"
 #include "ui/Presentation.h"
 #include "ui/Widgets.h"
 
@@ -101,12 +102,15 @@ WebsitesPanel::WebsitesPanel(Project& project, ProjectEditor& editor, QWidget* p
     bottom->addLayout(buttonRow({cmdAdd, cmbDel, cmdEdit, cmdImport}));
     bottom->addWidget(List1, 1);
 
+    // The menu opens under the pointer: its first item is the one a slip chooses, so the
+    // destructive one goes last, apart.
     Popup1 = new QMenu(this);
     Popup1->setObjectName(QStringLiteral("Popup1"));
-    QAction* deleteSite = Popup1->addAction(tr("Delete Site"));
-    deleteSite->setObjectName(QStringLiteral("mnuPopup1Item0"));
     QAction* showHistory = Popup1->addAction(tr("History..."));
     showHistory->setObjectName(QStringLiteral("mnuPopup1Item1"));
+    Popup1->addSeparator();
+    QAction* deleteSite = Popup1->addAction(tr("Delete Site"));
+    deleteSite->setObjectName(QStringLiteral("mnuPopup1Item0"));
     connect(showHistory, &QAction::triggered, this, [this] {
         const int row = selectedLinkingSiteRow();
         if (row > 0)
@@ -137,7 +141,11 @@ WebsitesPanel::WebsitesPanel(Project& project, ProjectEditor& editor, QWidget* p
         if (!text.isEmpty())
             cmdAdd2->setEnabled(true);
     });
-    connect(txtDomain, &QLineEdit::returnPressed, this, &WebsitesPanel::addMainSite);
+    // Enter adds the Main Site and goes on to its first Linking Site.
+    connect(txtDomain, &QLineEdit::returnPressed, this, [this] {
+        if (addMainSite())
+            Text1->setFocus();
+    });
     connect(cmdAdd2, &QPushButton::clicked, this, &WebsitesPanel::addMainSite);
     connect(cmdDelete, &QPushButton::clicked, this, &WebsitesPanel::deleteMainSite);
     connect(cmdEditMain, &QPushButton::clicked, this, [this] {
@@ -280,15 +288,16 @@ void WebsitesPanel::onLinkingSiteRowClicked()
     cmdEditMain->setEnabled(false);
 }
 
-void WebsitesPanel::addMainSite()
+bool WebsitesPanel::addMainSite()
 {
     const EditOutcome outcome = m_editor.addMainSite(txtDomain->text());
     if (!outcome.statusText.isEmpty())
         Q_EMIT statusHint(outcome.statusText);
     if (!outcome.changed)
-        return;
+        return false;
     txtDomain->setText(outcome.entryText);
     txtDomain->setFocus();
+    return true;
 }
 
 void WebsitesPanel::addLinkingSite()
@@ -302,7 +311,19 @@ void WebsitesPanel::addLinkingSite()
 void WebsitesPanel::deleteMainSite()
 {
     const QModelIndexList rows = List4->selectionModel()->selectedRows();
-    const EditOutcome outcome = m_editor.deleteMainSite(rows.isEmpty() ? -1 : rows.first().row());
+    const int index = rows.isEmpty() ? -1 : rows.first().row();
+    if (index < 0 || index >= m_project.mainSiteCount())
+        return;
+    const LinkingSiteList* partners = m_project.linkingSites(index + 1);
+    const int count = partners ? partners->count() : 0;
+    const QString url = m_project.mainSites().url(index);
+    const QString question
+        = count == 0   ? tr("Delete the Main Site %1?").arg(url)
+          : count == 1 ? tr("Delete the Main Site %1 and its Linking Site?").arg(url)
+                       : tr("Delete the Main Site %1 and its %2 Linking Sites?").arg(url).arg(count);
+    if (!confirmDelete(question))
+        return;
+    const EditOutcome outcome = m_editor.deleteMainSite(index);
     // The rebuild through the quick-save file failed: the project stays as it is.
     if (!outcome.message.isEmpty())
         Q_EMIT statusHint(tr("The project could not be rebuilt: %1").arg(outcome.message));
@@ -310,7 +331,20 @@ void WebsitesPanel::deleteMainSite()
 
 void WebsitesPanel::deleteLinkingSite()
 {
-    showMessage(m_editor.deleteLinkingSite(selectedLinkingSiteRow()).message);
+    const int row = selectedLinkingSiteRow();
+    const LinkingSiteList* list = m_project.linkingSites(m_project.state().iCurrentMain);
+    // Without a row the editor says what to select.
+    if (list != nullptr && row >= 1 && row <= list->count()
+        && !confirmDelete(tr("Delete the Linking Site %1?").arg(list->url(row - 1))))
+        return;
+    showMessage(m_editor.deleteLinkingSite(row).message);
+}
+
+bool WebsitesPanel::confirmDelete(const QString& question)
+{
+    return Dialogs::question(this, tr("Delete Site"), question, QMessageBox::Yes | QMessageBox::No,
+                             QMessageBox::No, {}, QMessageBox::No)
+        == QMessageBox::Yes;
 }
 
 void WebsitesPanel::showMessage(const QString& text)

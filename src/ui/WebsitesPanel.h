@@ -61,11 +61,14 @@ private:
     void onMainSiteSelected(int k, const QString& caption);
     void onPanelHidden();
     void onLinkingSiteRowClicked();
-    void addMainSite();
+    // True when the Main Site was added.
+    bool addMainSite();
     void addLinkingSite();
     void deleteMainSite();
     void deleteLinkingSite();
     void showMessage(const QString& text);
+    // "Delete ...?", No the default: a delete takes a row with its rules and results at once.
+    bool confirmDelete(const QString& question);
 
     Project& m_project;
     ProjectEditor& m_editor;

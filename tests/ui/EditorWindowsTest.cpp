@@ -369,7 +369,9 @@ private Q_SLOTS:
 
         // b.test is deleted through the main window while its editor is open.
         clickRow(f.find<QAbstractItemView>(QStringLiteral("List1")), 1);
+        Dialogs::setNextAnswer(QMessageBox::Yes); // delete it
         f.click(QStringLiteral("cmbDel"));
+        Dialogs::clearHooks();
         QCOMPARE(w.project().linkingSites(1)->url(1), QStringLiteral("c.test"));
         w.project().state().bProjectSaved = true;
         const QStringList rules = projectRules(f);

@@ -180,6 +180,7 @@ private Q_SLOTS:
         QVERIFY(!f.find<QPushButton>(QStringLiteral("cmdDelete"))->isEnabled());
         QVERIFY(!f.find<QPushButton>(QStringLiteral("cmdEditMain"))->isEnabled());
 
+        Dialogs::setNextAnswer(QMessageBox::Yes); // delete it
         f.find<QAction>(QStringLiteral("mnuPopup1Item0"))->trigger();
         QCOMPARE(column(list->model(), 0), (QStringList{QStringLiteral("a.test"), QStringLiteral("c.test")}));
 
@@ -202,6 +203,7 @@ private Q_SLOTS:
         auto* mainList = f.find<QListView>(QStringLiteral("List4"));
         QTest::mouseClick(mainList->viewport(), Qt::LeftButton, {},
                           mainList->visualRect(mainList->model()->index(1, 0)).center());
+        Dialogs::setNextAnswer(QMessageBox::Yes); // delete it
         f.click(QStringLiteral("cmdDelete"));
         QCOMPARE(column(mainList->model(), 0),
                  (QStringList{QStringLiteral("one.test"), QStringLiteral("three.test")}));
@@ -222,6 +224,7 @@ private Q_SLOTS:
         f.addSites(QStringLiteral("two.test"), {QStringLiteral("p2.test")});
         // A folder in the quick-save file's place: it cannot be written.
         QVERIFY(QDir().mkpath(f.box.file(QStringLiteral("quicksave.qsv"))));
+        Dialogs::setNextAnswer(QMessageBox::Yes); // delete it
         f.click(QStringLiteral("cmdDelete"));
         QVERIFY2(w.statusText(1).startsWith(QStringLiteral("The project could not be rebuilt")),
                  qPrintable(w.statusText(1)));
