@@ -48,9 +48,8 @@ AboutWindow::AboutWindow(WebsiteLauncher* launcher, QWidget* parent)
     titleFont.setBold(true);
     Label1->setFont(titleFont);
 
-    lblVersion = valueLabel(this, QStringLiteral("lblVersion"),
-                            QStringLiteral("%1.%2").arg(Branding::versionMajor()).arg(Branding::versionMinor()),
-                            tr("Version"));
+    // The whole version, as the command line's --version says it.
+    lblVersion = valueLabel(this, QStringLiteral("lblVersion"), Branding::version(), tr("Version"));
     lblCompany = valueLabel(this, QStringLiteral("lblCompany"), Branding::ownerName(),
                             tr("Owned By"));
     // The website is a link: a click (or Enter on it) opens it through the website launcher.

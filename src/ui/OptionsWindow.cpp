@@ -58,7 +58,9 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
-    auto* columns = new QHBoxLayout(this);
+    auto* outer = new QVBoxLayout(this);
+    auto* columns = new QHBoxLayout;
+    outer->addLayout(columns, 1);
     auto* left = new QVBoxLayout;
     auto* right = new QVBoxLayout;
     columns->addLayout(left, 1);
@@ -188,7 +190,7 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
                 tr("When a link is found, automatically update the Linking Site URL in my "
                    "project."));
     addCheckBox(automation, QStringLiteral("chkAutoSave"),
-                tr("Autosave project every 5 minutes while scanning"));
+                tr("Autosave project while scanning"));
     txtAutoSave = addNumberField(automation, QStringLiteral("txtAutoSave"),
                                  QStringLiteral("txtAutoSave"), QStringLiteral("txtAutosave"),
                                  QStringLiteral("5"));
@@ -245,11 +247,21 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     m_schedule = new ScheduleRows(settings, this);
     right->addWidget(m_schedule);
 
+    // Every change is stored as it is made: closing is all there is left to do.
+    cmdClose = makeButton(this, QStringLiteral("cmdClose"), tr("Close"),
+                          tr("Close the options; every change is already stored"));
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::close);
+    auto* closeRow = new QHBoxLayout;
+    closeRow->addStretch(1);
+    closeRow->addWidget(cmdClose);
+    outer->addLayout(closeRow);
+
     m_fileTypes.load();
     showFileTypes();
     cmdAdd2->setEnabled(false);
     cmdDelete->setEnabled(false);
-    for (QPushButton* button : {cmdAdd2, cmdDelete, Command1})
+    // Enter belongs to the entry boxes (a file type is added with it), never to a button.
+    for (QPushButton* button : {cmdAdd2, cmdDelete, Command1, cmdClose})
         button->setAutoDefault(false);
 
     connect(cmbAdvance, &QComboBox::currentIndexChanged, this,

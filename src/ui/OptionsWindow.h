@@ -16,9 +16,9 @@ namespace corvane {
 class ScheduleRows;
 class SettingsStore;
 
-// "Scanning Options" (frmOptions), not modal. It has no OK or Cancel: every control writes its
-// setting the moment it changes, and the file-type list is saved to "filetypes.txt" at every
-// change, through ScanOptions and FileTypeList.
+// "Scanning Options" (frmOptions), not modal. It has no OK or Cancel, only Close: every control
+// writes its setting the moment it changes, and the file-type list is saved to "filetypes.txt" at
+// every change, through ScanOptions and FileTypeList.
 class OptionsWindow final : public QDialog
 {
     Q_OBJECT
@@ -58,6 +58,7 @@ private:
     QPushButton* cmdDelete = nullptr;
     QListWidget* List1 = nullptr;
     QPushButton* Command1 = nullptr;
+    QPushButton* cmdClose = nullptr;
     ScheduleRows* m_schedule = nullptr;
 };
 

@@ -84,7 +84,7 @@ private Q_SLOTS:
         QCOMPARE(about.windowTitle(), QStringLiteral("About ") + Branding::productName());
         auto text = [&](const char* name) { return about.findChild<QLabel*>(QString::fromLatin1(name))->text(); };
         QCOMPARE(text("Label1"), Branding::productName());
-        QCOMPARE(text("lblVersion"), QStringLiteral("%1.%2").arg(Branding::versionMajor()).arg(Branding::versionMinor()));
+        QCOMPARE(text("lblVersion"), Branding::version());
         QCOMPARE(text("lblCompany"), Branding::ownerName());
         QVERIFY(text("lblWebsite").contains(Branding::website().toHtmlEscaped()));
         QVERIFY(!about.findChild<QLabel*>(QStringLiteral("Picture1"))->pixmap().isNull());
