@@ -382,9 +382,9 @@ SaveOutcome ProjectFile::cmdSaveAs_Click(const PathChooser& askSavePath)
     return save(QString(), askSavePath);
 }
 
-SaveOutcome ProjectFile::save(const QString& chosen, const PathChooser& askSavePath)
+SaveOutcome ProjectFile::save(const QString& ownFile, const PathChooser& askSavePath)
 {
-    QString path = chosen;
+    QString path = ownFile;
     if (path.isEmpty())
         path = askSavePath(projectFilesFolder(), suggestedFileName(m_project.mainSiteUrl(1)));
     if (path.isEmpty())
@@ -397,6 +397,10 @@ SaveOutcome ProjectFile::save(const QString& chosen, const PathChooser& askSaveP
     FileOutcome outcome = attempt.outcome;
     if (outcome)
         return {SaveOutcome::Saved, path, {}};
+    // The user did not choose the project's own file this time: a dialog out of the blue would
+    // hide why the save failed, so the reason is told and the edits wait for the next save.
+    if (!ownFile.isEmpty())
+        return {SaveOutcome::Failed, path, outcome.error};
     const QString firstError = outcome.error;
     const QString retry = askSavePath(projectFilesFolder(), kRetryName);
     if (retry.isEmpty())

@@ -113,11 +113,11 @@ public:
     // Asks the window for a path: the folder the dialog opens in, the name it suggests. An empty
     // answer means the user cancelled.
     using PathChooser = std::function<QString(const QString& folder, const QString& suggestedName)>;
-    // Save: a project that has a file of its own (ownFile) is written to it without a question.
-    // Otherwise, as Save As.
+    // Save: a project that has a file of its own (ownFile) is written to it without a question;
+    // when that fails, the outcome says why (Failed) and nothing is asked. Otherwise, as Save As.
     SaveOutcome cmdSave_Click(const PathChooser& askSavePath);
-    // Save As: suggests a name from the first Main Site, writes the chosen file. When a write
-    // fails, either way, asks once more suggesting "unnamed.prj" and writes that.
+    // Save As: suggests a name from the first Main Site, writes the chosen file; when that fails,
+    // asks once more suggesting "unnamed.prj" and writes that.
     SaveOutcome cmdSaveAs_Click(const PathChooser& askSavePath);
     // The file Save writes without asking: the one the project was read from completely or last
     // written to. Empty for a new project, for one whose read stopped early (writing over the
@@ -197,7 +197,8 @@ private:
     // own would be lost, else what the chooser says (when it may be asked), else kept.
     DiskChange diskChangeChoice(const QString& path, bool mayAsk) const;
     void remember(const QString& path, const QByteArray& bytes, bool complete = true);
-    SaveOutcome save(const QString& chosen, const PathChooser& askSavePath);
+    // Writes ownFile, or the file the user chooses when it is empty.
+    SaveOutcome save(const QString& ownFile, const PathChooser& askSavePath);
     void forget();
     void watchedChanged();
     void emptyProject();

@@ -109,6 +109,33 @@ private Q_SLOTS:
         QVERIFY(test::readAll(path).contains("late.test|"));
     }
 
+    // The project's file cannot be written: the reason is shown, no dialog comes instead, and
+    // the window stays open with the edits.
+    void aFailedSaveInPlaceSaysWhyAndKeepsTheEdits()
+    {
+        WindowFixture f;
+        MainWindow& w = f.start();
+        f.addSites(QStringLiteral("mine.test"), {QStringLiteral("a.test")});
+        const QString path = f.box.file(QStringLiteral("kept.prj"));
+        Dialogs::setNextFileName(path);
+        f.click(QStringLiteral("cmdSave"));
+        f.type(QStringLiteral("Text1"), QStringLiteral("late.test"), true);
+        // A folder in the file's place: it cannot be written.
+        QVERIFY(QFile::remove(path) && QDir().mkpath(path));
+
+        Dialogs::setNextAnswer(QMessageBox::Yes); // save at the exit question
+        Dialogs::setNextAnswer(QMessageBox::Ok);  // the failure
+        QVERIFY(!w.close());
+        const QStringList messages = WindowFixture::answered();
+        QCOMPARE(messages.size(), 2);
+        QVERIFY2(messages.at(1).startsWith(QStringLiteral("The project could not be saved to ")
+                                           + QDir::toNativeSeparators(path)),
+                 qPrintable(messages.at(1)));
+        QCOMPARE(Dialogs::askedFolders().size(), 1);
+        QVERIFY(!w.project().state().bProjectSaved);
+        QCOMPARE(w.project().linkingSites(1)->count(), 2);
+    }
+
     void deletesAskFirst_data()
     {
         QTest::addColumn<QString>("control"); // what the user deletes with
