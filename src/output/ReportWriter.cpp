@@ -85,6 +85,7 @@ const QString kStyle = QStringLiteral(
     "body{font-family:system-ui,-apple-system,\"Segoe UI\",\"Noto Sans\",\"DejaVu Sans\",sans-serif;"
     "line-height:1.5;max-width:56em;margin:2em auto;padding:0 1.5em;color:#1f2328;background:#fff}\r\n"
     "h1{font-size:1.6em;margin:1.2em 0 .4em}\r\n"
+    "h2{font-size:1.25em;margin:1em 0 .4em}\r\n"
     "h3{font-size:1.1em;margin:1.8em 0 .6em;padding-bottom:.2em;border-bottom:1px solid #d0d7de;"
     "overflow-wrap:anywhere}\r\n"
     "hr{border:0;border-top:1px solid #d0d7de;margin:1em 0}\r\n"
