@@ -89,8 +89,8 @@ QList<HistoryStore::PartnerRow> HistoryStore::rowsOfScan(qint64 scan) const
 QList<HistoryStore::PartnerRow> HistoryStore::changesSince(const QDateTime& since) const
 {
     return readRows(QStringLiteral("WHERE c.scan >= (SELECT IFNULL(MIN(id), 0) FROM scans WHERE "
-                                   "started >= ?) AND c.change != 0 AND c.scan > (SELECT MIN(scan) FROM checks) "
-                                   "ORDER BY c.scan, c.partner"),
+                                   "started >= ?) AND c.change != 0 AND c.scan > (SELECT "
+                                   "MIN(scan) FROM checks) ORDER BY c.scan, c.partner"),
                     {timeText(since)});
 }
 

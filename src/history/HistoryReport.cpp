@@ -49,11 +49,13 @@ QString changesSection(const HistoryStore& history, const QLocale& locale)
     const QList<HistoryStore::PartnerRow> rows = history.rowsOfScan(last->id);
     if (!rows.isEmpty() && rows.first().change.firstScan) {
         // Nothing to compare with: every partner that links would otherwise be "new".
-        const auto linking = std::count_if(rows.cbegin(), rows.cend(), [](const HistoryStore::PartnerRow& r) {
-            return r.check.outcome == PartnerCheck::Outcome::Found;
-        });
+        const auto linking
+            = std::count_if(rows.cbegin(), rows.cend(), [](const HistoryStore::PartnerRow& r) {
+                  return r.check.outcome == PartnerCheck::Outcome::Found;
+              });
         return QStringLiteral("<h2>First scan: ") + QString::number(linking)
-               + (linking == 1 ? QStringLiteral(" partner links back") : QStringLiteral(" partners link back"))
+               + (linking == 1 ? QStringLiteral(" partner links back")
+                               : QStringLiteral(" partners link back"))
                + QStringLiteral("</h2>") + kCrLf + QStringLiteral("<hr>") + kCrLf;
     }
     QDateTime before;
@@ -100,8 +102,7 @@ QString changesSection(const HistoryStore& history, const QLocale& locale)
             break;
         }
     }
-    QString doc = QStringLiteral("<h2>Changes since ")
-                  + (before.isValid() ? dateText(before, locale) : QStringLiteral("the scan before"))
+    QString doc = QStringLiteral("<h2>Changes since ") + dateText(before, locale)
                   + QStringLiteral("</h2>") + kCrLf;
     bool any = false;
     for (const Group& g : groups) {
@@ -140,9 +141,10 @@ QString chart(const HistoryStore& history, const QString& main, const QLocale& l
     }
     const QString first = dateText(counts.first().started, locale);
     const QString last = dateText(counts.last().started, locale);
+    // In the text's colour: black would vanish on a dark scheme's background.
     QString svg = QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%2\" "
-                                 "role=\"img\" aria-label=\"Partners linking back per scan: %3 at "
-                                 "%4, %5 at %6\">")
+                                 "fill=\"currentColor\" role=\"img\" aria-label=\"Partners linking "
+                                 "back per scan: %3 at %4, %5 at %6\">")
                       .arg(kWidth)
                       .arg(kHeight)
                       .arg(counts.first().linking)
@@ -155,19 +157,20 @@ QString chart(const HistoryStore& history, const QString& main, const QLocale& l
                .arg(kLeft)
                .arg(10 + plotHeight)
                .arg(kWidth - 10);
-    svg += QStringLiteral("<text x=\"%1\" y=\"14\" font-size=\"10\" fill=\"currentColor\" text-anchor=\"end\">%2</text>"
-                          "<text x=\"%1\" y=\"%3\" font-size=\"10\" fill=\"currentColor\" text-anchor=\"end\">0</text>")
+    svg += QStringLiteral("<text x=\"%1\" y=\"14\" font-size=\"10\" text-anchor=\"end\">%2</text>"
+                          "<text x=\"%1\" y=\"%3\" font-size=\"10\" text-anchor=\"end\">0</text>")
                .arg(kLeft - 4)
                .arg(top)
                .arg(10 + plotHeight);
-    svg += QStringLiteral("<text x=\"%1\" y=\"%2\" font-size=\"10\" fill=\"currentColor\">%3</text>"
-                          "<text x=\"%4\" y=\"%2\" font-size=\"10\" fill=\"currentColor\" text-anchor=\"end\">%5</text>")
+    svg += QStringLiteral("<text x=\"%1\" y=\"%2\" font-size=\"10\">%3</text>"
+                          "<text x=\"%4\" y=\"%2\" font-size=\"10\" text-anchor=\"end\">%5</text>")
                .arg(kLeft)
                .arg(kHeight - 4)
                .arg(first)
                .arg(kWidth - 10)
                .arg(last);
-    svg += QStringLiteral("<polyline fill=\"none\" stroke=\"currentColor\" stroke-width=\"1.5\" points=\"")
+    svg += QStringLiteral(
+               "<polyline fill=\"none\" stroke=\"currentColor\" stroke-width=\"1.5\" points=\"")
            + points.trimmed() + QStringLiteral("\"/></svg>");
     return QStringLiteral("Partners linking back per scan:<BR>") + kCrLf + svg
            + QStringLiteral("<BR>") + kCrLf;

@@ -172,7 +172,8 @@ QString projectHeading(const Project& project, const QString& projectFile)
                                             : htmlEscape(QFileInfo(projectFile).fileName());
     if (!mains.isEmpty())
         heading += (heading.isEmpty() ? QString() : QStringLiteral(" &ndash; "))
-                   + (mains.size() == 1 ? QStringLiteral("Main Site: ") : QStringLiteral("Main Sites: "))
+                   + (mains.size() == 1 ? QStringLiteral("Main Site: ")
+                                        : QStringLiteral("Main Sites: "))
                    + mains.join(QStringLiteral(", "));
     if (heading.isEmpty())
         return {};

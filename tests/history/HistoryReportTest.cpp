@@ -39,7 +39,8 @@ private Q_SLOTS:
         const QString chart = doc.mid(svg, doc.indexOf(QStringLiteral("</svg>")) - svg);
         QVERIFY2(!chart.contains(QStringLiteral("black")), qPrintable(chart));
         QVERIFY(chart.contains(QStringLiteral("stroke=\"currentColor\"")));
-        QCOMPARE(chart.count(QStringLiteral("<text ")), chart.count(QStringLiteral("fill=\"currentColor\"")));
+        QVERIFY(chart.startsWith(QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"480\" "
+                                                "height=\"120\" fill=\"currentColor\"")));
     }
 
     // The first scan has nothing to compare with: the report says what it found, calls no

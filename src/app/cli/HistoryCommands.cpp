@@ -140,9 +140,10 @@ int runChanges(const ParsedArguments& args, Environment& env)
     if (!since.isValid() && set.isFirstScan()) {
         // Nothing to compare with: the baseline, not a list of every partner as new.
         const QList<HistoryStore::PartnerRow> checked = store.rowsOfScan(scans.first().id);
-        const auto linking = std::count_if(checked.cbegin(), checked.cend(), [](const HistoryStore::PartnerRow& r) {
-            return r.check.outcome == PartnerCheck::Outcome::Found;
-        });
+        const auto linking = std::count_if(
+            checked.cbegin(), checked.cend(), [](const HistoryStore::PartnerRow& r) {
+                return r.check.outcome == PartnerCheck::Outcome::Found;
+            });
         env.out << "First scan: " << linking
                 << (linking == 1 ? " partner links back" : " partners link back") << " (scan of "
                 << minute(scans.first().started) << ", " << scans.first().state << ")\n";
