@@ -47,7 +47,8 @@ QList<HistoryStore::PartnerRow> HistoryStore::readRows(const QString& where,
     q.prepare(
         QStringLiteral(
             "SELECT c.partner, p.main, p.url, c.scan, s.started, c.checked, c.outcome, "
-            "c.status, c.found_on, c.links, c.missing, c.notes, c.change, c.detail "
+            "c.status, c.found_on, c.links, c.missing, c.notes, c.change, c.detail, "
+            "c.scan = (SELECT MIN(scan) FROM checks) "
             "FROM checks c JOIN partners p ON p.id = c.partner JOIN scans s ON s.id = c.scan ")
         + where);
     for (const QVariant& v : values)
@@ -72,6 +73,9 @@ QList<HistoryStore::PartnerRow> HistoryStore::readRows(const QString& where,
         r.check.notes = q.value(11).toString();
         r.change.kind = PartnerChange::Kind(q.value(12).toInt());
         r.change.detail = q.value(13).toString();
+        // A history written before the first scan told no change still says "new" there.
+        if (q.value(14).toBool())
+            r.change = PartnerChange{PartnerChange::Kind::Unchanged, {}, true};
         out.append(r);
     }
     return out;
@@ -85,7 +89,8 @@ QList<HistoryStore::PartnerRow> HistoryStore::rowsOfScan(qint64 scan) const
 QList<HistoryStore::PartnerRow> HistoryStore::changesSince(const QDateTime& since) const
 {
     return readRows(QStringLiteral("WHERE c.scan >= (SELECT IFNULL(MIN(id), 0) FROM scans WHERE "
-                                   "started >= ?) AND c.change != 0 ORDER BY c.scan, c.partner"),
+                                   "started >= ?) AND c.change != 0 AND c.scan > (SELECT "
+                                   "MIN(scan) FROM checks) ORDER BY c.scan, c.partner"),
                     {timeText(since)});
 }
 
@@ -101,8 +106,8 @@ QList<HistoryStore::Partner> HistoryStore::partners() const
     if (!q.exec(QStringLiteral(
             "SELECT p.id, p.main, p.url, p.record, "
             "(SELECT COUNT(*) FROM checks c WHERE c.partner = p.id), "
-            "(SELECT change || '|' || detail FROM checks c WHERE c.partner = p.id "
-            " ORDER BY c.scan DESC LIMIT 1), "
+            "(SELECT change || '|' || (c.scan = (SELECT MIN(scan) FROM checks)) || '|' || detail "
+            " FROM checks c WHERE c.partner = p.id ORDER BY c.scan DESC LIMIT 1), "
             "(SELECT group_concat(n.url, char(10)) FROM names n WHERE n.partner = p.id "
             " AND n.url != p.url) "
             "FROM partners p ORDER BY p.id")))
@@ -115,11 +120,15 @@ QList<HistoryStore::Partner> HistoryStore::partners() const
         p.record = PartnerRecord::fromJson(
             QJsonDocument::fromJson(q.value(3).toString().toUtf8()).object());
         p.checks = q.value(4).toInt();
+        // "change|first scan|detail"; the detail may hold "|" itself.
         const QString last = q.value(5).toString();
         const qsizetype bar = last.indexOf(u'|');
-        if (bar > 0) {
+        const qsizetype second = bar > 0 ? last.indexOf(u'|', bar + 1) : -1;
+        if (second > 0 && last.mid(bar + 1, second - bar - 1) == u"1") {
+            p.lastChange = PartnerChange{PartnerChange::Kind::Unchanged, {}, true};
+        } else if (second > 0) {
             p.lastChange.kind = PartnerChange::Kind(last.left(bar).toInt());
-            p.lastChange.detail = last.mid(bar + 1);
+            p.lastChange.detail = last.mid(second + 1);
         }
         const QString former = q.value(6).toString();
         if (!former.isEmpty())

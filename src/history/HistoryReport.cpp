@@ -3,6 +3,8 @@
 #include "output/ReportWriter.h"
 #include "scan/UrlTools.h"
 
+#include <algorithm>
+
 namespace corvane::HistoryReport {
 
 namespace {
@@ -26,14 +28,17 @@ QString partnerKey(const QString& main, const QString& linkingSite)
     return main + u'\n' + UrlTools::BareHost(HistoryStore::partnerKey(linkingSite));
 }
 
-QHash<QString, QDateTime> linkedSince(const HistoryStore& history)
+QHash<QString, PartnerRecord> records(const HistoryStore& history)
 {
-    QHash<QString, QDateTime> since;
-    for (const HistoryStore::Partner& p : history.partners()) {
-        if (p.record.linkedSince.isValid())
-            since.insert(partnerKey(p.main, p.url), p.record.linkedSince);
-    }
-    return since;
+    QHash<QString, PartnerRecord> byPartner;
+    for (const HistoryStore::Partner& p : history.partners())
+        byPartner.insert(partnerKey(p.main, p.url), p.record);
+    return byPartner;
+}
+
+QString linkText(const PartnerRecord& record, const QLocale& locale)
+{
+    return record.linkText([&locale](const QDateTime& t) { return dateText(t, locale); });
 }
 
 QString changesSection(const HistoryStore& history, const QLocale& locale)
@@ -41,6 +46,18 @@ QString changesSection(const HistoryStore& history, const QLocale& locale)
     const std::optional<HistoryStore::Scan> last = history.lastScan();
     if (!last)
         return {};
+    const QList<HistoryStore::PartnerRow> rows = history.rowsOfScan(last->id);
+    if (!rows.isEmpty() && rows.first().change.firstScan) {
+        // Nothing to compare with: every partner that links would otherwise be "new".
+        const auto linking
+            = std::count_if(rows.cbegin(), rows.cend(), [](const HistoryStore::PartnerRow& r) {
+                  return r.check.outcome == PartnerCheck::Outcome::Found;
+              });
+        return QStringLiteral("<h2>First scan: ") + QString::number(linking)
+               + (linking == 1 ? QStringLiteral(" partner links back")
+                               : QStringLiteral(" partners link back"))
+               + QStringLiteral("</h2>") + kCrLf + QStringLiteral("<hr>") + kCrLf;
+    }
     QDateTime before;
     for (const HistoryStore::Scan& s : history.scans()) {
         if (s.id < last->id)
@@ -56,16 +73,14 @@ QString changesSection(const HistoryStore& history, const QLocale& locale)
                       {"New", {}},
                       {"Restored", {}},
                       {"Not reached this time", {}}};
-    for (const HistoryStore::PartnerRow& r : history.rowsOfScan(last->id)) {
+    for (const HistoryStore::PartnerRow& r : rows) {
         const PartnerRecord record = records.value(r.partner);
         QString item = QStringLiteral("<li>") + htmlEscape(r.url) + QStringLiteral(" (")
                        + htmlEscape(r.main) + u')';
         if (!r.change.detail.isEmpty())
             item += QStringLiteral(": ") + htmlEscape(r.change.detail);
-        if (record.linkedSince.isValid())
-            item += QStringLiteral("; linked since ") + dateText(record.linkedSince, locale);
-        if (r.change.kind == PartnerChange::Kind::Lost && record.lastConfirmed.isValid())
-            item += QStringLiteral(", last confirmed ") + dateText(record.lastConfirmed, locale);
+        if (record.everFound)
+            item += QStringLiteral("; ") + linkText(record, locale);
         item += QStringLiteral("</li>");
         switch (r.change.kind) {
         case PartnerChange::Kind::Lost:
@@ -87,8 +102,7 @@ QString changesSection(const HistoryStore& history, const QLocale& locale)
             break;
         }
     }
-    QString doc = QStringLiteral("<h2>Changes since ")
-                  + (before.isValid() ? dateText(before, locale) : QStringLiteral("the first scan"))
+    QString doc = QStringLiteral("<h2>Changes since ") + dateText(before, locale)
                   + QStringLiteral("</h2>") + kCrLf;
     bool any = false;
     for (const Group& g : groups) {
@@ -127,9 +141,10 @@ QString chart(const HistoryStore& history, const QString& main, const QLocale& l
     }
     const QString first = dateText(counts.first().started, locale);
     const QString last = dateText(counts.last().started, locale);
+    // In the text's colour: black would vanish on a dark scheme's background.
     QString svg = QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%2\" "
-                                 "role=\"img\" aria-label=\"Partners linking back per scan: %3 at "
-                                 "%4, %5 at %6\">")
+                                 "fill=\"currentColor\" role=\"img\" aria-label=\"Partners linking "
+                                 "back per scan: %3 at %4, %5 at %6\">")
                       .arg(kWidth)
                       .arg(kHeight)
                       .arg(counts.first().linking)
@@ -137,8 +152,8 @@ QString chart(const HistoryStore& history, const QString& main, const QLocale& l
                       .arg(counts.last().linking)
                       .arg(last);
     svg += QStringLiteral("<title>Partners linking back per scan</title>");
-    svg += QStringLiteral("<line x1=\"%1\" y1=\"10\" x2=\"%1\" y2=\"%2\" stroke=\"black\"/>"
-                          "<line x1=\"%1\" y1=\"%2\" x2=\"%3\" y2=\"%2\" stroke=\"black\"/>")
+    svg += QStringLiteral("<line x1=\"%1\" y1=\"10\" x2=\"%1\" y2=\"%2\" stroke=\"currentColor\"/>"
+                          "<line x1=\"%1\" y1=\"%2\" x2=\"%3\" y2=\"%2\" stroke=\"currentColor\"/>")
                .arg(kLeft)
                .arg(10 + plotHeight)
                .arg(kWidth - 10);
@@ -154,7 +169,8 @@ QString chart(const HistoryStore& history, const QString& main, const QLocale& l
                .arg(first)
                .arg(kWidth - 10)
                .arg(last);
-    svg += QStringLiteral("<polyline fill=\"none\" stroke=\"black\" stroke-width=\"1.5\" points=\"")
+    svg += QStringLiteral(
+               "<polyline fill=\"none\" stroke=\"currentColor\" stroke-width=\"1.5\" points=\"")
            + points.trimmed() + QStringLiteral("\"/></svg>");
     return QStringLiteral("Partners linking back per scan:<BR>") + kCrLf + svg
            + QStringLiteral("<BR>") + kCrLf;

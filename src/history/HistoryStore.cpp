@@ -266,9 +266,10 @@ bool HistoryStore::connectTo(const QString& path, bool readOnly, bool immutable)
         m_db.setDatabaseName(url.toString(QUrl::FullyEncoded));
         m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
     } else {
+        // A reader opens the file for writing too, though it never changes the history: SQLite
+        // removes the journal files (-wal, -shm) only when the last connection to close may
+        // write, and a reader is often the last one out.
         m_db.setDatabaseName(path);
-        if (readOnly)
-            m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     }
     m_readOnly = readOnly;
     return m_db.open();
@@ -604,7 +605,17 @@ std::optional<PartnerChange> HistoryStore::recordCheck(qint64 scan, const QStrin
     if (!name.exec())
         return rollback(why(name.lastError()));
 
-    const PartnerChange change = record.step(check, lostAfterFailures);
+    PartnerChange change = record.step(check, lostAfterFailures);
+    // The first scan is what later ones are compared with: it tells no change of its own. The
+    // record still moves on, so the next scan knows who linked.
+    QSqlQuery earlier(m_db);
+    earlier.prepare(QStringLiteral("SELECT 1 FROM checks WHERE scan < ? LIMIT 1"));
+    earlier.addBindValue(scan);
+    if (!earlier.exec())
+        return rollback(why(earlier.lastError()));
+    if (!earlier.next())
+        change = PartnerChange{PartnerChange::Kind::Unchanged, {}, true};
+    earlier.finish();
     QSqlQuery row(m_db);
     row.prepare(QStringLiteral(
         "INSERT OR REPLACE INTO checks(partner, scan, checked, outcome, status, found_on, links, "

@@ -203,6 +203,8 @@ std::optional<PartnerChange::Kind> PartnerChange::kindNamed(const QString& name)
 
 QString PartnerChange::text() const
 {
+    if (firstScan)
+        return {};
     return detail.isEmpty() ? name() : name() + QStringLiteral(": ") + detail;
 }
 
@@ -288,6 +290,15 @@ PartnerChange PartnerRecord::step(const PartnerCheck& check, int lostAfterFailur
         break;
     }
     return change;
+}
+
+QString PartnerRecord::linkText(const std::function<QString(const QDateTime&)>& day) const
+{
+    if (!everFound)
+        return QStringLiteral("never linked");
+    if (lost)
+        return QStringLiteral("Last found ") + day(lastConfirmed);
+    return QStringLiteral("Linked since ") + day(linkedSince);
 }
 
 QJsonObject PartnerRecord::toJson() const

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace corvane {
@@ -49,12 +50,17 @@ struct PartnerChange {
 
     Kind kind = Kind::Unchanged;
     QString detail; // what changed: "now nofollow", "moved to partner.example/friends.html"
+    // A check of the history's first scan: there is nothing to compare it with, so it tells no
+    // change at all (not "new" for every partner that links, not "unchanged" for the others).
+    bool firstScan = false;
 
     // "unchanged", "new", "lost", "restored", "changed", "unreachable"
     static QString name(Kind kind);
     static std::optional<Kind> kindNamed(const QString& name);
-    QString name() const { return name(kind); }
-    // The name, and after ": " the detail when there is one ("lost: unreachable for 3 scans").
+    // Empty for a check of the first scan.
+    QString name() const { return firstScan ? QString() : name(kind); }
+    // The name, and after ": " the detail when there is one ("lost: unreachable for 3 scans");
+    // empty for a check of the first scan.
     QString text() const;
     // The kind at the start of a text made by text().
     static std::optional<Kind> kindOfText(const QString& text);
@@ -78,6 +84,13 @@ struct PartnerRecord {
     // Takes the next check in; lostAfterFailures: the inconclusive checks in a row after which a
     // partner last seen linking counts as lost ("LostAfterFailures", at least 1).
     PartnerChange step(const PartnerCheck& check, int lostAfterFailures);
+
+    // Whether the partner's link was found and has not been lost since.
+    bool linksNow() const { return everFound && !lost; }
+    // What the user reads of the link, with each date made by day: "Linked since DATE" while it
+    // links, "Last found DATE" once it is lost (it no longer links, whatever it did before),
+    // "never linked" when no scan found it.
+    QString linkText(const std::function<QString(const QDateTime&)>& day) const;
 
     QJsonObject toJson() const;
     static PartnerRecord fromJson(const QJsonObject& object);

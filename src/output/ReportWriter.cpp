@@ -7,6 +7,7 @@
 #include "model/ProjectFile.h"
 #include "model/ResultNotes.h"
 #include "model/SettingsStore.h"
+#include "model/Windows1252.h"
 #include "output/PartnerOutcome.h"
 #include "output/WebLink.h"
 #include "scan/BotChallenge.h"
@@ -14,7 +15,10 @@
 #include "scan/UrlTools.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
+
+#include <algorithm>
 
 namespace corvane {
 
@@ -81,6 +85,7 @@ const QString kStyle = QStringLiteral(
     "body{font-family:system-ui,-apple-system,\"Segoe UI\",\"Noto Sans\",\"DejaVu Sans\",sans-serif;"
     "line-height:1.5;max-width:56em;margin:2em auto;padding:0 1.5em;color:#1f2328;background:#fff}\r\n"
     "h1{font-size:1.6em;margin:1.2em 0 .4em}\r\n"
+    "h2{font-size:1.25em;margin:1em 0 .4em}\r\n"
     "h3{font-size:1.1em;margin:1.8em 0 .6em;padding-bottom:.2em;border-bottom:1px solid #d0d7de;"
     "overflow-wrap:anywhere}\r\n"
     "hr{border:0;border-top:1px solid #d0d7de;margin:1em 0}\r\n"
@@ -126,6 +131,53 @@ QString blockClass(const QString& status)
     if (isNoneFound(status))
         return QStringLiteral("partner none");
     return QStringLiteral("partner");
+}
+
+// The file is written in Windows-1252: a character it has no byte for would become "?", so it
+// goes in as a character reference, which a browser shows as the character itself.
+QString withCharacterReferences(const QString& doc)
+{
+    const auto fits = [](QChar c) {
+        return c.unicode() < 0x80 || Windows1252::encode(QStringView(&c, 1)) != "?";
+    };
+    if (std::all_of(doc.cbegin(), doc.cend(), fits))
+        return doc;
+    QString out;
+    out.reserve(doc.size() + 64);
+    for (qsizetype i = 0; i < doc.size(); ++i) {
+        const QChar c = doc.at(i);
+        if (fits(c)) {
+            out += c;
+            continue;
+        }
+        char32_t code = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < doc.size() && doc.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(c, doc.at(++i));
+        out += QStringLiteral("&#") + QString::number(code) + u';';
+    }
+    return out;
+}
+
+// The report's heading: the project's file and its Main Sites, the first few by name.
+QString projectHeading(const Project& project, const QString& projectFile)
+{
+    constexpr int kNamed = 5;
+    QStringList mains;
+    for (int k = 1; k <= project.mainSiteCount() && k <= kNamed; ++k)
+        mains << htmlEscape(project.mainSiteUrl(k));
+    if (project.mainSiteCount() > kNamed)
+        mains.last() += QStringLiteral(" and ") + QString::number(project.mainSiteCount() - kNamed)
+                        + QStringLiteral(" more");
+    QString heading = projectFile.isEmpty() ? QString()
+                                            : htmlEscape(QFileInfo(projectFile).fileName());
+    if (!mains.isEmpty())
+        heading += (heading.isEmpty() ? QString() : QStringLiteral(" &ndash; "))
+                   + (mains.size() == 1 ? QStringLiteral("Main Site: ")
+                                        : QStringLiteral("Main Sites: "))
+                   + mains.join(QStringLiteral(", "));
+    if (heading.isEmpty())
+        return {};
+    return QStringLiteral("<h2>") + heading + QStringLiteral("</h2>") + kCrLf;
 }
 
 QString overviewRow(const QString& label, qint32 value)
@@ -218,32 +270,39 @@ ReportCounts ReportWriter::count(const Project& project, qint32 pagesScanned)
         c.onCanonicalElsewherePages += n.canonicalElsewhere;
     }
     c.reciprocal = c.direct + c.indirect + c.redirect;
-    c.errors = project.errors().count();
+    // A blocked partner's error row says it was blocked: it is counted there, not as an error.
+    const ErrorList& errors = project.errors();
+    for (int row = 0; row < errors.count(); ++row) {
+        if (errors.cell(row, ErrorList::Error) != BotChallenge::kBlocked)
+            ++c.errors;
+    }
     return c;
 }
 
 QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
                                     const QDateTime& now, const QLocale& locale,
-                                    const HistoryStore* history)
+                                    const HistoryStore* history, const QString& projectFile)
 {
     const ReportCounts c = count(project, pagesScanned);
     QString doc;
     doc += QStringLiteral("<html>") + kCrLf;
     doc += QStringLiteral("<head>") + kCrLf;
+    doc += QStringLiteral("<meta charset=\"windows-1252\">") + kCrLf;
     doc += QStringLiteral("<title>Reciprocal Link Report</title>") + kCrLf;
     doc += kStyle + kCrLf;
     doc += QStringLiteral("<body>") + kCrLf;
     doc += QStringLiteral("<H1>Reciprocal Link Report</H1>") + kCrLf;
+    doc += projectHeading(project, projectFile);
     doc += QStringLiteral("Date: ")
         + htmlEscape(singleByteFriendly(locale.toString(now.date(), QLocale::ShortFormat)))
         + QStringLiteral("<BR>") + kCrLf;
     doc += QStringLiteral("Time: ") + htmlEscape(timeText(now.time(), locale))
         + QStringLiteral("<BR><BR>") + kCrLf;
     doc += QStringLiteral("<hr>") + kCrLf;
-    QHash<QString, QDateTime> linkedSince;
+    QHash<QString, PartnerRecord> records;
     if (history) {
         doc += HistoryReport::changesSection(*history, locale);
-        linkedSince = HistoryReport::linkedSince(*history);
+        records = HistoryReport::records(*history);
     }
     doc += QStringLiteral("<table cellpadding=5 border=0>") + kCrLf;
     doc += QStringLiteral("<tr><td colspan=2><b>Overview</b></td></tr>");
@@ -341,12 +400,10 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
                 } else if (isNoneFound(status)) {
                     doc += QStringLiteral("Status: ") + htmlEscape(status) + QStringLiteral("<BR>");
                 }
-                if (const QDateTime since = linkedSince.value(
+                if (const auto record = records.constFind(
                         HistoryReport::partnerKey(results.cell(row, ResultList::Main), key));
-                    since.isValid() && row == found->first())
-                    doc += QStringLiteral("Linked since: ")
-                        + htmlEscape(locale.toString(since.date(), QLocale::ShortFormat))
-                        + QStringLiteral("<BR>");
+                    record != records.cend() && row == found->first())
+                    doc += HistoryReport::linkText(*record, locale) + QStringLiteral("<BR>");
                 const QString notes = results.cell(row, ResultList::Notes);
                 if (!notes.isEmpty())
                     doc += QStringLiteral("Notes: ") + htmlEscape(notes) + QStringLiteral("<BR>");
@@ -354,7 +411,7 @@ QString ReportWriter::buildDocument(const Project& project, qint32 pagesScanned,
             }
         }
     }
-    return doc;
+    return withCharacterReferences(doc);
 }
 
 QString ReportWriter::tempReportPath() const
@@ -386,7 +443,8 @@ ReportWriter::Generation ReportWriter::generate(qint32 pagesScanned, const QDate
 {
     Generation g;
     HistoryStore* history = m_history ? m_history->reader() : nullptr;
-    g.document = buildDocument(m_project, pagesScanned, now, locale, history);
+    g.document = buildDocument(m_project, pagesScanned, now, locale, history,
+                               m_settings.ReadSetting(QStringLiteral("LastProject")));
     g.tempFile = tempReportPath();
     const WriteOutcome temp = OutputFile::writeText(g.tempFile, g.document);
     if (temp.failed())

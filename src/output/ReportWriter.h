@@ -29,7 +29,7 @@ struct ReportCounts {
     // "None Found (Blocked by bot protection)": the partner could not be read, so it is not counted
     // as non-linking; the overview lists them only when there are some.
     qint32 blocked = 0;
-    qint32 errors = 0;
+    qint32 errors = 0; // error rows, those of blocked partners left out (they count as blocked)
     // From the rows' notes; the overview lists them only when some row has notes.
     qint32 withNotes = 0;
     qint32 nofollow = 0;
@@ -86,10 +86,14 @@ public:
     static ReportCounts count(const Project& project, qint32 pagesScanned);
     // The whole document; every text taken from the project or from scanned pages is
     // HTML-escaped. F-values (percentages, average) and the date and time follow the locale.
-    // With a history: "Changes since DATE" before the overview, each partner's "Linked since"
-    // and a chart of the partners linking back per scan under each Main Site.
+    // With a history: "Changes since DATE" (or "First scan: ...") before the overview, each
+    // partner's "Linked since DATE" or "Last found DATE" and a chart of the partners linking back
+    // per scan under each Main Site. The heading names the project's file (projectFile, when
+    // known) and its Main Sites. The document holds only what Windows-1252, the charset it
+    // declares and is written in, can hold: any other character is a character reference.
     static QString buildDocument(const Project& project, qint32 pagesScanned, const QDateTime& now,
-                                 const QLocale& locale, const HistoryStore* history = nullptr);
+                                 const QLocale& locale, const HistoryStore* history = nullptr,
+                                 const QString& projectFile = {});
     // The project's history, read at each generation (none: the report has no history part).
     void setHistory(ProjectHistory* history) { m_history = history; }
 

@@ -47,10 +47,13 @@ HistoryWindow::HistoryWindow(ProjectHistory& history, const QString& main, const
                                 ? tr("No scan of %1 is in the project's history yet.").arg(url)
                                 : history.error());
     } else {
-        lblSummary->setText(tr("Linked since %1, last confirmed %2, last checked %3.")
-                                .arg(day(partner->record.linkedSince),
-                                     day(partner->record.lastConfirmed),
-                                     day(partner->record.lastChecked))
+        const PartnerRecord& record = partner->record;
+        // A lost link was last found on a date; it is not linked since any.
+        lblSummary->setText(record.linkText(day)
+                            + (record.linksNow()
+                                   ? tr(", last confirmed %1").arg(day(record.lastConfirmed))
+                                   : QString())
+                            + tr(", last checked %1.").arg(day(record.lastChecked))
                             + (partner->formerUrls.isEmpty()
                                    ? QString()
                                    : u' ' + tr("Formerly %1.")

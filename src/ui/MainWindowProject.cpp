@@ -30,7 +30,7 @@ void MainWindow::connectHistory()
             list->url(row - 1), this);
         window->show();
     });
-    Frame1->setRowToolTip([this](int mainSite, int row) {
+    Frame1->setRowToolTip([this](int mainSite, int row) -> QString {
         const LinkingSiteList* list = m_project.linkingSites(mainSite);
         HistoryStore* store = m_history.reader();
         if (!list || !store || row < 1 || row > list->count())
@@ -43,8 +43,9 @@ void MainWindow::connectHistory()
         auto day = [&locale](const QDateTime& t) {
             return t.isValid() ? locale.toString(t.date(), QLocale::ShortFormat) : tr("never");
         };
-        return tr("Linked since %1, last confirmed %2")
-            .arg(day(p->record.linkedSince), day(p->record.lastConfirmed));
+        return p->record.linkText(day)
+               + (p->record.linksNow() ? tr(", last confirmed %1").arg(day(p->record.lastConfirmed))
+                                       : QString());
     });
 }
 

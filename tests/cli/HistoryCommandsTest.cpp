@@ -126,10 +126,49 @@ private Q_SLOTS:
         cli.network.setRoute(server.route());
         const QString project = cli.writeFile(QStringLiteral("links.prj"), kProject);
 
-        CliRun r = cli.run(scanArgs(project) << QStringLiteral("--fail-on") << QStringLiteral("lost"));
+        const QString firstTab = cli.file(QStringLiteral("week1.tab"));
+        const QString firstJson = cli.file(QStringLiteral("week1.json"));
+        CliRun r = cli.run(scanArgs(project) << QStringLiteral("--fail-on") << QStringLiteral("lost")
+                                             << QStringLiteral("--tab") << firstTab
+                                             << QStringLiteral("--json") << firstJson);
         QCOMPARE(r.status, 1); // c has no link yet; nothing was lost
         QVERIFY2(!r.err.contains(QStringLiteral(" since ")), qPrintable(r.err));
         QVERIFY(QFileInfo::exists(cli.file(QStringLiteral("links.history.db"))));
+        // Once the program has ended, the history is one file: its journal files are gone.
+        for (const char* journal : {"links.history.db-wal", "links.history.db-shm"})
+            QVERIFY2(!QFileInfo::exists(cli.file(QLatin1String(journal))), journal);
+
+        // The first scan has nothing to compare with: no change in the files, and "changes"
+        // says what it found rather than calling every partner new.
+        int firstRows = 0;
+        for (QByteArray line : test::readAll(firstTab).split('\n').mid(2)) {
+            if (line.endsWith('\r'))
+                line.chop(1);
+            const QList<QByteArray> fields = line.split('\t');
+            if (fields.size() != 7)
+                continue;
+            ++firstRows;
+            QVERIFY2(fields.at(6).isEmpty(), line.constData());
+        }
+        QCOMPARE(firstRows, 5);
+        for (const QJsonValue& p : QJsonDocument::fromJson(test::readAll(firstJson))
+                                       .object().value(QStringLiteral("linkingSites")).toArray())
+            QVERIFY(p.toObject().value(QStringLiteral("change")).isNull());
+        r = cli.run({QStringLiteral("changes"), project});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith(QStringLiteral("First scan: 4 partners link back (scan of ")),
+                 qPrintable(r.out));
+        QVERIFY2(!r.out.contains(QStringLiteral("new")), qPrintable(r.out));
+        r = cli.run({QStringLiteral("history"), project});
+        QCOMPARE(r.status, 0);
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        QVERIFY2(r.out.contains(QStringLiteral("c.test (mine.test): never linked; last checked ")
+                                + today + QStringLiteral("; 1 scan\n")),
+                 qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("a.test (mine.test): links back; Linked since ")
+                                + today + QStringLiteral(", last confirmed ") + today),
+                 qPrintable(r.out));
+        QVERIFY2(!r.out.contains(QStringLiteral("since never")), qPrintable(r.out));
 
         serveSecondWeek(server);
         const QString tab = cli.file(QStringLiteral("week2.tab"));
@@ -138,7 +177,6 @@ private Q_SLOTS:
                                       << QStringLiteral("--tab") << tab << QStringLiteral("--json")
                                       << json);
         QCOMPARE(r.status, 3);
-        const QString today = QDate::currentDate().toString(Qt::ISODate);
         QVERIFY2(r.err.endsWith(QStringLiteral("; 1 lost, 1 new, 1 changed, 1 unreachable since ")
                                 + today + u'\n'),
                  qPrintable(r.err));
@@ -164,9 +202,8 @@ private Q_SLOTS:
         QCOMPARE(r.status, 0);
         const QStringList shown = r.out.split(u'\n', Qt::SkipEmptyParts).mid(1);
         QCOMPARE(shown.size(), 4);
-        QVERIFY2(shown.at(0).startsWith(QStringLiteral("  lost        b.test (mine.test): linked since ")
-                                        + today + QStringLiteral(", last confirmed ") + today),
-                 qPrintable(r.out));
+        // A lost link is no longer linked since any date: it was last found on one.
+        QCOMPARE(shown.at(0), QStringLiteral("  lost        b.test (mine.test): Last found ") + today);
 
         r = cli.run({QStringLiteral("changes"), project, QStringLiteral("--since"), today,
                      QStringLiteral("--json")});
@@ -177,9 +214,8 @@ private Q_SLOTS:
         for (const QJsonValue& c : doc.value(QStringLiteral("changes")).toArray())
             kinds << c.toObject().value(QStringLiteral("linkingSite")).toString() + u'='
                          + c.toObject().value(QStringLiteral("change")).toString();
-        // The first scan's news, then the second's changes.
-        QCOMPARE(kinds, (QStringList{"a.test=new", "b.test=new", "d.test=new", "e.test=new",
-                                     "b.test=lost", "c.test=new", "d.test=changed",
+        // The second scan's changes: the first one told none.
+        QCOMPARE(kinds, (QStringList{"b.test=lost", "c.test=new", "d.test=changed",
                                      "e.test=unreachable"}));
 
         r = cli.run({QStringLiteral("history"), project, QStringLiteral("--partner"),
@@ -189,6 +225,20 @@ private Q_SLOTS:
         QCOMPARE(history.size(), 3);
         QVERIFY2(history.at(2).endsWith(QStringLiteral("Direct Link  on d.test  [nofollow; text \"me\"]  changed: now nofollow")),
                  qPrintable(r.out));
+        // The first scan's row tells no change.
+        QVERIFY2(history.at(1).endsWith(QStringLiteral("Direct Link  on d.test  [text \"me\"]")),
+                 qPrintable(r.out));
+
+        r = cli.run({QStringLiteral("history"), project, QStringLiteral("--partner"),
+                     QStringLiteral("b.test")});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith(QStringLiteral("b.test (mine.test): lost; Last found ") + today
+                                  + QStringLiteral(", last checked ") + today
+                                  + QStringLiteral("; 2 scans\n")),
+                 qPrintable(r.out));
+        QVERIFY2(!r.out.contains(QStringLiteral("inked since")), qPrintable(r.out));
+        for (const char* journal : {"links.history.db-wal", "links.history.db-shm"})
+            QVERIFY2(!QFileInfo::exists(cli.file(QLatin1String(journal))), journal);
     }
 
     // A partner deleted from the project keeps its rows and shows as removed; a partner the user

@@ -194,10 +194,76 @@ private Q_SLOTS:
         const ReportCounts c = ReportWriter::count(project, 0);
         QCOMPARE(c.nonLinking, 1);
         QCOMPARE(c.blocked, 2);
+        // Each blocked partner's page is in the error rows too; those count as blocked, as the
+        // scan's summary counts them ("0 errors, 2 blocked"), and a real error still counts.
+        project.errors().appendEntry({QStringLiteral("Blocked by bot protection"), QStringLiteral("r.example")});
+        project.errors().appendEntry({QStringLiteral("Blocked by bot protection"), QStringLiteral("r.example")});
+        QCOMPARE(ReportWriter::count(project, 0).errors, 0);
+        project.errors().appendEntry({QStringLiteral("404 Not found"), QStringLiteral("r.example/links.htm")});
+        QCOMPARE(ReportWriter::count(project, 0).errors, 1);
         const QString doc = document(project);
         QVERIFY(doc.contains(QStringLiteral("Total Non-Linking Sites:</td><td> 1</td>")));
         QVERIFY(doc.contains(QStringLiteral("Blocked by Bot Protection:</td><td> 2</td>")));
+        QVERIFY(doc.contains(QStringLiteral("Total Errors:</td><td> 1</td>")));
         QVERIFY(doc.contains(QStringLiteral("Sites with Reciprocal Links:</td><td>50.00%</td>")));
+    }
+
+    // The report says whose it is at the top: the project's file and its Main Sites, the first
+    // few by name.
+    void headingNamesTheProjectAndItsMainSites_data()
+    {
+        QTest::addColumn<QString>("projectFile");
+        QTest::addColumn<int>("mainSites");
+        QTest::addColumn<QString>("heading");
+        QTest::newRow("one Main Site")
+            << "/home/me/links.prj" << 1 << "<h2>links.prj &ndash; Main Site: m1.example</h2>";
+        QTest::newRow("two")
+            << "/home/me/links.prj" << 2
+            << "<h2>links.prj &ndash; Main Sites: m1.example, m2.example</h2>";
+        QTest::newRow("many") << "/home/me/links.prj" << 7
+                              << "<h2>links.prj &ndash; Main Sites: m1.example, m2.example, "
+                                 "m3.example, m4.example, m5.example and 2 more</h2>";
+        QTest::newRow("never saved") << "" << 1 << "<h2>Main Site: m1.example</h2>";
+        QTest::newRow("no Main Site") << "/home/me/a&b.prj" << 0 << "<h2>a&amp;b.prj</h2>";
+    }
+    void headingNamesTheProjectAndItsMainSites()
+    {
+        QFETCH(QString, projectFile);
+        QFETCH(int, mainSites);
+        QFETCH(QString, heading);
+        Project project;
+        for (int k = 1; k <= mainSites; ++k)
+            project.mainSites().appendUrl(QStringLiteral("m%1.example").arg(k));
+        const QString doc = ReportWriter::buildDocument(project, 0, kWhen, kEnglish, nullptr, projectFile);
+        QVERIFY2(doc.contains(QStringLiteral("<H1>Reciprocal Link Report</H1>\r\n") + heading
+                              + QStringLiteral("\r\nDate: ")),
+                 qPrintable(doc));
+    }
+
+    // The file declares the charset it is written in, and a character Windows-1252 has no byte
+    // for reaches it as a character reference instead of a "?".
+    void charsetMatchesTheBytesWritten()
+    {
+        test::Sandbox box;
+        Project project;
+        project.mainSites().appendUrl(QStringLiteral("b\u00fccher.example"));
+        project.addList();
+        const QString partner = QStringLiteral("\u65e5\u672c.example");
+        project.linkingSites(1)->appendSite(test::site(partner));
+        ResultEntry row = test::result(QStringLiteral("b\u00fccher.example"), partner, LinkStatus::Direct,
+                                       QStringLiteral("\u65e5\u672c.example/\U0001F517.htm"));
+        row.notes = QStringLiteral("text \"\u20ac 5\"");
+        project.results().appendEntry(row);
+        ReportWriter writer(project, box.app, *box.settings);
+        const ReportWriter::Generation g = writer.generate(1, kWhen, kEnglish);
+        QVERIFY(g.failures.isEmpty());
+        const QByteArray bytes = test::readAll(g.tempFile);
+        QVERIFY(bytes.startsWith("<html>\r\n<head>\r\n<meta charset=\"windows-1252\">\r\n"));
+        QVERIFY(!bytes.contains('?'));
+        QVERIFY(bytes.contains("<h3>b\xfc" "cher.example</h3>")); // Windows-1252 has it
+        QVERIFY(bytes.contains("&#26085;&#26412;.example"));
+        QVERIFY(bytes.contains("/&#128279;.htm")); // one reference for a pair of surrogates
+        QVERIFY(bytes.contains("text &quot;\x80 5&quot;")); // the euro sign's own byte
     }
 
     void blockDependsOnTheStatus_data()

@@ -12,18 +12,21 @@
 #include <QJsonObject>
 #include <QSet>
 
+#include <algorithm>
+
 namespace corvane::cli {
 
 const char* const kChangesHelp =
     "Prints what changed at the project's last scan, or at every scan since a date, from the\n"
     "project's history (links.prj -> links.history.db): one line per partner whose change\n"
     "was not \"unchanged\",\n"
-    "  lost         b.test (mine.test): linked since 2026-01-05, last confirmed 2026-12-01\n"
+    "  lost         b.test (mine.test): Last found 2026-12-01\n"
     "  changed      a.test (mine.test): now nofollow\n"
     "Changes: new (found for the first time), lost (found at the last conclusive scan, now\n"
     "the pages were read and hold no link, or unreachable for LostAfterFailures scans in a\n"
     "row), restored (lost before, found again), changed (found both times; says what\n"
-    "changed), unreachable (this scan could not tell).\n"
+    "changed), unreachable (this scan could not tell). The first scan is what later ones\n"
+    "are compared with: it says \"First scan: N partners link back\" and lists no change.\n"
     "\n"
     "  --since DATE   every change of the scans started on or after DATE (YYYY-MM-DD)\n"
     "  --json         print JSON: {project, history, since, scans [{id, started, finished,\n"
@@ -33,15 +36,17 @@ const char* const kChangesHelp =
 
 const char* const kHistoryHelp =
     "Prints each partner's history from the project's history database: without --partner\n"
-    "one line per partner (its state, linked since, last confirmed, last checked, the number\n"
-    "of scans; \"removed\" for one no longer in the project), with --partner every scan of\n"
-    "that partner (date, status, found on, notes, change).\n"
+    "one line per partner (its state; \"Linked since DATE\" and last confirmed while it links,\n"
+    "\"Last found DATE\" once lost; last checked; the number of scans; \"removed\" for one\n"
+    "no longer in the project), with --partner every scan of that partner (date, status,\n"
+    "found on, notes, change; none at the first scan).\n"
     "\n"
     "  --partner URL  the Linking Site, as listed (a former name finds it too)\n"
     "  --json         print JSON: {project, history, partners [{main, linkingSite,\n"
     "                 formerNames, removed, lost, linkedSince, lastConfirmed, lastChecked,\n"
     "                 scans, lastChange, rows [{scan, started, outcome, status, foundOn,\n"
-    "                 notes, change, changeDetail}]}]} (rows with --partner only)\n";
+    "                 notes, change, changeDetail}]}]} (rows with --partner only; change\n"
+    "                 and lastChange are null for the first scan)\n";
 
 namespace {
 
@@ -132,6 +137,19 @@ int runChanges(const ParsedArguments& args, Environment& env)
         env.out.flush();
         return ExitDone;
     }
+    if (!since.isValid() && set.isFirstScan()) {
+        // Nothing to compare with: the baseline, not a list of every partner as new.
+        const QList<HistoryStore::PartnerRow> checked = store.rowsOfScan(scans.first().id);
+        const auto linking = std::count_if(
+            checked.cbegin(), checked.cend(), [](const HistoryStore::PartnerRow& r) {
+                return r.check.outcome == PartnerCheck::Outcome::Found;
+            });
+        env.out << "First scan: " << linking
+                << (linking == 1 ? " partner links back" : " partners link back") << " (scan of "
+                << minute(scans.first().started) << ", " << scans.first().state << ")\n";
+        env.out.flush();
+        return ExitDone;
+    }
     if (since.isValid())
         env.out << "Changes since " << day(since) << " (" << scans.size()
                 << (scans.size() == 1 ? " scan" : " scans") << "):\n";
@@ -150,9 +168,8 @@ int runChanges(const ParsedArguments& args, Environment& env)
         QStringList said;
         if (!r.change.detail.isEmpty())
             said << r.change.detail;
-        if (r.change.kind == PartnerChange::Kind::Lost && record.linkedSince.isValid())
-            said << QStringLiteral("linked since ") + day(record.linkedSince)
-                        + QStringLiteral(", last confirmed ") + day(record.lastConfirmed);
+        if (r.change.kind == PartnerChange::Kind::Lost && record.everFound)
+            said << record.linkText(day);
         if (!said.isEmpty())
             line += QStringLiteral(": ") + said.join(QStringLiteral("; "));
         env.out << line << '\n';
@@ -221,7 +238,7 @@ int runHistory(const ParsedArguments& args, Environment& env)
                           {QStringLiteral("lastConfirmed"), timeValue(p.record.lastConfirmed)},
                           {QStringLiteral("lastChecked"), timeValue(p.record.lastChecked)},
                           {QStringLiteral("scans"), p.checks},
-                          {QStringLiteral("lastChange"), p.lastChange.name()}};
+                          {QStringLiteral("lastChange"), textOrNull(p.lastChange.name())}};
             if (withRows) {
                 QJsonArray rows;
                 for (const HistoryStore::PartnerRow& r : store.partnerRows(p.id))
@@ -232,7 +249,7 @@ int runHistory(const ParsedArguments& args, Environment& env)
                         {QStringLiteral("status"), r.check.status},
                         {QStringLiteral("foundOn"), textOrNull(r.check.foundOn)},
                         {QStringLiteral("notes"), textOrNull(r.check.notes)},
-                        {QStringLiteral("change"), r.change.name()},
+                        {QStringLiteral("change"), textOrNull(r.change.name())},
                         {QStringLiteral("changeDetail"), textOrNull(r.change.detail)}});
                 o.insert(QStringLiteral("rows"), rows);
             }
@@ -249,10 +266,16 @@ int runHistory(const ParsedArguments& args, Environment& env)
                               : p.record.failuresInRow > 0 ? QStringLiteral("unreachable")
                               : p.record.everFound   ? QStringLiteral("links back")
                                                      : QStringLiteral("never linked");
+        // "never linked" is the state already; a lost link says when it was last found.
+        QStringList dates;
+        if (p.record.everFound)
+            dates << p.record.linkText(day);
+        if (p.record.linksNow())
+            dates << QStringLiteral("last confirmed ") + day(p.record.lastConfirmed);
+        dates << QStringLiteral("last checked ") + day(p.record.lastChecked);
         env.out << p.url << " (" << p.main << ")" << (isListed(p) ? "" : " [removed]") << ": "
-                << state << "; linked since " << day(p.record.linkedSince) << ", last confirmed "
-                << day(p.record.lastConfirmed) << ", last checked " << day(p.record.lastChecked)
-                << "; " << p.checks << (p.checks == 1 ? " scan" : " scans");
+                << state << "; " << dates.join(QStringLiteral(", ")) << "; " << p.checks
+                << (p.checks == 1 ? " scan" : " scans");
         if (!p.formerUrls.isEmpty())
             env.out << "; formerly " << p.formerUrls.join(QStringLiteral(", "));
         env.out << '\n';
@@ -264,7 +287,9 @@ int runHistory(const ParsedArguments& args, Environment& env)
                 env.out << "  on " << r.check.foundOn;
             if (!r.check.notes.isEmpty())
                 env.out << "  [" << r.check.notes << ']';
-            env.out << "  " << r.change.text() << '\n';
+            if (!r.change.text().isEmpty())
+                env.out << "  " << r.change.text();
+            env.out << '\n';
         }
     }
     if (partners.isEmpty())

@@ -139,10 +139,10 @@ int writeTabFile(const ResultList& results, const QString& file, const QString& 
 
 int writeReportFile(const Project& project, qint32 pagesScanned, const QString& file,
                     const QString& note, const QString& command, Environment& env, bool quiet,
-                    const HistoryStore* history)
+                    const HistoryStore* history, const QString& projectFile)
 {
-    QString document = ReportWriter::buildDocument(project, pagesScanned,
-                                                   QDateTime::currentDateTime(), QLocale(), history);
+    QString document = ReportWriter::buildDocument(
+        project, pagesScanned, QDateTime::currentDateTime(), QLocale(), history, projectFile);
     if (!note.isEmpty()) {
         // Under the date and time, before the first rule: where a reader looks first.
         const qsizetype rule = document.indexOf(QStringLiteral("<hr>"));
@@ -164,8 +164,10 @@ int runReport(const ParsedArguments& args, Environment& env)
     return writeSavedResults(args, env, QStringLiteral("--report"),
                              [&](const Project& project, const QString& file,
                                  const HistoryStore* history) {
+                                 QString projectPath;
+                                 singleProjectFile(args, &projectPath);
                                  return writeReportFile(project, 0, file, QString(), args.command,
-                                                        env, args.quiet(), history);
+                                                        env, args.quiet(), history, projectPath);
                              });
 }
 

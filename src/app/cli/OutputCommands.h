@@ -22,7 +22,7 @@ int writeTabFile(const ResultList& results, const QString& file, const QString& 
                  const QString& command, Environment& env, bool quiet);
 int writeReportFile(const Project& project, qint32 pagesScanned, const QString& file,
                     const QString& note, const QString& command, Environment& env, bool quiet,
-                    const HistoryStore* history = nullptr);
+                    const HistoryStore* history = nullptr, const QString& projectFile = {});
 int writeJsonFile(const QJsonObject& document, const QString& file, const QString& command,
                   Environment& env, bool quiet);
 

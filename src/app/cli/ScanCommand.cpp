@@ -71,7 +71,8 @@ const char* const kScanHelp =
     "it is in the result rows (the \"Change\" column of the tab-delimited file, \"change\" in\n"
     "the JSON): new, lost, restored, changed (what changed), unreachable (this scan could\n"
     "not tell; after LostAfterFailures such scans in a row, default 3, a partner last seen\n"
-    "linking counts as lost) or unchanged. The summary line ends with the changes since\n"
+    "linking counts as lost) or unchanged; empty (null in the JSON) at the project's first\n"
+    "scan, which has nothing to compare with. The summary line ends with the changes since\n"
     "the last scan: \"; 2 lost, 1 new since 2026-12-01\". While the scan runs, the project\n"
     "is locked (links.prj.lock): another program that would change it is refused.\n"
     "\n"
@@ -459,7 +460,7 @@ int scanProject(const ParsedArguments& args, Environment& env, QString* outcome)
         fileStatus = std::max(fileStatus,
                               writeReportFile(project, statistics.lPagesScanned,
                                               args.value(reportOption), note, kCommand, env, quiet,
-                                              history.reader()));
+                                              history.reader(), projectPath));
     if (args.has(jsonOption)) {
         JsonExport::RunInfo run = jsonRunInfo(kCommand, projectPath);
         run.started = started;
