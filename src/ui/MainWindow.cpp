@@ -102,11 +102,14 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     m_split->addWidget(Frame1);
     m_split->addWidget(results);
     m_split->setStretchFactor(0, 1);
-    m_split->setStretchFactor(1, 1);
+    m_split->setStretchFactor(1, 2);
+    if (const QList<int> kept = WindowState::splitterSizes(m_settings, m_split->objectName());
+        kept.size() == 2)
+        m_splitShares = kept;
     connect(m_split, &QSplitter::splitterMoved, this, [this] { m_splitMoved = true; });
 
     Frame6 = new StatisticsFrame(m_statistics, m_project.pageQueue(), central);
-    Frame6->setMaximumHeight(220);
+    Frame6->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     auto* layout = new QVBoxLayout(central);
     layout->addWidget(m_buttons);
@@ -288,6 +291,7 @@ void MainWindow::connectEngine()
     connect(m_tally, &ScanTally::scanSummarised, this, [this](const QString& line) {
         setStatus(1, line);
         m_linksTab->setSummary(line);
+        Frame6->setSummary(line);
     });
     connect(&m_statistics, &ScanStatistics::statisticsChanged, Frame6, &StatisticsFrame::StatsD);
 
@@ -348,12 +352,13 @@ void MainWindow::startUp()
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    // "Websites" takes half of the width, until the user moves the divider.
+    // "Websites" keeps its share of the width (a third, or what the user left it at in an
+    // earlier run), until the user moves the divider.
     if (m_splitMoved)
         return;
-    // Equal weights: the splitter shares out whatever width it gets in these proportions, also
-    // when it has not been laid out at its new width yet.
-    m_split->setSizes({1 << 16, 1 << 16});
+    // The splitter shares out whatever width it gets in these proportions, also when it has not
+    // been laid out at its new width yet.
+    m_split->setSizes(m_splitShares);
 }
 
 QString MainWindow::statusText(int panel) const
@@ -497,10 +502,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     // Nothing of a running scan acts any more; its connection goes with the window.
     m_project.state().bScanRunning = false;
+    // Widths the user gave are kept; otherwise the lists size their columns by the window again.
     for (RecordListView* list : {m_linksTab->resultsView(), Frame1->linkingSitesView()}) {
         if (list->isSized())
-            WindowState::setColumnWidths(m_settings, list->objectName(), list->columnWidths());
+            WindowState::setColumnWidths(m_settings, list->objectName(),
+                                         list->widthsChosenByUser() ? list->columnWidths()
+                                                                    : QList<int>());
     }
+    if (m_splitMoved)
+        WindowState::setSplitterSizes(m_settings, m_split->objectName(), m_split->sizes());
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window != this && window->isVisible())
             window->close();
