@@ -17,7 +17,10 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QHeaderView>
+#include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTextLayout>
+#include <QTreeView>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
@@ -87,6 +90,49 @@ protected:
     }
 };
 
+// The results' cells: a long status, URL or note wraps onto further lines (at a word boundary,
+// else anywhere, as the style draws it), and the row is as high as its longest cell needs at its
+// column's width. The tree view itself sizes rows without looking at the columns' widths.
+class WrappingDelegate final : public QStyledItemDelegate
+{
+public:
+    explicit WrappingDelegate(QTreeView* view) : QStyledItemDelegate(view), m_view(view) {}
+
+protected:
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        if (!m_view->wordWrap())
+            return size;
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QStyle* style = m_view->style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &item, m_view) + 1;
+        int width = m_view->columnWidth(index.column()) - 2 * margin;
+        if (item.features & QStyleOptionViewItem::HasDecoration)
+            width -= item.decorationSize.width() + 2 * margin;
+        if (width <= 0 || item.text.isEmpty())
+            return size;
+        QTextLayout layout(item.text, item.font);
+        QTextOption wrap;
+        wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(wrap);
+        layout.beginLayout();
+        int lines = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            ++lines;
+        }
+        layout.endLayout();
+        const QFontMetrics fm(item.font);
+        size.setHeight(qMax(size.height(), size.height() + (lines - 1) * fm.lineSpacing()));
+        return size;
+    }
+
+private:
+    QTreeView* m_view;
+};
+
 } // namespace
 
 LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_project(project)
@@ -100,6 +146,10 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     List3->setFullTextColumn(ResultList::Url);
     List3->setStatusColumn(ResultList::Status);
     List3->setTextElideMode(Qt::ElideMiddle);
+    // A long status, URL or note takes a second line rather than being cut.
+    List3->setWordWrap(true);
+    List3->setUniformRowHeights(false);
+    List3->setItemDelegate(new WrappingDelegate(List3));
     List3->setPlaceholderText(
         tr("No results yet. Enter your own site under Main Sites and press Enter, add the partner "
            "sites that promised to link back under Linking Sites, then press Start Scan."));
@@ -191,15 +241,22 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     connect(m_copyRow, &QAction::triggered, this, &LinksTab::copySelectedRow);
 
     auto* layout = new QVBoxLayout(this);
+    // The tab's frame is margin enough: the width goes to the results.
+    layout->setContentsMargins(2, 4, 2, 2);
+    // Two lines, so the tab stays narrow enough for a small screen.
     auto* heading = new QHBoxLayout;
     heading->addWidget(lblResults);
     heading->addWidget(txtResultsFilter, 1);
     heading->addWidget(lblVerdict);
     heading->addWidget(cmbVerdict);
-    heading->addWidget(chkChangesOnly);
-    heading->addWidget(cmbChange);
-    heading->addWidget(chkNoValue);
     layout->addLayout(heading);
+    auto* switches = new QHBoxLayout;
+    switches->addWidget(chkChangesOnly);
+    switches->addWidget(cmbChange);
+    switches->addSpacing(12);
+    switches->addWidget(chkNoValue);
+    switches->addStretch(1);
+    layout->addLayout(switches);
     // The results take the height; the errors keep theirs.
     lstErr->setFixedHeight(lstErr->fontMetrics().height() * 6);
     layout->addWidget(List3, 1);
@@ -221,27 +278,82 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     showMainColumnForProject();
 }
 
+namespace {
+
+// The narrowest width at which the text takes at most the given lines, wrapped as the list's
+// cells wrap it (at word boundaries, else anywhere).
+int wrappedWidth(const QString& text, const QFont& font, int lines)
+{
+    const auto linesAt = [&](int width) {
+        QTextLayout layout(text, font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        int count = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            ++count;
+        }
+        layout.endLayout();
+        return count;
+    };
+    int low = 1;
+    int high = QFontMetrics(font).horizontalAdvance(text) + 1;
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (linesAt(middle) <= lines)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return high;
+}
+
+} // namespace
+
 QList<int> LinksTab::resultWidths(int width) const
 {
     // Each column needs what an ordinary value of it takes: a partner host of 25 characters, the
     // longest common status, a change word, a found-on URL of 50 characters and notes of 60.
-    // What is left over goes to the URL and the notes, which hold the longest texts; when the
-    // list is narrower, they give up width first.
-    const QFontMetrics fm = List3->fontMetrics();
-    const int pad = fm.horizontalAdvance(u'0') * 2 + 8;
-    const int icon = (List3->iconSize().isValid() ? List3->iconSize().width() : 16) + 6;
-    const auto need = [&](const QString& sample) { return fm.horizontalAdvance(sample) + pad; };
+    // The status, the URL and the notes may wrap onto a second or third line where one line
+    // cannot hold them all; what is left over goes to the URL and the notes.
+    const QFont font = List3->font();
+    const QFontMetrics fm(font);
+    const int margin = 2 * (List3->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, List3) + 1) + 4;
+    const int icon = (List3->iconSize().isValid() ? List3->iconSize().width() : 16) + 4;
+    const auto need = [&](const QString& sample) { return fm.horizontalAdvance(sample) + margin; };
+    const auto header = [&](int column) {
+        return List3->header()->sectionSizeHint(column);
+    };
     const bool mainShown = !List3->isColumnHidden(ResultList::Main);
     // The icon stands in the first column shown: Main, else Remote.
-    const int main = mainShown ? need(QStringLiteral("yoursite.example")) + icon : 0;
-    const int remote = need(QStringLiteral("partner-site-example.test")) + (mainShown ? 0 : icon);
-    const int status = need(QStringLiteral("None Found (Blocked by bot protection)"));
-    const int number = need(QStringLiteral("No.0"));
-    const int change = need(QStringLiteral("restored"));
-    int url = need(QStringLiteral("www.partner-site-example.test/about/our-links.html"));
-    int notes = need(QStringLiteral("nofollow; page noindex; text \"Our partners and friend sites\""));
-    const int fixed = main + remote + status + number + change;
-    const int rest = width - fixed;
+    const int main = mainShown ? qMax(header(ResultList::Main), need(QStringLiteral("yoursite.example")) + icon) : 0;
+    const int remote = qMax(header(ResultList::Remote),
+                            need(QStringLiteral("partner-site-example.test")) + (mainShown ? 0 : icon));
+    const int number = qMax(header(ResultList::Number), need(QStringLiteral("000")));
+    const int change = qMax(header(ResultList::Change), need(QStringLiteral("unreachable")));
+    const QString samples[] = {QStringLiteral("None Found (Blocked by bot protection)"),
+                               QStringLiteral("www.partner-site-example.test/about/our-links.html"),
+                               QStringLiteral("nofollow; page noindex; text \"Our partners and friend sites\"")};
+    const int columns[] = {ResultList::Status, ResultList::Url, ResultList::Notes};
+    const int fixed = main + remote + number + change;
+    int wrapping[3] = {};
+    for (int lines = 1; lines <= 3; ++lines) {
+        int sum = 0;
+        for (int i = 0; i < 3; ++i) {
+            wrapping[i] = qMax(header(columns[i]),
+                               (lines == 1 ? need(samples[i])
+                                           : wrappedWidth(samples[i], font, lines) + margin));
+            sum += wrapping[i];
+        }
+        if (fixed + sum <= width)
+            break;
+    }
+    int status = wrapping[0];
+    int url = wrapping[1];
+    int notes = wrapping[2];
+    const int rest = width - fixed - status;
     if (rest >= url + notes) {
         const int extra = rest - url - notes;
         url += extra / 2;

@@ -11,6 +11,9 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -58,7 +61,14 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
-    auto* columns = new QHBoxLayout(this);
+    // The options scroll where the screen is too small for them all.
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    auto* content = new QWidget(scroll);
+    scroll->setWidget(content);
+    (new QVBoxLayout(this))->addWidget(scroll);
+    auto* columns = new QHBoxLayout(content);
     auto* left = new QVBoxLayout;
     auto* right = new QVBoxLayout;
     columns->addLayout(left, 1);
@@ -265,7 +275,9 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
             cmdDelete->setEnabled(true);
     });
     connect(Command1, &QPushButton::clicked, this, &OptionsWindow::globalRulesRequested);
-    resize(860, 560);
+    // As large as the options need, as far as the screen allows.
+    const QSize wanted = content->sizeHint() + QSize(scroll->verticalScrollBar()->sizeHint().width() + 24, 24);
+    resize(wanted.boundedTo(screen()->availableGeometry().size() * 9 / 10));
 }
 
 QCheckBox* OptionsWindow::addCheckBox(QWidget* parent, const QString& key, const QString& caption)

@@ -26,6 +26,8 @@ QColor colour(SiteColour colour, bool darkBase)
         return darkBase ? QColor(100, 220, 100) : QColor(0, 128, 0);
     case SiteColour::Red:
         return darkBase ? QColor(255, 120, 120) : QColor(200, 0, 0);
+    case SiteColour::Amber:
+        return blockedColour(darkBase);
     case SiteColour::Black:
         break;
     }
@@ -205,6 +207,9 @@ RecordListView::RecordListView(const QString& objectName, const QString& accessi
     connect(header(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (!m_applying && m_sized && size > 0 && !isColumnHidden(section))
             m_userWidths = true;
+        // Wrapped cells take as many lines as their column's new width needs.
+        if (wordWrap())
+            scheduleDelayedItemsLayout();
     });
 }
 
@@ -351,6 +356,9 @@ void RecordListView::applyWidths()
         }
     }
     m_applying = false;
+    // Wrapped cells take as many lines as their new widths need, before the list is painted.
+    if (wordWrap())
+        doItemsLayout();
 }
 
 } // namespace corvane

@@ -52,15 +52,15 @@ StatisticsFrame::StatisticsFrame(const ScanStatistics& statistics, PageQueue& qu
     const QString captions[] = {tr("Main Sites Scanned:"), tr("Linking Sites Scanned:"),
                                 tr("Pages Scanned:"), tr("Pages Found:"), tr("Links Found:"),
                                 tr("Pages Scanned:"), tr("Links Found:")};
-    // The run's five counters: three in the first line, two in the second after "Historically"'s
-    // place; the historical two beside them, under their caption.
-    const int rows[] = {0, 0, 0, 1, 1, 1, 1};
-    const int columns[] = {0, 2, 4, 0, 2, 7, 9};
+    // The run's five counters in two columns of three lines, the historical two beside them
+    // under their caption.
+    const int rows[] = {0, 1, 2, 0, 1, 1, 2};
+    const int columns[] = {0, 0, 0, 2, 2, 5, 5};
     for (int i = 0; i < 7; ++i) {
         auto* caption = new QLabel(captions[i], stats);
         m_values[i] = new QLabel(stats);
         m_values[i]->setObjectName(QStringLiteral("lblStats%1").arg(i));
-        m_values[i]->setMinimumWidth(m_values[i]->fontMetrics().horizontalAdvance(u'0') * 7);
+        m_values[i]->setMinimumWidth(m_values[i]->fontMetrics().horizontalAdvance(u'0') * 6);
         m_values[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         caption->setBuddy(m_values[i]);
         grid->addWidget(caption, rows[i], columns[i]);
@@ -71,12 +71,12 @@ StatisticsFrame::StatisticsFrame(const ScanStatistics& statistics, PageQueue& qu
     QFont bold = historically->font();
     bold.setBold(true);
     historically->setFont(bold);
-    grid->addWidget(historically, 0, 7, 1, 4);
-    grid->setColumnMinimumWidth(6, 12);
-    grid->setColumnStretch(11, 1);
+    grid->addWidget(historically, 0, 5, 1, 2);
+    grid->setColumnMinimumWidth(4, 12);
+    grid->setColumnStretch(7, 1);
 
-    // The queue is empty after a scan: three lines of it are enough to watch one run.
-    List2->setMaximumHeight(List2->fontMetrics().height() * 3 + 2 * List2->frameWidth() + 8);
+    // The queue is empty after a scan: a few lines of it are enough to watch one run.
+    List2->setMaximumHeight(List2->fontMetrics().height() * 5 + 2 * List2->frameWidth() + 8);
     auto* right = new QVBoxLayout;
     right->setSpacing(2);
     right->addWidget(pb1);
