@@ -332,7 +332,7 @@ QList<int> LinksTab::resultWidths(int width) const
     const int remote = qMax(header(ResultList::Remote),
                             need(QStringLiteral("partner-site-example.test")) + (mainShown ? 0 : icon));
     const int number = qMax(header(ResultList::Number), need(QStringLiteral("000")));
-    const int change = qMax(header(ResultList::Change), need(QStringLiteral("unreachable")));
+    const int change = qMax(header(ResultList::Change), need(QStringLiteral("unreachable\u2026")));
     const QString samples[] = {QStringLiteral("None Found (Blocked by bot protection)"),
                                QStringLiteral("www.partner-site-example.test/about/our-links.html"),
                                QStringLiteral("nofollow; page noindex; text \"Our partners and friend sites\"")};

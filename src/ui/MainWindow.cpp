@@ -36,29 +36,12 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace corvane {
-
-namespace {
-
-// A page shown in a frameless scroll area: on a small screen (or with large fonts) it scrolls
-// rather than growing the window past the screen or cutting its controls off.
-QScrollArea* scrollable(QWidget* page, QWidget* parent)
-{
-    auto* area = new QScrollArea(parent);
-    area->setObjectName(page->objectName() + QStringLiteral("Scroll"));
-    area->setFrameShape(QFrame::NoFrame);
-    area->setWidgetResizable(true);
-    area->setWidget(page);
-    return area;
-}
-
-} // namespace
 
 MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& network,
                        Options options)
@@ -102,9 +85,9 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     m_postTab = new PostTab(m_project, m_settings, m_network, TabStrip1);
     TabStrip1->addTab(m_linksTab, tr("Links"));
     TabStrip1->addTab(m_webTab, tr("Web"));
-    TabStrip1->addTab(scrollable(m_pagesTab, TabStrip1), tr("Pages"));
+    TabStrip1->addTab(new FittingScrollArea(m_pagesTab, TabStrip1), tr("Pages"));
     TabStrip1->addTab(m_reportsTab, tr("Reports"));
-    TabStrip1->addTab(scrollable(m_postTab, TabStrip1), tr("Post"));
+    TabStrip1->addTab(new FittingScrollArea(m_postTab, TabStrip1), tr("Post"));
     const QString tips[] = {tr("View Link Results"), tr("Visit Linking Sites"),
                             tr("Create link pages based on results"), tr("View Reports"),
                             tr("Post links to a database")};
@@ -133,7 +116,8 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     layout->addWidget(m_buttons);
     layout->addWidget(m_split, 1);
     layout->addWidget(Frame6);
-    setCentralWidget(scrollable(central, this));
+    // On a small screen or with large fonts the window scrolls rather than cutting its parts off.
+    setCentralWidget(new FittingScrollArea(central, this));
 
     auto* bar = new QStatusBar(this);
     bar->setObjectName(QStringLiteral("StatusBar1"));

@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QScreen>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,11 +61,8 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     setModal(false);
 
     // The options scroll where the screen is too small for them all.
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    auto* content = new QWidget(scroll);
-    scroll->setWidget(content);
+    auto* content = new QWidget(this);
+    auto* scroll = new FittingScrollArea(content, this);
     (new QVBoxLayout(this))->addWidget(scroll);
     auto* columns = new QHBoxLayout(content);
     auto* left = new QVBoxLayout;

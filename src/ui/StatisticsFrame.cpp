@@ -10,17 +10,55 @@
 #include <QFont>
 #include <QLabel>
 #include <QListView>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
 namespace corvane {
+
+namespace {
+
+// The page queue. An empty list shows nothing where the focus is (no row to draw it on), and the
+// queue is empty whenever no scan runs: a focus frame tells that the Tab key has reached it.
+class QueueView final : public QListView
+{
+public:
+    using QListView::QListView;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QListView::paintEvent(event);
+        if (!hasFocus() || currentIndex().isValid())
+            return;
+        QStylePainter painter(viewport());
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = viewport()->rect().adjusted(1, 1, -1, -1);
+        option.backgroundColor = palette().color(QPalette::Base);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+    }
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QListView::focusInEvent(event);
+        viewport()->update();
+    }
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        QListView::focusOutEvent(event);
+        viewport()->update();
+    }
+};
+
+} // namespace
 
 StatisticsFrame::StatisticsFrame(const ScanStatistics& statistics, PageQueue& queue,
                                  QWidget* parent)
     : QGroupBox(tr("Scan Progress and Statistics"), parent), m_statistics(statistics)
 {
     setObjectName(QStringLiteral("Frame6"));
-    List2 = new QListView(this);
+    List2 = new QueueView(this);
     List2->setObjectName(QStringLiteral("List2"));
     List2->setToolTip(tr("These webpages are queued about to be scanned for links to your Main Site"));
     List2->setAccessibleName(tr("Pages queued"));

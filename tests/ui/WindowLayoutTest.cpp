@@ -6,6 +6,7 @@
 #include "ui/EditorWindows.h"
 #include "ui/Presentation.h"
 #include "ui/WindowState.h"
+#include "ui/Widgets.h"
 
 #include <QAction>
 #include <QApplication>
@@ -139,6 +140,28 @@ class WindowLayoutTest final : public QObject
 
 private Q_SLOTS:
     void init() { Dialogs::clearHooks(); }
+
+    // Tab from the Errors list goes to the page queue, which shows that it has the focus even
+    // when it is empty (a picture to look at: layout-queue-focus).
+    void theQueueAfterTheErrorsShowsItsFocus()
+    {
+        WindowFixture f;
+        f.start(QSize(1280, 800));
+        auto* errors = f.find<QWidget>(QStringLiteral("lstErr"));
+        errors->setFocus();
+        QTest::keyClick(errors, Qt::Key_Tab);
+        auto* queue = f.find<QAbstractItemView>(QStringLiteral("List2"));
+        QCOMPARE(QApplication::focusWidget(), queue);
+        QCOMPARE(queue->model()->rowCount(), 0);
+        test::saveScreenshot(f.find<QWidget>(QStringLiteral("Frame6")),
+                             QStringLiteral("layout-queue-focus"));
+        // Nothing that cannot show a focus takes a Tab stop of its own: the scroll areas that
+        // hold the window's parts pass it on.
+        for (QScrollArea* area : f.window->findChildren<QScrollArea*>()) {
+            if (qobject_cast<FittingScrollArea*>(area))
+                QCOMPARE(area->focusPolicy(), Qt::NoFocus);
+        }
+    }
 
     void resultColumnsShowOrdinaryValuesWhole_data()
     {
