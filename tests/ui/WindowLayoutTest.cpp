@@ -6,6 +6,7 @@
 #include "ui/EditorWindows.h"
 #include "ui/Presentation.h"
 #include "ui/WindowState.h"
+#include "ui/WebsitesPanel.h"
 #include "ui/Widgets.h"
 
 #include <QAction>
@@ -265,16 +266,23 @@ private Q_SLOTS:
                      <= screen.height(),
                  qPrintable(QString::number(minimumOf(content).height())));
         QVERIFY(minimumOf(content).width() <= screen.width());
-        // The options, the three editors and the two import windows.
+        // The options, the three editors, the two import windows, the post log and the about
+        // window.
         f.click(QStringLiteral("Command9"));
         f.click(QStringLiteral("cmdEditMain"));
+        w.findChild<WebsitesPanel*>()->clickLinkingSiteRow(1);
+        f.click(QStringLiteral("cmdEdit"));
+        QVERIFY(w.findChild<EditorWindows*>()->open(QStringLiteral("Form2b")));
         f.click(QStringLiteral("cmdImport"));
         f.click(QStringLiteral("cmdImport2"));
+        f.click(QStringLiteral("cmdPost"));
+        w.showAbout();
         QStringList checked;
         for (QWidget* window : QApplication::topLevelWidgets()) {
             if (window == &w || !window->isVisible() || window->objectName().isEmpty())
                 continue;
             checked << window->objectName();
+            test::saveScreenshot(window, QStringLiteral("layout-dialog-") + window->objectName());
             const QSize minimum = minimumOf(window);
             QVERIFY2(screen.expandedTo(minimum) == screen,
                      qPrintable(QStringLiteral("%1: %2x%3")
@@ -283,8 +291,10 @@ private Q_SLOTS:
                                     .arg(minimum.height())));
         }
         checked.sort();
-        QCOMPARE(checked, (QStringList{QStringLiteral("Form2a"), QStringLiteral("Form4"),
-                                       QStringLiteral("Form4a"), QStringLiteral("frmOptions")}));
+        QCOMPARE(checked, (QStringList{QStringLiteral("Form2"), QStringLiteral("Form2a"),
+                                       QStringLiteral("Form2b"), QStringLiteral("Form4"),
+                                       QStringLiteral("Form4a"), QStringLiteral("Form5"),
+                                       QStringLiteral("frmAbout"), QStringLiteral("frmOptions")}));
         w.resize(screen);
         test::saveScreenshot(&w, QStringLiteral("layout-1000x700"));
     }
