@@ -60,8 +60,10 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        // The kind comes first and stays whole; what changed follows as far as it fits.
+        // The kind comes first and stays whole; what changed follows as far as it fits, on one
+        // line (its tool tip has it all).
         option->textElideMode = Qt::ElideRight;
+        option->features &= ~QStyleOptionViewItem::WrapText;
         const std::optional<PartnerChange::Kind> kind =
             PartnerChange::kindOfText(index.data().toString());
         if (!kind || *kind == PartnerChange::Kind::Unchanged)

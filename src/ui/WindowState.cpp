@@ -67,14 +67,16 @@ void writeNumbers(const SettingsStore& settings, const QString& key, const QList
 
 } // namespace
 
+// "<list>ColumnWidths" holds only widths the user gave; the "<list>Columns" of earlier versions
+// held whatever the columns had at exit and is left unread, so the lists size themselves again.
 QList<int> columnWidths(const SettingsStore& settings, const QString& list)
 {
-    return readNumbers(settings, list + QStringLiteral("Columns"));
+    return readNumbers(settings, list + QStringLiteral("ColumnWidths"));
 }
 
 void setColumnWidths(const SettingsStore& settings, const QString& list, const QList<int>& widths)
 {
-    writeNumbers(settings, list + QStringLiteral("Columns"), widths);
+    writeNumbers(settings, list + QStringLiteral("ColumnWidths"), widths);
 }
 
 QList<int> splitterSizes(const SettingsStore& settings, const QString& splitter)

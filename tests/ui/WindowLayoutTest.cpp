@@ -296,6 +296,7 @@ private Q_SLOTS:
                                        QStringLiteral("Form4a"), QStringLiteral("Form5"),
                                        QStringLiteral("frmAbout"), QStringLiteral("frmOptions")}));
         w.resize(screen);
+        QTest::qWait(50);
         test::saveScreenshot(&w, QStringLiteral("layout-1000x700"));
     }
 
