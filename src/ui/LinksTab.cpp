@@ -24,6 +24,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QVBoxLayout>
 
 namespace corvane {
@@ -92,9 +93,27 @@ protected:
     }
 };
 
-// The results' cells: a long status, URL or note wraps onto further lines (at a word boundary,
-// else anywhere, as the style draws it), and the row is as high as its longest cell needs at its
-// column's width. The tree view itself sizes rows without looking at the columns' widths.
+// The lines of a cell's text at a width, wrapped at a word boundary, else anywhere: a host name or
+// a URL has no spaces, and the style's own wrapping (at word boundaries only) would cut it.
+QStringList wrappedLines(const QString& text, const QFont& font, int width)
+{
+    QStringList lines;
+    QTextLayout layout(text, font);
+    QTextOption wrap;
+    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(wrap);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines << text.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines;
+}
+
+// The results' cells: a long status, URL or note wraps onto further lines, and the row is as high
+// as its longest cell needs at its column's width. The tree view itself sizes rows without looking
+// at the columns' widths.
 class WrappingDelegate final : public QStyledItemDelegate
 {
 public:
@@ -115,20 +134,55 @@ protected:
             width -= item.decorationSize.width() + 2 * margin;
         if (width <= 0 || item.text.isEmpty())
             return size;
-        QTextLayout layout(item.text, item.font);
-        QTextOption wrap;
-        wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(wrap);
-        layout.beginLayout();
-        int lines = 0;
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(width);
-            ++lines;
-        }
-        layout.endLayout();
+        const qsizetype lines = wrappedLines(item.text, item.font, width).size();
         const QFontMetrics fm(item.font);
-        size.setHeight(qMax(size.height(), size.height() + (lines - 1) * fm.lineSpacing()));
+        size.setHeight(qMax(size.height(), size.height() + int(lines - 1) * fm.lineSpacing()));
         return size;
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        if (!m_view->wordWrap() || item.text.isEmpty()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const QWidget* widget = item.widget;
+        const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &item, widget) + 1;
+        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget)
+                                   .adjusted(margin, 0, -margin, 0);
+        const QString text = item.text;
+        // The style draws the background, the icon and the focus; the text is drawn here.
+        item.text.clear();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+
+        const QFontMetrics fm(item.font);
+        QStringList lines = wrappedLines(text, item.font, textRect.width());
+        const int room = qMax(1, textRect.height() / fm.lineSpacing());
+        if (lines.size() > room) {
+            // What does not fit is shortened on the last line shown, as the list shortens a cell.
+            const QString rest = QStringList(lines.mid(room - 1)).join(QString());
+            lines = lines.mid(0, room - 1);
+            lines << fm.elidedText(rest, item.textElideMode, textRect.width());
+        }
+        const QPalette::ColorGroup group = !(item.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (item.state & QStyle::State_Active) ? QPalette::Normal
+                                                                                 : QPalette::Inactive;
+        painter->save();
+        painter->setFont(item.font);
+        painter->setPen(item.palette.color(group, (item.state & QStyle::State_Selected)
+                                                      ? QPalette::HighlightedText
+                                                      : QPalette::Text));
+        int y = textRect.top() + (textRect.height() - int(lines.size()) * fm.lineSpacing()) / 2;
+        for (const QString& line : std::as_const(lines)) {
+            painter->drawText(QRect(textRect.left(), y, textRect.width(), fm.lineSpacing()),
+                              Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, line);
+            y += fm.lineSpacing();
+        }
+        painter->restore();
     }
 
 private:
@@ -286,25 +340,11 @@ namespace {
 // cells wrap it (at word boundaries, else anywhere).
 int wrappedWidth(const QString& text, const QFont& font, int lines)
 {
-    const auto linesAt = [&](int width) {
-        QTextLayout layout(text, font);
-        QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        int count = 0;
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(width);
-            ++count;
-        }
-        layout.endLayout();
-        return count;
-    };
     int low = 1;
     int high = QFontMetrics(font).horizontalAdvance(text) + 1;
     while (low < high) {
         const int middle = (low + high) / 2;
-        if (linesAt(middle) <= lines)
+        if (wrappedLines(text, font, middle).size() <= lines)
             high = middle;
         else
             low = middle + 1;
