@@ -502,6 +502,13 @@ void LinksTab::applyFilters()
     const bool changesOnly = chkChangesOnly->isChecked();
     const auto changeWanted = ChangeFilter(cmbChange->currentIndex());
     const bool noValueOnly = chkNoValue->isChecked();
+    // With no filter on and none before, every row is shown already: a scan's new rows cost
+    // nothing here.
+    const bool filtering = !search.isEmpty() || verdictWanted != AllVerdicts || changesOnly
+        || noValueOnly;
+    if (!filtering && !m_rowsHidden)
+        return;
+    m_rowsHidden = filtering;
 
     // A verdict is the partner's, read from its consecutive rows as the report reads them.
     QList<PartnerOutcome::Verdict> verdicts;

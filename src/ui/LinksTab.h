@@ -57,6 +57,8 @@ private:
 
     Project& m_project;
     bool m_mainColumnChosen = false;
+    bool m_rowsHidden = false; // the filters may have hidden rows
+
     QLabel* lblResults;
     QLineEdit* txtResultsFilter;
     QComboBox* cmbVerdict;
