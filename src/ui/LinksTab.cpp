@@ -8,6 +8,7 @@
 #include "output/ResultListActions.h"
 #include "ui/Dialogs.h"
 #include "ui/Presentation.h"
+#include "ui/ResultCells.h"
 #include "ui/Widgets.h"
 
 #include <QApplication>
@@ -18,13 +19,9 @@
 #include <QLineEdit>
 #include <QHeaderView>
 #include <QStyle>
-#include <QStyledItemDelegate>
-#include <QTextLayout>
-#include <QTreeView>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
 #include <QVBoxLayout>
 
 namespace corvane {
@@ -50,145 +47,6 @@ protected:
     }
 };
 
-// The "Change" column in the colour of its news: lost red, new and restored green, changed
-// amber, unreachable grey.
-class ChangeDelegate final : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        // The kind comes first and stays whole; what changed follows as far as it fits, on one
-        // line (its tool tip has it all).
-        option->textElideMode = Qt::ElideRight;
-        option->features &= ~QStyleOptionViewItem::WrapText;
-        const std::optional<PartnerChange::Kind> kind =
-            PartnerChange::kindOfText(index.data().toString());
-        if (!kind || *kind == PartnerChange::Kind::Unchanged)
-            return;
-        QColor colour;
-        switch (*kind) {
-        case PartnerChange::Kind::Lost:
-            colour = QColor(200, 0, 0);
-            break;
-        case PartnerChange::Kind::New:
-        case PartnerChange::Kind::Restored:
-            colour = QColor(0, 128, 0);
-            break;
-        case PartnerChange::Kind::Changed:
-            colour = QColor(170, 100, 0);
-            break;
-        default:
-            colour = QColor(110, 110, 110);
-            break;
-        }
-        // On a dark background the same hues, lighter, so they stay readable.
-        if (option->palette.color(QPalette::Base).lightness() < 128)
-            colour = colour.lighter(190);
-        option->palette.setColor(QPalette::Text, colour);
-        option->font.setBold(*kind == PartnerChange::Kind::Lost);
-    }
-};
-
-// The lines of a cell's text at a width, wrapped at a word boundary, else anywhere: a host name or
-// a URL has no spaces, and the style's own wrapping (at word boundaries only) would cut it.
-QStringList wrappedLines(const QString& text, const QFont& font, int width)
-{
-    QStringList lines;
-    QTextLayout layout(text, font);
-    QTextOption wrap;
-    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(wrap);
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        lines << text.mid(line.textStart(), line.textLength());
-    }
-    layout.endLayout();
-    return lines;
-}
-
-// The results' cells: a long status, URL or note wraps onto further lines, and the row is as high
-// as its longest cell needs at its column's width. The tree view itself sizes rows without looking
-// at the columns' widths.
-class WrappingDelegate final : public QStyledItemDelegate
-{
-public:
-    explicit WrappingDelegate(QTreeView* view) : QStyledItemDelegate(view), m_view(view) {}
-
-protected:
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        if (!m_view->wordWrap())
-            return size;
-        QStyleOptionViewItem item = option;
-        initStyleOption(&item, index);
-        const QStyle* style = m_view->style();
-        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &item, m_view) + 1;
-        int width = m_view->columnWidth(index.column()) - 2 * margin;
-        if (item.features & QStyleOptionViewItem::HasDecoration)
-            width -= item.decorationSize.width() + 2 * margin;
-        if (width <= 0 || item.text.isEmpty())
-            return size;
-        const qsizetype lines = wrappedLines(item.text, item.font, width).size();
-        const QFontMetrics fm(item.font);
-        size.setHeight(qMax(size.height(), size.height() + int(lines - 1) * fm.lineSpacing()));
-        return size;
-    }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override
-    {
-        QStyleOptionViewItem item = option;
-        initStyleOption(&item, index);
-        if (!m_view->wordWrap() || item.text.isEmpty()) {
-            QStyledItemDelegate::paint(painter, option, index);
-            return;
-        }
-        const QWidget* widget = item.widget;
-        const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
-        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &item, widget) + 1;
-        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget)
-                                   .adjusted(margin, 0, -margin, 0);
-        const QString text = item.text;
-        // The style draws the background, the icon and the focus; the text is drawn here.
-        item.text.clear();
-        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
-
-        const QFontMetrics fm(item.font);
-        QStringList lines = wrappedLines(text, item.font, textRect.width());
-        const int room = qMax(1, textRect.height() / fm.lineSpacing());
-        if (lines.size() > room) {
-            // What does not fit is shortened on the last line shown, as the list shortens a cell.
-            const QString rest = QStringList(lines.mid(room - 1)).join(QString());
-            lines = lines.mid(0, room - 1);
-            lines << fm.elidedText(rest, item.textElideMode, textRect.width());
-        }
-        const QPalette::ColorGroup group = !(item.state & QStyle::State_Enabled) ? QPalette::Disabled
-                                           : (item.state & QStyle::State_Active) ? QPalette::Normal
-                                                                                 : QPalette::Inactive;
-        painter->save();
-        painter->setFont(item.font);
-        painter->setPen(item.palette.color(group, (item.state & QStyle::State_Selected)
-                                                      ? QPalette::HighlightedText
-                                                      : QPalette::Text));
-        int y = textRect.top() + (textRect.height() - int(lines.size()) * fm.lineSpacing()) / 2;
-        for (const QString& line : std::as_const(lines)) {
-            painter->drawText(QRect(textRect.left(), y, textRect.width(), fm.lineSpacing()),
-                              Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, line);
-            y += fm.lineSpacing();
-        }
-        painter->restore();
-    }
-
-private:
-    QTreeView* m_view;
-};
-
 } // namespace
 
 LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_project(project)
@@ -205,11 +63,11 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     // A long status, URL or note takes a second line rather than being cut.
     List3->setWordWrap(true);
     List3->setUniformRowHeights(false);
-    List3->setItemDelegate(new WrappingDelegate(List3));
+    List3->setItemDelegate(new WrappingCellDelegate(List3));
     List3->setPlaceholderText(
         tr("No results yet. Enter your own site under Main Sites and press Enter, add the partner "
            "sites that promised to link back under Linking Sites, then press Start Scan."));
-    List3->setItemDelegateForColumn(ResultList::Change, new ChangeDelegate(List3));
+    List3->setItemDelegateForColumn(ResultList::Change, new ChangeCellDelegate(List3));
     // What changed stands beside the status, where the eye is, whatever the list's width.
     List3->header()->moveSection(List3->header()->visualIndex(ResultList::Change),
                                  ResultList::Status + 1);
@@ -334,26 +192,6 @@ LinksTab::LinksTab(Project& project, QWidget* parent) : QWidget(parent), m_proje
     showMainColumnForProject();
 }
 
-namespace {
-
-// The narrowest width at which the text takes at most the given lines, wrapped as the list's
-// cells wrap it (at word boundaries, else anywhere).
-int wrappedWidth(const QString& text, const QFont& font, int lines)
-{
-    int low = 1;
-    int high = QFontMetrics(font).horizontalAdvance(text) + 1;
-    while (low < high) {
-        const int middle = (low + high) / 2;
-        if (wrappedLines(text, font, middle).size() <= lines)
-            high = middle;
-        else
-            low = middle + 1;
-    }
-    return high;
-}
-
-} // namespace
-
 QList<int> LinksTab::resultWidths(int width) const
 {
     // Each column needs what an ordinary value of it takes: a partner host of 25 characters, the
@@ -386,7 +224,7 @@ QList<int> LinksTab::resultWidths(int width) const
         for (int i = 0; i < 3; ++i) {
             wrapping[i] = qMax(header(columns[i]),
                                (lines == 1 ? need(samples[i])
-                                           : wrappedWidth(samples[i], font, lines) + margin));
+                                           : ResultCells::wrappedWidth(samples[i], font, lines) + margin));
             sum += wrapping[i];
         }
         if (fixed + sum <= width)
