@@ -3,6 +3,7 @@
 #include "model/Project.h"
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
+#include "scan/BotChallenge.h"
 #include "scan/ScanStatistics.h"
 #include "scan/UrlTools.h"
 
@@ -96,8 +97,10 @@ void ResultRecorder::recordOutcome(const QString& pageUrl)
         entry.url = st.strLinkingSite;
         entry.colour = SiteColour::Red;
         m_project.results().appendEntry(entry);
+        // A partner behind bot protection is not one without the link.
+        const bool blocked = st.strProblem == QStringLiteral(" (%1)").arg(BotChallenge::kBlocked);
         if (rowExists)
-            list->setColour(row, SiteColour::Red);
+            list->setColour(row, blocked ? SiteColour::Amber : SiteColour::Red);
     }
 }
 

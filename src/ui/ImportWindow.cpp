@@ -85,7 +85,7 @@ ImportWindow::ImportWindow(Kind kind, Project& project, SettingsStore& settings,
         ListView1->header()->setStretchLastSection(true);
         ListView1->setModel(&m_getLinks->results());
         ListView1->viewport()->installEventFilter(this);
-        ListView1->setMinimumHeight(200);
+        ListView1->setMinimumHeight(140);
         layout->addWidget(ListView1, 1);
         cmdAdd = makeButton(this, QStringLiteral("cmdAdd"),
                             tr("Add Selected Links to My Link List"));
@@ -113,9 +113,10 @@ ImportWindow::ImportWindow(Kind kind, Project& project, SettingsStore& settings,
     for (QPushButton* button : findChildren<QPushButton*>())
         button->setAutoDefault(false);
 
-    // Fixed size: the window takes the size its contents ask for and keeps it.
-    resize(linking ? QSize(620, 680) : QSize(460, 170));
-    setFixedSize(size().expandedTo(layout->sizeHint()));
+    // Fixed size: the window takes the size its contents need and keeps it; no more than its
+    // least on a small screen.
+    resize(linking ? QSize(620, 640) : QSize(460, 170));
+    setFixedSize(size().expandedTo(layout->minimumSize()));
 }
 
 ImportWindow::~ImportWindow() = default;

@@ -2,8 +2,11 @@
 
 #include <QWidget>
 
+class QAction;
 class QCheckBox;
+class QComboBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 
 namespace corvane {
@@ -27,6 +30,11 @@ public:
     void setSummary(const QString& text);
     QCheckBox* changesOnlySwitch() const { return chkChangesOnly; }
 
+    // The verdict filter's choices, in the order of its box.
+    enum VerdictFilter { AllVerdicts = 0, LinksBack, Missing, Blocked, Errors };
+    // The change filter's choices while "Show changes only" is on.
+    enum ChangeFilter { AnyChange = 0, Lost, New };
+
 Q_SIGNALS:
     // Show this URL in the Web tab; withAddress: also put it into the address box.
     void browseRequested(const QString& url, bool withAddress);
@@ -35,12 +43,29 @@ private:
     QList<int> resultWidths(int width) const;
     void chooseMenuItem(int item);
     void openErrorRow(int row);
-    // "Show changes only": hides the rows whose partner did not change at the last scan.
-    void applyChangesOnly();
+    // Hides the rows the filter row leaves out: the search text (partner or URL), the partner's
+    // verdict, its change at the last scan ("Show changes only") and links that pass no value.
+    // Rows are hidden in the view, so the list stays the core's one list in its own order.
+    void applyFilters();
+    // The Main column is shown only when the project has several Main Sites, unless the user
+    // chose otherwise in the header's menu.
+    void showMainColumnForProject();
+    void setColumnShown(int column, bool shown);
+    void showColumnMenu(const QPoint& pos);
+    // The row's shown cells, tab-separated, to the clipboard.
+    void copySelectedRow();
 
     Project& m_project;
+    bool m_mainColumnChosen = false;
+    bool m_rowsHidden = false; // the filters may have hidden rows
+
     QLabel* lblResults;
+    QLineEdit* txtResultsFilter;
+    QComboBox* cmbVerdict;
     QCheckBox* chkChangesOnly;
+    QComboBox* cmbChange;
+    QCheckBox* chkNoValue;
+    QAction* m_copyRow;
     RecordListView* List3;
     QLabel* lblErr;
     RecordListView* lstErr;

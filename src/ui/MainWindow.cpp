@@ -85,15 +85,16 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     m_postTab = new PostTab(m_project, m_settings, m_network, TabStrip1);
     TabStrip1->addTab(m_linksTab, tr("Links"));
     TabStrip1->addTab(m_webTab, tr("Web"));
-    TabStrip1->addTab(m_pagesTab, tr("Pages"));
+    TabStrip1->addTab(new FittingScrollArea(m_pagesTab, TabStrip1), tr("Pages"));
     TabStrip1->addTab(m_reportsTab, tr("Reports"));
-    TabStrip1->addTab(m_postTab, tr("Post"));
+    TabStrip1->addTab(new FittingScrollArea(m_postTab, TabStrip1), tr("Post"));
     const QString tips[] = {tr("View Link Results"), tr("Visit Linking Sites"),
                             tr("Create link pages based on results"), tr("View Reports"),
                             tr("Post links to a database")};
     for (int i = 0; i < 5; ++i)
         TabStrip1->setTabToolTip(i, tips[i]);
     auto* resultsLayout = new QVBoxLayout(results);
+    resultsLayout->setContentsMargins(4, 2, 4, 4);
     resultsLayout->addWidget(TabStrip1);
 
     m_split = new QSplitter(Qt::Horizontal, central);
@@ -102,17 +103,21 @@ MainWindow::MainWindow(SettingsStore& settings, AppFolder app, NetworkContext& n
     m_split->addWidget(Frame1);
     m_split->addWidget(results);
     m_split->setStretchFactor(0, 1);
-    m_split->setStretchFactor(1, 1);
+    m_split->setStretchFactor(1, 2);
+    if (const QList<int> kept = WindowState::splitterSizes(m_settings, m_split->objectName());
+        kept.size() == 2)
+        m_splitShares = kept;
     connect(m_split, &QSplitter::splitterMoved, this, [this] { m_splitMoved = true; });
 
     Frame6 = new StatisticsFrame(m_statistics, m_project.pageQueue(), central);
-    Frame6->setMaximumHeight(220);
+    Frame6->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     auto* layout = new QVBoxLayout(central);
     layout->addWidget(m_buttons);
     layout->addWidget(m_split, 1);
     layout->addWidget(Frame6);
-    setCentralWidget(central);
+    // On a small screen or with large fonts the window scrolls rather than cutting its parts off.
+    setCentralWidget(new FittingScrollArea(central, this));
 
     auto* bar = new QStatusBar(this);
     bar->setObjectName(QStringLiteral("StatusBar1"));
@@ -294,6 +299,7 @@ void MainWindow::connectEngine()
     connect(m_tally, &ScanTally::scanSummarised, this, [this](const QString& line) {
         setStatus(1, line);
         m_linksTab->setSummary(line);
+        Frame6->setSummary(line);
     });
     connect(&m_statistics, &ScanStatistics::statisticsChanged, Frame6, &StatisticsFrame::StatsD);
 
@@ -354,12 +360,13 @@ void MainWindow::startUp()
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    // "Websites" takes half of the width, until the user moves the divider.
+    // "Websites" keeps its share of the width (a third, or what the user left it at in an
+    // earlier run), until the user moves the divider.
     if (m_splitMoved)
         return;
-    // Equal weights: the splitter shares out whatever width it gets in these proportions, also
-    // when it has not been laid out at its new width yet.
-    m_split->setSizes({1 << 16, 1 << 16});
+    // The splitter shares out whatever width it gets in these proportions, also when it has not
+    // been laid out at its new width yet.
+    m_split->setSizes(m_splitShares);
 }
 
 QString MainWindow::statusText(int panel) const
@@ -504,10 +511,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     // Nothing of a running scan acts any more; its connection goes with the window.
     m_project.state().bScanRunning = false;
+    // Widths the user gave are kept; otherwise the lists size their columns by the window again.
     for (RecordListView* list : {m_linksTab->resultsView(), Frame1->linkingSitesView()}) {
         if (list->isSized())
-            WindowState::setColumnWidths(m_settings, list->objectName(), list->columnWidths());
+            WindowState::setColumnWidths(m_settings, list->objectName(),
+                                         list->widthsChosenByUser() ? list->columnWidths()
+                                                                    : QList<int>());
     }
+    if (m_splitMoved)
+        WindowState::setSplitterSizes(m_settings, m_split->objectName(), m_split->sizes());
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window != this && window->isVisible())
             window->close();

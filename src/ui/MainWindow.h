@@ -126,6 +126,9 @@ private:
     QString m_savedNotice; // the "Saved ..." text while it holds
     EditorWindows* m_windows = nullptr;
     bool m_splitMoved = false;
+    // The shares of "Websites" and "Link Results": about a third and two thirds, or as the user
+    // left them.
+    QList<int> m_splitShares = {3 << 14, 7 << 14};
     WebsiteLauncher* m_launcher = nullptr;
     QPointer<AboutWindow> m_about;
 

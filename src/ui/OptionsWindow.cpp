@@ -11,6 +11,8 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QScreen>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -58,9 +60,13 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
 
+    // The options scroll where the screen is too small for them all; the Close button stays
+    // below them, always in sight.
     auto* outer = new QVBoxLayout(this);
-    auto* columns = new QHBoxLayout;
-    outer->addLayout(columns, 1);
+    auto* content = new QWidget(this);
+    auto* scroll = new FittingScrollArea(content, this);
+    outer->addWidget(scroll, 1);
+    auto* columns = new QHBoxLayout(content);
     auto* left = new QVBoxLayout;
     auto* right = new QVBoxLayout;
     columns->addLayout(left, 1);
@@ -277,7 +283,9 @@ OptionsWindow::OptionsWindow(SettingsStore& settings, const QString& fileTypesPa
             cmdDelete->setEnabled(true);
     });
     connect(Command1, &QPushButton::clicked, this, &OptionsWindow::globalRulesRequested);
-    resize(860, 560);
+    // As large as the options need, as far as the screen allows.
+    const QSize wanted = content->sizeHint() + QSize(scroll->verticalScrollBar()->sizeHint().width() + 24, 24);
+    resize(wanted.boundedTo(screen()->availableGeometry().size() * 9 / 10));
 }
 
 QCheckBox* OptionsWindow::addCheckBox(QWidget* parent, const QString& key, const QString& caption)

@@ -1,6 +1,8 @@
 #include "ui/Presentation.h"
 
 #include "model/RecordTableModel.h"
+#include "output/PartnerOutcome.h"
+#include "scan/BotChallenge.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -25,6 +27,8 @@ QColor colour(SiteColour colour, bool darkBase)
         return darkBase ? QColor(100, 220, 100) : QColor(0, 128, 0);
     case SiteColour::Red:
         return darkBase ? QColor(255, 120, 120) : QColor(200, 0, 0);
+    case SiteColour::Amber:
+        return blockedColour(darkBase);
     case SiteColour::Black:
         break;
     }
@@ -67,7 +71,42 @@ QIcon drawnIcon(bool found)
     return icon;
 }
 
+QIcon drawnBlockedIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        const qreal s = size;
+        p.setPen(QPen(QColor(230, 140, 0), s / 8.0, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QRectF(s * 0.16, s * 0.16, s * 0.68, s * 0.68));
+        p.drawLine(QPointF(s * 0.30, s * 0.70), QPointF(s * 0.70, s * 0.30));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 } // namespace
+
+QIcon blockedIcon()
+{
+    static const QIcon blocked = drawnBlockedIcon();
+    return blocked;
+}
+
+QColor blockedColour(bool darkBase)
+{
+    return darkBase ? QColor(255, 190, 90) : QColor(170, 95, 0);
+}
+
+bool isBlockedStatus(const QString& status)
+{
+    return PartnerVerdict::reasonOf(status) == BotChallenge::kBlocked;
+}
 
 QIcon resultIcon(int icon)
 {
@@ -90,6 +129,8 @@ PresentationModel::PresentationModel(bool withIcons, QObject* parent)
 QVariant PresentationModel::data(const QModelIndex& index, int role) const
 {
     if (role == Qt::ForegroundRole) {
+        if (isBlockedRow(index))
+            return Presentation::blockedColour(Presentation::darkBase(QGuiApplication::palette()));
         // Black is the palette's own text colour, which a dark palette makes light.
         const QVariant stored = QIdentityProxyModel::data(index, SiteColourRole);
         if (!stored.isValid())
@@ -99,8 +140,10 @@ QVariant PresentationModel::data(const QModelIndex& index, int role) const
         return colour.isValid() ? QVariant(colour) : QVariant();
     }
     if (role == Qt::DecorationRole) {
-        if (!m_withIcons || index.column() != 0)
+        if (!m_withIcons || (index.column() != 0 && index.column() != m_secondIconColumn))
             return {};
+        if (isBlockedRow(index))
+            return Presentation::blockedIcon();
         return Presentation::resultIcon(QIdentityProxyModel::data(index, IconRole).toInt());
     }
     if (role == Qt::ToolTipRole) {
@@ -121,6 +164,28 @@ QVariant PresentationModel::data(const QModelIndex& index, int role) const
     return QIdentityProxyModel::data(index, role);
 }
 
+void PresentationModel::setSecondIconColumn(int column)
+{
+    if (column == m_secondIconColumn)
+        return;
+    const int before = m_secondIconColumn;
+    m_secondIconColumn = column;
+    for (const int changed : {before, column}) {
+        if (changed > 0 && changed < columnCount() && rowCount() > 0)
+            Q_EMIT dataChanged(index(0, changed), index(rowCount() - 1, changed),
+                               {Qt::DecorationRole});
+    }
+}
+
+bool PresentationModel::isBlockedRow(const QModelIndex& index) const
+{
+    if (m_statusColumn < 0 || m_statusColumn >= columnCount())
+        return false;
+    return Presentation::isBlockedStatus(
+        QIdentityProxyModel::data(index.siblingAtColumn(m_statusColumn), Qt::DisplayRole)
+            .toString());
+}
+
 RecordListView::RecordListView(const QString& objectName, const QString& accessibleName,
                                bool withIcons, QWidget* parent)
     : QTreeView(parent), m_presentation(new PresentationModel(withIcons, this))
@@ -139,6 +204,14 @@ RecordListView::RecordListView(const QString& objectName, const QString& accessi
     setModel(m_presentation);
     connect(header(), &QHeaderView::sectionClicked, this,
             [this](int section) { Q_EMIT headerClicked(section + 1); });
+    // A column the user drags keeps its width from then on, also in later runs.
+    connect(header(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        if (!m_applying && m_sized && size > 0 && !isColumnHidden(section))
+            m_userWidths = true;
+        // Wrapped cells take as many lines as their column's new width needs.
+        if (wordWrap())
+            scheduleDelayedItemsLayout();
+    });
 }
 
 void RecordListView::setList(RecordTableModel* list)
@@ -244,31 +317,67 @@ void RecordListView::refreshSortIndicator()
 void RecordListView::resizeEvent(QResizeEvent* event)
 {
     QTreeView::resizeEvent(event);
-    if (m_sized || (m_widths.isEmpty() && !m_widthRule) || !isVisible()
-        || viewport()->width() <= 0)
+    if ((m_widths.isEmpty() && !m_widthRule) || !isVisible() || viewport()->width() <= 0)
         return;
+    if (m_sized) {
+        // The rule's columns follow the list's width until the user sizes one.
+        if (m_widthRule && !m_userWidths)
+            applyWidths();
+        return;
+    }
     // Sized once the window has settled: while it is laid out for the first time the list
     // passes through provisional widths.
     m_sized = true;
     QTimer::singleShot(0, this, [this] {
-        const int width = viewport()->width();
         if (!m_keptWidths.isEmpty() && m_keptWidths.size() == header()->count()) {
+            m_applying = true;
             for (int column = 0; column < m_keptWidths.size(); ++column)
                 setColumnWidth(column, qMax(16, m_keptWidths.at(column)));
+            m_applying = false;
+            m_userWidths = true;
             return;
         }
-        if (m_widthRule) {
-            const QList<int> widths = m_widthRule(width);
-            for (int column = 0; column < widths.size(); ++column)
+        applyWidths();
+    });
+}
+
+void RecordListView::refreshWidths()
+{
+    if (m_sized && !m_userWidths)
+        applyWidths();
+}
+
+void RecordListView::setColumnShown(int column, bool shown)
+{
+    if (isColumnHidden(column) == !shown)
+        return;
+    m_applying = true;
+    setColumnHidden(column, !shown);
+    m_applying = false;
+    refreshWidths();
+}
+
+void RecordListView::applyWidths()
+{
+    const int width = viewport()->width();
+    m_applying = true;
+    if (m_widthRule) {
+        const QList<int> widths = m_widthRule(width);
+        for (int column = 0; column < widths.size(); ++column) {
+            if (!isColumnHidden(column))
                 setColumnWidth(column, qMax(16, widths.at(column)));
-            return;
         }
+    } else {
         for (int column = 0; column < m_widths.size(); ++column) {
             const auto [fraction, less] = m_widths.at(column);
             if (fraction >= 0)
                 setColumnWidth(column, qMax(16, int(width * fraction) - less));
         }
-    });
+    }
+    m_applying = false;
+    // Wrapped cells take as many lines as their new widths need, before the list is painted.
+    if (wordWrap())
+        doItemsLayout();
 }
 
 } // namespace corvane

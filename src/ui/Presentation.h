@@ -26,6 +26,13 @@ QColor colour(SiteColour colour, bool darkBase = false);
 bool darkBase(const QPalette& palette);
 // Icon 2: a found link; icon 1: none found; anything else: no icon.
 QIcon resultIcon(int icon);
+// A partner that bot protection kept the scan out of: nothing is known of its link, so it looks
+// neither found nor missing (an amber barred circle, amber text).
+QIcon blockedIcon();
+QColor blockedColour(bool darkBase = false);
+// Whether a result row's status says bot protection kept the scan out ("None Found (Blocked by
+// bot protection)").
+bool isBlockedStatus(const QString& status);
 
 } // namespace Presentation
 
@@ -45,9 +52,19 @@ public:
     // The cells of this column show their own full text as their tool tip instead (a long URL
     // shown shortened).
     void setFullTextColumn(int column) { m_fullTextColumn = column; }
+    // The column that holds a result row's status: a row whose partner was blocked by bot
+    // protection takes the blocked look (-1: none).
+    void setStatusColumn(int column) { m_statusColumn = column; }
+    // The icon is the first column's; this column shows it as well (-1: none), for a view that
+    // hides the first column.
+    void setSecondIconColumn(int column);
 
 private:
+    bool isBlockedRow(const QModelIndex& index) const;
+
     bool m_withIcons;
+    int m_statusColumn = -1;
+    int m_secondIconColumn = -1;
     int m_toolTipColumn = -1;
     int m_fullTextColumn = -1;
 };
@@ -73,8 +90,15 @@ public:
     // Column widths as fractions of the list's width, each less the given pixels (a negative
     // fraction keeps the column's width). Applied once, the first time the list has a width.
     void setInitialWidths(QList<std::pair<double, int>> widths);
-    // Column widths in pixels worked out from the list's width; used in place of the fractions.
+    // Column widths in pixels worked out from the list's width; used in place of the fractions,
+    // and again whenever the list's width changes, until the user sizes a column.
     void setInitialWidthRule(std::function<QList<int>(int width)> rule);
+    // Applies the width rule again now (a column was shown or hidden), unless the user sized one.
+    void refreshWidths();
+    // Shows or hides a column (the view's choice, not a width the user gave it).
+    void setColumnShown(int column, bool shown);
+    // Whether the user has sized a column, here or in an earlier run (kept widths).
+    bool widthsChosenByUser() const { return m_userWidths; }
     // Widths the user left the columns at in an earlier run: used instead of the initial ones
     // when there is one for every column.
     void setKeptWidths(QList<int> widths);
@@ -84,6 +108,8 @@ public:
     // The 0-based column every cell of a row shows as its tool tip when it is not empty.
     void setToolTipColumn(int column) { m_presentation->setToolTipColumn(column); }
     void setFullTextColumn(int column) { m_presentation->setFullTextColumn(column); }
+    void setStatusColumn(int column) { m_presentation->setStatusColumn(column); }
+    void setSecondIconColumn(int column) { m_presentation->setSecondIconColumn(column); }
     void refreshSortIndicator();
     // Shown in the empty list: what to do for it to fill.
     void setPlaceholderText(const QString& text);
@@ -100,6 +126,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void applyWidths();
+
     PresentationModel* m_presentation;
     // Cleared when the list goes (a Main Site deleted, a project replaced).
     QPointer<RecordTableModel> m_list;
@@ -107,6 +135,8 @@ private:
     std::function<QList<int>(int width)> m_widthRule;
     QList<int> m_keptWidths;
     bool m_sized = false;
+    bool m_userWidths = false;
+    bool m_applying = false; // the widths are being set here, not by the user
     QString m_placeholder;
 };
 

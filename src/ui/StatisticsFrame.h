@@ -24,6 +24,8 @@ public:
     // Writes the seven counters into their labels.
     void StatsD();
     void setProgress(int value);
+    // The last scan's summary, shown whole (the status bar may cut it).
+    void setSummary(const QString& text);
     QLabel* valueLabel(int index) const { return m_values[index]; }
     // What value label index holds, as a screen reader names it.
     static QString valueName(int index);
@@ -32,6 +34,7 @@ private:
     const ScanStatistics& m_statistics;
     QListView* List2;
     QProgressBar* pb1;
+    QLabel* lblSummary;
     QLabel* m_values[7];
 };
 

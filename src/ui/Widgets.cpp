@@ -1,6 +1,8 @@
 #include "ui/Widgets.h"
 
 #include <QComboBox>
+#include <QEvent>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -53,6 +55,41 @@ QLabel* nameComboBox(QComboBox* combo, const QString& name)
     label->setBuddy(combo);
     label->hide();
     return label;
+}
+
+FittingScrollArea::FittingScrollArea(QWidget* page, QWidget* parent) : QScrollArea(parent)
+{
+    if (!page->objectName().isEmpty())
+        setObjectName(page->objectName() + QStringLiteral("Scroll"));
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(false);
+    // A tab stop that would show no focus: the page's own controls take the focus.
+    setFocusPolicy(Qt::NoFocus);
+    setWidget(page);
+}
+
+QSize FittingScrollArea::sizeHint() const
+{
+    // The page's own wish, so a window sized by its contents shows it without scroll bars.
+    return widget() != nullptr ? widget()->sizeHint() : QScrollArea::sizeHint();
+}
+
+bool FittingScrollArea::viewportEvent(QEvent* event)
+{
+    // A new viewport size, or a page whose least size changed (a label shown, a longer text).
+    if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)
+        fit();
+    return QScrollArea::viewportEvent(event);
+}
+
+void FittingScrollArea::fit()
+{
+    QWidget* page = widget();
+    if (page == nullptr)
+        return;
+    const QSize size = viewport()->size().expandedTo(page->minimumSizeHint()).expandedTo(page->minimumSize());
+    if (page->size() != size)
+        page->resize(size);
 }
 
 } // namespace corvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QScrollArea>
 #include <QString>
 
 class QComboBox;
@@ -27,5 +28,25 @@ void showValue(QLabel* label, const QString& what, const QString& value);
 // box: a combo box is read by its current text ("Select", "500") and takes no name of its own, so
 // a label is made its buddy, kept out of sight since the caption is already on screen.
 QLabel* nameComboBox(QComboBox* combo, const QString& name);
+
+// Shows a page at the scroll area's size, never below the page's least size: a page that does not
+// fit (a small screen, large fonts) scrolls instead of being cut off or growing its window past
+// the screen. QScrollArea's own resizing would size a page with word-wrapped labels by its
+// preferred height and so scroll where nothing needs to.
+class FittingScrollArea final : public QScrollArea
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FittingScrollArea)
+
+public:
+    explicit FittingScrollArea(QWidget* page, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    void fit();
+};
 
 } // namespace corvane

@@ -37,26 +37,63 @@ void rememberFile(const SettingsStore& settings, const QString& path)
     open(settings).setValue(kGroup + kLastFolder, QFileInfo(path).absolutePath());
 }
 
-QList<int> columnWidths(const SettingsStore& settings, const QString& list)
+namespace {
+
+QList<int> readNumbers(const SettingsStore& settings, const QString& key)
 {
-    QList<int> widths;
-    const QStringList stored = open(settings).value(kGroup + list + QStringLiteral("Columns")).toStringList();
+    QList<int> numbers;
+    const QStringList stored = open(settings).value(kGroup + key).toStringList();
     for (const QString& text : stored) {
         bool ok = false;
-        const int width = text.toInt(&ok);
-        if (!ok || width < 0)
+        const int number = text.toInt(&ok);
+        if (!ok || number < 0)
             return {};
-        widths << width;
+        numbers << number;
     }
-    return widths;
+    return numbers;
+}
+
+void writeNumbers(const SettingsStore& settings, const QString& key, const QList<int>& numbers)
+{
+    if (numbers.isEmpty()) {
+        open(settings).remove(kGroup + key);
+        return;
+    }
+    QStringList texts;
+    for (const int number : numbers)
+        texts << QString::number(number);
+    open(settings).setValue(kGroup + key, texts);
+}
+
+} // namespace
+
+// "<list>ColumnWidths" holds only widths the user gave; the "<list>Columns" of earlier versions
+// held whatever the columns had at exit and is left unread, so the lists size themselves again.
+QList<int> columnWidths(const SettingsStore& settings, const QString& list)
+{
+    return readNumbers(settings, list + QStringLiteral("ColumnWidths"));
 }
 
 void setColumnWidths(const SettingsStore& settings, const QString& list, const QList<int>& widths)
 {
-    QStringList texts;
-    for (const int width : widths)
-        texts << QString::number(width);
-    open(settings).setValue(kGroup + list + QStringLiteral("Columns"), texts);
+    writeNumbers(settings, list + QStringLiteral("ColumnWidths"), widths);
+}
+
+QList<int> splitterSizes(const SettingsStore& settings, const QString& splitter)
+{
+    const QList<int> sizes = readNumbers(settings, splitter + QStringLiteral("Sizes"));
+    // A part of no size could not be dragged back.
+    for (const int size : sizes) {
+        if (size <= 0)
+            return {};
+    }
+    return sizes;
+}
+
+void setSplitterSizes(const SettingsStore& settings, const QString& splitter,
+                      const QList<int>& sizes)
+{
+    writeNumbers(settings, splitter + QStringLiteral("Sizes"), sizes);
 }
 
 } // namespace corvane::WindowState

@@ -20,7 +20,14 @@ void rememberFile(const SettingsStore& settings, const QString& path);
 
 // The widths the user left a list's columns at; empty when none were kept.
 QList<int> columnWidths(const SettingsStore& settings, const QString& list);
+// An empty list forgets them: the list's own widths apply again.
 void setColumnWidths(const SettingsStore& settings, const QString& list, const QList<int>& widths);
+
+// The shares the user gave the parts of a splitter (in pixels at the time, used as proportions);
+// empty when none were kept.
+QList<int> splitterSizes(const SettingsStore& settings, const QString& splitter);
+void setSplitterSizes(const SettingsStore& settings, const QString& splitter,
+                      const QList<int>& sizes);
 
 } // namespace WindowState
 

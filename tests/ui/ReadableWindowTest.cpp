@@ -171,9 +171,8 @@ private Q_SLOTS:
         f.start(QSize(1280, 800));
         auto* list = f.find<QTreeView>(QStringLiteral("List3"));
         QTRY_VERIFY(list->columnWidth(5) > 16);
-        const int status = list->fontMetrics().horizontalAdvance(
-            QStringLiteral("None Found (Connection refused)"));
-        QVERIFY2(list->columnWidth(2) > status, qPrintable(QString::number(list->columnWidth(2))));
+        // A long status wraps rather than being cut (WindowLayoutTest checks the texts whole).
+        QVERIFY(list->wordWrap());
         // The Notes column ends inside the list at the window's first size.
         const int right = list->header()->sectionViewportPosition(5) + list->columnWidth(5);
         QVERIFY2(right <= list->viewport()->width(),
