@@ -1,6 +1,6 @@
 #include "history/HistoryReport.h"
 
-#include "output/ReportWriter.h"
+#include "scan/HtmlEscape.h"
 #include "scan/UrlTools.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "history/PartnerChange.h"
 
-#include "output/PartnerOutcome.h"
+#include "history/PartnerOutcome.h"
 #include "scan/ContentDecoder.h"
 #include "scan/NetworkContext.h"
 #include "scan/ResponseReader.h"

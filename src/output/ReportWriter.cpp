@@ -8,9 +8,10 @@
 #include "model/ResultNotes.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
-#include "output/PartnerOutcome.h"
+#include "history/PartnerOutcome.h"
 #include "output/WebLink.h"
 #include "scan/BotChallenge.h"
+#include "scan/HtmlEscape.h"
 #include "scan/ScanStatistics.h"
 #include "scan/UrlTools.h"
 
@@ -187,34 +188,6 @@ QString overviewRow(const QString& label, qint32 value)
 }
 
 } // namespace
-
-QString htmlEscape(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'&':
-            out += QStringLiteral("&amp;");
-            break;
-        case u'<':
-            out += QStringLiteral("&lt;");
-            break;
-        case u'>':
-            out += QStringLiteral("&gt;");
-            break;
-        case u'\'':
-            out += QStringLiteral("&#39;");
-            break;
-        case u'"':
-            out += QStringLiteral("&quot;");
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 namespace {
 

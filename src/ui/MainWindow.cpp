@@ -1,6 +1,6 @@
 #include "ui/MainWindow.h"
 
-#include "app/Branding.h"
+#include "branding/Branding.h"
 #include "automation/ScanAlerts.h"
 #include "model/SettingsStore.h"
 #include "output/ScanSummary.h"

@@ -1,5 +1,5 @@
 #include "history/HistoryStore.h"
-#include "history/ProjectLock.h"
+#include "model/ProjectLock.h"
 #include "support/TestRegistry.h"
 #include "support/FullDisk.h"
 #include "support/TestSupport.h"

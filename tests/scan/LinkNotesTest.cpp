@@ -3,7 +3,7 @@
 #include "model/ProjectFormat.h"
 #include "model/ResultNotes.h"
 #include "output/JsonExport.h"
-#include "output/PartnerOutcome.h"
+#include "history/PartnerOutcome.h"
 #include "output/ReportWriter.h"
 #include "output/TabExport.h"
 #include "scan/NetworkContext.h"

@@ -1,6 +1,6 @@
 #include "app/cli/Cli.h"
 
-#include "app/Branding.h"
+#include "branding/Branding.h"
 
 #include "app/cli/Commands.h"
 #include "model/SettingsStore.h"

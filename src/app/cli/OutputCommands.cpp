@@ -2,7 +2,7 @@
 
 #include "history/ProjectHistory.h"
 
-#include "app/Branding.h"
+#include "branding/Branding.h"
 #include "app/cli/Commands.h"
 #include "app/cli/ProjectIo.h"
 #include "model/Project.h"

@@ -1,4 +1,4 @@
-#include "app/Branding.h"
+#include "branding/Branding.h"
 #include "app/cli/Commands.h"
 #include "history/ProjectHistory.h"
 #include "app/cli/OutputCommands.h"

@@ -2,7 +2,7 @@
 #include "model/SettingsStore.h"
 #include "scan/NetworkContext.h"
 #include "scan/UserAgentSetting.h"
-#include "app/Branding.h"
+#include "branding/Branding.h"
 #include "ui/Artwork.h"
 #include "ui/BrowserView.h"
 #include "ui/MainWindow.h"

@@ -1,4 +1,4 @@
-#include "output/PartnerOutcome.h"
+#include "history/PartnerOutcome.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>

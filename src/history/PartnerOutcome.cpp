@@ -1,4 +1,4 @@
-#include "output/PartnerOutcome.h"
+#include "history/PartnerOutcome.h"
 
 #include "model/ResultNotes.h"
 #include "scan/BotChallenge.h"

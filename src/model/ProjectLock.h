@@ -24,6 +24,10 @@ public:
     ~ProjectLock();
 
     static QString lockPathFor(const QString& projectPath);
+    // The project file's own path when it is reached through a symbolic link (of the file or of
+    // a folder above it), else the path as given: one project, one history and one lock, however
+    // it was opened.
+    static QString realProjectPath(const QString& projectPath);
 
     // False when another program holds it; error() then says which one
     // ("links.prj is being changed by Corvane, process 1234") or why the lock cannot be made.

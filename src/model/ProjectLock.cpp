@@ -1,6 +1,6 @@
-#include "history/ProjectLock.h"
+#include "model/ProjectLock.h"
 
-#include "history/HistoryStore.h"
+#include "model/FileWrite.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -13,9 +13,23 @@ ProjectLock::ProjectLock(const QString& projectPath) : m_projectPath(projectPath
 
 ProjectLock::~ProjectLock() = default;
 
+QString ProjectLock::realProjectPath(const QString& projectPath)
+{
+    const QFileInfo file(projectPath);
+    QString real = file.canonicalFilePath();
+    if (real.isEmpty()) {
+        // Not written yet (a first save): its folder may still be reached through a link.
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        if (!folder.isEmpty())
+            real = folder + u'/' + file.fileName();
+    }
+    // A path with no link in it stays as it was given.
+    return real.isEmpty() || real == file.absoluteFilePath() ? projectPath : real;
+}
+
 QString ProjectLock::lockPathFor(const QString& projectPath)
 {
-    return HistoryStore::realProjectPath(projectPath) + QStringLiteral(".lock");
+    return realProjectPath(projectPath) + QStringLiteral(".lock");
 }
 
 bool ProjectLock::tryLock()
@@ -55,7 +69,7 @@ bool ProjectLock::tryLock()
         m_error = QStringLiteral("cannot make the lock file ")
                   + QFileInfo(lockPathFor(m_projectPath)).fileName() + QStringLiteral(" beside ")
                   + name;
-        if (const QString cause = HistoryStore::systemCause(lockPathFor(m_projectPath), {});
+        if (const QString cause = FileWrite::folderCause(lockPathFor(m_projectPath));
             !cause.isEmpty())
             m_error += QStringLiteral(": ") + cause;
     }
