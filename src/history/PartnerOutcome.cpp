@@ -1,7 +1,7 @@
 #include "history/PartnerOutcome.h"
 
 #include "model/ResultNotes.h"
-#include "scan/BotChallenge.h"
+#include "net/BotChallenge.h"
 
 namespace corvane {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "output/OutputFile.h"
 #include "history/PartnerOutcome.h"
+#include "output/OutputFile.h"
 
 #include <QDateTime>
 #include <QJsonObject>

@@ -3,17 +3,17 @@
 #include "history/HistoryReport.h"
 #include "history/ProjectHistory.h"
 
+#include "history/PartnerOutcome.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ResultNotes.h"
+#include "model/ScanStatistics.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
-#include "history/PartnerOutcome.h"
+#include "net/BotChallenge.h"
 #include "output/WebLink.h"
-#include "scan/BotChallenge.h"
-#include "scan/HtmlEscape.h"
-#include "scan/ScanStatistics.h"
-#include "scan/UrlTools.h"
+#include "web/HtmlEscape.h"
+#include "web/UrlTools.h"
 
 #include <QFile>
 #include <QFileInfo>

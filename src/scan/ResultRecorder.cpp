@@ -1,10 +1,10 @@
 #include "scan/ResultRecorder.h"
 
 #include "model/Project.h"
+#include "model/ScanStatistics.h"
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
-#include "scan/ScanStatistics.h"
-#include "scan/UrlTools.h"
+#include "web/UrlTools.h"
 
 #include <limits>
 

@@ -1,16 +1,16 @@
 #include "scan/ScanController.h"
 
 #include "model/Project.h"
+#include "model/ScanStatistics.h"
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
-#include "scan/HostGate.h"
-#include "scan/RobotsCache.h"
+#include "net/HostGate.h"
+#include "net/RobotsCache.h"
 #include "scan/ScanLimits.h"
-#include "scan/ScanStatistics.h"
 #include "scan/SiteHandOn.h"
 #include "scan/SiteScan.h"
-#include "scan/UrlTools.h"
+#include "web/UrlTools.h"
 
 #include <QFile>
 #include <QSet>

@@ -1,15 +1,15 @@
 #include "scan/SiteScan.h"
 
+#include "analysis/LinkNotes.h"
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
-#include "scan/BotChallenge.h"
-#include "scan/HostGate.h"
-#include "scan/LinkNotes.h"
-#include "scan/PageFetcher.h"
+#include "net/BotChallenge.h"
+#include "net/HostGate.h"
+#include "net/PageFetcher.h"
+#include "net/RobotsCache.h"
 #include "scan/ResultRecorder.h"
-#include "scan/RobotsCache.h"
 #include "scan/ScanLimits.h"
-#include "scan/UrlTools.h"
+#include "web/UrlTools.h"
 
 #include <algorithm>
 #include <limits>

@@ -5,10 +5,10 @@
 
 #include "branding/Branding.h"
 #include "model/SettingsStore.h"
-#include "scan/UrlTools.h"
 #include "ui/EditorWindows.h"
 #include "ui/HistoryWindow.h"
 #include "ui/WebsitesPanel.h"
+#include "web/UrlTools.h"
 
 #include <QFileInfo>
 #include <QLineEdit>

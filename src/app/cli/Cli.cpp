@@ -4,8 +4,8 @@
 
 #include "app/cli/Commands.h"
 #include "model/SettingsStore.h"
-#include "scan/NetworkContext.h"
-#include "scan/UserAgentSetting.h"
+#include "net/NetworkContext.h"
+#include "net/UserAgentSetting.h"
 
 #include <QSocketNotifier>
 
