@@ -13,10 +13,10 @@
 #include "import/LinkExtraction.h"
 #include "model/AppFolder.h"
 #include "model/Project.h"
+#include "model/ScanStatistics.h"
 #include "model/SettingsStore.h"
-#include "scan/NetworkContext.h"
+#include "net/NetworkContext.h"
 #include "scan/PageAnalyzer.h"
-#include "scan/ScanStatistics.h"
 
 #include "BestTime.h"
 

@@ -26,8 +26,14 @@ else()
     set(CORVANE_MAINTAINER "${CORVANE_OWNER_NAME} <packages@${website_host}>")
 endif()
 
+# The names alone (branding/Branding.h), for code linked before the values are chosen: the windows
+# link these, and each program links one set of values.
+add_library(corvane_branding_names INTERFACE "${CMAKE_SOURCE_DIR}/src/branding/Branding.h")
+target_include_directories(corvane_branding_names INTERFACE "${CMAKE_SOURCE_DIR}/src")
+target_link_libraries(corvane_branding_names INTERFACE Qt6::Core)
+
 # corvane_add_branding(TARGET PRODUCT OWNER WEBSITE): a static library with these values behind
-# app/Branding.h. The programs link the configured values; a test may link others.
+# branding/Branding.h. The programs link the configured values; a test may link others.
 function(corvane_add_branding target product owner website)
     foreach(part product owner website)
         string(REPLACE "\\" "\\\\" escaped "${${part}}")
@@ -37,7 +43,6 @@ function(corvane_add_branding target product owner website)
     endforeach()
     set(source "${CMAKE_BINARY_DIR}/generated/${target}.cpp")
     configure_file("${CMAKE_SOURCE_DIR}/cmake/Branding.cpp.in" "${source}" @ONLY)
-    add_library(${target} STATIC "${source}" "${CMAKE_SOURCE_DIR}/src/app/Branding.h")
-    target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}/src")
-    target_link_libraries(${target} PUBLIC Qt6::Core corvane_flags)
+    add_library(${target} STATIC "${source}")
+    target_link_libraries(${target} PUBLIC corvane_branding_names corvane_flags)
 endfunction()

@@ -1,7 +1,7 @@
 #include "history/HistoryReport.h"
 
-#include "output/ReportWriter.h"
-#include "scan/UrlTools.h"
+#include "web/HtmlEscape.h"
+#include "web/UrlTools.h"
 
 #include <algorithm>
 

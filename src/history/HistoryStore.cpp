@@ -1,6 +1,8 @@
 #include "history/HistoryStore.h"
 
 #include "history/HistoryTime.h"
+#include "model/FileWrite.h"
+#include "model/ProjectLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -122,23 +124,9 @@ HistoryStore::~HistoryStore()
     close();
 }
 
-QString HistoryStore::realProjectPath(const QString& projectPath)
-{
-    const QFileInfo file(projectPath);
-    QString real = file.canonicalFilePath();
-    if (real.isEmpty()) {
-        // Not written yet (a first save): its folder may still be reached through a link.
-        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
-        if (!folder.isEmpty())
-            real = folder + u'/' + file.fileName();
-    }
-    // A path with no link in it stays as it was given.
-    return real.isEmpty() || real == file.absoluteFilePath() ? projectPath : real;
-}
-
 QString HistoryStore::pathFor(const QString& projectPath)
 {
-    QString base = realProjectPath(projectPath);
+    QString base = ProjectLock::realProjectPath(projectPath);
     if (base.endsWith(QStringLiteral(".prj"), Qt::CaseInsensitive))
         base.chop(4);
     return base + QStringLiteral(".history.db");
@@ -217,14 +205,8 @@ bool HistoryStore::openInMemory()
 
 QString HistoryStore::systemCause(const QString& path, const QSqlError& error)
 {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    // access() sees a read-only mount even for root, whom the folder's own rights do not stop.
-    if (::access(folder.constData(), W_OK) != 0 && (errno == EROFS || errno == EACCES))
-        return QStringLiteral("the folder is read-only");
-    struct statvfs disk = {};
-    if (::statvfs(folder.constData(), &disk) == 0
-        && (::geteuid() == 0 ? disk.f_bfree : disk.f_bavail) == 0)
-        return QStringLiteral("the disk is full");
+    if (const QString cause = FileWrite::folderCause(path); !cause.isEmpty())
+        return cause;
     // SQLite's primary result codes, under the extended ones.
     constexpr int kReadOnly = 8;
     constexpr int kFull = 13;

@@ -70,10 +70,6 @@ public:
     HistoryStore();
     ~HistoryStore();
 
-    // The project file's own path when it is reached through a symbolic link (of the file or of
-    // a folder above it), else the path as given: one project, one history and one lock, however
-    // it was opened.
-    static QString realProjectPath(const QString& projectPath);
     // links.prj -> links.history.db beside the project's real file; a name without ".prj" gets
     // ".history.db" appended.
     static QString pathFor(const QString& projectPath);

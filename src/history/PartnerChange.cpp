@@ -1,9 +1,9 @@
 #include "history/PartnerChange.h"
 
-#include "output/PartnerOutcome.h"
-#include "scan/ContentDecoder.h"
-#include "scan/NetworkContext.h"
-#include "scan/ResponseReader.h"
+#include "history/PartnerOutcome.h"
+#include "net/ContentDecoder.h"
+#include "net/NetworkContext.h"
+#include "net/ResponseReader.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>

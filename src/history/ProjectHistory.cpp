@@ -4,7 +4,7 @@
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
 #include "scan/ScanController.h"
-#include "scan/UrlTools.h"
+#include "web/UrlTools.h"
 
 #include <QFileInfo>
 

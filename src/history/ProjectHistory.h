@@ -1,7 +1,8 @@
 #pragma once
 
 #include "history/HistoryStore.h"
-#include "history/ProjectLock.h"
+#include "model/ProjectFollower.h"
+#include "model/ProjectLock.h"
 
 #include <QHash>
 #include <QObject>
@@ -22,7 +23,7 @@ class SettingsStore;
 //
 // Failures lose nothing else: the scan goes on and the project is still saved; failed() says
 // what could not be written, once per scan.
-class ProjectHistory final : public QObject
+class ProjectHistory final : public QObject, public ProjectFollower
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ProjectHistory)
@@ -32,13 +33,13 @@ public:
     ~ProjectHistory() override;
 
     // The project was read from this file (empty: New); its history is the file's.
-    void projectOpened(const QString& path);
+    void projectOpened(const QString& path) override;
     // The project was saved to this file: a project saved for the first time (or under a new
     // name) takes its history with it. False with error() when that could not be written.
-    bool setProjectPath(const QString& path);
-    QString projectPath() const { return m_projectPath; }
+    bool setProjectPath(const QString& path) override;
+    QString projectPath() const override { return m_projectPath; }
     // The lock of the project's file; the command line takes it before reading the project.
-    ProjectLock* lock() { return m_lock.get(); }
+    ProjectLock* lock() override { return m_lock.get(); }
 
     void watch(ScanController& scan);
     // The store for reading: the file's (opened for reading), or the one in memory. Null when the
@@ -53,7 +54,7 @@ public:
 
     // The changes of the last scan that checked a partner, into the "Change" column of the
     // results (after a project was read).
-    void showLastChanges();
+    void showLastChanges() override;
     // The number of partners of the running (or last) scan by change.
     int changeCount(PartnerChange::Kind kind) const { return m_counts.value(int(kind)); }
     // Whether the history of the last scan was written in full.

@@ -3,8 +3,8 @@
 #include "import/LinkExtraction.h"
 #include "import/SiteImporter.h"
 #include "model/SettingsStore.h"
-#include "scan/DownloadText.h"
-#include "scan/TextSearch.h"
+#include "net/DownloadText.h"
+#include "web/TextSearch.h"
 
 #include <algorithm>
 

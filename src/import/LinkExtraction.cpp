@@ -2,7 +2,7 @@
 
 #include "import/MarkupRemover.h"
 #include "import/SiteImporter.h"
-#include "scan/TextSearch.h"
+#include "web/TextSearch.h"
 
 #include <QSet>
 

@@ -3,7 +3,7 @@
 #include "model/AppFolder.h"
 #include "model/Project.h"
 #include "model/Windows1252.h"
-#include "scan/TextSearch.h"
+#include "web/TextSearch.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,12 @@
 #include "model/FileWrite.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace corvane::FileWrite {
@@ -85,6 +87,19 @@ std::optional<FileWriteError> append(const QString& path, QByteArrayView bytes)
         return error;
     }
     return std::nullopt;
+}
+
+QString folderCause(const QString& path)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    // access() sees a read-only mount even for root, whom the folder's own rights do not stop.
+    if (::access(folder.constData(), W_OK) != 0 && (errno == EROFS || errno == EACCES))
+        return QStringLiteral("the folder is read-only");
+    struct statvfs disk = {};
+    if (::statvfs(folder.constData(), &disk) == 0
+        && (::geteuid() == 0 ? disk.f_bfree : disk.f_bavail) == 0)
+        return QStringLiteral("the disk is full");
+    return {};
 }
 
 } // namespace corvane::FileWrite

@@ -29,6 +29,10 @@ std::optional<FileWriteError> replace(const QString& path, QByteArrayView bytes)
 // part of the way is cut off again, so the file never ends in a half record.
 std::optional<FileWriteError> append(const QString& path, QByteArrayView bytes);
 
+// What keeps anything from being written beside path, in the user's words ("the folder is
+// read-only", "the disk is full"); empty when it is neither.
+QString folderCause(const QString& path);
+
 } // namespace FileWrite
 
 } // namespace corvane

@@ -1,9 +1,9 @@
 #include "model/ProjectFile.h"
 
-#include "history/ProjectHistory.h"
-
 #include "model/FileWrite.h"
 #include "model/Project.h"
+#include "model/ProjectFollower.h"
+#include "model/ProjectLock.h"
 #include "model/SettingsStore.h"
 
 #include <QCryptographicHash>

@@ -16,7 +16,7 @@
 namespace corvane {
 
 class Project;
-class ProjectHistory;
+class ProjectFollower;
 class SettingsStore;
 
 // The outcome of a file operation: success, or the reason it failed as "<number> <description>"
@@ -143,7 +143,7 @@ public:
     // Save takes it beside the file (a project saved for the first time writes the history it
     // kept in memory). Save holds the project's lock while it writes, and refuses while another
     // program holds it.
-    void setHistory(ProjectHistory* history) { m_history = history; }
+    void setHistory(ProjectFollower* history) { m_history = history; }
 
     // Another program may change the project's file while it is open here: a scheduled scan, an
     // import from the command line. Save never writes over such a change unasked. With no edits of
@@ -209,7 +209,7 @@ private:
     SettingsStore& m_settings;
     AppFolder m_app;
     int m_iSecondsRunning = 0;
-    ProjectHistory* m_history = nullptr;
+    ProjectFollower* m_history = nullptr;
     DiskChangeChooser m_chooser;
     DiskState m_disk;
     QFileSystemWatcher m_watcher;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "history/PartnerOutcome.h"
 #include "output/OutputFile.h"
-#include "output/PartnerOutcome.h"
 
 #include <QDateTime>
 #include <QJsonObject>

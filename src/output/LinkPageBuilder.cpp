@@ -3,8 +3,8 @@
 #include "model/Project.h"
 #include "model/SettingsStore.h"
 #include "output/WebLink.h"
-#include "scan/TextSearch.h"
-#include "scan/UrlTools.h"
+#include "web/TextSearch.h"
+#include "web/UrlTools.h"
 
 #include <QHash>
 #include <QSet>

@@ -2,7 +2,7 @@
 
 #include "model/FileWrite.h"
 #include "model/Windows1252.h"
-#include "scan/UrlTools.h"
+#include "web/UrlTools.h"
 
 #include <QFile>
 

@@ -3,16 +3,17 @@
 #include "history/HistoryReport.h"
 #include "history/ProjectHistory.h"
 
+#include "history/PartnerOutcome.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "model/ResultNotes.h"
+#include "model/ScanStatistics.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
-#include "output/PartnerOutcome.h"
+#include "net/BotChallenge.h"
 #include "output/WebLink.h"
-#include "scan/BotChallenge.h"
-#include "scan/ScanStatistics.h"
-#include "scan/UrlTools.h"
+#include "web/HtmlEscape.h"
+#include "web/UrlTools.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -187,34 +188,6 @@ QString overviewRow(const QString& label, qint32 value)
 }
 
 } // namespace
-
-QString htmlEscape(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'&':
-            out += QStringLiteral("&amp;");
-            break;
-        case u'<':
-            out += QStringLiteral("&lt;");
-            break;
-        case u'>':
-            out += QStringLiteral("&gt;");
-            break;
-        case u'\'':
-            out += QStringLiteral("&#39;");
-            break;
-        case u'"':
-            out += QStringLiteral("&quot;");
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 namespace {
 

@@ -112,7 +112,4 @@ private:
     ProjectHistory* m_history = nullptr;
 };
 
-// Text made safe for HTML content and quoted attribute values: & < > ' " as entities.
-QString htmlEscape(const QString& text);
-
 } // namespace corvane

@@ -3,7 +3,7 @@
 #include "model/Project.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
-#include "scan/TextSearch.h"
+#include "web/TextSearch.h"
 
 namespace corvane {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/DownloadText.h"
+#include "net/DownloadText.h"
 
 #include <QList>
 #include <QObject>

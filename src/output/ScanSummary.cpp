@@ -2,7 +2,7 @@
 
 #include "model/Project.h"
 #include "scan/ScanController.h"
-#include "scan/UrlTools.h"
+#include "web/UrlTools.h"
 
 namespace corvane {
 

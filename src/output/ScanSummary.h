@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/PartnerOutcome.h"
+#include "history/PartnerOutcome.h"
 
 #include <QElapsedTimer>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "output/WebLink.h"
 
-#include "scan/UrlTools.h"
+#include "web/UrlTools.h"
 
 namespace corvane::WebLink {
 

@@ -1,18 +1,18 @@
 #include "scan/PageAnalyzer.h"
 
+#include "analysis/HrefValue.h"
+#include "analysis/LinkNotes.h"
+#include "analysis/PageText.h"
 #include "model/Project.h"
+#include "model/ScanStatistics.h"
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
-#include "scan/CharacterReferences.h"
-#include "scan/HrefValue.h"
-#include "scan/LinkNotes.h"
-#include "scan/PageFetcher.h"
-#include "scan/PageText.h"
-#include "scan/RedirectFollower.h"
-#include "scan/ResponseHead.h"
-#include "scan/ScanStatistics.h"
-#include "scan/TextSearch.h"
-#include "scan/UrlTools.h"
+#include "net/PageFetcher.h"
+#include "net/RedirectFollower.h"
+#include "net/ResponseHead.h"
+#include "web/CharacterReferences.h"
+#include "web/TextSearch.h"
+#include "web/UrlTools.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "analysis/KnownPages.h"
+#include "analysis/LinkClassifier.h"
 #include "model/AppFolder.h"
-#include "scan/KnownPages.h"
-#include "scan/LinkClassifier.h"
+#include "net/PageFetcher.h"
 #include "scan/PageCopies.h"
-#include "scan/PageFetcher.h"
 #include "scan/ResultRecorder.h"
 
 #include <QObject>

@@ -1,8 +1,8 @@
 #include "scan/PageCopies.h"
 
+#include "analysis/PageText.h"
 #include "model/Windows1252.h"
-#include "scan/PageText.h"
-#include "scan/UrlTools.h"
+#include "web/UrlTools.h"
 
 #include <QFile>
 

@@ -1,11 +1,11 @@
 #include "scan/ResultRecorder.h"
 
 #include "model/Project.h"
+#include "model/ScanStatistics.h"
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
-#include "scan/BotChallenge.h"
-#include "scan/ScanStatistics.h"
-#include "scan/UrlTools.h"
+#include "net/BotChallenge.h"
+#include "web/UrlTools.h"
 
 #include <limits>
 

@@ -1,15 +1,16 @@
 #include "scan/ScanController.h"
 
 #include "model/Project.h"
+#include "model/ScanStatistics.h"
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
 #include "model/Windows1252.h"
-#include "scan/HostGate.h"
-#include "scan/RobotsCache.h"
-#include "scan/ScanStatistics.h"
+#include "net/HostGate.h"
+#include "net/RobotsCache.h"
+#include "scan/ScanLimits.h"
 #include "scan/SiteHandOn.h"
 #include "scan/SiteScan.h"
-#include "scan/UrlTools.h"
+#include "web/UrlTools.h"
 
 #include <QFile>
 #include <QSet>
@@ -20,9 +21,6 @@
 namespace corvane {
 
 namespace {
-
-constexpr qint32 kPageLimits[]
-    = {1, 10, 50, 100, 500, 1000, 5000, 10000, 20000, 50000, 100000, 200000, 500000};
 
 // How many Linking Sites may have finished and wait for their turn, per one in progress: a slow
 // partner early in the project holds the others' findings in memory only this far.
@@ -61,35 +59,6 @@ ScanController::~ScanController()
         detach(site);
         delete site;
     }
-}
-
-qint32 ScanController::pageLimitFor(int index)
-{
-    if (index < 0 || index >= int(std::size(kPageLimits)))
-        return -1;
-    return kPageLimits[index];
-}
-
-qint16 ScanController::expectedLinks(const QString& field)
-{
-    bool ok = false;
-    const int value = field.trimmed().toInt(&ok, 10);
-    if (!ok || value < std::numeric_limits<qint16>::min()
-        || value > std::numeric_limits<qint16>::max())
-        return 1;
-    return qint16(value);
-}
-
-qint16 ScanController::readTimeout(const SettingsStore& settings)
-{
-    return qint16(std::clamp(settings.readInt(SettingKey::txtTimeout),
-                             int(std::numeric_limits<qint16>::min()),
-                             int(std::numeric_limits<qint16>::max())));
-}
-
-int ScanController::parallelSites(const SettingsStore& settings)
-{
-    return std::clamp(settings.readInt(SettingKey::ParallelSites), 1, kMaxParallelSites);
 }
 
 int ScanController::skipType() const
@@ -216,7 +185,7 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
     }
 
     st.strMainSite = UrlTools::NormalizeMainSite(m_project.mainSiteUrl(st.iCurrentMain));
-    m_project.state().timeout = readTimeout(m_settings);
+    m_project.state().timeout = ScanLimits::readTimeout(m_settings);
 
     if (st.strMainSite.isEmpty() || st.strMainSite == QStringLiteral(" ")) {
         Q_EMIT messageRaised(QStringLiteral("Please enter the Domain you want to find links to."),
@@ -250,7 +219,7 @@ bool ScanController::StartScan(int selectedMain, int selectedRow)
     st.iCurrentSite = startRow;
     Q_EMIT linkingSiteSelected(st.iCurrentMain, startRow);
     st.strLinkingSite = list->url(startRow - 1).trimmed();
-    st.iLinksExpected = expectedLinks(list->cell(startRow - 1, LinkingSiteList::Expected));
+    st.iLinksExpected = ScanLimits::expectedLinks(list->cell(startRow - 1, LinkingSiteList::Expected));
 
     m_project.state().bSkipClicked = false;
     m_skipMain = false;
@@ -323,7 +292,7 @@ void ScanController::advanceOnce()
 void ScanController::startSites()
 {
     const quint64 generation = m_generation;
-    const int parallel = parallelSites(m_settings);
+    const int parallel = ScanLimits::parallelSites(m_settings);
     const int lookAhead = parallel * 4 + 16;
     int active = 0;
     QSet<QString> busyDomains;

@@ -55,7 +55,6 @@ public:
     Q_ENUM(Focus)
 
     static constexpr int kProgressMaximum = 100;
-    static constexpr int kMaxParallelSites = 32;
 
     ScanController(Project& project, SettingsStore& settings, ScanStatistics& statistics,
                    AppFolder app, NetworkContext& network, QObject* parent = nullptr);
@@ -90,15 +89,6 @@ public:
     // How long one watchdog "second" lasts: 1000 ms; tests shorten it.
     void setWatchdogInterval(int milliseconds) { m_watchdogMs = milliseconds; }
 
-    // The page-limit table behind "cmbAdvance"; -1 for an index outside it.
-    static qint32 pageLimitFor(int index);
-    // The "#" field as a link count: a text that is not a whole number between -32768 and 32767
-    // counts as 1.
-    static qint16 expectedLinks(const QString& field);
-    // "txtTimeout" as the idle timeout in seconds.
-    static qint16 readTimeout(const SettingsStore& settings);
-    // "ParallelSites", within 1 to kMaxParallelSites.
-    static int parallelSites(const SettingsStore& settings);
 
 Q_SIGNALS:
     void scanStarted();

@@ -1,12 +1,12 @@
 #include "scan/SiteHandOn.h"
 
+#include "analysis/LinkClassifier.h"
 #include "model/Project.h"
+#include "model/ScanStatistics.h"
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
-#include "scan/LinkClassifier.h"
 #include "scan/PageAnalyzer.h"
 #include "scan/ScanController.h"
-#include "scan/ScanStatistics.h"
 #include "scan/SiteScan.h"
 
 namespace corvane {

@@ -1,15 +1,15 @@
 #include "scan/SiteScan.h"
 
+#include "analysis/LinkNotes.h"
 #include "model/SettingKeys.h"
 #include "model/SettingsStore.h"
-#include "scan/BotChallenge.h"
-#include "scan/HostGate.h"
-#include "scan/LinkNotes.h"
-#include "scan/PageFetcher.h"
+#include "net/BotChallenge.h"
+#include "net/HostGate.h"
+#include "net/PageFetcher.h"
+#include "net/RobotsCache.h"
 #include "scan/ResultRecorder.h"
-#include "scan/RobotsCache.h"
-#include "scan/ScanController.h"
-#include "scan/UrlTools.h"
+#include "scan/ScanLimits.h"
+#include "web/UrlTools.h"
 
 #include <algorithm>
 #include <limits>
@@ -112,9 +112,9 @@ void SiteScan::start(qint32 pageLimit, int watchdogMs)
     // Blanks around a URL are no part of it; the list keeps the text as it was typed.
     st.strLinkingSite = list->url(m_row - 1).trimmed();
     st.iLinksExpected
-        = ScanController::expectedLinks(list->cell(m_row - 1, LinkingSiteList::Expected));
+        = ScanLimits::expectedLinks(list->cell(m_row - 1, LinkingSiteList::Expected));
     st.lPageLimit = pageLimit;
-    st.timeout = ScanController::readTimeout(m_settings);
+    st.timeout = ScanLimits::readTimeout(m_settings);
     m_fetcher->setWatchdogInterval(watchdogMs);
     m_fetcher->setSiteHost(PageFetcher::splitUrl(st.strLinkingSite).connectHost);
     m_analyzer->resetForScan();
@@ -140,7 +140,7 @@ void SiteScan::takePage()
     if (!isActive())
         return;
     ScanState& st = m_desk.state();
-    const qint32 limit = ScanController::pageLimitFor(m_settings.readInt(SettingKey::cmbAdvance));
+    const qint32 limit = ScanLimits::pageLimitFor(m_settings.readInt(SettingKey::cmbAdvance));
     if (limit >= 0)
         st.lPageLimit = limit;
 
@@ -242,7 +242,7 @@ void SiteScan::finish()
     m_waitingForHost = false;
     ++m_generation;
     ScanState& st = m_desk.state();
-    st.timeout = ScanController::readTimeout(m_settings);
+    st.timeout = ScanLimits::readTimeout(m_settings);
     if (st.strProblem.isEmpty() || st.strProblem == QStringLiteral(" "))
         st.strProblem.clear();
     else

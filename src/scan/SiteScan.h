@@ -2,8 +2,8 @@
 
 #include "model/AppFolder.h"
 #include "model/Project.h"
+#include "model/ScanStatistics.h"
 #include "scan/PageAnalyzer.h"
-#include "scan/ScanStatistics.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "ui/AboutWindow.h"
 
+#include "branding/Branding.h"
 #include "ui/Artwork.h"
-#include "app/Branding.h"
 #include "ui/WebsiteLauncher.h"
 #include "ui/Widgets.h"
 

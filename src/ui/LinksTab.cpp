@@ -4,7 +4,7 @@
 #include "model/Project.h"
 #include "model/ProjectLists.h"
 #include "model/ResultNotes.h"
-#include "output/PartnerOutcome.h"
+#include "history/PartnerOutcome.h"
 #include "output/ResultListActions.h"
 #include "ui/Dialogs.h"
 #include "ui/Presentation.h"

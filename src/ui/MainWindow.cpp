@@ -1,7 +1,7 @@
 #include "ui/MainWindow.h"
 
-#include "app/Branding.h"
 #include "automation/ScanAlerts.h"
+#include "branding/Branding.h"
 #include "model/SettingsStore.h"
 #include "output/ScanSummary.h"
 #include "ui/AboutWindow.h"

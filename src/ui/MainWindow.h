@@ -5,9 +5,9 @@
 #include "model/Project.h"
 #include "model/ProjectEditor.h"
 #include "model/ProjectFile.h"
+#include "model/ScanStatistics.h"
 #include "output/ReportWriter.h"
 #include "scan/ScanController.h"
-#include "scan/ScanStatistics.h"
 #include "ui/CuePlayer.h"
 
 #include <QMainWindow>

@@ -3,12 +3,12 @@
 // What the window tells of its project beyond the lists: the title with the project's name and
 // its unsaved mark, and each Linking Site's history.
 
-#include "app/Branding.h"
+#include "branding/Branding.h"
 #include "model/SettingsStore.h"
-#include "scan/UrlTools.h"
 #include "ui/EditorWindows.h"
 #include "ui/HistoryWindow.h"
 #include "ui/WebsitesPanel.h"
+#include "web/UrlTools.h"
 
 #include <QFileInfo>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "ui/Presentation.h"
 
 #include "model/RecordTableModel.h"
-#include "output/PartnerOutcome.h"
-#include "scan/BotChallenge.h"
+#include "history/PartnerOutcome.h"
+#include "net/BotChallenge.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "ui/SplashWindow.h"
 
+#include "branding/Branding.h"
 #include "ui/Artwork.h"
-#include "app/Branding.h"
 
 #include <QLabel>
 #include <QScreen>

@@ -1,8 +1,8 @@
 #include "ui/StatisticsFrame.h"
 
 #include "model/ProjectLists.h"
+#include "model/ScanStatistics.h"
 #include "scan/ScanController.h"
-#include "scan/ScanStatistics.h"
 #include "ui/Widgets.h"
 
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "ui/WebsiteLauncher.h"
 
-#include "app/Branding.h"
+#include "branding/Branding.h"
 #include "ui/Dialogs.h"
 
 #include <QTimer>

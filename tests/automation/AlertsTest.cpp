@@ -1,6 +1,6 @@
 #include "automation/AlertCommand.h"
-#include "automation/ScanAlerts.h"
 #include "automation/PrivateBus.h"
+#include "automation/ScanAlerts.h"
 #include "model/SettingsStore.h"
 #include "support/TestRegistry.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/cli/Cli.h"
-#include "scan/NetworkContext.h"
+#include "net/NetworkContext.h"
 #include "support/TestSupport.h"
 
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "app/Branding.h"
+#include "branding/Branding.h"
 #include "cli/CliHarness.h"
 #include "model/Project.h"
 #include "model/ProjectFormat.h"

@@ -1,7 +1,7 @@
 #include "history/HistoryStore.h"
-#include "history/ProjectLock.h"
-#include "support/TestRegistry.h"
+#include "model/ProjectLock.h"
 #include "support/FullDisk.h"
+#include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 
 #include <QFile>

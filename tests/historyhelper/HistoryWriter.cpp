@@ -5,7 +5,7 @@
 //                                  after each one's transaction, until killed
 
 #include "history/HistoryStore.h"
-#include "history/ProjectLock.h"
+#include "model/ProjectLock.h"
 
 #include <QCoreApplication>
 #include <QThread>

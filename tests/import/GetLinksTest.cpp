@@ -1,7 +1,7 @@
 #include "import/GetLinks.h"
 #include "model/Project.h"
 #include "model/SettingsStore.h"
-#include "scan/NetworkContext.h"
+#include "net/NetworkContext.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"

@@ -1,5 +1,5 @@
-#include "model/FileWrite.h"
 #include "model/FileTypeList.h"
+#include "model/FileWrite.h"
 #include "model/Project.h"
 #include "model/ProjectFile.h"
 #include "support/FullDisk.h"

@@ -1,4 +1,4 @@
-#include "scan/ScanStatistics.h"
+#include "model/ScanStatistics.h"
 #include "model/SettingsStore.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"

@@ -1,11 +1,11 @@
 #include "OutputTestData.h"
+#include "model/ScanStatistics.h"
+#include "net/NetworkContext.h"
 #include "output/LinkPageBuilder.h"
 #include "output/ReportWriter.h"
 #include "output/ResultPoster.h"
 #include "output/TabExport.h"
-#include "scan/NetworkContext.h"
 #include "scan/ScanController.h"
-#include "scan/ScanStatistics.h"
 #include "support/TestRegistry.h"
 #include "support/TestWebServer.h"
 

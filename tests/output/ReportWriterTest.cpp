@@ -2,7 +2,7 @@
 
 #include "OutputTestData.h"
 #include "model/ProjectFile.h"
-#include "scan/ScanStatistics.h"
+#include "model/ScanStatistics.h"
 #include "support/TestRegistry.h"
 
 #include <QDir>

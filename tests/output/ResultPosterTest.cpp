@@ -1,7 +1,7 @@
 #include "output/ResultPoster.h"
 
 #include "OutputTestData.h"
-#include "scan/NetworkContext.h"
+#include "net/NetworkContext.h"
 #include "support/TestRegistry.h"
 #include "support/TestWebServer.h"
 

@@ -1,5 +1,5 @@
 #include "model/Project.h"
-#include "scan/NetworkContext.h"
+#include "net/NetworkContext.h"
 #include "support/ScanRig.h"
 #include "support/TestRegistry.h"
 #include "support/TestWebServer.h"

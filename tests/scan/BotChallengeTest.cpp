@@ -1,4 +1,4 @@
-#include "scan/BotChallenge.h"
+#include "net/BotChallenge.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "scan/CharacterReferences.h"
-#include "scan/NamedReferenceTable.h"
 #include "support/TestRegistry.h"
+#include "web/CharacterReferences.h"
+#include "web/NamedReferenceTable.h"
 
 #include <QTest>
 

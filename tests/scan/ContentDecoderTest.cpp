@@ -1,4 +1,4 @@
-#include "scan/ContentDecoder.h"
+#include "net/ContentDecoder.h"
 #include "support/Compression.h"
 #include "support/TestRegistry.h"
 

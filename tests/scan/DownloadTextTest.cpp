@@ -1,5 +1,5 @@
-#include "scan/DownloadText.h"
-#include "scan/NetworkContext.h"
+#include "net/DownloadText.h"
+#include "net/NetworkContext.h"
 #include "support/Compression.h"
 #include "support/TestRegistry.h"
 #include "support/TestWebServer.h"

@@ -1,14 +1,14 @@
-#include "scan/PageAnalyzer.h"
+#include "analysis/HrefValue.h"
+#include "analysis/PageText.h"
 #include "model/Project.h"
-#include "scan/HrefValue.h"
-#include "scan/NetworkContext.h"
-#include "scan/PageFetcher.h"
-#include "scan/PageText.h"
-#include "scan/ScanStatistics.h"
-#include "scan/UrlTools.h"
+#include "model/ScanStatistics.h"
+#include "net/NetworkContext.h"
+#include "net/PageFetcher.h"
+#include "scan/PageAnalyzer.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
+#include "web/UrlTools.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "scan/PageCharset.h"
+#include "net/PageCharset.h"
 #include "support/TestRegistry.h"
 
 #include <QTest>

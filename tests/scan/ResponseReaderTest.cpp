@@ -1,6 +1,6 @@
-#include "scan/ResponseReader.h"
-#include "scan/PageCharset.h"
-#include "scan/PageFetcher.h"
+#include "net/PageCharset.h"
+#include "net/PageFetcher.h"
+#include "net/ResponseReader.h"
 #include "support/Compression.h"
 #include "support/TestRegistry.h"
 

@@ -1,8 +1,8 @@
-#include "scan/DownloadText.h"
-#include "scan/NetworkContext.h"
-#include "scan/RobotsCache.h"
-#include "scan/RobotsRules.h"
+#include "net/DownloadText.h"
+#include "net/NetworkContext.h"
+#include "net/RobotsCache.h"
 #include "support/TestRegistry.h"
+#include "web/RobotsRules.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
-#include "scan/RuleEngine.h"
+#include "analysis/LinkClassifier.h"
+#include "analysis/RuleEngine.h"
 #include "model/Project.h"
 #include "model/ProjectLists.h"
-#include "scan/LinkClassifier.h"
-#include "scan/PageFetcher.h"
+#include "net/PageFetcher.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 

@@ -1,9 +1,10 @@
-#include "scan/ScanController.h"
 #include "model/Project.h"
-#include "scan/NetworkContext.h"
-#include "scan/PageFetcher.h"
+#include "model/ScanStatistics.h"
+#include "net/NetworkContext.h"
+#include "net/PageFetcher.h"
 #include "scan/ResultRecorder.h"
-#include "scan/ScanStatistics.h"
+#include "scan/ScanController.h"
+#include "scan/ScanLimits.h"
 #include "scan/SiteScan.h"
 #include "support/ScanRig.h"
 #include "support/TestRegistry.h"
@@ -932,12 +933,12 @@ private Q_SLOTS:
         QCOMPARE(ResultRecorder::zeroPadded(2), QStringLiteral("002"));
         QCOMPARE(ResultRecorder::zeroPadded(42), QStringLiteral("042"));
         QCOMPARE(ResultRecorder::zeroPadded(1234), QStringLiteral("1234"));
-        QCOMPARE(ScanController::expectedLinks(QStringLiteral(" 7 ")), qint16(7));
-        QCOMPARE(ScanController::expectedLinks(QStringLiteral("32767")), qint16(32767));
-        QCOMPARE(ScanController::expectedLinks(QStringLiteral("32768")), qint16(1));
-        QCOMPARE(ScanController::expectedLinks(QStringLiteral("3x")), qint16(1));
-        QCOMPARE(ScanController::pageLimitFor(12), 500000);
-        QCOMPARE(ScanController::pageLimitFor(13), -1);
+        QCOMPARE(ScanLimits::expectedLinks(QStringLiteral(" 7 ")), qint16(7));
+        QCOMPARE(ScanLimits::expectedLinks(QStringLiteral("32767")), qint16(32767));
+        QCOMPARE(ScanLimits::expectedLinks(QStringLiteral("32768")), qint16(1));
+        QCOMPARE(ScanLimits::expectedLinks(QStringLiteral("3x")), qint16(1));
+        QCOMPARE(ScanLimits::pageLimitFor(12), 500000);
+        QCOMPARE(ScanLimits::pageLimitFor(13), -1);
     }
 };
 

@@ -1,6 +1,6 @@
-#include "scan/UrlTools.h"
-#include "scan/TextSearch.h"
 #include "support/TestRegistry.h"
+#include "web/TextSearch.h"
+#include "web/UrlTools.h"
 
 #include <QDir>
 #include <QFile>

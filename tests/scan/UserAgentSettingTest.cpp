@@ -1,6 +1,6 @@
 #include "model/SettingsStore.h"
-#include "scan/NetworkContext.h"
-#include "scan/UserAgentSetting.h"
+#include "net/NetworkContext.h"
+#include "net/UserAgentSetting.h"
 #include "support/TestRegistry.h"
 #include "support/TestSupport.h"
 

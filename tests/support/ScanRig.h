@@ -1,9 +1,9 @@
 #pragma once
 
 #include "model/Project.h"
-#include "scan/NetworkContext.h"
+#include "model/ScanStatistics.h"
+#include "net/NetworkContext.h"
 #include "scan/ScanController.h"
-#include "scan/ScanStatistics.h"
 #include "support/TestSupport.h"
 #include "support/TestWebServer.h"
 

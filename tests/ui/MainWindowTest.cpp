@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 
-#include "app/Branding.h"
+#include "branding/Branding.h"
 #include "model/ProjectFile.h"
 #include "output/ResultListActions.h"
 #include "support/FullDisk.h"

@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 
-#include "app/Branding.h"
+#include "branding/Branding.h"
 #include "support/TestRegistry.h"
 #include "ui/AboutWindow.h"
 #include "ui/BrowserView.h"

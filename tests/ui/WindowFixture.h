@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/NetworkContext.h"
+#include "net/NetworkContext.h"
 #include "support/TestSupport.h"
 #include "ui/MainWindow.h"
 

@@ -1,11 +1,11 @@
 #include "app/cli/Cli.h"
 
-#include "app/Branding.h"
+#include "branding/Branding.h"
 
 #include "app/cli/Commands.h"
 #include "model/SettingsStore.h"
-#include "scan/NetworkContext.h"
-#include "scan/UserAgentSetting.h"
+#include "net/NetworkContext.h"
+#include "net/UserAgentSetting.h"
 
 #include <QSocketNotifier>
 

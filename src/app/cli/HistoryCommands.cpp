@@ -3,7 +3,7 @@
 #include "automation/ChangeSet.h"
 #include "history/HistoryStore.h"
 #include "model/Project.h"
-#include "scan/UrlTools.h"
+#include "web/UrlTools.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "app/cli/Commands.h"
 #include "app/cli/ProjectIo.h"
-#include "history/ProjectLock.h"
+#include "model/ProjectLock.h"
 
 #include "import/GetLinks.h"
 #include "import/SiteImporter.h"

@@ -2,9 +2,9 @@
 
 #include "history/ProjectHistory.h"
 
-#include "app/Branding.h"
 #include "app/cli/Commands.h"
 #include "app/cli/ProjectIo.h"
+#include "branding/Branding.h"
 #include "model/Project.h"
 #include "output/OutputFile.h"
 #include "output/ReportWriter.h"

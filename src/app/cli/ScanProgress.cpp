@@ -3,7 +3,7 @@
 #include "model/Project.h"
 #include "output/ScanSummary.h"
 #include "scan/ScanController.h"
-#include "scan/UrlTools.h"
+#include "web/UrlTools.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/cli/Cli.h"
-#include "output/PartnerOutcome.h"
+#include "history/PartnerOutcome.h"
 
 #include <QElapsedTimer>
 #include <QHash>

@@ -1,0 +1,4 @@
+#include "low/Low.h"
+
+// A lower layer that reaches up.
+#include "high/High.h"
