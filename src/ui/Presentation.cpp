@@ -12,6 +12,8 @@
 #include <QResizeEvent>
 #include <QTimer>
 
+#include <functional>
+
 namespace corvane {
 
 namespace Presentation {
@@ -42,8 +44,8 @@ bool darkBase(const QPalette& palette)
 
 namespace {
 
-// The two result icons are drawn here rather than shipped: a blue tick and a red cross.
-QIcon drawnIcon(bool found)
+// An icon at the sizes the lists use, each drawn by draw(painter, size).
+QIcon drawnAtSizes(const std::function<void(QPainter&, qreal)>& draw)
 {
     QIcon icon;
     for (const int size : {16, 24, 32}) {
@@ -51,7 +53,17 @@ QIcon drawnIcon(bool found)
         pixmap.fill(Qt::transparent);
         QPainter p(&pixmap);
         p.setRenderHint(QPainter::Antialiasing);
-        const qreal s = size;
+        draw(p, qreal(size));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+// The result icons are drawn here rather than shipped: a blue tick and a red cross.
+QIcon drawnIcon(bool found)
+{
+    return drawnAtSizes([found](QPainter& p, qreal s) {
         QPen pen(found ? QColor(0, 0, 255) : QColor(255, 0, 0), s / 7.0, Qt::SolidLine,
                  Qt::RoundCap, Qt::RoundJoin);
         p.setPen(pen);
@@ -65,29 +77,17 @@ QIcon drawnIcon(bool found)
             p.drawLine(QPointF(s * 0.24, s * 0.24), QPointF(s * 0.76, s * 0.76));
             p.drawLine(QPointF(s * 0.76, s * 0.24), QPointF(s * 0.24, s * 0.76));
         }
-        p.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    });
 }
 
 QIcon drawnBlockedIcon()
 {
-    QIcon icon;
-    for (const int size : {16, 24, 32}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        const qreal s = size;
+    return drawnAtSizes([](QPainter& p, qreal s) {
         p.setPen(QPen(QColor(230, 140, 0), s / 8.0, Qt::SolidLine, Qt::RoundCap));
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(QRectF(s * 0.16, s * 0.16, s * 0.68, s * 0.68));
         p.drawLine(QPointF(s * 0.30, s * 0.70), QPointF(s * 0.70, s * 0.30));
-        p.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    });
 }
 
 } // namespace
