@@ -82,8 +82,8 @@ bench: deps deps-bench
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_BUILD_BENCH=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	bench/run.sh $(BENCH_DIR)
-	@if [ "$$(id -u)" = 0 ]; then bench/partners.sh $(BENCH_DIR) && bench/wide_area.sh $(BENCH_DIR); \
-	  else echo "The project and wide-area benches (bench/partners.sh, bench/wide_area.sh) need root for their network namespaces: skipped."; fi
+	@if [ "$$(id -u)" = 0 ]; then bench/partners.sh $(BENCH_DIR) && bench/wide_area.sh $(BENCH_DIR) && bench/scale.sh $(BENCH_DIR); \
+	  else echo "The project, wide-area and scale benches (bench/partners.sh, bench/wide_area.sh, bench/scale.sh) need root for their network namespaces: skipped."; fi
 
 # The project bench alone: many partners on a slow network, one at a time and several at once.
 bench-partners: deps deps-bench

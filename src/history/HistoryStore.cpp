@@ -98,6 +98,7 @@ void HistoryStore::close()
     m_readOnly = false;
     m_notice.clear();
     m_savepoints = 0;
+    m_checksBeforeScan = 0;
 }
 
 bool HistoryStore::remove(const QString& path)
@@ -276,14 +277,19 @@ std::optional<PartnerChange> HistoryStore::recordCheck(qint64 scan, const QStrin
     PartnerChange change = record.step(check, lostAfterFailures);
     // The first scan is what later ones are compared with: it tells no change of its own. The
     // record still moves on, so the next scan knows who linked.
-    QSqlQuery earlier(m_db);
-    earlier.prepare(QStringLiteral("SELECT 1 FROM checks WHERE scan < ? LIMIT 1"));
-    earlier.addBindValue(scan);
-    if (!earlier.exec())
-        return rollback(why(earlier.lastError()));
-    if (!earlier.next())
+    // Asked once a scan: no check of an earlier scan is written while this one runs, and on a
+    // first scan the question would read every check written so far, for each partner again.
+    if (m_checksBeforeScan != scan) {
+        QSqlQuery earlier(m_db);
+        earlier.prepare(QStringLiteral("SELECT 1 FROM checks WHERE scan < ? LIMIT 1"));
+        earlier.addBindValue(scan);
+        if (!earlier.exec())
+            return rollback(why(earlier.lastError()));
+        m_firstScan = !earlier.next();
+        m_checksBeforeScan = scan;
+    }
+    if (m_firstScan)
         change = PartnerChange{PartnerChange::Kind::Unchanged, {}, true};
-    earlier.finish();
     QSqlQuery row(m_db);
     row.prepare(QStringLiteral(
         "INSERT OR REPLACE INTO checks(partner, scan, checked, outcome, status, found_on, links, "

@@ -146,6 +146,9 @@ private:
     QSqlDatabase m_db;
     QString m_path;
     bool m_readOnly = false;
+    // Whether the scan m_checksBeforeScan is the first with checks (recordCheck asks once a scan).
+    qint64 m_checksBeforeScan = 0;
+    bool m_firstScan = false;
     mutable QString m_error;
     QString m_notice;
     int m_savepoints = 0;
